@@ -1,0 +1,476 @@
+#include "engine/file_follower.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/charset.h"
+#include "engine/engine_host.h"
+#include "engine/row_builder.h"
+#include "shell/settings.h"
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr double kProgressDelayMs = 100;
+// A poll that has read for this long gives waiting messages their turn and
+// goes on from the next tick.
+constexpr double kSliceMs = 50;
+// While a writer outpaces us and the drain never ends, the view still shows
+// what was read at this pace.
+constexpr double kDrainFlushMs = 500;
+constexpr size_t kTailCheckBytes = 16;
+
+HANDLE file = INVALID_HANDLE_VALUE;
+wchar_t fullPath[kPathUnits];
+wchar_t requestedName[kPathUnits];
+bool paused = false;
+bool oneShot = false;
+uint64_t lastSize = 0;
+uint64_t readPosition = 0;
+uint64_t sizeForProgress = 0;
+uint64_t filePosition = 0;  // where the handle's own position stands
+DWORD lastIdentityCheck = 0;
+
+bool continuing = false;     // the current drain handed back and goes on
+bool drainStarted = false;
+bool progressShown = false;
+LARGE_INTEGER drainStart;
+LARGE_INTEGER lastFlush;
+
+// Bytes of a character the last chunk did not finish; they lead the next one.
+uint8_t carry[4];
+size_t carryCount = 0;
+// The last bytes read, to notice a file rewritten under our read position.
+uint8_t tail[kTailCheckBytes];
+size_t tailCount = 0;
+
+alignas(8) uint8_t byteBuffer[kChunkBytes];
+wchar_t unitBuffer[kChunkUnits];
+
+double MillisecondsSince(const LARGE_INTEGER& start) {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return double(now.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now;
+}
+
+bool FileSize(uint64_t* size) {
+  LARGE_INTEGER value;
+  if (!GetFileSizeEx(file, &value)) return false;
+  *size = uint64_t(value.QuadPart);
+  return true;
+}
+
+void SeekTo(uint64_t position) {
+  LARGE_INTEGER to;
+  to.QuadPart = LONGLONG(position);
+  SetFilePointerEx(file, to, nullptr, FILE_BEGIN);
+  filePosition = position;
+}
+
+uint64_t KbLimitBytes() { return uint64_t(AppSettings.kbLimit) * 1024; }
+
+size_t RowCapacity() {
+  return AppSettings.wrapLines ? std::min<size_t>(AppSettings.rowLength, kMaxRowUnits)
+                               : kMaxRowUnits;
+}
+
+void RememberTail(const uint8_t* bytes, size_t count) {
+  if (count >= kTailCheckBytes) {
+    memcpy(tail, bytes + count - kTailCheckBytes, kTailCheckBytes);
+    tailCount = kTailCheckBytes;
+    return;
+  }
+  size_t keep = std::min(tailCount, kTailCheckBytes - count);
+  memmove(tail, tail + tailCount - keep, keep);
+  memcpy(tail + keep, bytes, count);
+  tailCount = keep + count;
+}
+
+// False when the bytes just before the read position are no longer the ones
+// read there: the file was cut and written again past its old size.
+bool TailStillMatches() {
+  if (tailCount == 0 || filePosition < tailCount) return true;
+  uint8_t now[kTailCheckBytes];
+  OVERLAPPED at{};
+  uint64_t offset = filePosition - tailCount;
+  at.Offset = DWORD(offset);
+  at.OffsetHigh = DWORD(offset >> 32);
+  DWORD got = 0;
+  BOOL ok = ReadFile(file, now, DWORD(tailCount), &got, &at);
+  SeekTo(filePosition);
+  if (!ok) return true;
+  return got == tailCount && memcmp(now, tail, tailCount) == 0;
+}
+
+void ForgetReadState() {
+  carryCount = 0;
+  tailCount = 0;
+}
+
+void EmptyView() {
+  DiscardBatchedRows();
+  const RowView& view = CurrentRowView();
+  view.clear(view.context);
+}
+
+void ShowProgress() {
+  SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  SuspendViewRedraw();
+  progressShown = true;
+  if (!engineHost.progress) return;
+  uint64_t low = sizeForProgress > KbLimitBytes() ? sizeForProgress - KbLimitBytes() : 0;
+  SendMessageW(engineHost.progress, PBM_SETRANGE32, WPARAM(low >> 16),
+               LPARAM(sizeForProgress >> 16));
+  SendMessageW(engineHost.progress, PBM_SETPOS, WPARAM(readPosition >> 16), 0);
+  ShowWindow(engineHost.progress, SW_SHOWNA);
+}
+
+void UpdateProgress() {
+  if (!engineHost.progress) return;
+  SendMessageW(engineHost.progress, PBM_SETRANGE32,
+               WPARAM((sizeForProgress > KbLimitBytes() ? sizeForProgress - KbLimitBytes() : 0) >> 16),
+               LPARAM(sizeForProgress >> 16));
+  SendMessageW(engineHost.progress, PBM_SETPOS, WPARAM(readPosition >> 16), 0);
+}
+
+void HideProgress() {
+  if (progressShown && engineHost.progress) ShowWindow(engineHost.progress, SW_HIDE);
+  progressShown = false;
+}
+
+void EndDrain() {
+  continuing = false;
+  drainStarted = false;
+  HideProgress();
+  ResumeViewRedraw();
+}
+
+// The truncation path: read the whole file again from its first byte. The
+// pending row survives; rows in the view do not.
+void RestartFromTop() {
+  SeekTo(0);
+  readPosition = 0;
+  ForgetReadState();
+  EmptyView();
+}
+
+void ArmFirstPoll() {
+  if (!engineHost.window) return;
+  SetTimer(engineHost.window, kPollTimer, kFirstPollDelay, nullptr);
+  PostMessageW(engineHost.window, WM_TIMER, kPollTimer, 0);
+}
+
+bool MessagesWaiting() {
+  return HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE)) != 0;
+}
+
+// Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
+size_t ReadAndFeedChunk(size_t capacity) {
+  uint32_t charset = charsetState.active;
+  bool straightToUnits = charset == kCharsetUtf16Le || charset == kCharsetUtf16Be;
+  uint8_t* bytes = straightToUnits ? reinterpret_cast<uint8_t*>(unitBuffer) : byteBuffer;
+  memcpy(bytes, carry, carryCount);
+  DWORD got = 0;
+  if (!ReadFile(file, bytes + carryCount, DWORD(kChunkBytes - carryCount), &got, nullptr) ||
+      got == 0)
+    return 0;
+  filePosition += got;
+  readPosition += got;
+  RememberTail(bytes + carryCount, got);
+  size_t total = carryCount + got;
+  size_t leftover = 0;
+  // Save what may be carried before decoding rewrites the buffer in place.
+  uint8_t last[4];
+  size_t lastCount = std::min<size_t>(total, 4);
+  memcpy(last, bytes + total - lastCount, lastCount);
+  size_t units = DecodeChunk(charset, bytes, total, unitBuffer, &leftover);
+  leftover = std::min(leftover, lastCount);
+  memcpy(carry, last + lastCount - leftover, leftover);
+  carryCount = leftover;
+  FeedUnits(unitBuffer, units, capacity);
+  return got;
+}
+
+// Once a second: has the name been given to another file (log rotation)?
+// Returns true when the new file was opened.
+bool FollowRenamedFile() {
+  DWORD now = GetTickCount();
+  if (now - lastIdentityCheck <= kIdentityCheckInterval) return false;
+  lastIdentityCheck = now;
+  FileIdentity held, named;
+  if (!ReadFileIdentity(file, &held)) return false;
+  HANDLE other = CreateFileW(fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  bool ok = ReadFileIdentity(other, &named);
+  CloseHandle(other);
+  if (!ok || (held.volume == named.volume && held.indexHigh == named.indexHigh &&
+              held.indexLow == named.indexLow))
+    return false;
+  static wchar_t path[kPathUnits];
+  wcscpy(path, fullPath);
+  OpenFile(path);
+  return true;
+}
+
+// Only plain disk files: a device or pipe would block the window on a read.
+DWORD RefusalOf(HANDLE handle) {
+  if (GetFileType(handle) != FILE_TYPE_DISK) return ERROR_NOT_SUPPORTED;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(handle, &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return ERROR_ACCESS_DENIED;
+  return 0;
+}
+
+}  // namespace
+
+bool FullPathOf(const wchar_t* name, wchar_t* out, size_t capacity) {
+  if (wcsncmp(name, L"\\\\?\\", 4) == 0) {
+    size_t length = wcslen(name);
+    if (length > kPathUnits - 1 || length >= capacity) return false;
+    wcscpy(out, name);
+    return true;
+  }
+  // Device names (\\.\) have no long form of their own.
+  bool device = wcsncmp(name, L"\\\\.\\", 4) == 0;
+  bool unc = !device && name[0] == L'\\' && name[1] == L'\\';
+  size_t gap = device ? 0 : unc ? 6 : 4;
+  if (capacity <= gap) return false;
+  DWORD length = GetFullPathNameW(name, DWORD(capacity - gap), out + gap, nullptr);
+  if (length == 0 || length >= capacity - gap) return false;
+  if (unc) memcpy(out, L"\\\\?\\UNC", 7 * sizeof(wchar_t));  // replaces the first backslash
+  else if (!device) memcpy(out, L"\\\\?\\", 4 * sizeof(wchar_t));
+  return true;
+}
+
+bool ReadFileIdentity(HANDLE handle, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return true;
+}
+
+uint64_t FindFirstWholeLine(HANDLE handle, uint64_t start, uint32_t charset) {
+  uint32_t unit = CharsetUnitSize(charset);
+  uint32_t newline = CharsetNewlineUnit(charset);
+  LARGE_INTEGER to;
+  to.QuadPart = LONGLONG(start);
+  SetFilePointerEx(handle, to, nullptr, FILE_BEGIN);
+  uint64_t position = start;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(handle, byteBuffer, DWORD(kChunkBytes), &got, nullptr) || got == 0)
+      return position;
+    for (DWORD i = 0; i + unit <= got; i += unit) {
+      uint32_t value = 0;
+      memcpy(&value, byteBuffer + i, unit);
+      if (value == newline) return position + i + unit;
+    }
+    position += got;
+    if (got % unit) return position;  // a partial unit ends the search at the end of data
+  }
+}
+
+bool OpenFile(const wchar_t* name) {
+  if (name != requestedName) lstrcpynW(requestedName, name, int(kPathUnits));
+  HANDLE opened = CreateFileW(requestedName, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  DWORD error = opened == INVALID_HANDLE_VALUE ? GetLastError() : RefusalOf(opened);
+  if (opened != INVALID_HANDLE_VALUE && error) {
+    CloseHandle(opened);
+    opened = INVALID_HANDLE_VALUE;
+  }
+  if (opened == INVALID_HANDLE_VALUE) {
+    if (engineHost.showError) engineHost.showError(kMsgOpenFailed, error);
+    ArmFirstPoll();
+    return false;
+  }
+  CloseFile();
+  if (!FullPathOf(requestedName, fullPath, kPathUnits)) lstrcpynW(fullPath, requestedName, int(kPathUnits));
+  file = opened;
+  if (engineHost.fileOpened) engineHost.fileOpened(requestedName);
+  if (engineHost.fileChanged) engineHost.fileChanged();
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+  if (engineHost.view) SendMessageW(engineHost.view, LB_SETSEL, TRUE, 0);
+  ResetWidestRow();
+  lastSize = 0;
+  SetSuspendFlag(false);
+  lastIdentityCheck = GetTickCount();
+  LoadFile();
+  ArmFirstPoll();
+  return true;
+}
+
+void CloseFile() {
+  EndDrain();
+  EmptyView();
+  ResetPendingRow();
+  ForgetReadState();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  file = INVALID_HANDLE_VALUE;
+  fullPath[0] = 0;
+  if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
+  SetSuspendFlag(false);
+  paused = false;
+  oneShot = false;
+  if (engineHost.fileChanged) engineHost.fileChanged();
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+}
+
+void LoadFile() {
+  if (file == INVALID_HANDLE_VALUE) return;
+  EndDrain();
+  EmptyView();
+  SeekTo(0);
+  PreallocateViewStorage();
+  readPosition = 0;
+  ResetPendingRow();
+  ForgetReadState();
+
+  uint8_t probe[kBomProbeBytes];
+  DWORD got = 0;
+  if (!ReadFile(file, probe, DWORD(kBomProbeBytes), &got, nullptr)) got = 0;
+  uint32_t start = ResolveLoadCharset(charsetState, DetectBom(probe, got));
+  SeekTo(start);
+  UpdateCharsetMenu(engineHost.window ? GetMenu(engineHost.window) : nullptr);
+
+  uint64_t size;
+  if (FileSize(&size) && size > KbLimitBytes()) {
+    uint64_t tailStart = size - KbLimitBytes();
+    filePosition = FindFirstWholeLine(file, tailStart, charsetState.active);
+    SeekTo(filePosition);
+    readPosition = filePosition;
+  }
+  if (paused) oneShot = true;
+}
+
+void PollFile() {
+  if (file == INVALID_HANDLE_VALUE || (paused && !oneShot)) {
+    CheckHorizontalScrollBar();
+    return;
+  }
+  oneShot = false;
+  if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
+  size_t capacity = RowCapacity();
+
+  if (!continuing) {
+    uint64_t size;
+    if (FileSize(&size)) {
+      if (size < lastSize || (size > lastSize && !TailStillMatches())) RestartFromTop();
+      lastSize = size;
+      if (engineHost.refreshSize) engineHost.refreshSize();
+    }
+  }
+
+  LARGE_INTEGER sliceStart = Now();
+  bool finished = false;
+  for (;;) {
+    if (ReadAndFeedChunk(capacity) == 0) {
+      finished = true;
+      break;
+    }
+    uint64_t size;
+    if (FileSize(&size)) sizeForProgress = size;
+    if (!drainStarted) {
+      drainStarted = true;
+      drainStart = lastFlush = Now();
+    } else if (progressShown) {
+      UpdateProgress();
+      if (!ViewRedrawSuspended() && MillisecondsSince(lastFlush) > kProgressDelayMs)
+        SuspendViewRedraw();
+    } else if (MillisecondsSince(drainStart) > kProgressDelayMs) {
+      ShowProgress();
+    }
+    if (MillisecondsSince(sliceStart) > kSliceMs && MessagesWaiting()) break;
+    if (MillisecondsSince(lastFlush) > kDrainFlushMs) {
+      EndOfPoll();
+      lastFlush = Now();
+    }
+  }
+
+  if (finished) {
+    EndOfPoll();
+  } else {
+    continuing = true;
+    if (MillisecondsSince(lastFlush) > kDrainFlushMs) {
+      EndOfPoll();
+      lastFlush = Now();
+    }
+  }
+  if (FollowRenamedFile()) return;  // the new file's first poll is already on its way
+  if (finished) EndDrain();
+  if (engineHost.window)
+    SetTimer(engineHost.window, kPollTimer, finished ? kPollInterval : USER_TIMER_MINIMUM, nullptr);
+  CheckHorizontalScrollBar();
+}
+
+void TogglePause() {
+  if (file == INVALID_HANDLE_VALUE) return;
+  paused = !paused;
+  if (HMENU menu = engineHost.window ? GetMenu(engineHost.window) : nullptr)
+    CheckMenuItem(menu, 1201, MF_BYCOMMAND | (paused ? MF_CHECKED : MF_UNCHECKED));
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+}
+
+bool EraseFileContent() {
+  bool erased = true;
+  if (file == INVALID_HANDLE_VALUE) {
+    EmptyView();
+  } else {
+    HANDLE writer = CreateFileW(fullPath, GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (writer == INVALID_HANDLE_VALUE) {
+      DWORD error = GetLastError();
+      if (engineHost.showError) engineHost.showError(kMsgEraseFailed, error);
+      erased = false;
+    } else {
+      bool keepBom = charsetState.detected && charsetState.detected == charsetState.active;
+      LARGE_INTEGER keep;
+      keep.QuadPart = keepBom ? charsetState.bomLength : 0;
+      SetFilePointerEx(writer, keep, nullptr, FILE_BEGIN);
+      SetEndOfFile(writer);
+      EmptyView();
+      CloseHandle(writer);
+    }
+  }
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+  return erased;
+}
+
+void ChooseCharset(int command) {
+  uint32_t charset;
+  bool setsFallback;
+  if (!CharsetFromCommand(command, &charset, &setsFallback)) return;
+  charsetState.active = charset;
+  if (setsFallback) charsetState.fallback = charset;
+  charsetState.explicitChoice = true;
+  AppSettings.charset = charset;
+  LoadFile();
+}
+
+void SetAutodetect(bool on) {
+  charsetState.autodetect = on;
+  AppSettings.autodetect = on;
+  if (!on) return;
+  charsetState.explicitChoice = false;
+  LoadFile();
+}
+
+bool FileIsOpen() { return file != INVALID_HANDLE_VALUE; }
+bool FollowingPaused() { return paused; }
+const wchar_t* FollowedPath() { return fullPath; }
+uint64_t LastFileSize() { return lastSize; }
+bool PollContinues() { return continuing; }

@@ -1,0 +1,53 @@
+// Holds the followed file open, loads its tail and polls it on timer 1 of the
+// host window: appended bytes become rows, a shrinking or rewritten file is read
+// again from its start, and a file replaced under its name is opened anew.
+#pragma once
+#include <windows.h>
+#include <cstddef>
+#include <cstdint>
+
+constexpr UINT_PTR kPollTimer = 1;
+constexpr UINT kPollInterval = 10;       // ms between the end of a poll and the next
+constexpr UINT kFirstPollDelay = 20;     // ms after an open
+constexpr DWORD kIdentityCheckInterval = 1000;
+constexpr size_t kPathUnits = 32768;
+
+// Makes name absolute in the \\?\ or \\?\UNC\ form. False when it does not fit.
+bool FullPathOf(const wchar_t* name, wchar_t* out, size_t capacity);
+
+// Opens and loads name; on failure the host shows the open error and the file
+// followed so far stays. Both arm timer 1 and post its first tick.
+bool OpenFile(const wchar_t* name);
+void CloseFile();
+void LoadFile();  // reload; does nothing without a file
+void PollFile();  // timer 1
+void TogglePause();
+
+// Cuts the followed file to nothing (keeping its byte-order mark while it is
+// still the charset in use) and empties the view. Without a file only the view
+// is emptied. False, after the host showed the error, when the file could not
+// be written.
+bool EraseFileContent();
+
+// The charset commands and autodetection: they take effect by reloading.
+void ChooseCharset(int command);
+void SetAutodetect(bool on);
+
+bool FileIsOpen();
+bool FollowingPaused();
+const wchar_t* FollowedPath();   // full path, empty without a file
+uint64_t LastFileSize();
+bool PollContinues();            // a long read handed back to the loop and goes on
+
+// Whether two handles name the same file (volume and file index).
+struct FileIdentity {
+  DWORD volume;
+  DWORD indexHigh;
+  DWORD indexLow;
+};
+bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
+
+// Byte offset of the first whole line at or after start, scanning for the
+// charset's newline unit from start in whole units; the end of the data when
+// there is none.
+uint64_t FindFirstWholeLine(HANDLE file, uint64_t start, uint32_t charset);

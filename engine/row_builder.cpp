@@ -1,0 +1,292 @@
+#include "engine/row_builder.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/engine_host.h"
+#include "shell/settings.h"
+
+namespace {
+
+wchar_t pendingRow[kMaxRowUnits + 1];
+size_t pendingLength = 0;
+uint32_t emptyRun = 0;
+size_t widestRow = 0;
+bool extentChanged = false;
+bool redrawSuspended = false;
+bool suspendFlag = false;
+bool hadHorizontalBar = false;
+
+// Finished rows of the current poll, NUL-terminated back to back.
+std::vector<wchar_t> batchText;
+std::vector<size_t> batchStarts;
+
+RowView installedView{};
+bool viewInstalled = false;
+
+size_t LinesLimit() { return std::max<uint32_t>(AppSettings.linesLimit, 1); }
+
+// While following is blocked the view may outgrow the limit, up to this.
+size_t BlockedCeiling() { return 2 * LinesLimit(); }
+
+// Rows that can never reach the view are dropped as the batch grows, so a
+// huge poll holds at most a few times the limit in memory.
+void CompactBatch() {
+  size_t keep = BlockedCeiling();
+  if (batchStarts.size() < keep + LinesLimit()) return;
+  size_t firstKept = batchStarts.size() - keep;
+  size_t offset = batchStarts[firstKept];
+  batchText.erase(batchText.begin(), batchText.begin() + ptrdiff_t(offset));
+  batchStarts.erase(batchStarts.begin(), batchStarts.begin() + ptrdiff_t(firstKept));
+  for (size_t& start : batchStarts) start -= offset;
+}
+
+void AddRow() {
+  if (pendingLength > widestRow) {
+    widestRow = pendingLength;
+    extentChanged = true;
+  }
+  pendingRow[pendingLength] = 0;
+  batchStarts.push_back(batchText.size());
+  batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
+  pendingLength = 0;
+  CompactBatch();
+}
+
+bool PendingRowIsBlank() {
+  for (size_t i = 0; i < pendingLength; ++i)
+    if (!IsBlankUnit(pendingRow[i])) return false;
+  return true;
+}
+
+void EndRow() {
+  if (AppSettings.cutEmpty && PendingRowIsBlank()) {
+    ++emptyRun;
+    if (emptyRun != 2) {
+      pendingLength = 0;
+      return;
+    }
+  } else {
+    emptyRun = 0;
+  }
+  AddRow();
+}
+
+// List box glue.
+HWND ListOf(void* context) { return static_cast<HWND>(context); }
+
+int ListCount(void* context) {
+  LRESULT count = SendMessageW(ListOf(context), LB_GETCOUNT, 0, 0);
+  return count == LB_ERR ? 0 : int(count);
+}
+
+void ListRemoveTop(void* context, int rows) {
+  for (int i = 0; i < rows; ++i) SendMessageW(ListOf(context), LB_DELETESTRING, 0, 0);
+}
+
+void ListClear(void* context) { SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0); }
+
+void ListAppend(void* context, const wchar_t* text) {
+  SendMessageW(ListOf(context), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+}
+
+int ListTopIndex(void* context) {
+  LRESULT top = SendMessageW(ListOf(context), LB_GETTOPINDEX, 0, 0);
+  return top == LB_ERR ? 0 : int(top);
+}
+
+void ListSetTopIndex(void* context, int index) {
+  SendMessageW(ListOf(context), LB_SETTOPINDEX, WPARAM(index), 0);
+}
+
+void ListScrollToEnd(void* context, bool giveFocus) {
+  HWND list = ListOf(context);
+  int last = ListCount(context) - 1;
+  if (last < 0) return;
+  SendMessageW(list, LB_SETCARETINDEX, WPARAM(last), FALSE);
+  SendMessageW(list, LB_SETTOPINDEX, WPARAM(last), 0);
+  // Only within our own active window: never pull focus from a dialog or app.
+  if (giveFocus && GetFocus() != list && GetActiveWindow() == GetAncestor(list, GA_ROOT))
+    SetFocus(list);
+}
+
+void ListSetRedraw(void* context, bool on) {
+  HWND list = ListOf(context);
+  SendMessageW(list, WM_SETREDRAW, on, 0);
+  if (on) InvalidateRect(list, nullptr, TRUE);
+}
+
+}  // namespace
+
+RowView ListBoxRowView(HWND listBox) {
+  return RowView{listBox,    ListCount,       ListRemoveTop,   ListClear,    ListAppend,
+                 ListTopIndex, ListSetTopIndex, ListScrollToEnd, ListSetRedraw};
+}
+
+void SetRowView(const RowView* view) {
+  viewInstalled = view != nullptr;
+  if (view) installedView = *view;
+}
+
+const RowView& CurrentRowView() {
+  if (!viewInstalled) installedView = ListBoxRowView(engineHost.view);
+  return installedView;
+}
+
+bool IsBlankUnit(wchar_t c) {
+  switch (c) {
+    case 0x0009: case 0x000B: case 0x000C: case 0x000D: case 0x0020: case 0x00A0:
+    case 0x1680: case 0x202F: case 0x205F: case 0x2060: case 0x3000: case 0xFEFF:
+      return true;
+    default:
+      return c >= 0x2002 && c <= 0x200B;
+  }
+}
+
+void SetSuspendFlag(bool on) { suspendFlag = on; }
+bool SuspendFlag() { return suspendFlag; }
+bool FollowingBlocked() { return (GetKeyState(VK_SCROLL) & 1) || suspendFlag; }
+
+void FeedUnits(const wchar_t* units, size_t count, size_t capacity) {
+  capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
+  for (size_t i = 0; i < count; ++i) {
+    wchar_t c = units[i];
+    switch (c) {
+      case 0x000D: case 0xFEFF: case 0xFFFE:
+        continue;
+      case 0x000A:
+        EndRow();
+        continue;
+      case 0x0000:
+        pendingRow[pendingLength++] = 0xFFFD;
+        break;
+      case 0x0009: {
+        size_t target = std::min((pendingLength & ~size_t(7)) + 8, capacity);
+        while (pendingLength < target) pendingRow[pendingLength++] = L' ';
+        break;
+      }
+      default:
+        pendingRow[pendingLength++] = c;
+        break;
+    }
+    if (pendingLength >= capacity) EndRow();
+  }
+}
+
+bool FlushRows() {
+  size_t rows = batchStarts.size();
+  if (rows == 0) return false;
+  const RowView& view = CurrentRowView();
+  bool blocked = FollowingBlocked();
+  size_t cap = blocked ? BlockedCeiling() : LinesLimit();
+  size_t inView = size_t(view.count(view.context));
+  size_t first = 0;
+  size_t removed = 0;
+  int oldTop = blocked ? view.topIndex(view.context) : 0;
+  bool batchRedraw = rows > 1 && !redrawSuspended;
+  if (batchRedraw) view.setRedraw(view.context, false);
+  if (inView + rows > cap) {
+    if (rows >= cap) {
+      view.clear(view.context);
+      removed = inView;
+      first = rows - cap;
+    } else {
+      removed = inView + rows - cap;
+      view.removeTop(view.context, int(removed));
+    }
+  }
+  for (size_t i = first; i < rows; ++i) view.append(view.context, batchText.data() + batchStarts[i]);
+  // Keep the rows the user is reading where they are on screen.
+  if (blocked && removed) view.setTopIndex(view.context, std::max(0, oldTop - int(removed)));
+  if (batchRedraw) view.setRedraw(view.context, true);
+  DiscardBatchedRows();
+  return true;
+}
+
+void EndOfPoll() {
+  const RowView& view = CurrentRowView();
+  bool added = FlushRows();
+  if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
+  if (added && engineHost.advanceTray) engineHost.advanceTray();
+  ResumeViewRedraw();
+  if (added && engineHost.refreshStatus) engineHost.refreshStatus();
+  if (extentChanged) UpdateHorizontalExtent();
+}
+
+void ResetPendingRow() {
+  pendingLength = 0;
+  emptyRun = 0;
+}
+
+void DiscardBatchedRows() {
+  batchText.clear();
+  batchStarts.clear();
+}
+
+void ResetWidestRow() { widestRow = 0; }
+size_t PendingRowLength() { return pendingLength; }
+size_t WidestRow() { return widestRow; }
+
+void SuspendViewRedraw() {
+  if (redrawSuspended) return;
+  redrawSuspended = true;
+  const RowView& view = CurrentRowView();
+  view.setRedraw(view.context, false);
+}
+
+void ResumeViewRedraw() {
+  if (!redrawSuspended) return;
+  redrawSuspended = false;
+  const RowView& view = CurrentRowView();
+  view.setRedraw(view.context, true);
+}
+
+bool ViewRedrawSuspended() { return redrawSuspended; }
+
+void PreallocateViewStorage() {
+  if (!engineHost.view) return;
+  WPARAM items = AppSettings.linesLimit + 4;
+  LPARAM perRow = AppSettings.wrapLines ? AppSettings.rowLength + 4 : 384;
+  SendMessageW(engineHost.view, LB_INITSTORAGE, items, perRow * LPARAM(items) * 2);
+}
+
+void UpdateHorizontalExtent() {
+  extentChanged = false;
+  HWND view = engineHost.view;
+  RECT client;
+  if (!engineHost.window || !view || !GetClientRect(engineHost.window, &client) ||
+      client.right <= 0)
+    return;
+  int letterWidth = 0;
+  if (HDC dc = GetDC(view)) {
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(view, WM_GETFONT, 0, 0)));
+    ABC abc;
+    INT width;
+    if (GetCharABCWidthsW(dc, L'W', L'W', &abc))
+      letterWidth = abc.abcA + int(abc.abcB) + abc.abcC;
+    else if (GetCharWidth32W(dc, L'W', L'W', &width))
+      letterWidth = width;
+    SelectObject(dc, old);
+    ReleaseDC(view, dc);
+  }
+  size_t columns = widestRow;
+  if (AppSettings.wrapLines) columns = std::min<size_t>(columns, AppSettings.rowLength);
+  int extent = int(columns) * letterWidth + 4;
+  // The extent goes first: setting it re-shows a hidden bar of a list box
+  // with LBS_DISABLENOSCROLL.
+  SendMessageW(view, LB_SETHORIZONTALEXTENT, WPARAM(extent), 0);
+  if (engineHost.cleanFullScreen && engineHost.cleanFullScreen())
+    ShowScrollBar(view, SB_BOTH, FALSE);
+  else
+    ShowScrollBar(view, SB_HORZ, extent > client.right - GetSystemMetrics(SM_CXVSCROLL));
+}
+
+void CheckHorizontalScrollBar() {
+  if (!engineHost.view) return;
+  bool hasBar = GetWindowLongW(engineHost.view, GWL_STYLE) & WS_HSCROLL;
+  if (hasBar && !hadHorizontalBar && !FollowingBlocked()) {
+    const RowView& view = CurrentRowView();
+    view.scrollToEnd(view.context, false);
+  }
+  hadHorizontalBar = hasBar;
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds everything into build/ (or $QUILLON_BUILD).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QUILLON_BUILD:-$root/build}
+cmake -G Ninja -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+ninja -C "$build" "$@"

@@ -1,0 +1,32 @@
+# Sourced: a private Wine prefix with its own persistent wineserver, started
+# with every standard stream on /dev/null so that nothing inherits our pipes,
+# and an X display (Xvfb when none is set). wine_env_stop undoes it.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${QUILLON_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=-all
+export WINEARCH=win64
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+wineserver_bin=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+started_xvfb=""
+
+wine_env_start() {
+  mkdir -p "$WINEPREFIX"
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in $(seq 90 140); do
+      [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+      Xvfb :$n -screen 0 1280x800x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+      started_xvfb=$!
+      export DISPLAY=:$n
+      break
+    done
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+  fi
+  "$wineserver_bin" -p </dev/null >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1 || true
+}
+
+wine_env_stop() {
+  "$wineserver_bin" -k </dev/null >/dev/null 2>&1 || true
+  [ -n "$started_xvfb" ] && kill "$started_xvfb" 2>/dev/null || true
+}
