@@ -1,0 +1,57 @@
+// Shared pieces of the benchmark: the clock, the log lines it writes and
+// reads back, temporary files, the message pump and the result table.
+#pragma once
+#include <windows.h>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Clock (QueryPerformanceCounter ticks).
+int64_t Ticks();
+double TicksToMs(int64_t ticks);
+double MsSince(int64_t start);
+
+// Every log line is kLineBytes long with its CRLF. Its first 80 units (the
+// first row at the default wrap width) carry a sequence number and the
+// writer's clock reading, so a row found in the view tells when it was written.
+constexpr size_t kLineBytes = 100;
+void FormatLine(char* out, uint64_t seq, int64_t stamp, bool micro);
+bool ParseRowStamp(const wchar_t* row, uint64_t* seq, int64_t* stamp);
+bool ParseLineStamp(const char* line, size_t length, uint64_t* seq, int64_t* stamp);
+// Whole lines, about bytes long; one in four says "µs" to keep UTF-8 honest.
+std::vector<uint8_t> MakeLogText(size_t bytes);
+
+// Files in the prefix's temp folder.
+void TempPath(const wchar_t* name, wchar_t* out);
+bool WriteWholeFile(const wchar_t* path, const void* data, size_t size);
+
+// Sorts values; fraction 0.5 is the median.
+double Percentile(std::vector<double>& values, double fraction);
+
+// Dispatches messages until done(context) holds (checked after every message)
+// or timeoutMs passed. Returns whether done.
+bool PumpUntil(bool (*done)(void* context), void* context, double timeoutMs);
+void PumpFor(double ms);
+
+// CPU time of this process in ms (user plus kernel).
+double ProcessCpuMs();
+// CPU time of a Linux process from /proc, in ms; negative when unreadable.
+double LinuxProcessCpuMs(DWORD pid);
+extern DWORD wineserverPid;  // 0: not given
+extern int clockTicksPerSecond;
+
+// Result table: metric | Quillon | baseline | goal.
+struct Cell {
+  char text[48];
+};
+Cell Format(const char* format, ...);
+void AddResult(const char* metric, const Cell& quillon, const Cell& baseline, const char* goal);
+void Note(const char* format, ...);  // a detail line, printed as it comes
+void PrintResults();
+
+// The parts, one file each.
+void RunThroughputBench();
+void RunLoadBench();
+void RunLatencyBench();
+void RunRateBench();
+void RunIdleBench();

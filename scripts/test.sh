@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole test suite under Wine,
+# headless when no display is set.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install_deps.sh"
+"$root/scripts/build.sh"
+source "$root/scripts/wine_env.sh"
+trap wine_env_stop EXIT
+wine_env_start
+cd "${QUILLON_BUILD:-$root/build}"
+ctest --output-on-failure --timeout 300 -j2 "$@" </dev/null

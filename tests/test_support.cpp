@@ -1,0 +1,151 @@
+#include "test_support.h"
+
+#include <cstdio>
+
+std::wstring MakeTempDirectory() {
+  static int sequence = 0;
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  for (;;) {
+    wchar_t path[MAX_PATH];
+    swprintf(path, MAX_PATH, L"%lsquillon-test-%lu-%d", base, GetCurrentProcessId(), ++sequence);
+    if (CreateDirectoryW(path, nullptr)) return path;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+  }
+}
+
+void RemoveDirectoryTree(const std::wstring& directory) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = directory + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryTree(path);
+      else DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(directory.c_str());
+}
+
+namespace {
+
+void WriteAt(const std::wstring& path, const std::string& bytes, DWORD disposition, bool append) {
+  HANDLE file = CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  if (!bytes.empty()) WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+}  // namespace
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  WriteAt(path, bytes, CREATE_ALWAYS, false);
+}
+
+void AppendBytes(const std::wstring& path, const std::string& bytes) {
+  WriteAt(path, bytes, OPEN_ALWAYS, true);
+}
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+uint64_t FileSizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ~0ull;
+  return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void TruncateFile(const std::wstring& path, uint64_t size) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  LARGE_INTEGER to;
+  to.QuadPart = LONGLONG(size);
+  SetFilePointerEx(file, to, nullptr, FILE_BEGIN);
+  SetEndOfFile(file);
+  CloseHandle(file);
+}
+
+std::vector<std::wstring> ListRows(HWND listBox) {
+  std::vector<std::wstring> rows;
+  LRESULT count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, WPARAM(i), 0);
+    std::wstring row(size_t(length > 0 ? length : 0) + 1, L'\0');
+    SendMessageW(listBox, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(row.data()));
+    row.resize(wcslen(row.c_str()));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::wstring Widen(const std::string& text, UINT codePage) {
+  if (text.empty()) return L"";
+  int length = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(length), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), wide.data(), length);
+  return wide;
+}
+
+void PumpMessages(DWORD milliseconds) {
+  DWORD start = GetTickCount();
+  do {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+  } while (GetTickCount() - start < milliseconds);
+}
+
+void SetScrollLock(bool on) {
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_SCROLL] = on ? 0x01 : 0x00;
+  SetKeyboardState(keys);
+}
+
+namespace {
+
+MemoryView* Memory(void* context) { return static_cast<MemoryView*>(context); }
+
+}  // namespace
+
+RowView MemoryRowView(MemoryView* view) {
+  RowView rows{};
+  rows.context = view;
+  rows.count = [](void* c) { return int(Memory(c)->rows.size()); };
+  rows.removeTop = [](void* c, int n) {
+    auto& r = Memory(c)->rows;
+    r.erase(r.begin(), r.begin() + n);
+  };
+  rows.clear = [](void* c) { Memory(c)->rows.clear(); };
+  rows.append = [](void* c, const wchar_t* text) {
+    Memory(c)->rows.push_back(text);
+    ++Memory(c)->appends;
+  };
+  rows.topIndex = [](void* c) { return Memory(c)->top; };
+  rows.setTopIndex = [](void* c, int index) { Memory(c)->top = index; };
+  rows.scrollToEnd = [](void* c, bool) { ++Memory(c)->scrolledToEnd; };
+  rows.setRedraw = [](void*, bool) {};
+  return rows;
+}

@@ -1,0 +1,37 @@
+// Helpers shared by the tests: temp files written the way a log writer would,
+// and a hidden main window whose real list box the engine fills.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/row_builder.h"
+
+std::wstring MakeTempDirectory();
+void RemoveDirectoryTree(const std::wstring& directory);
+
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+void AppendBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+uint64_t FileSizeOf(const std::wstring& path);
+void TruncateFile(const std::wstring& path, uint64_t size);
+
+std::vector<std::wstring> ListRows(HWND listBox);
+std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8);
+
+// Runs the message loop of this thread for the given time.
+void PumpMessages(DWORD milliseconds);
+
+// Toggles the thread's Scroll Lock state, as the keyboard would.
+void SetScrollLock(bool on);
+
+// A stand-in view that keeps rows in memory and counts what reached it.
+struct MemoryView {
+  std::vector<std::wstring> rows;
+  int top = 0;
+  int appends = 0;
+  int scrolledToEnd = 0;
+};
+RowView MemoryRowView(MemoryView* view);
