@@ -1,1 +1,61 @@
-int main() { return 0; }
+// Quillon's benchmark: throughput of decoding and row building, opening a
+// large log, the delay of an appended line, the writer rate the view keeps
+// up with, and CPU while idle, each next to a baseline. bench/run.sh runs it.
+//
+// quillon_bench [--parts 12345] [--wineserver-pid N] [--clock-ticks N]
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "bench/bench.h"
+#include "engine/engine_host.h"
+#include "shell/main_window.h"
+#include "shell/settings.h"
+
+namespace {
+
+bool CreateShownMainWindow() {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (!RegisterMainWindowClass(instance)) return false;
+  HWND window = CreateMainWindow(instance);
+  if (!window) return false;
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+  PumpFor(300);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* parts = "12345";
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (strcmp(argv[i], "--parts") == 0) parts = argv[i + 1];
+    else if (strcmp(argv[i], "--wineserver-pid") == 0) wineserverPid = DWORD(atol(argv[i + 1]));
+    else if (strcmp(argv[i], "--clock-ticks") == 0) clockTicksPerSecond = atoi(argv[i + 1]);
+    else if (strcmp(argv[i], "--lines-limit") == 0) AppSettings.linesLimit = atoi(argv[i + 1]);
+  }
+  ClampSettings(AppSettings);
+  int64_t start = Ticks();
+
+  if (strchr(parts, '1')) RunThroughputBench();
+  if (strpbrk(parts, "2345")) {
+    if (!CreateShownMainWindow()) {
+      printf("cannot create the main window\n");
+      return 1;
+    }
+    if (strchr(parts, '2')) RunLoadBench();
+    if (strchr(parts, '3')) RunLatencyBench();
+    if (strchr(parts, '4')) RunRateBench();
+    if (strchr(parts, '5')) RunIdleBench();
+    DestroyWindow(engineHost.window);
+  }
+  PrintResults();
+  printf("(%.0f s)\n", MsSince(start) / 1000);
+  return 0;
+}

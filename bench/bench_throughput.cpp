@@ -1,6 +1,7 @@
 // Decoding plus row building of an in-memory log, in the follower's 64 KiB
 // chunks, against reading the same bytes from a file.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "bench/bench.h"

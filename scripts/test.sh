@@ -8,5 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine_env.sh"
 trap wine_env_stop EXIT
 wine_env_start
-cd "${QUILLON_BUILD:-$root/build}"
+build=${QUILLON_BUILD:-$root/build}
+wine_keep_desktop "$build/tests/desktop_keeper.exe"
+cd "$build"
 ctest --output-on-failure --timeout 300 -j2 "$@" </dev/null

@@ -23,7 +23,13 @@ wine_env_start() {
     for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
   fi
   "$wineserver_bin" -p </dev/null >/dev/null 2>&1
-  wineboot -i </dev/null >/dev/null 2>&1 || true
+  wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+# Runs a program that keeps a window on Wine's desktop, so that the desktop
+# process is not restarted for every program that follows.
+wine_keep_desktop() {
+  wine "$1" </dev/null >/dev/null 2>&1 &
 }
 
 wine_env_stop() {

@@ -1,0 +1,87 @@
+// CPU used while following a file that does not change, next to a bare
+// window that only runs a 10 ms timer; wineserver's share when it is known.
+#include <cstdio>
+
+#include "bench/bench.h"
+#include "engine/file_follower.h"
+
+namespace {
+
+constexpr double kIdleMs = 5000;
+constexpr double kSettleMs = 500;
+constexpr UINT kBareTimerMs = 10;
+constexpr wchar_t kBareClass[] = L"QuillonBenchBare";
+
+struct CpuUse {
+  double processPercent;
+  double serverPercent;  // negative when wineserver is not known
+};
+
+CpuUse MeasureWhilePumping() {
+  PumpFor(kSettleMs);
+  double process = ProcessCpuMs();
+  double server = wineserverPid ? LinuxProcessCpuMs(wineserverPid) : -1;
+  int64_t start = Ticks();
+  PumpFor(kIdleMs);
+  double wall = MsSince(start);
+  CpuUse use;
+  use.processPercent = (ProcessCpuMs() - process) * 100 / wall;
+  double serverAfter = wineserverPid ? LinuxProcessCpuMs(wineserverPid) : -1;
+  use.serverPercent = server < 0 || serverAfter < 0 ? -1 : (serverAfter - server) * 100 / wall;
+  return use;
+}
+
+bool FollowerSettled(void* context) {
+  return !PollContinues() && LastFileSize() == *static_cast<uint64_t*>(context);
+}
+
+CpuUse MeasureQuillon() {
+  wchar_t path[MAX_PATH];
+  TempPath(L"idle.log", path);
+  std::vector<uint8_t> text = MakeLogText(1u << 20);
+  static uint64_t size;
+  size = text.size();
+  CpuUse use{-1, -1};
+  if (WriteWholeFile(path, text.data(), text.size()) && OpenFile(path) &&
+      PumpUntil(FollowerSettled, &size, 10000))
+    use = MeasureWhilePumping();
+  CloseFile();
+  DeleteFileW(path);
+  return use;
+}
+
+CpuUse MeasureBareWindow() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = kBareClass;
+  RegisterClassExW(&windowClass);
+  HWND window = CreateWindowExW(0, kBareClass, L"bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance, nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  SetTimer(window, 1, kBareTimerMs, nullptr);
+  CpuUse use = MeasureWhilePumping();
+  KillTimer(window, 1);
+  DestroyWindow(window);
+  return use;
+}
+
+}  // namespace
+
+void RunIdleBench() {
+  printf("5. CPU over %.0f s of message loop, file unchanged\n", kIdleMs / 1000);
+  fflush(stdout);
+  CpuUse quillon = MeasureQuillon();
+  CpuUse bare = MeasureBareWindow();
+  Note("Quillon: process %.2f%%, wineserver %.2f%%; bare %u ms timer: process %.2f%%, "
+       "wineserver %.2f%% (of one core)",
+       quillon.processPercent, quillon.serverPercent, kBareTimerMs, bare.processPercent,
+       bare.serverPercent);
+  AddResult("CPU, following unchanged file", Format("%.1f%% of a core", quillon.processPercent),
+            Format("%.1f%% (10 ms timer window)", bare.processPercent), "-");
+  if (quillon.serverPercent >= 0 && bare.serverPercent >= 0)
+    AddResult("wineserver CPU meanwhile", Format("%.1f%% of a core", quillon.serverPercent),
+              Format("%.1f%% (10 ms timer window)", bare.serverPercent), "-");
+}

@@ -1,0 +1,198 @@
+// Opening a large log: from OpenFile to the view holding its final rows,
+// against reading and decoding the same bytes alone.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "bench/bench.h"
+#include "engine/charset.h"
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+#include "engine/row_builder.h"
+#include "shell/settings.h"
+
+namespace {
+
+constexpr size_t kFileBytes = 64u << 20;
+constexpr uint32_t kLimit = 65535;
+constexpr int kRuns = 3;
+constexpr double kGiveUpMs = 60000;
+
+struct LoadTarget {
+  HWND view;
+  LRESULT rows;
+  uint64_t size;
+  wchar_t lastRow[kMaxRowUnits + 1];
+};
+
+bool LoadFinished(void* context) {
+  const LoadTarget& target = *static_cast<const LoadTarget*>(context);
+  if (PollContinues() || LastFileSize() != target.size) return false;
+  if (SendMessageW(target.view, LB_GETCOUNT, 0, 0) != target.rows) return false;
+  LRESULT last = target.rows - 1;
+  if (SendMessageW(target.view, LB_GETTEXTLEN, WPARAM(last), 0) > LRESULT(kMaxRowUnits))
+    return false;
+  wchar_t row[kMaxRowUnits + 1];
+  SendMessageW(target.view, LB_GETTEXT, WPARAM(last), reinterpret_cast<LPARAM>(row));
+  return wcscmp(row, target.lastRow) == 0;
+}
+
+// The bytes the follower loads: from the first whole line within the last
+// kbLimit KiB to the end.
+uint64_t TailStart(const wchar_t* path, uint64_t size) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  uint64_t limit = uint64_t(AppSettings.kbLimit) * 1024;
+  uint64_t start = size > limit ? FindFirstWholeLine(file, size - limit, kCharsetUtf8) : 3;
+  CloseHandle(file);
+  return start;
+}
+
+// Read and decode of the tail alone, no rows. Returns ms.
+double ReadAndDecodeMs(const wchar_t* path, uint64_t from) {
+  static uint8_t bytes[kChunkBytes];
+  static wchar_t units[kChunkUnits];
+  int64_t start = Ticks();
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  LARGE_INTEGER to;
+  to.QuadPart = LONGLONG(from);
+  SetFilePointerEx(file, to, nullptr, FILE_BEGIN);
+  size_t carry = 0;
+  DWORD got = 0;
+  while (ReadFile(file, bytes + carry, DWORD(kChunkBytes - carry), &got, nullptr) && got > 0) {
+    size_t total = carry + got;
+    size_t leftover = 0;
+    DecodeChunk(kCharsetUtf8, bytes, total, units, &leftover);
+    memmove(bytes, bytes + total - leftover, leftover);
+    carry = leftover;
+  }
+  CloseHandle(file);
+  return MsSince(start);
+}
+
+double Median(std::vector<double> values) { return Percentile(values, 0.5); }
+
+// Where an open spends its time: inside polls (timer 1), and within those
+// inside the list box. Only for one extra run, as the timing itself costs.
+struct Breakdown {
+  int polls;
+  double pollMs;
+  int adds;
+  int resets;
+  int deletes;
+  double listBoxMs;
+};
+Breakdown breakdown;
+WNDPROC mainProc = nullptr;
+WNDPROC viewProc = nullptr;
+
+LRESULT CALLBACK TimedMainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message != WM_TIMER || wparam != kPollTimer)
+    return CallWindowProcW(mainProc, window, message, wparam, lparam);
+  int64_t start = Ticks();
+  LRESULT result = CallWindowProcW(mainProc, window, message, wparam, lparam);
+  breakdown.pollMs += MsSince(start);
+  ++breakdown.polls;
+  return result;
+}
+
+LRESULT CALLBACK TimedViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
+  int64_t start = Ticks();
+  LRESULT result = CallWindowProcW(viewProc, view, message, wparam, lparam);
+  breakdown.listBoxMs += MsSince(start);
+  breakdown.adds += message == LB_ADDSTRING;
+  breakdown.resets += message == LB_RESETCONTENT;
+  breakdown.deletes += message == LB_DELETESTRING;
+  return result;
+}
+
+WNDPROC Subclass(HWND window, WNDPROC proc) {
+  return reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+}
+
+}  // namespace
+
+void RunLoadBench() {
+  AppSettings.kbLimit = kLimit;
+  AppSettings.linesLimit = kLimit;
+  printf("2. open a %u MiB UTF-8 log, kb limit %u, lines limit %u, median of %d\n",
+         unsigned(kFileBytes >> 20), kLimit, kLimit, kRuns);
+  fflush(stdout);
+
+  // A byte-order mark makes the follower decode UTF-8 whatever the code page.
+  std::vector<uint8_t> text = MakeLogText(kFileBytes - 3);
+  text.insert(text.begin(), {0xEF, 0xBB, 0xBF});
+  wchar_t path[MAX_PATH];
+  TempPath(L"load.log", path);
+  if (!WriteWholeFile(path, text.data(), text.size())) {
+    Note("cannot write %ls", path);
+    return;
+  }
+
+  static LoadTarget target;
+  target.view = engineHost.view;
+  target.size = text.size();
+  uint64_t tailStart = TailStart(path, target.size);
+  uint64_t lines = (target.size - tailStart) / kLineBytes;
+  size_t capacity = std::min<size_t>(AppSettings.rowLength, kMaxRowUnits);
+  wchar_t lastLine[kLineBytes];
+  int lastUnits = MultiByteToWideChar(
+      CP_UTF8, 0, reinterpret_cast<const char*>(text.data() + text.size() - kLineBytes),
+      int(kLineBytes - 2), lastLine, int(kLineBytes));
+  size_t rowsPerLine = (size_t(lastUnits) + capacity - 1) / capacity;
+  target.rows = LRESULT(std::min<uint64_t>(kLimit, lines * rowsPerLine));
+  size_t lastRowStart = (rowsPerLine - 1) * capacity;
+  wcsncpy(target.lastRow, lastLine + lastRowStart, size_t(lastUnits) - lastRowStart);
+  target.lastRow[size_t(lastUnits) - lastRowStart] = 0;
+  text = {};
+
+  std::vector<double> openMs, baseMs;
+  for (int run = 0; run < kRuns; ++run) {
+    CloseFile();
+    PumpFor(100);
+    int64_t start = Ticks();
+    if (!OpenFile(path)) {
+      Note("OpenFile failed");
+      break;
+    }
+    bool done = PumpUntil(LoadFinished, &target, kGiveUpMs);
+    double ms = MsSince(start);
+    Note("run %d: %s after %.0f ms, %ld rows", run + 1, done ? "final rows" : "GAVE UP", ms,
+         long(SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0)));
+    if (!done) break;
+    openMs.push_back(ms);
+    baseMs.push_back(ReadAndDecodeMs(path, tailStart));
+  }
+  if (!openMs.empty()) {
+    CloseFile();
+    PumpFor(100);
+    breakdown = Breakdown{};
+    mainProc = Subclass(engineHost.window, TimedMainProc);
+    viewProc = Subclass(engineHost.view, TimedViewProc);
+    int64_t start = Ticks();
+    OpenFile(path);
+    PumpUntil(LoadFinished, &target, kGiveUpMs);
+    double ms = MsSince(start);
+    Subclass(engineHost.window, mainProc);
+    Subclass(engineHost.view, viewProc);
+    Note("timed run: %.0f ms, %d polls taking %.0f ms (%.0f ms of it in the list box: %d adds, "
+         "%d resets, %d deletes), %.0f ms outside polls",
+         ms, breakdown.polls, breakdown.pollMs, breakdown.listBoxMs, breakdown.adds,
+         breakdown.resets, breakdown.deletes, ms - breakdown.pollMs);
+  }
+  CloseFile();
+  DeleteFileW(path);
+  AppSettings = Settings{};
+  if (openMs.empty()) {
+    AddResult("open 64 MiB to final rows", Format("failed"), Format("-"), "< 1000 ms, <= 2x");
+    return;
+  }
+  double quillon = Median(openMs);
+  double baseline = Median(baseMs);
+  Note("read+decode alone: %.0f ms for %.1f MB; open to final rows %.0f ms (%.2fx)", baseline,
+       double(target.size - tailStart) / 1e6, quillon, quillon / baseline);
+  AddResult("open 64 MiB to final rows (ratio)", Format("%.0f ms (%.2fx)", quillon, quillon / baseline),
+            Format("%.0f ms read+decode", baseline), "< 1000 ms, <= 2x");
+}

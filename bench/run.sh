@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the benchmark into its own folder and runs it once under a private
+# Wine prefix, started and stopped here. Prints the detail of each part, then
+# the table: metric | Quillon | baseline | goal. Takes about two minutes.
+#
+#   bench/run.sh                 all five parts
+#   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU)
+#
+#   QUILLON_BENCH_BUILD    build folder (default: build-bench at the top)
+#   QUILLON_BENCH_PREFIX   Wine prefix (default: /tmp/benchwp)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+export QUILLON_BUILD=${QUILLON_BENCH_BUILD:-$root/build-bench}
+"$root/scripts/build.sh" quillon_bench >/dev/null
+
+export QUILLON_WINEPREFIX=${QUILLON_BENCH_PREFIX:-/tmp/benchwp}
+source "$root/scripts/wine_env.sh"
+trap wine_env_stop EXIT
+wine_env_start
+
+# Our wineserver is the one started for this prefix; its CPU is read from /proc.
+server_pid=0
+for pid in $(pgrep -x 'wineserver(64)?' || true); do
+  if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+    server_pid=$pid
+    break
+  fi
+done
+
+wine_program=$(command -v wine64 || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; } || echo wine)
+"$wine_program" "$QUILLON_BUILD/bench/quillon_bench.exe" \
+  --wineserver-pid "$server_pid" --clock-ticks "$(getconf CLK_TCK)" "$@" </dev/null

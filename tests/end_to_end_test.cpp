@@ -1,0 +1,94 @@
+// Starts the real program on a file, writes to that file from here and reads
+// the rows back from the program's list box, as another process would.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+using RowList = std::vector<std::wstring>;
+
+std::wstring ProgramPath() {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  path.resize(path.rfind(L'\\'));  // tests folder
+  path.resize(path.rfind(L'\\'));  // build folder
+  return path + L"\\" TESSEL_EXE_NAME;
+}
+
+struct WindowSearch {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK MatchMainWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[8];
+  if (owner == search->process && GetClassNameW(window, className, 8) && wcscmp(className, L"W") == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND WaitForMainWindow(DWORD process) {
+  WindowSearch search{process, nullptr};
+  for (int i = 0; i < 500 && !search.found; ++i) {
+    EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) Sleep(20);
+  }
+  return search.found;
+}
+
+bool WaitForRows(HWND view, const RowList& expected) {
+  for (int i = 0; i < 250; ++i) {
+    if (ListRows(view) == expected) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
+  std::wstring directory = MakeTempDirectory();
+  std::wstring log = directory + L"\\service.log";
+  WriteBytes(log, "2026-12-06 10:00:00 INFO started\n");
+
+  std::wstring commandLine = L"\"" + ProgramPath() + L"\" \"" + log + L"\"";
+  STARTUPINFOW startup{sizeof(startup)};
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process))
+      << GetLastError();
+
+  HWND window = WaitForMainWindow(process.dwProcessId);
+  ASSERT_NE(window, nullptr);
+  HWND view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(WaitForRows(view, {L"2026-12-06 10:00:00 INFO started"}));
+
+  AppendBytes(log, "2026-12-06 10:00:01 WARN disk\t80%\n2026-12-06 10:00:02 INFO ");
+  AppendBytes(log, "done\n");
+  EXPECT_TRUE(WaitForRows(view, {L"2026-12-06 10:00:00 INFO started",
+                                 L"2026-12-06 10:00:01 WARN disk   80%",
+                                 L"2026-12-06 10:00:02 INFO done"}));
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  RemoveDirectoryTree(directory);
+}
+
+}  // namespace
