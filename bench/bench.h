@@ -33,6 +33,16 @@ double Percentile(std::vector<double>& values, double fraction);
 bool PumpUntil(bool (*done)(void* context), void* context, double timeoutMs);
 void PumpFor(double ms);
 
+// Times the polls (timer 1 of the main window) while on: when each started,
+// how long it took in ms, and whether it added rows (views subclassed by the
+// parts count their LB_ADDSTRING in viewAdds).
+void TimePolls(bool on);
+extern std::vector<double> pollStartsMs;
+extern std::vector<double> pollDurationsMs;
+extern std::vector<bool> pollAddedRows;
+extern uint64_t viewAdds;
+void NotePolls(const char* what);  // count, gap and duration percentiles
+
 // CPU time of this process in ms (user plus kernel).
 double ProcessCpuMs();
 // CPU time of a Linux process from /proc, in ms; negative when unreadable.

@@ -5,7 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+
 DWORD wineserverPid = 0;
+std::vector<double> pollStartsMs;
+std::vector<double> pollDurationsMs;
+std::vector<bool> pollAddedRows;
+uint64_t viewAdds = 0;
 int clockTicksPerSecond = 100;
 
 namespace {
@@ -62,6 +69,20 @@ struct ResultRow {
   char goal[40];
 };
 std::vector<ResultRow> results;
+
+WNDPROC mainWindowProc = nullptr;
+
+LRESULT CALLBACK TimedMainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message != WM_TIMER || wparam != kPollTimer)
+    return CallWindowProcW(mainWindowProc, window, message, wparam, lparam);
+  int64_t start = Ticks();
+  uint64_t addsBefore = viewAdds;
+  LRESULT result = CallWindowProcW(mainWindowProc, window, message, wparam, lparam);
+  pollStartsMs.push_back(TicksToMs(start));
+  pollDurationsMs.push_back(MsSince(start));
+  pollAddedRows.push_back(viewAdds != addsBefore);
+  return result;
+}
 
 }  // namespace
 
@@ -152,6 +173,38 @@ bool PumpUntil(bool (*done)(void* context), void* context, double timeoutMs) {
 }
 
 void PumpFor(double ms) { PumpUntil(nullptr, nullptr, ms); }
+
+void TimePolls(bool on) {
+  HWND window = engineHost.window;
+  if (on) {
+    pollStartsMs.clear();
+    pollDurationsMs.clear();
+    pollAddedRows.clear();
+    mainWindowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimedMainWindowProc)));
+  } else {
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainWindowProc));
+  }
+}
+
+void NotePolls(const char* what) {
+  std::vector<double> gaps, adding, others;
+  for (size_t i = 1; i < pollStartsMs.size(); ++i) gaps.push_back(pollStartsMs[i] - pollStartsMs[i - 1]);
+  for (size_t i = 0; i < pollDurationsMs.size(); ++i)
+    (pollAddedRows[i] ? adding : others).push_back(pollDurationsMs[i]);
+  double gapMedian = Percentile(gaps, 0.5);
+  double gapP99 = Percentile(gaps, 0.99);
+  Note("%s: %zu polls, one every %.1f ms (median; p99 %.1f)", what, pollDurationsMs.size(),
+       gapMedian, gapP99);
+  double median = Percentile(adding, 0.5);
+  double p99 = Percentile(adding, 0.99);
+  Note("  %zu adding rows took median %.2f, p99 %.2f, max %.2f ms", adding.size(), median, p99,
+       adding.empty() ? 0.0 : adding.back());
+  median = Percentile(others, 0.5);
+  p99 = Percentile(others, 0.99);
+  Note("  %zu others took median %.2f, p99 %.2f, max %.2f ms", others.size(), median, p99,
+       others.empty() ? 0.0 : others.back());
+}
 
 double ProcessCpuMs() {
   FILETIME created, exited, kernel, user;

@@ -25,7 +25,7 @@ constexpr double kAnswerMs = 100;
 constexpr double kCatchUpWaitMs = 1500;
 constexpr DWORD kPingGapMs = 20;
 constexpr size_t kBatchLines = 640;
-const int kRates[] = {1000, 2000, 5000, 10000, 20000, 50000, 100000};
+const int kRates[] = {1000, 2000, 5000, 10000, 20000, 50000, 100000, 200000, 500000, 1000000};
 
 // ---- Writers
 
@@ -132,7 +132,7 @@ void ResetArrivals(uint64_t firstSeq, size_t probeLines) {
 }
 
 void OnLineArrived(uint64_t seq, int64_t stamp, int64_t now) {
-  if (seq < arrivals.firstSeq) return;
+  if (seq < arrivals.firstSeq || stamp == 0) return;
   double lag = TicksToMs(now - stamp);
   size_t index = size_t(seq - arrivals.firstSeq);
   if (index < arrivals.latencyMs.size() && arrivals.latencyMs[index] < 0) {
@@ -160,27 +160,17 @@ void OnViewPainted(int64_t now) {
 }
 
 WNDPROC listBoxProc = nullptr;
-WNDPROC mainProcX = nullptr;
-std::vector<double> pollStarts, pollDurations, paintDurations;
-LRESULT CALLBACK DiagMainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m != WM_TIMER) return CallWindowProcW(mainProcX, w, m, wp, lp);
-  int64_t s = Ticks();
-  LRESULT r = CallWindowProcW(mainProcX, w, m, wp, lp);
-  pollStarts.push_back(TicksToMs(s));
-  pollDurations.push_back(MsSince(s));
-  return r;
-}
 
 LRESULT CALLBACK TimedViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = CallWindowProcW(listBoxProc, view, message, wparam, lparam);
   if (message == LB_ADDSTRING) {
+    ++viewAdds;
     uint64_t seq;
     int64_t stamp;
     if (ParseRowStamp(reinterpret_cast<const wchar_t*>(lparam), &seq, &stamp))
       OnLineArrived(seq, stamp, Ticks());
   } else if (message == WM_PAINT) {
     OnViewPainted(Ticks());
-    paintDurations.push_back(0);
   }
   return result;
 }
@@ -196,7 +186,8 @@ void TimeTheView(bool on) {
 
 // ---- Files
 
-uint64_t nextSeq = 1;
+// Above the sequence numbers of the lines a followed file starts with.
+uint64_t nextSeq = 1000000;
 
 bool CreateFollowedFile(const wchar_t* path) {
   std::vector<uint8_t> text = MakeLogText(4 * kLineBytes);
@@ -303,22 +294,12 @@ LatencyResult MeasureQuillon(const wchar_t* path) {
     return result;
   }
   TimeTheView(true);
-  mainProcX = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(engineHost.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DiagMainProc)));
+  TimePolls(true);
   static Writer writer;
   RunProbeWriter(writer, path);
-  SetWindowLongPtrW(engineHost.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainProcX));
+  TimePolls(false);
   TimeTheView(false);
-  std::vector<double> gaps;
-  for (size_t i = 1; i < pollStarts.size(); ++i) gaps.push_back(pollStarts[i] - pollStarts[i-1]);
-  Note("polls %zu, gap median %.2f p99 %.2f max %.2f; poll dur median %.3f p99 %.3f max %.3f; paints %zu",
-    pollStarts.size(), Percentile(gaps, 0.5), Percentile(gaps, 0.99), gaps.back(),
-    Percentile(pollDurations, 0.5), Percentile(pollDurations, 0.99), pollDurations.back(), paintDurations.size());
-  for (size_t i = gaps.size() - 8; i < gaps.size(); ++i) Note("gap %.2f", gaps[i]);
-  for (size_t i = pollDurations.size() - 8; i < pollDurations.size(); ++i) Note("dur %.2f", pollDurations[i]);
-  {
-    std::vector<double> l = arrivals.latencyMs; std::sort(l.begin(), l.end());
-    for (size_t i = l.size() - 10; i < l.size(); ++i) Note("lat %.2f", l[i]);
-  }
+  NotePolls("Quillon");
   CloseFile();
   DeleteFileW(path);
   return CollectLatencies();
@@ -432,6 +413,7 @@ void RunRateBench() {
     return;
   }
   TimeTheView(true);
+  TimePolls(true);
   int best = 0;
   StepResult bestStep{};
   for (int rate : kRates) {
@@ -440,15 +422,20 @@ void RunRateBench() {
     best = rate;
     bestStep = step;
   }
+  TimePolls(false);
   TimeTheView(false);
+  NotePolls("all steps");
   CloseFile();
   DeleteFileW(path);
-  if (best == 0)
-    AddResult("max writer rate kept up", Format("< %d lines/s", kRates[0]), Format("-"),
-              "lag <= 1 s, answer <= 100 ms");
-  else
-    AddResult("max writer rate kept up",
-              Format("%s%d lines/s", best == kRates[std::size(kRates) - 1] ? ">= " : "", best),
-              Format("lag %.0f, answer %.0f ms", bestStep.maxPaintLagMs, bestStep.maxAnswerMs),
-              "lag <= 1 s, answer <= 100 ms");
+  const char* goal = "view lag <= 1 s, answer <= 100 ms";
+  if (best == 0) {
+    AddResult("writer rate kept up", Format("< %d lines/s", kRates[0]), Format("-"), goal);
+    return;
+  }
+  bool topStep = best == kRates[std::size(kRates) - 1];
+  AddResult("writer rate kept up", Format("%s%d lines/s", topStep ? ">= " : "", best), Format("-"),
+            goal);
+  AddResult("  at that rate: view lag, answer",
+            Format("%.0f ms, %.0f ms", bestStep.maxPaintLagMs, bestStep.maxAnswerMs), Format("-"),
+            "<= 1000 ms, <= 100 ms");
 }

@@ -38,7 +38,6 @@ int main(int argc, char** argv) {
     if (strcmp(argv[i], "--parts") == 0) parts = argv[i + 1];
     else if (strcmp(argv[i], "--wineserver-pid") == 0) wineserverPid = DWORD(atol(argv[i + 1]));
     else if (strcmp(argv[i], "--clock-ticks") == 0) clockTicksPerSecond = atoi(argv[i + 1]);
-    else if (strcmp(argv[i], "--lines-limit") == 0) AppSettings.linesLimit = atoi(argv[i + 1]);
   }
   ClampSettings(AppSettings);
   int64_t start = Ticks();

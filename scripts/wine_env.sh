@@ -24,6 +24,11 @@ wine_env_start() {
   fi
   "$wineserver_bin" -p </dev/null >/dev/null 2>&1
   wineboot </dev/null >/dev/null 2>&1 || true
+  if [ -n "$started_xvfb" ]; then
+    # No window manager on Xvfb: unmanaged windows, or Wine waits two seconds
+    # for one whenever a window is hidden or destroyed.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  fi
 }
 
 # Runs a program that keeps a window on Wine's desktop, so that the desktop

@@ -11,6 +11,14 @@ EngineHost engineHost;
 namespace {
 
 HFONT viewFont = nullptr;
+WNDPROC listBoxProc = nullptr;
+
+// The view's own procedure, extended: dragging the scroll thumb holds
+// following so that new rows do not pull the list away under the mouse.
+LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_VSCROLL) SetSuspendFlag(LOWORD(wparam) == SB_THUMBTRACK);
+  return CallWindowProcW(listBoxProc, view, message, wparam, lparam);
+}
 
 HFONT CreateViewFont() {
   LOGFONTW font{};
@@ -36,6 +44,8 @@ void OnCreate(HWND window) {
   if (!viewFont) viewFont = CreateViewFont();
   SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(viewFont), FALSE);
   PreallocateViewStorage();
+  listBoxProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+      engineHost.view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ViewProc)));
   engineHost.progress = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, kProgressStyle & ~WS_VISIBLE,
                                         0, 0, 0, 0, window, nullptr, instance, nullptr);
   SendMessageW(engineHost.progress, PBM_SETSTEP, 1, 0);
