@@ -28,6 +28,8 @@ for pid in $(pgrep -x 'wineserver(64)?' || true); do
   fi
 done
 
+# Other work on the machine skews every figure here; say how busy it was.
+echo "load average before the run: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) CPUs"
 wine_program=$(command -v wine64 || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; } || echo wine)
 "$wine_program" "$QUILLON_BUILD/bench/quillon_bench.exe" \
   --wineserver-pid "$server_pid" --clock-ticks "$(getconf CLK_TCK)" "$@" </dev/null

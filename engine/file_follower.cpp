@@ -350,6 +350,10 @@ void LoadFile() {
   uint64_t size;
   if (FileSize(&size) && size > KbLimitBytes()) {
     uint64_t tailStart = size - KbLimitBytes();
+    // Stay on the unit grid: a wide file with a half-written unit at its end
+    // has an odd size, and a cut there would misread everything after it.
+    uint32_t unit = CharsetUnitSize(charsetState.active);
+    tailStart += (unit - tailStart % unit) % unit;
     filePosition = FindFirstWholeLine(file, tailStart, charsetState.active);
     SeekTo(filePosition);
     readPosition = filePosition;

@@ -256,6 +256,25 @@ TEST_F(FollowerTest, Utf16BigEndianTailIsCutAtAWholeUnit) {
   EXPECT_EQ(rows.front().substr(0, 4), L"row ");
 }
 
+TEST_F(FollowerTest, Utf16TailOfAFileWithAHalfWrittenUnit) {
+  AppSettings.kbLimit = 1;
+  std::string bytes("\xFF\xFE", 2);
+  for (int i = 0; i < 300; ++i) {
+    std::string line = "line " + std::to_string(i) + "\n";
+    for (char c : line) bytes += std::string(1, c) + std::string("\0", 1);
+  }
+  bytes += "x";  // the writer has written half of the next unit
+  WriteBytes(path, bytes);
+  Open(path);
+  Poll();
+  RowList rows = Rows();
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), L"line 299");
+  AppendBytes(path, std::string("\0y\0\n\0", 5));
+  Poll();
+  EXPECT_EQ(Rows().back(), L"xy");
+}
+
 TEST_F(FollowerTest, FiveByteFileIsNotDetected) {
   std::string bytes("\xEF\xBB\xBF" "a\n");
   WriteBytes(path, bytes);
