@@ -7,6 +7,7 @@
 
 #include "engine/charset.h"
 #include "engine/engine_host.h"
+#include "engine/properties.h"
 #include "engine/row_builder.h"
 #include "shell/settings.h"
 
@@ -300,6 +301,7 @@ bool OpenFile(const wchar_t* name) {
   }
   CloseFile();
   if (!FullPathOf(requestedName, fullPath, kPathUnits)) lstrcpynW(fullPath, requestedName, int(kPathUnits));
+  SetPropertiesFile(fullPath);
   file = opened;
   if (engineHost.fileOpened) engineHost.fileOpened(requestedName);
   if (engineHost.fileChanged) engineHost.fileChanged();
@@ -462,6 +464,8 @@ void ChooseCharset(int command) {
   if (setsFallback) charsetState.fallback = charset;
   charsetState.explicitChoice = true;
   AppSettings.charset = charset;
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteStoredCharsetName(CharsetStreamName(charset));
   LoadFile();
 }
 
@@ -474,6 +478,7 @@ void SetAutodetect(bool on) {
 }
 
 bool FileIsOpen() { return file != INVALID_HANDLE_VALUE; }
+HANDLE FollowedFileHandle() { return file; }
 bool FollowingPaused() { return paused; }
 const wchar_t* FollowedPath() { return fullPath; }
 uint64_t LastFileSize() { return lastSize; }

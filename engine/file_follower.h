@@ -29,11 +29,13 @@ void TogglePause();
 // be written.
 bool EraseFileContent();
 
-// The charset commands and autodetection: they take effect by reloading.
+// The charset commands and autodetection: they take effect by reloading. A
+// charset chosen for an open file is also stored in its properties.
 void ChooseCharset(int command);
 void SetAutodetect(bool on);
 
 bool FileIsOpen();
+HANDLE FollowedFileHandle();     // INVALID_HANDLE_VALUE without a file
 bool FollowingPaused();
 const wchar_t* FollowedPath();   // full path, empty without a file
 uint64_t LastFileSize();

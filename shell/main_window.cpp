@@ -4,7 +4,10 @@
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
+#include "engine/properties.h"
 #include "engine/row_builder.h"
+#include "shell/localization.h"
+#include "shell/settings.h"
 
 EngineHost engineHost;
 
@@ -20,17 +23,7 @@ LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam)
   return CallWindowProcW(listBoxProc, view, message, wparam, lparam);
 }
 
-HFONT CreateViewFont() {
-  LOGFONTW font{};
-  font.lfHeight = 13;
-  font.lfWeight = FW_NORMAL;
-  font.lfCharSet = DEFAULT_CHARSET;
-  font.lfOutPrecision = OUT_TT_PRECIS;
-  font.lfQuality = PROOF_QUALITY;
-  font.lfPitchAndFamily = FF_MODERN;
-  lstrcpyW(font.lfFaceName, L"Lucida Console");
-  return CreateFontIndirectW(&font);
-}
+HFONT CreateViewFont() { return CreateFontIndirectW(&AppSettings.font); }
 
 void ShowHostError(UINT messageId, DWORD error) {
   ShowSystemError(engineHost.window, messageId, error);
@@ -91,6 +84,15 @@ void OnActivate(WPARAM state) {
   if (LOWORD(state) != WA_INACTIVE && engineHost.view) SetFocus(engineHost.view);
 }
 
+void OnClose(HWND window) {
+  if (AppSettings.savePosition && FileIsOpen()) SaveWindowPlacement(window, FollowedFileHandle());
+}
+
+void OnCommand(HWND window, int command) {
+  LANGID language;
+  if (LanguageOfCommand(command, &language)) ChooseLanguage(window, command, FollowedPath());
+}
+
 void OnDestroy() {
   CloseFile();
   engineHost = EngineHost{};
@@ -106,6 +108,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       if (OnSetCursor(window, reinterpret_cast<HWND>(wparam), LOWORD(lparam))) return TRUE;
       break;
     case WM_ACTIVATE: OnActivate(wparam); break;
+    case WM_COMMAND: OnCommand(window, LOWORD(wparam)); return 0;
+    case WM_CLOSE: OnClose(window); break;
     case WM_DESTROY: OnDestroy(); return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);

@@ -1,14 +1,20 @@
-// The persisted settings record. Fields are named after their registry values.
-// Loading and storing live with the settings store; until a value is loaded it
-// holds its default.
+// The persisted settings record and its store under
+// HKEY_CURRENT_USER\Software\Morvane\Quillon. Every change is written at once,
+// one value (or one dialog's group) at a time. Fields are named after their
+// registry values, whose names are string ids 129 to 159.
 #pragma once
 #include <windows.h>
+
 #include <cstdint>
+#include <initializer_list>
+
+constexpr int kHistoryEntries = 10;
+constexpr size_t kHistoryUnits = 32768;
 
 struct Settings {
   uint32_t rowLength = 80;        // "row length"
-  uint32_t textColor = 0;         // "text color", set from COLOR_WINDOWTEXT at start-up
-  uint32_t background = 0xFFFFFF; // "background", set from COLOR_WINDOW at start-up
+  uint32_t textColor = 0;         // "text color", COLOR_WINDOWTEXT by default
+  uint32_t background = 0xFFFFFF; // "background", COLOR_WINDOW by default
   uint32_t charset = 3;           // "charset"
   uint32_t autodetect = 1;        // "autodetect"
   uint32_t statusBar = 1;         // "status bar"
@@ -25,14 +31,62 @@ struct Settings {
   uint32_t fullscreen = 0;        // "fullscreen"
   uint32_t escClose = 0;          // "esc close"
   uint32_t savePosition = 1;      // "save position"
+  LOGFONTW font = DefaultViewFont();  // "font"
+  wchar_t history[kHistoryEntries][kHistoryUnits] = {};  // "history 0" .. "history 9"
+
+  static LOGFONTW DefaultViewFont();
 };
 
 extern Settings AppSettings;
 
-// Row builder limits that every consumer relies on, whatever the registry holds.
+// String ids of the key path and the value names.
+enum : UINT {
+  kSettingsKeyPath = 129,
+  kSettingRowLength = 130,
+  kSettingTextColor = 131,
+  kSettingBackground = 132,
+  kSettingHistoryFormat = 133,  // "history %u"
+  kSettingCharset = 134,
+  kSettingStatusBar = 135,
+  kSettingFont = 136,
+  kSettingKbLimit = 137,
+  kSettingWrapLines = 138,
+  kSettingLinesLimit = 139,
+  kSettingInstalled = 140,
+  kSettingAutodetect = 141,
+  kSettingLastCheck = 142,
+  kSettingAutoCheck = 143,
+  kSettingRestrictInstances = 152,
+  kSettingRepo = 153,
+  kSettingLanguage = 154,
+  kSettingCutEmpty = 155,
+  kSettingTrayMinimize = 156,
+  kSettingFullscreen = 157,
+  kSettingEscClose = 158,
+  kSettingSavePosition = 159,
+};
+
+// Limits the engine relies on, whatever the registry holds.
 constexpr uint32_t kMaxRowLength = 4095;
 constexpr uint32_t kMaxLinesLimit = 65535;
 constexpr uint32_t kMaxKbLimit = 65535;
 
-// Keeps values the engine cannot hold within range (zero limits, over-long rows).
+// Tests hand the store a key of their own instead of HKEY_CURRENT_USER.
+void SetSettingsRoot(HKEY root);
+
+// Defaults, with the colours taken from the system now.
+void ResetSettings(Settings& settings);
+
+// Fills AppSettings from the registry; without the key every default stays and
+// the key is not created. Values the program cannot hold are replaced.
+void LoadSettings();
+
+// Writes the fields named by the ids with one opening of the key (the font
+// record for kSettingFont). False when the key cannot be opened.
+bool StoreSettings(std::initializer_list<UINT> names);
+inline bool StoreSetting(UINT name) { return StoreSettings({name}); }
+bool StoreHistory();
+
+// Keeps values the engine cannot hold within range (zero limits, over-long
+// rows, a font without a terminated face name).
 void ClampSettings(Settings& settings);

@@ -6,17 +6,22 @@
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
+#include "engine/properties.h"
+#include "shell/localization.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
+
+bool centerNextWindow = false;
+bool centerNextDialog = false;
 
 int RunTessel(HINSTANCE instance, int showCommand) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  AppSettings.textColor = GetSysColor(COLOR_WINDOWTEXT);
-  AppSettings.background = GetSysColor(COLOR_WINDOW);
-  ClampSettings(AppSettings);
+  LoadSettings();
+  EnableLocalizedStringLock();
   charsetState.active = AppSettings.charset;
   charsetState.autodetect = AppSettings.autodetect != 0;
+  SetStoredCharsetReader(ReadStoredCharsetName);
 
   if (!RegisterMainWindowClass(instance)) return 1;
   HWND window = CreateMainWindow(instance);
@@ -27,6 +32,7 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   if (arguments && argumentCount > 1) OpenFile(arguments[1]);
   LocalFree(arguments);
 
+  if (AppSettings.savePosition && FileIsOpen()) showCommand = ApplyWindowPlacement(window, showCommand);
   ShowWindow(window, showCommand);
   UpdateWindow(window);
 

@@ -1,5 +1,11 @@
+// Program start-up and the message loop, and the process-wide values they own.
 #pragma once
 #include <windows.h>
+
+// One-shot flags of the centring hooks: the next window created, or the next
+// dialog initialised, is centred over its parent.
+extern bool centerNextWindow;
+extern bool centerNextDialog;
 
 // Runs the program: main window, the file of the command line, the message
 // loop. Returns the process exit code.

@@ -1,0 +1,113 @@
+#include "engine/properties.h"
+
+#include <cstdio>
+#include <cwchar>
+
+#include "shell/localization.h"
+
+namespace {
+
+constexpr UINT kStreamNameId = 148;
+constexpr size_t kStreamPathUnits = 65664 / sizeof(wchar_t);
+
+wchar_t streamPath[kStreamPathUnits];
+
+const wchar_t kFormat[] = L"Format";
+const wchar_t kPosition[] = L"Position";
+
+void WriteNumber(const wchar_t* key, int value) {
+  wchar_t text[63];
+  swprintf(text, 63, L"%d", value);
+  WritePrivateProfileStringW(kPosition, key, text, streamPath);
+}
+
+}  // namespace
+
+void SetPropertiesFile(const wchar_t* fullPath) {
+  streamPath[0] = 0;
+  if (!fullPath || !fullPath[0]) return;
+  const wchar_t* streamName = LocalizedString(kStreamNameId);
+  if (!streamName) streamName = L":Kavex.Quillon.Properties";
+  if (wcslen(fullPath) + wcslen(streamName) >= kStreamPathUnits) return;
+  swprintf(streamPath, kStreamPathUnits, L"%ls%ls", fullPath, streamName);
+}
+
+const wchar_t* PropertiesStreamPath() { return streamPath; }
+
+bool ReadStoredCharsetName(wchar_t* name, size_t capacity) {
+  if (!streamPath[0] || capacity == 0) return false;
+  DWORD length = GetPrivateProfileStringW(kFormat, L"Charset", L"", name, DWORD(capacity), streamPath);
+  return length > 0;
+}
+
+void WriteStoredCharsetName(const wchar_t* name) {
+  if (streamPath[0] && name) WritePrivateProfileStringW(kFormat, L"Charset", name, streamPath);
+}
+
+StoredPlacement ReadStoredPlacement() {
+  StoredPlacement placement{};
+  if (!streamPath[0]) return placement;
+  placement.x = int(GetPrivateProfileIntW(kPosition, L"X", 0, streamPath));
+  placement.y = int(GetPrivateProfileIntW(kPosition, L"Y", 0, streamPath));
+  placement.width = int(GetPrivateProfileIntW(kPosition, L"Width", 0, streamPath));
+  placement.height = int(GetPrivateProfileIntW(kPosition, L"Height", 0, streamPath));
+  placement.maximized = GetPrivateProfileIntW(kPosition, L"Maximized", 0, streamPath) != 0;
+  placement.minimized = GetPrivateProfileIntW(kPosition, L"Minimized", 0, streamPath) != 0;
+  return placement;
+}
+
+void SaveWindowPlacement(HWND window, HANDLE logFile) {
+  if (!streamPath[0]) return;
+  FILETIME written;
+  bool haveTime = logFile != INVALID_HANDLE_VALUE && GetFileTime(logFile, nullptr, nullptr, &written);
+  bool minimized = IsIconic(window);
+  bool maximized = IsZoomed(window);
+  RECT frame;
+  if (!minimized && GetWindowRect(window, &frame)) {
+    WriteNumber(L"X", frame.left);
+    WriteNumber(L"Y", frame.top);
+    WriteNumber(L"Width", frame.right - frame.left);
+    WriteNumber(L"Height", frame.bottom - frame.top);
+  }
+  WritePrivateProfileStringW(kPosition, L"Maximized", maximized ? L"1" : nullptr, streamPath);
+  WritePrivateProfileStringW(kPosition, L"Minimized", !maximized && minimized ? L"1" : nullptr,
+                             streamPath);
+  if (!haveTime) return;
+  HANDLE stream = CreateFileW(streamPath, FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (stream == INVALID_HANDLE_VALUE) return;
+  SetFileTime(stream, nullptr, nullptr, &written);
+  CloseHandle(stream);
+}
+
+RECT KeepOnMonitor(const RECT& frame, bool onAnyMonitor, const RECT& work) {
+  if (onAnyMonitor) return frame;
+  LONG width = frame.right - frame.left;
+  LONG height = frame.bottom - frame.top;
+  if (width > work.right - work.left) width = work.right - work.left;
+  if (height > work.bottom - work.top) height = work.bottom - work.top;
+  LONG left = frame.left, top = frame.top;
+  if (left + width > work.right) left = work.right - width;
+  if (left < work.left) left = work.left;
+  if (top + height > work.bottom) top = work.bottom - height;
+  if (top < work.top) top = work.top;
+  return RECT{left, top, left + width, top + height};
+}
+
+int ApplyWindowPlacement(HWND window, int showCommand) {
+  StoredPlacement placement = ReadStoredPlacement();
+  if (placement.maximized) return SW_SHOWMAXIMIZED;
+  if (placement.width != 0 && placement.height != 0) {
+    RECT frame{placement.x, placement.y, placement.x + placement.width,
+               placement.y + placement.height};
+    HMONITOR monitor = MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST);
+    MONITORINFO info{sizeof(info)};
+    if (monitor && GetMonitorInfoW(monitor, &info))
+      frame = KeepOnMonitor(frame, MonitorFromRect(&frame, MONITOR_DEFAULTTONULL) != nullptr,
+                            info.rcWork);
+    MoveWindow(window, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+               FALSE);
+  }
+  return placement.minimized ? SW_SHOWMINNOACTIVE : showCommand;
+}

@@ -1,0 +1,33 @@
+// Per-file properties kept with the log file itself, in its alternate data
+// stream ":Kavex.Quillon.Properties" as profile (INI) text: the charset chosen
+// for the file and the window placement used with it.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+
+// Called when a file is opened: the stream belongs to that file from now on.
+void SetPropertiesFile(const wchar_t* fullPath);
+const wchar_t* PropertiesStreamPath();  // empty without a file
+
+bool ReadStoredCharsetName(wchar_t* name, size_t capacity);
+void WriteStoredCharsetName(const wchar_t* name);
+
+struct StoredPlacement {
+  int x, y, width, height;
+  bool maximized, minimized;
+};
+StoredPlacement ReadStoredPlacement();
+
+// Stores the window's placement; writing the stream must not change the log
+// file's last-write time, which logFile's time is used to restore.
+void SaveWindowPlacement(HWND window, HANDLE logFile);
+
+// Applies the stored placement before the window is first shown; returns the
+// show command to use. A placement that would leave the window on no monitor
+// is moved onto the nearest one.
+int ApplyWindowPlacement(HWND window, int showCommand);
+
+// Moves rect (a window frame) inside the work area when it touches no monitor.
+// Pure: the work area is handed in.
+RECT KeepOnMonitor(const RECT& frame, bool onAnyMonitor, const RECT& nearestWorkArea);

@@ -1,0 +1,272 @@
+#include "shell/localization.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "shell/settings.h"
+#include "shell/startup.h"
+
+LANGID uiLanguage = 0;
+
+namespace {
+
+constexpr size_t kMaxLanguages = 1024;
+
+struct CachedString {
+  UINT id;
+  HMODULE module;
+  const wchar_t* text;
+};
+
+CachedString* cache = nullptr;
+size_t cacheCount = 0;
+size_t cacheCapacity = 0;
+CRITICAL_SECTION cacheLock;
+bool cacheLockReady = false;
+
+bool Available(const LANGID* available, size_t count, LANGID language) {
+  return std::binary_search(available, available + count, language);
+}
+
+bool TryFamily(const LANGID* available, size_t count, LANGID language, LANGID* found) {
+  WORD primary = PRIMARYLANGID(language);
+  LANGID candidates[65];
+  size_t n = 0;
+  candidates[n++] = language;
+  candidates[n++] = MAKELANGID(primary, 1);
+  candidates[n++] = MAKELANGID(primary, 0);
+  for (WORD sub = 2; sub <= 63; ++sub) candidates[n++] = MAKELANGID(primary, sub);
+  for (size_t i = 0; i < n; ++i) {
+    if (Available(available, count, candidates[i])) {
+      *found = candidates[i];
+      return true;
+    }
+  }
+  return false;
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR context) {
+  auto* languages = reinterpret_cast<std::vector<LANGID>*>(context);
+  languages->push_back(language);
+  return languages->size() < kMaxLanguages;
+}
+
+void LockCache() {
+  if (cacheLockReady) EnterCriticalSection(&cacheLock);
+}
+
+void UnlockCache() {
+  if (cacheLockReady) LeaveCriticalSection(&cacheLock);
+}
+
+const wchar_t* FindCached(UINT id, HMODULE module) {
+  for (size_t i = cacheCount; i-- > 0;)
+    if (cache[i].id == id && cache[i].module == module && cache[i].text) return cache[i].text;
+  return nullptr;
+}
+
+bool AppendCached(UINT id, HMODULE module, const wchar_t* text) {
+  if (cacheCount == cacheCapacity) {
+    size_t capacity = cacheCapacity ? cacheCapacity * 2 : 1;
+    HANDLE heap = GetProcessHeap();
+    void* grown = cache ? HeapReAlloc(heap, 0, cache, capacity * sizeof(CachedString))
+                        : HeapAlloc(heap, 0, capacity * sizeof(CachedString));
+    if (!grown) return false;
+    cache = static_cast<CachedString*>(grown);
+    cacheCapacity = capacity;
+  }
+  cache[cacheCount++] = {id, module, text};
+  return true;
+}
+
+// Loads the id's entry from its string block; null when missing or empty.
+const wchar_t* LoadStringEntry(UINT id) {
+  ResourceData block;
+  if (!LoadLocalizedResource(RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), &block)) return nullptr;
+  const WORD* entry = static_cast<const WORD*>(block.data);
+  const WORD* end = entry + block.size / sizeof(WORD);
+  for (UINT skip = id % 16; skip > 0 && entry < end; --skip) entry += 1 + *entry;
+  if (entry >= end || *entry == 0 || entry + 1 + *entry > end) return nullptr;
+  size_t length = *entry;
+  auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+  if (!text) return nullptr;
+  memcpy(text, entry + 1, length * sizeof(wchar_t));
+  text[length] = 0;
+  return text;
+}
+
+}  // namespace
+
+LANGID ChooseResourceLanguage(const LANGID* available, size_t count, const LanguageFacts& facts) {
+  if (count == 0) return 0;
+  LANGID found;
+  LANGID requested = facts.requested;
+  if (PRIMARYLANGID(requested) != 0) {
+    if (Available(available, count, requested)) return requested;
+    if (PRIMARYLANGID(facts.ui) == 0 && SUBLANGID(facts.ui) != 0) {
+      LANGID mixed = MAKELANGID(PRIMARYLANGID(requested), SUBLANGID(facts.ui));
+      if (Available(available, count, mixed)) return mixed;
+    }
+    if (TryFamily(available, count, requested, &found)) return found;
+  }
+  if (PRIMARYLANGID(facts.ui) != 0 && TryFamily(available, count, facts.ui, &found)) return found;
+  if (requested != 0x0800 && TryFamily(available, count, facts.userDefault, &found)) return found;
+  if (TryFamily(available, count, facts.systemDefault, &found)) return found;
+  const LANGID lastResorts[] = {0x0000, 0x0400, 0x0800, 1033, 9};
+  for (LANGID language : lastResorts)
+    if (Available(available, count, language)) return language;
+  for (WORD sub = 2; sub <= 63; ++sub)
+    if (Available(available, count, MAKELANGID(LANG_ENGLISH, sub))) return MAKELANGID(LANG_ENGLISH, sub);
+  return count > 1 && available[0] == 0 ? available[1] : available[0];
+}
+
+LANGID ResourceLanguage(HMODULE module, LPCWSTR type, LPCWSTR name, LANGID requested) {
+  std::vector<LANGID> languages;
+  if (!EnumResourceLanguagesW(module, type, name, CollectLanguage,
+                              reinterpret_cast<LONG_PTR>(&languages)) &&
+      languages.empty())
+    return 0;
+  std::sort(languages.begin(), languages.end());
+  LanguageFacts facts{requested, uiLanguage, GetUserDefaultLangID(), GetSystemDefaultLangID()};
+  return ChooseResourceLanguage(languages.data(), languages.size(), facts);
+}
+
+bool LoadLocalizedResource(LPCWSTR type, LPCWSTR name, ResourceData* resource) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  LANGID language = ResourceLanguage(module, type, name, 0);
+  if (!language && !FindResourceExW(module, type, name, 0)) return false;
+  HRSRC found = FindResourceExW(module, type, name, language);
+  if (!found) return false;
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  if (!data) return false;
+  *resource = {data, SizeofResource(module, found), language};
+  return true;
+}
+
+const wchar_t* LocalizedString(UINT id) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  LockCache();
+  const wchar_t* text = FindCached(id, module);
+  if (!text) {
+    text = LoadStringEntry(id);
+    if (text && !AppendCached(id, module, text)) {
+      HeapFree(GetProcessHeap(), 0, const_cast<wchar_t*>(text));
+      text = nullptr;
+    }
+  }
+  UnlockCache();
+  return text;
+}
+
+void EnableLocalizedStringLock() {
+  if (cacheLockReady) return;
+  InitializeCriticalSection(&cacheLock);
+  cacheLockReady = true;
+}
+
+HMENU LoadLocalizedMenu(UINT id) {
+  ResourceData menu;
+  if (!LoadLocalizedResource(RT_MENU, MAKEINTRESOURCEW(id), &menu)) return nullptr;
+  return LoadMenuIndirectW(menu.data);
+}
+
+size_t ModernizeDialogFont(uint8_t* dialogTemplate, size_t size) {
+  static const wchar_t kOldFace[] = L"MS Shell Dlg 2";  // 14 units and the terminator
+  static const wchar_t kNewFace[] = L"Segoe UI";        // 8 units
+  constexpr size_t kOldUnits = 15;
+  constexpr size_t kNewUnits = 8;
+  if (size < 16) return size;
+  uint32_t signature, style;
+  memcpy(&signature, dialogTemplate, 4);
+  memcpy(&style, dialogTemplate + 12, 4);
+  if (signature != 0xFFFF0001 || !(style & DS_SETFONT)) return size;
+  size_t units = size / 2;
+  auto unitAt = [&](size_t i) {
+    wchar_t unit;
+    memcpy(&unit, dialogTemplate + i * 2, 2);
+    return unit;
+  };
+  for (size_t i = 3; i + kOldUnits <= units; ++i) {
+    size_t matched = 0;
+    while (matched < kOldUnits && unitAt(i + matched) == kOldFace[matched]) ++matched;
+    if (matched != kOldUnits) continue;
+    memcpy(dialogTemplate + i * 2, kNewFace, kNewUnits * 2);
+    WORD pointSize = 9;
+    memcpy(dialogTemplate + (i - 3) * 2, &pointSize, 2);
+    size_t from = (i + kOldUnits - 1) * 2;  // the old terminator and all after it
+    size_t to = (i + kNewUnits) * 2;
+    memmove(dialogTemplate + to, dialogTemplate + from, size - from);
+    return size - (from - to);
+  }
+  return size;
+}
+
+INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parameter) {
+  ResourceData dialog;
+  if (!LoadLocalizedResource(RT_DIALOG, MAKEINTRESOURCEW(templateId), &dialog)) return -1;
+  // A private copy: the image's resource section is not ours to write.
+  std::vector<uint8_t> copy(static_cast<const uint8_t*>(dialog.data),
+                            static_cast<const uint8_t*>(dialog.data) + dialog.size);
+  if (LOBYTE(LOWORD(GetVersion())) > 5) copy.resize(ModernizeDialogFont(copy.data(), copy.size()));
+  centerNextWindow = true;
+  return DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                 reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, procedure,
+                                 parameter);
+}
+
+bool LanguageOfCommand(int command, LANGID* language) {
+  switch (command) {
+    case 1501: *language = 9; return true;
+    case 1502: *language = 1029; return true;
+    case 1503: *language = 1051; return true;
+    case 1519: *language = 0; return true;
+    default: return false;
+  }
+}
+
+int LanguageMenuMark(uint32_t storedLanguage) {
+  switch (storedLanguage) {
+    case 9: return 1501;
+    case 1029: return 1502;
+    case 1051: return 1503;
+    case 0: return 1519;
+    default: return 0;
+  }
+}
+
+void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage) {
+  int mark = LanguageMenuMark(storedLanguage);
+  if (!menu || !mark) return;
+  if (mark == 1519) CheckMenuRadioItem(menu, 1519, 1519, 1519, MF_BYCOMMAND);
+  else CheckMenuRadioItem(menu, 1501, 1504, UINT(mark), MF_BYCOMMAND);
+}
+
+void RestartArguments(const wchar_t* followedPath, wchar_t* out, size_t capacity) {
+  out[0] = 0;
+  if (!followedPath || !followedPath[0] || capacity < 3) return;
+  size_t length = wcslen(followedPath);
+  if (length + 3 > capacity) return;
+  out[0] = L'"';
+  memcpy(out + 1, followedPath, length * sizeof(wchar_t));
+  out[length + 1] = L'"';
+  out[length + 2] = 0;
+}
+
+void ChooseLanguage(HWND mainWindow, int command, const wchar_t* followedPath) {
+  LANGID language;
+  if (!LanguageOfCommand(command, &language)) return;
+  AppSettings.language = language;
+  StoreSetting(kSettingLanguage);
+  // Closing the window closes the file: take its path first.
+  static wchar_t arguments[32768 + 2];
+  RestartArguments(followedPath, arguments, sizeof arguments / sizeof *arguments);
+  SendMessageW(mainWindow, WM_CLOSE, 0, 0);
+  static wchar_t program[32768];
+  if (!GetModuleFileNameW(nullptr, program, 32768)) return;
+  ShellExecuteW(nullptr, nullptr, program, arguments[0] ? arguments : nullptr, nullptr,
+                SW_SHOWDEFAULT);
+}

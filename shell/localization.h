@@ -1,0 +1,60 @@
+// The user-interface language and the resources taken in it: strings through a
+// cache that hands out texts valid until the process ends, menus and dialog
+// templates.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+extern LANGID uiLanguage;
+
+// Picks the language a resource is loaded in from those it exists in (sorted
+// ascending), or 0 when none fits. Pure: the defaults are handed in.
+struct LanguageFacts {
+  LANGID requested;
+  LANGID ui;
+  LANGID userDefault;
+  LANGID systemDefault;
+};
+LANGID ChooseResourceLanguage(const LANGID* available, size_t count, const LanguageFacts& facts);
+
+// The language the resource of the module will be loaded in; 0 when missing.
+LANGID ResourceLanguage(HMODULE module, LPCWSTR type, LPCWSTR name, LANGID requested);
+
+// The resource's data in the resolved language.
+struct ResourceData {
+  const void* data;
+  DWORD size;
+  LANGID language;
+};
+bool LoadLocalizedResource(LPCWSTR type, LPCWSTR name, ResourceData* resource);
+
+// The text of a string id in the UI language, or null when it is missing or
+// empty. The same id always gives the same pointer.
+const wchar_t* LocalizedString(UINT id);
+// From here on the cache is shared with other threads.
+void EnableLocalizedStringLock();
+
+HMENU LoadLocalizedMenu(UINT id);
+
+// Rewrites an extended dialog template whose font is "MS Shell Dlg 2" to
+// 9-point "Segoe UI", in place; returns the new size (the old one when the
+// template is not such a template).
+size_t ModernizeDialogFont(uint8_t* dialogTemplate, size_t size);
+
+// Runs a dialog from its template in the UI language; -1 when it is missing.
+INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parameter = 0);
+
+// Language menu: the language id a command stands for; false for another command.
+bool LanguageOfCommand(int command, LANGID* language);
+// Which item of 1501..1503 and 1519 carries the radio mark for a stored
+// language; 0 when none does.
+int LanguageMenuMark(uint32_t storedLanguage);
+void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage);
+
+// Stores the choice, closes the main window and starts the program again
+// with the followed file.
+void ChooseLanguage(HWND mainWindow, int command, const wchar_t* followedPath);
+// The command line of that restart: the program, then the quoted file when one is open.
+void RestartArguments(const wchar_t* followedPath, wchar_t* out, size_t capacity);
