@@ -80,11 +80,21 @@ TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
                                  L"2026-12-06 10:00:01 WARN disk   80%",
                                  L"2026-12-06 10:00:02 INFO done"}));
 
+  WIN32_FILE_ATTRIBUTE_DATA before{};
+  GetFileAttributesExW(log.c_str(), GetFileExInfoStandard, &before);
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
   DWORD exitCode = 1;
   GetExitCodeProcess(process.hProcess, &exitCode);
   EXPECT_EQ(exitCode, 0u);
+
+  // Closing stored the window's place with the file, and left the file's time alone.
+  std::wstring stream = log + L":Kavex.Quillon.Properties";
+  EXPECT_GT(GetPrivateProfileIntW(L"Position", L"Width", 0, stream.c_str()), 0u);
+  WIN32_FILE_ATTRIBUTE_DATA after{};
+  GetFileAttributesExW(log.c_str(), GetFileExInfoStandard, &after);
+  EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+  EXPECT_EQ(ReadBytes(log).size(), 97u);  // the content is untouched
   if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);

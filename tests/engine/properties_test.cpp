@@ -66,7 +66,7 @@ struct PropertiesTest : testing::Test {
 
 TEST_F(PropertiesTest, StreamSitsBesideTheFileContent) {
   std::wstring stream = PropertiesStreamPath();
-  EXPECT_EQ(stream.substr(stream.size() - 26), L":Kavex.Quillon.Properties");
+  EXPECT_EQ(stream, std::wstring(FollowedPath()) + L":Kavex.Quillon.Properties");
   WriteStoredCharsetName(L"UCS-2BE");
   wchar_t name[64];
   ASSERT_TRUE(ReadStoredCharsetName(name, 64));

@@ -160,13 +160,16 @@ TEST_F(SettingsTest, HistoryWithoutTerminatorStaysInItsBuffer) {
   std::wstring endless(kHistoryUnits, L'x');
   wchar_t name[32];
   swprintf(name, 32, LocalizedString(kSettingHistoryFormat), 3u);
-  Put(name, REG_SZ, endless.data(), DWORD(endless.size() * sizeof(wchar_t)));
+  Put(name, REG_SZ, endless.data(), DWORD((kHistoryUnits - 1) * sizeof(wchar_t)));
+  swprintf(name, 32, LocalizedString(kSettingHistoryFormat), 5u);
+  Put(name, REG_SZ, endless.data(), DWORD(kHistoryUnits * sizeof(wchar_t)));
   swprintf(name, 32, LocalizedString(kSettingHistoryFormat), 4u);
   Put(name, REG_BINARY, L"abc", 6);  // no terminator, shorter than the buffer
   LoadSettings();
   EXPECT_EQ(wcslen(AppSettings.history[3]), kHistoryUnits - 1);
   EXPECT_STREQ(AppSettings.history[4], L"abc");
   EXPECT_STREQ(AppSettings.history[2], L"");
+  EXPECT_LT(wcslen(AppSettings.history[5]), kHistoryUnits);  // too long: never unterminated
 }
 
 }  // namespace
