@@ -1,69 +1,217 @@
 #include "shell/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
+#include "commands/command_set.h"
+#include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/properties.h"
 #include "engine/row_builder.h"
+#include "engine/status_bar.h"
+#include "resources/resource_ids.h"
+#include "shell/instances.h"
 #include "shell/localization.h"
+#include "shell/platform.h"
 #include "shell/settings.h"
+#include "shell/startup.h"
+#include "shell/tray_icon.h"
 
 EngineHost engineHost;
 
 namespace {
 
 HFONT viewFont = nullptr;
+HBRUSH backgroundBrush = nullptr;
 WNDPROC listBoxProc = nullptr;
+HMENU mainMenu = nullptr;           // kept while the clean full screen takes it off
+int statusPartsTotal = 525;
+RECT savedWindowRect{};
+LONG_PTR savedViewStyle = 0;
 
-// The view's own procedure, extended: dragging the scroll thumb holds
-// following so that new rows do not pull the list away under the mouse.
+double DpiScale() {
+  HDC screen = GetDC(nullptr);
+  if (!screen) return 1.0;
+  double scale = GetDeviceCaps(screen, LOGPIXELSX) / 96.0;
+  ReleaseDC(nullptr, screen);
+  return scale;
+}
+
+bool StatusBarShown(HWND window) {
+  HMENU menu = GetMenu(window);
+  return menu && (GetMenuState(menu, IDM_STATUS_BAR, MF_BYCOMMAND) & MF_CHECKED);
+}
+
+// The view, extended: the context menu's selection rule, the thumb drag that
+// holds following, and painting only below the last row.
+LRESULT OnViewContextMenu(HWND view, LPARAM lparam) {
+  LRESULT selected = SendMessageW(view, LB_GETSELCOUNT, 0, 0);
+  POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  if (selected <= 1 && !(point.x == -1 && point.y == -1)) {
+    ScreenToClient(view, &point);
+    LRESULT hit = SendMessageW(view, LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
+    RECT client;
+    GetClientRect(view, &client);
+    if (!HIWORD(hit) && PtInRect(&client, point)) {
+      WPARAM row = LOWORD(hit);
+      SendMessageW(view, LB_SETSEL, FALSE, -1);
+      SendMessageW(view, LB_SETSEL, TRUE, LPARAM(row));
+      SendMessageW(view, LB_SETCARETINDEX, row, FALSE);
+    }
+  }
+  return 0;
+}
+
+LRESULT OnViewEraseBackground(HWND view, HDC dc) {
+  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
+  RECT client, last;
+  if (count == LB_ERR || count <= 0 || !GetClientRect(view, &client) ||
+      SendMessageW(view, LB_GETITEMRECT, WPARAM(count - 1), reinterpret_cast<LPARAM>(&last)) == LB_ERR)
+    return 0;
+  RECT below{last.left, last.bottom, last.right, client.bottom};
+  if (below.top < client.bottom) FillRect(dc, &below, backgroundBrush);
+  return 0;
+}
+
 LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_VSCROLL) SetSuspendFlag(LOWORD(wparam) == SB_THUMBTRACK);
+  switch (message) {
+    case WM_CONTEXTMENU: OnViewContextMenu(view, lparam); break;
+    case WM_VSCROLL: SetSuspendFlag(LOWORD(wparam) == SB_THUMBTRACK); break;
+    case WM_ERASEBKGND: return OnViewEraseBackground(view, reinterpret_cast<HDC>(wparam));
+  }
   return CallWindowProcW(listBoxProc, view, message, wparam, lparam);
 }
 
-HFONT CreateViewFont() { return CreateFontIndirectW(&AppSettings.font); }
+void ShowHostError(UINT messageId, DWORD error) { ShowSystemError(engineHost.window, messageId, error); }
 
-void ShowHostError(UINT messageId, DWORD error) {
-  ShowSystemError(engineHost.window, messageId, error);
+void OnFileOpened(const wchar_t* name) { ShowStatusFile(name); }
+
+void OnFileChanged() {
+  if (!FileIsOpen()) ClearStatusFile();
+}
+
+bool CleanFullScreenHook() { return IsCleanFullScreen(); }
+
+void RemoveUncheckedMarks(HMENU menu) {
+  const struct {
+    int command;
+    uint32_t Settings::*field;
+  } marks[] = {{IDM_AUTODETECT, &Settings::autodetect},
+               {IDM_STATUS_BAR, &Settings::statusBar},
+               {IDM_WRAP_LINES, &Settings::wrapLines},
+               {IDM_CUT_EMPTY, &Settings::cutEmpty},
+               {IDM_AUTO_CHECK, &Settings::autoCheck}};
+  for (const auto& mark : marks)
+    if (!(AppSettings.*mark.field)) CheckMenuItem(menu, UINT(mark.command), MF_BYCOMMAND | MF_UNCHECKED);
 }
 
 void OnCreate(HWND window) {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
   engineHost.window = window;
-  engineHost.view = CreateWindowExW(0, L"LISTBOX", nullptr, kViewStyle & ~WS_VISIBLE, 0, 0, 0, 0,
-                                    window, nullptr, instance, nullptr);
-  if (!viewFont) viewFont = CreateViewFont();
+  mainMenu = GetMenu(window);
+
+  engineHost.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, kStatusBarStyle & ~WS_VISIBLE,
+                                         0, 0, 0, 0, window, nullptr, instance, nullptr);
+  SendMessageW(engineHost.statusBar, WM_SIZE, 0, MAKELPARAM(32, 32));
+  if (mainMenu) {
+    RemoveUncheckedMarks(mainMenu);
+    MarkLanguageMenu(mainMenu, AppSettings.language);
+  }
+  int provisional[kStatusPanes] = {1, 2, 3, 4, 5, 6, 7, 8, -1};
+  SendMessageW(engineHost.statusBar, SB_SETPARTS, kStatusPanes, reinterpret_cast<LPARAM>(provisional));
+  if (const wchar_t* blanks = LocalizedString(IDS_UPDATE_PANE_EMPTY))
+    SendMessageW(engineHost.statusBar, SB_SETTEXTW, kPaneUpdate, reinterpret_cast<LPARAM>(blanks));
+  InitNoticePane();
+
+  engineHost.view = CreateWindowExW(
+      visualStyleLevel() != 0 && LOBYTE(LOWORD(GetVersion())) >= 6 ? 0 : WS_EX_STATICEDGE,
+      L"LISTBOX", nullptr, kViewStyle & ~WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance, nullptr);
+  if (!viewFont) viewFont = CreateFontIndirectW(&AppSettings.font);
+  if (!backgroundBrush) backgroundBrush = CreateSolidBrush(AppSettings.background);
   SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(viewFont), FALSE);
   PreallocateViewStorage();
-  listBoxProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-      engineHost.view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ViewProc)));
+  listBoxProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(engineHost.view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ViewProc)));
+
   engineHost.progress = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, kProgressStyle & ~WS_VISIBLE,
                                         0, 0, 0, 0, window, nullptr, instance, nullptr);
   SendMessageW(engineHost.progress, PBM_SETSTEP, 1, 0);
+
   engineHost.showError = ShowHostError;
+  engineHost.refreshStatus = RefreshStatus;
+  engineHost.refreshSize = UpdateStatusSize;
+  engineHost.fileOpened = OnFileOpened;
+  engineHost.fileChanged = OnFileChanged;
+  engineHost.cleanFullScreen = CleanFullScreenHook;
   UpdateHorizontalExtent();
   SetFocus(engineHost.view);
+
+  if (AppSettings.autoCheck && uint64_t(AppSettings.lastCheck) + 4320 < minutesNow)
+    PostMessageW(window, WM_COMMAND, IDM_CHECK_UPDATE, 0);
 }
 
 void OnSize(HWND window, UINT kind, int width, int height) {
   if (kind != SIZE_RESTORED && kind != SIZE_MAXIMIZED) return;
+  double scale = DpiScale();
+  int edges[kStatusPanes];
+  statusPartsTotal = ComputeStatusPartEdges(width, scale, edges);
+  SendMessageW(engineHost.statusBar, SB_SETPARTS, kStatusPanes, reinterpret_cast<LPARAM>(edges));
+
+  RECT statusClient{};
+  GetClientRect(engineHost.statusBar, &statusClient);
+  int barHeight = statusClient.bottom;
+  bool barShown = StatusBarShown(window);
   bool keepLastRow = LastRowVisible(engineHost.view);
-  int progressHeight = GetSystemMetrics(SM_CYHSCROLL) + 2;
-  int progressWidth = 115;
-  HDWP batch = BeginDeferWindowPos(2);
-  batch = DeferWindowPos(batch, engineHost.view, nullptr, 0, 0, width, height,
-                         SWP_NOZORDER | SWP_SHOWWINDOW);
-  batch = DeferWindowPos(batch, engineHost.progress, HWND_TOP, width - progressWidth - 2,
-                         height - progressHeight - 2, progressWidth, progressHeight, SWP_NOACTIVATE);
+
+  int partFiveLeft = edges[kPaneRow];  // part 5 starts where part 4 ends
+  int x, y, w, h;
+  if (visualStyleLevel() == 0) {
+    x = partFiveLeft + 2, y = height - barHeight + 2, w = int(115 * scale - 2), h = barHeight - 2;
+  } else {
+    x = partFiveLeft + 3, y = height - barHeight + 4, w = int(115 * scale - 8), h = barHeight - 6;
+  }
+  HDWP batch = BeginDeferWindowPos(3);
+  batch = DeferWindowPos(batch, engineHost.view, nullptr, 0, 0, width,
+                         barShown ? height - barHeight : height, SWP_NOZORDER | SWP_SHOWWINDOW);
+  batch = DeferWindowPos(batch, engineHost.statusBar, nullptr, 0, height - barHeight, width,
+                         barHeight, SWP_NOZORDER | (barShown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+  batch = DeferWindowPos(batch, engineHost.progress, HWND_TOP, x, y, w, h, SWP_NOACTIVATE);
   EndDeferWindowPos(batch);
+
   UpdateHorizontalExtent();
   if (keepLastRow) {
     LRESULT count = SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0);
     if (count > 0) SendMessageW(engineHost.view, LB_SETTOPINDEX, WPARAM(count - 1), 0);
   }
+}
+
+void OnGetMinMaxInfo(HWND window, MINMAXINFO* info) {
+  info->ptMinTrackSize.x = statusPartsTotal + 2 * GetSystemMetrics(SM_CXFRAME) + 23;
+  int height = 2 * GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) +
+               GetSystemMetrics(SM_CYMENU) + 2 * GetSystemMetrics(SM_CYVSCROLL);
+  RECT statusClient{};
+  if (AppSettings.statusBar && GetClientRect(engineHost.statusBar, &statusClient))
+    height += statusClient.bottom;
+  if (engineHost.view && (GetWindowLongW(engineHost.view, GWL_STYLE) & WS_HSCROLL))
+    height += GetSystemMetrics(SM_CYHSCROLL);
+  info->ptMinTrackSize.y = height;
   (void)window;
+}
+
+void OnActivation(bool active) {
+  if (active && engineHost.view) SetFocus(engineHost.view);
+  if (mainMenu)
+    CheckMenuItem(mainMenu, IDM_LOCK_SCROLL,
+                  MF_BYCOMMAND | ((GetKeyState(VK_SCROLL) & 1) ? MF_CHECKED : MF_UNCHECKED));
+  ShowLockState(false);
+}
+
+LRESULT OnViewColours(HDC dc) {
+  SetTextColor(dc, AppSettings.textColor);
+  SetBkColor(dc, AppSettings.background);
+  return reinterpret_cast<LRESULT>(backgroundBrush);
 }
 
 void OnTimer(UINT_PTR id) {
@@ -80,22 +228,23 @@ bool OnSetCursor(HWND window, HWND over, UINT hit) {
   return false;
 }
 
-void OnActivate(WPARAM state) {
-  if (LOWORD(state) != WA_INACTIVE && engineHost.view) SetFocus(engineHost.view);
+LRESULT OnNotify(HWND window, const NMHDR* header) {
+  if (header->hwndFrom == engineHost.statusBar &&
+      (header->code == NM_CLICK || header->code == NM_DBLCLK))
+    HandleStatusClick(window, header->code, reinterpret_cast<const NMMOUSE*>(header));
+  return 0;
 }
 
 void OnClose(HWND window) {
+  LeaveInstanceTable(window);
   if (AppSettings.savePosition && FileIsOpen()) SaveWindowPlacement(window, FollowedFileHandle());
-}
-
-void OnCommand(HWND window, int command) {
-  LANGID language;
-  if (LanguageOfCommand(command, &language)) ChooseLanguage(window, command, FollowedPath());
+  RemoveTrayIcon(window);
 }
 
 void OnDestroy() {
   CloseFile();
   engineHost = EngineHost{};
+  mainMenu = nullptr;
   PostQuitMessage(0);
 }
 
@@ -103,12 +252,28 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
   switch (message) {
     case WM_CREATE: OnCreate(window); return 0;
     case WM_SIZE: OnSize(window, UINT(wparam), LOWORD(lparam), HIWORD(lparam)); return 0;
+    case WM_GETMINMAXINFO: OnGetMinMaxInfo(window, reinterpret_cast<MINMAXINFO*>(lparam)); return 0;
+    case WM_ACTIVATE: OnActivation(LOWORD(wparam) != WA_INACTIVE); return 0;
+    case WM_ACTIVATEAPP: OnActivation(false); return 0;
+    case WM_CTLCOLORLISTBOX: return OnViewColours(reinterpret_cast<HDC>(wparam));
     case WM_TIMER: OnTimer(wparam); return 0;
+    case WM_COMMAND: ExecuteCommand(window, LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
+    case WM_MENUSELECT: HandleMenuSelect(window, wparam, lparam); return 0;
+    case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lparam));
+    case WM_CONTEXTMENU:
+      if (HandleContextMenu(window, reinterpret_cast<HWND>(wparam), GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)))
+        return 0;
+      break;
+    case WM_MOUSEWHEEL: HandleWheel(window, GET_WHEEL_DELTA_WPARAM(wparam), GET_KEYSTATE_WPARAM(wparam) & MK_CONTROL); return 0;
+    case WM_DROPFILES: HandleDroppedFiles(window, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_SETCURSOR:
       if (OnSetCursor(window, reinterpret_cast<HWND>(wparam), LOWORD(lparam))) return TRUE;
       break;
-    case WM_ACTIVATE: OnActivate(wparam); break;
-    case WM_COMMAND: OnCommand(window, LOWORD(wparam)); return 0;
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
+    case WM_NCLBUTTONDOWN: case WM_NCRBUTTONDOWN: case WM_NCMBUTTONDOWN:
+      HideTrackingTooltip();
+      break;
+    case WM_GETDLGCODE: return 0x83;
     case WM_CLOSE: OnClose(window); break;
     case WM_DESTROY: OnDestroy(); return 0;
   }
@@ -116,6 +281,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 }
 
 }  // namespace
+
+int ComputeStatusPartEdges(int clientWidth, double scale, int edges[9]) {
+  const int widths[] = {0, 25, 25, int(55 * scale), int(70 * scale), int(115 * scale),
+                        int(55 * scale), int(35 * scale), int(32 * scale)};
+  edges[8] = -1;
+  int right = clientWidth;
+  for (int part = 8; part >= 1; --part) {
+    right -= widths[part];
+    edges[part - 1] = right;
+  }
+  return clientWidth - edges[0];
+}
 
 bool LastRowVisible(HWND view) {
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
@@ -134,24 +311,105 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = instance;
+  windowClass.hIcon = LoadProgramIcon(L"A", true);
+  windowClass.hIconSm = LoadProgramIcon(L"A", false);
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   windowClass.lpszClassName = kMainWindowClass;
   return RegisterClassExW(&windowClass) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
-  return CreateWindowExW(WS_EX_ACCEPTFILES, kMainWindowClass, L"Quillon", WS_OVERLAPPEDWINDOW,
-                         CW_USEDEFAULT, CW_USEDEFAULT, 760, 480, nullptr, nullptr, instance, nullptr);
+HWND CreateMainWindow(HINSTANCE instance, const WindowPlacementRequest& request, HMENU menu) {
+  const wchar_t* title = LocalizedString(IDS_PRODUCT_NAME);
+  return CreateWindowExW(request.exStyle, kMainWindowClass, title ? title : L"", request.style,
+                         request.x, request.y, request.width, request.height, nullptr, menu,
+                         instance, nullptr);
 }
 
 HFONT ViewFont() { return viewFont; }
+HBRUSH ViewBackgroundBrush() { return backgroundBrush; }
+
+void ApplyViewFont() {
+  HFONT font = CreateFontIndirectW(&AppSettings.font);
+  if (!font) return;
+  if (engineHost.view) SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (viewFont) DeleteObject(viewFont);
+  viewFont = font;
+  UpdateHorizontalExtent();
+  if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
+}
+
+void ApplyViewBackground() {
+  HBRUSH brush = CreateSolidBrush(AppSettings.background);
+  if (!brush) return;
+  if (backgroundBrush) DeleteObject(backgroundBrush);
+  backgroundBrush = brush;
+  if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
+}
+
+void RelayoutMainWindow(HWND window) {
+  RECT client;
+  GetClientRect(window, &client);
+  SendMessageW(window, WM_SIZE, IsZoomed(window) ? SIZE_MAXIMIZED : SIZE_RESTORED,
+               MAKELPARAM(client.right, client.bottom));
+}
+
+bool IsFullScreen(HWND) {
+  return mainMenu && (GetMenuState(mainMenu, IDM_FULL_SCREEN, MF_BYCOMMAND) & MF_CHECKED);
+}
+
+bool IsCleanFullScreen() { return savedViewStyle != 0; }
+
+void ToggleFullScreen(HWND window) {
+  HWND view = engineHost.view;
+  if (!IsFullScreen(window)) {
+    if (IsZoomed(window)) ShowWindow(window, SW_RESTORE);
+    GetWindowRect(window, &savedWindowRect);
+    SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP);
+    bool shift = GetKeyState(VK_SHIFT) < 0;
+    bool clean = shift != (AppSettings.fullscreen != 0);
+    if (clean) {
+      SetMenu(window, nullptr);
+      savedViewStyle = GetWindowLongPtrW(view, GWL_STYLE);
+      SetWindowLongPtrW(view, GWL_STYLE, savedViewStyle & ~LONG_PTR(WS_HSCROLL | WS_VSCROLL));
+      SetWindowPos(view, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    } else {
+      savedViewStyle = 0;
+    }
+    ShowWindow(window, SW_SHOWMAXIMIZED);
+    if (mainMenu) CheckMenuItem(mainMenu, IDM_FULL_SCREEN, MF_BYCOMMAND | MF_CHECKED);
+    return;
+  }
+  uint32_t style = kDefaultFrameStyle;
+  ReadEnvironmentNumber(L"TESSEL_STYLE", &style);
+  SetWindowLongPtrW(window, GWL_STYLE, LONG_PTR(style));
+  ShowWindow(window, SW_RESTORE);
+  if (!GetMenu(window) && mainMenu) SetMenu(window, mainMenu);
+  if (savedViewStyle) {
+    SetWindowLongPtrW(view, GWL_STYLE, savedViewStyle);
+    savedViewStyle = 0;
+    SetWindowPos(view, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    UpdateHorizontalExtent();
+  }
+  SetWindowPos(window, nullptr, savedWindowRect.left, savedWindowRect.top,
+               savedWindowRect.right - savedWindowRect.left,
+               savedWindowRect.bottom - savedWindowRect.top, SWP_NOZORDER | SWP_FRAMECHANGED);
+  if (mainMenu) CheckMenuItem(mainMenu, IDM_FULL_SCREEN, MF_BYCOMMAND | MF_UNCHECKED);
+}
+
+void HandleEscape(HWND window) {
+  if (dialogFocusWindow == window) {
+    if (AppSettings.escClose) PostMessageW(window, WM_CLOSE, 0, 0);
+  } else if (dialogFocusWindow) {
+    PostMessageW(dialogFocusWindow, WM_CLOSE, 0, 0);
+  }
+}
 
 void ShowSystemError(HWND owner, UINT messageId, DWORD error) {
   wchar_t text[2048] = L"";
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  int length = LoadStringW(instance, messageId, text, 1024);
-  if (length < 0) length = 0;
+  const wchar_t* message = LocalizedString(messageId);
+  size_t length = message ? wcslen(message) : 0;
+  if (length > 1024) length = 1024;
+  if (message) wmemcpy(text, message, length);
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                  text + length, DWORD(2048 - length), nullptr);
   MessageBoxW(owner, text, nullptr, MB_ICONERROR);

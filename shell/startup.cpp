@@ -1,45 +1,264 @@
 #include "shell/startup.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
+
+#include <memory>
 
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/properties.h"
+#include "engine/status_bar.h"
+#include "resources/resource_ids.h"
+#include "shell/instances.h"
 #include "shell/localization.h"
 #include "shell/main_window.h"
+#include "shell/platform.h"
 #include "shell/settings.h"
+#include "shell/tray_icon.h"
 
 bool centerNextWindow = false;
 bool centerNextDialog = false;
+HWND dialogFocusWindow = nullptr;
+HWND trackingTooltip = nullptr;
 
-int RunTessel(HINSTANCE instance, int showCommand) {
-  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
-  LoadSettings();
-  EnableLocalizedStringLock();
-  charsetState.active = AppSettings.charset;
-  charsetState.autodetect = AppSettings.autodetect != 0;
-  SetStoredCharsetReader(ReadStoredCharsetName);
+namespace {
 
-  if (!RegisterMainWindowClass(instance)) return 1;
-  HWND window = CreateMainWindow(instance);
-  if (!window) return 1;
+HHOOK creationHook = nullptr;
+HHOOK callReturnHook = nullptr;
+WNDPROC tooltipProc = nullptr;
+HMENU viewMenu = nullptr;
+HMENU trayMenu = nullptr;
 
-  int argumentCount = 0;
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
-  if (arguments && argumentCount > 1) OpenFile(arguments[1]);
-  LocalFree(arguments);
+// Centres a window being created over its parent, a little above the middle.
+LRESULT CALLBACK CreationHookProc(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_CREATEWND && centerNextWindow) {
+    auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lparam);
+    CREATESTRUCTW* window = create->lpcs;
+    RECT parent;
+    if (window->hwndParent && GetWindowRect(window->hwndParent, &parent)) {
+      int parentHeight = parent.bottom - parent.top;
+      window->x = (parent.left + parent.right) / 2 - window->cx / 2;
+      window->y = (parent.top + parent.bottom) / 2 - window->cy / 2 + (window->cy - parentHeight) / 20;
+      create->hwndInsertAfter = HWND_TOP;
+    }
+    centerNextWindow = false;
+  }
+  return CallNextHookEx(creationHook, code, wparam, lparam);
+}
 
-  if (AppSettings.savePosition && FileIsOpen()) showCommand = ApplyWindowPlacement(window, showCommand);
-  ShowWindow(window, showCommand);
-  UpdateWindow(window);
+// Centres a dialog that another module creates (the Open dialog) once it is initialised.
+LRESULT CALLBACK CallReturnHookProc(int code, WPARAM wparam, LPARAM lparam) {
+  auto* message = reinterpret_cast<CWPRETSTRUCT*>(lparam);
+  if (code == HC_ACTION && wparam == 0 && centerNextDialog && message->message == WM_INITDIALOG) {
+    HWND dialog = message->hwnd;
+    HWND parent = GetParent(dialog);
+    RECT own, over;
+    if (parent && GetWindowRect(dialog, &own) && GetWindowRect(parent, &over)) {
+      int width = own.right - own.left, height = own.bottom - own.top;
+      MoveWindow(dialog, (over.left + over.right) / 2 - width / 2,
+                 (over.top + over.bottom) / 2 - height / 2, width, height, TRUE);
+    }
+    centerNextDialog = false;
+  }
+  return CallNextHookEx(callReturnHook, code, wparam, lparam);
+}
 
+LRESULT CALLBACK TooltipProc(HWND tip, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) SetActiveWindow(reinterpret_cast<HWND>(lparam));
+      HideTrackingTooltip();
+      break;
+    case WM_KILLFOCUS:
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN: case WM_XBUTTONDOWN:
+      HideTrackingTooltip();
+      break;
+    case WM_ACTIVATEAPP:
+      if (!wparam) HideTrackingTooltip();
+      break;
+  }
+  return CallWindowProcW(tooltipProc, tip, message, wparam, lparam);
+}
+
+void CreateTrackingTooltip(HWND mainWindow) {
+  trackingTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!trackingTooltip) return;
+  tooltipProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(trackingTooltip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TooltipProc)));
+  RECT margins{4, 4, 4, 4};
+  SendMessageW(trackingTooltip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margins));
+  SendMessageW(trackingTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = mainWindow;
+  tool.uId = reinterpret_cast<UINT_PTR>(mainWindow);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(trackingTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+WindowPlacementRequest PlacementFromEnvironment() {
+  WindowPlacementRequest request;
+  uint32_t value;
+  if (ReadEnvironmentNumber(L"TESSEL_STYLE", &value)) request.style = value;
+  if (ReadEnvironmentNumber(L"TESSEL_EXTRA", &value)) request.exStyle = value;
+  if (ReadEnvironmentNumber(L"TESSEL_X", &value)) request.x = int(value);
+  if (ReadEnvironmentNumber(L"TESSEL_Y", &value)) request.y = int(value);
+  if (ReadEnvironmentNumber(L"TESSEL_WIDTH", &value)) request.width = int(value);
+  if (ReadEnvironmentNumber(L"TESSEL_HEIGHT", &value)) request.height = int(value);
+  return request;
+}
+
+HMENU FirstSubmenu(UINT id) {
+  HMENU menu = LoadLocalizedMenu(id);
+  return menu ? GetSubMenu(menu, 0) : nullptr;
+}
+
+// The shield beside the associations item, which needs administrative rights.
+void AttachShieldBitmap(HMENU menu) {
+  HICON shield = LoadSmallSystemIcon(IDI_SHIELD);
+  if (!shield) return;
+  ICONINFO info{};
+  if (!GetIconInfo(shield, &info)) {
+    DestroyIcon(shield);
+    return;
+  }
+  BITMAP colour{}, mask{};
+  if (info.hbmColor) GetObjectW(info.hbmColor, sizeof colour, &colour);
+  if (info.hbmMask) GetObjectW(info.hbmMask, sizeof mask, &mask);
+  int width = info.hbmColor ? colour.bmWidth : mask.bmWidth;
+  int height = info.hbmColor ? colour.bmHeight : mask.bmHeight / 2;
+  if (width > 0 && height > 0) {
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool drawn = false;
+    if (bitmap && dc) {
+      HGDIOBJ old = SelectObject(dc, bitmap);
+      RECT all{0, 0, width, height};
+      FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      drawn = DrawIconEx(dc, 0, 0, shield, width, height, 0, nullptr, DI_NORMAL);
+      GdiFlush();
+      auto* pixels = static_cast<uint32_t*>(bits);
+      size_t count = size_t(width) * size_t(height);
+      bool anyAlpha = false;
+      for (size_t i = 0; i < count && !anyAlpha; ++i) anyAlpha = pixels[i] >> 24;
+      if (drawn && !anyAlpha && info.hbmMask) {
+        std::unique_ptr<uint32_t[]> maskPixels(new uint32_t[count]);
+        BITMAPINFO maskFormat = format;
+        if (GetDIBits(dc, info.hbmMask, 0, UINT(height), maskPixels.get(), &maskFormat, DIB_RGB_COLORS))
+          for (size_t i = 0; i < count; ++i)
+            pixels[i] = (pixels[i] & 0x00FFFFFF) | ((maskPixels[i] & 0x00FFFFFF) ? 0 : 0xFF000000);
+      }
+      SelectObject(dc, old);
+    }
+    if (dc) DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    if (drawn) SetMenuItemBitmaps(menu, IDM_ASSOCIATIONS, MF_BYCOMMAND, bitmap, bitmap);
+    else if (bitmap) DeleteObject(bitmap);
+  }
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  DestroyIcon(shield);
+}
+
+void LoadIcons() {
+  SetStatusIcons({LoadProgramIcon(L"PLAY", false), LoadProgramIcon(L"PAUSE", false),
+                  LoadProgramIcon(L"FILE", false), LoadProgramIcon(L"BUFF", false)});
+  HICON frames[10];
+  wchar_t name[8];
+  for (int i = 0; i < 10; ++i) {
+    wsprintfW(name, L"TRAY%d", i);
+    frames[i] = LoadProgramIcon(name, false);
+  }
+  SetTrayIcons(frames);
+}
+
+int RunLoop(HWND window) {
+  HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (accelerators && TranslateAcceleratorW(window, accelerators, &message)) continue;
+    if (dialogFocusWindow && IsDialogMessageW(dialogFocusWindow, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   return int(message.wParam);
+}
+
+}  // namespace
+
+void HideTrackingTooltip() {
+  if (!trackingTooltip || !engineHost.window) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = engineHost.window;
+  tool.uId = reinterpret_cast<UINT_PTR>(engineHost.window);
+  SendMessageW(trackingTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
+int RunTessel(HINSTANCE instance, int showCommand) {
+  SetLastError(0);
+  LoadOptionalFunctions();
+  AllowMessagesFromLowerPrivileges();
+
+  int argumentCount = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
+  const wchar_t* fileArgument = arguments && argumentCount > 1 ? arguments[1] : nullptr;
+
+  LoadSettings();
+  charsetState.active = AppSettings.charset;
+  charsetState.autodetect = AppSettings.autodetect != 0;
+  SetStoredCharsetReader(ReadStoredCharsetName);
+
+  if (fileArgument && AppSettings.restrictInstances && AnotherInstanceTookOver(fileArgument)) {
+    LocalFree(arguments);
+    return 0;
+  }
+
+  CoInitialize(nullptr);
+  InitCommonControls();
+  INITCOMMONCONTROLSEX controls{sizeof(controls), 0x802D};
+  InitCommonControlsEx(&controls);
+  EnableLocalizedStringLock();
+  LoadIcons();
+
+  viewMenu = FirstSubmenu(IDR_VIEW_MENU);
+  trayMenu = FirstSubmenu(IDR_TRAY_MENU);
+  if (trayMenu) SetMenuDefaultItem(trayMenu, IDM_RESTORE, FALSE);
+
+  int exitCode = 0;
+  if (RegisterMainWindowClass(instance)) {
+    WindowPlacementRequest request = PlacementFromEnvironment();
+    HMENU mainMenu = LoadLocalizedMenu(IDR_MAIN_MENU);
+    if (mainMenu && LOBYTE(LOWORD(GetVersion())) > 5) AttachShieldBitmap(mainMenu);
+    HWND window = CreateMainWindow(instance, request, mainMenu);
+    if (window) {
+      dialogFocusWindow = window;
+      if (fileArgument) OpenFile(fileArgument);
+      EnterInstanceTable(window);
+      CreateTrackingTooltip(window);
+      UpdateCharsetMenu(mainMenu);
+      if (AppSettings.savePosition && FileIsOpen())
+        showCommand = ApplyWindowPlacement(window, showCommand);
+      ShowWindow(window, showCommand);
+      if (registerShellHookWindow) registerShellHookWindow(window);
+      creationHook = SetWindowsHookExW(WH_CBT, CreationHookProc, nullptr, GetCurrentThreadId());
+      callReturnHook = SetWindowsHookExW(WH_CALLWNDPROCRET, CallReturnHookProc, nullptr, GetCurrentThreadId());
+      exitCode = RunLoop(window);
+    }
+  }
+  LocalFree(arguments);
+  if (creationHook) UnhookWindowsHookEx(creationHook);
+  if (callReturnHook) UnhookWindowsHookEx(callReturnHook);
+  CoUninitialize();
+  return exitCode;
 }

@@ -64,12 +64,23 @@ TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
   std::wstring commandLine = L"\"" + ProgramPath() + L"\" \"" + log + L"\"";
   STARTUPINFOW startup{sizeof(startup)};
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &process))
-      << GetLastError();
+  SetEnvironmentVariableW(L"TESSEL_X", L"0x64");
+  BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                nullptr, &startup, &process);
+  SetEnvironmentVariableW(L"TESSEL_X", nullptr);
+  ASSERT_TRUE(started) << GetLastError();
 
   HWND window = WaitForMainWindow(process.dwProcessId);
   ASSERT_NE(window, nullptr);
+  RECT frame;
+  GetWindowRect(window, &frame);
+  EXPECT_EQ(frame.left, 100);
+  wchar_t title[128] = L"";
+  for (int i = 0; i < 100 && wcscmp(title, L"service.log - Quillon") != 0; ++i) {
+    GetWindowTextW(window, title, 128);
+    Sleep(20);
+  }
+  EXPECT_STREQ(title, L"service.log - Quillon");
   HWND view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(WaitForRows(view, {L"2026-12-06 10:00:00 INFO started"}));

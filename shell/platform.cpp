@@ -1,0 +1,127 @@
+#include "shell/platform.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+#include <cwchar>
+#include <cwctype>
+
+namespace {
+
+int DetectPlatform() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  if (ntdll && GetProcAddress(ntdll, "wine_get_version")) return 2;
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process"));
+  BOOL wow64 = FALSE;
+  if (isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64) return 1;
+  return 0;
+}
+
+BOOL WINAPI NoVisualStyles() { return FALSE; }
+HRESULT WINAPI NoComposition(BOOL* enabled) {
+  *enabled = FALSE;
+  return S_OK;
+}
+
+BOOL(WINAPI* isAppThemed)() = NoVisualStyles;
+HRESULT(WINAPI* dwmIsCompositionEnabled)(BOOL*) = NoComposition;
+using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+BOOL(WINAPI* changeWindowMessageFilter)(UINT, DWORD) = nullptr;
+
+template <typename Fn>
+void Lookup(HMODULE module, const char* name, Fn* function) {
+  if (!module) return;
+  if (FARPROC found = GetProcAddress(module, name)) *function = reinterpret_cast<Fn>(found);
+}
+
+}  // namespace
+
+int platformKind = DetectPlatform();
+UINT findReplaceMessage = RegisterWindowMessageW(L"commdlg_FindReplace");
+UINT taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+UINT shellHookMessage = RegisterWindowMessageW(L"SHELLHOOK");
+uint32_t minutesNow = 0;
+
+BOOL(WINAPI* registerShellHookWindow)(HWND) = nullptr;
+BOOL(WINAPI* flashWindowEx)(PFLASHWINFO) = nullptr;
+BOOL(WINAPI* getProductInfo)(DWORD, DWORD, DWORD, DWORD, PDWORD) = nullptr;
+
+void LoadOptionalFunctions() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  Lookup(kernel, "GetProductInfo", &getProductInfo);
+  Lookup(user, "RegisterShellHookWindow", &registerShellHookWindow);
+  Lookup(user, "ChangeWindowMessageFilter", &changeWindowMessageFilter);
+  Lookup(user, "FlashWindowEx", &flashWindowEx);
+
+  Lookup(LoadLibraryW(L"uxtheme.dll"), "IsAppThemed", &isAppThemed);
+  if (platformKind != 2)
+    Lookup(LoadLibraryW(L"dwmapi.dll"), "DwmIsCompositionEnabled", &dwmIsCompositionEnabled);
+
+  // Visual styles need common controls 6.
+  DLLVERSIONINFO version{};
+  version.cbSize = sizeof version;
+  HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+  using DllGetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
+  DllGetVersionFn getVersion = nullptr;
+  Lookup(controls, "DllGetVersion", &getVersion);
+  if (!getVersion || FAILED(getVersion(&version)) || version.dwMajorVersion <= 5)
+    isAppThemed = NoVisualStyles;
+
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  minutesNow = uint32_t((uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 600000000ull);
+}
+
+void AllowMessagesFromLowerPrivileges() {
+  if (!changeWindowMessageFilter) return;
+  changeWindowMessageFilter(shellHookMessage, MSGFLT_ADD);
+  changeWindowMessageFilter(taskbarCreatedMessage, MSGFLT_ADD);
+  changeWindowMessageFilter(WM_USER + 11, MSGFLT_ADD);
+}
+
+int visualStyleLevel() {
+  if (!isAppThemed()) return 0;
+  BOOL composition = FALSE;
+  return SUCCEEDED(dwmIsCompositionEnabled(&composition)) && composition ? 2 : 1;
+}
+
+HICON LoadProgramIcon(const wchar_t* name, bool large) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  int cx = GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
+  int cy = GetSystemMetrics(large ? SM_CYICON : SM_CYSMICON);
+  LoadIconWithScaleDownFn scaleDown = nullptr;
+  Lookup(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown", &scaleDown);
+  HICON icon = nullptr;
+  if (scaleDown && SUCCEEDED(scaleDown(instance, name, cx, cy, &icon)) && icon) return icon;
+  return static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
+}
+
+HICON LoadSmallSystemIcon(const wchar_t* name) {
+  int cx = GetSystemMetrics(SM_CXSMICON);
+  int cy = GetSystemMetrics(SM_CYSMICON);
+  LoadIconWithScaleDownFn scaleDown = nullptr;
+  Lookup(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown", &scaleDown);
+  HICON icon = nullptr;
+  if (scaleDown && SUCCEEDED(scaleDown(nullptr, name, cx, cy, &icon)) && icon) return icon;
+  return static_cast<HICON>(LoadImageW(nullptr, name, IMAGE_ICON, cx, cy, LR_SHARED));
+}
+
+bool ParseEnvironmentNumber(const wchar_t* text, uint32_t* value) {
+  if (!text) return false;
+  const wchar_t* start = text;
+  while (iswspace(*start)) ++start;
+  wchar_t* end = nullptr;
+  unsigned long number = wcstoul(start, &end, 0);
+  if (end == start || number == 0) return false;
+  *value = uint32_t(number);
+  return true;
+}
+
+bool ReadEnvironmentNumber(const wchar_t* name, uint32_t* value) {
+  wchar_t text[1536];
+  DWORD length = GetEnvironmentVariableW(name, text, 1536);
+  if (length == 0 || length >= 1536) return false;
+  return ParseEnvironmentNumber(text, value);
+}

@@ -1,0 +1,37 @@
+// What the program learns about the platform at start-up: Wine or Windows,
+// optional functions looked up at run time (with built-in replacements where
+// the program relies on an answer), and the icons it loads.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+// 2 under Wine, 1 for a 32-bit process on 64-bit Windows, else 0.
+extern int platformKind;
+extern UINT findReplaceMessage;    // "commdlg_FindReplace"
+extern UINT taskbarCreatedMessage; // "TaskbarCreated"
+extern UINT shellHookMessage;      // "SHELLHOOK"
+extern uint32_t minutesNow;        // minutes since 1601-01-01 UTC, taken at start-up
+
+// Looks up the optional functions; uxtheme and (not under Wine) dwmapi are
+// loaded by name. Then checks the common controls' version.
+void LoadOptionalFunctions();
+void AllowMessagesFromLowerPrivileges();
+
+// 0 without visual styles; 2 with desktop composition; else 1.
+int visualStyleLevel();
+
+// An icon resource of the program at the system's large or small icon size.
+HICON LoadProgramIcon(const wchar_t* name, bool large);
+// A system icon (IDI_*) at the small size.
+HICON LoadSmallSystemIcon(const wchar_t* name);
+
+// Optional functions; null when missing.
+extern BOOL(WINAPI* registerShellHookWindow)(HWND);
+extern BOOL(WINAPI* flashWindowEx)(PFLASHWINFO);
+extern BOOL(WINAPI* getProductInfo)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+
+// Reads a TESSEL_* style or placement variable: decimal, 0x hexadecimal or
+// leading-zero octal; false (use the default) when missing, not a number or 0.
+bool ParseEnvironmentNumber(const wchar_t* text, uint32_t* value);
+bool ReadEnvironmentNumber(const wchar_t* name, uint32_t* value);
