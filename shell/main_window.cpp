@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <cwchar>
+
 #include "commands/command_set.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
