@@ -113,17 +113,17 @@ TEST_F(PropertiesTest, PlacementIsSavedWithoutTouchingTheLogTime) {
 TEST_F(PropertiesTest, StoredPlacementIsApplied) {
   WritePrivateProfileStringW(L"Position", L"X", L"120", PropertiesStreamPath());
   WritePrivateProfileStringW(L"Position", L"Y", L"80", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Position", L"Width", L"500", PropertiesStreamPath());
+  WritePrivateProfileStringW(L"Position", L"Width", L"700", PropertiesStreamPath());
   WritePrivateProfileStringW(L"Position", L"Height", L"300", PropertiesStreamPath());
   EXPECT_EQ(ApplyWindowPlacement(window, SW_SHOWNORMAL), SW_SHOWNORMAL);
   RECT frame;
   GetWindowRect(window, &frame);
   EXPECT_EQ(frame.left, 120);
   EXPECT_EQ(frame.top, 80);
-  EXPECT_EQ(frame.right - frame.left, 500);
+  EXPECT_EQ(frame.right - frame.left, 700);
 
   WritePrivateProfileStringW(L"Position", L"Width", L"0", PropertiesStreamPath());
-  MoveWindow(window, 10, 10, 400, 400, FALSE);
+  MoveWindow(window, 10, 10, 640, 400, FALSE);
   ApplyWindowPlacement(window, SW_SHOWNORMAL);
   GetWindowRect(window, &frame);
   EXPECT_EQ(frame.left, 10);

@@ -17,9 +17,9 @@ namespace {
 TEST(StatusPartEdges, At96And144Dpi) {
   int edges[9];
   int total = ComputeStatusPartEdges(1000, 1.0, edges);
-  const int at96[9] = {583, 608, 633, 688, 758, 873, 928, 968, -1};
+  const int at96[9] = {588, 613, 638, 693, 763, 878, 933, 968, -1};
   for (int i = 0; i < 9; ++i) EXPECT_EQ(edges[i], at96[i]) << i;
-  EXPECT_EQ(total, 417);
+  EXPECT_EQ(total, 412);
 
   ComputeStatusPartEdges(1000, 1.5, edges);
   EXPECT_EQ(edges[7], 1000 - 48);
