@@ -1,7 +1,180 @@
-// Resource ids shared by the code and the .rc files.
+// Resource ids shared by the code and the .rc files. Plain #defines so that
+// windres can read them too. The numbers are fixed: stored settings, menu help
+// (command + 256) and control help (control + 3584) are derived from them.
 #pragma once
 
+// Menus and the accelerator table.
+#define IDR_MAIN_MENU 1000
+#define IDR_VIEW_MENU 2000
+#define IDR_TRAY_MENU 2001
+#define IDR_ACCELERATORS 1000
+
+// Commands.
+#define IDM_FILE_OPEN 1101
+#define IDM_PRINT_SETUP 1102
+#define IDM_PRINT 1103
+#define IDM_FILE_CLOSE 1108
+#define IDM_EXIT 1109
+#define IDM_RESTORE 1118
+#define IDM_ESCAPE 1119
+#define IDM_CLEAR_HISTORY 1121
+#define IDM_HISTORY_FIRST 1130
+#define IDM_HISTORY_LAST 1139
+#define IDM_PAUSE 1201
+#define IDM_COPY 1202
+#define IDM_SELECT_ALL 1203
+#define IDM_FIND 1204
+#define IDM_FIND_NEXT 1205
+#define IDM_GOTO_LINE 1206
+#define IDM_LOCK_SCROLL 1207
+#define IDM_FULL_SCREEN 1208
+#define IDM_ERASE 1209
+#define IDM_FONT_LARGER 1211
+#define IDM_FONT_SMALLER 1212
+#define IDM_RELOAD 1219
+#define IDM_CHARSET_FIRST 1301  // radio group 1301-1310
+#define IDM_CHARSET_UTF8 1302
+#define IDM_CHARSET_ACP 1303
+#define IDM_CHARSET_OEM 1304
+#define IDM_CHARSET_CURRENT 1305
+#define IDM_CHARSET_UTF16LE 1306
+#define IDM_CHARSET_UTF16BE 1307
+#define IDM_CHARSET_UTF32LE 1308
+#define IDM_CHARSET_UTF7 1309
+#define IDM_CHARSET_UTF32BE 1310
+#define IDM_CHARSET_LAST 1310
+#define IDM_AUTODETECT 1319
+#define IDM_ROW_LENGTH 1401
+#define IDM_FONT 1402
+#define IDM_STATUS_BAR 1403
+#define IDM_BACKGROUND 1404
+#define IDM_ASSOCIATIONS 1405
+#define IDM_SIZE_LIMIT 1406
+#define IDM_WRAP_LINES 1407
+#define IDM_CUT_EMPTY 1408
+#define IDM_APP_SETTINGS 1409
+#define IDM_LANG_ENGLISH 1501  // radio group 1501-1504
+#define IDM_LANG_CZECH 1502
+#define IDM_LANG_SLOVAK 1503
+#define IDM_LANG_LAST 1504
+#define IDM_LANG_AUTO 1519
+#define IDM_DONATE 1905
+#define IDM_AUTO_CHECK 1906
+#define IDM_CHECK_UPDATE 1907
+#define IDM_VERSION_HISTORY 1908
+#define IDM_ABOUT 1909
+
+// Dialog templates.
+#define IDD_GOTO_ROW 1000
+#define IDD_ROW_LENGTH 1001
+#define IDD_PRINTING 1002
+#define IDD_ASSOCIATIONS 1003
+#define IDD_SIZE_LIMIT 1004
+#define IDD_APP_SETTINGS 1007
+#define IDD_VERSION_HISTORY 1008
+#define IDD_ABOUT 1009
+
+// Dialog controls. 0-128: button strip; 1024-1039: headings; the rest: content.
+#define IDC_STATIC (-1)
+#define IDC_CHECK_LINK 121
+#define IDC_RIGHTS_NOTE 122
+#define IDC_SEPARATOR 127
+#define IDC_ROW_NUMBER 258
+#define IDC_ROW_LENGTH 259
+#define IDC_ROW_LENGTH_SPIN 260
+#define IDC_PRINT_PROGRESS 261
+#define IDC_WEBSITE_LINK 262
+#define IDC_KB_LIMIT 263
+#define IDC_KB_LIMIT_SPIN 264
+#define IDC_LINES_LIMIT 265
+#define IDC_LINES_LIMIT_SPIN 266
+#define IDC_HISTORY_TEXT 267
+#define IDC_VERSION 271
+#define IDC_ABOUT_ICON 299
+#define IDC_ASSOC_LOG 512
+#define IDC_ASSOC_TXT 513
+#define IDC_ASSOC_CONTEXT_MENU 527
+#define IDC_TRAY_MINIMIZE 531
+#define IDC_CLEAN_FULLSCREEN 532
+#define IDC_ESC_CLOSE 533
+#define IDC_SAVE_POSITION 541
+#define IDC_RESTRICT_INSTANCES 542
+#define IDC_SETTINGS_ICON 601
+#define IDC_PRINT_ICON 602
+#define IDC_HEADING_FIRST 1024
+#define IDC_PRODUCT_NAME 1024
+#define IDC_HEADING_1 1025
+#define IDC_HEADING_2 1026
+#define IDC_HEADING_LAST 1039
+
+// Help texts are looked up by offset from the menu command or control id.
+#define IDS_MENU_HELP_BASE 256
+#define IDS_CONTROL_HELP_BASE 3584
+
+// Strings in every UI language.
+#define IDS_PRODUCT_NAME 1
+#define IDS_MAKER_NOTICE 3
+#define IDS_LOG_FILE_TYPE 4
+#define IDS_FILTER_LOG_FILES 5
+#define IDS_FILTER_ALL_FILES 6
+#define IDS_TITLE_FORMAT 17
+#define IDS_PRINT_NO_DATA 33
 #define IDS_OPEN_FAILED 34
+#define IDS_PRINT_START_FAILED 35
+#define IDS_ASSOC_READ_FAILED 36
+#define IDS_ASSOC_NO_RIGHTS 37
+#define IDS_COPY_FAILED 38
 #define IDS_ERASE_FAILED 39
+#define IDS_UPDATE_PANE_EMPTY 49
+#define IDS_NEXT_CHECK 50
+#define IDS_AUTO_CHECK_OFF 51
+#define IDS_CONNECTING 53
+#define IDS_NO_UPDATE 54
+#define IDS_NEW_MAJOR 55
+#define IDS_NEW_MINOR 56
+#define IDS_NEW_PATCH 57
+#define IDS_BAD_RESPONSE 58
+#define IDS_CONNECT_FAILED 59
+#define IDS_INIT_FAILED 60
+#define IDS_CLICK_TO_DOWNLOAD 61
+#define IDS_LANGUAGE_CODE 62
 #define IDS_ERASE_CAPTION 65
 #define IDS_ERASE_QUESTION 66
+#define IDS_WATCH_VERB 164
+#define IDS_PANE_LOCKED 225
+#define IDS_PANE_ROW 226
+#define IDS_PANE_ROW_COUNT 227
+#define IDS_PANE_FOLLOWING 241
+#define IDS_PANE_PAUSED 242
+#define IDS_PANE_LOCKED_TIP 243
+#define IDS_PANE_UNFINISHED 244
+#define IDS_PANE_SIZE_TIP 245
+
+// Language-independent strings (US English only): registry and stream names.
+#define IDS_REG_KEY 129
+#define IDS_REG_ROW_LENGTH 130
+#define IDS_REG_TEXT_COLOR 131
+#define IDS_REG_BACKGROUND 132
+#define IDS_REG_HISTORY_FORMAT 133
+#define IDS_REG_CHARSET 134
+#define IDS_REG_STATUS_BAR 135
+#define IDS_REG_FONT 136
+#define IDS_REG_KB_LIMIT 137
+#define IDS_REG_WRAP_LINES 138
+#define IDS_REG_LINES_LIMIT 139
+#define IDS_REG_INSTALLED 140
+#define IDS_REG_AUTODETECT 141
+#define IDS_REG_LAST_CHECK 142
+#define IDS_REG_AUTO_CHECK 143
+#define IDS_PROG_ID 145
+#define IDS_DEFAULT_ICON 146
+#define IDS_VERB_KEY 147
+#define IDS_PROPERTIES_STREAM 148
+#define IDS_REG_RESTRICT_INSTANCES 152
+#define IDS_REG_REPO 153
+#define IDS_REG_LANGUAGE 154
+#define IDS_REG_CUT_EMPTY 155
+#define IDS_REG_TRAY_MINIMIZE 156
+#define IDS_REG_FULLSCREEN 157
+#define IDS_REG_ESC_CLOSE 158
+#define IDS_REG_SAVE_POSITION 159
