@@ -16,6 +16,7 @@ bool extentChanged = false;
 bool redrawSuspended = false;
 bool suspendFlag = false;
 bool hadHorizontalBar = false;
+bool unfinishedReported = false;  // the pending row as of the last poll's end
 
 // Finished rows of the current poll, NUL-terminated back to back.
 std::vector<wchar_t> batchText;
@@ -209,7 +210,12 @@ void EndOfPoll() {
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
   if (added && engineHost.advanceTray) engineHost.advanceTray();
   ResumeViewRedraw();
-  if (added && engineHost.refreshStatus) engineHost.refreshStatus();
+  // A line begun, or a blank one dropped, changes the unfinished-line pane
+  // without adding a row.
+  bool unfinished = pendingLength > 0;
+  if ((added || unfinished != unfinishedReported) && engineHost.refreshStatus)
+    engineHost.refreshStatus();
+  unfinishedReported = unfinished;
   if (extentChanged) UpdateHorizontalExtent();
 }
 

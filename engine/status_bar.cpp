@@ -1,0 +1,300 @@
+#include "engine/status_bar.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstring>
+#include <cwchar>
+
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+#include "engine/row_builder.h"
+#include "resources/resource_ids.h"
+#include "shell/localization.h"
+
+namespace {
+
+constexpr size_t kPaneTextUnits = 64;
+constexpr size_t kTitleUnits = 260;
+constexpr size_t kSizeTextBytes = 64;
+constexpr size_t kSizeTipUnits = 256;
+// Longer than the pane is wide, so the text counts as cut off and its tip shows.
+constexpr size_t kSizeTextWidth = 63;
+constexpr wchar_t kNoticeText[] = L"\u00A9                ";  // the sign and 16 blanks
+
+constexpr UINT kFileCommands[] = {IDM_PRINT,    IDM_FILE_CLOSE, IDM_PAUSE,       IDM_COPY,
+                                  IDM_SELECT_ALL, IDM_FIND,     IDM_FIND_NEXT,   IDM_GOTO_LINE,
+                                  IDM_LOCK_SCROLL, IDM_RELOAD};
+
+StatusIcons icons{};
+wchar_t fileTitle[kFileTitleUnits];
+char shownSize[kSizeTextBytes];  // pane 6's text as last written, unpadded
+
+const wchar_t* TextOf(UINT id) {
+  const wchar_t* text = LocalizedString(id);
+  return text ? text : L"";
+}
+
+bool ScrollLockOn() { return (GetKeyState(VK_SCROLL) & 1) != 0; }
+
+HMENU HostMenu() { return engineHost.window ? GetMenu(engineHost.window) : nullptr; }
+
+void SetPaneText(int pane, const wchar_t* text) {
+  SendMessageW(engineHost.statusBar, SB_SETTEXTW, WPARAM(pane), LPARAM(text));
+}
+
+void SetPaneTip(int pane, const wchar_t* text) {
+  SendMessageW(engineHost.statusBar, SB_SETTIPTEXTW, WPARAM(pane), LPARAM(text));
+}
+
+void SetPane(int pane, const wchar_t* text) {
+  if (!engineHost.statusBar) return;
+  SetPaneText(pane, text);
+  SetPaneTip(pane, text);
+}
+
+// Setting an icon repaints the pane, so an unchanged one is left alone.
+void SetPaneIcon(int pane, HICON icon) {
+  if (!engineHost.statusBar) return;
+  if (HICON(SendMessageW(engineHost.statusBar, SB_GETICON, WPARAM(pane), 0)) == icon) return;
+  SendMessageW(engineHost.statusBar, SB_SETICON, WPARAM(pane), LPARAM(icon));
+}
+
+void UnsignedText(unsigned value, wchar_t (&out)[12]) {
+  wchar_t reversed[12];
+  size_t n = 0;
+  do {
+    reversed[n++] = wchar_t(L'0' + value % 10);
+    value /= 10;
+  } while (value);
+  for (size_t i = 0; i < n; ++i) out[i] = reversed[n - 1 - i];
+  out[n] = 0;
+}
+
+void SetCountPane(int pane, UINT formatId, unsigned value) {
+  wchar_t number[12];
+  UnsignedText(value, number);
+  const wchar_t* args[] = {number};
+  wchar_t text[kPaneTextUnits];
+  FormatPaneText(LocalizedString(formatId), args, 1, text, kPaneTextUnits);
+  SetPane(pane, text);
+}
+
+// A new file or none: the next size update writes pane 6 whatever its text.
+void ClearSizePane() {
+  shownSize[0] = 0;
+  SetPane(kPaneSize, L"");
+}
+
+void CopyFollowedPath(HWND owner) {
+  if (!FileIsOpen()) return;
+  const wchar_t* path = FollowedPath();
+  size_t bytes = (wcslen(path) + 1) * sizeof(wchar_t);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!block) return;
+  void* data = GlobalLock(block);
+  if (!data) {
+    GlobalFree(block);
+    return;
+  }
+  memcpy(data, path, bytes);
+  GlobalUnlock(block);
+  if (!OpenClipboard(owner)) {
+    GlobalFree(block);
+    return;
+  }
+  bool accepted = EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, block);
+  CloseClipboard();
+  if (!accepted) {
+    GlobalFree(block);  // still ours when the clipboard refused it
+    return;
+  }
+  MessageBeep(MB_ICONASTERISK);
+}
+
+// Pane 7 belongs to the update check; it takes this click once it exists.
+bool UpdatePaneClicked(HWND) { return false; }
+
+}  // namespace
+
+size_t FormatPaneText(const wchar_t* format, const wchar_t* const* args, size_t argCount,
+                      wchar_t* out, size_t capacity) {
+  if (capacity == 0) return 0;
+  size_t length = 0;
+  size_t next = 0;
+  auto put = [&](wchar_t c) {
+    if (length + 1 < capacity) out[length++] = c;
+  };
+  for (const wchar_t* p = format ? format : L""; *p; ++p) {
+    if (p[0] == L'%' && p[1] == L'%') {
+      put(L'%');
+      ++p;
+    } else if (p[0] == L'%' && (p[1] == L's' || p[1] == L'u')) {
+      const wchar_t* arg = next < argCount && args[next] ? args[next] : L"";
+      ++next;
+      while (*arg) put(*arg++);
+      ++p;
+    } else {
+      put(*p);
+    }
+  }
+  out[length] = 0;
+  return length;
+}
+
+void FileTitleOf(const wchar_t* name, wchar_t* title, size_t capacity) {
+  if (capacity == 0) return;
+  title[0] = 0;
+  if (!name) return;
+  WORD size = capacity > 0xFFFF ? 0xFFFF : WORD(capacity);
+  if (GetFileTitleW(name, title, size) == 0 && title[0]) return;
+  // Either separator may end a directory; a name ending in one keeps it whole.
+  const wchar_t* start = name;
+  for (const wchar_t* p = name; *p; ++p)
+    if ((*p == L'\\' || *p == L'/') && p[1]) start = p + 1;
+  lstrcpynW(title, start, int(capacity > 0x7FFFFFFF ? 0x7FFFFFFF : capacity));
+}
+
+const wchar_t* CurrentFileTitle() { return fileTitle; }
+
+void SetStatusIcons(const StatusIcons& given) { icons = given; }
+
+void InitNoticePane() {
+  if (!engineHost.statusBar) return;
+  SetPaneText(kPaneNotice, kNoticeText);
+  SetPaneTip(kPaneNotice, TextOf(IDS_MAKER_NOTICE));
+}
+
+void RefreshStatus() {
+  if (!engineHost.statusBar) return;
+  HWND view = engineHost.view;
+  bool open = FileIsOpen();
+  if (open) {
+    LRESULT current = view ? SendMessageW(view, LB_GETCURSEL, 0, 0) : LB_ERR;
+    SetCountPane(kPaneRow, IDS_PANE_ROW, current < 0 ? 0u : unsigned(current) + 1);
+  } else {
+    SetPane(kPaneRow, L"");
+  }
+  LRESULT rows = view ? SendMessageW(view, LB_GETCOUNT, 0, 0) : 0;
+  SetCountPane(kPaneRowCount, IDS_PANE_ROW_COUNT, rows < 0 ? 0u : unsigned(rows));
+
+  bool unfinished = PendingRowLength() > 0;
+  SetPaneIcon(kPaneUnfinished, unfinished ? icons.unfinished : nullptr);
+  SetPane(kPaneUnfinished, unfinished ? TextOf(IDS_PANE_UNFINISHED) : L"");
+
+  if (!open) {
+    SetPaneIcon(kPaneFollow, nullptr);
+    SetPane(kPaneFollow, L"");
+  } else if (FollowingPaused()) {
+    SetPaneIcon(kPaneFollow, icons.pause);
+    SetPane(kPaneFollow, TextOf(IDS_PANE_PAUSED));
+  } else {
+    SetPaneIcon(kPaneFollow, icons.play);
+    SetPane(kPaneFollow, TextOf(IDS_PANE_FOLLOWING));
+  }
+}
+
+void ShowStatusFile(const wchar_t* nameAsGiven) {
+  const wchar_t* name = nameAsGiven ? nameAsGiven : L"";
+  FileTitleOf(name, fileTitle, kFileTitleUnits);
+  SetPaneIcon(kPaneFile, icons.file);
+  SetPane(kPaneFile, name);
+  ClearSizePane();
+  if (!engineHost.window) return;
+  wchar_t title[kTitleUnits];
+  const wchar_t* args[] = {fileTitle, TextOf(IDS_PRODUCT_NAME)};
+  FormatPaneText(LocalizedString(IDS_TITLE_FORMAT), args, 2, title, kTitleUnits);
+  SetWindowTextW(engineHost.window, title);
+  ApplyFileMenuStates(HostMenu(), true);
+}
+
+void ClearStatusFile() {
+  fileTitle[0] = 0;
+  SetPaneIcon(kPaneFile, nullptr);
+  SetPane(kPaneFile, L"");
+  // The last file's size would otherwise stay beside the emptied panes.
+  ClearSizePane();
+  if (engineHost.window) {
+    SetWindowTextW(engineHost.window, TextOf(IDS_PRODUCT_NAME));
+    ApplyFileMenuStates(HostMenu(), false);
+  }
+  RefreshStatus();
+}
+
+void UpdateStatusSize() {
+  if (!engineHost.statusBar || !FileIsOpen()) return;
+  char text[kSizeTextBytes];
+  if (!StrFormatByteSize64A(LONGLONG(LastFileSize()), text, UINT(kSizeTextBytes))) return;
+  text[kSizeTextBytes - 1] = 0;
+  if (strcmp(text, shownSize) == 0) return;
+  memcpy(shownSize, text, sizeof text);
+
+  ULARGE_INTEGER onDisk;
+  SetLastError(NO_ERROR);
+  onDisk.LowPart = GetCompressedFileSizeW(FollowedPath(), &onDisk.HighPart);
+  // Without an answer from the file system the length is the best guess.
+  if (onDisk.LowPart == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+    onDisk.QuadPart = LastFileSize();
+  wchar_t diskText[kPaneTextUnits];
+  if (!StrFormatByteSizeW(LONGLONG(onDisk.QuadPart), diskText, UINT(kPaneTextUnits)))
+    diskText[0] = 0;
+  const wchar_t* args[] = {diskText};
+  wchar_t tip[kSizeTipUnits];
+  FormatPaneText(LocalizedString(IDS_PANE_SIZE_TIP), args, 1, tip, kSizeTipUnits);
+  SetPaneTip(kPaneSize, tip);
+
+  size_t length = strlen(text);
+  while (length < kSizeTextWidth) text[length++] = ' ';
+  text[length] = 0;
+  SendMessageA(engineHost.statusBar, SB_SETTEXTA, kPaneSize, LPARAM(text));
+}
+
+void ShowLockState(bool withTip) {
+  bool locked = ScrollLockOn();
+  if (engineHost.statusBar) {
+    SetPaneText(kPaneLock, locked ? TextOf(IDS_PANE_LOCKED) : L"");
+    if (withTip) SetPaneTip(kPaneLock, locked ? TextOf(IDS_PANE_LOCKED_TIP) : L"");
+  }
+  if (HMENU menu = HostMenu())
+    CheckMenuItem(menu, IDM_LOCK_SCROLL, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+bool HandleStatusClick(HWND mainWindow, UINT code, const NMMOUSE* mouse) {
+  if (!mouse) return false;
+  HWND target = mainWindow ? mainWindow : engineHost.window;
+  DWORD_PTR pane = mouse->dwItemSpec;
+  if (code == NM_CLICK) {
+    UINT command;
+    switch (pane) {
+      case kPaneFollow: command = IDM_PAUSE; break;
+      case kPaneLock: command = IDM_LOCK_SCROLL; break;
+      case kPaneRow: command = IDM_GOTO_LINE; break;
+      case kPaneUpdate: return UpdatePaneClicked(target);
+      default: return false;
+    }
+    // High word 0, as from the menu: the lock command then toggles Scroll Lock.
+    PostMessageW(target, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    return true;
+  }
+  if (code == NM_DBLCLK) {
+    if (pane == kPaneFile) {
+      CopyFollowedPath(target);
+      return true;
+    }
+    if (pane == kPaneNotice) {
+      ShellExecuteW(target, nullptr, kMakerWebSite, nullptr, nullptr, SW_SHOWDEFAULT);
+      return true;
+    }
+  }
+  return false;
+}
+
+void ApplyFileMenuStates(HMENU menu, bool fileOpen) {
+  if (!menu) return;
+  for (UINT id : kFileCommands)
+    EnableMenuItem(menu, id, MF_BYCOMMAND | (fileOpen ? MF_ENABLED : MF_GRAYED));
+  bool lockChecked = fileOpen && ScrollLockOn();
+  CheckMenuItem(menu, IDM_LOCK_SCROLL, MF_BYCOMMAND | (lockChecked ? MF_CHECKED : MF_UNCHECKED));
+  if (!fileOpen) CheckMenuItem(menu, IDM_PAUSE, MF_BYCOMMAND | MF_UNCHECKED);
+}
