@@ -9,6 +9,7 @@ struct EngineHost {
   HWND view = nullptr;      // the list box holding the rows
   HWND progress = nullptr;  // progress bar for long reads
   HWND statusBar = nullptr; // the status bar, written by the status texts
+  HMENU menu = nullptr;     // the main menu, also while full screen has taken it off
   void (*refreshStatus)() = nullptr;             // status texts after rows or state changed
   void (*refreshSize)() = nullptr;               // size pane, after every size check
   void (*fileChanged)() = nullptr;               // title and menu states after open or close

@@ -347,7 +347,7 @@ void LoadFile() {
   if (!ReadFile(file, probe, DWORD(kBomProbeBytes), &got, nullptr)) got = 0;
   uint32_t start = ResolveLoadCharset(charsetState, DetectBom(probe, got));
   SeekTo(start);
-  UpdateCharsetMenu(engineHost.window ? GetMenu(engineHost.window) : nullptr);
+  UpdateCharsetMenu(engineHost.menu);
 
   uint64_t size;
   if (FileSize(&size) && size > KbLimitBytes()) {
@@ -426,7 +426,7 @@ void PollFile() {
 void TogglePause() {
   if (file == INVALID_HANDLE_VALUE) return;
   paused = !paused;
-  if (HMENU menu = engineHost.window ? GetMenu(engineHost.window) : nullptr)
+  if (HMENU menu = engineHost.menu)
     CheckMenuItem(menu, 1201, MF_BYCOMMAND | (paused ? MF_CHECKED : MF_UNCHECKED));
   if (engineHost.refreshStatus) engineHost.refreshStatus();
 }

@@ -38,7 +38,7 @@ const wchar_t* TextOf(UINT id) {
 
 bool ScrollLockOn() { return (GetKeyState(VK_SCROLL) & 1) != 0; }
 
-HMENU HostMenu() { return engineHost.window ? GetMenu(engineHost.window) : nullptr; }
+HMENU HostMenu() { return engineHost.menu; }
 
 void SetPaneText(int pane, const wchar_t* text) {
   SendMessageW(engineHost.statusBar, SB_SETTEXTW, WPARAM(pane), LPARAM(text));

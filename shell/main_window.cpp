@@ -113,6 +113,7 @@ void OnCreate(HWND window) {
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
   engineHost.window = window;
   mainMenu = GetMenu(window);
+  engineHost.menu = mainMenu;
 
   engineHost.statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, kStatusBarStyle & ~WS_VISIBLE,
                                          0, 0, 0, 0, window, nullptr, instance, nullptr);

@@ -85,6 +85,7 @@ struct StatusTest : testing::Test {
     SetStatusIcons(icons);
     engineHost = EngineHost{};
     engineHost.window = window;
+    engineHost.menu = GetMenu(window);
     engineHost.view = view;
     engineHost.statusBar = statusBar;
     engineHost.refreshStatus = RefreshStatus;
