@@ -1,0 +1,81 @@
+#include "commands/clipboard_copy.h"
+
+#include <cstdlib>
+
+#include "engine/engine_host.h"
+#include "resources/resource_ids.h"
+#include "shell/main_window.h"
+
+namespace {
+
+// Indices of the selected rows, ascending; null when none or out of memory.
+int* SelectedRows(HWND view, int* count) {
+  LRESULT selected = SendMessageW(view, LB_GETSELCOUNT, 0, 0);
+  if (selected == LB_ERR || selected <= 0) return nullptr;
+  int* rows = static_cast<int*>(malloc(size_t(selected) * sizeof(int)));
+  if (!rows) return nullptr;
+  LRESULT got = SendMessageW(view, LB_GETSELITEMS, WPARAM(selected), reinterpret_cast<LPARAM>(rows));
+  if (got == LB_ERR || got <= 0) {
+    free(rows);
+    return nullptr;
+  }
+  *count = int(got);
+  return rows;
+}
+
+// The clipboard text, in movable global memory owned by the caller; null
+// when it cannot be had, with the last error set.
+HGLOBAL RowsText(HWND view, const int* rows, int count) {
+  size_t units = 1;
+  for (int i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(view, LB_GETTEXTLEN, WPARAM(rows[i]), 0);
+    units += size_t(length > 0 ? length : 0) + 4;
+  }
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, units * sizeof(wchar_t));
+  if (!memory) return nullptr;
+  auto* text = static_cast<wchar_t*>(GlobalLock(memory));
+  if (!text) {
+    DWORD error = GetLastError();
+    GlobalFree(memory);
+    SetLastError(error);
+    return nullptr;
+  }
+  size_t at = 0;
+  for (int i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(view, LB_GETTEXTLEN, WPARAM(rows[i]), 0);
+    if (length > 0 && SendMessageW(view, LB_GETTEXT, WPARAM(rows[i]),
+                                   reinterpret_cast<LPARAM>(text + at)) == length)
+      at += size_t(length);
+    text[at++] = L'\r';
+    text[at++] = L'\n';
+  }
+  text[at] = 0;
+  GlobalUnlock(memory);
+  return memory;
+}
+
+}  // namespace
+
+void CopySelectedRows(HWND window) {
+  HWND view = engineHost.view;
+  if (!view || !OpenClipboard(window)) return;
+  EmptyClipboard();
+  int count = 0;
+  int* rows = SelectedRows(view, &count);
+  if (!rows) {
+    CloseClipboard();
+    return;
+  }
+  bool failed = false;
+  DWORD error = NO_ERROR;
+  HGLOBAL text = RowsText(view, rows, count);
+  if (!text || !SetClipboardData(CF_UNICODETEXT, text)) {
+    failed = true;
+    error = GetLastError();
+    if (text) GlobalFree(text);
+  }
+  free(rows);
+  // Closed before the message box, so other programs are not kept from it.
+  CloseClipboard();
+  if (failed) ShowSystemError(window, IDS_COPY_FAILED, error);
+}

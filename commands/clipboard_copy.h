@@ -1,0 +1,7 @@
+// Copy (1202): the selected rows to the clipboard as Unicode text.
+#pragma once
+#include <windows.h>
+
+// Each selected row followed by CR LF. Nothing selected leaves the clipboard
+// emptied; a failure is reported with the system's reason.
+void CopySelectedRows(HWND window);

@@ -1,0 +1,171 @@
+#include "commands/command_set.h"
+
+#include "commands/associations.h"
+#include "commands/clipboard_copy.h"
+#include "commands/find.h"
+#include "commands/font_commands.h"
+#include "commands/history.h"
+#include "commands/open_dialog.h"
+#include "commands/setting_toggles.h"
+#include "commands/settings_dialogs.h"
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+#include "engine/row_builder.h"
+#include "engine/status_bar.h"
+#include "extras/about.h"
+#include "extras/printing.h"
+#include "extras/update_check.h"
+#include "resources/resource_ids.h"
+#include "shell/localization.h"
+#include "shell/main_window.h"
+#include "shell/startup.h"
+
+namespace {
+
+constexpr int kFromMenu = 0;
+
+// The small commands whose whole work lives here.
+
+void CloseFollowedFile(HWND, int, int) { CloseFile(); }
+
+// The file is closed first, so the window's closing stores no position for it.
+void Exit(HWND window, int, int) {
+  CloseFile();
+  PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+void Restore(HWND window, int, int) { ShowWindow(window, SW_RESTORE); }
+void Escape(HWND window, int, int) { HandleEscape(window); }
+void Pause(HWND, int, int) { TogglePause(); }
+void Copy(HWND window, int, int) { CopySelectedRows(window); }
+
+void SelectAll(HWND, int, int) {
+  if (engineHost.view) SendMessageW(engineHost.view, LB_SETSEL, TRUE, -1);
+  RefreshStatus();
+}
+
+// The lock is the keyboard's own Scroll Lock. From the menu the key is
+// pressed for the user; that key then comes back through the accelerator
+// table as this command from the keyboard, which shows the new state.
+void LockScrolling(HWND, int, int source) {
+  if (source == kFromMenu) {
+    keybd_event(VK_SCROLL, 0x46, 0, 0);
+    keybd_event(VK_SCROLL, 0x46, KEYEVENTF_KEYUP, 0);
+  }
+  ShowLockState(true);
+  // Unlocked, the view stays where it is until the user scrolls.
+  if (!(GetKeyState(VK_SCROLL) & 1)) SetSuspendFlag(true);
+}
+
+void FullScreen(HWND window, int, int) { ToggleFullScreen(window); }
+
+void Erase(HWND window, int, int) {
+  if (FileIsOpen()) {
+    int answer = MessageBoxW(window, LocalizedString(IDS_ERASE_QUESTION),
+                             LocalizedString(IDS_ERASE_CAPTION), MB_ICONWARNING | MB_OKCANCEL);
+    if (answer != IDOK) {
+      RefreshStatus();
+      return;
+    }
+  }
+  EraseFileContent();
+}
+
+void FontSize(HWND, int command, int) { ChangeFontSize(command); }
+void Reload(HWND, int, int) { LoadFile(); }
+void Charset(HWND window, int command, int) { SelectCharset(window, command); }
+void Autodetect(HWND window, int, int) { ToggleAutodetect(window); }
+void StatusBar(HWND window, int, int) { ToggleStatusBar(window); }
+void WrapLines(HWND window, int, int) { ToggleWrapLines(window); }
+void CutEmpty(HWND window, int, int) { ToggleCutEmpty(window); }
+void Language(HWND window, int command, int) { ChooseLanguage(window, command, FollowedPath()); }
+
+// Commands whose work lives with their own feature.
+void Open(HWND window, int, int) { ShowOpenDialog(window); }
+void Font(HWND window, int, int) { ShowFontDialog(window); }
+void Background(HWND window, int, int) { ShowBackgroundDialog(window); }
+void PrintSetup(HWND window, int, int) { ShowPrintSetup(window); }
+void Print(HWND window, int, int) { PrintRows(window); }
+void Find(HWND window, int, int) { ShowFindDialog(window); }
+void FindNext(HWND window, int, int) { FindNextRow(window); }
+void GoToRow(HWND window, int, int) { ShowGoToRowDialog(window); }
+void ClearRecent(HWND window, int, int) { ClearHistory(window); }
+void OpenRecent(HWND window, int command, int) { OpenHistoryEntry(window, command - IDM_HISTORY_FIRST); }
+void RowLength(HWND window, int, int) { ShowRowLengthDialog(window); }
+void SizeLimit(HWND window, int, int) { ShowSizeLimitDialog(window); }
+void AppSettingsDialog(HWND window, int, int) { ShowAppSettingsDialog(window); }
+void Associations(HWND window, int, int) { ShowAssociationsDialog(window); }
+void Donate(HWND window, int, int) { OpenDonationPage(window); }
+void AutoCheck(HWND window, int, int) { ToggleAutoCheck(window); }
+void CheckUpdate(HWND window, int, int) { StartUpdateCheck(window); }
+void VersionHistory(HWND window, int, int) { ShowVersionHistory(window); }
+void About(HWND window, int, int) { ShowAbout(window); }
+
+struct Command {
+  int first;
+  int last;
+  bool needsFile;  // status-bar clicks post some of these without asking
+  void (*run)(HWND window, int command, int source);
+};
+
+constexpr Command kCommands[] = {
+    {IDM_FILE_OPEN, IDM_FILE_OPEN, false, Open},
+    {IDM_PRINT_SETUP, IDM_PRINT_SETUP, false, PrintSetup},
+    {IDM_PRINT, IDM_PRINT, true, Print},
+    {IDM_FILE_CLOSE, IDM_FILE_CLOSE, true, CloseFollowedFile},
+    {IDM_EXIT, IDM_EXIT, false, Exit},
+    {IDM_RESTORE, IDM_RESTORE, false, Restore},
+    {IDM_ESCAPE, IDM_ESCAPE, false, Escape},
+    {IDM_CLEAR_HISTORY, IDM_CLEAR_HISTORY, false, ClearRecent},
+    {IDM_HISTORY_FIRST, IDM_HISTORY_LAST, false, OpenRecent},
+    {IDM_PAUSE, IDM_PAUSE, true, Pause},
+    {IDM_COPY, IDM_COPY, true, Copy},
+    {IDM_SELECT_ALL, IDM_SELECT_ALL, false, SelectAll},
+    {IDM_FIND, IDM_FIND, true, Find},
+    {IDM_FIND_NEXT, IDM_FIND_NEXT, true, FindNext},
+    {IDM_GOTO_LINE, IDM_GOTO_LINE, true, GoToRow},
+    {IDM_LOCK_SCROLL, IDM_LOCK_SCROLL, true, LockScrolling},
+    {IDM_FULL_SCREEN, IDM_FULL_SCREEN, false, FullScreen},
+    {IDM_ERASE, IDM_ERASE, false, Erase},
+    {IDM_FONT_LARGER, IDM_FONT_SMALLER, false, FontSize},
+    {IDM_RELOAD, IDM_RELOAD, false, Reload},
+    {IDM_CHARSET_FIRST, IDM_CHARSET_LAST, false, Charset},
+    {IDM_AUTODETECT, IDM_AUTODETECT, false, Autodetect},
+    {IDM_ROW_LENGTH, IDM_ROW_LENGTH, false, RowLength},
+    {IDM_FONT, IDM_FONT, false, Font},
+    {IDM_STATUS_BAR, IDM_STATUS_BAR, false, StatusBar},
+    {IDM_BACKGROUND, IDM_BACKGROUND, false, Background},
+    {IDM_ASSOCIATIONS, IDM_ASSOCIATIONS, false, Associations},
+    {IDM_SIZE_LIMIT, IDM_SIZE_LIMIT, false, SizeLimit},
+    {IDM_WRAP_LINES, IDM_WRAP_LINES, false, WrapLines},
+    {IDM_CUT_EMPTY, IDM_CUT_EMPTY, false, CutEmpty},
+    {IDM_APP_SETTINGS, IDM_APP_SETTINGS, false, AppSettingsDialog},
+    {IDM_LANG_ENGLISH, IDM_LANG_SLOVAK, false, Language},
+    {IDM_LANG_AUTO, IDM_LANG_AUTO, false, Language},
+    {IDM_DONATE, IDM_DONATE, false, Donate},
+    {IDM_AUTO_CHECK, IDM_AUTO_CHECK, false, AutoCheck},
+    {IDM_CHECK_UPDATE, IDM_CHECK_UPDATE, false, CheckUpdate},
+    {IDM_VERSION_HISTORY, IDM_VERSION_HISTORY, false, VersionHistory},
+    {IDM_ABOUT, IDM_ABOUT, false, About},
+};
+
+const Command* FindCommand(int id) {
+  for (const Command& command : kCommands)
+    if (id >= command.first && id <= command.last) return &command;
+  return nullptr;
+}
+
+}  // namespace
+
+void ExecuteCommand(HWND window, int command, int source, HWND control) {
+  HideTrackingTooltip();
+  LeaveMenuHelp();
+  // A notification from a control is no command; the view's change the status.
+  if (control) {
+    if (control == engineHost.view) RefreshStatus();
+    return;
+  }
+  const Command* entry = FindCommand(command);
+  if (!entry || (entry->needsFile && !FileIsOpen())) return;
+  entry->run(window, command, source);
+}

@@ -1,0 +1,64 @@
+#include "commands/setting_toggles.h"
+
+#include "engine/charset.h"
+#include "engine/file_follower.h"
+#include "engine/row_builder.h"
+#include "resources/resource_ids.h"
+#include "shell/main_window.h"
+#include "shell/settings.h"
+
+namespace {
+
+// Without a per-thread code page (Windows 4 and older) "current" means nothing.
+bool HasThreadCodePage() { return LOBYTE(LOWORD(GetVersion())) > 4; }
+
+// Row handling changed: the rows are built again from the file.
+void RebuildRows() {
+  UpdateHorizontalExtent();
+  LoadFile();
+}
+
+}  // namespace
+
+bool ToggleCheckedSetting(HWND window, int command, uint32_t* setting) {
+  bool on = *setting == 0;
+  *setting = on ? 1 : 0;
+  if (HMENU menu = GetMenu(window))
+    CheckMenuItem(menu, UINT(command), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+  return on;
+}
+
+void ToggleStatusBar(HWND window) {
+  ToggleCheckedSetting(window, IDM_STATUS_BAR, &AppSettings.statusBar);
+  StoreSetting(kSettingStatusBar);
+  RelayoutMainWindow(window);
+}
+
+void ToggleWrapLines(HWND window) {
+  ToggleCheckedSetting(window, IDM_WRAP_LINES, &AppSettings.wrapLines);
+  StoreSetting(kSettingWrapLines);
+  RebuildRows();
+}
+
+void ToggleCutEmpty(HWND window) {
+  ToggleCheckedSetting(window, IDM_CUT_EMPTY, &AppSettings.cutEmpty);
+  StoreSetting(kSettingCutEmpty);
+  RebuildRows();
+}
+
+void ToggleAutodetect(HWND window) {
+  bool on = ToggleCheckedSetting(window, IDM_AUTODETECT, &AppSettings.autodetect);
+  StoreSetting(kSettingAutodetect);
+  SetAutodetect(on);
+}
+
+void SelectCharset(HWND window, int command) {
+  uint32_t charset;
+  bool setsFallback;
+  if (!CharsetFromCommand(command, &charset, &setsFallback)) return;
+  if (command == IDM_CHARSET_CURRENT && !HasThreadCodePage()) return;
+  ChooseCharset(command);
+  StoreSetting(kSettingCharset);
+  // The mark follows the charset in use, also when no file is open to reload.
+  UpdateCharsetMenu(GetMenu(window));
+}

@@ -1,0 +1,6 @@
+#include "extras/update_check.h"
+
+// The update check is not built yet: these commands do nothing.
+void OpenDonationPage(HWND) {}
+void ToggleAutoCheck(HWND) {}
+void StartUpdateCheck(HWND) {}
