@@ -73,11 +73,11 @@ void Erase(HWND window, int, int) {
 
 void FontSize(HWND, int command, int) { ChangeFontSize(command); }
 void Reload(HWND, int, int) { LoadFile(); }
-void Charset(HWND window, int command, int) { SelectCharset(window, command); }
-void Autodetect(HWND window, int, int) { ToggleAutodetect(window); }
+void Charset(HWND, int command, int) { SelectCharset(command); }
+void Autodetect(HWND, int, int) { ToggleAutodetect(); }
 void StatusBar(HWND window, int, int) { ToggleStatusBar(window); }
-void WrapLines(HWND window, int, int) { ToggleWrapLines(window); }
-void CutEmpty(HWND window, int, int) { ToggleCutEmpty(window); }
+void WrapLines(HWND, int, int) { ToggleWrapLines(); }
+void CutEmpty(HWND, int, int) { ToggleCutEmpty(); }
 void Language(HWND window, int command, int) { ChooseLanguage(window, command, FollowedPath()); }
 
 // Commands whose work lives with their own feature.

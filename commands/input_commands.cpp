@@ -103,14 +103,14 @@ UINT MenuHelpStringId(WPARAM wparam, LPARAM lparam, HMENU menuBar) {
 
 // The help line is the status bar's one-pane mode. Our own rather than
 // MenuHelp: it takes the texts in the program's language, by the offsets.
-void HandleMenuSelect(HWND window, WPARAM wparam, LPARAM lparam) {
+void HandleMenuSelect(HWND, WPARAM wparam, LPARAM lparam) {
   HWND bar = engineHost.statusBar;
   if (!bar) return;
   if (HIWORD(wparam) == 0xFFFF && lparam == 0) {
     LeaveMenuHelp();
     return;
   }
-  UINT id = MenuHelpStringId(wparam, lparam, GetMenu(window));
+  UINT id = MenuHelpStringId(wparam, lparam, engineHost.menu);
   const wchar_t* text = id ? LocalizedString(id) : nullptr;
   SendMessageW(bar, SB_SETTEXTW, 255 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(text ? text : L""));
   SendMessageW(bar, SB_SIMPLE, TRUE, 0);

@@ -1,6 +1,7 @@
 #include "commands/setting_toggles.h"
 
 #include "engine/charset.h"
+#include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
 #include "resources/resource_ids.h"
@@ -20,39 +21,39 @@ void RebuildRows() {
 
 }  // namespace
 
-bool ToggleCheckedSetting(HWND window, int command, uint32_t* setting) {
+bool ToggleCheckedSetting(int command, uint32_t* setting) {
   bool on = *setting == 0;
   *setting = on ? 1 : 0;
-  if (HMENU menu = GetMenu(window))
+  if (HMENU menu = engineHost.menu)
     CheckMenuItem(menu, UINT(command), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
   return on;
 }
 
 void ToggleStatusBar(HWND window) {
-  ToggleCheckedSetting(window, IDM_STATUS_BAR, &AppSettings.statusBar);
+  ToggleCheckedSetting(IDM_STATUS_BAR, &AppSettings.statusBar);
   StoreSetting(kSettingStatusBar);
   RelayoutMainWindow(window);
 }
 
-void ToggleWrapLines(HWND window) {
-  ToggleCheckedSetting(window, IDM_WRAP_LINES, &AppSettings.wrapLines);
+void ToggleWrapLines() {
+  ToggleCheckedSetting(IDM_WRAP_LINES, &AppSettings.wrapLines);
   StoreSetting(kSettingWrapLines);
   RebuildRows();
 }
 
-void ToggleCutEmpty(HWND window) {
-  ToggleCheckedSetting(window, IDM_CUT_EMPTY, &AppSettings.cutEmpty);
+void ToggleCutEmpty() {
+  ToggleCheckedSetting(IDM_CUT_EMPTY, &AppSettings.cutEmpty);
   StoreSetting(kSettingCutEmpty);
   RebuildRows();
 }
 
-void ToggleAutodetect(HWND window) {
-  bool on = ToggleCheckedSetting(window, IDM_AUTODETECT, &AppSettings.autodetect);
+void ToggleAutodetect() {
+  bool on = ToggleCheckedSetting(IDM_AUTODETECT, &AppSettings.autodetect);
   StoreSetting(kSettingAutodetect);
   SetAutodetect(on);
 }
 
-void SelectCharset(HWND window, int command) {
+void SelectCharset(int command) {
   uint32_t charset;
   bool setsFallback;
   if (!CharsetFromCommand(command, &charset, &setsFallback)) return;
@@ -60,5 +61,5 @@ void SelectCharset(HWND window, int command) {
   ChooseCharset(command);
   StoreSetting(kSettingCharset);
   // The mark follows the charset in use, also when no file is open to reload.
-  UpdateCharsetMenu(GetMenu(window));
+  UpdateCharsetMenu(engineHost.menu);
 }

@@ -53,17 +53,22 @@ TEST_F(CommandTest, TogglesFlipTheCheckTheSettingAndTheStoredValue) {
   EXPECT_EQ(StoredValueCount(), 4u);
 }
 
-// The clean full screen takes the menu off the window; keys still toggle.
-TEST_F(CommandTest, TogglesWithoutTheMenuFollowTheSetting) {
+// The clean full screen takes the menu off the window; keys still toggle
+// and the marks are right when it comes back.
+TEST_F(CommandTest, TogglesWithoutTheMenuBarKeepTheirMarks) {
   SetMenu(window, nullptr);
   AppSettings.wrapLines = 1;
+  CheckMenuItem(menu, IDM_WRAP_LINES, MF_BYCOMMAND | MF_CHECKED);
   DWORD stored = 7;
   for (DWORD expected : {0u, 1u, 0u}) {
     Run(IDM_WRAP_LINES);
     EXPECT_EQ(AppSettings.wrapLines, expected);
+    EXPECT_EQ(Checked(IDM_WRAP_LINES), expected == 1);
     ASSERT_TRUE(StoredNumber(L"wrap lines", &stored));
     EXPECT_EQ(stored, expected);
   }
+  Run(IDM_CHARSET_UTF8);
+  EXPECT_TRUE(Checked(IDM_CHARSET_UTF8));
   SetMenu(window, menu);
 }
 
