@@ -183,4 +183,6 @@ void ClampSettings(Settings& settings) {
   if (settings.kbLimit > kMaxKbLimit) settings.kbLimit = kMaxKbLimit;
   settings.font.lfFaceName[LF_FACESIZE - 1] = 0;
   if (settings.font.lfHeight < 0) settings.font.lfHeight = -settings.font.lfHeight;
+  // A zero height would let the font commands shrink it to nothing.
+  if (settings.font.lfHeight == 0) settings.font.lfHeight = 13;
 }

@@ -154,6 +154,11 @@ TEST_F(SettingsTest, FontWithoutTerminatedFaceAndNegativeHeight) {
   LoadSettings();
   EXPECT_EQ(AppSettings.font.lfHeight, 16);
   EXPECT_EQ(wcslen(AppSettings.font.lfFaceName), size_t(LF_FACESIZE - 1));
+
+  font.lfHeight = 0;
+  Put(LocalizedString(kSettingFont), REG_BINARY, &font, sizeof font);
+  LoadSettings();
+  EXPECT_EQ(AppSettings.font.lfHeight, 13);
 }
 
 TEST_F(SettingsTest, HistoryWithoutTerminatorStaysInItsBuffer) {
