@@ -200,7 +200,18 @@ void OnGetMinMaxInfo(HWND window, MINMAXINFO* info) {
   if (engineHost.view && (GetWindowLongW(engineHost.view, GWL_STYLE) & WS_HSCROLL))
     height += GetSystemMetrics(SM_CYHSCROLL);
   info->ptMinTrackSize.y = height;
-  (void)window;
+  // Full screen covers the monitor with the frame's borders just off it and
+  // the menu bar, when there is one, on it.
+  if (IsFullScreen(window)) {
+    MONITORINFO monitor{sizeof monitor};
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+      RECT frame = monitor.rcMonitor;
+      AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE,
+                         DWORD(GetWindowLongW(window, GWL_EXSTYLE)));
+      info->ptMaxPosition = {frame.left - monitor.rcMonitor.left, frame.top - monitor.rcMonitor.top};
+      info->ptMaxSize = {frame.right - frame.left, frame.bottom - frame.top};
+    }
+  }
 }
 
 void OnActivation(bool active) {
@@ -368,6 +379,7 @@ void ToggleFullScreen(HWND window) {
     if (IsZoomed(window)) ShowWindow(window, SW_RESTORE);
     GetWindowRect(window, &savedWindowRect);
     SetWindowLongPtrW(window, GWL_STYLE, WS_POPUP);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     bool shift = GetKeyState(VK_SHIFT) < 0;
     bool clean = shift != (AppSettings.fullscreen != 0);
     if (clean) {
@@ -375,11 +387,12 @@ void ToggleFullScreen(HWND window) {
       savedViewStyle = GetWindowLongPtrW(view, GWL_STYLE);
       SetWindowLongPtrW(view, GWL_STYLE, savedViewStyle & ~LONG_PTR(WS_HSCROLL | WS_VSCROLL));
       SetWindowPos(view, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+      ShowScrollBar(view, SB_BOTH, FALSE);
     } else {
       savedViewStyle = 0;
     }
-    ShowWindow(window, SW_SHOWMAXIMIZED);
     if (mainMenu) CheckMenuItem(mainMenu, IDM_FULL_SCREEN, MF_BYCOMMAND | MF_CHECKED);
+    ShowWindow(window, SW_SHOWMAXIMIZED);
     return;
   }
   uint32_t style = kDefaultFrameStyle;
