@@ -31,18 +31,28 @@ HHOOK callReturnHook = nullptr;
 WNDPROC tooltipProc = nullptr;
 HMENU viewMenu = nullptr;
 HMENU trayMenu = nullptr;
+// Wine does not take back a creation rectangle changed by the hook; the
+// centred place is then applied once the dialog is initialised.
+HWND centredWindow = nullptr;
+POINT centredPlace{};
 
 // Centres a window being created over its parent, a little above the middle.
 LRESULT CALLBACK CreationHookProc(int code, WPARAM wparam, LPARAM lparam) {
-  if (code == HCBT_CREATEWND && centerNextWindow) {
-    auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lparam);
+  auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lparam);
+  // Only the dialog itself: its controls, and helper windows such as the
+  // input method's, come and go without a size of their own.
+  if (code == HCBT_CREATEWND && centerNextWindow && !(create->lpcs->style & WS_CHILD) &&
+      create->lpcs->hwndParent && create->lpcs->cx > 0 && create->lpcs->cy > 0 &&
+      create->lpcs->cx != CW_USEDEFAULT) {
     CREATESTRUCTW* window = create->lpcs;
     RECT parent;
-    if (window->hwndParent && GetWindowRect(window->hwndParent, &parent)) {
+    if (GetWindowRect(window->hwndParent, &parent)) {
       int parentHeight = parent.bottom - parent.top;
       window->x = (parent.left + parent.right) / 2 - window->cx / 2;
       window->y = (parent.top + parent.bottom) / 2 - window->cy / 2 + (window->cy - parentHeight) / 20;
       create->hwndInsertAfter = HWND_TOP;
+      centredWindow = reinterpret_cast<HWND>(wparam);
+      centredPlace = {window->x, window->y};
     }
     centerNextWindow = false;
   }
@@ -52,6 +62,12 @@ LRESULT CALLBACK CreationHookProc(int code, WPARAM wparam, LPARAM lparam) {
 // Centres a dialog that another module creates (the Open dialog) once it is initialised.
 LRESULT CALLBACK CallReturnHookProc(int code, WPARAM wparam, LPARAM lparam) {
   auto* message = reinterpret_cast<CWPRETSTRUCT*>(lparam);
+  if (code == HC_ACTION && message->message == WM_INITDIALOG && message->hwnd == centredWindow) {
+    RECT own;
+    if (GetWindowRect(centredWindow, &own) && (own.left != centredPlace.x || own.top != centredPlace.y))
+      SetWindowPos(centredWindow, HWND_TOP, centredPlace.x, centredPlace.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    centredWindow = nullptr;
+  }
   if (code == HC_ACTION && wparam == 0 && centerNextDialog && message->message == WM_INITDIALOG) {
     HWND dialog = message->hwnd;
     HWND parent = GetParent(dialog);
