@@ -208,9 +208,6 @@ void EndOfPoll() {
   const RowView& view = CurrentRowView();
   bool added = FlushRows();
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
-  // The list box shows its bars again as rows arrive; the clean full screen has none.
-  if (added && engineHost.view && engineHost.cleanFullScreen && engineHost.cleanFullScreen())
-    ShowScrollBar(engineHost.view, SB_BOTH, FALSE);
   if (added && engineHost.advanceTray) engineHost.advanceTray();
   ResumeViewRedraw();
   // A line begun, or a blank one dropped, changes the unfinished-line pane
@@ -220,6 +217,10 @@ void EndOfPoll() {
     engineHost.refreshStatus();
   unfinishedReported = unfinished;
   if (extentChanged) UpdateHorizontalExtent();
+  // The list box shows its bars again as rows arrive and as redraw comes
+  // back; the clean full screen has none.
+  if (added && engineHost.view && engineHost.cleanFullScreen && engineHost.cleanFullScreen())
+    ShowScrollBar(engineHost.view, SB_BOTH, FALSE);
 }
 
 void ResetPendingRow() {

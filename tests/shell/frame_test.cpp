@@ -108,6 +108,25 @@ TEST_F(FrameTest, CleanFullScreenHidesMenuStatusAndScrollBars) {
   EXPECT_TRUE(IsWindowVisible(engineHost.statusBar));
 }
 
+TEST_F(FrameTest, CleanFullScreenStaysWithoutScrollBarsWhileRowsArrive) {
+  std::wstring directory = MakeTempDirectory();
+  std::wstring path = directory + L"\\busy.log";
+  WriteBytes(path, "first\n");
+  ASSERT_TRUE(OpenFile(path.c_str()));
+  PollFile();
+  AppSettings.fullscreen = 1;
+  ToggleFullScreen(window);
+  std::string many;
+  for (int i = 0; i < 500; ++i) many += "row " + std::to_string(i) + " " + std::string(300, 'w') + "\n";
+  AppendBytes(path, many);
+  PollFile();
+  EXPECT_FALSE(GetWindowLongPtrW(engineHost.view, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+  ToggleFullScreen(window);
+  EXPECT_TRUE(GetWindowLongPtrW(engineHost.view, GWL_STYLE) & WS_VSCROLL);
+  CloseFile();
+  RemoveDirectoryTree(directory);
+}
+
 TEST_F(FrameTest, LeavingFullScreenEntredFromMaximizedRestores) {
   RECT restored = Frame();
   ShowWindow(window, SW_MAXIMIZE);
