@@ -22,6 +22,8 @@ constexpr double kSliceMs = 50;
 // what was read at this pace.
 constexpr double kDrainFlushMs = 500;
 constexpr size_t kTailCheckBytes = 16;
+// The progress bar is redrawn at this pace, not for every chunk.
+constexpr double kProgressStepMs = 100;
 
 HANDLE file = INVALID_HANDLE_VALUE;
 wchar_t fullPath[kPathUnits];
@@ -39,6 +41,7 @@ bool drainStarted = false;
 bool progressShown = false;
 LARGE_INTEGER drainStart;
 LARGE_INTEGER lastFlush;
+LARGE_INTEGER lastProgress;
 
 // Bytes of a character the last chunk did not finish; they lead the next one.
 uint8_t carry[4];
@@ -285,6 +288,32 @@ uint64_t FindFirstWholeLine(HANDLE handle, uint64_t start, uint32_t charset) {
   }
 }
 
+uint64_t StartOfLastLines(HANDLE handle, uint64_t floor, uint64_t end, uint32_t charset,
+                          size_t lines) {
+  uint32_t unit = CharsetUnitSize(charset);
+  uint32_t newline = CharsetNewlineUnit(charset);
+  uint64_t position = end - end % unit;
+  size_t found = 0;
+  while (position > floor) {
+    uint64_t from = position - std::min<uint64_t>(kChunkBytes, position - floor);
+    from += (unit - from % unit) % unit;
+    if (from >= position) break;
+    OVERLAPPED at{};
+    at.Offset = DWORD(from);
+    at.OffsetHigh = DWORD(from >> 32);
+    DWORD got = 0;
+    if (!ReadFile(handle, byteBuffer, DWORD(position - from), &got, &at) || got != position - from)
+      return floor;
+    for (size_t i = got; i >= unit; i -= unit) {
+      uint32_t value = 0;
+      memcpy(&value, byteBuffer + i - unit, unit);
+      if (value == newline && ++found > lines) return from + i;
+    }
+    position = from;
+  }
+  return floor;
+}
+
 bool OpenFile(const wchar_t* name) {
   if (name != requestedName) lstrcpynW(requestedName, name, int(kPathUnits));
   HANDLE opened = CreateFileW(requestedName, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
@@ -360,6 +389,14 @@ void LoadFile() {
     SeekTo(filePosition);
     readPosition = filePosition;
   }
+  // Lines that the lines limit would push out again are not worth building:
+  // every line ends in at least one row, unless blank rows are cut.
+  if (!AppSettings.cutEmpty && FileSize(&size)) {
+    uint64_t from = StartOfLastLines(file, filePosition, size, charsetState.active,
+                                     std::max<uint32_t>(AppSettings.linesLimit, 1));
+    if (from > filePosition) readPosition = from;
+    SeekTo(std::max(from, filePosition));  // the scan moved the handle's position
+  }
   if (paused) oneShot = true;
 }
 
@@ -394,11 +431,15 @@ void PollFile() {
       drainStarted = true;
       drainStart = lastFlush = Now();
     } else if (progressShown) {
-      UpdateProgress();
+      if (MillisecondsSince(lastProgress) > kProgressStepMs) {
+        UpdateProgress();
+        lastProgress = Now();
+      }
       if (!ViewRedrawSuspended() && MillisecondsSince(lastFlush) > kProgressDelayMs)
         SuspendViewRedraw();
     } else if (MillisecondsSince(drainStart) > kProgressDelayMs) {
       ShowProgress();
+      lastProgress = Now();
     }
     if (MillisecondsSince(sliceStart) > kSliceMs && MessagesWaiting()) break;
     if (MillisecondsSince(lastFlush) > kDrainFlushMs) {

@@ -49,6 +49,11 @@ struct FileIdentity {
 };
 bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
 
+// Where the last `lines` whole lines before end begin (just past the newline
+// before them); floor when fewer lie between floor and end.
+uint64_t StartOfLastLines(HANDLE file, uint64_t floor, uint64_t end, uint32_t charset,
+                          size_t lines);
+
 // Byte offset of the first whole line at or after start, scanning for the
 // charset's newline unit from start in whole units; the end of the data when
 // there is none.

@@ -81,8 +81,27 @@ int ListCount(void* context) {
   return count == LB_ERR ? 0 : int(count);
 }
 
+// Each removal from the top moves every row after it, so when most of the
+// view goes, the survivors are put back into an emptied list instead.
 void ListRemoveTop(void* context, int rows) {
-  for (int i = 0; i < rows; ++i) SendMessageW(ListOf(context), LB_DELETESTRING, 0, 0);
+  HWND list = ListOf(context);
+  int count = ListCount(context);
+  if (rows <= 64 || rows <= count / 2) {
+    for (int i = 0; i < rows; ++i) SendMessageW(list, LB_DELETESTRING, 0, 0);
+    return;
+  }
+  std::vector<wchar_t> kept;
+  std::vector<size_t> starts;
+  for (int i = rows; i < count; ++i) {
+    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0);
+    if (length < 0) length = 0;
+    starts.push_back(kept.size());
+    kept.resize(kept.size() + size_t(length) + 1);
+    if (SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&kept[starts.back()])) < 0)
+      kept[starts.back()] = 0;
+  }
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  for (size_t start : starts) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(&kept[start]));
 }
 
 void ListClear(void* context) { SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0); }
@@ -206,6 +225,9 @@ bool FlushRows() {
 
 void EndOfPoll() {
   const RowView& view = CurrentRowView();
+  // Redraw stays off through the additions and the scroll to the end, so the
+  // list box updates its scroll bar once per poll, not twice.
+  if (!batchStarts.empty()) SuspendViewRedraw();
   bool added = FlushRows();
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
   if (added && engineHost.advanceTray) engineHost.advanceTray();

@@ -370,6 +370,60 @@ TEST_F(FollowerTest, MissingFileReportsTheSystemError) {
   EXPECT_FALSE(FileIsOpen());
 }
 
+// The load skips lines that the lines limit would drop again; the view must
+// still end exactly as if every line had been read.
+TEST_F(FollowerTest, LoadSkippingOldLinesEndsWithTheSameRows) {
+  AppSettings.linesLimit = 5;
+  AppSettings.rowLength = 10;
+  std::string bytes;
+  for (int i = 0; i < 1000; ++i) bytes += "line " + std::to_string(i) + "\n";
+  bytes += "a wrapped line of thirty chars\n\nlast\npartial";
+  WriteBytes(path, bytes);
+  Open(path);
+  Poll();
+  // 30 characters: three rows, then the empty row of an exact multiple
+  EXPECT_EQ(Rows(), (RowList{L"line of th", L"irty chars", L"", L"", L"last"}));
+  AppendBytes(path, " done\n");
+  Poll();
+  RowList rows = Rows();
+  EXPECT_EQ(RowList(rows.end() - 2, rows.end()), (RowList{L"partial do", L"ne"}));
+
+  AppSettings.cutEmpty = 1;  // blank rows vanish: nothing may be skipped then
+  WriteBytes(path, "keep 1\nkeep 2\n\n\n\n\n\n\n\n\n\n\n");
+  LoadFile();
+  Poll();
+  EXPECT_EQ(Rows(), (RowList{L"keep 1", L"keep 2", L""}));
+}
+
+TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
+  WriteBytes(path, std::string("\xFF\xFE" "a\0\n\0b\0\n\0c\0\n\0", 14));
+  Open(path);
+  HANDLE handle = FollowedFileHandle();
+  EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 2), 6u);
+  EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 3), 2u);
+  EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 1), 10u);
+}
+
+TEST_F(FollowerTest, LargeTrimRebuildsTheViewWithTheSameRows) {
+  AppSettings.linesLimit = 100;
+  std::string first;
+  for (int i = 0; i < 100; ++i) first += "old " + std::to_string(i) + "\n";
+  WriteBytes(path, first);
+  Open(path);
+  Poll();
+  ASSERT_EQ(Rows().size(), 100u);
+  std::string next;
+  for (int i = 0; i < 90; ++i) next += "new " + std::to_string(i) + "\n";
+  AppendBytes(path, next);
+  Poll();
+  RowList rows = Rows();
+  ASSERT_EQ(rows.size(), 100u);
+  EXPECT_EQ(rows[0], L"old 90");
+  EXPECT_EQ(rows[9], L"old 99");
+  EXPECT_EQ(rows[10], L"new 0");
+  EXPECT_EQ(rows[99], L"new 89");
+}
+
 TEST(FullPathOf, LongPathForms) {
   wchar_t out[kPathUnits];
   ASSERT_TRUE(FullPathOf(L"\\\\server\\share\\x.log", out, kPathUnits));
