@@ -12,7 +12,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 export QUILLON_BUILD=${QUILLON_BENCH_BUILD:-$root/build-bench}
-"$root/scripts/build.sh" quillon_bench >/dev/null
+if ! build_log=$("$root/scripts/build.sh" quillon_bench 2>&1); then
+  printf '%s\n' "$build_log" >&2
+  exit 1
+fi
 
 export QUILLON_WINEPREFIX=${QUILLON_BENCH_PREFIX:-/tmp/benchwp}
 source "$root/scripts/wine_env.sh"

@@ -1,0 +1,135 @@
+// The highest rate a writer may append at while the view keeps up within a
+// second and the window answers within 100 ms, in steps of rising rate.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "bench/bench.h"
+#include "bench/bench_follow.h"
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+#include "shell/settings.h"
+
+namespace {
+
+constexpr double kStepMs = 2500;
+constexpr double kKeepUpMs = 1000;
+constexpr double kAnswerMs = 100;
+constexpr double kCatchUpWaitMs = 1500;
+constexpr DWORD kPingGapMs = 20;
+const int kRates[] = {1000, 2000, 5000, 10000, 20000, 50000, 100000, 200000, 500000, 1000000};
+
+// Answer time of the window, from another thread.
+struct Pinger {
+  HWND window;
+  volatile LONG stop;
+  std::vector<double> answersMs;
+};
+
+DWORD WINAPI PingThread(void* parameter) {
+  Pinger& pinger = *static_cast<Pinger*>(parameter);
+  while (!pinger.stop) {
+    int64_t start = Ticks();
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(pinger.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+    pinger.answersMs.push_back(MsSince(start));
+    Sleep(kPingGapMs);
+  }
+  return 0;
+}
+
+bool WriterFinished(void* context) { return static_cast<Writer*>(context)->finished != 0; }
+
+bool LastLinePainted(void* context) {
+  const Writer& writer = *static_cast<const Writer*>(context);
+  return writer.written == 0 ||
+         (arrivals.anyPainted && arrivals.newestPainted >= writer.firstSeq + writer.written - 1);
+}
+
+struct StepResult {
+  double achievedRate;
+  double maxPaintLagMs;
+  double maxAnswerMs;
+  double p99AnswerMs;
+  bool caughtUp;
+  bool passed;
+};
+
+StepResult RunRateStep(const wchar_t* path, int rate) {
+  static Writer writer;
+  writer = Writer{};
+  wcscpy(writer.path, path);
+  writer.firstSeq = nextSeq;
+  writer.rate = rate;
+  writer.durationMs = kStepMs;
+  ResetArrivals(writer.firstSeq, 0);
+  static Pinger pinger;
+  pinger.window = engineHost.window;
+  pinger.stop = 0;
+  pinger.answersMs.clear();
+
+  HANDLE pingThread = StartThread(PingThread, &pinger);
+  HANDLE writeThread = StartThread(RateWriterThread, &writer);
+  PumpUntil(WriterFinished, &writer, kStepMs + 5000);
+  bool caughtUp = PumpUntil(LastLinePainted, &writer, kCatchUpWaitMs);
+  double lastLag = TicksToMs(Ticks() - writer.lastStamp);
+  InterlockedExchange(&pinger.stop, 1);
+  JoinThread(pingThread);
+  JoinThread(writeThread);
+  nextSeq += writer.written + 1;
+
+  StepResult result{};
+  result.achievedRate = writer.achievedRate;
+  result.caughtUp = caughtUp;
+  result.maxPaintLagMs = caughtUp ? arrivals.maxPaintLagMs : std::max(arrivals.maxPaintLagMs, lastLag);
+  std::vector<double> answers = pinger.answersMs;
+  result.p99AnswerMs = Percentile(answers, 0.99);
+  result.maxAnswerMs = answers.empty() ? 0 : answers.back();
+  result.passed = caughtUp && result.maxPaintLagMs <= kKeepUpMs && result.maxAnswerMs <= kAnswerMs;
+  Note("%6d lines/s (wrote %.0f/s): view lag max %.0f ms (rows taken %.0f ms), answer max %.0f ms "
+       "p99 %.0f ms over %zu pings, %zu paints -> %s",
+       rate, result.achievedRate, result.maxPaintLagMs, arrivals.maxAddLagMs, result.maxAnswerMs,
+       result.p99AnswerMs, answers.size(), arrivals.paints, result.passed ? "ok" : "FAILS");
+  return result;
+}
+
+}  // namespace
+
+void RunRateBench() {
+  printf("4. writer rate the view keeps up with (lag <= %.0f ms, answer <= %.0f ms), %.1f s steps, "
+         "lines limit %u\n",
+         kKeepUpMs, kAnswerMs, kStepMs / 1000, unsigned(AppSettings.linesLimit));
+  fflush(stdout);
+  wchar_t path[MAX_PATH];
+  TempPath(L"rate.log", path);
+  if (!OpenAndSettle(path)) {
+    Note("could not open %ls", path);
+    return;
+  }
+  TimeTheView(true);
+  TimePolls(true);
+  int best = 0;
+  StepResult bestStep{};
+  for (int rate : kRates) {
+    StepResult step = RunRateStep(path, rate);
+    if (!step.passed) break;
+    best = rate;
+    bestStep = step;
+  }
+  TimePolls(false);
+  TimeTheView(false);
+  NotePolls("all steps");
+  CloseFile();
+  DeleteFileW(path);
+  const char* goal = "view lag <= 1 s, answer <= 100 ms";
+  if (best == 0) {
+    AddResult("writer rate kept up", Format("< %d lines/s", kRates[0]), Format("-"), goal);
+    return;
+  }
+  bool topStep = best == kRates[std::size(kRates) - 1];
+  AddResult("writer rate kept up", Format("%s%d lines/s", topStep ? ">= " : "", best), Format("-"),
+            goal);
+  AddResult("  at that rate: view lag, answer",
+            Format("%.0f ms, %.0f ms", bestStep.maxPaintLagMs, bestStep.maxAnswerMs), Format("-"),
+            "<= 1000 ms, <= 100 ms");
+}
