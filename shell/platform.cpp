@@ -19,6 +19,7 @@ int DetectPlatform() {
 }
 
 BOOL WINAPI NoVisualStyles() { return FALSE; }
+void* WINAPI NoTheme(HWND, LPCWSTR) { return nullptr; }
 HRESULT WINAPI NoComposition(BOOL* enabled) {
   *enabled = FALSE;
   return S_OK;
@@ -46,6 +47,10 @@ uint32_t minutesNow = 0;
 BOOL(WINAPI* registerShellHookWindow)(HWND) = nullptr;
 BOOL(WINAPI* flashWindowEx)(PFLASHWINFO) = nullptr;
 BOOL(WINAPI* getProductInfo)(DWORD, DWORD, DWORD, DWORD, PDWORD) = nullptr;
+ThemeHandle(WINAPI* openThemeData)(HWND, LPCWSTR) = NoTheme;
+HRESULT(WINAPI* closeThemeData)(ThemeHandle) = nullptr;
+HRESULT(WINAPI* getThemeColor)(ThemeHandle, int, int, int, COLORREF*) = nullptr;
+HRESULT(WINAPI* getThemeFont)(ThemeHandle, HDC, int, int, int, LOGFONTW*) = nullptr;
 
 void LoadOptionalFunctions() {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
@@ -55,7 +60,12 @@ void LoadOptionalFunctions() {
   Lookup(user, "ChangeWindowMessageFilter", &changeWindowMessageFilter);
   Lookup(user, "FlashWindowEx", &flashWindowEx);
 
-  Lookup(LoadLibraryW(L"uxtheme.dll"), "IsAppThemed", &isAppThemed);
+  HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+  Lookup(uxtheme, "IsAppThemed", &isAppThemed);
+  Lookup(uxtheme, "OpenThemeData", &openThemeData);
+  Lookup(uxtheme, "CloseThemeData", &closeThemeData);
+  Lookup(uxtheme, "GetThemeColor", &getThemeColor);
+  Lookup(uxtheme, "GetThemeFont", &getThemeFont);
   if (platformKind != 2)
     Lookup(LoadLibraryW(L"dwmapi.dll"), "DwmIsCompositionEnabled", &dwmIsCompositionEnabled);
 

@@ -30,6 +30,13 @@ HICON LoadSmallSystemIcon(const wchar_t* name);
 extern BOOL(WINAPI* registerShellHookWindow)(HWND);
 extern BOOL(WINAPI* flashWindowEx)(PFLASHWINFO);
 extern BOOL(WINAPI* getProductInfo)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+// Theme functions for painting dialogs; openThemeData answers "no theme" when
+// uxtheme is missing, and the others are used only with a theme it returned.
+using ThemeHandle = void*;
+extern ThemeHandle(WINAPI* openThemeData)(HWND, LPCWSTR);
+extern HRESULT(WINAPI* closeThemeData)(ThemeHandle);
+extern HRESULT(WINAPI* getThemeColor)(ThemeHandle, int, int, int, COLORREF*);
+extern HRESULT(WINAPI* getThemeFont)(ThemeHandle, HDC, int, int, int, LOGFONTW*);
 
 // Reads a TESSEL_* style or placement variable: decimal, 0x hexadecimal or
 // leading-zero octal; false (use the default) when missing, not a number or 0.
