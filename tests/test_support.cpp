@@ -2,6 +2,11 @@
 
 #include <cstdio>
 
+#include "engine/charset.h"
+#include "engine/file_follower.h"
+#include "shell/main_window.h"
+#include "shell/settings.h"
+
 std::wstring MakeTempDirectory() {
   static int sequence = 0;
   wchar_t base[MAX_PATH];
@@ -148,4 +153,20 @@ RowView MemoryRowView(MemoryView* view) {
   rows.scrollToEnd = [](void* c, bool) { ++Memory(c)->scrolledToEnd; };
   rows.setRedraw = [](void*, bool) {};
   return rows;
+}
+
+HWND StartHostedEngine() {
+  AppSettings = Settings{};
+  charsetState = CharsetState{};
+  SetRowView(nullptr);
+  SetScrollLock(false);
+  if (!RegisterMainWindowClass(GetModuleHandleW(nullptr))) return nullptr;
+  return CreateMainWindow(GetModuleHandleW(nullptr));
+}
+
+void StopHostedEngine(HWND window) {
+  CloseFile();
+  DestroyWindow(window);
+  PumpMessages(0);
+  SetScrollLock(false);
 }

@@ -27,6 +27,11 @@ void PumpMessages(DWORD milliseconds);
 // Toggles the thread's Scroll Lock state, as the keyboard would.
 void SetScrollLock(bool on);
 
+// Fresh engine state (settings, charset, view, Scroll Lock) and a hidden main
+// window whose real list box receives the rows; null when it cannot be made.
+HWND StartHostedEngine();
+void StopHostedEngine(HWND window);
+
 // A stand-in view that keeps rows in memory and counts what reached it.
 struct MemoryView {
   std::vector<std::wstring> rows;

@@ -27,13 +27,8 @@ struct FollowerTest : testing::Test {
   HWND window = nullptr;
 
   void SetUp() override {
-    AppSettings = Settings{};
-    charsetState = CharsetState{};
-    SetRowView(nullptr);
-    SetScrollLock(false);
     shownErrors.clear();
-    ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr)));
-    window = CreateMainWindow(GetModuleHandleW(nullptr));
+    window = StartHostedEngine();
     ASSERT_NE(window, nullptr);
     engineHost.showError = RecordError;
     directory = MakeTempDirectory();
@@ -42,11 +37,8 @@ struct FollowerTest : testing::Test {
   }
 
   void TearDown() override {
-    CloseFile();
-    DestroyWindow(window);
-    PumpMessages(0);
+    StopHostedEngine(window);
     RemoveDirectoryTree(directory);
-    SetScrollLock(false);
   }
 
   void Open(const std::wstring& name) { ASSERT_TRUE(OpenFile(name.c_str())); }

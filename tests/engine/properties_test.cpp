@@ -42,12 +42,9 @@ struct PropertiesTest : testing::Test {
   HWND window = nullptr;
 
   void SetUp() override {
-    AppSettings = Settings{};
-    charsetState = CharsetState{};
-    SetRowView(nullptr);
+    window = StartHostedEngine();
+    ASSERT_NE(window, nullptr);
     SetStoredCharsetReader(ReadStoredCharsetName);
-    ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr)));
-    window = CreateMainWindow(GetModuleHandleW(nullptr));
     directory = MakeTempDirectory();
     path = directory + L"\\placed.log";
     WriteBytes(path, "a log line\n");
@@ -57,9 +54,7 @@ struct PropertiesTest : testing::Test {
   }
   void TearDown() override {
     SetStoredCharsetReader(nullptr);
-    CloseFile();
-    DestroyWindow(window);
-    PumpMessages(0);
+    StopHostedEngine(window);
     RemoveDirectoryTree(directory);
   }
 };

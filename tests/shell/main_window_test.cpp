@@ -19,12 +19,7 @@ struct MainWindowTest : testing::Test {
   HWND window = nullptr;
 
   void SetUp() override {
-    AppSettings = Settings{};
-    charsetState = CharsetState{};
-    SetRowView(nullptr);
-    SetScrollLock(false);
-    ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr)));
-    window = CreateMainWindow(GetModuleHandleW(nullptr));
+    window = StartHostedEngine();
     ASSERT_NE(window, nullptr);
     ShowWindow(window, SW_SHOWNORMAL);
     SetWindowPos(window, nullptr, 0, 0, 700, 500, SWP_NOZORDER);
@@ -39,8 +34,7 @@ struct MainWindowTest : testing::Test {
   }
 
   void TearDown() override {
-    DestroyWindow(window);
-    PumpMessages(0);
+    StopHostedEngine(window);
     RemoveDirectoryTree(directory);
   }
 
