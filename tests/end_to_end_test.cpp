@@ -112,4 +112,76 @@ TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
   RemoveDirectoryTree(directory);
 }
 
+// The restarted program's window: another process, and titled by the file.
+struct AnyMainWindow {
+  DWORD except;
+  const wchar_t* title;
+  HWND found;
+  DWORD process;
+};
+
+BOOL CALLBACK MatchOtherMainWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<AnyMainWindow*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[8];
+  wchar_t title[300];
+  if (owner != search->except && GetClassNameW(window, className, 8) && wcscmp(className, L"W") == 0 &&
+      GetWindowTextW(window, title, 300) && wcscmp(title, search->title) == 0) {
+    search->found = window;
+    search->process = owner;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST(EndToEnd, LanguageChoiceRestartsWithTheSameFile) {
+  std::wstring directory = MakeTempDirectory();
+  std::wstring log = directory + L"\\my logs with spaces.log";
+  WriteBytes(log, "before the restart\n");
+  std::wstring commandLine = L"\"" + ProgramPath() + L"\" \"" + log + L"\"";
+  STARTUPINFOW startup{sizeof(startup)};
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process));
+  HWND window = WaitForMainWindow(process.dwProcessId);
+  ASSERT_NE(window, nullptr);
+  HWND view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
+  EXPECT_TRUE(WaitForRows(view, {L"before the restart"}));
+
+  PostMessageW(window, WM_COMMAND, 1502, 0);  // Czech
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+  AnyMainWindow search{process.dwProcessId, L"my logs with spaces.log - Quillon", nullptr, 0};
+  for (int i = 0; i < 500 && !search.found; ++i) {
+    EnumWindows(MatchOtherMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) Sleep(20);
+  }
+  ASSERT_NE(search.found, nullptr);
+  HWND restartedView = FindWindowExW(search.found, nullptr, L"LISTBOX", nullptr);
+  AppendBytes(log, "after it\n");
+  EXPECT_TRUE(WaitForRows(restartedView, {L"before the restart", L"after it"}))
+      << testing::PrintToString(ListRows(restartedView));
+
+  HKEY key;
+  DWORD language = 0, size = sizeof language;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Morvane\\Quillon", 0, KEY_READ | KEY_WRITE, &key) ==
+      ERROR_SUCCESS) {
+    RegQueryValueExW(key, L"language", nullptr, nullptr, reinterpret_cast<BYTE*>(&language), &size);
+    RegDeleteValueW(key, L"language");
+    RegCloseKey(key);
+  }
+  EXPECT_EQ(language, 1029u);
+
+  HANDLE restarted = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, search.process);
+  PostMessageW(search.found, WM_CLOSE, 0, 0);
+  if (restarted) {
+    if (WaitForSingleObject(restarted, 10000) != WAIT_OBJECT_0) TerminateProcess(restarted, 1);
+    CloseHandle(restarted);
+  }
+  for (int i = 0; i < 250 && IsWindow(search.found); ++i) Sleep(20);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  RemoveDirectoryTree(directory);
+}
+
 }  // namespace
