@@ -130,24 +130,20 @@ void EmptyView() {
   view.clear(view.context);
 }
 
+// Range and position in units of 64 KiB: from the start of the loaded tail to the size.
+void UpdateProgress() {
+  if (!engineHost.progress) return;
+  uint64_t low = sizeForProgress > KbLimitBytes() ? sizeForProgress - KbLimitBytes() : 0;
+  SendMessageW(engineHost.progress, PBM_SETRANGE32, WPARAM(low >> 16), LPARAM(sizeForProgress >> 16));
+  SendMessageW(engineHost.progress, PBM_SETPOS, WPARAM(readPosition >> 16), 0);
+}
+
 void ShowProgress() {
   SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   SuspendViewRedraw();
   progressShown = true;
-  if (!engineHost.progress) return;
-  uint64_t low = sizeForProgress > KbLimitBytes() ? sizeForProgress - KbLimitBytes() : 0;
-  SendMessageW(engineHost.progress, PBM_SETRANGE32, WPARAM(low >> 16),
-               LPARAM(sizeForProgress >> 16));
-  SendMessageW(engineHost.progress, PBM_SETPOS, WPARAM(readPosition >> 16), 0);
-  ShowWindow(engineHost.progress, SW_SHOWNA);
-}
-
-void UpdateProgress() {
-  if (!engineHost.progress) return;
-  SendMessageW(engineHost.progress, PBM_SETRANGE32,
-               WPARAM((sizeForProgress > KbLimitBytes() ? sizeForProgress - KbLimitBytes() : 0) >> 16),
-               LPARAM(sizeForProgress >> 16));
-  SendMessageW(engineHost.progress, PBM_SETPOS, WPARAM(readPosition >> 16), 0);
+  UpdateProgress();
+  if (engineHost.progress) ShowWindow(engineHost.progress, SW_SHOWNA);
 }
 
 void HideProgress() {
