@@ -22,9 +22,14 @@ std::wstring ProgramPath() {
   return path + L"\\" TESSEL_EXE_NAME;
 }
 
+// A main window (class "W") of a process, or of any other process when
+// `except` is set, and with a given title when `title` is set.
 struct WindowSearch {
   DWORD process;
+  DWORD except;
+  const wchar_t* title;
   HWND found;
+  DWORD owner;
 };
 
 BOOL CALLBACK MatchMainWindow(HWND window, LPARAM context) {
@@ -32,20 +37,43 @@ BOOL CALLBACK MatchMainWindow(HWND window, LPARAM context) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   wchar_t className[8];
-  if (owner == search->process && GetClassNameW(window, className, 8) && wcscmp(className, L"W") == 0) {
+  wchar_t title[300];
+  bool processFits = search->except ? owner != search->except : owner == search->process;
+  if (processFits && GetClassNameW(window, className, 8) && wcscmp(className, L"W") == 0 &&
+      (!search->title || (GetWindowTextW(window, title, 300) && wcscmp(title, search->title) == 0))) {
     search->found = window;
+    search->owner = owner;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND WaitForMainWindow(DWORD process) {
-  WindowSearch search{process, nullptr};
-  for (int i = 0; i < 500 && !search.found; ++i) {
-    EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) Sleep(20);
+bool WaitForWindow(WindowSearch* search) {
+  for (int i = 0; i < 500 && !search->found; ++i) {
+    EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(search));
+    if (!search->found) Sleep(20);
   }
+  return search->found != nullptr;
+}
+
+HWND WaitForMainWindow(DWORD process) {
+  WindowSearch search{process, 0, nullptr, nullptr, 0};
+  WaitForWindow(&search);
   return search.found;
+}
+
+// The window is listed as soon as it exists, before it has made its children.
+HWND WaitForView(HWND window) {
+  HWND view = nullptr;
+  for (int i = 0; i < 250 && !(view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr)); ++i) Sleep(20);
+  return view;
+}
+
+bool StartProgram(const std::wstring& log, PROCESS_INFORMATION* process) {
+  std::wstring commandLine = L"\"" + ProgramPath() + L"\" \"" + log + L"\"";
+  STARTUPINFOW startup{sizeof(startup)};
+  return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, process);
 }
 
 bool WaitForRows(HWND view, const RowList& expected) {
@@ -61,12 +89,9 @@ TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
   std::wstring log = directory + L"\\service.log";
   WriteBytes(log, "2026-12-06 10:00:00 INFO started\n");
 
-  std::wstring commandLine = L"\"" + ProgramPath() + L"\" \"" + log + L"\"";
-  STARTUPINFOW startup{sizeof(startup)};
   PROCESS_INFORMATION process{};
   SetEnvironmentVariableW(L"TESSEL_X", L"0x64");
-  BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                nullptr, &startup, &process);
+  bool started = StartProgram(log, &process);
   SetEnvironmentVariableW(L"TESSEL_X", nullptr);
   ASSERT_TRUE(started) << GetLastError();
 
@@ -81,7 +106,7 @@ TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
     Sleep(20);
   }
   EXPECT_STREQ(title, L"service.log - Quillon");
-  HWND view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
+  HWND view = WaitForView(window);
   ASSERT_NE(view, nullptr);
   EXPECT_TRUE(WaitForRows(view, {L"2026-12-06 10:00:00 INFO started"}));
 
@@ -112,52 +137,25 @@ TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
   RemoveDirectoryTree(directory);
 }
 
-// The restarted program's window: another process, and titled by the file.
-struct AnyMainWindow {
-  DWORD except;
-  const wchar_t* title;
-  HWND found;
-  DWORD process;
-};
-
-BOOL CALLBACK MatchOtherMainWindow(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<AnyMainWindow*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[8];
-  wchar_t title[300];
-  if (owner != search->except && GetClassNameW(window, className, 8) && wcscmp(className, L"W") == 0 &&
-      GetWindowTextW(window, title, 300) && wcscmp(title, search->title) == 0) {
-    search->found = window;
-    search->process = owner;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 TEST(EndToEnd, LanguageChoiceRestartsWithTheSameFile) {
   std::wstring directory = MakeTempDirectory();
   std::wstring log = directory + L"\\my logs with spaces.log";
   WriteBytes(log, "before the restart\n");
-  std::wstring commandLine = L"\"" + ProgramPath() + L"\" \"" + log + L"\"";
-  STARTUPINFOW startup{sizeof(startup)};
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &process));
+  ASSERT_TRUE(StartProgram(log, &process));
   HWND window = WaitForMainWindow(process.dwProcessId);
   ASSERT_NE(window, nullptr);
-  HWND view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
+  HWND view = WaitForView(window);
+  ASSERT_NE(view, nullptr);
   EXPECT_TRUE(WaitForRows(view, {L"before the restart"}));
 
   PostMessageW(window, WM_COMMAND, 1502, 0);  // Czech
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-  AnyMainWindow search{process.dwProcessId, L"my logs with spaces.log - Quillon", nullptr, 0};
-  for (int i = 0; i < 500 && !search.found; ++i) {
-    EnumWindows(MatchOtherMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) Sleep(20);
-  }
-  ASSERT_NE(search.found, nullptr);
-  HWND restartedView = FindWindowExW(search.found, nullptr, L"LISTBOX", nullptr);
+  // The restarted program: another process, titled by the same file.
+  WindowSearch search{0, process.dwProcessId, L"my logs with spaces.log - Quillon", nullptr, 0};
+  ASSERT_TRUE(WaitForWindow(&search));
+  HWND restartedView = WaitForView(search.found);
+  ASSERT_NE(restartedView, nullptr);
   AppendBytes(log, "after it\n");
   EXPECT_TRUE(WaitForRows(restartedView, {L"before the restart", L"after it"}))
       << testing::PrintToString(ListRows(restartedView));
@@ -172,7 +170,7 @@ TEST(EndToEnd, LanguageChoiceRestartsWithTheSameFile) {
   }
   EXPECT_EQ(language, 1029u);
 
-  HANDLE restarted = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, search.process);
+  HANDLE restarted = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, search.owner);
   PostMessageW(search.found, WM_CLOSE, 0, 0);
   if (restarted) {
     if (WaitForSingleObject(restarted, 10000) != WAIT_OBJECT_0) TerminateProcess(restarted, 1);
