@@ -102,7 +102,8 @@ int ApplyWindowPlacement(HWND window, int showCommand) {
     RECT frame{placement.x, placement.y, placement.x + placement.width,
                placement.y + placement.height};
     HMONITOR monitor = MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST);
-    MONITORINFO info{sizeof(info)};
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
     if (monitor && GetMonitorInfoW(monitor, &info))
       frame = KeepOnMonitor(frame, MonitorFromRect(&frame, MONITOR_DEFAULTTONULL) != nullptr,
                             info.rcWork);

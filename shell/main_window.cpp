@@ -203,7 +203,8 @@ void OnGetMinMaxInfo(HWND window, MINMAXINFO* info) {
   // Full screen covers the monitor with the frame's borders just off it and
   // the menu bar, when there is one, on it.
   if (IsFullScreen(window)) {
-    MONITORINFO monitor{sizeof monitor};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
     if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
       RECT frame = monitor.rcMonitor;
       AdjustWindowRectEx(&frame, DWORD(GetWindowLongW(window, GWL_STYLE)), FALSE,

@@ -11,8 +11,9 @@ int DetectPlatform() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   if (ntdll && GetProcAddress(ntdll, "wine_get_version")) return 2;
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process"));
+  // Through void*: FARPROC's type says nothing about the real signature.
+  auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
   BOOL wow64 = FALSE;
   if (isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64) return 1;
   return 0;
@@ -33,7 +34,8 @@ BOOL(WINAPI* changeWindowMessageFilter)(UINT, DWORD) = nullptr;
 template <typename Fn>
 void Lookup(HMODULE module, const char* name, Fn* function) {
   if (!module) return;
-  if (FARPROC found = GetProcAddress(module, name)) *function = reinterpret_cast<Fn>(found);
+  if (FARPROC found = GetProcAddress(module, name))
+    *function = reinterpret_cast<Fn>(reinterpret_cast<void*>(found));
 }
 
 }  // namespace
