@@ -157,6 +157,8 @@ const Command* FindCommand(int id) {
 
 }  // namespace
 
+bool IsKnownCommand(int command) { return FindCommand(command) != nullptr; }
+
 void ExecuteCommand(HWND window, int command, int source, HWND control) {
   HideTrackingTooltip();
   LeaveMenuHelp();

@@ -7,6 +7,8 @@
 // Carries out a command; source is the high word of WM_COMMAND (1 from an
 // accelerator). control is the notifying control, or null.
 void ExecuteCommand(HWND window, int command, int source, HWND control);
+// Whether the dispatcher carries out the command id; others do nothing.
+bool IsKnownCommand(int command);
 
 // WM_CONTEXTMENU reaching the main window; false when it is not the view's.
 bool HandleContextMenu(HWND window, HWND target, int x, int y);
