@@ -1,44 +1,117 @@
-// A real main window with menu 1000, a throwaway settings key, a temp
-// directory, and a guard that refuses every dialog, message box and popup
-// menu window (counting them), so that no test can block on one.
+// The shell and command tests' one fixture: fresh settings stored under a
+// throwaway key of the test prefix's registry, a temp directory, a real main
+// window with menu 1000, and a guard that refuses (and counts) every dialog,
+// message box and popup menu, so that no test can block on one.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "commands/command_set.h"
+#include "engine/charset.h"
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+#include "engine/row_builder.h"
+#include "resources/resource_ids.h"
+#include "shell/localization.h"
+#include "shell/main_window.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+#include "test_support.h"
+
 struct CommandFixture : testing::Test {
+  using Texts = std::vector<std::wstring>;
   HWND window = nullptr;
   HMENU menu = nullptr;
   HKEY root = nullptr;
-  std::wstring rootPath;
-  std::wstring directory;
-  static int refusedDialogs;  // "#32770": dialogs and message boxes
-  static int refusedPopups;   // "#32768": popup menus
-  static std::vector<std::pair<UINT, DWORD>> shownErrors;
+  std::wstring rootPath = L"Software\\QuillonTests\\" + std::to_wstring(GetCurrentProcessId());
+  std::wstring directory = MakeTempDirectory();
+  static inline HHOOK guard = nullptr;
+  static inline int refused = 0;
 
-  void SetUp() override;
-  void TearDown() override;
+  static LRESULT CALLBACK Refuse(int code, WPARAM wparam, LPARAM lparam) {
+    wchar_t name[16] = L"";  // dialogs and message boxes, popup menus
+    if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(wparam), name, 16) &&
+        (!lstrcmpW(name, L"#32770") || !lstrcmpW(name, L"#32768")))
+      return ++refused, 1;
+    return CallNextHookEx(guard, code, wparam, lparam);
+  }
 
-  void Run(int command, int source = 0);
-  bool Checked(int command) const;
-  bool Enabled(int command) const;
-  bool Enabled(HMENU popup, int command) const;
+  void SetUp() override {
+    ResetSettings(AppSettings);
+    charsetState = CharsetState{};
+    SetRowView(nullptr);
+    SetScrollLock(false);
+    uiLanguage = 0;
+    dialogFocusWindow = nullptr;
+    refused = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
+                              nullptr), ERROR_SUCCESS);
+    SetSettingsRoot(root);
+    guard = SetWindowsHookExW(WH_CBT, Refuse, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(guard && !directory.empty() && RegisterMainWindowClass(GetModuleHandleW(nullptr)));
+    MakeWindow();
+  }
 
-  // Values the settings store wrote under the throwaway key.
-  bool StoredNumber(const wchar_t* name, DWORD* value) const;
-  std::vector<BYTE> StoredBytes(const wchar_t* name) const;
-  DWORD StoredValueCount() const;
+  // Anew, as the program makes it from the settings in force.
+  void MakeWindow() {
+    if (window) DestroyWindow(window);
+    menu = LoadLocalizedMenu(IDR_MAIN_MENU);
+    WindowPlacementRequest request;
+    request.x = 40, request.y = 30, request.width = 700, request.height = 500;
+    window = CreateMainWindow(GetModuleHandleW(nullptr), request, menu);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+  }
+
+  void TearDown() override {
+    CloseFile();
+    DestroyWindow(window);
+    PumpMessages(0);
+    UnhookWindowsHookEx(guard);
+    SetSettingsRoot(nullptr);
+    RegCloseKey(root);
+    RegDeleteTreeW(HKEY_CURRENT_USER, rootPath.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
+    RemoveDirectoryTree(directory);
+  }
+
+  void Run(int command, int source = 0) { ExecuteCommand(window, command, source, nullptr); }
+  bool Checked(int command) const {  // a missing item (state -1) is not
+    return (GetMenuState(menu, UINT(command), MF_BYCOMMAND) & (MF_CHECKED | 0x80000000)) == MF_CHECKED;
+  }
+
+  DWORD Stored(const wchar_t* name) const {  // ~0u when absent
+    DWORD value = ~0u, size = sizeof value;
+    RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+  }
+  Texts StoredNames() const {
+    Texts names;
+    HKEY key = nullptr;
+    RegOpenKeyExW(root, LocalizedString(IDS_REG_KEY), 0, KEY_READ, &key);
+    wchar_t name[256];
+    for (DWORD n = 256; !RegEnumValueW(key, DWORD(names.size()), name, &n, nullptr, nullptr, nullptr, nullptr); n = 256)
+      names.push_back(name);
+    RegCloseKey(key);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }
-  // Writes the file, opens it and reads all of it into the view.
-  void OpenLog(const std::wstring& path, const std::string& bytes);
-  void PollToEnd();
-  std::vector<std::wstring> Rows() const;
-  void AddRows(const std::vector<std::wstring>& rows);
-  void DropPendingMessages();  // posted commands and close requests
-  std::wstring StatusText(int pane) const;
+  void OpenLog(const std::wstring& path, const std::string& bytes) {  // and read all of it
+    WriteBytes(path, bytes);
+    ASSERT_TRUE(OpenFile(path.c_str()));
+    PollToEnd();
+  }
+  void PollToEnd() {
+    do PollFile();
+    while (PollContinues());
+  }
+  Texts Rows() const { return ListRows(engineHost.view); }
 };
