@@ -1,184 +1,83 @@
-// Starts the real program on a file, writes to that file from here and reads
-// the rows back from the program's list box, as another process would.
+// Starts the real program on a file, as the shell would, and watches it from
+// here as another process: its rows, its window and what it keeps with the
+// file. Its settings are those of the test prefix's registry.
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "test_support.h"
 
 namespace {
 
-using RowList = std::vector<std::wstring>;
+const wchar_t kSettingsKey[] = L"Software\\Morvane\\Quillon";
 
-std::wstring ProgramPath() {
+// The shown main window of the program following the file, and its view.
+std::pair<HWND, HWND> WaitForProgram(const std::wstring& file) {
+  HWND window = nullptr;
+  for (int i = 0; i < 500 && !(window && IsWindowVisible(window)); ++i, Sleep(20))
+    window = FindWindowW(L"W", (file + L" - Quillon").c_str());
+  return {window, window ? FindWindowExW(window, nullptr, L"LISTBOX", nullptr) : nullptr};
+}
+
+std::vector<LONG> Frame(HWND window) {
+  RECT f{};
+  return GetWindowRect(window, &f) ? std::vector<LONG>{f.left, f.top, f.right, f.bottom} : std::vector<LONG>{};
+}
+
+// With "save position" off the window goes where TESSEL_* say and nothing is
+// stored when it closes; choosing Czech restarts the program on the same file,
+// which now takes the stored place, follows the file, and stores where it was
+// moved to when it closes.
+TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
+  std::wstring directory = MakeTempDirectory(), file = L"log with spaces.log", path = directory + L"\\" + file;
+  std::wstring stream = path + L":Kavex.Quillon.Properties";
+  WriteBytes(path, "before\n");
+  for (const auto& [key, value] : {std::pair{L"X", L"300"}, {L"Y", L"200"}, {L"Width", L"600"}, {L"Height", L"400"}})
+    WritePrivateProfileStringW(L"Position", key, value, stream.c_str());
+  for (const auto& [name, value] : {std::pair{L"TESSEL_X", L"100"}, {L"TESSEL_Y", L"50"}, {L"TESSEL_WIDTH", L"600"},
+                                    {L"TESSEL_HEIGHT", L"450"}})
+    SetEnvironmentVariableW(name, value);
+  DWORD off = 0;
+  RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"save position", REG_DWORD, &off, sizeof off);
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  path.resize(path.rfind(L'\\'));  // tests folder
-  path.resize(path.rfind(L'\\'));  // build folder
-  return path + L"\\" TESSEL_EXE_NAME;
-}
-
-// A main window (class "W") of a process, or of any other process when
-// `except` is set, and with a given title when `title` is set.
-struct WindowSearch {
-  DWORD process;
-  DWORD except;
-  const wchar_t* title;
-  HWND found;
-  DWORD owner;
-};
-
-BOOL CALLBACK MatchMainWindow(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<WindowSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[8];
-  wchar_t title[300];
-  bool processFits = search->except ? owner != search->except : owner == search->process;
-  if (processFits && GetClassNameW(window, className, 8) && wcscmp(className, L"W") == 0 &&
-      (!search->title || (GetWindowTextW(window, title, 300) && wcscmp(title, search->title) == 0))) {
-    search->found = window;
-    search->owner = owner;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-bool WaitForWindow(WindowSearch* search) {
-  for (int i = 0; i < 500 && !search->found; ++i) {
-    EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(search));
-    if (!search->found) Sleep(20);
-  }
-  return search->found != nullptr;
-}
-
-HWND WaitForMainWindow(DWORD process) {
-  WindowSearch search{process, 0, nullptr, nullptr, 0};
-  WaitForWindow(&search);
-  return search.found;
-}
-
-// The window is listed as soon as it exists, before it has made its children.
-HWND WaitForView(HWND window) {
-  HWND view = nullptr;
-  for (int i = 0; i < 250 && !(view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr)); ++i) Sleep(20);
-  return view;
-}
-
-bool StartProgram(const std::wstring& log, PROCESS_INFORMATION* process) {
-  std::wstring commandLine = L"\"" + ProgramPath() + L"\" \"" + log + L"\"";
-  STARTUPINFOW startup{sizeof(startup)};
-  return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, process);
-}
-
-bool WaitForRows(HWND view, const RowList& expected) {
-  for (int i = 0; i < 250; ++i) {
-    if (ListRows(view) == expected) return true;
-    Sleep(20);
-  }
-  return false;
-}
-
-TEST(EndToEnd, ProgramFollowsAFileWrittenByAnotherProcess) {
-  std::wstring directory = MakeTempDirectory();
-  std::wstring log = directory + L"\\service.log";
-  WriteBytes(log, "2026-12-06 10:00:00 INFO started\n");
-
-  PROCESS_INFORMATION process{};
-  SetEnvironmentVariableW(L"TESSEL_X", L"0x64");
-  bool started = StartProgram(log, &process);
-  SetEnvironmentVariableW(L"TESSEL_X", nullptr);
-  ASSERT_TRUE(started) << GetLastError();
-
-  HWND window = WaitForMainWindow(process.dwProcessId);
-  ASSERT_NE(window, nullptr);
-  RECT frame;
-  GetWindowRect(window, &frame);
-  EXPECT_EQ(frame.left, 100);
-  wchar_t title[128] = L"";
-  for (int i = 0; i < 100 && wcscmp(title, L"service.log - Quillon") != 0; ++i) {
-    GetWindowTextW(window, title, 128);
-    Sleep(20);
-  }
-  EXPECT_STREQ(title, L"service.log - Quillon");
-  HWND view = WaitForView(window);
-  ASSERT_NE(view, nullptr);
-  EXPECT_TRUE(WaitForRows(view, {L"2026-12-06 10:00:00 INFO started"}));
-
-  AppendBytes(log, "2026-12-06 10:00:01 WARN disk\t80%\n2026-12-06 10:00:02 INFO ");
-  AppendBytes(log, "done\n");
-  EXPECT_TRUE(WaitForRows(view, {L"2026-12-06 10:00:00 INFO started",
-                                 L"2026-12-06 10:00:01 WARN disk   80%",
-                                 L"2026-12-06 10:00:02 INFO done"}));
-
-  WIN32_FILE_ATTRIBUTE_DATA before{};
-  GetFileAttributesExW(log.c_str(), GetFileExInfoStandard, &before);
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-  DWORD exitCode = 1;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  EXPECT_EQ(exitCode, 0u);
-
-  // Closing stored the window's place with the file, and left the file's time alone.
-  std::wstring stream = log + L":Kavex.Quillon.Properties";
-  EXPECT_GT(GetPrivateProfileIntW(L"Position", L"Width", 0, stream.c_str()), 0u);
-  WIN32_FILE_ATTRIBUTE_DATA after{};
-  GetFileAttributesExW(log.c_str(), GetFileExInfoStandard, &after);
-  EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
-  EXPECT_EQ(ReadBytes(log).size(), 97u);  // the content is untouched
-  if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  RemoveDirectoryTree(directory);
-}
-
-TEST(EndToEnd, LanguageChoiceRestartsWithTheSameFile) {
-  std::wstring directory = MakeTempDirectory();
-  std::wstring log = directory + L"\\my logs with spaces.log";
-  WriteBytes(log, "before the restart\n");
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(StartProgram(log, &process));
-  HWND window = WaitForMainWindow(process.dwProcessId);
-  ASSERT_NE(window, nullptr);
-  HWND view = WaitForView(window);
-  ASSERT_NE(view, nullptr);
-  EXPECT_TRUE(WaitForRows(view, {L"before the restart"}));
-
-  PostMessageW(window, WM_COMMAND, 1502, 0);  // Czech
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-  // The restarted program: another process, titled by the same file.
-  WindowSearch search{0, process.dwProcessId, L"my logs with spaces.log - Quillon", nullptr, 0};
-  ASSERT_TRUE(WaitForWindow(&search));
-  HWND restartedView = WaitForView(search.found);
-  ASSERT_NE(restartedView, nullptr);
-  AppendBytes(log, "after it\n");
-  EXPECT_TRUE(WaitForRows(restartedView, {L"before the restart", L"after it"}))
-      << testing::PrintToString(ListRows(restartedView));
-
-  HKEY key;
+  std::wstring build = self;
+  build.resize(build.rfind(L'\\', build.rfind(L'\\') - 1));
+  std::wstring commandLine = L"\"" + build + L"\\" TESSEL_EXE_NAME "\" \"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+  auto [first, firstView] = WaitForProgram(file);
+  ASSERT_NE(firstView, nullptr);
+  EXPECT_EQ(Frame(first), (std::vector<LONG>{100, 50, 700, 500}));
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"save position");  // on again from now
+  PostMessageW(first, WM_COMMAND, 1502, 0);  // Czech
+  ASSERT_EQ(WaitForSingleObject(started.hProcess, 10000), WAIT_OBJECT_0);
+  auto [restarted, view] = WaitForProgram(file);
   DWORD language = 0, size = sizeof language;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Morvane\\Quillon", 0, KEY_READ | KEY_WRITE, &key) ==
-      ERROR_SUCCESS) {
-    RegQueryValueExW(key, L"language", nullptr, nullptr, reinterpret_cast<BYTE*>(&language), &size);
-    RegDeleteValueW(key, L"language");
-    RegCloseKey(key);
-  }
+  RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"language", RRF_RT_REG_DWORD, nullptr, &language, &size);
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"language");
   EXPECT_EQ(language, 1029u);
-
-  HANDLE restarted = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, search.owner);
-  PostMessageW(search.found, WM_CLOSE, 0, 0);
-  if (restarted) {
-    if (WaitForSingleObject(restarted, 10000) != WAIT_OBJECT_0) TerminateProcess(restarted, 1);
-    CloseHandle(restarted);
-  }
-  for (int i = 0; i < 250 && IsWindow(search.found); ++i) Sleep(20);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(Frame(restarted), (std::vector<LONG>{300, 200, 900, 600}));
+  AppendBytes(path, "after\t1\nand ");
+  AppendBytes(path, "more\n");
+  std::vector<std::wstring> rows, expected{L"before", L"after   1", L"and more"};
+  for (int i = 0; i < 250 && (rows = ListRows(view)) != expected; ++i) Sleep(20);
+  EXPECT_EQ(rows, expected);
+  SetWindowPos(restarted, nullptr, 150, 120, 620, 420, SWP_NOZORDER | SWP_NOACTIVATE);
+  DWORD id = 0, code = 1;
+  GetWindowThreadProcessId(restarted, &id);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, id);
+  PostMessageW(restarted, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+  EXPECT_TRUE(GetExitCodeProcess(process, &code) && code == 0);
+  EXPECT_EQ(GetPrivateProfileIntW(L"Position", L"X", 0, stream.c_str()), 150u);
+  EXPECT_EQ(ReadBytes(path), "before\nafter\t1\nand more\n");  // the log itself is left alone
+  CloseHandle(process);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
   RemoveDirectoryTree(directory);
 }
 
