@@ -57,6 +57,26 @@ size_t DbcsIncompleteTail(UINT codePage, const uint8_t* bytes, size_t count) {
   return i > count ? 1 : 0;
 }
 
+// Wine's converter lets a sequence cut short at the very end of its input
+// swallow the bytes after it, a line feed included. A line feed is never part
+// of a sequence, so the last bytes are converted in pieces that each end just
+// before a line feed: a cut sequence then ends its piece and becomes U+FFFD.
+size_t ConvertUtf8(const uint8_t* bytes, size_t count, wchar_t* units) {
+  size_t produced = 0;
+  size_t start = 0;
+  auto convert = [&](size_t end) {
+    if (end <= start) return;
+    int n = MultiByteToWideChar(kCharsetUtf8, 0, reinterpret_cast<const char*>(bytes + start),
+                                int(end - start), units + produced, int(kChunkUnits - produced));
+    if (n > 0) produced += size_t(n);
+    start = end;
+  };
+  for (size_t i = count > 3 ? count - 3 : 0; i < count; ++i)
+    if (bytes[i] == '\n') convert(i);
+  convert(count);
+  return produced;
+}
+
 size_t DecodeUtf32(uint32_t charset, uint8_t* bytes, size_t values, wchar_t* units) {
   size_t produced = 0;
   for (size_t i = 0; i < values; ++i) {
@@ -193,6 +213,7 @@ size_t DecodeChunk(uint32_t charset, uint8_t* bytes, size_t count, wchar_t* unit
   }
   int whole = int(count - *leftover);
   if (whole <= 0) return 0;
+  if (charset == kCharsetUtf8) return ConvertUtf8(bytes, size_t(whole), units);
   int n = MultiByteToWideChar(charset, 0, reinterpret_cast<const char*>(bytes), whole, units,
                               int(kChunkUnits));
   return n > 0 ? size_t(n) : 0;

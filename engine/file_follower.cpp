@@ -37,6 +37,7 @@ uint64_t filePosition = 0;  // where the handle's own position stands
 DWORD lastIdentityCheck = 0;
 
 bool continuing = false;     // the current drain handed back and goes on
+bool freshLoad = false;      // a load happened since the last full poll
 bool drainStarted = false;
 bool progressShown = false;
 LARGE_INTEGER drainStart;
@@ -159,12 +160,14 @@ void EndDrain() {
 }
 
 // The truncation path: read the whole file again from its first byte. The
-// pending row survives; rows in the view do not.
+// unfinished row goes with the view: glued to the new content it would make a
+// row that never stood in the file.
 void RestartFromTop() {
   SeekTo(0);
   readPosition = 0;
   ForgetReadState();
   EmptyView();
+  ResetPendingRow();  // the end of the poll clears the unfinished-line pane
 }
 
 void ArmFirstPoll() {
@@ -206,10 +209,11 @@ size_t ReadAndFeedChunk(size_t capacity) {
 
 // Once a second: has the name been given to another file (log rotation)?
 // Returns true when the new file was opened.
+bool IdentityCheckDue() { return GetTickCount() - lastIdentityCheck > kIdentityCheckInterval; }
+
 bool FollowRenamedFile() {
-  DWORD now = GetTickCount();
-  if (now - lastIdentityCheck <= kIdentityCheckInterval) return false;
-  lastIdentityCheck = now;
+  if (!IdentityCheckDue()) return false;
+  lastIdentityCheck = GetTickCount();
   FileIdentity held, named;
   if (!ReadFileIdentity(file, &held)) return false;
   HANDLE other = CreateFileW(fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -279,8 +283,9 @@ uint64_t FindFirstWholeLine(HANDLE handle, uint64_t start, uint32_t charset) {
       memcpy(&value, byteBuffer + i, unit);
       if (value == newline) return position + i + unit;
     }
+    // A partial unit ends the data; the search ends before it, on the grid.
+    if (got % unit) return position + got - got % unit;
     position += got;
-    if (got % unit) return position;  // a partial unit ends the search at the end of data
   }
 }
 
@@ -393,26 +398,39 @@ void LoadFile() {
     if (from > filePosition) readPosition = from;
     SeekTo(std::max(from, filePosition));  // the scan moved the handle's position
   }
+  freshLoad = true;
   if (paused) oneShot = true;
 }
 
 void PollFile() {
-  if (file == INVALID_HANDLE_VALUE || (paused && !oneShot)) {
+  // A read still going on while paused is the one-shot read of a reload: it
+  // finishes. Pausing ends any other read at once (TogglePause).
+  if (file == INVALID_HANDLE_VALUE || (paused && !oneShot && !continuing)) {
     CheckHorizontalScrollBar();
     return;
   }
   oneShot = false;
-  if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
-  size_t capacity = RowCapacity();
 
   if (!continuing) {
     uint64_t size;
     if (FileSize(&size)) {
-      if (size < lastSize || (size > lastSize && !TailStillMatches())) RestartFromTop();
+      bool changed = size != lastSize;
+      // Against the position read too: the file may have grown during the
+      // last read, then been cut and rewritten to the size seen before it.
+      if (size < lastSize || size < filePosition || (size > lastSize && !TailStillMatches()))
+        RestartFromTop();
       lastSize = size;
-      if (engineHost.refreshSize) engineHost.refreshSize();
+      if ((changed || freshLoad) && engineHost.refreshSize) engineHost.refreshSize();
+      // An unchanged file costs this one size query; timer 1 stays armed.
+      if (!changed && !freshLoad && filePosition >= size && !IdentityCheckDue()) {
+        CheckHorizontalScrollBar();
+        return;
+      }
     }
   }
+  freshLoad = false;
+  if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
+  size_t capacity = RowCapacity();
 
   LARGE_INTEGER sliceStart = Now();
   bool finished = false;
@@ -463,6 +481,12 @@ void PollFile() {
 void TogglePause() {
   if (file == INVALID_HANDLE_VALUE) return;
   paused = !paused;
+  // A long read cut short shows what it has read; the rest is read on resuming.
+  if (paused && continuing) {
+    EndOfPoll();
+    EndDrain();
+    if (engineHost.window) SetTimer(engineHost.window, kPollTimer, kPollInterval, nullptr);
+  }
   if (HMENU menu = engineHost.menu)
     CheckMenuItem(menu, 1201, MF_BYCOMMAND | (paused ? MF_CHECKED : MF_UNCHECKED));
   if (engineHost.refreshStatus) engineHost.refreshStatus();

@@ -100,8 +100,20 @@ void ListRemoveTop(void* context, int rows) {
     if (SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&kept[starts.back()])) < 0)
       kept[starts.back()] = 0;
   }
+  // The user's selection among the survivors stays, as with deletion one at a time.
+  std::vector<int> selected;
+  LRESULT selectedCount = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
+  if (selectedCount > 0) {
+    selected.resize(size_t(selectedCount));
+    selected.resize(size_t(std::max<LRESULT>(0, SendMessageW(list, LB_GETSELITEMS, WPARAM(selectedCount),
+                                                              reinterpret_cast<LPARAM>(selected.data())))));
+  }
+  LRESULT caret = SendMessageW(list, LB_GETCARETINDEX, 0, 0);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   for (size_t start : starts) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(&kept[start]));
+  for (int row : selected)
+    if (row >= rows) SendMessageW(list, LB_SETSEL, TRUE, row - rows);
+  if (caret >= rows) SendMessageW(list, LB_SETCARETINDEX, WPARAM(caret - rows), FALSE);
 }
 
 void ListClear(void* context) { SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0); }

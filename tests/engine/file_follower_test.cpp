@@ -8,7 +8,6 @@
 
 #include "engine/charset.h"
 #include "engine/engine_host.h"
-#include "shell/main_window.h"
 #include "shell/settings.h"
 #include "test_support.h"
 
@@ -18,6 +17,29 @@ using RowList = std::vector<std::wstring>;
 
 std::vector<std::pair<UINT, DWORD>> shownErrors;
 void RecordError(UINT message, DWORD error) { shownErrors.push_back({message, error}); }
+
+std::string Utf16(const std::string& ascii, bool bigEndian = false) {
+  std::string wide;
+  for (char c : ascii) wide += bigEndian ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+  return wide;
+}
+
+std::string Times(size_t times, const std::string& piece) {
+  std::string text;
+  while (times--) text += piece;
+  return text;
+}
+
+RowList Repeated(RowList head, size_t times, const std::wstring& row) {
+  head.insert(head.end(), times, row);
+  return head;
+}
+
+std::string NumberedLines(int count, const char* prefix = "line ") {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += prefix + std::to_string(i) + "\n";
+  return text;
+}
 
 // A hidden main window with its real list box; polls are driven by hand
 // unless a test pumps messages and lets timer 1 do it.
@@ -43,8 +65,10 @@ struct FollowerTest : testing::Test {
 
   void Open(const std::wstring& name) { ASSERT_TRUE(OpenFile(name.c_str())); }
   void Poll() {
-    do PollFile();
-    while (PollContinues());
+    for (int i = 0; i < 10000; ++i) {
+      PollFile();
+      if (!PollContinues()) return;
+    }
   }
   RowList Rows() const { return ListRows(engineHost.view); }
 
@@ -59,74 +83,125 @@ struct FollowerTest : testing::Test {
   }
 };
 
-TEST_F(FollowerTest, AppendsInPiecesBecomeWholeRows) {
-  WriteBytes(path, "first\n");
-  Open(path);
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"first"}));
-  AppendBytes(path, "hel");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"first"}));
-  AppendBytes(path, "lo\r\nwor");
-  Poll();
-  AppendBytes(path, "ld\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"first", L"hello", L"world"}));
+// A writer's moves, the follower's polls and what the view then holds.
+struct Step {
+  enum Kind { kWrite, kAppend, kCut, kOpen, kPoll, kReload, kPause, kLock, kRows } kind;
+  std::string bytes;
+  RowList rows;
+  uint64_t size = 0;
+};
+Step Write(std::string b) { return {Step::kWrite, std::move(b), {}}; }
+Step Append(std::string b) { return {Step::kAppend, std::move(b), {}}; }
+Step CutTo(uint64_t size) { return {Step::kCut, "", {}, size}; }
+Step OpenIt() { return {Step::kOpen, "", {}}; }
+Step PollIt() { return {Step::kPoll, "", {}}; }
+Step Reload() { return {Step::kReload, "", {}}; }
+Step Pause() { return {Step::kPause, "", {}}; }
+Step Lock(bool on) { return {Step::kLock, "", {}, on}; }
+Step Shows(RowList rows) { return {Step::kRows, "", std::move(rows)}; }
+
+struct Scenario {
+  const char* name;
+  std::vector<Step> steps;
+  uint32_t kbLimit = 256;
+  uint32_t linesLimit = 2048;
+  uint32_t fallback = kCharsetCurrent;
+};
+
+const std::string kUtf16Mark("\xFF\xFE", 2);
+
+TEST_F(FollowerTest, Scenarios) {
+  const Scenario scenarios[] = {
+      {"a line written in pieces becomes one row",
+       {Write("first\n"), OpenIt(), PollIt(), Shows({L"first"}), Append("hel"), PollIt(),
+        Shows({L"first"}), Append("lo\r\nwor"), PollIt(), Append("ld\n"), PollIt(),
+        Shows({L"first", L"hello", L"world"})}},
+      {"a UTF-8 character finished by later writes",
+       {Write("price: \xE2"), OpenIt(), PollIt(), Append("\x82"), PollIt(), Append("\xAC\n"),
+        PollIt(), Shows({L"price: \x20AC"})},
+       256, 2048, kCharsetUtf8},
+      {"a cut UTF-8 character keeps the line feed after it",
+       {Write("cut \xE2\x82\n"), OpenIt(), PollIt(), Shows({L"cut \xFFFD"}), Append("\xF0\x9F\n"),
+        PollIt(), Append("next\n"), PollIt(), Shows({L"cut \xFFFD", L"\xFFFD", L"next"})},
+       256, 2048, kCharsetUtf8},
+      {"an odd byte of UTF-16 waits for its other half",
+       {Write(kUtf16Mark + Utf16("ab\nc").substr(0, 7)), OpenIt(), PollIt(), Shows({L"ab"}),
+        Append(std::string("\0d\0\n\0", 5)), PollIt(), Shows({L"ab", L"cd"})}},
+      {"a truncation takes the unfinished line with it",
+       {Write("one\ntwo\nhalf of a line"), OpenIt(), PollIt(), Shows({L"one", L"two"}), CutTo(0),
+        PollIt(), Shows({}), Append("x\n"), PollIt(), Shows({L"x"}), Append("y\n"), PollIt(),
+        Shows({L"x", L"y"})}},
+      {"a truncated UTF-16 file is read again from its mark",
+       {Write(kUtf16Mark + Utf16("one\nhalf")), OpenIt(), PollIt(), Shows({L"one"}), CutTo(0),
+        PollIt(), Append(kUtf16Mark + Utf16("x\n")), PollIt(), Shows({L"x"})}},
+      {"a file cut and rewritten past its old size between polls",
+       {Write("old line\n"), OpenIt(), PollIt(), Write("brand new first line\nsecond\n"), PollIt(),
+        Shows({L"brand new first line", L"second"})}},
+      {"a paused file is read when resumed",
+       {Write("a\n"), OpenIt(), PollIt(), Pause(), Append("b\nc\n"), PollIt(), Shows({L"a"}),
+        Pause(), PollIt(), Shows({L"a", L"b", L"c"})}},
+      {"a reload while paused reads once and stays paused",
+       {Write("a\n"), OpenIt(), PollIt(), Pause(), Append("b\n"), Reload(), PollIt(),
+        Shows({L"a", L"b"}), Append("c\n"), PollIt(), PollIt(), Shows({L"a", L"b"})}},
+      {"a tail without another line feed shows nothing until one comes",
+       {Write("head\n" + std::string(3000, 'z')), OpenIt(), PollIt(), Shows({}),
+        Append("zz\nnext\n"), PollIt(), Shows({L"zz", L"next"})},
+       1},
+      {"a UTF-16 tail cut short before a half-written unit stays on the unit grid",
+       {Write(kUtf16Mark + Utf16("head\n" + std::string(1000, 'z')) + "x"), OpenIt(), PollIt(),
+        Shows({}), Append(std::string("\0", 1) + Utf16("next\nand more\n")), PollIt(),
+        Shows({L"xnext", L"and more"})},
+       1},
+      {"a file of exactly the kb limit loads whole",
+       {Write("first\n" + Times(509, "x\n")), OpenIt(), PollIt(),
+        Shows(Repeated({L"first"}, 509, L"x"))},
+       1},
+      {"a five-byte file has no mark",
+       {Write("\xEF\xBB\xBF" "a\n"), OpenIt(), PollIt(), Shows({Widen("\xEF\xBB\xBF" "a", CP_ACP)})},
+       256, 2048, kCharsetAnsi},
+      {"a complete UTF-7 signature is skipped",
+       {Write("+/v8-Hi\n"), OpenIt(), PollIt(), Shows({L"Hi"})}},
+      {"FF FE 00 00 is UTF-32",
+       {Write(std::string("\xFF\xFE\0\0A\0\0\0\0\xF6\x01\0\n\0\0\0", 16)), OpenIt(), PollIt(),
+        Shows({L"A\xD83D\xDE00"})}},
+      {"Scroll Lock lets the view outgrow the row limit until released",
+       {Write("r1\nr2\nr3\nr4\nr5\n"), OpenIt(), PollIt(), Shows({L"r3", L"r4", L"r5"}), Lock(true),
+        Append("r6\nr7\n"), PollIt(), Shows({L"r3", L"r4", L"r5", L"r6", L"r7"}), Lock(false),
+        Append("r8\n"), PollIt(), Shows({L"r6", L"r7", L"r8"})},
+       256, 3},
+  };
+  for (const Scenario& s : scenarios) {
+    SCOPED_TRACE(s.name);
+    CloseFile();
+    SetScrollLock(false);
+    AppSettings.kbLimit = s.kbLimit;
+    AppSettings.linesLimit = s.linesLimit;
+    charsetState = CharsetState{};
+    charsetState.fallback = s.fallback;
+    for (size_t i = 0; i < s.steps.size(); ++i) {
+      const Step& step = s.steps[i];
+      SCOPED_TRACE(i);
+      switch (step.kind) {
+        case Step::kWrite: WriteBytes(path, step.bytes); break;
+        case Step::kAppend: AppendBytes(path, step.bytes); break;
+        case Step::kCut: TruncateFile(path, step.size); break;
+        case Step::kOpen: Open(path); break;
+        case Step::kPoll: Poll(); break;
+        case Step::kReload: LoadFile(); break;
+        case Step::kPause: TogglePause(); break;
+        case Step::kLock: SetScrollLock(step.size != 0); break;
+        case Step::kRows: EXPECT_EQ(Rows(), step.rows); break;
+      }
+    }
+  }
 }
 
-TEST_F(FollowerTest, TimerFollowsAGrowingFile) {
-  WriteBytes(path, "one\n");
+TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
+  WriteBytes(path, "old 1\n");
   Open(path);
-  ASSERT_TRUE(WaitForRows({L"one"}));
-  AppendBytes(path, "two\nthree\n");
-  EXPECT_TRUE(WaitForRows({L"one", L"two", L"three"}));
-}
-
-TEST_F(FollowerTest, MultiByteCharacterCutByTheChunkBoundary) {
-  AppSettings.wrapLines = 0;
-  charsetState.fallback = kCharsetUtf8;
-  // The euro sign's three bytes straddle the first 64 KiB chunk.
-  std::string bytes(kChunkBytes - 1, 'x');
-  bytes[999] = '\n';
-  bytes += "\xE2\x82\xAC tail\n";
-  WriteBytes(path, bytes);
-  AppSettings.kbLimit = 1024;
-  Open(path);
-  Poll();
-  RowList rows = Rows();
-  ASSERT_FALSE(rows.empty());
-  std::wstring last = rows.back();
-  EXPECT_EQ(last.substr(last.size() - 6), L"\x20AC tail");
-  for (const std::wstring& row : rows) EXPECT_EQ(row.find(L'\xFFFD'), std::wstring::npos);
-}
-
-TEST_F(FollowerTest, WriterFinishingACharacterLater) {
-  charsetState.fallback = kCharsetUtf8;
-  WriteBytes(path, "price: \xE2");
-  Open(path);
-  Poll();
-  AppendBytes(path, "\x82");
-  Poll();
-  AppendBytes(path, "\xAC\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"price: \x20AC"}));
-}
-
-TEST_F(FollowerTest, OddByteOfUtf16DoesNotMisalignTheRest) {
-  WriteBytes(path, std::string("\xFF\xFE" "a\0b\0\n\0c", 9));
-  Open(path);
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"ab"}));
-  AppendBytes(path, std::string("\0d\0\n\0", 5));
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"ab", L"cd"}));
-}
-
-TEST_F(FollowerTest, RotationByRenameFollowsTheNewFile) {
-  WriteBytes(path, "old 1\nold 2\n");
-  Open(path);
-  Poll();
-  ASSERT_EQ(Rows(), (RowList{L"old 1", L"old 2"}));
+  ASSERT_TRUE(WaitForRows({L"old 1"}));
+  AppendBytes(path, "old 2\n");
+  ASSERT_TRUE(WaitForRows({L"old 1", L"old 2"}));
   std::wstring followed = FollowedPath();
   ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".1").c_str()));
   WriteBytes(path, "new 1\n");
@@ -135,195 +210,148 @@ TEST_F(FollowerTest, RotationByRenameFollowsTheNewFile) {
   AppendBytes(path + L".1", "late write to the old file\n");
   AppendBytes(path, "new 2\n");
   EXPECT_TRUE(WaitForRows({L"new 1", L"new 2"}));
-}
 
-TEST_F(FollowerTest, DeletedFileLeavesTheViewAlone) {
-  WriteBytes(path, "kept\n");
-  Open(path);
-  Poll();
   ASSERT_TRUE(DeleteFileW(path.c_str()));
   PumpMessages(1300);  // past an identity check
   EXPECT_TRUE(FileIsOpen());
-  EXPECT_EQ(Rows(), (RowList{L"kept"}));
+  EXPECT_EQ(Rows(), (RowList{L"new 1", L"new 2"}));
 }
 
-TEST_F(FollowerTest, TruncateAndRewriteKeepsThePendingRow) {
-  WriteBytes(path, "a\nb\npart");
-  Open(path);
-  Poll();
-  ASSERT_EQ(Rows(), (RowList{L"a", L"b"}));
-  TruncateFile(path, 0);
-  Poll();
-  EXPECT_TRUE(Rows().empty());
-  AppendBytes(path, "x\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"partx"}));
-}
+// A poll that reads for long hands back to the loop when messages wait; a
+// pause or a reload while paused must not leave that read half done.
+TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
+  AppSettings.kbLimit = 65535;
+  AppSettings.cutEmpty = 1;  // no skipping ahead: all 48 MiB are read
+  std::string text;
+  text.reserve(48u << 20);
+  for (int i = 0; text.size() < (48u << 20); ++i) text += "line " + std::to_string(i) + "\n";
+  WriteBytes(path, text);
+  size_t lastStart = text.rfind('\n', text.size() - 2) + 1;
+  std::wstring last = Widen(text.substr(lastStart, text.size() - 1 - lastStart));
+  auto handBack = [&] {
+    PostMessageW(window, WM_NULL, 0, 0);
+    PollFile();
+    ASSERT_TRUE(PollContinues()) << "the read ended before handing back";
+  };
+  auto consistent = [&](bool paused) {
+    for (int i = 0; i < 10000 && PollContinues(); ++i) PollFile();
+    EXPECT_FALSE(PollContinues());
+    EXPECT_FALSE(ViewRedrawSuspended());
+    EXPECT_FALSE(IsWindowVisible(engineHost.progress));
+    EXPECT_EQ(FollowingPaused(), paused);
+  };
 
-// Copy-truncate rotation with a busy writer: between two polls the file was
-// cut and has grown past its old size again.
-TEST_F(FollowerTest, RewrittenPastTheOldSizeIsReadFromTheStart) {
-  WriteBytes(path, "old line\n");
   Open(path);
-  Poll();
-  ASSERT_EQ(Rows(), (RowList{L"old line"}));
-  WriteBytes(path, "brand new first line\nsecond\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"brand new first line", L"second"}));
-}
-
-TEST_F(FollowerTest, PausedFileIsReadWhenResumed) {
-  WriteBytes(path, "a\n");
-  Open(path);
-  Poll();
+  handBack();
   TogglePause();
-  AppendBytes(path, "b\nc\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"a"}));
+  EXPECT_FALSE(PollContinues());  // the pause ends the read at once
+  consistent(true);
+  RowList partial = Rows();
+  EXPECT_FALSE(partial.empty());
+  PollFile();
+  EXPECT_EQ(Rows(), partial);  // paused: nothing more is read
   TogglePause();
   Poll();
-  EXPECT_EQ(Rows(), (RowList{L"a", L"b", L"c"}));
-}
+  ASSERT_EQ(Rows().size(), 2048u);
+  EXPECT_EQ(Rows().back(), last);
 
-TEST_F(FollowerTest, ReloadWhilePausedReadsOnceAndStaysPaused) {
-  WriteBytes(path, "a\n");
-  Open(path);
-  Poll();
   TogglePause();
-  AppendBytes(path, "b\n");
   LoadFile();
+  handBack();
+  consistent(true);
+  ASSERT_EQ(Rows().size(), 2048u);
+  EXPECT_EQ(Rows().back(), last);
+}
+
+// The size pane refresh comes between the size check and the reads: a writer
+// there makes the file grow during the read.
+std::wstring growPath;
+void GrowOnce() {
+  if (growPath.empty()) return;
+  AppendBytes(growPath, "grown during the read\n");
+  growPath.clear();
+}
+
+TEST_F(FollowerTest, RewriteToTheSizeSeenBeforeAGrowingReadIsNoticed) {
+  WriteBytes(path, "first\n");
+  Open(path);
   Poll();
-  EXPECT_EQ(Rows(), (RowList{L"a", L"b"}));
-  EXPECT_TRUE(FollowingPaused());
-  AppendBytes(path, "c\n");
+  AppendBytes(path, "second\n");
+  growPath = path;
+  engineHost.refreshSize = GrowOnce;
   Poll();
-  EXPECT_EQ(Rows(), (RowList{L"a", L"b"}));
+  ASSERT_EQ(Rows(), (RowList{L"first", L"second", L"grown during the read"}));
+  WriteBytes(path, "new 10\nnew 2\n");  // exactly the 13 bytes seen before
+  Poll();
+  EXPECT_EQ(Rows(), (RowList{L"new 10", L"new 2"}));
+}
+
+TEST_F(FollowerTest, TrimKeepsTheSelectionOfSurvivingRows) {
+  AppSettings.linesLimit = 100;
+  for (int trimmed : {10, 90}) {
+    SCOPED_TRACE(trimmed);
+    WriteBytes(path, NumberedLines(100, "old "));
+    Open(path);
+    Poll();
+    SendMessageW(engineHost.view, LB_SETSEL, FALSE, -1);
+    SendMessageW(engineHost.view, LB_SETSEL, TRUE, 95);
+    SendMessageW(engineHost.view, LB_SETSEL, TRUE, 5);
+    AppendBytes(path, NumberedLines(trimmed, "new "));
+    Poll();
+    RowList rows = Rows();
+    ASSERT_EQ(rows.size(), 100u);
+    EXPECT_EQ(rows[size_t(95 - trimmed)], L"old 95");
+    EXPECT_EQ(rows[99], L"new " + std::to_wstring(trimmed - 1));
+    EXPECT_EQ(SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0), 1);
+    EXPECT_GT(SendMessageW(engineHost.view, LB_GETSEL, WPARAM(95 - trimmed), 0), 0);
+  }
 }
 
 TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   AppSettings.linesLimit = 65535;
-  std::string bytes;
-  for (int i = 0; bytes.size() < 300 * 1024; ++i)
-    bytes += "line " + std::to_string(i) + std::string(size_t(i % 37), '.') + "\n";
+  std::string bytes = NumberedLines(30000);
   bytes.resize(300 * 1024);
   bytes.back() = '\n';
   WriteBytes(path, bytes);
-  size_t cut = 300 * 1024 - 256 * 1024;
-  ASSERT_EQ(cut, 45056u);
-  size_t firstLine = bytes.find('\n', cut) + 1;
-  std::string expectedFirst = bytes.substr(firstLine, bytes.find('\n', firstLine) - firstLine);
+  size_t first = bytes.find('\n', 300 * 1024 - 256 * 1024) + 1;
   Open(path);
   Poll();
   RowList rows = Rows();
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.front(), Widen(expectedFirst));
-  EXPECT_EQ(rows.back(), Widen(bytes.substr(bytes.rfind('\n', bytes.size() - 2) + 1,
-                                            bytes.size() - 2 - bytes.rfind('\n', bytes.size() - 2))));
-}
+  EXPECT_EQ(rows.front(), Widen(bytes.substr(first, bytes.find('\n', first) - first)));
 
-TEST_F(FollowerTest, TailWithoutAnotherLineFeedShowsNothingUntilOne) {
-  AppSettings.kbLimit = 1;
-  WriteBytes(path, "head\n" + std::string(3000, 'z'));
-  Open(path);
+  // A smaller file opened next is no truncation of the first one.
+  std::string smaller = NumberedLines(25000, "small ");  // 288,890 bytes
+  WriteBytes(directory + L"\\small.log", smaller);
+  Open(directory + L"\\small.log");
   Poll();
-  EXPECT_TRUE(Rows().empty());
-  AppendBytes(path, "zz\nnext\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"zz", L"next"}));  // the skipped line's end shows
-}
-
-TEST_F(FollowerTest, Utf16BigEndianTailIsCutAtAWholeUnit) {
-  AppSettings.kbLimit = 1;
-  std::string bytes("\xFE\xFF", 2);
-  for (int i = 0; i < 300; ++i) {
-    std::string line = "row " + std::to_string(i) + "\n";
-    for (char c : line) bytes += std::string("\0", 1) + c;
-  }
-  WriteBytes(path, bytes);
-  Open(path);
-  Poll();
-  RowList rows = Rows();
+  rows = Rows();
   ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.back(), L"row 299");
-  EXPECT_EQ(rows.front().substr(0, 4), L"row ");
-}
+  EXPECT_NE(rows.front(), L"small 0");
+  EXPECT_EQ(rows.back(), L"small 24999");
 
-TEST_F(FollowerTest, Utf16TailOfAFileWithAHalfWrittenUnit) {
-  AppSettings.kbLimit = 1;
-  std::string bytes("\xFF\xFE", 2);
-  for (int i = 0; i < 300; ++i) {
-    std::string line = "line " + std::to_string(i) + "\n";
-    for (char c : line) bytes += std::string(1, c) + std::string("\0", 1);
-  }
-  bytes += "x";  // the writer has written half of the next unit
-  WriteBytes(path, bytes);
+  // The load skips lines the limit would drop again; the view ends the same.
+  AppSettings.linesLimit = 5;
+  AppSettings.rowLength = 10;
+  WriteBytes(path, NumberedLines(1000) + "a wrapped line of thirty chars\n\nlast\npartial");
   Open(path);
   Poll();
-  RowList rows = Rows();
-  ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.back(), L"line 299");
-  AppendBytes(path, std::string("\0y\0\n\0", 5));
-  Poll();
-  EXPECT_EQ(Rows().back(), L"xy");
+  EXPECT_EQ(Rows(), (RowList{L"line of th", L"irty chars", L"", L"", L"last"}));
 }
 
-TEST_F(FollowerTest, FiveByteFileIsNotDetected) {
-  std::string bytes("\xEF\xBB\xBF" "a\n");
-  WriteBytes(path, bytes);
+TEST_F(FollowerTest, LargeTailWithoutLineFeedsLoadsPromptly) {
+  // Scanning one byte per read here would keep the window busy for minutes.
+  AppSettings.kbLimit = 16384;
+  WriteBytes(path, std::string(40u << 20, 'q') + "\nlast\n");
   Open(path);
   Poll();
-  EXPECT_EQ(charsetState.detected, 0u);
-  EXPECT_EQ(Rows(), (RowList{Widen(bytes.substr(0, 4), CP_THREAD_ACP)}));
-}
-
-TEST_F(FollowerTest, Utf7SignatureSkippedOnlyWhenComplete) {
-  WriteBytes(path, "+/v8-Hi\n");
-  Open(path);
-  Poll();
-  EXPECT_EQ(charsetState.active, kCharsetUtf7);
-  EXPECT_EQ(charsetState.bomLength, 5u);
-  EXPECT_EQ(Rows(), (RowList{L"Hi"}));
-
-  std::string other = "+/v9-Hi\n";
-  WriteBytes(path, other);
-  LoadFile();
-  Poll();
-  EXPECT_EQ(charsetState.active, kCharsetUtf7);
-  EXPECT_EQ(charsetState.bomLength, 0u);
-  std::wstring decoded = Widen(other.substr(0, other.size() - 1), kCharsetUtf7);
-  std::erase(decoded, L'\xFEFF');
-  EXPECT_EQ(Rows(), (RowList{decoded}));
-}
-
-TEST_F(FollowerTest, Utf32LittleEndianMarkIsNotUtf16) {
-  WriteBytes(path, std::string("\xFF\xFE\0\0A\0\0\0\0\xF6\x01\0\n\0\0\0", 16));
-  Open(path);
-  Poll();
-  EXPECT_EQ(charsetState.active, kCharsetUtf32Le);
-  EXPECT_EQ(Rows(), (RowList{L"A\xD83D\xDE00"}));
-}
-
-TEST_F(FollowerTest, RowLimitAndScrollLockThroughTheRealView) {
-  AppSettings.linesLimit = 3;
-  WriteBytes(path, "r1\nr2\nr3\nr4\nr5\n");
-  Open(path);
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"r3", L"r4", L"r5"}));
-  SetScrollLock(true);
-  AppendBytes(path, "r6\nr7\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"r3", L"r4", L"r5", L"r6", L"r7"}));
-  SetScrollLock(false);
-  AppendBytes(path, "r8\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"r6", L"r7", L"r8"}));
+  EXPECT_EQ(Rows(), (RowList{L"last"}));
 }
 
 TEST_F(FollowerTest, EraseKeepsTheMarkOfTheCharsetInUse) {
   WriteBytes(path, "\xEF\xBB\xBFsome text\nmore\n");
   Open(path);
   Poll();
-  ASSERT_EQ(Rows(), (RowList{L"some text", L"more"}));
   ASSERT_TRUE(EraseFileContent());
   EXPECT_EQ(ReadBytes(path), "\xEF\xBB\xBF");
   EXPECT_TRUE(Rows().empty());
@@ -337,83 +365,34 @@ TEST_F(FollowerTest, EraseKeepsTheMarkOfTheCharsetInUse) {
   EXPECT_EQ(FileSizeOf(path), 0u);
 }
 
-TEST_F(FollowerTest, DevicesAndDirectoriesAreRefused) {
+TEST_F(FollowerTest, OpenErrorsNameTheRealErrorAndKeepTheFile) {
   WriteBytes(path, "still here\n");
   Open(path);
   Poll();
-  EXPECT_FALSE(OpenFile(L"NUL"));
-  EXPECT_FALSE(OpenFile(L"CON"));
-  EXPECT_FALSE(OpenFile(directory.c_str()));
-  ASSERT_EQ(shownErrors.size(), 3u);
-  for (auto& [message, error] : shownErrors) {
-    EXPECT_EQ(message, UINT(kMsgOpenFailed));
-    EXPECT_NE(error, 0u);
+  const std::pair<std::wstring, DWORD> refused[] = {
+      {directory + L"\\absent.log", ERROR_FILE_NOT_FOUND},
+      {directory + L"\\no\\such.log", ERROR_PATH_NOT_FOUND},
+      {L"NUL", ERROR_NOT_SUPPORTED},
+      {directory, ERROR_ACCESS_DENIED},
+  };
+  for (const auto& [name, error] : refused) {
+    SCOPED_TRACE(testing::PrintToString(name));
+    shownErrors.clear();
+    EXPECT_FALSE(OpenFile(name.c_str()));
+    EXPECT_EQ(shownErrors, (std::vector<std::pair<UINT, DWORD>>{{kMsgOpenFailed, error}}));
   }
-  EXPECT_TRUE(FileIsOpen());
   AppendBytes(path, "and following\n");
   Poll();
   EXPECT_EQ(Rows(), (RowList{L"still here", L"and following"}));
 }
 
-TEST_F(FollowerTest, MissingFileReportsTheSystemError) {
-  EXPECT_FALSE(OpenFile((directory + L"\\absent.log").c_str()));
-  ASSERT_EQ(shownErrors.size(), 1u);
-  EXPECT_EQ(shownErrors[0].second, DWORD(ERROR_FILE_NOT_FOUND));
-  EXPECT_FALSE(FileIsOpen());
-}
-
-// The load skips lines that the lines limit would drop again; the view must
-// still end exactly as if every line had been read.
-TEST_F(FollowerTest, LoadSkippingOldLinesEndsWithTheSameRows) {
-  AppSettings.linesLimit = 5;
-  AppSettings.rowLength = 10;
-  std::string bytes;
-  for (int i = 0; i < 1000; ++i) bytes += "line " + std::to_string(i) + "\n";
-  bytes += "a wrapped line of thirty chars\n\nlast\npartial";
-  WriteBytes(path, bytes);
-  Open(path);
-  Poll();
-  // 30 characters: three rows, then the empty row of an exact multiple
-  EXPECT_EQ(Rows(), (RowList{L"line of th", L"irty chars", L"", L"", L"last"}));
-  AppendBytes(path, " done\n");
-  Poll();
-  RowList rows = Rows();
-  EXPECT_EQ(RowList(rows.end() - 2, rows.end()), (RowList{L"partial do", L"ne"}));
-
-  AppSettings.cutEmpty = 1;  // blank rows vanish: nothing may be skipped then
-  WriteBytes(path, "keep 1\nkeep 2\n\n\n\n\n\n\n\n\n\n\n");
-  LoadFile();
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"keep 1", L"keep 2", L""}));
-}
-
 TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
-  WriteBytes(path, std::string("\xFF\xFE" "a\0\n\0b\0\n\0c\0\n\0", 14));
+  WriteBytes(path, kUtf16Mark + Utf16("a\nb\nc\n"));
   Open(path);
   HANDLE handle = FollowedFileHandle();
   EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 2), 6u);
   EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 3), 2u);
-  EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 1), 10u);
-}
-
-TEST_F(FollowerTest, LargeTrimRebuildsTheViewWithTheSameRows) {
-  AppSettings.linesLimit = 100;
-  std::string first;
-  for (int i = 0; i < 100; ++i) first += "old " + std::to_string(i) + "\n";
-  WriteBytes(path, first);
-  Open(path);
-  Poll();
-  ASSERT_EQ(Rows().size(), 100u);
-  std::string next;
-  for (int i = 0; i < 90; ++i) next += "new " + std::to_string(i) + "\n";
-  AppendBytes(path, next);
-  Poll();
-  RowList rows = Rows();
-  ASSERT_EQ(rows.size(), 100u);
-  EXPECT_EQ(rows[0], L"old 90");
-  EXPECT_EQ(rows[9], L"old 99");
-  EXPECT_EQ(rows[10], L"new 0");
-  EXPECT_EQ(rows[99], L"new 89");
+  EXPECT_EQ(StartOfLastLines(handle, 2, 15, kCharsetUtf16Le, 1), 10u);
 }
 
 TEST(FullPathOf, LongPathForms) {
@@ -426,17 +405,6 @@ TEST(FullPathOf, LongPathForms) {
   EXPECT_STREQ(out, L"\\\\?\\C:\\as\\is");
   std::wstring tooLong = L"C:\\" + std::wstring(kPathUnits, L'a');
   EXPECT_FALSE(FullPathOf(tooLong.c_str(), out, kPathUnits));
-}
-
-TEST_F(FollowerTest, LargeTailWithoutLineFeedsLoadsPromptly) {
-  // Scanning one byte per read here would keep the window busy for minutes.
-  AppSettings.kbLimit = 16384;
-  std::string bytes(40u << 20, 'q');
-  bytes += "\nlast\n";
-  WriteBytes(path, bytes);
-  Open(path);
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"last"}));
 }
 
 }  // namespace
