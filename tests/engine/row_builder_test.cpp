@@ -5,10 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_host.h"
 #include "shell/settings.h"
 #include "test_support.h"
 
 namespace {
+
+using RowList = std::vector<std::wstring>;
+
+std::wstring NumberedRows(int from, int to) {
+  std::wstring units;
+  for (int i = from; i < to; ++i) units += L"r" + std::to_wstring(i) + L"\n";
+  return units;
+}
 
 struct RowBuilderTest : testing::Test {
   MemoryView memory;
@@ -26,139 +35,126 @@ struct RowBuilderTest : testing::Test {
   }
   void TearDown() override {
     SetScrollLock(false);
+    SetSuspendFlag(false);
     ResetPendingRow();
     DiscardBatchedRows();
     SetRowView(nullptr);
   }
 
-  size_t Capacity() const {
-    return AppSettings.wrapLines ? AppSettings.rowLength : kMaxRowUnits;
-  }
   void Feed(const std::wstring& units) {
-    FeedUnits(units.data(), units.size(), Capacity());
-    FlushRows();
+    FeedUnits(units.data(), units.size(), AppSettings.wrapLines ? AppSettings.rowLength : kMaxRowUnits);
+    EndOfPoll();
   }
-  std::vector<std::wstring> Rows() const { return memory.rows; }
 };
 
-using RowList = std::vector<std::wstring>;
-
-TEST_F(RowBuilderTest, CarriageReturnsVanishWherever) {
-  Feed(L"a\r\nb\n");
-  EXPECT_EQ(Rows(), (RowList{L"a", L"b"}));
-  Feed(L"a\rb\n");
-  EXPECT_EQ(Rows(), (RowList{L"a", L"b", L"ab"}));
-}
-
-TEST_F(RowBuilderTest, TabsExpandToEightColumns) {
-  Feed(L"x\ty\n\tz\n12345678\tq\n");
-  EXPECT_EQ(Rows(), (RowList{L"x       y", L"        z", L"12345678        q"}));
-}
-
-TEST_F(RowBuilderTest, WrappingAtTheRowLength) {
-  AppSettings.rowLength = 10;
-  Feed(L"12345678\tab\n");  // the tab reaches column 10 and ends the row
-  EXPECT_EQ(Rows(), (RowList{L"12345678  ", L"ab"}));
-  memory.rows.clear();
-  Feed(L"0123456789\nnext\n");  // an exact multiple leaves an empty row behind
-  EXPECT_EQ(Rows(), (RowList{L"0123456789", L"", L"next"}));
-}
-
-TEST_F(RowBuilderTest, WithoutWrappingRowsStillStopAt4095) {
-  AppSettings.wrapLines = 0;
-  Feed(std::wstring(5000, L'x') + L"\n");
-  ASSERT_EQ(memory.rows.size(), 2u);
-  EXPECT_EQ(memory.rows[0].size(), 4095u);
-  EXPECT_EQ(memory.rows[1].size(), 905u);
-  EXPECT_EQ(WidestRow(), 4095u);
-}
-
-TEST_F(RowBuilderTest, NulShowsAsReplacementAndMarksAreDropped) {
-  Feed(std::wstring(L"a\0b\xFEFF\xFFFE" L"c\n", 7));
-  EXPECT_EQ(Rows(), (RowList{std::wstring(L"a\xFFFD" L"bc")}));
-}
-
-TEST_F(RowBuilderTest, CutEmptyShowsOneBlankRowPerRun) {
-  AppSettings.cutEmpty = 1;
+TEST_F(RowBuilderTest, LinesBecomeRows) {
   struct Case {
+    const char* name;
+    uint32_t rowLength;  // 0: no wrapping
+    bool cutEmpty;
     std::wstring input;
     RowList rows;
   };
   const Case cases[] = {
-      {L"a\n\nb\n", {L"a", L"b"}},
-      {L"a\n\n\nb\n", {L"a", L"", L"b"}},
-      {L"a\n\n\n\n\nb\n", {L"a", L"", L"b"}},
-      {L"a\n   \n\t\nb\n", {L"a", L"        ", L"b"}},
-      {L"a\n\x3000\nb\n", {L"a", L"b"}},
-      {L"a\n\x2001\nb\n", {L"a", L"\x2001", L"b"}},  // U+2001 is not blank
+      {"CR vanishes wherever it stands", 80, false, L"a\r\nb\nc\rd\n", {L"a", L"b", L"cd"}},
+      {"tabs stop every 8 columns", 80, false, L"x\ty\n12345678\tq\n", {L"x       y", L"12345678        q"}},
+      {"a tab reaching the row length ends the row", 10, false, L"12345678\tab\n", {L"12345678  ", L"ab"}},
+      {"an exact multiple leaves an empty row", 10, false, L"0123456789\nnext\n", {L"0123456789", L"", L"next"}},
+      {"no row is longer than 4095", 0, false, std::wstring(5000, L'x') + L"\n",
+       {std::wstring(4095, L'x'), std::wstring(905, L'x')}},
+      {"NUL shows as a replacement, marks vanish", 80, false, std::wstring(L"a\0b\xFEFF\xFFFE" L"c\n", 7),
+       {L"a\xFFFD" L"bc"}},
+      {"an unfinished line waits for its line feed", 80, false, L"abc", {}},
+      {"one blank row is hidden", 80, true, L"a\n\nb\n", {L"a", L"b"}},
+      {"two blank rows show as one", 80, true, L"a\n\n\nb\n", {L"a", L"", L"b"}},
+      {"four blank rows show as one", 80, true, L"a\n\n\n\n\nb\n", {L"a", L"", L"b"}},
+      {"spaces and tabs are blank", 80, true, L"a\n   \n\t\nb\n", {L"a", L"        ", L"b"}},
+      {"no-break and ideographic spaces are blank", 80, true, L"a\n\x00A0\n\x3000\n\x00A0\nb\n",
+       {L"a", L"\x3000", L"b"}},
+      {"U+2001 and U+FFFD are not blank", 80, true, L"a\n\x2001\n\xFFFD\nb\n",
+       {L"a", L"\x2001", L"\xFFFD", L"b"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.input.size()));
+    SCOPED_TRACE(c.name);
     memory.rows.clear();
     ResetPendingRow();
+    AppSettings.wrapLines = c.rowLength != 0;
+    AppSettings.rowLength = c.rowLength ? c.rowLength : 80;
+    AppSettings.cutEmpty = c.cutEmpty;
     Feed(c.input);
-    EXPECT_EQ(Rows(), c.rows);
+    EXPECT_EQ(memory.rows, c.rows);
   }
-}
-
-TEST_F(RowBuilderTest, UnfinishedLineWaitsForItsLineFeed) {
+  memory.rows.clear();
+  ResetPendingRow();
+  AppSettings = Settings{};
   Feed(L"abc");
-  EXPECT_TRUE(Rows().empty());
   EXPECT_EQ(PendingRowLength(), 3u);
   Feed(L"def\n");
-  EXPECT_EQ(Rows(), (RowList{L"abcdef"}));
+  EXPECT_EQ(memory.rows, (RowList{L"abcdef"}));
   EXPECT_EQ(PendingRowLength(), 0u);
-}
-
-TEST_F(RowBuilderTest, RowLimitTrimsFromTheTop) {
-  AppSettings.linesLimit = 3;
-  for (int i = 1; i <= 5; ++i) Feed(L"r" + std::to_wstring(i) + L"\n");
-  EXPECT_EQ(Rows(), (RowList{L"r3", L"r4", L"r5"}));
 }
 
 TEST_F(RowBuilderTest, ScrollLockLetsTheViewGrowUntilReleased) {
   AppSettings.linesLimit = 3;
+  Feed(NumberedRows(1, 3));
   SetScrollLock(true);
-  for (int i = 1; i <= 5; ++i) Feed(L"r" + std::to_wstring(i) + L"\n");
-  EXPECT_EQ(Rows().size(), 5u);
-  EndOfPoll();
-  EXPECT_EQ(memory.scrolledToEnd, 0);  // no autoscroll while locked
+  Feed(NumberedRows(3, 6));
+  EXPECT_EQ(memory.rows, (RowList{L"r1", L"r2", L"r3", L"r4", L"r5"}));
+  EXPECT_EQ(memory.scrolledToEnd, 1);  // no autoscroll while locked
   SetScrollLock(false);
   Feed(L"r6\n");
-  EXPECT_EQ(Rows(), (RowList{L"r4", L"r5", L"r6"}));
+  EXPECT_EQ(memory.rows, (RowList{L"r4", L"r5", L"r6"}));
+  EXPECT_EQ(memory.scrolledToEnd, 2);
 }
 
 TEST_F(RowBuilderTest, BlockedViewStopsAtTwiceTheLimitKeepingThePlace) {
   AppSettings.linesLimit = 3;
   SetSuspendFlag(true);
-  for (int i = 1; i <= 6; ++i) Feed(L"r" + std::to_wstring(i) + L"\n");
+  Feed(NumberedRows(1, 7));
   memory.top = 4;  // the user reads r5
-  Feed(L"r7\nr8\n");
-  EXPECT_EQ(Rows(), (RowList{L"r3", L"r4", L"r5", L"r6", L"r7", L"r8"}));
+  Feed(NumberedRows(7, 9));
+  EXPECT_EQ(memory.rows, (RowList{L"r3", L"r4", L"r5", L"r6", L"r7", L"r8"}));
   EXPECT_EQ(memory.rows[size_t(memory.top)], L"r5");
 }
 
-// A huge poll must not push rows through the view only to trim them again.
-TEST_F(RowBuilderTest, RowsTrimmedWithinOnePollNeverReachTheView) {
+// A huge poll must not push rows through the view only to trim them again,
+// nor hold more of them than can ever be shown.
+TEST_F(RowBuilderTest, OneLargePollKeepsOnlyTheRowsTheViewCanHold) {
   AppSettings.linesLimit = 100;
-  Feed(L"old\n");
-  std::wstring many;
-  for (int i = 0; i < 100000; ++i) many += L"row " + std::to_wstring(i) + L"\n";
-  memory.appends = 0;
-  FeedUnits(many.data(), many.size(), Capacity());
-  EndOfPoll();
-  ASSERT_EQ(memory.rows.size(), 100u);
-  EXPECT_EQ(memory.rows.front(), L"row 99900");
-  EXPECT_EQ(memory.rows.back(), L"row 99999");
-  EXPECT_EQ(memory.appends, 100);
-  EXPECT_EQ(memory.scrolledToEnd, 1);
+  for (bool blocked : {false, true}) {
+    SCOPED_TRACE(blocked);
+    memory = MemoryView{};
+    SetSuspendFlag(blocked);
+    Feed(NumberedRows(0, 100000));
+    size_t kept = blocked ? 200 : 100;
+    ASSERT_EQ(memory.rows.size(), kept);
+    EXPECT_EQ(memory.rows.front(), L"r" + std::to_wstring(100000 - kept));
+    EXPECT_EQ(memory.rows.back(), L"r99999");
+    EXPECT_EQ(memory.appends, int(kept));
+  }
 }
 
-TEST_F(RowBuilderTest, WidestRowCountsRowsThatWereTrimmed) {
+TEST(RowBuilderExtent, FollowsTheWidestRowEvenWhenTrimmed) {
+  HWND window = StartHostedEngine();
+  ASSERT_NE(window, nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  AppSettings.wrapLines = 0;
   AppSettings.linesLimit = 1;
-  Feed(L"a much longer row than the rest\nshort\n");
-  EXPECT_EQ(Rows(), (RowList{L"short"}));
-  EXPECT_EQ(WidestRow(), 31u);
+  auto extentAfter = [](const std::wstring& units) {
+    FeedUnits(units.data(), units.size(), kMaxRowUnits);
+    EndOfPoll();
+    return int(SendMessageW(engineHost.view, LB_GETHORIZONTALEXTENT, 0, 0)) - 4;
+  };
+  int ten = extentAfter(std::wstring(10, L'x') + L"\n");
+  EXPECT_GT(ten, 0);
+  EXPECT_EQ(extentAfter(std::wstring(40, L'y') + L"\nshort\n"), 4 * ten);
+  EXPECT_EQ(extentAfter(L"tiny\n"), 4 * ten);  // the widest row stays, trimmed or not
+  EXPECT_EQ(WidestRow(), 40u);
+  AppSettings.wrapLines = 1;
+  AppSettings.rowLength = 20;
+  UpdateHorizontalExtent();
+  EXPECT_EQ(int(SendMessageW(engineHost.view, LB_GETHORIZONTALEXTENT, 0, 0)) - 4, 2 * ten);
+  StopHostedEngine(window);
 }
 
 }  // namespace
