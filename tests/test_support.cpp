@@ -70,24 +70,6 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
-uint64_t FileSizeOf(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ~0ull;
-  return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-void TruncateFile(const std::wstring& path, uint64_t size) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  LARGE_INTEGER to;
-  to.QuadPart = LONGLONG(size);
-  SetFilePointerEx(file, to, nullptr, FILE_BEGIN);
-  SetEndOfFile(file);
-  CloseHandle(file);
-}
-
 std::vector<std::wstring> ListRows(HWND listBox) {
   std::vector<std::wstring> rows;
   LRESULT count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);

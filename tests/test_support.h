@@ -15,8 +15,6 @@ void RemoveDirectoryTree(const std::wstring& directory);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 void AppendBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
-uint64_t FileSizeOf(const std::wstring& path);
-void TruncateFile(const std::wstring& path, uint64_t size);
 
 std::vector<std::wstring> ListRows(HWND listBox);
 std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8);
