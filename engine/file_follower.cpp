@@ -37,7 +37,7 @@ uint64_t filePosition = 0;  // where the handle's own position stands
 DWORD lastIdentityCheck = 0;
 
 bool continuing = false;     // the current drain handed back and goes on
-bool freshLoad = false;      // a load happened since the last full poll
+bool startedOver = false;    // a load or truncation emptied the view since the last full poll
 bool drainStarted = false;
 bool progressShown = false;
 LARGE_INTEGER drainStart;
@@ -168,6 +168,7 @@ void RestartFromTop() {
   ForgetReadState();
   EmptyView();
   ResetPendingRow();  // the end of the poll clears the unfinished-line pane
+  startedOver = true;
 }
 
 void ArmFirstPoll() {
@@ -398,7 +399,7 @@ void LoadFile() {
     if (from > filePosition) readPosition = from;
     SeekTo(std::max(from, filePosition));  // the scan moved the handle's position
   }
-  freshLoad = true;
+  startedOver = true;
   if (paused) oneShot = true;
 }
 
@@ -420,15 +421,15 @@ void PollFile() {
       if (size < lastSize || size < filePosition || (size > lastSize && !TailStillMatches()))
         RestartFromTop();
       lastSize = size;
-      if ((changed || freshLoad) && engineHost.refreshSize) engineHost.refreshSize();
+      if ((changed || startedOver) && engineHost.refreshSize) engineHost.refreshSize();
       // An unchanged file costs this one size query; timer 1 stays armed.
-      if (!changed && !freshLoad && filePosition >= size && !IdentityCheckDue()) {
+      if (!changed && !startedOver && filePosition >= size && !IdentityCheckDue()) {
         CheckHorizontalScrollBar();
         return;
       }
     }
   }
-  freshLoad = false;
+  startedOver = false;
   if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   size_t capacity = RowCapacity();
 
