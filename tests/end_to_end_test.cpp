@@ -39,15 +39,12 @@ TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
     SetEnvironmentVariableW(name, value);
   DWORD off = 0;
   RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"save position", REG_DWORD, &off, sizeof off);
-  wchar_t self[MAX_PATH];
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring build = self;
-  build.resize(build.rfind(L'\\', build.rfind(L'\\') - 1));
-  std::wstring commandLine = L"\"" + build + L"\\" TESSEL_EXE_NAME "\" \"" + path + L"\"";
+  std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + path + L"\"";  // CTest runs us in the build folder
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &started));
   auto [first, firstView] = WaitForProgram(file);
   ASSERT_NE(firstView, nullptr);
   EXPECT_EQ(Frame(first), (std::vector<LONG>{100, 50, 700, 500}));

@@ -96,7 +96,8 @@ struct CommandFixture : testing::Test {
     HKEY key = nullptr;
     RegOpenKeyExW(root, LocalizedString(IDS_REG_KEY), 0, KEY_READ, &key);
     wchar_t name[256];
-    for (DWORD n = 256; !RegEnumValueW(key, DWORD(names.size()), name, &n, nullptr, nullptr, nullptr, nullptr); n = 256)
+    for (DWORD n = 256; !RegEnumValueW(key, DWORD(names.size()), name, &n, nullptr, nullptr, nullptr, nullptr);
+         n = 256)
       names.push_back(name);
     RegCloseKey(key);
     std::sort(names.begin(), names.end());
@@ -109,9 +110,6 @@ struct CommandFixture : testing::Test {
     ASSERT_TRUE(OpenFile(path.c_str()));
     PollToEnd();
   }
-  void PollToEnd() {
-    do PollFile();
-    while (PollContinues());
-  }
+  void PollToEnd() { for (PollFile(); PollContinues();) PollFile(); }
   Texts Rows() const { return ListRows(engineHost.view); }
 };

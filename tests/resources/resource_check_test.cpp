@@ -78,7 +78,8 @@ TEST(ResourceStrings, EveryLanguageHasTheSameIdsAndKeepsFormats) {
   for (UINT language : {1029, 1051}) {
     std::map<UINT, std::wstring> shapes = StringShapes(language);
     EXPECT_EQ(shapes.size(), english.size()) << language;
-    for (const auto& [id, shape] : english) EXPECT_EQ(shapes.count(id) ? shapes[id] : L"missing", shape) << language << ", " << id;
+    for (const auto& [id, shape] : english)
+      EXPECT_EQ(shapes.count(id) ? shapes[id] : L"missing", shape) << language << ", string " << id;
   }
   for (const auto& [id, shape] : english) EXPECT_FALSE(independent.count(id)) << id << " hides a registry name";
 }

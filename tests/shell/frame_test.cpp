@@ -16,7 +16,8 @@ TEST_F(FrameTest, FullScreenModesAndTheWayBack) {
   } cases[] = {{0, false, false, false, nullptr}, {0, true, true, true, nullptr},
                {1, false, true, false, L"0xC80000"}, {1, true, false, false, nullptr}};
   auto state = [&] {  // full screen, menu bar, status bar, scroll bar
-    return std::vector<bool>{Checked(IDM_FULL_SCREEN), GetMenu(window) == menu, IsWindowVisible(engineHost.statusBar) != 0,
+    return std::vector<bool>{Checked(IDM_FULL_SCREEN), GetMenu(window) == menu,
+                             IsWindowVisible(engineHost.statusBar) != 0,
                              (GetWindowLongW(engineHost.view, GWL_STYLE) & WS_VSCROLL) != 0};
   };
   RECT before, after;
