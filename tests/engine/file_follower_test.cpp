@@ -130,6 +130,11 @@ TEST_F(FollowerTest, Scenarios) {
       {"Scroll Lock lets the view outgrow the row limit until released",
        {"wr1\nr2\nr3\nr4\nr5\n", "o", "p", "=r3|r4|r5", "L1", "ar6\nr7\n", "p", "=r3|r4|r5|r6|r7",
         "L0", "ar8\n", "p", "=r6|r7|r8"}, 256, 3},
+      {"erasing keeps the mark of the charset in use, and only that",
+       {"w\xEF\xBB\xBFsome text\nmore\n", "o", "p", "e", "f\xEF\xBB\xBF", "=", "aafter\n", "p", "=after",
+        "c1303", "p", "e", "f"}},
+      {"a large tail without line feeds loads promptly",  // not one byte per read
+       {"w" + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
   for (const Scenario& s : scenarios) {
     SCOPED_TRACE(s.name);
