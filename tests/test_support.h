@@ -3,10 +3,14 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
 #include "engine/row_builder.h"
 
 std::wstring MakeTempDirectory();
@@ -29,6 +33,20 @@ void SetScrollLock(bool on);
 // window whose real list box receives the rows; null when it cannot be made.
 HWND StartHostedEngine();
 void StopHostedEngine(HWND window);
+
+// The hosted engine with a temp directory for the log; polls are driven by
+// hand unless a test pumps messages and lets timer 1 do it.
+struct HostedTest : testing::Test {
+  HWND window = nullptr;
+  std::wstring directory = MakeTempDirectory(), path = directory + L"\\app.log";
+  void SetUp() override { ASSERT_NE(window = StartHostedEngine(), nullptr); }
+  void TearDown() override {
+    StopHostedEngine(window);
+    RemoveDirectoryTree(directory);
+  }
+  void Poll() { for (PollFile(); PollContinues();) PollFile(); }  // to the end of a long read
+  std::vector<std::wstring> Rows() const { return ListRows(engineHost.view); }
+};
 
 // A stand-in view that keeps rows in memory and counts what reached it.
 struct MemoryView {
