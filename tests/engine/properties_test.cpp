@@ -2,54 +2,41 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
-#include "shell/main_window.h"
-#include "shell/settings.h"
 #include "test_support.h"
 
 namespace {
 
-FILETIME LastWriteTime(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-  return data.ftLastWriteTime;
+constexpr FILETIME kLongAgo{0xD53E8000, 0x01D5B0A8};  // early 2020
+
+std::wstring Stored(const wchar_t* section) {  // its keys, each followed by a space
+  wchar_t keys[512];
+  std::wstring text(keys, GetPrivateProfileSectionW(section, keys, 512, PropertiesStreamPath()));
+  for (wchar_t& c : text) c = c ? c : L' ';
+  return text;
 }
 
-void SetLastWriteTime(const std::wstring& path, FILETIME time) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  SetFileTime(file, nullptr, nullptr, &time);
-  CloseHandle(file);
+std::wstring Frame(HWND window) {  // as Stored() shows a placement
+  RECT r{};
+  GetWindowRect(window, &r);
+  return L"X=" + std::to_wstring(r.left) + L" Y=" + std::to_wstring(r.top) + L" Width=" +
+         std::to_wstring(r.right - r.left) + L" Height=" + std::to_wstring(r.bottom - r.top) + L" ";
 }
 
-bool SameTime(FILETIME a, FILETIME b) {
-  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
-}
-
-std::wstring StreamValue(const wchar_t* section, const wchar_t* key) {
-  wchar_t value[64];
-  GetPrivateProfileStringW(section, key, L"<none>", value, 64, PropertiesStreamPath());
-  return value;
-}
-
+// The real main window following a file last written long ago.
 struct PropertiesTest : testing::Test {
-  std::wstring directory;
-  std::wstring path;
+  std::wstring directory = MakeTempDirectory(), path = directory + L"\\placed.log";
   HWND window = nullptr;
 
   void SetUp() override {
-    window = StartHostedEngine();
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(window = StartHostedEngine(), nullptr);
     SetStoredCharsetReader(ReadStoredCharsetName);
-    directory = MakeTempDirectory();
-    path = directory + L"\\placed.log";
-    WriteBytes(path, "a log line\n");
-    FILETIME old{0xD53E8000, 0x01D5B0A8};  // early 2020
-    SetLastWriteTime(path, old);
+    WriteBytes(path, std::string("\0h\0i\0\n", 6));
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &kLongAgo);
+    CloseHandle(file);
     ASSERT_TRUE(OpenFile(path.c_str()));
   }
   void TearDown() override {
@@ -59,102 +46,65 @@ struct PropertiesTest : testing::Test {
   }
 };
 
-TEST_F(PropertiesTest, StreamSitsBesideTheFileContent) {
-  std::wstring stream = PropertiesStreamPath();
-  EXPECT_EQ(stream, std::wstring(FollowedPath()) + L":Kavex.Quillon.Properties");
-  WriteStoredCharsetName(L"UCS-2BE");
-  wchar_t name[64];
-  ASSERT_TRUE(ReadStoredCharsetName(name, 64));
-  EXPECT_STREQ(name, L"UCS-2BE");
-  EXPECT_EQ(ReadBytes(path), "a log line\n");
-}
-
-TEST_F(PropertiesTest, StoredCharsetDecidesTheNextLoad) {
-  WriteBytes(path, std::string("\0h\0i\0\n", 6));
-  WriteStoredCharsetName(L"UCS-2BE");
+TEST_F(PropertiesTest, ChosenCharsetIsStoredBesideTheFileAndDecidesTheNextLoad) {
+  EXPECT_EQ(PropertiesStreamPath(), std::wstring(FollowedPath()) + L":Kavex.Quillon.Properties");
+  ChooseCharset(1307);
+  EXPECT_EQ(Stored(L"Format"), L"Charset=UCS-2BE ");
+  charsetState = CharsetState{};  // only the stream can tell the next load
   LoadFile();
   PollFile();
-  EXPECT_EQ(charsetState.active, kCharsetUtf16Be);
-  EXPECT_EQ(ListRows(engineHost.view), (std::vector<std::wstring>{L"hi"}));
+  EXPECT_EQ(ListRows(engineHost.view), std::vector<std::wstring>{L"hi"});
 }
 
-TEST_F(PropertiesTest, ChosenCharsetIsRememberedForTheFile) {
-  ChooseCharset(1307);
-  EXPECT_EQ(StreamValue(L"Format", L"Charset"), L"UCS-2BE");
-  ChooseCharset(1302);
-  EXPECT_EQ(StreamValue(L"Format", L"Charset"), L"UTF-8");
-}
-
-TEST_F(PropertiesTest, PlacementIsSavedWithoutTouchingTheLogTime) {
-  FILETIME before = LastWriteTime(path);
-  ShowWindow(window, SW_SHOWNORMAL);
+TEST_F(PropertiesTest, PlacementIsSavedAndTheStreamGetsTheLogTime) {
   MoveWindow(window, 100, 50, 800, 600, FALSE);
-  SaveWindowPlacement(window, FollowedFileHandle());
-  EXPECT_EQ(StreamValue(L"Position", L"X"), L"100");
-  EXPECT_EQ(StreamValue(L"Position", L"Y"), L"50");
-  EXPECT_EQ(StreamValue(L"Position", L"Width"), L"800");
-  EXPECT_EQ(StreamValue(L"Position", L"Height"), L"600");
-  EXPECT_EQ(StreamValue(L"Position", L"Maximized"), L"<none>");
-  EXPECT_EQ(StreamValue(L"Position", L"Minimized"), L"<none>");
-  EXPECT_TRUE(SameTime(LastWriteTime(path), before));
-
-  ShowWindow(window, SW_SHOWMINNOACTIVE);
-  SaveWindowPlacement(window, FollowedFileHandle());
-  EXPECT_EQ(StreamValue(L"Position", L"X"), L"100");  // a minimized window keeps its place
-  EXPECT_EQ(StreamValue(L"Position", L"Minimized"), L"1");
-  EXPECT_TRUE(SameTime(LastWriteTime(path), before));
+  ShowWindow(window, SW_SHOWMAXIMIZED);
+  const std::wstring maximized = Frame(window);
+  struct Case { int show; std::wstring stored; } cases[] = {
+      {SW_SHOWNORMAL, L"X=100 Y=50 Width=800 Height=600 "},
+      {SW_SHOWMINNOACTIVE, L"X=100 Y=50 Width=800 Height=600 Minimized=1 "},  // keeps the last place
+      {SW_SHOWMAXIMIZED, maximized + L"Maximized=1 "}, {SW_SHOWMINNOACTIVE, maximized + L"Minimized=1 "}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.show);
+    ShowWindow(window, c.show);
+    SaveWindowPlacement(window, FollowedFileHandle());
+    EXPECT_EQ(Stored(L"Position"), c.stored);
+    // Restoring the log's time opens the stream to set it, so the stream has it.
+    WIN32_FILE_ATTRIBUTE_DATA stream{};
+    GetFileAttributesExW(PropertiesStreamPath(), GetFileExInfoStandard, &stream);
+    EXPECT_EQ(CompareFileTime(&stream.ftLastWriteTime, &kLongAgo), 0);
+  }
 }
 
 TEST_F(PropertiesTest, StoredPlacementIsApplied) {
-  WritePrivateProfileStringW(L"Position", L"X", L"120", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Position", L"Y", L"80", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Position", L"Width", L"700", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Position", L"Height", L"300", PropertiesStreamPath());
-  EXPECT_EQ(ApplyWindowPlacement(window, SW_SHOWNORMAL), SW_SHOWNORMAL);
-  RECT frame;
-  GetWindowRect(window, &frame);
-  EXPECT_EQ(frame.left, 120);
-  EXPECT_EQ(frame.top, 80);
-  EXPECT_EQ(frame.right - frame.left, 700);
-
-  WritePrivateProfileStringW(L"Position", L"Width", L"0", PropertiesStreamPath());
-  MoveWindow(window, 10, 10, 640, 400, FALSE);
-  ApplyWindowPlacement(window, SW_SHOWNORMAL);
-  GetWindowRect(window, &frame);
-  EXPECT_EQ(frame.left, 10);
-
-  WritePrivateProfileStringW(L"Position", L"Minimized", L"1", PropertiesStreamPath());
-  EXPECT_EQ(ApplyWindowPlacement(window, SW_SHOWNORMAL), SW_SHOWMINNOACTIVE);
-  WritePrivateProfileStringW(L"Position", L"Maximized", L"1", PropertiesStreamPath());
-  EXPECT_EQ(ApplyWindowPlacement(window, SW_SHOWNORMAL), SW_SHOWMAXIMIZED);
+  const std::wstring kept = L"X=10 Y=10 Width=640 Height=400 ", placed = L"X=120 Y=80 Width=700 Height=300 ";
+  struct Case { const wchar_t* stored; int show; std::wstring frame; } cases[] = {  // keys, NUL-separated
+      {L"X=120\0Y=80\0Width=700\0Height=300\0", SW_SHOWNORMAL, placed},
+      {L"X=120\0Y=80\0Width=0\0Height=300\0", SW_SHOWNORMAL, kept},  // a width of 0 moves nothing
+      {L"X=120\0Y=80\0Width=700\0Height=300\0Minimized=1\0", SW_SHOWMINNOACTIVE, placed},
+      {L"X=120\0Y=80\0Width=700\0Height=300\0Maximized=1\0", SW_SHOWMAXIMIZED, kept},
+      // Off the only monitor: moved into the corner of its work area.
+      {L"X=-20000\0Y=-9000\0Width=640\0Height=480\0", SW_SHOWNORMAL, L"X=0 Y=0 Width=640 Height=480 "}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    MoveWindow(window, 10, 10, 640, 400, FALSE);
+    WritePrivateProfileSectionW(L"Position", c.stored, PropertiesStreamPath());
+    EXPECT_EQ(ApplyWindowPlacement(window, SW_SHOWNORMAL), c.show);
+    EXPECT_EQ(Frame(window), c.frame);
+  }
 }
 
-TEST_F(PropertiesTest, PlacementOffEveryMonitorComesBackIntoView) {
-  WritePrivateProfileStringW(L"Position", L"X", L"-20000", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Position", L"Y", L"30000", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Position", L"Width", L"640", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Position", L"Height", L"480", PropertiesStreamPath());
-  ApplyWindowPlacement(window, SW_SHOWNORMAL);
-  RECT frame;
-  GetWindowRect(window, &frame);
-  EXPECT_NE(MonitorFromRect(&frame, MONITOR_DEFAULTTONULL), nullptr);
-  EXPECT_EQ(frame.right - frame.left, 640);
-}
-
-TEST(KeepOnMonitor, MovesOnlyWindowsThatAreNowhere) {
-  RECT work{0, 0, 1280, 770};
-  RECT visible{100, 100, 900, 700};
-  RECT kept = KeepOnMonitor(visible, true, work);
-  EXPECT_EQ(kept.left, 100);
-  RECT lost{5000, -3000, 5800, -2400};
-  kept = KeepOnMonitor(lost, false, work);
-  EXPECT_EQ(kept.left, 480);
-  EXPECT_EQ(kept.top, 0);
-  EXPECT_EQ(kept.right - kept.left, 800);
-  RECT huge{-9000, -9000, 9000, 9000};
-  kept = KeepOnMonitor(huge, false, work);
-  EXPECT_EQ(kept.left, 0);
-  EXPECT_EQ(kept.bottom, 770);
+TEST(KeepOnMonitor, MovesOnlyFramesThatAreOnNoMonitor) {
+  struct Case { RECT frame; bool onAnyMonitor; std::vector<LONG> kept; } cases[] = {
+      {{1000, 500, 1800, 1100}, true, {1000, 500, 1800, 1100}},  // partly on a monitor
+      {{5000, -3000, 5800, -2400}, false, {480, 0, 1280, 600}},
+      {{-5000, 3000, -4200, 3600}, false, {0, 170, 800, 770}},
+      {{-9000, -9000, 9000, 9000}, false, {0, 0, 1280, 770}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frame.left);
+    RECT kept = KeepOnMonitor(c.frame, c.onAnyMonitor, RECT{0, 0, 1280, 770});
+    EXPECT_EQ((std::vector<LONG>{kept.left, kept.top, kept.right, kept.bottom}), c.kept);
+  }
 }
 
 }  // namespace
