@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
 
 #include "engine/charset.h"
@@ -20,19 +22,12 @@ std::wstring MakeTempDirectory() {
 }
 
 void RemoveDirectoryTree(const std::wstring& directory) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = directory + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryTree(path);
-      else DeleteFileW(path.c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(directory.c_str());
+  std::wstring from = directory + L'\0';  // the list ends with a second NUL
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NO_UI;
+  SHFileOperationW(&operation);
 }
 
 namespace {
@@ -137,18 +132,19 @@ RowView MemoryRowView(MemoryView* view) {
   return rows;
 }
 
-HWND StartHostedEngine() {
+void HostedTest::SetUp() {
   AppSettings = Settings{};
   charsetState = CharsetState{};
   SetRowView(nullptr);
   SetScrollLock(false);
-  if (!RegisterMainWindowClass(GetModuleHandleW(nullptr))) return nullptr;
-  return CreateMainWindow(GetModuleHandleW(nullptr));
+  ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr)));
+  ASSERT_NE(window = CreateMainWindow(GetModuleHandleW(nullptr)), nullptr);
 }
 
-void StopHostedEngine(HWND window) {
+void HostedTest::TearDown() {
   CloseFile();
   DestroyWindow(window);
   PumpMessages(0);
   SetScrollLock(false);
+  RemoveDirectoryTree(directory);
 }

@@ -29,21 +29,14 @@ void PumpMessages(DWORD milliseconds);
 // Toggles the thread's Scroll Lock state, as the keyboard would.
 void SetScrollLock(bool on);
 
-// Fresh engine state (settings, charset, view, Scroll Lock) and a hidden main
-// window whose real list box receives the rows; null when it cannot be made.
-HWND StartHostedEngine();
-void StopHostedEngine(HWND window);
-
-// The hosted engine with a temp directory for the log; polls are driven by
-// hand unless a test pumps messages and lets timer 1 do it.
+// Fresh engine state (settings, charset, view, Scroll Lock), a hidden main
+// window whose real list box receives the rows, and a temp directory for the
+// log. Polls are driven by hand unless a test pumps messages for timer 1.
 struct HostedTest : testing::Test {
   HWND window = nullptr;
   std::wstring directory = MakeTempDirectory(), path = directory + L"\\app.log";
-  void SetUp() override { ASSERT_NE(window = StartHostedEngine(), nullptr); }
-  void TearDown() override {
-    StopHostedEngine(window);
-    RemoveDirectoryTree(directory);
-  }
+  void SetUp() override;
+  void TearDown() override;
   void Poll() { for (PollFile(); PollContinues();) PollFile(); }  // to the end of a long read
   std::vector<std::wstring> Rows() const { return ListRows(engineHost.view); }
 };

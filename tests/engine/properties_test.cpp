@@ -26,12 +26,9 @@ std::wstring Frame(HWND window) {  // as Stored() shows a placement
 }
 
 // The real main window following a file last written long ago.
-struct PropertiesTest : testing::Test {
-  std::wstring directory = MakeTempDirectory(), path = directory + L"\\placed.log";
-  HWND window = nullptr;
-
+struct PropertiesTest : HostedTest {
   void SetUp() override {
-    ASSERT_NE(window = StartHostedEngine(), nullptr);
+    HostedTest::SetUp();
     SetStoredCharsetReader(ReadStoredCharsetName);
     WriteBytes(path, std::string("\0h\0i\0\n", 6));
     HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -41,8 +38,7 @@ struct PropertiesTest : testing::Test {
   }
   void TearDown() override {
     SetStoredCharsetReader(nullptr);
-    StopHostedEngine(window);
-    RemoveDirectoryTree(directory);
+    HostedTest::TearDown();
   }
 };
 

@@ -122,9 +122,9 @@ TEST_F(RowBuilderTest, OneLargePollKeepsOnlyTheRowsTheViewCanHold) {
   }
 }
 
-TEST(RowBuilderExtent, FollowsTheWidestRowEvenWhenTrimmed) {
-  HWND window = StartHostedEngine();
-  ASSERT_NE(window, nullptr);
+using RowBuilderExtent = HostedTest;
+
+TEST_F(RowBuilderExtent, FollowsTheWidestRowEvenWhenTrimmed) {
   ShowWindow(window, SW_SHOWNOACTIVATE);
   AppSettings.wrapLines = 0;
   AppSettings.linesLimit = 1;
@@ -142,7 +142,6 @@ TEST(RowBuilderExtent, FollowsTheWidestRowEvenWhenTrimmed) {
   AppSettings.rowLength = 20;
   UpdateHorizontalExtent();
   EXPECT_EQ(int(SendMessageW(engineHost.view, LB_GETHORIZONTALEXTENT, 0, 0)) - 4, 2 * ten);
-  StopHostedEngine(window);
 }
 
 }  // namespace

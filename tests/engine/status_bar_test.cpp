@@ -15,20 +15,17 @@ const wchar_t* const kIconNames[] = {L"PLAY", L"PAUSE", L"FILE", L"BUFF"};
 const std::wstring kLock = L"LOCKED" + std::wstring(42, L' ') + L"{Automatic scrolling is locked}";
 
 // The real main window with its status bar and list box, given the real menu.
-struct StatusTest : testing::Test {
-  HWND window = nullptr;
+struct StatusTest : HostedTest {
   HMENU menu = nullptr;
   HICON icons[4] = {};
-  std::wstring directory = MakeTempDirectory(), path = directory + L"\\app.log";
 
   void SetUp() override {
-    ASSERT_NE(window = StartHostedEngine(), nullptr);
+    HostedTest::SetUp();
     SetMenu(window, engineHost.menu = menu = LoadLocalizedMenu(IDR_MAIN_MENU));
     for (int i = 0; i < 4; ++i) icons[i] = LoadProgramIcon(kIconNames[i], false);
     SetStatusIcons({icons[0], icons[1], icons[2], icons[3]});
     WriteBytes(path, "");
   }
-  void TearDown() override { StopHostedEngine(window); RemoveDirectoryTree(directory); }
   void Append(const std::string& bytes) { AppendBytes(path, bytes); PollFile(); }
   // The text, the tip in braces when it differs, the icon's name in brackets.
   std::wstring Pane(int pane) const {
