@@ -33,41 +33,31 @@ TEST(DetectBom, TableOfMarks) {
   }
 }
 
-const wchar_t* storedName = nullptr;
-bool ReadStoredName(wchar_t* name, size_t capacity) {
-  if (!storedName) return false;
-  lstrcpynW(name, storedName, int(capacity));
-  return true;
-}
-
-TEST(ResolveLoadCharset, MarkThenUserChoiceThenStoredNameThenFallback) {
-  SetStoredCharsetReader(ReadStoredName);
-  CharsetState state;
-  state.fallback = kCharsetOem;
-  storedName = L"UTF-8";
-  EXPECT_EQ(ResolveLoadCharset(state, {kCharsetUtf16Le, 2}), 2u);
-  EXPECT_EQ(state.active, kCharsetUtf16Le);
-  // The user picks UTF-8 for a UTF-16 file: that one load is UTF-8 from byte 0.
-  state.active = kCharsetUtf8;
-  state.explicitChoice = true;
-  EXPECT_EQ(ResolveLoadCharset(state, {kCharsetUtf16Le, 2}), 0u);
-  EXPECT_EQ(state.active, kCharsetUtf8);
-  EXPECT_FALSE(state.explicitChoice);
-  EXPECT_EQ(state.detected, kCharsetUtf16Le);
-  EXPECT_EQ(ResolveLoadCharset(state, {kCharsetUtf16Le, 2}), 2u);  // then the mark again
-  EXPECT_EQ(state.active, kCharsetUtf16Le);
-
-  storedName = L"UCS-2BE";
-  EXPECT_EQ(ResolveLoadCharset(state, {0, 0}), 0u);
-  EXPECT_EQ(state.active, kCharsetUtf16Be);
-  storedName = L"utf-8";  // names are case-sensitive
-  ResolveLoadCharset(state, {0, 0});
-  EXPECT_EQ(state.active, kCharsetOem);
-  storedName = nullptr;
-  state.autodetect = false;
-  state.active = kCharsetUtf8;
-  EXPECT_EQ(ResolveLoadCharset(state, {kCharsetUtf16Le, 2}), 0u);
-  EXPECT_EQ(state.active, kCharsetUtf8);  // autodetect off keeps the active charset
+// The stored choice (UCS-2BE here) counts only without a mark or right after
+// the user chose: a choice overrides the mark for exactly one load.
+TEST(ResolveLoadCharset, MarkChoiceStoredNameAndFallback) {
+  SetStoredCharsetReader(
+      [](wchar_t* name, size_t capacity) { return lstrcpynW(name, L"UCS-2BE", int(capacity)) != nullptr; });
+  const struct {
+    bool autodetect, explicitChoice;
+    BomResult bom;
+    uint32_t active, start;
+  } cases[] = {
+      {true, false, {kCharsetUtf16Le, 2}, kCharsetUtf16Le, 2},
+      {true, false, {0, 0}, kCharsetUtf16Be, 0},
+      {true, true, {kCharsetUtf16Le, 2}, kCharsetUtf16Be, 0},
+      {false, false, {kCharsetUtf8, 3}, kCharsetUtf16Be, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.autodetect << c.explicitChoice << c.bom.charset);
+    CharsetState state;
+    state.autodetect = c.autodetect;
+    state.explicitChoice = c.explicitChoice;
+    EXPECT_EQ(ResolveLoadCharset(state, c.bom), c.start);
+    EXPECT_EQ(state.active, c.active);
+    EXPECT_FALSE(state.explicitChoice);
+    EXPECT_EQ(state.detected, c.bom.charset);
+  }
   SetStoredCharsetReader(nullptr);
 }
 
