@@ -106,37 +106,15 @@ void SetScrollLock(bool on) {
   SetKeyboardState(keys);
 }
 
-namespace {
-
-MemoryView* Memory(void* context) { return static_cast<MemoryView*>(context); }
-
-}  // namespace
-
-RowView MemoryRowView(MemoryView* view) {
-  RowView rows{};
-  rows.context = view;
-  rows.count = [](void* c) { return int(Memory(c)->rows.size()); };
-  rows.removeTop = [](void* c, int n) {
-    auto& r = Memory(c)->rows;
-    r.erase(r.begin(), r.begin() + n);
-  };
-  rows.clear = [](void* c) { Memory(c)->rows.clear(); };
-  rows.append = [](void* c, const wchar_t* text) {
-    Memory(c)->rows.push_back(text);
-    ++Memory(c)->appends;
-  };
-  rows.topIndex = [](void* c) { return Memory(c)->top; };
-  rows.setTopIndex = [](void* c, int index) { Memory(c)->top = index; };
-  rows.scrollToEnd = [](void* c, bool) { ++Memory(c)->scrolledToEnd; };
-  rows.setRedraw = [](void*, bool) {};
-  return rows;
-}
-
 void HostedTest::SetUp() {
   AppSettings = Settings{};
   charsetState = CharsetState{};
   SetRowView(nullptr);
   SetScrollLock(false);
+  SetSuspendFlag(false);
+  ResetPendingRow();
+  DiscardBatchedRows();
+  ResetWidestRow();
   ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr)));
   ASSERT_NE(window = CreateMainWindow(GetModuleHandleW(nullptr)), nullptr);
 }

@@ -40,12 +40,3 @@ struct HostedTest : testing::Test {
   void Poll() { for (PollFile(); PollContinues();) PollFile(); }  // to the end of a long read
   std::vector<std::wstring> Rows() const { return ListRows(engineHost.view); }
 };
-
-// A stand-in view that keeps rows in memory and counts what reached it.
-struct MemoryView {
-  std::vector<std::wstring> rows;
-  int top = 0;
-  int appends = 0;
-  int scrolledToEnd = 0;
-};
-RowView MemoryRowView(MemoryView* view);

@@ -19,32 +19,17 @@ std::wstring NumberedRows(int from, int to) {
   return units;
 }
 
-struct RowBuilderTest : testing::Test {
-  MemoryView memory;
-  RowView view{};
-
+// The real list box of the hosted main window, fed units directly.
+struct RowBuilderTest : HostedTest {
   void SetUp() override {
-    AppSettings = Settings{};
-    view = MemoryRowView(&memory);
-    SetRowView(&view);
-    ResetPendingRow();
-    DiscardBatchedRows();
-    ResetWidestRow();
-    SetSuspendFlag(false);
-    SetScrollLock(false);
+    HostedTest::SetUp();
+    ShowWindow(window, SW_SHOWNOACTIVATE);
   }
-  void TearDown() override {
-    SetScrollLock(false);
-    SetSuspendFlag(false);
-    ResetPendingRow();
-    DiscardBatchedRows();
-    SetRowView(nullptr);
-  }
-
   void Feed(const std::wstring& units) {
     FeedUnits(units.data(), units.size(), AppSettings.wrapLines ? AppSettings.rowLength : kMaxRowUnits);
     EndOfPoll();
   }
+  LRESULT Ask(UINT message) const { return SendMessageW(engineHost.view, message, 0, 0); }
 };
 
 TEST_F(RowBuilderTest, LinesBecomeRows) {
@@ -76,62 +61,57 @@ TEST_F(RowBuilderTest, LinesBecomeRows) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    memory.rows.clear();
+    SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);
     ResetPendingRow();
     AppSettings.wrapLines = c.rowLength != 0;
     AppSettings.rowLength = c.rowLength ? c.rowLength : 80;
     AppSettings.cutEmpty = c.cutEmpty;
     Feed(c.input);
-    EXPECT_EQ(memory.rows, c.rows);
+    EXPECT_EQ(Rows(), c.rows);
   }
-  memory.rows.clear();
+  SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);
   ResetPendingRow();
   AppSettings = Settings{};
   Feed(L"abc");
   EXPECT_EQ(PendingRowLength(), 3u);
   Feed(L"def\n");
-  EXPECT_EQ(memory.rows, (RowList{L"abcdef"}));
+  EXPECT_EQ(Rows(), (RowList{L"abcdef"}));
   EXPECT_EQ(PendingRowLength(), 0u);
 }
 
 TEST_F(RowBuilderTest, BlockedViewStopsAtTwiceTheLimitKeepingThePlace) {
-  AppSettings.linesLimit = 3;
+  AppSettings.linesLimit = 100;
   SetSuspendFlag(true);
-  Feed(NumberedRows(1, 7));
-  memory.top = 4;  // the user reads r5
-  Feed(NumberedRows(7, 9));
-  EXPECT_EQ(memory.rows, (RowList{L"r3", L"r4", L"r5", L"r6", L"r7", L"r8"}));
-  EXPECT_EQ(memory.rows[size_t(memory.top)], L"r5");
+  Feed(NumberedRows(0, 200));
+  SendMessageW(engineHost.view, LB_SETTOPINDEX, 50, 0);  // the user reads r50
+  Feed(NumberedRows(200, 220));
+  EXPECT_EQ(Ask(LB_GETCOUNT), 200);
+  EXPECT_EQ(Rows().front(), L"r20");
+  EXPECT_EQ(Rows()[size_t(Ask(LB_GETTOPINDEX))], L"r50");
 }
 
-// A huge poll must not push rows through the view only to trim them again,
-// nor hold more of them than can ever be shown.
+// A huge poll holds no more rows than can ever be shown.
 TEST_F(RowBuilderTest, OneLargePollKeepsOnlyTheRowsTheViewCanHold) {
   AppSettings.linesLimit = 100;
   for (bool blocked : {false, true}) {
     SCOPED_TRACE(blocked);
-    memory = MemoryView{};
+    SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);
     SetSuspendFlag(blocked);
     Feed(NumberedRows(0, 100000));
     size_t kept = blocked ? 200 : 100;
-    ASSERT_EQ(memory.rows.size(), kept);
-    EXPECT_EQ(memory.rows.front(), L"r" + std::to_wstring(100000 - kept));
-    EXPECT_EQ(memory.rows.back(), L"r99999");
-    EXPECT_EQ(memory.appends, int(kept));
-    EXPECT_EQ(memory.scrolledToEnd, blocked ? 0 : 1);  // autoscroll only when not blocked
+    ASSERT_EQ(Rows().size(), kept);
+    EXPECT_EQ(Rows().front(), L"r" + std::to_wstring(100000 - kept));
+    EXPECT_EQ(Rows().back(), L"r99999");
+    EXPECT_EQ(Ask(LB_GETCARETINDEX), blocked ? 0 : 99);  // autoscroll only when not blocked
   }
 }
 
-using RowBuilderExtent = HostedTest;
-
-TEST_F(RowBuilderExtent, FollowsTheWidestRowEvenWhenTrimmed) {
-  ShowWindow(window, SW_SHOWNOACTIVATE);
+TEST_F(RowBuilderTest, ExtentFollowsTheWidestRowEvenWhenTrimmed) {
   AppSettings.wrapLines = 0;
   AppSettings.linesLimit = 1;
-  auto extentAfter = [](const std::wstring& units) {
-    FeedUnits(units.data(), units.size(), kMaxRowUnits);
-    EndOfPoll();
-    return int(SendMessageW(engineHost.view, LB_GETHORIZONTALEXTENT, 0, 0)) - 4;
+  auto extentAfter = [&](const std::wstring& units) {
+    Feed(units);
+    return int(Ask(LB_GETHORIZONTALEXTENT)) - 4;
   };
   int ten = extentAfter(std::wstring(10, L'x') + L"\n");
   EXPECT_GT(ten, 0);
@@ -141,7 +121,7 @@ TEST_F(RowBuilderExtent, FollowsTheWidestRowEvenWhenTrimmed) {
   AppSettings.wrapLines = 1;
   AppSettings.rowLength = 20;
   UpdateHorizontalExtent();
-  EXPECT_EQ(int(SendMessageW(engineHost.view, LB_GETHORIZONTALEXTENT, 0, 0)) - 4, 2 * ten);
+  EXPECT_EQ(int(Ask(LB_GETHORIZONTALEXTENT)) - 4, 2 * ten);
 }
 
 }  // namespace
