@@ -15,7 +15,6 @@ TEST(ChooseResourceLanguage, FallbackOrder) {
     LANGID expected;
   } cases[] = {
       {"English chosen, tray menu", trayMenu, {0, 9, 1029, 1029}, 1033},
-      {"automatic, Slovak user", mainMenu, {0, 0, 1051, 1033}, 1051},
       {"automatic, German user and system", mainMenu, {0, 0, 1031, 1031}, 9},
       {"1031 stored by hand, Czech user", mainMenu, {0, 1031, 1029, 1033}, 1029},
       {"system default requested skips the user", mainMenu, {0x0800, 0, 1029, 1051}, 1051},
