@@ -4,11 +4,9 @@
 // message box and popup menu, so that no test can block on one.
 #pragma once
 #include <windows.h>
-#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -50,8 +48,7 @@ struct CommandFixture : testing::Test {
     uiLanguage = 0;
     dialogFocusWindow = nullptr;
     refused = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
-                              nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, rootPath.c_str(), &root), ERROR_SUCCESS);
     SetSettingsRoot(root);
     guard = SetWindowsHookExW(WH_CBT, Refuse, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(guard && !directory.empty() && RegisterMainWindowClass(GetModuleHandleW(nullptr)));
@@ -77,7 +74,6 @@ struct CommandFixture : testing::Test {
     SetSettingsRoot(nullptr);
     RegCloseKey(root);
     RegDeleteTreeW(HKEY_CURRENT_USER, rootPath.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
     RemoveDirectoryTree(directory);
   }
 
@@ -91,18 +87,6 @@ struct CommandFixture : testing::Test {
     RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
   }
-  Texts StoredNames() const {
-    Texts names;
-    HKEY key = nullptr;
-    RegOpenKeyExW(root, LocalizedString(IDS_REG_KEY), 0, KEY_READ, &key);
-    wchar_t name[256];
-    for (DWORD n = 256; !RegEnumValueW(key, DWORD(names.size()), name, &n, nullptr, nullptr, nullptr, nullptr);
-         n = 256)
-      names.push_back(name);
-    RegCloseKey(key);
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }
   void OpenLog(const std::wstring& path, const std::string& bytes) {  // and read all of it
@@ -111,5 +95,4 @@ struct CommandFixture : testing::Test {
     PollToEnd();
   }
   void PollToEnd() { for (PollFile(); PollContinues();) PollFile(); }
-  Texts Rows() const { return ListRows(engineHost.view); }
 };
