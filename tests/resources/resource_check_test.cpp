@@ -81,7 +81,8 @@ TEST(ResourceStrings, EveryLanguageHasTheSameIdsAndKeepsFormats) {
     for (const auto& [id, shape] : english)
       EXPECT_EQ(shapes.count(id) ? shapes[id] : L"missing", shape) << language << ", string " << id;
   }
-  for (const auto& [id, shape] : english) EXPECT_FALSE(independent.count(id)) << id << " hides a registry name";
+  for (const auto& [id, shape] : english)
+    EXPECT_FALSE(independent.count(id)) << id << " hides a registry name";
 }
 
 // A menu as text: "[...]" a popup, else an item's id and state (type and
@@ -89,10 +90,10 @@ TEST(ResourceStrings, EveryLanguageHasTheSameIdsAndKeepsFormats) {
 std::string MenuShape(HMENU menu, std::set<int>* commands) {
   std::string shape;
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-    commands->insert(int(GetMenuItemID(menu, i)));
-    shape += GetSubMenu(menu, i) ? std::string("[").append(MenuShape(GetSubMenu(menu, i), commands)).append("] ")
-                                 : std::to_string(GetMenuItemID(menu, i)) + "/" +
-                                       std::to_string(GetMenuState(menu, UINT(i), MF_BYPOSITION)) + " ";
+    UINT id = GetMenuItemID(menu, i), state = GetMenuState(menu, UINT(i), MF_BYPOSITION);
+    commands->insert(int(id));
+    if (HMENU popup = GetSubMenu(menu, i)) shape.append("[").append(MenuShape(popup, commands)).append("] ");
+    else shape += std::to_string(id) + "/" + std::to_string(state) + " ";
   }
   return shape;
 }
@@ -133,9 +134,9 @@ TEST(ResourceDialogs, SameControlsInEveryLanguageAlsoWithTheModernFont) {
       std::vector<WORD> data = Data(RT_DIALOG, id, language), modern = data;
       modern.resize(ModernizeDialogFont(reinterpret_cast<uint8_t*>(modern.data()), data.size() * 2) / 2);
       EXPECT_EQ(modern.size(), data.size() - 6) << id;
-      for (auto* dialogTemplate : {&data, &modern}) {
-        HWND dialog = CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(dialogTemplate->data()),
-                                                 nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return 0; }, 0);
+      for (const std::vector<WORD>* copy : {&data, &modern}) {
+        auto* dialogTemplate = reinterpret_cast<LPCDLGTEMPLATEW>(copy->data());
+        HWND dialog = CreateDialogIndirectW(nullptr, dialogTemplate, nullptr, nullptr);
         ASSERT_NE(dialog, nullptr) << id << ", language " << language;
         std::wstring structure = std::to_wstring(GetWindowLongW(dialog, GWL_STYLE));
         for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
