@@ -167,42 +167,36 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
 // pause or a reload while paused must not leave that read half done.
 TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
   AppSettings.kbLimit = 65535;
-  AppSettings.cutEmpty = 1;  // no skipping ahead: all 48 MiB are read
-  WriteBytes(path, NumberedLines(4000000));  // 50 MB
-  const std::wstring last = L"line 3999999";
-  auto handBack = [&] {
+  AppSettings.cutEmpty = 1;  // no skipping ahead: all 50 MB are read
+  WriteBytes(path, NumberedLines(4000000));
+  auto readHandsBack = [&] {
     PostMessageW(window, WM_NULL, 0, 0);
     PollFile();
-    ASSERT_TRUE(PollContinues()) << "the read ended before handing back";
+    return PollContinues();
   };
-  auto consistent = [&](bool paused) {
+  auto finishedWhilePaused = [&] {
     for (int i = 0; i < 10000 && PollContinues(); ++i) PollFile();
-    EXPECT_FALSE(PollContinues());
-    EXPECT_FALSE(ViewRedrawSuspended());
-    EXPECT_FALSE(IsWindowVisible(engineHost.progress));
-    EXPECT_EQ(FollowingPaused(), paused);
+    return !PollContinues() && !ViewRedrawSuspended() && !IsWindowVisible(engineHost.progress) &&
+           FollowingPaused() && !Rows().empty();
   };
-
   Open(path);
-  handBack();
+  ASSERT_TRUE(readHandsBack());
   TogglePause();
   EXPECT_FALSE(PollContinues());  // the pause ends the read at once
-  consistent(true);
+  EXPECT_TRUE(finishedWhilePaused());
   RowList partial = Rows();
-  EXPECT_FALSE(partial.empty());
   PollFile();
   EXPECT_EQ(Rows(), partial);  // paused: nothing more is read
   TogglePause();
   Poll();
   ASSERT_EQ(Rows().size(), 2048u);
-  EXPECT_EQ(Rows().back(), last);
-
+  EXPECT_EQ(Rows().back(), L"line 3999999");
   TogglePause();
   LoadFile();
-  handBack();
-  consistent(true);
+  ASSERT_TRUE(readHandsBack());
+  EXPECT_TRUE(finishedWhilePaused());
   ASSERT_EQ(Rows().size(), 2048u);
-  EXPECT_EQ(Rows().back(), last);
+  EXPECT_EQ(Rows().back(), L"line 3999999");
 }
 
 // The size pane refresh comes between the size check and the reads: a writer
