@@ -30,27 +30,16 @@ void RemoveDirectoryTree(const std::wstring& directory) {
   SHFileOperationW(&operation);
 }
 
-namespace {
-
-void WriteAt(const std::wstring& path, const std::string& bytes, DWORD disposition, bool append) {
+void WriteBytes(const std::wstring& path, const std::string& bytes, bool append) {
   HANDLE file = CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+                            append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
-  if (!bytes.empty()) WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
   CloseHandle(file);
 }
 
-}  // namespace
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  WriteAt(path, bytes, CREATE_ALWAYS, false);
-}
-
-void AppendBytes(const std::wstring& path, const std::string& bytes) {
-  WriteAt(path, bytes, OPEN_ALWAYS, true);
-}
+void AppendBytes(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes, true); }
 
 std::string ReadBytes(const std::wstring& path) {
   std::string bytes;

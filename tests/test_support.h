@@ -16,7 +16,7 @@
 std::wstring MakeTempDirectory();
 void RemoveDirectoryTree(const std::wstring& directory);
 
-void WriteBytes(const std::wstring& path, const std::string& bytes);
+void WriteBytes(const std::wstring& path, const std::string& bytes, bool append = false);
 void AppendBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 

@@ -47,6 +47,16 @@ TEST_F(CommandTest, EraseKeepsTheFileUnlessConfirmed) {
   EXPECT_EQ(ListRows(engineHost.view), (Texts{L"a", L"b"}));
 }
 
+TEST_F(CommandTest, CopyPutsTheSelectedRowsOnTheClipboardEachEndingInCrLf) {
+  OpenLog(PathOf(L"copy.log"), "one\ntwo\nthree\n");
+  for (int row : {-1, 0, 2}) SendMessageW(engineHost.view, LB_SETSEL, row >= 0, row);  // only one and three
+  Run(IDM_COPY);
+  ASSERT_TRUE(OpenClipboard(window));
+  HANDLE text = GetClipboardData(CF_UNICODETEXT);
+  EXPECT_STREQ(text ? static_cast<wchar_t*>(GlobalLock(text)) : L"none", L"one\r\nthree\r\n");
+  CloseClipboard();
+}
+
 // Real key presses, so these run alone (tests/CMakeLists.txt). The menu presses the key once; the key
 // comes back through the accelerators as the command from the keyboard, which must not press it again.
 using CommandScrollLockTest = CommandFixture;

@@ -90,17 +90,4 @@ TEST_F(PropertiesTest, StoredPlacementIsApplied) {
   }
 }
 
-TEST(KeepOnMonitor, MovesOnlyFramesThatAreOnNoMonitor) {
-  struct Case { RECT frame; bool onAnyMonitor; std::vector<LONG> kept; } cases[] = {
-      {{1000, 500, 1800, 1100}, true, {1000, 500, 1800, 1100}},  // partly on a monitor
-      {{5000, -3000, 5800, -2400}, false, {480, 0, 1280, 600}},
-      {{-5000, 3000, -4200, 3600}, false, {0, 170, 800, 770}},
-      {{-9000, -9000, 9000, 9000}, false, {0, 0, 1280, 770}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.frame.left);
-    RECT kept = KeepOnMonitor(c.frame, c.onAnyMonitor, RECT{0, 0, 1280, 770});
-    EXPECT_EQ((std::vector<LONG>{kept.left, kept.top, kept.right, kept.bottom}), c.kept);
-  }
-}
-
 }  // namespace

@@ -69,14 +69,6 @@ TEST_F(RowBuilderTest, LinesBecomeRows) {
     Feed(c.input);
     EXPECT_EQ(Rows(), c.rows);
   }
-  SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);
-  ResetPendingRow();
-  AppSettings = Settings{};
-  Feed(L"abc");
-  EXPECT_EQ(PendingRowLength(), 3u);
-  Feed(L"def\n");
-  EXPECT_EQ(Rows(), (RowList{L"abcdef"}));
-  EXPECT_EQ(PendingRowLength(), 0u);
 }
 
 TEST_F(RowBuilderTest, BlockedViewStopsAtTwiceTheLimitKeepingThePlace) {
