@@ -22,13 +22,10 @@
 #include "shell/startup.h"
 #include "test_support.h"
 
-struct CommandFixture : testing::Test {
-  using Texts = std::vector<std::wstring>;
-  HWND window = nullptr;
+struct CommandFixture : HostedTest {
   HMENU menu = nullptr;
   HKEY root = nullptr;
   std::wstring rootPath = L"Software\\QuillonTests\\" + std::to_wstring(GetCurrentProcessId());
-  std::wstring directory = MakeTempDirectory();
   static inline HHOOK guard = nullptr;
   static inline int refused = 0;
 
@@ -41,23 +38,22 @@ struct CommandFixture : testing::Test {
   }
 
   void SetUp() override {
+    HostedTest::SetUp();
     ResetSettings(AppSettings);
-    charsetState = CharsetState{};
-    SetRowView(nullptr);
-    SetScrollLock(false);
     uiLanguage = 0;
     dialogFocusWindow = nullptr;
     refused = 0;
-    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, rootPath.c_str(), &root), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
+                              nullptr), ERROR_SUCCESS);
     SetSettingsRoot(root);
-    guard = SetWindowsHookExW(WH_CBT, Refuse, nullptr, GetCurrentThreadId());
-    ASSERT_TRUE(guard && !directory.empty() && RegisterMainWindowClass(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(guard = SetWindowsHookExW(WH_CBT, Refuse, nullptr, GetCurrentThreadId()));
     MakeWindow();
   }
 
   // Anew, as the program makes it from the settings in force.
   void MakeWindow() {
-    if (window) DestroyWindow(window);
+    CloseFile();
+    DestroyWindow(window);
     menu = LoadLocalizedMenu(IDR_MAIN_MENU);
     WindowPlacementRequest request;
     request.x = 40, request.y = 30, request.width = 700, request.height = 500;
@@ -67,14 +63,12 @@ struct CommandFixture : testing::Test {
   }
 
   void TearDown() override {
-    CloseFile();
-    DestroyWindow(window);
-    PumpMessages(0);
+    HostedTest::TearDown();
     UnhookWindowsHookEx(guard);
     SetSettingsRoot(nullptr);
     RegCloseKey(root);
     RegDeleteTreeW(HKEY_CURRENT_USER, rootPath.c_str());
-    RemoveDirectoryTree(directory);
+    RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
   }
 
   void Run(int command, int source = 0) { ExecuteCommand(window, command, source, nullptr); }
@@ -92,7 +86,6 @@ struct CommandFixture : testing::Test {
   void OpenLog(const std::wstring& path, const std::string& bytes) {  // and read all of it
     WriteBytes(path, bytes);
     ASSERT_TRUE(OpenFile(path.c_str()));
-    PollToEnd();
+    Poll();
   }
-  void PollToEnd() { for (PollFile(); PollContinues();) PollFile(); }
 };

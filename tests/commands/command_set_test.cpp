@@ -44,7 +44,7 @@ TEST_F(CommandTest, EraseKeepsTheFileUnlessConfirmed) {
   Run(IDM_ERASE);  // the question is refused, as if cancelled
   EXPECT_EQ(refused, 1);
   EXPECT_EQ(ReadBytes(PathOf(L"erase.log")), "a\nb\n");
-  EXPECT_EQ(ListRows(engineHost.view), (Texts{L"a", L"b"}));
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"a", L"b"}));
 }
 
 TEST_F(CommandTest, CopyPutsTheSelectedRowsOnTheClipboardEachEndingInCrLf) {

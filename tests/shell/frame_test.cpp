@@ -33,7 +33,7 @@ TEST_F(FrameTest, FullScreenModesAndTheWayBack) {
     keys[VK_SHIFT] = 0;
     SetKeyboardState(keys);
     AppendBytes(PathOf(L"busy.log"), std::string(200, 'w') + std::string(100, '\n'));
-    PollToEnd();
+    Poll();
     EXPECT_EQ(state(), (std::vector<bool>{true, !c.clean, !c.clean, !c.clean}));
     Run(IDM_FULL_SCREEN);
     GetWindowRect(window, &after);
