@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -96,6 +97,8 @@ void SetScrollLock(bool on) {
 }
 
 void HostedTest::SetUp() {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
   AppSettings = Settings{};
   charsetState = CharsetState{};
   SetRowView(nullptr);

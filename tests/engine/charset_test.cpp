@@ -21,7 +21,6 @@ TEST(DetectBom, TableOfMarks) {
       {std::string("\xEF\xBB\xBF" "a\n", 5), 0, 0},  // six bytes or nothing
       {std::string("+/v8-a", 6), kCharsetUtf7, 5},
       {std::string("+/v8xa", 6), kCharsetUtf7, 0},
-      {std::string("+/v9ab", 6), kCharsetUtf7, 0},
       {std::string("+/vAab", 6), 0, 0},
   };
   for (const auto& c : cases) {
@@ -30,34 +29,6 @@ TEST(DetectBom, TableOfMarks) {
     EXPECT_EQ(result.charset, c.charset);
     EXPECT_EQ(result.length, c.length);
   }
-}
-
-// The stored choice (UCS-2BE here) counts only without a mark or right after
-// the user chose: a choice overrides the mark for exactly one load.
-TEST(ResolveLoadCharset, MarkChoiceStoredNameAndFallback) {
-  SetStoredCharsetReader(
-      [](wchar_t* name, size_t capacity) { return lstrcpynW(name, L"UCS-2BE", int(capacity)) != nullptr; });
-  const struct {
-    bool autodetect, explicitChoice;
-    BomResult bom;
-    uint32_t active, start;
-  } cases[] = {
-      {true, false, {kCharsetUtf16Le, 2}, kCharsetUtf16Le, 2},
-      {true, false, {0, 0}, kCharsetUtf16Be, 0},
-      {true, true, {kCharsetUtf16Le, 2}, kCharsetUtf16Be, 0},
-      {false, false, {kCharsetUtf8, 3}, kCharsetUtf16Be, 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.autodetect << c.explicitChoice << c.bom.charset);
-    CharsetState state;
-    state.autodetect = c.autodetect;
-    state.explicitChoice = c.explicitChoice;
-    EXPECT_EQ(ResolveLoadCharset(state, c.bom), c.start);
-    EXPECT_EQ(state.active, c.active);
-    EXPECT_FALSE(state.explicitChoice);
-    EXPECT_EQ(state.detected, c.bom.charset);
-  }
-  SetStoredCharsetReader(nullptr);
 }
 
 // The names stand in every file's properties stream: they must never change.
@@ -105,7 +76,6 @@ TEST(DecodeChunk, WholeCharactersOnly) {
       {kCharsetUtf8, "x\xFF", L"x\xFFFD", 0},
       {kCharsetUtf8, "a\xE2\x82", L"a", 2},  // carried to the next chunk
       {kCharsetUtf8, "a\xF0\x9F\x98", L"a", 3},
-      {kCharsetUtf8, "a\xC3\xA9", L"a\xE9", 0},
       {932, "x\x82\xA0\x82", L"x\x3042", 1},  // a Shift-JIS lead byte alone
       // A cut sequence never takes the line feed after it.
       {kCharsetUtf8, "a\xE2\n", L"a\xFFFD\n", 0},
