@@ -32,9 +32,15 @@ wine_env_start() {
 }
 
 # Runs a program that keeps a window on Wine's desktop, so that the desktop
-# process is not restarted for every program that follows.
+# process is not restarted for every program that follows, and waits until it
+# is up: a program that starts the desktop hands it its pipes, and a test run
+# by CTest would then never seem to end.
 wine_keep_desktop() {
-  wine "$1" </dev/null >/dev/null 2>&1 &
+  local ready="$WINEPREFIX/drive_c/desktop-ready"
+  rm -f "$ready"
+  wine "$1" 'C:\desktop-ready' </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 200); do [ -e "$ready" ] && return 0; sleep 0.1; done
+  echo "warning: Wine's desktop did not come up within 20 s" >&2
 }
 
 wine_env_stop() {
