@@ -208,10 +208,10 @@ size_t ReadAndFeedChunk(size_t capacity) {
   return got;
 }
 
-// Once a second: has the name been given to another file (log rotation)?
-// Returns true when the new file was opened.
 bool IdentityCheckDue() { return GetTickCount() - lastIdentityCheck > kIdentityCheckInterval; }
 
+// Once a second: has the name been given to another file (log rotation)?
+// Returns true when the new file was opened.
 bool FollowRenamedFile() {
   if (!IdentityCheckDue()) return false;
   lastIdentityCheck = GetTickCount();

@@ -101,13 +101,11 @@ void ListRemoveTop(void* context, int rows) {
       kept[starts.back()] = 0;
   }
   // The user's selection among the survivors stays, as with deletion one at a time.
-  std::vector<int> selected;
-  LRESULT selectedCount = SendMessageW(list, LB_GETSELCOUNT, 0, 0);
-  if (selectedCount > 0) {
-    selected.resize(size_t(selectedCount));
-    selected.resize(size_t(std::max<LRESULT>(0, SendMessageW(list, LB_GETSELITEMS, WPARAM(selectedCount),
-                                                              reinterpret_cast<LPARAM>(selected.data())))));
-  }
+  std::vector<int> selected(size_t(std::max<LRESULT>(0, SendMessageW(list, LB_GETSELCOUNT, 0, 0))));
+  LRESULT got = selected.empty() ? 0
+                                 : SendMessageW(list, LB_GETSELITEMS, WPARAM(selected.size()),
+                                                reinterpret_cast<LPARAM>(selected.data()));
+  selected.resize(size_t(std::max<LRESULT>(0, got)));
   LRESULT caret = SendMessageW(list, LB_GETCARETINDEX, 0, 0);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   for (size_t start : starts) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(&kept[start]));
