@@ -143,10 +143,6 @@ bool CharsetFromCommand(int command, uint32_t* charset, bool* setsFallback) {
   return false;
 }
 
-bool IsWideCharset(uint32_t charset) {
-  return charset >= kCharsetUtf16Le && charset <= kCharsetUtf32Be;
-}
-
 uint32_t CharsetUnitSize(uint32_t charset) {
   if (charset == kCharsetUtf16Le || charset == kCharsetUtf16Be) return 2;
   if (charset == kCharsetUtf32Le || charset == kCharsetUtf32Be) return 4;

@@ -44,7 +44,6 @@ const wchar_t* CharsetStreamName(uint32_t charset);
 bool CharsetFromStreamName(const wchar_t* name, uint32_t* charset);
 int CharsetMenuCommand(uint32_t charset);  // 0 for a code outside the table
 bool CharsetFromCommand(int command, uint32_t* charset, bool* setsFallback);
-bool IsWideCharset(uint32_t charset);       // UTF-16 and UTF-32, decoded by hand
 uint32_t CharsetUnitSize(uint32_t charset); // bytes of one unit in the file
 uint32_t CharsetNewlineUnit(uint32_t charset); // as a little-endian value of unit size
 
