@@ -55,6 +55,12 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
+std::string NumberedLines(int from, int to, const char* prefix) {
+  std::string text;
+  for (int i = from; i < to; ++i) text.append(prefix).append(std::to_string(i)).append("\n");
+  return text;
+}
+
 std::vector<std::wstring> ListRows(HWND listBox) {
   std::vector<std::wstring> rows;
   LRESULT count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);

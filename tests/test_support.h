@@ -1,5 +1,4 @@
-// Helpers shared by the tests: temp files written the way a log writer would,
-// and a hidden main window whose real list box the engine fills.
+// Helpers shared by the tests: temp files written the way a log writer would.
 #pragma once
 #include <windows.h>
 
@@ -19,6 +18,8 @@ void RemoveDirectoryTree(const std::wstring& directory);
 void WriteBytes(const std::wstring& path, const std::string& bytes, bool append = false);
 void AppendBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
+// Lines "<prefix><from>" up to before "<prefix><to>", each ending in a line feed.
+std::string NumberedLines(int from, int to, const char* prefix = "line ");
 
 std::vector<std::wstring> ListRows(HWND listBox);
 std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8);

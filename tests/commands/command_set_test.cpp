@@ -57,6 +57,17 @@ TEST_F(CommandTest, CopyPutsTheSelectedRowsOnTheClipboardEachEndingInCrLf) {
   CloseClipboard();
 }
 
+// Only items and the popups of the menu bar have a help line.
+TEST(MenuHelp, ItemsAndTheMenuBarsPopups) {
+  HMENU bar = CreateMenu(), popup = CreatePopupMenu();
+  const struct { WPARAM wparam; HMENU menu; UINT id; } cases[] = {
+      {MAKEWPARAM(IDM_RELOAD, 0), bar, IDS_MENU_HELP_BASE + IDM_RELOAD}, {MAKEWPARAM(2, MF_POPUP), bar, 258},
+      {MAKEWPARAM(2, MF_POPUP), popup, 0}, {MAKEWPARAM(IDM_RELOAD, MF_SYSMENU), bar, 0}, {0, bar, 0}};
+  for (const auto& c : cases) EXPECT_EQ(MenuHelpStringId(c.wparam, LPARAM(c.menu), bar), c.id) << c.wparam;
+  DestroyMenu(bar);
+  DestroyMenu(popup);
+}
+
 // Real key presses, so these run alone (tests/CMakeLists.txt). The menu presses the key once; the key
 // comes back through the accelerators as the command from the keyboard, which must not press it again.
 using CommandScrollLockTest = CommandFixture;
