@@ -79,7 +79,7 @@ TEST_F(FollowerTest, Scenarios) {
        {"wcut \xE2\x82\n", "o", "p", "=cut \xEF\xBF\xBD", "a\xF0\x9F\n", "p", "anext\n", "p",
         "=cut \xEF\xBF\xBD|\xEF\xBF\xBD|next"}, 256, 2048, kCharsetUtf8},
       {"an odd byte of UTF-16 waits for its other half",
-       {"w" + kMark16 + Utf16("ab\nc").substr(0, 7), "o", "p", "=ab", "a" + std::string("\0d\0\n\0", 5), "p", "=ab|cd"}},
+       {"w" + kMark16 + Utf16("ab\nc").substr(0, 7), "o", "p", "=ab", std::string("a\0d\0\n\0", 6), "p", "=ab|cd"}},
       {"a truncation takes the unfinished line with it",
        {"wone\ntwo\nhalf of a line", "o", "p", "=one|two", "w", "p", "=", "ax\n", "p", "=x", "ay\n", "p", "=x|y"}},
       {"a truncated UTF-16 file is read again from its mark",
@@ -92,9 +92,9 @@ TEST_F(FollowerTest, Scenarios) {
        {"whead\n" + std::string(3000, 'z'), "o", "p", "=", "azz\nnext\n", "p", "=zz|next"}, 1},
       {"a UTF-16 tail cut short before a half-written unit stays on the unit grid",
        {"w" + kMark16 + Utf16("head\n" + std::string(1000, 'z')) + "x", "o", "p", "=",
-        "a" + std::string("\0", 1) + Utf16("next\nand more\n"), "p", "=xnext|and more"}, 1},
+        std::string("a\0", 2) + Utf16("next\nand more\n"), "p", "=xnext|and more"}, 1},
       {"a file of exactly the kb limit loads whole",
-       {"wfirst\n" + std::string(1017, '.') + "\n", "o", "p", "=first|" + std::string(1017, '.')}, 1},
+       {"wfirst\n" + std::string(1017, '.') + "\n", "o", "p", std::string("=first|") + std::string(1017, '.')}, 1},
       {"Scroll Lock lets the view outgrow the row limit until released",
        {"wr1\nr2\nr3\nr4\nr5\n", "o", "p", "=r3|r4|r5", "L1", "ar6\nr7\n", "p", "=r3|r4|r5|r6|r7",
         "L0", "ar8\n", "p", "=r6|r7|r8"}, 256, 3},
@@ -104,7 +104,7 @@ TEST_F(FollowerTest, Scenarios) {
       {"a charset the user picks overrides the mark for one load",
        {"w\xEF\xBB\xBFxyz\n", "o", "p", "=xyz", "c1303", "p", "=\xC3\xAF\xC2\xBB\xC2\xBFxyz", "r", "p", "=xyz"}},
       {"a large tail without line feeds loads promptly",  // not one byte per read
-       {"w" + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
+       {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
   for (const Scenario& s : scenarios) {
     SCOPED_TRACE(s.name);
