@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "commands/command_set.h"
+#include "commands/history.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
@@ -88,7 +89,10 @@ LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam)
 
 void ShowHostError(UINT messageId, DWORD error) { ShowSystemError(engineHost.window, messageId, error); }
 
-void OnFileOpened(const wchar_t* name) { ShowStatusFile(name); }
+void OnFileOpened(const wchar_t* name) {
+  ShowStatusFile(name);
+  AddToHistory(name);
+}
 
 void OnFileChanged() {
   if (!FileIsOpen()) ClearStatusFile();
@@ -121,6 +125,7 @@ void OnCreate(HWND window) {
   if (mainMenu) {
     RemoveUncheckedMarks(mainMenu);
     MarkLanguageMenu(mainMenu, AppSettings.language);
+    RebuildHistoryMenu();
   }
   int provisional[kStatusPanes] = {1, 2, 3, 4, 5, 6, 7, 8, -1};
   SendMessageW(engineHost.statusBar, SB_SETPARTS, kStatusPanes, reinterpret_cast<LPARAM>(provisional));

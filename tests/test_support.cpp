@@ -115,6 +115,7 @@ void HostedTest::SetUp() {
   ResetWidestRow();
   ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr)));
   ASSERT_NE(window = CreateMainWindow(GetModuleHandleW(nullptr)), nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
 }
 
 void HostedTest::TearDown() {

@@ -7,11 +7,7 @@
 namespace {
 
 TEST(DetectBom, TableOfMarks) {
-  const struct {
-    std::string bytes;
-    uint32_t charset;
-    uint32_t length;
-  } cases[] = {
+  const struct { std::string bytes; uint32_t charset, length; } cases[] = {
       {std::string("\x00\x00\xFE\xFF\x00\x00", 6), kCharsetUtf32Be, 4},
       {std::string("\xFF\xFE\x00\x00\x41\x00", 6), kCharsetUtf32Le, 4},
       {std::string("+/v/ab", 6), kCharsetUtf7, 0},

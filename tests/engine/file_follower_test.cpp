@@ -143,6 +143,7 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".1").c_str()));
   WriteBytes(path, "new 1\n");
   EXPECT_TRUE(WaitForRows({L"new 1"}));
+  EXPECT_STREQ(AppSettings.history[0], FollowedPath());  // the full path tops the recent files
   AppendBytes(path + L".1", "late write to the old file\n");
   AppendBytes(path, "new 2\n");
   EXPECT_TRUE(WaitForRows({L"new 1", L"new 2"}));

@@ -11,14 +11,8 @@
 
 namespace {
 
-using RowList = std::vector<std::wstring>;
-
 // The real list box of the hosted main window, fed units directly.
 struct RowBuilderTest : HostedTest {
-  void SetUp() override {
-    HostedTest::SetUp();
-    ShowWindow(window, SW_SHOWNOACTIVATE);
-  }
   void Feed(const std::wstring& units) {
     FeedUnits(units.data(), units.size(), AppSettings.wrapLines ? AppSettings.rowLength : kMaxRowUnits);
     EndOfPoll();
@@ -32,7 +26,7 @@ TEST_F(RowBuilderTest, LinesBecomeRows) {
     uint32_t rowLength;  // 0: no wrapping
     bool cutEmpty;
     std::wstring input;
-    RowList rows;
+    std::vector<std::wstring> rows;
   };
   const Case cases[] = {
       {"CR vanishes, tabs stop every 8 columns", 80, false, L"x\ty\r\n12345678\tq\rr\n",
