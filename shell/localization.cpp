@@ -15,9 +15,12 @@ namespace {
 
 constexpr size_t kMaxLanguages = 1024;
 
+// Keyed by the UI language too: a text taken in one language never stands in
+// for another, should the language change within the process.
 struct CachedString {
   UINT id;
   HMODULE module;
+  LANGID language;
   const wchar_t* text;
 };
 
@@ -64,7 +67,8 @@ void UnlockCache() {
 
 const wchar_t* FindCached(UINT id, HMODULE module) {
   for (size_t i = cacheCount; i-- > 0;)
-    if (cache[i].id == id && cache[i].module == module && cache[i].text) return cache[i].text;
+    if (cache[i].id == id && cache[i].module == module && cache[i].language == uiLanguage && cache[i].text)
+      return cache[i].text;
   return nullptr;
 }
 
@@ -78,7 +82,7 @@ bool AppendCached(UINT id, HMODULE module, const wchar_t* text) {
     cache = static_cast<CachedString*>(grown);
     cacheCapacity = capacity;
   }
-  cache[cacheCount++] = {id, module, text};
+  cache[cacheCount++] = {id, module, uiLanguage, text};
   return true;
 }
 

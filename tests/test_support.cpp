@@ -7,6 +7,7 @@
 
 #include "engine/charset.h"
 #include "engine/file_follower.h"
+#include "shell/localization.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
 
@@ -106,6 +107,7 @@ void HostedTest::SetUp() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   AppSettings = Settings{};
+  uiLanguage = 0;
   charsetState = CharsetState{};
   SetRowView(nullptr);
   SetScrollLock(false);

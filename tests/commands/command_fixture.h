@@ -40,7 +40,6 @@ struct CommandFixture : HostedTest {
   void SetUp() override {
     HostedTest::SetUp();
     ResetSettings(AppSettings);
-    uiLanguage = 0;
     dialogFocusWindow = nullptr;
     refused = 0;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
