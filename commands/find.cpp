@@ -1,6 +1,164 @@
 #include "commands/find.h"
 
-// Find and Go to row are not built yet: these commands do nothing.
-void ShowFindDialog(HWND) {}
-void FindNextRow(HWND) {}
-void ShowGoToRowDialog(HWND) {}
+#include <cwctype>
+
+#include "engine/engine_host.h"
+#include "engine/row_builder.h"
+#include "engine/status_bar.h"
+#include "resources/resource_ids.h"
+#include "shell/localization.h"
+#include "shell/startup.h"
+
+namespace {
+
+// The Find dialog edits the text in place; it is told of 512 bytes.
+wchar_t findText[256];
+bool searchDown = true;
+bool wholeWord = false;
+bool matchCase = false;
+// Set when the dialog opens: the first search then includes the current row.
+bool firstSearchPending = false;
+FINDREPLACEW findRecord;
+wchar_t rowText[kMaxRowUnits + 1];
+
+bool IsWordUnit(wchar_t unit) { return iswalnum(wint_t(unit)) != 0; }
+
+bool UnitsEqual(wchar_t a, wchar_t b, bool exact) {
+  return a == b || (!exact && towlower(wint_t(a)) == towlower(wint_t(b)));
+}
+
+// The caret row, or 0 when the view has none.
+int CurrentRow(HWND view) {
+  LRESULT caret = SendMessageW(view, LB_GETCARETINDEX, 0, 0);
+  return caret == LB_ERR || caret < 0 ? 0 : int(caret);
+}
+
+// A row the view holds, as text; false when it is longer than any row we add.
+bool ReadRow(HWND view, int index, size_t* length) {
+  LRESULT units = SendMessageW(view, LB_GETTEXTLEN, WPARAM(index), 0);
+  if (units == LB_ERR || units < 0 || size_t(units) > kMaxRowUnits) return false;
+  rowText[0] = L'\0';
+  SendMessageW(view, LB_GETTEXT, WPARAM(index), reinterpret_cast<LPARAM>(rowText));
+  rowText[units] = L'\0';
+  *length = size_t(units);
+  return true;
+}
+
+// Tests the rows from the current one on in the search direction; there is
+// no wrap-around, a miss only beeps.
+void Search() {
+  HWND view = engineHost.view;
+  if (!view || !findText[0]) return;
+  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
+  int step = searchDown ? 1 : -1;
+  int row = CurrentRow(view) + (firstSearchPending ? 0 : step);
+  firstSearchPending = false;
+  for (; count != LB_ERR && row >= 0 && row < count; row += step) {
+    size_t length = 0;
+    if (ReadRow(view, row, &length) && RowMatches(rowText, length, findText, matchCase, wholeWord)) {
+      ShowRow(row);
+      return;
+    }
+  }
+  MessageBeep(MB_OK);
+}
+
+void FocusView() {
+  if (engineHost.view) SetFocus(engineHost.view);
+}
+
+int RowCount() {
+  LRESULT count = engineHost.view ? SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) : 0;
+  return count == LB_ERR || count < 0 ? 0 : int(count);
+}
+
+void OnGoToInit(HWND dialog) {
+  LRESULT caret = engineHost.view ? SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0) : LB_ERR;
+  SetDlgItemInt(dialog, IDC_ROW_NUMBER, caret == LB_ERR || caret < 0 ? 0 : UINT(caret) + 1, FALSE);
+}
+
+// A number outside the rows keeps the dialog open for another try.
+void OnGoToAccept(HWND dialog) {
+  BOOL read = FALSE;
+  UINT number = GetDlgItemInt(dialog, IDC_ROW_NUMBER, &read, FALSE);
+  if (read && number >= 1 && number <= UINT(RowCount())) EndDialog(dialog, INT_PTR(number));
+  else MessageBeep(MB_OK);
+}
+
+INT_PTR CALLBACK GoToRowProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: OnGoToInit(dialog); return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDOK) OnGoToAccept(dialog);
+      else if (LOWORD(wparam) == IDCANCEL) EndDialog(dialog, 0);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+bool RowMatches(const wchar_t* row, size_t rowLength, const wchar_t* text, bool exact, bool whole) {
+  size_t textLength = wcslen(text);
+  if (rowLength == 0 || textLength == 0 || textLength > rowLength) return false;
+  for (size_t at = 0; at + textLength <= rowLength; ++at) {
+    size_t k = 0;
+    while (k < textLength && UnitsEqual(row[at + k], text[k], exact)) ++k;
+    if (k < textLength) continue;
+    if (!whole) return true;
+    bool before = at > 0 && IsWordUnit(row[at - 1]);
+    bool after = at + textLength < rowLength && IsWordUnit(row[at + textLength]);
+    return !before && !after;
+  }
+  return false;
+}
+
+void ShowRow(int index) {
+  HWND view = engineHost.view;
+  if (!view) return;
+  SendMessageW(view, LB_SETTOPINDEX, WPARAM(index < 5 ? 0 : index - 4), 0);
+  SendMessageW(view, LB_SETCARETINDEX, WPARAM(index), FALSE);
+  SendMessageW(view, LB_SETSEL, FALSE, -1);
+  SendMessageW(view, LB_SETSEL, TRUE, LPARAM(index));
+  RefreshStatus();
+}
+
+void ShowFindDialog(HWND window) {
+  firstSearchPending = true;
+  findRecord = FINDREPLACEW{};
+  findRecord.lStructSize = sizeof findRecord;
+  findRecord.hwndOwner = window;
+  findRecord.lpstrFindWhat = findText;
+  findRecord.wFindWhatLen = sizeof findText;
+  findRecord.Flags = FR_DOWN;
+  centerNextWindow = true;
+  HWND dialog = FindTextW(&findRecord);
+  if (dialog) {
+    dialogFocusWindow = dialog;
+    EnableWindow(window, FALSE);
+  }
+  FocusView();
+}
+
+void HandleFindMessage(HWND window, const FINDREPLACEW* record) {
+  if (record->Flags & FR_DIALOGTERM) {
+    dialogFocusWindow = window;
+    EnableWindow(window, TRUE);
+    FocusView();
+  } else if (record->Flags & FR_FINDNEXT) {
+    searchDown = (record->Flags & FR_DOWN) != 0;
+    wholeWord = (record->Flags & FR_WHOLEWORD) != 0;
+    matchCase = (record->Flags & FR_MATCHCASE) != 0;
+    Search();
+  }
+}
+
+void FindNextRow(HWND) { Search(); }
+
+void ForgetFindText() { findText[0] = L'\0'; }
+
+void ShowGoToRowDialog(HWND window) {
+  INT_PTR number = ShowDialog(window, IDD_GOTO_ROW, GoToRowProc);
+  if (number > 0 && number <= RowCount()) ShowRow(int(number - 1));
+  FocusView();
+}

@@ -1,7 +1,24 @@
-// Find in the view and Go to row.
+// Find in the view and Go to row: both end in showing one row, selected, with
+// a few rows of context above it.
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 
-void ShowFindDialog(HWND window);   // 1204
-void FindNextRow(HWND window);      // 1205
+#include <cstddef>
+
+void ShowFindDialog(HWND window);     // 1204
+void FindNextRow(HWND window);        // 1205, F3
 void ShowGoToRowDialog(HWND window);  // 1206
+
+// The Find dialog's "commdlg_FindReplace" message reaching the main window.
+void HandleFindMessage(HWND window, const FINDREPLACEW* record);
+// A newly opened file starts without a find text, so F3 waits for a new search.
+void ForgetFindText();
+
+// Whether a row holds the find text: compared one unit at a time, folded to
+// lower case unless matchCase; with wholeWord only the first occurrence
+// counts, and it must have no letter or digit on either side.
+bool RowMatches(const wchar_t* row, size_t rowLength, const wchar_t* text, bool matchCase, bool wholeWord);
+
+// Selects row index alone and scrolls it to stand fifth from the top.
+void ShowRow(int index);

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "commands/command_set.h"
+#include "commands/find.h"
 #include "commands/history.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
@@ -92,6 +93,7 @@ void ShowHostError(UINT messageId, DWORD error) { ShowSystemError(engineHost.win
 void OnFileOpened(const wchar_t* name) {
   ShowStatusFile(name);
   AddToHistory(name);
+  ForgetFindText();
 }
 
 void OnFileChanged() {
@@ -277,6 +279,10 @@ void OnDestroy() {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == findReplaceMessage && findReplaceMessage) {
+    HandleFindMessage(window, reinterpret_cast<const FINDREPLACEW*>(lparam));
+    return 0;
+  }
   switch (message) {
     case WM_CREATE: OnCreate(window); return 0;
     case WM_SIZE: OnSize(window, UINT(wparam), LOWORD(lparam), HIWORD(lparam)); return 0;

@@ -28,10 +28,11 @@ struct CommandFixture : HostedTest {
   std::wstring rootPath = L"Software\\QuillonTests\\" + std::to_wstring(GetCurrentProcessId());
   static inline HHOOK guard = nullptr;
   static inline int refused = 0;
+  static inline bool allowDialogs = false;  // for a test that drives one
 
   static LRESULT CALLBACK Refuse(int code, WPARAM wparam, LPARAM lparam) {
     wchar_t name[16] = L"";  // dialogs and message boxes, popup menus
-    if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(wparam), name, 16) &&
+    if (code == HCBT_CREATEWND && !allowDialogs && GetClassNameW(reinterpret_cast<HWND>(wparam), name, 16) &&
         (!lstrcmpW(name, L"#32770") || !lstrcmpW(name, L"#32768")))
       return ++refused, 1;
     return CallNextHookEx(guard, code, wparam, lparam);
@@ -42,6 +43,7 @@ struct CommandFixture : HostedTest {
     ResetSettings(AppSettings);
     dialogFocusWindow = nullptr;
     refused = 0;
+    allowDialogs = false;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
                               nullptr), ERROR_SUCCESS);
     SetSettingsRoot(root);
@@ -53,6 +55,8 @@ struct CommandFixture : HostedTest {
   void MakeWindow() {
     CloseFile();
     DestroyWindow(window);
+    MSG quit;  // posted by the closed window; a modal loop would end on it
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
     menu = LoadLocalizedMenu(IDR_MAIN_MENU);
     WindowPlacementRequest request;
     request.x = 40, request.y = 30, request.width = 700, request.height = 500;

@@ -1,0 +1,96 @@
+// Find and Go to row on a real view: the system's Find dialog typed into and
+// clicked, and the Go to row dialog answered from a timer while it runs.
+#include "command_fixture.h"
+#include "commands/find.h"
+
+namespace {
+
+using FindTest = CommandFixture;
+
+TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers the rest
+  EXPECT_FALSE(RowMatches(L"an error", 8, L"ERROR", true, false));
+  EXPECT_FALSE(RowMatches(L"ab1", 3, L"ab", false, true));
+  EXPECT_TRUE(RowMatches(L"abc", 2, L"ab", false, true));  // the row ends before the c
+  EXPECT_FALSE(RowMatches(L"abc", 2, L"abc", false, false));
+}
+
+HWND OwnDialog() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
+    wchar_t name[8] = L"";
+    bool dialog = IsWindowVisible(w) && GetClassNameW(w, name, 8) && !lstrcmpW(name, L"#32770");
+    if (dialog) *reinterpret_cast<HWND*>(out) = w;
+    return BOOL(!dialog);
+  }, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+int Selected() {  // the one selected row, else -1
+  if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return -1;
+  return int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0));
+}
+
+TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
+  AppSettings.wrapLines = 0;
+  std::string log = "x\nerror one\nab-xab\nxab ab\nError two\n";
+  OpenLog(path, log.append(4092, 'y').append(" ab\n"));  // the last row is 4,095 units long
+  allowDialogs = true;
+  Run(IDM_FIND);
+  HWND dialog = dialogFocusWindow;
+  ASSERT_TRUE(dialog == OwnDialog() && !IsWindowEnabled(window));
+  // The first search includes the current row; radio button 1056 is up, 1057 down; box 1040 whole word.
+  const struct { const wchar_t* text; int direction, wholeWord, from, expected; } steps[] = {
+      {L"ERROR", 1057, 0, 1, 1}, {L"ERROR", 1057, 0, 1, 4}, {L"ERROR", 1057, 0, 4, 4}, {L"ERROR", 1056, 0, 4, 1},
+      {L"ab", 1057, 1, 1, 2},    {L"ab", 1057, 1, 2, 5},    {L"ab", 1056, 1, 0, 0}};
+  for (const auto& step : steps) {
+    SetDlgItemTextW(dialog, 1152, step.text);
+    CheckRadioButton(dialog, 1056, 1057, step.direction);
+    CheckDlgButton(dialog, 1040, UINT(step.wholeWord));
+    ShowRow(step.from);
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(Selected(), step.expected) << &step - steps;
+  }
+  Run(IDM_ESCAPE);
+  PumpMessages(50);
+  EXPECT_TRUE(!OwnDialog() && IsWindowEnabled(window) && dialogFocusWindow == window);
+  ShowRow(5);
+  Run(IDM_FIND_NEXT);  // the options stay: up, whole word
+  EXPECT_EQ(Selected(), 2);
+  ASSERT_TRUE(OpenFile(path.c_str()));
+  Poll();
+  ShowRow(3);
+  Run(IDM_FIND_NEXT);  // a file opened forgets the text
+  EXPECT_EQ(Selected(), 3);
+}
+
+std::vector<const wchar_t*> typed;
+std::vector<std::wstring> shown;
+
+void CALLBACK AnswerGoToRow(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, types the next number or cancels
+  wchar_t field[16] = L"";
+  if (HWND dialog = OwnDialog()) {
+    GetDlgItemTextW(dialog, IDC_ROW_NUMBER, field, 16);
+    shown.push_back(field);
+    if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, IDC_ROW_NUMBER, typed[shown.size() - 1]);
+    SendMessageW(dialog, WM_COMMAND, shown.size() <= typed.size() ? IDOK : IDCANCEL, 0);
+  }
+}
+
+TEST_F(FindTest, GoToRowKeepsTheDialogUntilTheNumberIsARow) {
+  OpenLog(path, NumberedLines(0, 200));
+  ShowRow(7);
+  allowDialogs = true;
+  const struct { std::vector<const wchar_t*> typed; std::vector<std::wstring> shown; LRESULT top; int selected; } cases[] = {
+      {{L"0", L"201", L"100"}, {L"8", L"0", L"201"}, 95, 99}, {{L"3"}, {L"100"}, 0, 2}, {{}, {L"3"}, 0, 2}};
+  for (const auto& c : cases) {
+    typed = c.typed, shown.clear();
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerGoToRow);
+    Run(IDM_GOTO_LINE);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), c.top);
+    EXPECT_EQ(Selected(), c.selected);
+  }
+}
+
+}  // namespace
