@@ -5,6 +5,7 @@
 #include "engine/engine_host.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
+#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
 #include "shell/localization.h"
 #include "shell/startup.h"
@@ -85,15 +86,10 @@ void OnGoToAccept(HWND dialog) {
   else MessageBeep(MB_OK);
 }
 
-INT_PTR CALLBACK GoToRowProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG: OnGoToInit(dialog); return TRUE;
-    case WM_COMMAND:
-      if (LOWORD(wparam) == IDOK) OnGoToAccept(dialog);
-      else if (LOWORD(wparam) == IDCANCEL) EndDialog(dialog, 0);
-      return TRUE;
-  }
-  return FALSE;
+INT_PTR CALLBACK GoToRowProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) OnGoToInit(dialog);
+  if (message == WM_COMMAND && LOWORD(wparam) == IDOK) OnGoToAccept(dialog);
+  return CommonDialogProc(dialog, message, wparam, lparam);
 }
 
 }  // namespace

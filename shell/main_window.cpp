@@ -15,6 +15,7 @@
 #include "engine/properties.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
+#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
 #include "shell/instances.h"
 #include "shell/localization.h"
@@ -441,12 +442,7 @@ void HandleEscape(HWND window) {
 }
 
 void ShowSystemError(HWND owner, UINT messageId, DWORD error) {
-  wchar_t text[2048] = L"";
-  const wchar_t* message = LocalizedString(messageId);
-  size_t length = message ? wcslen(message) : 0;
-  if (length > 1024) length = 1024;
-  if (message) wmemcpy(text, message, length);
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                 text + length, DWORD(2048 - length), nullptr);
+  wchar_t text[520];
+  ComposeErrorMessage(LocalizedString(messageId), error, text, 520);
   MessageBoxW(owner, text, nullptr, MB_ICONERROR);
 }

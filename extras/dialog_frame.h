@@ -1,0 +1,16 @@
+// The look and behaviour every dialog of the program shares: the white band
+// above separator 127, the heading font, control help as a tooltip at the
+// control, links, and Cancel ending the dialog with 0. Each dialog procedure
+// handles its own messages first and then hands every message on to
+// CommonDialogProc; its answer becomes the dialog's answer.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+
+INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// The text of an error box: the localized message, then the system's
+// description of the error, each cut at 256 units. The message alone when
+// the system has no text for the error.
+void ComposeErrorMessage(const wchar_t* localized, DWORD error, wchar_t* out, size_t capacity);
