@@ -129,6 +129,7 @@ void ShowFindDialog(HWND window) {
   findRecord.Flags = FR_DOWN;
   centerNextWindow = true;
   HWND dialog = FindTextW(&findRecord);
+  centerNextWindow = false;
   if (dialog) {
     dialogFocusWindow = dialog;
     EnableWindow(window, FALSE);

@@ -10,6 +10,10 @@
 
 INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
+// The text the control-help tip shows: the help of the last control asked
+// about, the product name before.
+const wchar_t* ControlHelpText();
+
 // The text of an error box: the localized message, then the system's
 // description of the error, each cut at 256 units. The message alone when
 // the system has no text for the error.

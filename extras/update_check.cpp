@@ -4,3 +4,4 @@
 void OpenDonationPage(HWND) {}
 void ToggleAutoCheck(HWND) {}
 void StartUpdateCheck(HWND) {}
+HANDLE StartUpdateThread(HWND) { return nullptr; }

@@ -24,7 +24,7 @@ The set:
            corner and text lines (with time stamps, some amber, from 32 px
            up) and a blue badge holding two down-pointing chevrons: the view
            follows the end of the file.
-  B        About box: the same design (16 to 256).
+  B        About box: the same design (48 first, then 16 to 256).
   PLAY     following (16, 24, 32): green disc, white play triangle.
   PAUSE    paused (16, 24, 32): amber disc, two white bars.
   FILE     the file (16, 24, 32): the log page alone.
@@ -587,7 +587,8 @@ def a_large(s):
 def build_icons():
     icons = {}
     icons["A"] = [a_small(16), a_small(24), a_small(32)] + [a_large(s) for s in (48, 64, 256)]
-    icons["B"] = [a_small(16), a_small(24), a_small(32)] + [a_large(s) for s in (48, 64, 256)]
+    # The About box shows the first image at its real size: the 48 px one.
+    icons["B"] = [a_large(48), a_small(16), a_small(24), a_small(32), a_large(64), a_large(256)]
     for name, glyph, colours in (("PLAY", "play", GREEN_SET), ("PAUSE", "pause", AMBER_SET)):
         icons[name] = [status_small(s, glyph, colours) for s in (16, 24, 32)]
     icons["FILE"] = [file_small(s) for s in (16, 24, 32)]
@@ -633,7 +634,7 @@ def dib_bytes(c):
 
 
 def ico_bytes(images):
-    images = sorted(images, key=lambda c: c.w)
+    # Kept in the order given: a real-size image control shows the first.
     blobs = [png_bytes(c) if c.w >= 256 else dib_bytes(c) for c in images]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)

@@ -217,9 +217,11 @@ INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parame
                             static_cast<const uint8_t*>(dialog.data) + dialog.size);
   if (LOBYTE(LOWORD(GetVersion())) > 5) copy.resize(ModernizeDialogFont(copy.data(), copy.size()));
   centerNextWindow = true;
-  return DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
-                                 reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, procedure,
-                                 parameter);
+  INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
+                                           reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, procedure,
+                                           parameter);
+  centerNextWindow = false;  // also when the dialog could not be made
+  return result;
 }
 
 bool LanguageOfCommand(int command, LANGID* language) {

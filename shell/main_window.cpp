@@ -252,12 +252,9 @@ bool OnSetCursor(HWND window, HWND over, UINT hit) {
 }
 
 LRESULT OnNotify(HWND window, const NMHDR* header) {
-  // The shared control-help tip asks for its text; until a dialog gives it
-  // another, it is the product name.
+  // The shared control-help tip asks for the help of the control last asked about.
   if (header->hwndFrom == trackingTooltip && header->code == TTN_GETDISPINFOW) {
-    auto* info = reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(header));
-    const wchar_t* name = LocalizedString(IDS_PRODUCT_NAME);
-    info->lpszText = const_cast<wchar_t*>(name ? name : L"");
+    reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(header))->lpszText = const_cast<wchar_t*>(ControlHelpText());
     return 0;
   }
   if (header->hwndFrom == engineHost.statusBar &&

@@ -99,24 +99,6 @@ LRESULT CALLBACK TooltipProc(HWND tip, UINT message, WPARAM wparam, LPARAM lpara
   return CallWindowProcW(tooltipProc, tip, message, wparam, lparam);
 }
 
-void CreateTrackingTooltip(HWND mainWindow) {
-  trackingTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!trackingTooltip) return;
-  tooltipProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(trackingTooltip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TooltipProc)));
-  RECT margins{4, 4, 4, 4};
-  SendMessageW(trackingTooltip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margins));
-  SendMessageW(trackingTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
-  tool.hwnd = mainWindow;
-  tool.uId = reinterpret_cast<UINT_PTR>(mainWindow);
-  tool.lpszText = LPSTR_TEXTCALLBACKW;
-  SendMessageW(trackingTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
 
 WindowPlacementRequest PlacementFromEnvironment() {
   WindowPlacementRequest request;
@@ -211,6 +193,25 @@ int RunLoop(HWND window) {
 }
 
 }  // namespace
+
+void CreateTrackingTooltip(HWND mainWindow) {
+  trackingTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!trackingTooltip) return;
+  tooltipProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(trackingTooltip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TooltipProc)));
+  RECT margins{4, 4, 4, 4};
+  SendMessageW(trackingTooltip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margins));
+  SendMessageW(trackingTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = mainWindow;
+  tool.uId = reinterpret_cast<UINT_PTR>(mainWindow);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(trackingTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
 
 void HideTrackingTooltip() {
   if (!trackingTooltip || !engineHost.window) return;

@@ -11,6 +11,7 @@ extern bool centerNextDialog;
 extern HWND dialogFocusWindow;
 // One tooltip shared by the dialogs for their control help.
 extern HWND trackingTooltip;
+void CreateTrackingTooltip(HWND mainWindow);
 void HideTrackingTooltip();
 
 // Runs the program: main window, the file of the command line, the message
