@@ -113,8 +113,6 @@ void CopyFollowedPath(HWND owner) {
   MessageBeep(MB_ICONASTERISK);
 }
 
-// Pane 7 belongs to the update check; it takes this click once it exists.
-bool UpdatePaneClicked(HWND) { return false; }
 
 }  // namespace
 
@@ -270,7 +268,6 @@ bool HandleStatusClick(HWND mainWindow, UINT code, const NMMOUSE* mouse) {
       case kPaneFollow: command = IDM_PAUSE; break;
       case kPaneLock: command = IDM_LOCK_SCROLL; break;
       case kPaneRow: command = IDM_GOTO_LINE; break;
-      case kPaneUpdate: return UpdatePaneClicked(target);
       default: return false;
     }
     // High word 0, as from the menu: the lock command then toggles Scroll Lock.

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <string>
 #include <vector>
 
 #include "engine/engine_host.h"
@@ -141,7 +142,7 @@ INT_PTR OnLink(HWND dialog, const NMLINK* link) {
     SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
     CloseHandle(thread);
   } else if (const wchar_t* failed = LocalizedString(IDS_BAD_RESPONSE)) {
-    SetWindowTextW(control, failed);
+    SetLinkText(control, failed);
   }
   return FALSE;
 }
@@ -160,6 +161,25 @@ INT_PTR OnCommand(HWND dialog, int command) {
 }
 
 }  // namespace
+
+// Wine's link control separates a tag's attributes by the break character
+// of its font, and Wine's fonts report '!' there rather than a space: the
+// tag is then written with that character, so that its markup parses too.
+void SetLinkText(HWND link, const wchar_t* text) {
+  wchar_t separator = L' ';
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0));
+  if (HDC dc = font ? GetDC(link) : nullptr) {
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics;
+    if (GetTextMetricsW(dc, &metrics)) separator = metrics.tmBreakChar;
+    SelectObject(dc, old);
+    ReleaseDC(link, dc);
+  }
+  std::wstring shown(text);
+  for (size_t at = 0; separator != L' ' && (at = shown.find(L"<a ", at)) != std::wstring::npos; at += 3)
+    shown[at + 2] = separator;
+  SetWindowTextW(link, shown.c_str());
+}
 
 INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {

@@ -10,6 +10,9 @@
 
 INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
+// Gives a link control new text with markup.
+void SetLinkText(HWND link, const wchar_t* text);
+
 // The text the control-help tip shows: the help of the last control asked
 // about, the product name before.
 const wchar_t* ControlHelpText();

@@ -1,7 +1,338 @@
 #include "extras/update_check.h"
 
-// The update check is not built yet: these commands do nothing.
-void OpenDonationPage(HWND) {}
-void ToggleAutoCheck(HWND) {}
-void StartUpdateCheck(HWND) {}
-HANDLE StartUpdateThread(HWND) { return nullptr; }
+#include <commctrl.h>
+#include <rpc.h>
+#include <shellapi.h>
+#include <wininet.h>
+
+#include <cstring>
+#include <ctime>
+#include <cwchar>
+#include <new>
+
+#include "engine/engine_host.h"
+#include "engine/status_bar.h"
+#include "extras/dialog_frame.h"
+#include "resources/resource_ids.h"
+#include "shell/localization.h"
+#include "shell/platform.h"
+#include "shell/settings.h"
+
+DWORD updateWaitMilliseconds = 20000;
+
+namespace {
+
+constexpr uint32_t kBuiltInVersion = 0x10702;  // 1.7.2
+constexpr wchar_t kVersionWithBuild[] = L"1.7.2.3098";
+constexpr uint32_t kCheckPeriodMinutes = 4320;
+constexpr wchar_t kServiceAddress[] = L"http://www.morvane.example/morvane/services/tessel.php";
+constexpr wchar_t kDonationAddress[] = L"http://www.morvane.example/morvane/services/tessel.donate.php?language=";
+constexpr size_t kRequestUnits = 2048;
+constexpr size_t kResultUnits = 128;
+// Marks the dialog a check was started from; a closed dialog takes the mark
+// with it, so a result never reaches a window that took its handle.
+constexpr wchar_t kDialogMark[] = L"Quillon.UpdateCheck";
+
+// The address an automatic check announced in pane 7, until it is followed.
+wchar_t downloadAddress[kResultUnits];
+HICON warningIcon = nullptr;
+
+// The link a check reports to: its dialog, which is marked, and its id.
+struct LinkPlace {
+  HWND dialog;  // null for the automatic check
+  int id;
+};
+
+struct CheckRequest {
+  HWND mainWindow;
+  LinkPlace link;
+  wchar_t url[kRequestUnits];
+};
+
+// Made by the check's thread, read and freed by the user-interface thread.
+struct CheckResult {
+  LinkPlace link;
+  UINT failure;  // 0, or the string telling the link what went wrong
+  UpdateReply reply;
+};
+
+const wchar_t* Text(UINT id) {
+  const wchar_t* text = LocalizedString(id);
+  return text ? text : L"";
+}
+
+bool IsHostUnit(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Characters of a path, query or fragment that cannot end the markup's
+// quoted target or smuggle in another tag.
+bool IsPathUnit(char c) { return c > ' ' && c < 0x7F && !strchr("\"<>\\^`{|}", c); }
+
+// The installation id: system, processor and a random part (see the reply's
+// f field); made once and kept in "repo".
+uint32_t MakeInstallationId() {
+  DWORD major = LOBYTE(LOWORD(GetVersion())), minor = HIBYTE(LOWORD(GetVersion()));
+  uint32_t system = major >= 10 ? 8 : major >= 7 ? 7 : major == 6 ? (minor + 3 > 7 ? 7 : minor + 3)
+                  : major == 5 ? minor : 0;
+  uint32_t processor = IsProcessorFeaturePresent(13) ? 3 : IsProcessorFeaturePresent(10) ? 2
+                     : IsProcessorFeaturePresent(6) ? 1 : 0;
+  BOOL wow64 = FALSE;
+  if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) processor += 4;
+  UUID uuid;
+  uint32_t random;
+  if (UuidCreate(&uuid) == RPC_S_UUID_LOCAL_ONLY) {
+    srand(unsigned(time(nullptr)));
+    random = uint32_t(rand()) & 0xFFFF;
+  } else {
+    const unsigned char* d = uuid.Data4;
+    random = 0x20000 | uint32_t(d[2] ^ d[5]) << 16 | uint32_t(d[3] ^ d[6]) << 8 | uint32_t(d[4] ^ d[7]);
+  }
+  return (system & 0xF) << 28 | (processor & 0xF) << 24 | (random & 0xFFFFFF);
+}
+
+void ServiceAddress(wchar_t* out, size_t capacity) {
+  DWORD length = GetEnvironmentVariableW(L"TESSEL_UPDATE_URL", out, DWORD(capacity));
+  if (length == 0 || length >= capacity) lstrcpynW(out, kServiceAddress, int(capacity));
+}
+
+// Sends the GET. The waits are set on the connection, which the request
+// takes them from, so a server that never answers lets the thread end.
+HINTERNET SendRequest(HINTERNET internet, const wchar_t* url, HINTERNET* connection) {
+  wchar_t host[256], object[kRequestUnits], query[kRequestUnits];
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host, parts.dwHostNameLength = 256;
+  parts.lpszUrlPath = object, parts.dwUrlPathLength = kRequestUnits;
+  parts.lpszExtraInfo = query, parts.dwExtraInfoLength = kRequestUnits;
+  if (!InternetCrackUrlW(url, 0, 0, &parts) || wcslen(object) + wcslen(query) >= kRequestUnits) return nullptr;
+  wcscat(object, query);
+  *connection = InternetConnectW(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  if (!*connection) return nullptr;
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+    InternetSetOptionW(*connection, option, &updateWaitMilliseconds, sizeof updateWaitMilliseconds);
+  // Never an answer from the cache: the service's reply may change at any time.
+  DWORD flags = INTERNET_FLAG_RAW_DATA | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+  HINTERNET request = HttpOpenRequestW(*connection, nullptr, object, nullptr, nullptr, nullptr, flags, 0);
+  if (request && HttpSendRequestW(request, nullptr, 0, nullptr, 0)) return request;
+  if (request) InternetCloseHandle(request);
+  return nullptr;
+}
+
+// One request, one read of at most 1,023 bytes.
+UINT RunCheck(const wchar_t* url, UpdateReply* reply) {
+  HINTERNET internet = InternetOpenW(Text(IDS_PRODUCT_NAME), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (!internet) return IDS_INIT_FAILED;
+  UINT failure = IDS_CONNECT_FAILED;
+  HINTERNET connection = nullptr;
+  if (HINTERNET request = SendRequest(internet, url, &connection)) {
+    char body[1024] = {};
+    DWORD got = 0;
+    bool read = InternetReadFile(request, body, sizeof body - 1, &got);
+    body[read && got < sizeof body ? got : 0] = '\0';
+    failure = read && ParseUpdateReply(body, reply) ? 0 : IDS_BAD_RESPONSE;
+    InternetCloseHandle(request);
+  }
+  if (connection) InternetCloseHandle(connection);
+  InternetCloseHandle(internet);
+  return failure;
+}
+
+DWORD WINAPI UpdateThread(void* parameter) {
+  auto* request = static_cast<CheckRequest*>(parameter);
+  auto* result = new (std::nothrow) CheckResult{request->link, 0, {}};
+  if (result) {
+    result->failure = RunCheck(request->url, &result->reply);
+    if (!PostMessageW(request->mainWindow, kUpdateResultMessage, 0, reinterpret_cast<LPARAM>(result)))
+      delete result;  // the program is closing
+  }
+  delete request;
+  return 0;
+}
+
+// The check completed: this version is now the installed one.
+void RecordCompletedCheck() {
+  if (!StoreNumber(kSettingInstalled, kBuiltInVersion)) return;
+  AppSettings.lastCheck = minutesNow;
+  StoreSetting(kSettingLastCheck);
+}
+
+void AnnounceInPane(const wchar_t* message, const wchar_t* address) {
+  wchar_t text[512];
+  size_t kept = wcscspn(message, L"<");
+  lstrcpynW(text, message, int(kept + 1 < 256 ? kept + 1 : 256));
+  wcsncat(text, Text(IDS_CLICK_TO_DOWNLOAD), 511 - wcslen(text));
+  lstrcpynW(downloadAddress, address, int(kResultUnits));
+  if (!engineHost.statusBar) return;
+  if (!warningIcon) warningIcon = LoadSmallSystemIcon(IDI_WARNING);
+  SendMessageW(engineHost.statusBar, SB_SETICON, kPaneUpdate, reinterpret_cast<LPARAM>(warningIcon));
+  SendMessageW(engineHost.statusBar, SB_SETTEXTW, kPaneUpdate, reinterpret_cast<LPARAM>(text));
+  SendMessageW(engineHost.statusBar, SB_SETTIPTEXTW, kPaneUpdate, reinterpret_cast<LPARAM>(text));
+}
+
+}  // namespace
+
+bool IsWebAddress(const char* text, size_t length) {
+  size_t at = 0;
+  if (length >= 7 && !_strnicmp(text, "http://", 7)) at = 7;
+  else if (length >= 8 && !_strnicmp(text, "https://", 8)) at = 8;
+  else return false;
+  size_t hostStart = at;
+  if (at < length && text[at] == '[') {
+    while (++at < length && (IsDigit(text[at]) || strchr("abcdefABCDEF:.", text[at]))) {}
+    if (at >= length || text[at] != ']' || at == hostStart + 1) return false;
+    ++at;
+  } else {
+    while (at < length && IsHostUnit(text[at])) ++at;
+    if (at == hostStart) return false;
+  }
+  if (at < length && text[at] == ':') {
+    size_t digits = 0;
+    unsigned port = 0;
+    while (++at < length && IsDigit(text[at]) && ++digits <= 5) port = port * 10 + unsigned(text[at] - '0');
+    if (digits == 0 || digits > 5 || port == 0 || port > 65535) return false;
+  }
+  if (at < length && !strchr("/?#", text[at])) return false;
+  for (; at < length; ++at)
+    if (!IsPathUnit(text[at])) return false;
+  return true;
+}
+
+bool ParseUpdateReply(const char* body, UpdateReply* reply) {
+  *reply = UpdateReply{};
+  const char* end = strchr(body, '>');
+  if (!end) return false;
+  const char* at = body;
+  while (*at == ' ' || (*at >= '\t' && *at <= '\r')) ++at;
+  uint32_t* parts[] = {&reply->major, &reply->minor, &reply->patch};
+  for (int i = 0; i < 3 && at < end; ++i) {
+    if (i > 0 && *at++ != '.') break;
+    uint64_t value = 0;
+    for (; IsDigit(*at); ++at)
+      if ((value = value * 10 + uint64_t(*at - '0')) > UINT32_MAX) return false;  // not wrapped around
+    *parts[i] = uint32_t(value);
+  }
+  const char* address = end + 1;
+  size_t length = strlen(address);
+  while (length > 0 && (address[length - 1] == '\n' || address[length - 1] == '\r')) --length;
+  if (!IsWebAddress(address, length) || length >= kResultUnits) return false;
+  for (size_t i = 0; i <= length; ++i) reply->address[i] = wchar_t(i < length ? address[i] : 0);
+  return true;
+}
+
+UINT UpdateMessageFor(const UpdateReply& reply) {
+  if (reply.major > 1) return IDS_NEW_MAJOR;
+  if (reply.major == 1 && reply.minor > 7) return IDS_NEW_MINOR;
+  if (reply.major == 1 && reply.minor == 7 && reply.patch > 2) return IDS_NEW_PATCH;
+  return IDS_NO_UPDATE;
+}
+
+void FormatUpdateRequest(const wchar_t* service, uint32_t installed, unsigned language, uint32_t id,
+                         wchar_t* out, size_t capacity) {
+  swprintf(out, capacity, L"%ls?i=%u&u=%u&l=%u&f=%08x&v=%ls", service, installed == 0 ? 1u : 0u,
+           installed != 0 && installed != kBuiltInVersion ? 1u : 0u, language, id, kVersionWithBuild);
+}
+
+void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, wchar_t* out, size_t capacity) {
+  wchar_t text[1024];
+  if (!autoCheck) {
+    wsprintfW(text, Text(IDS_AUTO_CHECK_OFF), Text(IDS_NO_UPDATE));
+  } else {
+    ULARGE_INTEGER next;
+    next.QuadPart = uint64_t(uint32_t(lastCheck + kCheckPeriodMinutes)) * 600000000ull;
+    FILETIME utc{next.LowPart, next.HighPart}, local;
+    SYSTEMTIME when{};
+    FileTimeToLocalFileTime(&utc, &local);
+    FileTimeToSystemTime(&local, &when);
+    wsprintfW(text, Text(IDS_NEXT_CHECK), Text(IDS_NO_UPDATE), when.wDay, when.wMonth, when.wYear, when.wHour,
+              when.wMinute);
+  }
+  lstrcpynW(out, text, int(capacity));
+}
+
+void RefreshUpdateStatus() {
+  wchar_t text[512];
+  FormatUpdateStatus(AppSettings.autoCheck != 0, AppSettings.lastCheck, text, 512);
+  if (engineHost.statusBar)
+    SendMessageW(engineHost.statusBar, SB_SETTIPTEXTW, kPaneUpdate, reinterpret_cast<LPARAM>(text));
+}
+
+HANDLE StartUpdateThread(HWND link) {
+  LinkPlace place{link ? GetParent(link) : nullptr, link ? GetDlgCtrlID(link) : 0};
+  auto* request = new (std::nothrow) CheckRequest{engineHost.window, place, {}};
+  if (!request) return nullptr;
+  if (AppSettings.repo == 0) {
+    AppSettings.repo = MakeInstallationId();
+    StoreSetting(kSettingRepo);
+  }
+  uint32_t installed = 0;
+  ReadStoredNumber(kSettingInstalled, &installed);
+  LANGID language = ResourceLanguage(GetModuleHandleW(nullptr), RT_DIALOG, MAKEINTRESOURCEW(IDD_ABOUT), 0);
+  wchar_t service[kRequestUnits];
+  ServiceAddress(service, kRequestUnits);
+  FormatUpdateRequest(service, installed, language & 0x3FF, AppSettings.repo, request->url, kRequestUnits);
+  if (place.dialog) SetPropW(place.dialog, kDialogMark, reinterpret_cast<HANDLE>(1));
+  HANDLE thread = CreateThread(nullptr, 0, UpdateThread, request, 0, nullptr);
+  if (!thread) delete request;
+  return thread;
+}
+
+void DeliverUpdateResult(LPARAM parameter) {
+  auto* result = reinterpret_cast<CheckResult*>(parameter);
+  if (!result) return;
+  wchar_t text[1024] = L"";
+  UINT message = UpdateMessageFor(result->reply);
+  const UpdateReply& reply = result->reply;
+  if (!result->failure) {
+    RecordCompletedCheck();
+    wsprintfW(text, Text(message), reply.major, reply.minor, reply.patch, reply.address);
+    text[kResultUnits - 1] = L'\0';
+  }
+  if (HWND dialog = result->link.dialog) {
+    // A dialog that has closed took its mark with it: the result is dropped.
+    HWND link = IsWindow(dialog) && GetPropW(dialog, kDialogMark) ? GetDlgItem(dialog, result->link.id) : nullptr;
+    if (link) SetLinkText(link, result->failure ? Text(result->failure) : text);
+  } else if (!result->failure) {
+    if (message != IDS_NO_UPDATE) AnnounceInPane(text, reply.address);
+    else RefreshUpdateStatus();
+  }
+  delete result;
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+bool FollowUpdateIndicator(HWND window) {
+  if (!downloadAddress[0]) return false;
+  ShellExecuteW(window, nullptr, downloadAddress, nullptr, nullptr, SW_SHOWDEFAULT);
+  if (engineHost.statusBar) {
+    SendMessageW(engineHost.statusBar, SB_SETICON, kPaneUpdate, 0);
+    SendMessageW(engineHost.statusBar, SB_SETTEXTW, kPaneUpdate, reinterpret_cast<LPARAM>(Text(IDS_UPDATE_PANE_EMPTY)));
+  }
+  RefreshUpdateStatus();
+  downloadAddress[0] = L'\0';
+  return true;
+}
+
+void StartUpdateCheck(HWND) {
+  if (HANDLE thread = StartUpdateThread(nullptr)) {
+    SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+    CloseHandle(thread);
+  }
+}
+
+void ToggleAutoCheck(HWND) {
+  HMENU menu = engineHost.menu;
+  bool wasOn = menu && (GetMenuState(menu, IDM_AUTO_CHECK, MF_BYCOMMAND) & MF_CHECKED);
+  AppSettings.autoCheck = wasOn ? 0 : 1;
+  if (menu) CheckMenuItem(menu, IDM_AUTO_CHECK, MF_BYCOMMAND | (wasOn ? MF_UNCHECKED : MF_CHECKED));
+  RefreshUpdateStatus();
+  StoreSetting(kSettingAutoCheck);
+}
+
+void OpenDonationPage(HWND window) {
+  wchar_t address[1024];
+  swprintf(address, 1024, L"%ls%ls", kDonationAddress, Text(IDS_LANGUAGE_CODE));
+  ShellExecuteW(window, nullptr, address, nullptr, nullptr, SW_SHOWDEFAULT);
+}

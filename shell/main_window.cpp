@@ -16,6 +16,7 @@
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
 #include "extras/dialog_frame.h"
+#include "extras/update_check.h"
 #include "resources/resource_ids.h"
 #include "shell/instances.h"
 #include "shell/localization.h"
@@ -135,6 +136,7 @@ void OnCreate(HWND window) {
   if (const wchar_t* blanks = LocalizedString(IDS_UPDATE_PANE_EMPTY))
     SendMessageW(engineHost.statusBar, SB_SETTEXTW, kPaneUpdate, reinterpret_cast<LPARAM>(blanks));
   InitNoticePane();
+  RefreshUpdateStatus();
 
   engineHost.view = CreateWindowExW(
       visualStyleLevel() != 0 && LOBYTE(LOWORD(GetVersion())) >= 6 ? 0 : WS_EX_STATICEDGE,
@@ -257,9 +259,11 @@ LRESULT OnNotify(HWND window, const NMHDR* header) {
     reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(header))->lpszText = const_cast<wchar_t*>(ControlHelpText());
     return 0;
   }
-  if (header->hwndFrom == engineHost.statusBar &&
-      (header->code == NM_CLICK || header->code == NM_DBLCLK))
-    HandleStatusClick(window, header->code, reinterpret_cast<const NMMOUSE*>(header));
+  if (header->hwndFrom != engineHost.statusBar || (header->code != NM_CLICK && header->code != NM_DBLCLK))
+    return 0;
+  auto* mouse = reinterpret_cast<const NMMOUSE*>(header);
+  if (header->code == NM_CLICK && mouse->dwItemSpec == kPaneUpdate) FollowUpdateIndicator(window);
+  else HandleStatusClick(window, header->code, mouse);
   return 0;
 }
 
@@ -289,6 +293,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_ACTIVATEAPP: OnActivation(false); return 0;
     case WM_CTLCOLORLISTBOX: return OnViewColours(reinterpret_cast<HDC>(wparam));
     case WM_TIMER: OnTimer(wparam); return 0;
+    case kUpdateResultMessage: DeliverUpdateResult(lparam); return 0;
     case WM_COMMAND: ExecuteCommand(window, LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
     case WM_MENUSELECT: HandleMenuSelect(window, wparam, lparam); return 0;
     case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lparam));

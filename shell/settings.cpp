@@ -174,6 +174,22 @@ bool StoreHistory() {
   return true;
 }
 
+bool ReadStoredNumber(UINT name, uint32_t* value) {
+  const wchar_t* path = LocalizedString(kSettingsKeyPath);
+  HKEY key;
+  if (!path || RegOpenKeyExW(settingsRoot, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  bool read = ReadExact(key, LocalizedString(name), value, sizeof *value);
+  RegCloseKey(key);
+  return read;
+}
+
+bool StoreNumber(UINT name, uint32_t value) {
+  HKEY key = OpenForWriting();
+  bool written = key && WriteDword(key, name, value);
+  if (key) RegCloseKey(key);
+  return written;
+}
+
 void ClampSettings(Settings& settings) {
   if (settings.rowLength == 0) settings.rowLength = 80;
   if (settings.rowLength > kMaxRowLength) settings.rowLength = kMaxRowLength;

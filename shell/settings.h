@@ -86,6 +86,10 @@ void LoadSettings();
 bool StoreSettings(std::initializer_list<UINT> names);
 inline bool StoreSetting(UINT name) { return StoreSettings({name}); }
 bool StoreHistory();
+// One number as the key holds it now, for values without a field
+// ("installed"); false when it is missing or not a number.
+bool ReadStoredNumber(UINT name, uint32_t* value);
+bool StoreNumber(UINT name, uint32_t value);
 
 // Keeps values the engine cannot hold within range (zero limits, over-long
 // rows, a font without a terminated face name).

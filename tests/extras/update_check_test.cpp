@@ -1,0 +1,141 @@
+// The update check against a real HTTP server on 127.0.0.1, run by this test
+// on a thread: what the program asks, what it shows in the link and pane 7,
+// and what it records; and the reply grammar on its own.
+#include <winsock2.h>
+
+#include "../commands/command_fixture.h"
+
+#include <commctrl.h>
+
+#include "engine/status_bar.h"
+#include "extras/update_check.h"
+#include "shell/platform.h"
+
+namespace {
+
+TEST(UpdateReply, VersionsMessagesAndAddressesThatAreNotWebAddresses) {
+  const std::string longest = "http://h/" + std::string(118, 'a');  // 127 units
+  const struct { std::string body; UINT message; } cases[] = {
+      {"1.7.2>http://h/", IDS_NO_UPDATE}, {"0.9.0>http://h/", IDS_NO_UPDATE},
+      {"1.7.3>http://h/get\r\n", IDS_NEW_PATCH}, {"1.8.0>https://h.example:8080/a?b=c#d", IDS_NEW_MINOR},
+      {"1.10.0>http://[::1]/", IDS_NEW_MINOR}, {"2.0.0>" + longest, IDS_NEW_MAJOR},
+      {"1.7.3", 0}, {"<html>Not found</html>", 0}, {"1.7.3>file:///c:/x", 0}, {"1.7.3>\\\\server\\share", 0},
+      {"1.7.3>javascript:alert(1)", 0}, {"1.7.3>http://h/\"><a href=x", 0}, {"1.7.3>http://h/a\x01", 0},
+      {"1.7.3>http://user@h/", 0}, {"1.7.3>http://h:99999/", 0}, {"4294967296.0.0>http://h/", 0},
+      {"1.7.3>" + longest + "a", 0}};
+  for (const auto& c : cases) {
+    UpdateReply reply;
+    bool recognised = ParseUpdateReply(c.body.c_str(), &reply);
+    EXPECT_EQ(recognised ? UpdateMessageFor(reply) : 0, c.message) << c.body;
+  }
+  UpdateReply reply;
+  ASSERT_TRUE(ParseUpdateReply("1.7.3>http://h/get\r\n", &reply));
+  EXPECT_STREQ(reply.address, L"http://h/get");
+}
+
+// Answers each connection with the next reply ("" never answers), noting
+// the request line.
+struct Server {
+  SOCKET listener = INVALID_SOCKET;
+  std::vector<std::string> replies, requests;
+  std::wstring url;
+};
+
+DWORD WINAPI Serve(void* parameter) {
+  auto* server = static_cast<Server*>(parameter);
+  for (const std::string& reply : server->replies) {
+    SOCKET client = accept(server->listener, nullptr, nullptr);
+    char request[2048] = "";
+    int got = recv(client, request, sizeof request - 1, 0);
+    server->requests.push_back(std::string(request, got > 0 ? size_t(got) : 0).substr(0, std::string(request).find('\r')));
+    std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + reply;
+    if (reply.empty()) Sleep(2000);
+    else send(client, answer.data(), int(answer.size()), 0);
+    closesocket(client);
+  }
+  return 0;
+}
+
+struct UpdateCheckTest : CommandFixture {
+  Server server;
+  HANDLE thread = nullptr;
+  void Start(std::vector<std::string> replies) {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    server.listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET, address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    ASSERT_EQ(bind(server.listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    listen(server.listener, 4);
+    getsockname(server.listener, reinterpret_cast<sockaddr*>(&address), &size);
+    server.replies = std::move(replies);
+    std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/morvane/services/tessel.php";
+    SetEnvironmentVariableW(L"TESSEL_UPDATE_URL", url.c_str());
+    thread = CreateThread(nullptr, 0, Serve, &server, 0, nullptr);
+  }
+  void TearDown() override {
+    closesocket(server.listener);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    SetEnvironmentVariableW(L"TESSEL_UPDATE_URL", nullptr);
+    CommandFixture::TearDown();
+  }
+  std::wstring TextOf(HWND control, LPARAM pane = -1) {  // a window's text, or a status pane's
+    wchar_t text[512] = L"";
+    if (pane < 0) GetWindowTextW(control, text, 512);
+    else SendMessageW(control, SB_GETTEXTW, WPARAM(pane), reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+};
+
+TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowRecordAndDropWhatIsNoLongerThere) {
+  updateWaitMilliseconds = 1000;
+  Start({"1.7.3>http://h.example/get\n", "1.7.3", "1.8.0>http://h/", "2.0.0>http://h/", ""});
+  Run(IDM_CHECK_UPDATE);  // the automatic check: pane 7 announces, the check is recorded
+  for (int i = 0; i < 400 && TextOf(engineHost.statusBar, kPaneUpdate) == LocalizedString(IDS_UPDATE_PANE_EMPTY); ++i)
+    PumpMessages(10);
+  EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate),
+            std::wstring(L"Stability update to 1.7.3 is available. ") + LocalizedString(IDS_CLICK_TO_DOWNLOAD));
+  EXPECT_EQ(Stored(L"installed"), 0x10702u);
+  EXPECT_EQ(Stored(L"last check"), minutesNow);
+  ASSERT_EQ(server.requests.size(), 1u);
+  wchar_t id[16];
+  swprintf(id, 16, L"%08x", AppSettings.repo);
+  EXPECT_EQ(Widen(server.requests[0]), L"GET /morvane/services/tessel.php?i=1&u=0&l=9&f=" + std::wstring(id) +
+                                           L"&v=1.7.2.3098 HTTP/1.1");
+  RegDeleteKeyValueW(root, LocalizedString(IDS_REG_KEY), L"last check");
+  auto makeDialog = [&] {  // a window holding link 121, as the About dialog does
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 60, window, nullptr, nullptr, nullptr);
+    CreateWindowExW(0, WC_LINK, L"", WS_CHILD, 0, 0, 200, 20, dialog, HMENU(IDC_CHECK_LINK), nullptr, nullptr);
+    return dialog;
+  };
+  auto link = [](HWND dialog) { return GetDlgItem(dialog, IDC_CHECK_LINK); };
+  auto waitForText = [&](HWND dialog) {
+    for (int i = 0; i < 400 && TextOf(link(dialog)).empty(); ++i) PumpMessages(10);
+    return TextOf(link(dialog));
+  };
+  HWND dialog = makeDialog();
+  const struct { const wchar_t* shown; bool recorded; } checks[] = {
+      {L"Error: Unrecognized response. <a href=\"check\">Try again.</a>", false},
+      {L"Upgrade to 1.8.0 is available. <a href=\"http://h/\">Download here</a>", true}};
+  for (const auto& check : checks) {
+    SetWindowTextW(link(dialog), L"");
+    CloseHandle(StartUpdateThread(link(dialog)));
+    EXPECT_EQ(waitForText(dialog), check.shown);
+    LITEM item{};  // the markup was parsed: the link leads to its address
+    item.mask = LIF_ITEMINDEX | LIF_URL;
+    EXPECT_TRUE(SendMessageW(link(dialog), LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
+    EXPECT_EQ(Stored(L"last check") == minutesNow, check.recorded);
+  }
+  CloseHandle(StartUpdateThread(link(dialog)));  // the dialog closes before the answer
+  DestroyWindow(dialog);
+  HWND other = makeDialog();
+  PumpMessages(300);
+  EXPECT_EQ(TextOf(link(other)), L"");
+  CloseHandle(StartUpdateThread(link(other)));  // a server that never answers
+  EXPECT_EQ(waitForText(other), L"The attempt to connect to the server failed. <a href=\"check\">Try again.</a>");
+  DestroyWindow(other);
+}
+
+}  // namespace
