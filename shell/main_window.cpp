@@ -153,6 +153,8 @@ void OnCreate(HWND window) {
   engineHost.fileOpened = OnFileOpened;
   engineHost.fileChanged = OnFileChanged;
   engineHost.cleanFullScreen = CleanFullScreenHook;
+  engineHost.advanceTray = AdvanceTrayFrame;
+  InitTrayIcon(window);
   UpdateHorizontalExtent();
   SetFocus(engineHost.view);
 
@@ -234,8 +236,9 @@ LRESULT OnViewColours(HDC dc) {
   return reinterpret_cast<LRESULT>(backgroundBrush);
 }
 
-void OnTimer(UINT_PTR id) {
+void OnTimer(HWND window, UINT_PTR id) {
   if (id == kPollTimer) PollFile();
+  else if (id == kTrayRemoveTimer || id == kTrayHideTimer) HandleTrayTimer(window, id);
   else CheckHorizontalScrollBar();
 }
 
@@ -277,6 +280,11 @@ void OnDestroy() {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  // Registered messages have no fixed numbers for a case to name.
+  if (message >= 0xC000) {
+    if (message == taskbarCreatedMessage) HandleTaskbarCreated(window);
+    if (message == shellHookMessage) return HandleShellHook(window, wparam, lparam);
+  }
   switch (message) {
     case WM_CREATE: OnCreate(window); return 0;
     case WM_SIZE: OnSize(window, UINT(wparam), LOWORD(lparam), HIWORD(lparam)); return 0;
@@ -284,7 +292,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_ACTIVATE: OnActivation(LOWORD(wparam) != WA_INACTIVE); return 0;
     case WM_ACTIVATEAPP: OnActivation(false); return 0;
     case WM_CTLCOLORLISTBOX: return OnViewColours(reinterpret_cast<HDC>(wparam));
-    case WM_TIMER: OnTimer(wparam); return 0;
+    case WM_TIMER: OnTimer(window, wparam); return 0;
     case WM_COMMAND: ExecuteCommand(window, LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
     case WM_MENUSELECT: HandleMenuSelect(window, wparam, lparam); return 0;
     case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lparam));
@@ -302,6 +310,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       HideTrackingTooltip();
       break;
     case WM_GETDLGCODE: return 0x83;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == SC_MINIMIZE) HandleTrayMinimize(window);
+      break;
+    case WM_QUERYOPEN: HandleTrayRestore(window); return TRUE;
+    case kTrayCallbackMessage: HandleTrayCallback(window, wparam, lparam); return 0;
     case WM_CLOSE: OnClose(window); break;
     case WM_DESTROY: OnDestroy(); return 0;
   }
