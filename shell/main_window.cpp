@@ -158,6 +158,8 @@ void OnCreate(HWND window) {
   engineHost.fileOpened = OnFileOpened;
   engineHost.fileChanged = OnFileChanged;
   engineHost.cleanFullScreen = CleanFullScreenHook;
+  engineHost.advanceTray = AdvanceTrayFrame;
+  InitTrayIcon(window);
   UpdateHorizontalExtent();
   SetFocus(engineHost.view);
 
@@ -239,8 +241,9 @@ LRESULT OnViewColours(HDC dc) {
   return reinterpret_cast<LRESULT>(backgroundBrush);
 }
 
-void OnTimer(UINT_PTR id) {
+void OnTimer(HWND window, UINT_PTR id) {
   if (id == kPollTimer) PollFile();
+  else if (id == kTrayRemoveTimer || id == kTrayHideTimer) HandleTrayTimer(window, id);
   else CheckHorizontalScrollBar();
 }
 
@@ -281,9 +284,11 @@ void OnDestroy() {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == findReplaceMessage && findReplaceMessage) {
-    HandleFindMessage(window, reinterpret_cast<const FINDREPLACEW*>(lparam));
-    return 0;
+  // Registered messages have no fixed numbers for a case to name.
+  if (message >= 0xC000) {
+    if (message == findReplaceMessage) return HandleFindMessage(window, reinterpret_cast<const FINDREPLACEW*>(lparam)), 0;
+    if (message == taskbarCreatedMessage) HandleTaskbarCreated(window);
+    if (message == shellHookMessage) return HandleShellHook(window, wparam, lparam);
   }
   switch (message) {
     case WM_CREATE: OnCreate(window); return 0;
@@ -292,7 +297,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_ACTIVATE: OnActivation(LOWORD(wparam) != WA_INACTIVE); return 0;
     case WM_ACTIVATEAPP: OnActivation(false); return 0;
     case WM_CTLCOLORLISTBOX: return OnViewColours(reinterpret_cast<HDC>(wparam));
-    case WM_TIMER: OnTimer(wparam); return 0;
+    case WM_TIMER: OnTimer(window, wparam); return 0;
     case kUpdateResultMessage: DeliverUpdateResult(lparam); return 0;
     case WM_COMMAND: ExecuteCommand(window, LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
     case WM_MENUSELECT: HandleMenuSelect(window, wparam, lparam); return 0;
@@ -311,6 +316,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       HideTrackingTooltip();
       break;
     case WM_GETDLGCODE: return 0x83;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == SC_MINIMIZE) HandleTrayMinimize(window);
+      break;
+    case WM_QUERYOPEN: HandleTrayRestore(window); return TRUE;
+    case kTrayCallbackMessage: HandleTrayCallback(window, wparam, lparam); return 0;
     case WM_CLOSE: OnClose(window); break;
     case WM_DESTROY: OnDestroy(); return 0;
   }

@@ -30,7 +30,6 @@ HHOOK creationHook = nullptr;
 HHOOK callReturnHook = nullptr;
 WNDPROC tooltipProc = nullptr;
 HMENU viewMenu = nullptr;
-HMENU trayMenu = nullptr;
 // Wine does not take back a creation rectangle changed by the hook; the
 // centred place is then applied once the dialog is initialised.
 HWND centredWindow = nullptr;
@@ -171,13 +170,6 @@ void AttachShieldBitmap(HMENU menu) {
 void LoadIcons() {
   SetStatusIcons({LoadProgramIcon(L"PLAY", false), LoadProgramIcon(L"PAUSE", false),
                   LoadProgramIcon(L"FILE", false), LoadProgramIcon(L"BUFF", false)});
-  HICON frames[10];
-  wchar_t name[8];
-  for (int i = 0; i < 10; ++i) {
-    wsprintfW(name, L"TRAY%d", i);
-    frames[i] = LoadProgramIcon(name, false);
-  }
-  SetTrayIcons(frames);
 }
 
 int RunLoop(HWND window) {
@@ -249,8 +241,7 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   LoadIcons();
 
   viewMenu = FirstSubmenu(IDR_VIEW_MENU);
-  trayMenu = FirstSubmenu(IDR_TRAY_MENU);
-  if (trayMenu) SetMenuDefaultItem(trayMenu, IDM_RESTORE, FALSE);
+  LoadTrayResources();
 
   int exitCode = 0;
   if (RegisterMainWindowClass(instance)) {

@@ -1,0 +1,61 @@
+#include "commands/command_fixture.h"
+#include "shell/platform.h"
+#include "shell/tray_icon.h"
+
+namespace {
+
+// Wine's real notification area modifies only an icon that it has.
+struct TrayTest : CommandFixture {
+  NOTIFYICONDATAW* icon = const_cast<NOTIFYICONDATAW*>(&TrayIconRecord());
+  void SetUp() override { CommandFixture::SetUp(), LoadTrayResources(), AppSettings.trayMinimize = 1; }
+  bool Shown() { return Shell_NotifyIconW(NIM_MODIFY, icon); }
+  void Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) { SendMessageW(window, message, wparam, lparam); }
+  void Rows(int polls, std::vector<int>* frames) {  // each poll brings a row
+    while (polls--) AppendBytes(PathOf(L"app.log"), "row\n"), Poll(), frames->push_back(TrayFrameIndex());
+  }
+  static LRESULT CALLBACK KeepWindows(int code, WPARAM, LPARAM) { return code == HCBT_DESTROYWND; }
+};
+
+TEST_F(TrayTest, FramesStepWithNewRowsWhileMinimizedToTheTrayAndTheIconGoesAfterRestoring) {
+  OpenLog(PathOf(L"app.log"), "first\n");
+  std::vector<int> frames;
+  AppSettings.trayMinimize = 0, Send(WM_SYSCOMMAND, SC_MINIMIZE), Rows(1, &frames), ShowWindow(window, SW_RESTORE);
+  EXPECT_TRUE(!IsIconic(window) && !Shown() && !KillTimer(window, kTrayRemoveTimer));
+  Send(WM_SYSCOMMAND, SC_MINIMIZE), AppSettings.trayMinimize = 1, Rows(1, &frames);  // no frame yet: then TRAY0
+  Send(WM_SYSCOMMAND, SC_MINIMIZE + 2), frames.push_back(TrayFrameIndex());  // low bits: the system's own
+  Rows(12, &frames), Poll(), frames.push_back(TrayFrameIndex());  // the last poll brings nothing
+  Send(kTrayCallbackMessage, 2, WM_LBUTTONDBLCLK), Send(kTrayCallbackMessage, 1, WM_LBUTTONUP);
+  Send(kTrayCallbackMessage, 1, WM_RBUTTONUP);  // the menu, refused by the fixture
+  EXPECT_TRUE(IsIconic(window) && refused == 1 && Shown());
+  Send(kTrayCallbackMessage, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(!IsIconic(window) && Shown() && KillTimer(window, kTrayRemoveTimer));  // the removal comes later
+  Rows(1, &frames), Send(WM_TIMER, kTrayRemoveTimer);
+  EXPECT_EQ(frames, (std::vector<int>{-1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 4, 5, 6, 6, 6}));
+  Send(taskbarCreatedMessage);  // the shell restarted while the window is not minimized
+  EXPECT_FALSE(Shown());
+  Send(WM_SYSCOMMAND, SC_MINIMIZE), ShowWindow(window, SW_RESTORE), Send(WM_SYSCOMMAND, SC_MINIMIZE);
+  EXPECT_TRUE(!KillTimer(window, kTrayRemoveTimer) && Shown() && TrayFrameIndex() == 0);
+  Shell_NotifyIconW(NIM_DELETE, icon), Send(taskbarCreatedMessage);  // the shell restarted
+  EXPECT_TRUE(Shown());
+  HHOOK keep = SetWindowsHookExW(WH_CBT, KeepWindows, nullptr, GetCurrentThreadId());
+  Send(WM_CLOSE), UnhookWindowsHookEx(keep);  // the window stays: Wine drops a gone window's icon itself
+  EXPECT_FALSE(Shown());
+}
+
+// A title of 127 units or more is all; a path too long to compact keeps its start and name.
+TEST_F(TrayTest, TipNamesTheFileWithinItsSize) {
+  Send(WM_SYSCOMMAND, SC_MINIMIZE);
+  EXPECT_STREQ(icon->szTip, L"Quillon");
+  for (size_t length : {127, 130}) {
+    std::wstring title = std::wstring(length - 4, L't') + L".log";
+    OpenLog(PathOf(title.c_str()), "x\n"), Send(WM_SYSCOMMAND, SC_MINIMIZE);
+    EXPECT_EQ(icon->szTip, title.substr(0, 127));
+  }
+  std::wstring deep = L"\\\\?\\" + directory + L"\\" + std::wstring(110, L'd'), deeper = deep + L"\\" + std::wstring(110, L'e');
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr) && CreateDirectoryW(deeper.c_str(), nullptr));
+  OpenLog(deeper + L"\\app.log", "x\n"), Send(WM_SYSCOMMAND, SC_MINIMIZE);
+  EXPECT_EQ(icon->szTip, std::wstring(L"app.log\n").append(FollowedPath(), 108).append(L"...\\app.log"));
+  CloseFile(), DeleteFileW((deeper + L"\\app.log").c_str()), RemoveDirectoryW(deeper.c_str()), RemoveDirectoryW(deep.c_str());
+}
+
+}  // namespace
