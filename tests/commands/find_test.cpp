@@ -14,17 +14,6 @@ TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers
   EXPECT_FALSE(RowMatches(L"abc", 2, L"abc", false, false));
 }
 
-HWND OwnDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
-    wchar_t name[8] = L"";
-    bool dialog = IsWindowVisible(w) && GetClassNameW(w, name, 8) && !lstrcmpW(name, L"#32770");
-    if (dialog) *reinterpret_cast<HWND*>(out) = w;
-    return BOOL(!dialog);
-  }, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
 int Selected() {  // the one selected row, else -1
   if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return -1;
   return int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0));
@@ -37,7 +26,7 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   allowDialogs = true;
   Run(IDM_FIND);
   HWND dialog = dialogFocusWindow;
-  ASSERT_TRUE(dialog == OwnDialog() && !IsWindowEnabled(window));
+  ASSERT_TRUE(dialog != window && IsWindowVisible(dialog) && !IsWindowEnabled(window));
   // The first search includes the current row; radio button 1056 is up, 1057 down; box 1040 whole word.
   const struct { const wchar_t* text; int direction, wholeWord, from, expected; } steps[] = {
       {L"ERROR", 1057, 0, 1, 1}, {L"ERROR", 1057, 0, 1, 4}, {L"ERROR", 1057, 0, 4, 4}, {L"ERROR", 1056, 0, 4, 1},
@@ -52,7 +41,7 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   }
   Run(IDM_ESCAPE);
   PumpMessages(50);
-  EXPECT_TRUE(!OwnDialog() && IsWindowEnabled(window) && dialogFocusWindow == window);
+  EXPECT_TRUE(!IsWindow(dialog) && IsWindowEnabled(window) && dialogFocusWindow == window);
   ShowRow(5);
   Run(IDM_FIND_NEXT);  // the options stay: up, whole word
   EXPECT_EQ(Selected(), 2);
@@ -68,7 +57,7 @@ std::vector<std::wstring> shown;
 
 void CALLBACK AnswerGoToRow(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, types the next number or cancels
   wchar_t field[16] = L"";
-  if (HWND dialog = OwnDialog()) {
+  if (HWND dialog = GetLastActivePopup(engineHost.window); dialog != engineHost.window) {
     GetDlgItemTextW(dialog, IDC_ROW_NUMBER, field, 16);
     shown.push_back(field);
     if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, IDC_ROW_NUMBER, typed[shown.size() - 1]);

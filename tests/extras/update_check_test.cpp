@@ -25,12 +25,8 @@ TEST(UpdateReply, VersionsMessagesAndAddressesThatAreNotWebAddresses) {
       {"1.7.3>" + longest + "a", 0}};
   for (const auto& c : cases) {
     UpdateReply reply;
-    bool recognised = ParseUpdateReply(c.body.c_str(), &reply);
-    EXPECT_EQ(recognised ? UpdateMessageFor(reply) : 0, c.message) << c.body;
+    EXPECT_EQ(ParseUpdateReply(c.body.c_str(), &reply) ? UpdateMessageFor(reply) : 0, c.message) << c.body;
   }
-  UpdateReply reply;
-  ASSERT_TRUE(ParseUpdateReply("1.7.3>http://h/get\r\n", &reply));
-  EXPECT_STREQ(reply.address, L"http://h/get");
 }
 
 // Answers each connection with the next reply ("" never answers), noting
@@ -38,7 +34,6 @@ TEST(UpdateReply, VersionsMessagesAndAddressesThatAreNotWebAddresses) {
 struct Server {
   SOCKET listener = INVALID_SOCKET;
   std::vector<std::string> replies, requests;
-  std::wstring url;
 };
 
 DWORD WINAPI Serve(void* parameter) {
@@ -46,8 +41,8 @@ DWORD WINAPI Serve(void* parameter) {
   for (const std::string& reply : server->replies) {
     SOCKET client = accept(server->listener, nullptr, nullptr);
     char request[2048] = "";
-    int got = recv(client, request, sizeof request - 1, 0);
-    server->requests.push_back(std::string(request, got > 0 ? size_t(got) : 0).substr(0, std::string(request).find('\r')));
+    recv(client, request, sizeof request - 1, 0);
+    server->requests.push_back(std::string(request).substr(0, std::string(request).find('\r')));
     std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + reply;
     if (reply.empty()) Sleep(2000);
     else send(client, answer.data(), int(answer.size()), 0);
@@ -81,20 +76,23 @@ struct UpdateCheckTest : CommandFixture {
     SetEnvironmentVariableW(L"TESSEL_UPDATE_URL", nullptr);
     CommandFixture::TearDown();
   }
-  std::wstring TextOf(HWND control, LPARAM pane = -1) {  // a window's text, or a status pane's
-    wchar_t text[512] = L"";
-    if (pane < 0) GetWindowTextW(control, text, 512);
-    else SendMessageW(control, SB_GETTEXTW, WPARAM(pane), reinterpret_cast<LPARAM>(text));
-    return text;
+  std::wstring TextOf(HWND control, LPARAM pane = -1) {  // a link's text, or a status pane's
+    for (int i = 0; i < 400; ++i, PumpMessages(10)) {  // once the check has answered
+      wchar_t text[512] = L"";
+      if (pane < 0) GetWindowTextW(control, text, 512);
+      else SendMessageW(control, SB_GETTEXTW, WPARAM(pane), reinterpret_cast<LPARAM>(text));
+      std::wstring shown = text;
+      if (size_t tag = shown.find(L"<a!"); tag != shown.npos) shown[tag + 2] = L' ';  // Wine's separator
+      if (!shown.empty() && shown != LocalizedString(IDS_UPDATE_PANE_EMPTY)) return shown;
+    }
+    return L"";
   }
 };
 
-TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowRecordAndDropWhatIsNoLongerThere) {
+TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   updateWaitMilliseconds = 1000;
-  Start({"1.7.3>http://h.example/get\n", "1.7.3", "1.8.0>http://h/", "2.0.0>http://h/", ""});
+  Start({"1.7.3>http://h.example/get\n", "1.7.3", "1.8.0>http://h/\r\n", ""});
   Run(IDM_CHECK_UPDATE);  // the automatic check: pane 7 announces, the check is recorded
-  for (int i = 0; i < 400 && TextOf(engineHost.statusBar, kPaneUpdate) == LocalizedString(IDS_UPDATE_PANE_EMPTY); ++i)
-    PumpMessages(10);
   EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate),
             std::wstring(L"Stability update to 1.7.3 is available. ") + LocalizedString(IDS_CLICK_TO_DOWNLOAD));
   EXPECT_EQ(Stored(L"installed"), 0x10702u);
@@ -105,37 +103,26 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowRecordAndDropWhatIsNoLongerTh
   EXPECT_EQ(Widen(server.requests[0]), L"GET /morvane/services/tessel.php?i=1&u=0&l=9&f=" + std::wstring(id) +
                                            L"&v=1.7.2.3098 HTTP/1.1");
   RegDeleteKeyValueW(root, LocalizedString(IDS_REG_KEY), L"last check");
-  auto makeDialog = [&] {  // a window holding link 121, as the About dialog does
-    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 60, window, nullptr, nullptr, nullptr);
-    CreateWindowExW(0, WC_LINK, L"", WS_CHILD, 0, 0, 200, 20, dialog, HMENU(IDC_CHECK_LINK), nullptr, nullptr);
-    return dialog;
-  };
-  auto link = [](HWND dialog) { return GetDlgItem(dialog, IDC_CHECK_LINK); };
-  auto waitForText = [&](HWND dialog) {
-    for (int i = 0; i < 400 && TextOf(link(dialog)).empty(); ++i) PumpMessages(10);
-    return TextOf(link(dialog));
-  };
-  HWND dialog = makeDialog();
+  // A window holding link 121 in the dialogs' font, as the About dialog does.
+  HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 60, window, nullptr, nullptr, nullptr);
+  HWND link = CreateWindowExW(0, WC_LINK, L"", WS_CHILD, 0, 0, 200, 20, dialog, HMENU(IDC_CHECK_LINK), nullptr, nullptr);
+  SendMessageW(link, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   const struct { const wchar_t* shown; bool recorded; } checks[] = {
       {L"Error: Unrecognized response. <a href=\"check\">Try again.</a>", false},
       {L"Upgrade to 1.8.0 is available. <a href=\"http://h/\">Download here</a>", true}};
   for (const auto& check : checks) {
-    SetWindowTextW(link(dialog), L"");
-    CloseHandle(StartUpdateThread(link(dialog)));
-    EXPECT_EQ(waitForText(dialog), check.shown);
-    LITEM item{};  // the markup was parsed: the link leads to its address
+    SetWindowTextW(link, L"");
+    CloseHandle(StartUpdateThread(link));
+    EXPECT_EQ(TextOf(link), check.shown);
+    LITEM item{};  // the markup was parsed: the link leads somewhere
     item.mask = LIF_ITEMINDEX | LIF_URL;
-    EXPECT_TRUE(SendMessageW(link(dialog), LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
+    EXPECT_TRUE(SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
     EXPECT_EQ(Stored(L"last check") == minutesNow, check.recorded);
   }
-  CloseHandle(StartUpdateThread(link(dialog)));  // the dialog closes before the answer
+  SetWindowTextW(link, L"");
+  CloseHandle(StartUpdateThread(link));  // a server that never answers
+  EXPECT_EQ(TextOf(link), L"The attempt to connect to the server failed. <a href=\"check\">Try again.</a>");
   DestroyWindow(dialog);
-  HWND other = makeDialog();
-  PumpMessages(300);
-  EXPECT_EQ(TextOf(link(other)), L"");
-  CloseHandle(StartUpdateThread(link(other)));  // a server that never answers
-  EXPECT_EQ(waitForText(other), L"The attempt to connect to the server failed. <a href=\"check\">Try again.</a>");
-  DestroyWindow(other);
 }
 
 }  // namespace
