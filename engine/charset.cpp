@@ -162,7 +162,9 @@ void SetStoredCharsetReader(StoredCharsetReader reader) { storedCharsetReader = 
 uint32_t ResolveLoadCharset(CharsetState& state, BomResult bom) {
   state.detected = bom.charset;
   state.bomLength = bom.charset ? bom.length : 0;
-  if (state.autodetect && !state.explicitChoice) {
+  state.sniffUtf8 = false;
+  bool automatic = state.autodetect && !state.explicitChoice;
+  if (automatic) {
     if (bom.charset) {
       state.active = bom.charset;
       return state.bomLength;
@@ -175,9 +177,45 @@ uint32_t ResolveLoadCharset(CharsetState& state, BomResult bom) {
   uint32_t stored;
   if (storedCharsetReader && storedCharsetReader(name, 64)) {
     name[63] = 0;
-    if (CharsetFromStreamName(name, &stored)) state.active = stored;
+    if (CharsetFromStreamName(name, &stored)) {
+      state.active = stored;
+      return 0;
+    }
   }
+  // Only a byte-wide code page can turn out to be UTF-8 without a mark.
+  state.sniffUtf8 = automatic && CharsetUnitSize(state.active) == 1 && state.active != kCharsetUtf8 &&
+                    state.active != kCharsetUtf7;
   return 0;
+}
+
+Utf8Verdict JudgeUtf8(const uint8_t* bytes, size_t count, size_t* cut) {
+  bool multiByte = false;
+  *cut = 0;
+  for (size_t at = 0; at < count;) {
+    uint8_t lead = bytes[at];
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0) return Utf8Verdict::kInvalid;
+    // The second byte's range rules out overlong forms, surrogates and code
+    // points past U+10FFFF.
+    uint8_t low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    uint8_t high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    for (size_t k = 1; k < length; ++k) {
+      if (at + k >= count) {  // cut by the end
+        *cut = count - at;
+        return multiByte ? Utf8Verdict::kValid : Utf8Verdict::kUndecided;
+      }
+      uint8_t next = bytes[at + k];
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return Utf8Verdict::kInvalid;
+    }
+    multiByte = true;
+    at += length;
+  }
+  return multiByte ? Utf8Verdict::kValid : Utf8Verdict::kUndecided;
 }
 
 size_t DecodeChunk(uint32_t charset, uint8_t* bytes, size_t count, wchar_t* units,

@@ -33,6 +33,9 @@ struct CharsetState {
   bool explicitChoice = false;
   uint32_t detected = 0;
   uint32_t bomLength = 0;
+  // Without a mark or a chosen charset, the first bytes beyond ASCII decide
+  // whether the load is UTF-8 after all.
+  bool sniffUtf8 = false;
 };
 
 extern CharsetState charsetState;
@@ -56,6 +59,13 @@ void SetStoredCharsetReader(StoredCharsetReader reader);
 // Chooses the charset of a load from the probe result; returns the byte offset
 // at which reading starts. Updates state.active and clears the explicit choice.
 uint32_t ResolveLoadCharset(CharsetState& state, BomResult bom);
+
+// What bytes say about UTF-8: nothing (ASCII only, or a multi-byte sequence
+// cut by their end), valid (a whole multi-byte sequence and no invalid one),
+// or invalid. *cut tells how many bytes at the end start a sequence they do
+// not finish.
+enum class Utf8Verdict { kUndecided, kValid, kInvalid };
+Utf8Verdict JudgeUtf8(const uint8_t* bytes, size_t count, size_t* cut);
 
 // Decodes bytes[0..count) in the given charset into units. Trailing bytes that
 // do not yet form a whole character (a cut UTF-8 sequence, an odd UTF-16 byte,

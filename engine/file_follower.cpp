@@ -181,6 +181,20 @@ bool MessagesWaiting() {
   return HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE)) != 0;
 }
 
+// Until a byte beyond ASCII comes, a load without a mark or a chosen charset
+// may still turn out to be UTF-8: ASCII reads the same either way. A sequence
+// cut by the chunk's end waits, *held bytes long, for the next chunk.
+uint32_t SniffUtf8(const uint8_t* bytes, size_t count, uint32_t charset, size_t* held) {
+  Utf8Verdict verdict = JudgeUtf8(bytes, count, held);
+  if (verdict == Utf8Verdict::kUndecided) return charset;
+  *held = 0;
+  charsetState.sniffUtf8 = false;
+  if (verdict == Utf8Verdict::kInvalid) return charset;
+  charsetState.active = kCharsetUtf8;
+  UpdateCharsetMenu(engineHost.menu);
+  return kCharsetUtf8;
+}
+
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 size_t ReadAndFeedChunk(size_t capacity) {
   uint32_t charset = charsetState.active;
@@ -195,13 +209,15 @@ size_t ReadAndFeedChunk(size_t capacity) {
   readPosition += got;
   RememberTail(bytes + carryCount, got);
   size_t total = carryCount + got;
+  size_t held = 0;
+  if (charsetState.sniffUtf8) charset = SniffUtf8(bytes, total, charset, &held);
   size_t leftover = 0;
   // Save what may be carried before decoding rewrites the buffer in place.
   uint8_t last[4];
   size_t lastCount = std::min<size_t>(total, 4);
   memcpy(last, bytes + total - lastCount, lastCount);
-  size_t units = DecodeChunk(charset, bytes, total, unitBuffer, &leftover);
-  leftover = std::min(leftover, lastCount);
+  size_t units = DecodeChunk(charset, bytes, total - held, unitBuffer, &leftover);
+  leftover = std::min(leftover + held, lastCount);
   memcpy(carry, last + lastCount - leftover, leftover);
   carryCount = leftover;
   FeedUnits(unitBuffer, units, capacity);

@@ -87,4 +87,18 @@ TEST(DecodeChunk, WholeCharactersOnly) {
   }
 }
 
+TEST(JudgeUtf8, WholeSequencesDecideCutOnesWait) {
+  using V = Utf8Verdict;
+  const struct { std::string bytes; V verdict; size_t cut; } cases[] = {
+      {"plain", V::kUndecided, 0}, {"caf\xC3\xA9", V::kValid, 0}, {"\xE2\x82", V::kUndecided, 2},
+      {"\xC3\xA9 \xF0\x9F", V::kValid, 2}, {"caf\xA9", V::kInvalid, 0}, {"\xC0\xAF", V::kInvalid, 0},
+      {"\xE0\x80\xAF", V::kInvalid, 0}, {"\xED\xA0\x80", V::kInvalid, 0}, {"\xF4\x90\x80\x80", V::kInvalid, 0},
+      {"\xE2\x41", V::kInvalid, 0}, {"\xF5\x80\x80\x80", V::kInvalid, 0}};
+  for (const auto& c : cases) {
+    size_t cut = 9;
+    EXPECT_EQ(JudgeUtf8(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), &cut), c.verdict) << c.bytes;
+    EXPECT_EQ(cut, c.cut) << c.bytes;
+  }
+}
+
 }  // namespace

@@ -103,6 +103,11 @@ TEST_F(FollowerTest, Scenarios) {
         "c1303", "p", "e", "f"}},
       {"a charset the user picks overrides the mark for one load",
        {"w\xEF\xBB\xBFxyz\n", "o", "p", "=xyz", "c1303", "p", "=\xC3\xAF\xC2\xBB\xC2\xBFxyz", "r", "p", "=xyz"}},
+      {"UTF-8 without a mark is read as UTF-8, until the user picks a charset",
+       {"wcaf\xC3\xA9\n", "o", "p", "=caf\xC3\xA9", "c1303", "p", "=caf\xC3\x83\xC2\xA9"}},
+      {"an ASCII start leaves the choice to the first byte beyond it, even one cut by a chunk's end",
+       {"wplain\n", "o", "p", "aprice \xE2\x82", "p", "a\xAC\n", "p", "=plain|price \xE2\x82\xAC"}},
+      {"text that is not UTF-8 keeps the fallback", {"wna\xEFve \xE2\x82\xAC\n", "o", "p", "=na\xC3\xAFve \xC3\xA2\xE2\x80\x9A\xC2\xAC"}},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
