@@ -2,6 +2,7 @@
 
 #include "commands/associations.h"
 #include "commands/clipboard_copy.h"
+#include "commands/filter_commands.h"
 #include "commands/find.h"
 #include "commands/font_commands.h"
 #include "commands/history.h"
@@ -89,6 +90,8 @@ void Print(HWND window, int, int) { PrintRows(window); }
 void Find(HWND window, int, int) { ShowFindDialog(window); }
 void FindNext(HWND window, int, int) { FindNextRow(window); }
 void GoToRow(HWND window, int, int) { ShowGoToRowDialog(window); }
+void Filter(HWND window, int, int) { ShowFilterDialog(window); }
+void ClearFilter(HWND window, int, int) { ClearLineFilter(window); }
 void ClearRecent(HWND window, int, int) { ClearHistory(window); }
 void OpenRecent(HWND window, int command, int) { OpenHistoryEntry(window, command - IDM_HISTORY_FIRST); }
 void RowLength(HWND window, int, int) { ShowRowLengthDialog(window); }
@@ -124,6 +127,8 @@ constexpr Command kCommands[] = {
     {IDM_FIND, IDM_FIND, true, Find},
     {IDM_FIND_NEXT, IDM_FIND_NEXT, true, FindNext},
     {IDM_GOTO_LINE, IDM_GOTO_LINE, true, GoToRow},
+    {IDM_FILTER, IDM_FILTER, true, Filter},
+    {IDM_CLEAR_FILTER, IDM_CLEAR_FILTER, true, ClearFilter},
     {IDM_LOCK_SCROLL, IDM_LOCK_SCROLL, true, LockScrolling},
     {IDM_FULL_SCREEN, IDM_FULL_SCREEN, false, FullScreen},
     {IDM_ERASE, IDM_ERASE, false, Erase},

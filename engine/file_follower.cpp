@@ -228,6 +228,8 @@ bool IdentityCheckDue() { return GetTickCount() - lastIdentityCheck > kIdentityC
 
 // Once a second: has the name been given to another file (log rotation)?
 // Returns true when the new file was opened.
+LineFilter filterAcrossRotation{};
+
 bool FollowRenamedFile() {
   if (!IdentityCheckDue()) return false;
   lastIdentityCheck = GetTickCount();
@@ -242,7 +244,11 @@ bool FollowRenamedFile() {
     return false;
   static wchar_t path[kPathUnits];
   wcscpy(path, fullPath);
+  // The new file under the name goes on with the filter of the old one,
+  // unless it keeps one of its own.
+  filterAcrossRotation = CurrentLineFilter();
   OpenFile(path);
+  filterAcrossRotation = LineFilter{};
   return true;
 }
 
@@ -349,6 +355,9 @@ bool OpenFile(const wchar_t* name) {
   CloseFile();
   if (!FullPathOf(requestedName, fullPath, kPathUnits)) lstrcpynW(fullPath, requestedName, int(kPathUnits));
   SetPropertiesFile(fullPath);
+  LineFilter filter;
+  ReadStoredFilter(&filter);
+  SetLineFilter(filter.pattern[0] ? filter : filterAcrossRotation);
   file = opened;
   if (engineHost.fileOpened) engineHost.fileOpened(requestedName);
   if (engineHost.fileChanged) engineHost.fileChanged();
@@ -371,6 +380,7 @@ void CloseFile() {
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   file = INVALID_HANDLE_VALUE;
   fullPath[0] = 0;
+  SetLineFilter(LineFilter{});
   if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   SetSuspendFlag(false);
   paused = false;
@@ -409,7 +419,8 @@ void LoadFile() {
   }
   // Lines that the lines limit would push out again are not worth building:
   // every line ends in at least one row, unless blank rows are cut.
-  if (!AppSettings.cutEmpty && FileSize(&size)) {
+  // With a filter the last lines may all be hidden: the whole tail is read.
+  if (!AppSettings.cutEmpty && !CurrentLineFilter().pattern[0] && FileSize(&size)) {
     uint64_t from = StartOfLastLines(file, filePosition, size, charsetState.active,
                                      std::max<uint32_t>(AppSettings.linesLimit, 1));
     if (from > filePosition) readPosition = from;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "engine/row_builder.h"
 #include "shell/localization.h"
 
 namespace {
@@ -14,6 +15,7 @@ wchar_t streamPath[kStreamPathUnits];
 
 const wchar_t kFormat[] = L"Format";
 const wchar_t kPosition[] = L"Position";
+const wchar_t kFilter[] = L"Filter";
 
 void WriteNumber(const wchar_t* key, int value) {
   wchar_t text[63];
@@ -42,6 +44,30 @@ bool ReadStoredCharsetName(wchar_t* name, size_t capacity) {
 
 void WriteStoredCharsetName(const wchar_t* name) {
   if (streamPath[0] && name) WritePrivateProfileStringW(kFormat, L"Charset", name, streamPath);
+}
+
+void ReadStoredFilter(LineFilter* filter) {
+  *filter = LineFilter{};
+  if (!streamPath[0]) return;
+  GetPrivateProfileStringW(kFilter, L"Pattern", L"", filter->pattern, kFilterPatternUnits, streamPath);
+  wchar_t mode[8] = L"";
+  GetPrivateProfileStringW(kFilter, L"Mode", L"show", mode, 8, streamPath);
+  filter->hide = !lstrcmpiW(mode, L"hide");
+  filter->matchCase = GetPrivateProfileIntW(kFilter, L"Case", 0, streamPath) == 1;
+}
+
+void WriteStoredFilter(const LineFilter& filter) {
+  if (!streamPath[0]) return;
+  if (!filter.pattern[0]) {
+    WritePrivateProfileStringW(kFilter, nullptr, nullptr, streamPath);
+    return;
+  }
+  // Quoted, or reading it back would drop its leading and trailing blanks.
+  wchar_t quoted[kFilterPatternUnits + 2];
+  swprintf(quoted, kFilterPatternUnits + 2, L"\"%ls\"", filter.pattern);
+  WritePrivateProfileStringW(kFilter, L"Pattern", quoted, streamPath);
+  WritePrivateProfileStringW(kFilter, L"Mode", filter.hide ? L"hide" : L"show", streamPath);
+  WritePrivateProfileStringW(kFilter, L"Case", filter.matchCase ? L"1" : L"0", streamPath);
 }
 
 StoredPlacement ReadStoredPlacement() {

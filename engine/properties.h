@@ -13,6 +13,12 @@ const wchar_t* PropertiesStreamPath();  // empty without a file
 bool ReadStoredCharsetName(wchar_t* name, size_t capacity);
 void WriteStoredCharsetName(const wchar_t* name);
 
+// The line filter kept for the file (section "Filter"); an empty pattern when
+// none is kept. Writing an empty pattern removes the section.
+struct LineFilter;
+void ReadStoredFilter(LineFilter* filter);
+void WriteStoredFilter(const LineFilter& filter);
+
 struct StoredPlacement {
   int x, y, width, height;
   bool maximized, minimized;

@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <vector>
 
+#include "commands/find.h"
 #include "engine/engine_host.h"
 #include "shell/settings.h"
 
 namespace {
 
 wchar_t pendingRow[kMaxRowUnits + 1];
+
+constexpr size_t kFilterLineUnits = 65536;
+LineFilter lineFilter{};
+enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
+wchar_t heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
+size_t heldLength = 0;
 size_t pendingLength = 0;
 uint32_t emptyRun = 0;
 size_t widestRow = 0;
@@ -177,8 +184,9 @@ void SetSuspendFlag(bool on) { suspendFlag = on; }
 bool SuspendFlag() { return suspendFlag; }
 bool FollowingBlocked() { return (GetKeyState(VK_SCROLL) & 1) || suspendFlag; }
 
-void FeedUnits(const wchar_t* units, size_t count, size_t capacity) {
-  capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
+namespace {
+
+void BuildRows(const wchar_t* units, size_t count, size_t capacity) {
   for (size_t i = 0; i < count; ++i) {
     wchar_t c = units[i];
     switch (c) {
@@ -201,6 +209,49 @@ void FeedUnits(const wchar_t* units, size_t count, size_t capacity) {
     }
     if (pendingLength >= capacity) EndRow();
   }
+}
+
+// A line waits here until its line feed, or until its first 65,536 units are
+// in: then the filter decides, and the rest of the line follows that choice.
+void FeedFiltered(const wchar_t* units, size_t count, size_t capacity) {
+  while (count > 0) {
+    if (lineVerdict == LineVerdict::kPending) {
+      size_t taken = 0;
+      while (taken < count && units[taken] != L'\n' && heldLength < kFilterLineUnits)
+        heldLine[heldLength++] = units[taken++];
+      units += taken, count -= taken;
+      if (count == 0 && heldLength < kFilterLineUnits) return;  // the line goes on in a later chunk
+      lineVerdict = LinePassesFilter(heldLine, heldLength) ? LineVerdict::kShown : LineVerdict::kHidden;
+      if (lineVerdict == LineVerdict::kShown) BuildRows(heldLine, heldLength, capacity);
+    }
+    size_t end = 0;
+    while (end < count && units[end] != L'\n') ++end;
+    bool lineEnds = end < count;
+    size_t through = lineEnds ? end + 1 : end;
+    if (lineVerdict == LineVerdict::kShown) BuildRows(units, through, capacity);
+    units += through, count -= through;
+    if (lineEnds) lineVerdict = LineVerdict::kPending, heldLength = 0;
+  }
+}
+
+}  // namespace
+
+void FeedUnits(const wchar_t* units, size_t count, size_t capacity) {
+  capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
+  if (lineFilter.pattern[0]) FeedFiltered(units, count, capacity);
+  else BuildRows(units, count, capacity);
+}
+
+void SetLineFilter(const LineFilter& filter) {
+  lineFilter = filter;
+  lineFilter.pattern[kFilterPatternUnits - 1] = L'\0';
+  lineVerdict = LineVerdict::kPending, heldLength = 0;
+}
+
+const LineFilter& CurrentLineFilter() { return lineFilter; }
+
+bool LinePassesFilter(const wchar_t* line, size_t length) {
+  return RowMatches(line, length, lineFilter.pattern, lineFilter.matchCase, false) != lineFilter.hide;
 }
 
 bool FlushRows() {
@@ -258,6 +309,7 @@ void EndOfPoll() {
 void ResetPendingRow() {
   pendingLength = 0;
   emptyRun = 0;
+  lineVerdict = LineVerdict::kPending, heldLength = 0;
 }
 
 void DiscardBatchedRows() {

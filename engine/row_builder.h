@@ -42,6 +42,19 @@ bool FollowingBlocked();
 // Feeds decoded units; capacity is the row capacity of the current poll.
 void FeedUnits(const wchar_t* units, size_t count, size_t capacity);
 
+// The line filter: while its pattern is set, only the lines that contain it
+// (hiding: that do not) become rows. It decides on whole lines before they
+// are wrapped, on at most their first 65,536 units.
+constexpr size_t kFilterPatternUnits = 256;
+struct LineFilter {
+  wchar_t pattern[kFilterPatternUnits];  // empty: every line passes
+  bool hide;
+  bool matchCase;
+};
+void SetLineFilter(const LineFilter& filter);
+const LineFilter& CurrentLineFilter();
+bool LinePassesFilter(const wchar_t* line, size_t length);
+
 // Adds the finished rows waiting in the batch to the view. Returns whether rows
 // were added.
 bool FlushRows();

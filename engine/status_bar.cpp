@@ -25,7 +25,7 @@ constexpr wchar_t kNoticeText[] = L"\u00A9                ";  // the sign and 16
 
 constexpr UINT kFileCommands[] = {IDM_PRINT,    IDM_FILE_CLOSE, IDM_PAUSE,       IDM_COPY,
                                   IDM_SELECT_ALL, IDM_FIND,     IDM_FIND_NEXT,   IDM_GOTO_LINE,
-                                  IDM_LOCK_SCROLL, IDM_RELOAD};
+                                  IDM_LOCK_SCROLL, IDM_RELOAD,     IDM_FILTER,      IDM_CLEAR_FILTER};
 
 StatusIcons icons{};
 wchar_t fileTitle[kFileTitleUnits];
@@ -39,6 +39,12 @@ const wchar_t* TextOf(UINT id) {
 bool ScrollLockOn() { return (GetKeyState(VK_SCROLL) & 1) != 0; }
 
 HMENU HostMenu() { return engineHost.menu; }
+
+// The filter's pattern put into one of its texts: the title's label, the tip.
+void FormatFilter(const LineFilter& filter, UINT formatId, wchar_t* out, size_t capacity) {
+  const wchar_t* args[] = {filter.pattern};
+  FormatPaneText(LocalizedString(formatId), args, 1, out, capacity);
+}
 
 void SetPaneText(int pane, const wchar_t* text) {
   SendMessageW(engineHost.statusBar, SB_SETTEXTW, WPARAM(pane), LPARAM(text));
@@ -176,6 +182,11 @@ void RefreshStatus() {
   }
   LRESULT rows = view ? SendMessageW(view, LB_GETCOUNT, 0, 0) : 0;
   SetCountPane(kPaneRowCount, IDS_PANE_ROW_COUNT, rows < 0 ? 0u : unsigned(rows));
+  if (const LineFilter& filter = CurrentLineFilter(); filter.pattern[0]) {
+    wchar_t tip[kFilterPatternUnits + 128];
+    FormatFilter(filter, filter.hide ? IDS_FILTER_TIP_HIDE : IDS_FILTER_TIP_SHOW, tip, kFilterPatternUnits + 128);
+    SetPaneTip(kPaneRowCount, tip);
+  }
 
   bool unfinished = PendingRowLength() > 0;
   SetPaneIcon(kPaneUnfinished, unfinished ? icons.unfinished : nullptr);
@@ -200,11 +211,24 @@ void ShowStatusFile(const wchar_t* nameAsGiven) {
   SetPane(kPaneFile, name);
   ClearSizePane();
   if (!engineHost.window) return;
+  RefreshTitle();
+  ApplyFileMenuStates(HostMenu(), true);
+}
+
+void RefreshTitle() {
+  if (!engineHost.window || !FileIsOpen()) return;
+  wchar_t shown[kFileTitleUnits + kFilterPatternUnits + 32];
+  lstrcpynW(shown, fileTitle, int(kFileTitleUnits));
+  if (const LineFilter& filter = CurrentLineFilter(); filter.pattern[0]) {
+    size_t length = wcslen(shown);
+    shown[length++] = L' ';
+    FormatFilter(filter, filter.hide ? IDS_FILTER_TITLE_HIDE : IDS_FILTER_TITLE_SHOW, shown + length,
+                 kFilterPatternUnits + 31);
+  }
   wchar_t title[kTitleUnits];
-  const wchar_t* args[] = {fileTitle, TextOf(IDS_PRODUCT_NAME)};
+  const wchar_t* args[] = {shown, TextOf(IDS_PRODUCT_NAME)};
   FormatPaneText(LocalizedString(IDS_TITLE_FORMAT), args, 2, title, kTitleUnits);
   SetWindowTextW(engineHost.window, title);
-  ApplyFileMenuStates(HostMenu(), true);
 }
 
 void ClearStatusFile() {

@@ -37,6 +37,8 @@ void RefreshStatus();
 // Pane 0, the title and the menu states of an opened file, by the name it was
 // opened with.
 void ShowStatusFile(const wchar_t* nameAsGiven);
+// The title: the file's, with the line filter when one is set.
+void RefreshTitle();
 // Back to no file: panes 0 and 6 emptied, the title the product name, menus
 // grayed, then a refresh.
 void ClearStatusFile();

@@ -46,8 +46,9 @@ struct FollowerTest : HostedTest {
 // A writer's moves, the follower's steps and what the view then holds: "w"
 // writes the file anew, "a" appends, "o" opens, "p" polls, "r" reloads, "z"
 // toggles pause, "L1" and "L0" set Scroll Lock, "c" picks the charset of a
-// command, "e" erases the content, "=" expects the rows (UTF-8, separated by
-// "|") and "f" the file's bytes.
+// command, "e" erases the content, "W4" wraps rows at 4 units, "Fs" and "Fh"
+// load again with a filter showing or hiding lines with the rest of the step,
+// "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
   const char* name;
   std::vector<std::string> steps;
@@ -108,6 +109,13 @@ TEST_F(FollowerTest, Scenarios) {
       {"an ASCII start leaves the choice to the first byte beyond it, even one cut by a chunk's end",
        {"wplain\n", "o", "p", "aprice \xE2\x82", "p", "a\xAC\n", "p", "=plain|price \xE2\x82\xAC"}},
       {"text that is not UTF-8 keeps the fallback", {"wna\xEFve \xE2\x82\xAC\n", "o", "p", "=na\xC3\xAFve \xC3\xA2\xE2\x80\x9A\xC2\xAC"}},
+      {"a filter shows only its lines while the file grows, is cut and grows again",
+       {"wok 1\nERR a\nok 2\n", "o", "p", "FsERR", "p", "=ERR a", "aERR b\nok 3\nERR c", "p", "=ERR a|ERR b", "a\n", "p",
+        "=ERR a|ERR b|ERR c", "w", "p", "=", "aok\nERR d\n", "p", "=ERR d"}},
+      {"a hiding filter leaves the row limit to the lines it shows, wrapped rows together",
+       {"W4", "wabcdefg\nERR1234567\nxyz\nERR\nERR\n", "o", "FhERR", "p", "=abcd|efg|xyz", "FsERR", "p", "=67|ERR|ERR"}, 256, 3},
+      {"a filter decides on the first 65,536 units of a line",
+       {std::string("w").append(66000, 'x') + "ERR\nERR y\n", "o", "FsERR", "p", "=ERR y"}},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
@@ -133,6 +141,15 @@ TEST_F(FollowerTest, Scenarios) {
         case 'L': SetScrollLock(rest == "1"); break;
         case 'c': ChooseCharset(std::stoi(rest)); break;
         case 'e': EXPECT_TRUE(EraseFileContent()); break;
+        case 'W': AppSettings.wrapLines = 1, AppSettings.rowLength = uint32_t(std::stoi(rest)); break;
+        case 'F': {
+          LineFilter filter{};
+          filter.hide = rest[0] == 'h';
+          lstrcpynW(filter.pattern, Widen(rest.substr(1)).c_str(), int(kFilterPatternUnits));
+          SetLineFilter(filter);
+          LoadFile();
+          break;
+        }
         case 'f': EXPECT_EQ(ReadBytes(path), rest); break;
         case '=': EXPECT_EQ(Rows(), RowsOf(rest)); break;
       }
