@@ -230,6 +230,41 @@ bool IdentityCheckDue() { return GetTickCount() - lastIdentityCheck > kIdentityC
 // Returns true when the new file was opened.
 LineFilter filterAcrossRotation{};
 
+// The filter's verdict on the whole lines in [from, to).
+size_t CountShownLinesIn(uint64_t from, uint64_t to) {
+  SeekTo(from);
+  size_t shown = 0, carried = 0;
+  while (from < to) {
+    DWORD got = 0;
+    DWORD wanted = DWORD(std::min<uint64_t>(kChunkBytes - carried, to - from));
+    if (!ReadFile(file, byteBuffer + carried, wanted, &got, nullptr) || got == 0) break;
+    from += got;
+    size_t leftover = 0, total = carried + got;
+    uint8_t last[4];
+    size_t lastCount = std::min<size_t>(total, 4);
+    memcpy(last, byteBuffer + total - lastCount, lastCount);
+    shown += CountShownLines(unitBuffer, DecodeChunk(charsetState.active, byteBuffer, total, unitBuffer, &leftover));
+    carried = std::min(leftover, lastCount);
+    memcpy(byteBuffer, last + lastCount - carried, carried);
+  }
+  ResetPendingRow();
+  return shown;
+}
+
+// With a filter the lines it hides do not count against the row limit: the
+// tail starts early enough to hold as many lines that pass, found by looking
+// at ever larger stretches before the end.
+uint64_t StartOfLastShownLines(uint64_t floor, uint64_t end, size_t lines) {
+  size_t shown = 0, stretch = lines;
+  for (uint64_t to = end;;) {
+    uint64_t from = StartOfLastLines(file, floor, to, charsetState.active, stretch);
+    shown += CountShownLinesIn(from, to);
+    if (shown >= lines || from <= floor) return from;
+    to = from;
+    stretch = std::min<size_t>(stretch * 2, size_t(1) << 24);
+  }
+}
+
 bool FollowRenamedFile() {
   if (!IdentityCheckDue()) return false;
   lastIdentityCheck = GetTickCount();
@@ -419,10 +454,10 @@ void LoadFile() {
   }
   // Lines that the lines limit would push out again are not worth building:
   // every line ends in at least one row, unless blank rows are cut.
-  // With a filter the last lines may all be hidden: the whole tail is read.
-  if (!AppSettings.cutEmpty && !CurrentLineFilter().pattern[0] && FileSize(&size)) {
-    uint64_t from = StartOfLastLines(file, filePosition, size, charsetState.active,
-                                     std::max<uint32_t>(AppSettings.linesLimit, 1));
+  if (!AppSettings.cutEmpty && FileSize(&size)) {
+    size_t lines = std::max<uint32_t>(AppSettings.linesLimit, 1);
+    uint64_t from = CurrentLineFilter().pattern[0] ? StartOfLastShownLines(filePosition, size, lines)
+                                                   : StartOfLastLines(file, filePosition, size, charsetState.active, lines);
     if (from > filePosition) readPosition = from;
     SeekTo(std::max(from, filePosition));  // the scan moved the handle's position
   }

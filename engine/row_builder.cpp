@@ -213,32 +213,35 @@ void BuildRows(const wchar_t* units, size_t count, size_t capacity) {
 
 // A line waits here until its line feed, or until its first 65,536 units are
 // in: then the filter decides, and the rest of the line follows that choice.
-void FeedFiltered(const wchar_t* units, size_t count, size_t capacity) {
+// Counting, no rows are built: returns how many lines passed and ended.
+size_t FeedFiltered(const wchar_t* units, size_t count, size_t capacity, bool counting) {
+  size_t passed = 0;
   while (count > 0) {
     if (lineVerdict == LineVerdict::kPending) {
       size_t taken = 0;
       while (taken < count && units[taken] != L'\n' && heldLength < kFilterLineUnits)
         heldLine[heldLength++] = units[taken++];
       units += taken, count -= taken;
-      if (count == 0 && heldLength < kFilterLineUnits) return;  // the line goes on in a later chunk
+      if (count == 0 && heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
       lineVerdict = LinePassesFilter(heldLine, heldLength) ? LineVerdict::kShown : LineVerdict::kHidden;
-      if (lineVerdict == LineVerdict::kShown) BuildRows(heldLine, heldLength, capacity);
+      if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(heldLine, heldLength, capacity);
     }
     size_t end = 0;
     while (end < count && units[end] != L'\n') ++end;
     bool lineEnds = end < count;
     size_t through = lineEnds ? end + 1 : end;
-    if (lineVerdict == LineVerdict::kShown) BuildRows(units, through, capacity);
+    if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
     units += through, count -= through;
-    if (lineEnds) lineVerdict = LineVerdict::kPending, heldLength = 0;
+    if (lineEnds) passed += lineVerdict == LineVerdict::kShown, lineVerdict = LineVerdict::kPending, heldLength = 0;
   }
+  return passed;
 }
 
 }  // namespace
 
 void FeedUnits(const wchar_t* units, size_t count, size_t capacity) {
   capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
-  if (lineFilter.pattern[0]) FeedFiltered(units, count, capacity);
+  if (lineFilter.pattern[0]) FeedFiltered(units, count, capacity, false);
   else BuildRows(units, count, capacity);
 }
 
@@ -249,6 +252,8 @@ void SetLineFilter(const LineFilter& filter) {
 }
 
 const LineFilter& CurrentLineFilter() { return lineFilter; }
+
+size_t CountShownLines(const wchar_t* units, size_t count) { return FeedFiltered(units, count, 1, true); }
 
 bool LinePassesFilter(const wchar_t* line, size_t length) {
   return RowMatches(line, length, lineFilter.pattern, lineFilter.matchCase, false) != lineFilter.hide;

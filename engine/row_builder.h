@@ -54,6 +54,9 @@ struct LineFilter {
 void SetLineFilter(const LineFilter& filter);
 const LineFilter& CurrentLineFilter();
 bool LinePassesFilter(const wchar_t* line, size_t length);
+// Runs units through the filter without building rows; returns how many lines
+// passed and ended. ResetPendingRow forgets a line counted in part.
+size_t CountShownLines(const wchar_t* units, size_t count);
 
 // Adds the finished rows waiting in the batch to the view. Returns whether rows
 // were added.
