@@ -100,7 +100,10 @@ int visualStyleLevel() {
 }
 
 HICON LoadProgramIcon(const wchar_t* name, bool large) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
+  return LoadModuleIcon(GetModuleHandleW(nullptr), name, large);
+}
+
+HICON LoadModuleIcon(HMODULE instance, const wchar_t* name, bool large) {
   int cx = GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
   int cy = GetSystemMetrics(large ? SM_CYICON : SM_CYSMICON);
   LoadIconWithScaleDownFn scaleDown = nullptr;

@@ -23,6 +23,7 @@ int visualStyleLevel();
 
 // An icon resource of the program at the system's large or small icon size.
 HICON LoadProgramIcon(const wchar_t* name, bool large);
+HICON LoadModuleIcon(HMODULE module, const wchar_t* name, bool large);
 // A system icon (IDI_*) at the small size.
 HICON LoadSmallSystemIcon(const wchar_t* name);
 

@@ -14,17 +14,6 @@ TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers
   EXPECT_FALSE(RowMatches(L"abc", 2, L"abc", false, false));
 }
 
-HWND OwnDialog() {
-  HWND found = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
-    wchar_t name[8] = L"";
-    bool dialog = IsWindowVisible(w) && GetClassNameW(w, name, 8) && !lstrcmpW(name, L"#32770");
-    if (dialog) *reinterpret_cast<HWND*>(out) = w;
-    return BOOL(!dialog);
-  }, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
 int Selected() {  // the one selected row, else -1
   if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return -1;
   return int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0));
@@ -68,7 +57,7 @@ std::vector<std::wstring> shown;
 
 void CALLBACK AnswerGoToRow(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, types the next number or cancels
   wchar_t field[16] = L"";
-  if (HWND dialog = OwnDialog()) {
+  if (HWND dialog = CommandFixture::OwnDialog()) {
     GetDlgItemTextW(dialog, IDC_ROW_NUMBER, field, 16);
     shown.push_back(field);
     if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, IDC_ROW_NUMBER, typed[shown.size() - 1]);
