@@ -1,5 +1,336 @@
+// One view row is one printed line, in the view's font scaled to the printer;
+// a row wider than the page is cut at the right margin, never wrapped. Pages are
+// produced one per tick of a modal progress dialog, so the job can be cancelled
+// between pages, and following is paused meanwhile so the rows hold still.
+// The page setup and print records live for the whole run and are not stored.
 #include "extras/printing.h"
 
-// Printing is not built yet: both commands do nothing.
-void ShowPrintSetup(HWND) {}
-void PrintRows(HWND) {}
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+#include "engine/row_builder.h"
+#include "engine/status_bar.h"
+#include "extras/dialog_frame.h"
+#include "resources/resource_ids.h"
+#include "shell/localization.h"
+#include "shell/main_window.h"
+#include "shell/platform.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+
+namespace {
+
+constexpr UINT_PTR kPageTimer = 1;
+constexpr UINT_PTR kFinishTimer = 2;
+constexpr UINT kPagePeriod = 50;
+constexpr UINT kFinishDelay = 500;
+constexpr UINT kRowFlags = DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX;
+constexpr uint32_t kDefaultMargin = 2500;
+constexpr LRESULT kPresetSelectionAbove = 3;  // selected rows
+constexpr LRESULT kPreviewAllRowsUpTo = 7;    // selected rows
+constexpr uint32_t kPreviewRows = 9999;
+constexpr WORD kShellPrinterIcon = 17;
+constexpr int kFlashes = 3;
+constexpr DWORD kFlashFallbackPause = 150;
+
+UINT_PTR CALLBACK PreviewHook(HWND, UINT message, WPARAM wparam, LPARAM lparam);
+
+PAGESETUPDLGW MakePageSetup() {
+  PAGESETUPDLGW record{};
+  record.lStructSize = sizeof record;
+  // The unit is ours to fix: the layout reads margins and paper in 1/100 mm.
+  record.Flags = PSD_MARGINS | PSD_ENABLEPAGEPAINTHOOK | PSD_INHUNDREDTHSOFMILLIMETERS;
+  record.rtMargin = RECT{kDefaultMargin, kDefaultMargin, kDefaultMargin, kDefaultMargin};
+  record.lpfnPagePaintHook = PreviewHook;
+  return record;
+}
+
+PRINTDLGW MakePrintRecord() {
+  PRINTDLGW record{};
+  record.lStructSize = sizeof record;
+  record.Flags = PD_NOPAGENUMS | PD_COLLATE | PD_RETURNDC;
+  record.nToPage = 0xFFFF;
+  record.nMaxPage = 0xFFFF;
+  record.nCopies = 1;
+  return record;
+}
+
+// Both share one printer selection: the device-mode and device-names handles
+// live in the print record and are lent to page setup.
+PAGESETUPDLGW pageSetup = MakePageSetup();
+PRINTDLGW printRecord = MakePrintRecord();
+// What an open page setup works on: the platform's dialog writes margins into
+// its record as they are typed, also when it is then cancelled.
+PAGESETUPDLGW setupShown;
+
+struct Job {
+  HDC dc;
+  bool allRows;
+  bool documentOpen;
+  PagePlan plan;
+  uint32_t nextRow;
+};
+Job job;
+RECT previewPage;  // the sample's full page, told before its text
+wchar_t rowText[kMaxRowUnits + 1];
+
+void FocusView() {
+  if (engineHost.view) SetFocus(engineHost.view);
+}
+
+uint32_t Count(LRESULT answer) { return answer == LB_ERR || answer < 0 ? 0 : uint32_t(answer); }
+uint32_t Caps(HDC dc, int index) { return uint32_t(GetDeviceCaps(dc, index) > 0 ? GetDeviceCaps(dc, index) : 0); }
+
+uint32_t ViewFontHeight() {
+  LONG height = AppSettings.font.lfHeight;
+  return uint32_t(height < 0 ? -height : height);
+}
+
+int ReadRow(HWND view, uint32_t row) {
+  LRESULT units = SendMessageW(view, LB_GETTEXTLEN, row, 0);
+  if (units == LB_ERR || units < 0 || size_t(units) > kMaxRowUnits) return 0;
+  SendMessageW(view, LB_GETTEXT, row, reinterpret_cast<LPARAM>(rowText));
+  return int(units);
+}
+
+// Draws the rows of one page from start, every row or only the selected ones,
+// one per pitch from the area's top; returns where the next page starts, 0
+// once the view's last row is behind.
+uint32_t DrawPage(HDC dc, uint32_t start, bool allRows, uint32_t perPage, float pitch, const RECT& area) {
+  HWND view = engineHost.view;
+  uint32_t count = view ? Count(SendMessageW(view, LB_GETCOUNT, 0, 0)) : 0;
+  LOGFONTW face = AppSettings.font;
+  face.lfHeight = pitch < 2 ? 1 : LONG(pitch);
+  HFONT font = CreateFontIndirectW(&face);
+  HGDIOBJ previous = SelectObject(dc, font);
+  uint32_t row = start;
+  for (uint32_t slot = 0; row < count && slot < perPage; ++row) {
+    if (!allRows && SendMessageW(view, LB_GETSEL, row, 0) <= 0) continue;
+    RECT line{area.left, area.top + LONG(float(slot) * pitch), area.right, area.bottom};
+    DrawTextExW(dc, rowText, ReadRow(view, row), &line, kRowFlags, nullptr);
+    ++slot;
+  }
+  SelectObject(dc, previous);
+  DeleteObject(font);
+  return row < count ? row : 0;
+}
+
+// The sample page's margins: a dotted grey outline instead of the dialog's own.
+UINT_PTR OutlineMargins(HDC dc, const RECT& margins) {
+  LOGBRUSH colour{BS_SOLID, GetSysColor(COLOR_GRAYTEXT), 0};
+  HPEN pen = ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &colour, 0, nullptr);
+  HGDIOBJ previousPen = SelectObject(dc, pen);
+  HGDIOBJ previousBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  Rectangle(dc, margins.left, margins.top, margins.right, margins.bottom);
+  SelectObject(dc, previousBrush);
+  SelectObject(dc, previousPen);
+  DeleteObject(pen);
+  return TRUE;
+}
+
+// The sample's text is the view's own rows in miniature.
+UINT_PTR PreviewRows(HDC dc, const RECT& text) {
+  uint32_t dpi = Caps(dc, LOGPIXELSY);
+  LONG fullHeight = previewPage.bottom - previewPage.top;
+  uint32_t paper = ToDevicePixels(dpi, uint32_t(setupShown.ptPaperSize.y));
+  if (!paper || fullHeight <= 0 || !engineHost.view) return TRUE;
+  float ratio = float(paper) / float(fullHeight);
+  bool allRows = SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) <= kPreviewAllRowsUpTo;
+  DrawPage(dc, 0, allRows, kPreviewRows, ratio * float(ViewFontHeight()) / float(dpi), text);
+  return TRUE;
+}
+
+UINT_PTR CALLBACK PreviewHook(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+  HDC dc = reinterpret_cast<HDC>(wparam);
+  const RECT* rect = reinterpret_cast<const RECT*>(lparam);
+  if (!rect) return FALSE;
+  switch (message) {
+    case WM_PSD_FULLPAGERECT: previewPage = *rect; return FALSE;
+    case WM_PSD_MARGINRECT: return OutlineMargins(dc, *rect);
+    case WM_PSD_GREEKTEXTRECT: return PreviewRows(dc, *rect);
+  }
+  return FALSE;
+}
+
+void EndDocument() {
+  if (job.documentOpen) EndDoc(job.dc);
+  job.documentOpen = false;
+}
+
+void OnProgressInit(HWND dialog) {
+  static HMODULE shell = GetModuleHandleW(L"shell32.dll");
+  static HICON icon = shell ? LoadModuleIcon(shell, MAKEINTRESOURCEW(kShellPrinterIcon), true) : nullptr;
+  SendDlgItemMessageW(dialog, IDC_PRINT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+  job.nextRow = 0;
+  HWND bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
+  SendMessageW(bar, PBM_SETRANGE32, 0, LPARAM(job.plan.pages));
+  SendMessageW(bar, PBM_SETPOS, 0, 0);
+  SendMessageW(bar, PBM_SETSTEP, 1, 0);
+  DOCINFOW document{sizeof document, CurrentFileTitle(), nullptr, nullptr, 0};
+  job.documentOpen = StartDocW(job.dc, &document) > 0;
+  if (job.documentOpen) {
+    SetTimer(dialog, kPageTimer, kPagePeriod, nullptr);
+    return;
+  }
+  ShowSystemError(dialog, IDS_PRINT_START_FAILED, GetLastError());
+  EndDialog(dialog, 0);
+}
+
+// A page the printer refuses ends the job with the error: skipping it would
+// drop its rows from the paper without a word.
+void OnPageTick(HWND dialog) {
+  HWND bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
+  if (SendMessageW(bar, PBM_GETPOS, 0, 0) >= SendMessageW(bar, PBM_GETRANGE, FALSE, 0)) {
+    KillTimer(dialog, kPageTimer);
+    SetTimer(dialog, kFinishTimer, kFinishDelay, nullptr);
+    return;
+  }
+  bool printed = StartPage(job.dc) > 0;
+  if (printed) {
+    const PagePlan& plan = job.plan;
+    job.nextRow = DrawPage(job.dc, job.nextRow, job.allRows, plan.rowsPerPage, float(plan.lineHeight), plan.area);
+    printed = EndPage(job.dc) > 0;
+  }
+  if (printed) {
+    SendMessageW(bar, PBM_STEPIT, 0, 0);
+    return;
+  }
+  DWORD error = GetLastError();
+  KillTimer(dialog, kPageTimer);
+  EndDocument();
+  ShowSystemError(dialog, IDS_PRINT_START_FAILED, error);
+  EndDialog(dialog, 0);
+}
+
+void FlashOwner(HWND owner) {
+  if (flashWindowEx) {
+    FLASHWINFO flash{sizeof flash, owner, FLASHW_ALL, kFlashes, 0};
+    flashWindowEx(&flash);
+    return;
+  }
+  for (int i = 0; i < 2 * kFlashes; ++i) {
+    FlashWindow(owner, TRUE);
+    Sleep(kFlashFallbackPause);
+  }
+}
+
+void OnFinish(HWND dialog) {
+  KillTimer(dialog, kFinishTimer);
+  MessageBeep(MB_ICONASTERISK);
+  if (GetForegroundWindow() != dialog) FlashOwner(GetWindow(dialog, GW_OWNER));
+  EndDocument();
+  EndDialog(dialog, 1);
+}
+
+// The pages sent so far stay in the job; the common procedure ends the dialog.
+void OnProgressCancel(HWND dialog) {
+  KillTimer(dialog, kPageTimer);
+  KillTimer(dialog, kFinishTimer);
+  EndDocument();
+}
+
+void OnProgressTimer(HWND dialog, UINT_PTR timer) {
+  if (timer == kPageTimer) OnPageTick(dialog);
+  else if (timer == kFinishTimer) OnFinish(dialog);
+}
+
+INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: OnProgressInit(dialog); break;
+    case WM_TIMER: OnProgressTimer(dialog, wparam); break;
+    case WM_COMMAND: if (LOWORD(wparam) == IDCANCEL) OnProgressCancel(dialog); break;
+  }
+  return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+// More than a few selected rows preset "Selection"; true once a printer
+// context was chosen.
+bool ChoosePrinter(HWND window) {
+  bool preset = SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) > kPresetSelectionAbove;
+  printRecord.Flags = preset ? printRecord.Flags | PD_SELECTION : printRecord.Flags & ~DWORD(PD_SELECTION);
+  printRecord.hwndOwner = window;
+  printRecord.hDC = nullptr;
+  centerNextWindow = true;
+  bool chosen = PrintDlgW(&printRecord) && printRecord.hDC;
+  centerNextWindow = false;
+  return chosen;
+}
+
+void RunJob(HWND window) {
+  job = Job{printRecord.hDC, (printRecord.Flags & PD_SELECTION) == 0, false, {}, 0};
+  printRecord.hDC = nullptr;
+  job.plan = PlanPages(PrinterFacts(job.dc, job.allRows));
+  if (!job.plan.pages) {
+    MessageBoxW(window, LocalizedString(IDS_PRINT_NO_DATA), nullptr, MB_ICONERROR);
+  } else {
+    bool wasPaused = FollowingPaused();
+    if (!wasPaused) TogglePause();  // which refreshes the status bar
+    ShowDialog(window, IDD_PRINTING, ProgressProc);
+    if (FollowingPaused() != wasPaused) TogglePause();
+  }
+  DeleteDC(job.dc);
+  job.dc = nullptr;
+}
+
+}  // namespace
+
+uint32_t ToDevicePixels(uint32_t dpi, uint32_t length) { return dpi * (length * 100 / 252) / 1000; }
+
+PagePlan PlanPages(const PageFacts& facts) {
+  PagePlan plan{};
+  uint32_t left = ToDevicePixels(facts.dpiX, facts.margins.left);
+  uint32_t right = ToDevicePixels(facts.dpiX, facts.margins.right);
+  uint32_t top = ToDevicePixels(facts.dpiY, facts.margins.top);
+  uint32_t bottom = ToDevicePixels(facts.dpiY, facts.margins.bottom);
+  // Margins the page cannot hold leave no room, rather than a wrapped-around height.
+  if (uint64_t(left) + right >= facts.width || uint64_t(top) + bottom >= facts.height || !facts.screenDpi)
+    return plan;
+  plan.area = RECT{LONG(left), LONG(top), LONG(facts.width - right), LONG(facts.height - bottom)};
+  // Rows are drawn at this same whole pitch: a fractional one would push the
+  // last rows of a full page below the bottom margin, off the paper.
+  plan.lineHeight = uint32_t(uint64_t(facts.fontHeight) * facts.dpiY / facts.screenDpi);
+  if (!plan.lineHeight) return plan;
+  plan.rowsPerPage = (facts.height - top - bottom) / plan.lineHeight;
+  if (plan.rowsPerPage) plan.pages = uint32_t((uint64_t(facts.rows) + plan.rowsPerPage - 1) / plan.rowsPerPage);
+  return plan;
+}
+
+PageFacts PrinterFacts(HDC printer, bool allRows) {
+  PageFacts facts{};
+  if (HWND view = engineHost.view) facts.rows = Count(SendMessageW(view, allRows ? LB_GETCOUNT : LB_GETSELCOUNT, 0, 0));
+  facts.fontHeight = ViewFontHeight();
+  HDC screen = GetDC(engineHost.window);
+  facts.screenDpi = Caps(screen, LOGPIXELSY);
+  ReleaseDC(engineHost.window, screen);
+  facts.dpiX = Caps(printer, LOGPIXELSX);
+  facts.dpiY = Caps(printer, LOGPIXELSY);
+  facts.width = Caps(printer, HORZRES);
+  facts.height = Caps(printer, VERTRES);
+  const RECT& m = pageSetup.rtMargin;
+  facts.margins = Margins{uint32_t(m.left), uint32_t(m.top), uint32_t(m.right), uint32_t(m.bottom)};
+  return facts;
+}
+
+void ShowPrintSetup(HWND window) {
+  setupShown = pageSetup;
+  setupShown.hwndOwner = window;
+  setupShown.hInstance = GetModuleHandleW(nullptr);
+  setupShown.hDevMode = printRecord.hDevMode;
+  setupShown.hDevNames = printRecord.hDevNames;
+  bool chosen = PageSetupDlgW(&setupShown);
+  // Taken back either way: the dialog may have replaced the handles it was lent.
+  printRecord.hDevMode = setupShown.hDevMode;
+  printRecord.hDevNames = setupShown.hDevNames;
+  if (chosen) {
+    pageSetup = setupShown;
+    pageSetup.Flags |= PSD_MINMARGINS | PSD_MARGINS;
+  }
+  FocusView();
+}
+
+void PrintRows(HWND window) {
+  if (FileIsOpen() && ChoosePrinter(window)) RunJob(window);
+  FocusView();
+}

@@ -85,6 +85,17 @@ struct CommandFixture : HostedTest {
     return value;
   }
 
+  static HWND OwnDialog() {  // a visible dialog of this thread
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
+      wchar_t name[8] = L"";
+      bool dialog = IsWindowVisible(w) && GetClassNameW(w, name, 8) && !lstrcmpW(name, L"#32770");
+      if (dialog) *reinterpret_cast<HWND*>(out) = w;
+      return BOOL(!dialog);
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+  }
+
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }
   void OpenLog(const std::wstring& path, const std::string& bytes) {  // and read all of it
     WriteBytes(path, bytes);

@@ -57,7 +57,7 @@ std::vector<std::wstring> shown;
 
 void CALLBACK AnswerGoToRow(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, types the next number or cancels
   wchar_t field[16] = L"";
-  if (HWND dialog = GetLastActivePopup(engineHost.window); dialog != engineHost.window) {
+  if (HWND dialog = CommandFixture::OwnDialog()) {
     GetDlgItemTextW(dialog, IDC_ROW_NUMBER, field, 16);
     shown.push_back(field);
     if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, IDC_ROW_NUMBER, typed[shown.size() - 1]);

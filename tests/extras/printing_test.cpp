@@ -1,0 +1,122 @@
+// Printing: the page arithmetic on its own, page setup's margins, and whole jobs through the
+// print dialog to the CUPS printer "PDF", read back as text (scripts/cups_env.sh sets it up).
+#include "extras/printing.h"
+
+#include <commctrl.h>
+#include <winspool.h>
+#include <sstream>
+
+#include "commands/command_fixture.h"
+
+namespace {
+
+TEST(PlanPages, MarginsRowsPerPageAndPages) {  // 600 DPI, 4960 × 7016 px, screen 96 DPI; 25 mm: 600 × 992 ÷ 1000 px
+  const struct { uint32_t rows, font, dpiX, margin, line, perPage, pages; RECT area; } cases[] = {
+      {58, 16, 600, 2500, 100, 58, 1, {595, 595, 4365, 6421}}, {59, 16, 300, 2500, 100, 58, 2, {297, 595, 4663, 6421}},
+      {1000, 7, 600, 2500, 43, 135, 8, {595, 595, 4365, 6421}},  // whole 43-pixel rows: all 135 on the paper
+      {5, 1000, 600, 2500, 6250, 0, 0, {595, 595, 4365, 6421}}, {5, 16, 600, 30000, 0, 0, 0, {}}};
+  for (const auto& c : cases) {
+    PagePlan plan = PlanPages({c.rows, c.font, 96, c.dpiX, 600, 4960, 7016, {c.margin, c.margin, c.margin, c.margin}});
+    EXPECT_TRUE(plan.lineHeight == c.line && plan.rowsPerPage == c.perPage && plan.pages == c.pages &&
+                EqualRect(&plan.area, &c.area)) << &c - cases;
+  }
+}
+
+using PrintingTest = CommandFixture;
+
+struct {  // what the dialogs showed; margins: page setup's left margin, shown and typed
+  int preset, pausedDuring, cancelAt, cancelledAt; std::wstring message; std::vector<std::wstring> margins, typed;
+} seen;
+
+void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = CommandFixture::OwnDialog(), bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
+  int position = int(SendMessageW(bar, PBM_GETPOS, 0, 0)), answer = IDOK;
+  wchar_t text[128] = L"";  // no dialog: nothing is read, and nothing is pressed
+  if (GetDlgItemTextW(dialog, 0x483, text, 128)) {  // page setup: OK, Cancel, OK
+    seen.margins.push_back(text);
+    SetDlgItemTextW(dialog, 0x483, seen.typed[seen.margins.size() - 1].c_str());
+    answer = seen.margins.size() == 2 ? IDCANCEL : IDOK;
+  } else if (GetDlgItem(dialog, 0x421)) {  // the print dialog's "Selection"
+    seen.preset = IsDlgButtonChecked(dialog, 0x421);
+  } else if (bar) {
+    seen.pausedDuring = FollowingPaused();
+    if (!seen.cancelAt || position < seen.cancelAt) return;
+    seen.cancelledAt = position, answer = IDCANCEL;
+  } else if (GetDlgItemTextW(dialog, 0xFFFF, text, 128)) {  // a message box
+    seen.message = text;
+  }
+  SendMessageW(dialog, WM_COMMAND, WPARAM(answer), 0);
+}
+
+// The printed lines, each page ended by "\f": the text CUPS leaves of the job's PDF.
+std::vector<std::string> PrintedLines(const std::string& title) {
+  std::wstring folder = L"Z:" + Widen(getenv("QUILLON_PDF_DIR")) + L"/", names = folder + Widen(title) + L"*.txt";
+  WIN32_FIND_DATAW found{};
+  HANDLE search = INVALID_HANDLE_VALUE;
+  for (int i = 0; i < 600 && (search = FindFirstFileW(names.c_str(), &found)) == INVALID_HANDLE_VALUE; ++i) Sleep(100);
+  FindClose(search);
+  std::stringstream pages(ReadBytes(folder + found.cFileName));
+  DeleteFileW((folder + found.cFileName).c_str());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(pages, line);) {
+    for (line.erase(line.find_last_not_of(' ') + 1); line.starts_with('\f'); line.erase(0, 1)) lines.push_back("\f");
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST_F(PrintingTest, JobsOnTheCupsPdfPrinter) {
+  HDC printer = CreateDCW(L"WINSPOOL", L"PDF", nullptr, nullptr);
+  if (!getenv("QUILLON_PDF_DIR") || !printer || !SetDefaultPrinterW(L"PDF"))
+    GTEST_SKIP() << "No CUPS printer PDF and QUILLON_PDF_DIR: scripts/test.sh sets them up when run as root";
+  uint32_t r = PlanPages(PrinterFacts(printer, true)).rowsPerPage;
+  DeleteDC(printer);
+  AppSettings.wrapLines = 0;
+  std::string wide = std::string(100, 'W') + ' ' + std::string(99, 'W');  // cut at the margin, not wrapped
+  const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt; } cases[] = {
+      {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0},      // a full page and one row
+      {NumberedLines(0, 2 * int(r) + 2, "row "), 2, false, true, 0},  // every other row selected
+      {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0},            // all rows selected, but only 3
+      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2}, {"", 0, false, false, 0}};
+  allowDialogs = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    std::string title = "quillon" + std::to_string(GetTickCount()) + "c" + std::to_string(&c - cases);
+    OpenLog(PathOf(Widen(title).c_str()), c.log);
+    std::vector<std::string> expected;
+    std::stringstream rows(c.log);
+    uint32_t row = 0, printed = 0;
+    for (std::string line; std::getline(rows, line); ++row) {
+      if (c.step) SendMessageW(engineHost.view, LB_SETSEL, (row + 1) % c.step == 0, row);
+      if (c.preset && (row + 1) % c.step) continue;
+      expected.push_back(line == wide ? "cut" : line == "a&b\tc" ? "a&b     c" : line);
+      if (++printed % r == 0) expected.push_back("\f");
+    }
+    if (printed % r) expected.push_back("\f");
+    if (c.paused) TogglePause();
+    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}};
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
+    Run(IDM_PRINT);
+    KillTimer(nullptr, timer);
+    std::wstring message = c.log.empty() ? L"Failed preparing to print, no data are available." : L"";
+    EXPECT_EQ(std::make_tuple(seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
+              std::make_tuple(int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
+    if (c.log.empty()) continue;
+    if (c.cancelAt) expected.resize(size_t(seen.cancelledAt) * (r + 1));
+    auto lines = PrintedLines(title);
+    for (auto& line : lines) line = line.size() > 40 && line.size() < 200 && wide.starts_with(line) ? "cut" : line;
+    ASSERT_EQ(lines, expected);
+  }
+}
+
+TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
+  allowDialogs = true;
+  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}};
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
+  for (int i = 0; i < 3; ++i) Run(IDM_PRINT_SETUP);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(seen.margins, std::vector<std::wstring>({L"25", L"30", L"30"}));  // the second was cancelled
+  EXPECT_EQ(PrinterFacts(nullptr, true).margins.left, 3000u);
+}
+
+}  // namespace
