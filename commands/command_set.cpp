@@ -5,6 +5,7 @@
 #include "commands/filter_commands.h"
 #include "commands/find.h"
 #include "commands/font_commands.h"
+#include "commands/highlight_dialog.h"
 #include "commands/history.h"
 #include "commands/open_dialog.h"
 #include "commands/setting_toggles.h"
@@ -98,6 +99,7 @@ void RowLength(HWND window, int, int) { ShowRowLengthDialog(window); }
 void SizeLimit(HWND window, int, int) { ShowSizeLimitDialog(window); }
 void AppSettingsDialog(HWND window, int, int) { ShowAppSettingsDialog(window); }
 void Associations(HWND window, int, int) { ShowAssociationsDialog(window); }
+void HighlightRules(HWND window, int, int) { ShowHighlightRulesDialog(window); }
 void Donate(HWND window, int, int) { OpenDonationPage(window); }
 void AutoCheck(HWND window, int, int) { ToggleAutoCheck(window); }
 void CheckUpdate(HWND window, int, int) { StartUpdateCheck(window); }
@@ -145,6 +147,7 @@ constexpr Command kCommands[] = {
     {IDM_WRAP_LINES, IDM_WRAP_LINES, false, WrapLines},
     {IDM_CUT_EMPTY, IDM_CUT_EMPTY, false, CutEmpty},
     {IDM_APP_SETTINGS, IDM_APP_SETTINGS, false, AppSettingsDialog},
+    {IDM_HIGHLIGHT_RULES, IDM_HIGHLIGHT_RULES, false, HighlightRules},
     {IDM_LANG_ENGLISH, IDM_LANG_SLOVAK, false, Language},
     {IDM_LANG_AUTO, IDM_LANG_AUTO, false, Language},
     {IDM_DONATE, IDM_DONATE, false, Donate},

@@ -1,8 +1,7 @@
 #include "commands/find.h"
 
-#include <cwctype>
-
 #include "engine/engine_host.h"
+#include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
 #include "extras/dialog_frame.h"
@@ -22,11 +21,7 @@ bool firstSearchPending = false;
 FINDREPLACEW findRecord;
 wchar_t rowText[kMaxRowUnits + 1];
 
-bool IsWordUnit(wchar_t unit) { return iswalnum(wint_t(unit)) != 0; }
-
-bool UnitsEqual(wchar_t a, wchar_t b, bool exact) {
-  return a == b || (!exact && towlower(wint_t(a)) == towlower(wint_t(b)));
-}
+bool UnitsEqual(wchar_t a, wchar_t b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
 
 // The caret row, or 0 when the view has none.
 int CurrentRow(HWND view) {

@@ -15,6 +15,7 @@ struct EngineHost {
   void (*fileChanged)() = nullptr;               // title and menu states after open or close
   void (*fileOpened)(const wchar_t* name) = nullptr;  // history list, find text
   void (*advanceTray)() = nullptr;               // tray animation frame, when minimized there
+  void (*ruleAlert)() = nullptr;                 // a row of an alert rule reached the view
   bool (*cleanFullScreen)() = nullptr;           // scroll bars hidden by the full-screen mode
   void (*showError)(UINT messageId, DWORD error) = nullptr;  // message box for a failed operation
 };

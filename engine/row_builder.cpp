@@ -5,6 +5,7 @@
 
 #include "commands/find.h"
 #include "engine/engine_host.h"
+#include "engine/highlight_rules.h"
 #include "shell/settings.h"
 
 namespace {
@@ -99,7 +100,9 @@ void ListRemoveTop(void* context, int rows) {
   }
   std::vector<wchar_t> kept;
   std::vector<size_t> starts;
+  std::vector<LPARAM> tags;  // each row keeps its rule
   for (int i = rows; i < count; ++i) {
+    tags.push_back(SendMessageW(list, LB_GETITEMDATA, WPARAM(i), 0));
     LRESULT length = SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0);
     if (length < 0) length = 0;
     starts.push_back(kept.size());
@@ -115,7 +118,10 @@ void ListRemoveTop(void* context, int rows) {
   selected.resize(size_t(std::max<LRESULT>(0, got)));
   LRESULT caret = SendMessageW(list, LB_GETCARETINDEX, 0, 0);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
-  for (size_t start : starts) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(&kept[start]));
+  for (size_t k = 0; k < starts.size(); ++k) {
+    LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(&kept[starts[k]]));
+    if (row >= 0 && tags[k] > 0) SendMessageW(list, LB_SETITEMDATA, WPARAM(row), tags[k]);
+  }
   for (int row : selected)
     if (row >= rows) SendMessageW(list, LB_SETSEL, TRUE, row - rows);
   if (caret >= rows) SendMessageW(list, LB_SETCARETINDEX, WPARAM(caret - rows), FALSE);
@@ -123,8 +129,11 @@ void ListRemoveTop(void* context, int rows) {
 
 void ListClear(void* context) { SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0); }
 
+// A row's rule is found once, here, and kept as its item data for drawing.
 void ListAppend(void* context, const wchar_t* text) {
-  SendMessageW(ListOf(context), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  HWND list = ListOf(context);
+  LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  if (LPARAM tag = TagNewRow(text); tag && row >= 0) SendMessageW(list, LB_SETITEMDATA, WPARAM(row), tag);
 }
 
 int ListTopIndex(void* context) {
@@ -297,6 +306,7 @@ void EndOfPoll() {
   bool added = FlushRows();
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
   if (added && engineHost.advanceTray) engineHost.advanceTray();
+  if (TakeRuleAlert() && engineHost.ruleAlert) engineHost.ruleAlert();
   ResumeViewRedraw();
   // A line begun, or a blank one dropped, changes the unfinished-line pane
   // without adding a row.

@@ -18,6 +18,7 @@
 #include "extras/dialog_frame.h"
 #include "extras/update_check.h"
 #include "resources/resource_ids.h"
+#include "shell/highlight_view.h"
 #include "shell/instances.h"
 #include "shell/localization.h"
 #include "shell/platform.h"
@@ -138,10 +139,11 @@ void OnCreate(HWND window) {
   InitNoticePane();
   RefreshUpdateStatus();
 
+  // The font first: creating the view asks for its row height.
+  if (!viewFont) viewFont = CreateFontIndirectW(&AppSettings.font);
   engineHost.view = CreateWindowExW(
       visualStyleLevel() != 0 && LOBYTE(LOWORD(GetVersion())) >= 6 ? 0 : WS_EX_STATICEDGE,
       L"LISTBOX", nullptr, kViewStyle & ~WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance, nullptr);
-  if (!viewFont) viewFont = CreateFontIndirectW(&AppSettings.font);
   if (!backgroundBrush) backgroundBrush = CreateSolidBrush(AppSettings.background);
   SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(viewFont), FALSE);
   PreallocateViewStorage();
@@ -159,6 +161,7 @@ void OnCreate(HWND window) {
   engineHost.fileChanged = OnFileChanged;
   engineHost.cleanFullScreen = CleanFullScreenHook;
   engineHost.advanceTray = AdvanceTrayFrame;
+  engineHost.ruleAlert = AlertRuleMatch;
   InitTrayIcon(window);
   UpdateHorizontalExtent();
   SetFocus(engineHost.view);
@@ -235,6 +238,10 @@ void OnActivation(bool active) {
   ShowLockState(false);
 }
 
+void OnMeasureItem(MEASUREITEMSTRUCT* item) {
+  if (int height = FontRowHeight(viewFont); item->CtlType == ODT_LISTBOX && height > 0) item->itemHeight = UINT(height);
+}
+
 LRESULT OnViewColours(HDC dc) {
   SetTextColor(dc, AppSettings.textColor);
   SetBkColor(dc, AppSettings.background);
@@ -297,6 +304,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_ACTIVATE: OnActivation(LOWORD(wparam) != WA_INACTIVE); return 0;
     case WM_ACTIVATEAPP: OnActivation(false); return 0;
     case WM_CTLCOLORLISTBOX: return OnViewColours(reinterpret_cast<HDC>(wparam));
+    case WM_MEASUREITEM: OnMeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)); return TRUE;
+    case WM_DRAWITEM: DrawViewRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)); return TRUE;
     case WM_TIMER: OnTimer(window, wparam); return 0;
     case kUpdateResultMessage: DeliverUpdateResult(lparam); return 0;
     case WM_COMMAND: ExecuteCommand(window, LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
@@ -378,7 +387,11 @@ HBRUSH ViewBackgroundBrush() { return backgroundBrush; }
 void ApplyViewFont() {
   HFONT font = CreateFontIndirectW(&AppSettings.font);
   if (!font) return;
-  if (engineHost.view) SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  if (engineHost.view) {
+    SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // An owner-drawn list box leaves its row height to its owner.
+    if (int height = FontRowHeight(font); height > 0) SendMessageW(engineHost.view, LB_SETITEMHEIGHT, 0, height);
+  }
   if (viewFont) DeleteObject(viewFont);
   viewFont = font;
   UpdateHorizontalExtent();

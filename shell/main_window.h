@@ -8,7 +8,8 @@
 
 constexpr wchar_t kMainWindowClass[] = L"W";
 constexpr DWORD kStatusBarStyle = 0x46000900;
-constexpr DWORD kViewStyle = 0x46311941;
+// Owner-drawn for the highlight rules' colours, its strings kept.
+constexpr DWORD kViewStyle = 0x46311941 | LBS_OWNERDRAWFIXED;
 constexpr DWORD kProgressStyle = 0x46000000;
 constexpr DWORD kDefaultFrameStyle = 0xCF0000;
 constexpr DWORD kDefaultFrameExStyle = 0x11;

@@ -70,14 +70,14 @@ void ReadNumeric(HKEY key, const NumericValue& value) {
     AppSettings.*value.field = number;
 }
 
-void HistoryValueName(int index, wchar_t* name, size_t capacity) {
-  const wchar_t* format = LocalizedString(kSettingHistoryFormat);
-  swprintf(name, capacity, format ? format : L"", unsigned(index));
+void NumberedValueName(UINT format, int index, wchar_t* name, size_t capacity) {
+  const wchar_t* text = LocalizedString(format);
+  swprintf(name, capacity, text ? text : L"", unsigned(index));
 }
 
 void ReadHistory(HKEY key, int index) {
   wchar_t name[64];
-  HistoryValueName(index, name, 64);
+  NumberedValueName(kSettingHistoryFormat, index, name, 64);
   wchar_t* entry = AppSettings.history[index];
   DWORD bytes = kHistoryUnits * sizeof(wchar_t);
   if (!name[0] || RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(entry),
@@ -88,6 +88,26 @@ void ReadHistory(HKEY key, int index) {
   // The registry does not promise a terminator.
   size_t units = bytes / sizeof(wchar_t);
   entry[units < kHistoryUnits ? units : kHistoryUnits - 1] = 0;
+}
+
+// A missing or empty value leaves the slot free; anything that is not a rule
+// keeps its slot, so that saving the rules never overwrites it.
+void ReadRule(HKEY key, int slot) {
+  wchar_t name[64], value[kRuleValueUnits + 1];
+  NumberedValueName(kSettingRuleFormat, slot, name, 64);
+  if (!name[0]) return;
+  DWORD type = 0, bytes = kRuleValueUnits * sizeof(wchar_t);
+  LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
+  if (status == ERROR_FILE_NOT_FOUND) return;
+  value[status == ERROR_SUCCESS ? bytes / sizeof(wchar_t) : 0] = 0;
+  if (status == ERROR_SUCCESS && type == REG_SZ && (!value[0] || ParseRule(value, &AppSettings.rules[slot])))
+    return;
+  AppSettings.keptRules |= 1u << slot;
+}
+
+bool WriteText(HKEY key, const wchar_t* name, const wchar_t* text) {
+  return name[0] && RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                   DWORD((wcslen(text) + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 bool WriteDword(HKEY key, UINT name, uint32_t value) {
@@ -138,6 +158,7 @@ void LoadSettings() {
   for (int index = kHistoryEntries - 1; index >= 0; --index) ReadHistory(key, index);
   LOGFONTW font;
   if (ReadExact(key, LocalizedString(kSettingFont), &font, sizeof font)) AppSettings.font = font;
+  for (int slot = 0; slot < kMaxRules; ++slot) ReadRule(key, slot);
   RegCloseKey(key);
   ClampSettings(AppSettings);
 }
@@ -164,14 +185,29 @@ bool StoreHistory() {
   if (!key) return false;
   for (int index = kHistoryEntries - 1; index >= 0; --index) {
     wchar_t name[64];
-    HistoryValueName(index, name, 64);
-    const wchar_t* entry = AppSettings.history[index];
-    DWORD bytes = DWORD((wcslen(entry) + 1) * sizeof(wchar_t));
-    if (name[0])
-      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry), bytes);
+    NumberedValueName(kSettingHistoryFormat, index, name, 64);
+    WriteText(key, name, AppSettings.history[index]);
   }
   RegCloseKey(key);
   return true;
+}
+
+int StoreRules(const HighlightRule* rules, int count) {
+  HKEY key = OpenForWriting();
+  int placed = 0;
+  for (int slot = 0; slot < kMaxRules; ++slot) {
+    if (AppSettings.keptRules & (1u << slot)) continue;
+    HighlightRule& held = AppSettings.rules[slot];
+    bool heldBefore = held.length != 0;
+    held = placed < count ? rules[placed++] : HighlightRule{};
+    if (!key || (!heldBefore && !held.length)) continue;
+    wchar_t name[64], value[kRuleValueUnits];
+    NumberedValueName(kSettingRuleFormat, slot, name, 64);
+    FormatRule(held, value);
+    WriteText(key, name, value);
+  }
+  if (key) RegCloseKey(key);
+  return placed;
 }
 
 bool ReadStoredNumber(UINT name, uint32_t* value) {

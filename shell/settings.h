@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "engine/highlight_rules.h"
+
 constexpr int kHistoryEntries = 10;
 constexpr size_t kHistoryUnits = 32768;
 
@@ -33,6 +35,8 @@ struct Settings {
   uint32_t savePosition = 1;      // "save position"
   LOGFONTW font = DefaultViewFont();  // "font"
   wchar_t history[kHistoryEntries][kHistoryUnits] = {};  // "history 0" .. "history 9"
+  HighlightRule rules[kMaxRules] = {};  // "rule 0" .. "rule 31"; a slot without pattern is free
+  uint32_t keptRules = 0;  // slots whose stored value is no rule: never written
 
   static LOGFONTW DefaultViewFont();
 };
@@ -56,6 +60,7 @@ enum : UINT {
   kSettingAutodetect = 141,
   kSettingLastCheck = 142,
   kSettingAutoCheck = 143,
+  kSettingRuleFormat = 144,  // "rule %u"
   kSettingRestrictInstances = 152,
   kSettingRepo = 153,
   kSettingLanguage = 154,
@@ -86,6 +91,10 @@ void LoadSettings();
 bool StoreSettings(std::initializer_list<UINT> names);
 inline bool StoreSetting(UINT name) { return StoreSettings({name}); }
 bool StoreHistory();
+// Puts the rules, in order, into the slots not kept, and writes every slot
+// that holds or held a rule (an emptied one as an empty string). Returns how
+// many found a slot.
+int StoreRules(const HighlightRule* rules, int count);
 // One number as the key holds it now, for values without a field
 // ("installed"); false when it is missing or not a number.
 bool ReadStoredNumber(UINT name, uint32_t* value);

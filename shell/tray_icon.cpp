@@ -37,16 +37,16 @@ int NextTrayFrame(int current) {
 
 // The title, a line break and the full path compacted into the rest of the
 // tip; a title too long for that alone, cut; without a file the product name.
-void ComposeTrayTip(wchar_t* tip) {
+void ComposeTrayTip(wchar_t* tip, size_t units) {
   if (!FileIsOpen()) {
     const wchar_t* product = LocalizedString(IDS_PRODUCT_NAME);
-    lstrcpynW(tip, product ? product : L"", int(kTipUnits));
+    lstrcpynW(tip, product ? product : L"", int(units));
     return;
   }
   const wchar_t* title = CurrentFileTitle();
   size_t length = wcslen(title);
-  lstrcpynW(tip, title, int(kTipUnits));
-  if (length >= kTipUnits - 1) return;
+  lstrcpynW(tip, title, int(units));
+  if (length >= units - 1) return;
   tip[length] = L'\n';
   // PathCompactPathExW reads at most MAX_PATH units, and a followed path may
   // be far longer. A tip shows no more than its start and its file name, so
@@ -59,7 +59,7 @@ void ComposeTrayTip(wchar_t* tip) {
     lstrcpynW(shortened + kTipUnits, name ? name : L"", int(MAX_PATH - kTipUnits));
     path = shortened;
   }
-  if (!PathCompactPathExW(tip + length + 1, path, UINT(kTipUnits - length - 1), 0)) tip[length + 1] = 0;
+  if (!PathCompactPathExW(tip + length + 1, path, UINT(units - length - 1), 0)) tip[length + 1] = 0;
 }
 
 // The window must be in the foreground for the menu to close when the user
@@ -100,7 +100,7 @@ void InitTrayIcon(HWND window) {
 
 void HandleTrayMinimize(HWND window) {
   if (!AppSettings.trayMinimize) return;
-  ComposeTrayTip(record.szTip);
+  ComposeTrayTip(record.szTip, kTipUnits);
   record.hIcon = frames[0];
   // Minimized again before the last restore's removal was due: the icon is
   // still there and must stay.
@@ -154,6 +154,17 @@ LRESULT HandleShellHook(HWND window, WPARAM code, LPARAM data) {
 void AdvanceTrayFrame() {
   if (!AppSettings.trayMinimize || !IsIconic(record.hWnd)) return;
   record.hIcon = frames[NextTrayFrame(TrayFrameIndex())];
+  Shell_NotifyIconW(NIM_MODIFY, &record);
+}
+
+// The alert goes first in the tip until the window is restored.
+void MarkTrayAlert() {
+  const wchar_t* alert = LocalizedString(IDS_TRAY_ALERT);
+  size_t length = alert ? wcslen(alert) : 0;
+  if (!AppSettings.trayMinimize || !IsIconic(record.hWnd) || !length || length + 2 >= kTipUnits) return;
+  ComposeTrayTip(record.szTip + length + 1, kTipUnits - length - 1);
+  wmemcpy(record.szTip, alert, length);
+  record.szTip[length] = L'\n';
   Shell_NotifyIconW(NIM_MODIFY, &record);
 }
 

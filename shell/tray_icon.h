@@ -24,6 +24,7 @@ void HandleTrayCallback(HWND window, WPARAM id, LPARAM mouse);
 void HandleTaskbarCreated(HWND window);
 LRESULT HandleShellHook(HWND window, WPARAM code, LPARAM data);
 void AdvanceTrayFrame();                             // after a poll that appended rows
+void MarkTrayAlert();                                // a row of an alert rule arrived
 void RemoveTrayIcon(HWND window);
 
 // What the shell was last given, and which frame its icon is (-1 for none).

@@ -1,0 +1,82 @@
+#include "shell/highlight_view.h"
+
+#include "engine/engine_host.h"
+#include "engine/row_builder.h"
+#include "shell/platform.h"
+#include "shell/settings.h"
+#include "shell/tray_icon.h"
+
+namespace {
+
+wchar_t rowText[kMaxRowUnits + 1];
+
+// The row's text into rowText; its length, 0 for none or one longer than a row.
+size_t ReadViewRow(HWND view, UINT index) {
+  LRESULT length = index == UINT(-1) ? 0 : SendMessageW(view, LB_GETTEXTLEN, index, 0);
+  if (length <= 0 || length > LRESULT(kMaxRowUnits) ||
+      SendMessageW(view, LB_GETTEXT, index, reinterpret_cast<LPARAM>(rowText)) != length)
+    return 0;
+  return size_t(length);
+}
+
+}  // namespace
+
+COLORREF RuleTextColour(const HighlightRule* rule) {
+  return rule && rule->text != kViewColour ? rule->text : AppSettings.textColor;
+}
+
+COLORREF RuleBackground(const HighlightRule* rule) {
+  return rule && rule->background != kViewColour ? rule->background : AppSettings.background;
+}
+
+void DrawRow(const DRAWITEMSTRUCT* item, const wchar_t* text, size_t length, COLORREF textColour,
+             COLORREF background) {
+  HDC dc = item->hDC;
+  bool selected = item->itemState & ODS_SELECTED;
+  SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : textColour);
+  SetBkColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHT) : background);
+  // One pixel in, where the list box puts its own text.
+  ExtTextOutW(dc, item->rcItem.left + 1, item->rcItem.top, ETO_OPAQUE | ETO_CLIPPED, &item->rcItem, text,
+              UINT(length), nullptr);
+  if ((item->itemState & ODS_FOCUS) && !(item->itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dc, &item->rcItem);
+}
+
+int FontRowHeight(HFONT font) {
+  int height = 0;
+  if (HDC dc = GetDC(nullptr)) {
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics;
+    if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+  }
+  return height;
+}
+
+void DrawViewRow(const DRAWITEMSTRUCT* item) {
+  if (item->CtlType != ODT_LISTBOX) return;
+  size_t length = ReadViewRow(item->hwndItem, item->itemID);
+  const HighlightRule* rule = RuleOfTag(LPARAM(item->itemData));
+  DrawRow(item, rowText, length, RuleTextColour(rule), RuleBackground(rule));
+}
+
+void RetagViewRows() {
+  HWND view = engineHost.view;
+  if (!view) return;
+  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
+  for (LRESULT row = 0; row < count; ++row) {
+    int slot = MatchingRule(rowText, ReadViewRow(view, UINT(row)));
+    SendMessageW(view, LB_SETITEMDATA, WPARAM(row), slot + 1);
+  }
+  InvalidateRect(view, nullptr, TRUE);
+}
+
+void AlertRuleMatch() {
+  HWND window = engineHost.window;
+  if (!window) return;
+  if (flashWindowEx && GetAncestor(GetForegroundWindow(), GA_ROOTOWNER) != window) {
+    FLASHWINFO flash{sizeof flash, window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    flashWindowEx(&flash);
+  }
+  MarkTrayAlert();
+}

@@ -1,0 +1,30 @@
+// The view's side of the highlight rules: rows drawn in their rule's colours
+// (the view is owner-drawn and keeps its strings, so other programs still
+// read its rows), every row's rule found again after the rules change, and
+// the alert when a row of an alert rule arrives.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+
+#include "engine/highlight_rules.h"
+
+// A rule's colours for a row; the view's own where it gives none.
+COLORREF RuleTextColour(const HighlightRule* rule);
+COLORREF RuleBackground(const HighlightRule* rule);
+
+// One owner-drawn row: selected in the system's selection colours, with the
+// focus rectangle where the control asks for one.
+void DrawRow(const DRAWITEMSTRUCT* item, const wchar_t* text, size_t length, COLORREF textColour,
+             COLORREF background);
+// The height a list box gives rows of the font; 0 when it cannot be measured.
+int FontRowHeight(HFONT font);
+// WM_DRAWITEM of the view: the row's text and the rule kept in its item data.
+void DrawViewRow(const DRAWITEMSTRUCT* item);
+
+// After the rules changed: each row tagged anew, the view repainted.
+void RetagViewRows();
+
+// Flashes the taskbar button while the window (or one of its dialogs) is not
+// in the foreground, and marks the tray icon's tip when minimized there.
+void AlertRuleMatch();

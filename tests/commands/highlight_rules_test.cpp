@@ -1,0 +1,142 @@
+// Highlight rules on the real view and registry: rows tagged as they arrive
+// and through trimming, drawn in their rule's colours, the alert, and the
+// dialog storing and recolouring without a reload, or changing nothing.
+#include "command_fixture.h"
+#include "shell/platform.h"
+#include "shell/tray_icon.h"
+
+namespace {
+
+struct RulesTest : CommandFixture {
+  void Store(const wchar_t* name, const wchar_t* value) {
+    RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), name, REG_SZ, value, DWORD((wcslen(value) + 1) * 2));
+  }
+  std::wstring Text(const wchar_t* name) {
+    wchar_t value[400] = L"absent";
+    DWORD size = sizeof value;
+    RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
+  }
+  template <typename Oracle> void ExpectTags(Oracle tagOf) {
+    std::vector<LRESULT> tags, expected;
+    for (const std::wstring& row : Rows()) expected.push_back(tagOf(row));
+    for (size_t i = 0; i < expected.size(); ++i) tags.push_back(SendMessageW(engineHost.view, LB_GETITEMDATA, i, 0));
+    EXPECT_EQ(tags, expected);
+  }
+  COLORREF Pixel(int row, int x) {  // the view as it paints itself
+    RECT item;
+    SendMessageW(engineHost.view, LB_SETTOPINDEX, WPARAM(row), 0);
+    SendMessageW(engineHost.view, LB_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+    HDC screen = GetDC(engineHost.view), dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 800, 800));
+    SendMessageW(engineHost.view, WM_PRINTCLIENT, WPARAM(dc), PRF_CLIENT);
+    COLORREF pixel = GetPixel(dc, x, item.top + 1);
+    DeleteObject(SelectObject(dc, old)), DeleteDC(dc), ReleaseDC(engineHost.view, screen);
+    return pixel;
+  }
+};
+
+int flashes = 0;
+BOOL WINAPI CountFlash(PFLASHWINFO info) { return flashes += info->dwFlags == (FLASHW_ALL | FLASHW_TIMERNOFG), TRUE; }
+
+bool cancel = false, full = false, busy = false;
+LRESULT listed = 0;
+void CALLBACK DriveRules(HWND, UINT, UINT_PTR, DWORD) {  // the dialog as a user works it
+  HWND dialog = GetLastActivePopup(engineHost.window), colours = GetLastActivePopup(dialog);
+  if (dialog != engineHost.window && (colours != dialog || !GetDlgItem(dialog, IDC_RULE_LIST)))
+    return (void)SendMessageW(colours, WM_COMMAND, IDOK, 0);  // the colour it opened with
+  if (dialog == engineHost.window || std::exchange(busy, true)) return;
+  auto click = [&](int id, int code = 0) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), LPARAM(GetDlgItem(dialog, id))); };
+  auto select = [&](int row) { SendDlgItemMessageW(dialog, IDC_RULE_LIST, LB_SETCURSEL, row, 0), click(IDC_RULE_LIST, LBN_SELCHANGE); };
+  if (full) {  // neither Add nor OK takes a rule beyond the free slots
+    SetDlgItemTextW(dialog, IDC_RULE_PATTERN, L"more"), click(IDC_RULE_ADD);
+    return listed = SendDlgItemMessageW(dialog, IDC_RULE_LIST, LB_GETCOUNT, 0, 0), click(IDOK), void(busy = false);
+  }
+  select(0), click(IDC_RULE_REMOVE);  // "ERROR" goes; "ok" is selected and in the fields
+  if (cancel) return click(IDC_RULE_REMOVE), click(IDC_RULE_REMOVE), click(IDCANCEL), void(busy = false);
+  SetDlgItemTextW(dialog, IDC_RULE_PATTERN, L"row 8");
+  CheckDlgButton(dialog, IDC_RULE_WHOLE_WORD, BST_UNCHECKED);
+  click(IDC_RULE_ADD), click(IDC_RULE_UP), click(IDC_RULE_UP), select(1);  // "row 8", "ok", "zzz"
+  CheckDlgButton(dialog, IDC_RULE_MATCH_CASE, BST_CHECKED);
+  click(IDC_RULE_TEXT_CHOOSE), click(IDC_RULE_CHANGE), select(2), click(IDC_RULE_REMOVE);
+  SetDlgItemTextW(dialog, IDC_RULE_PATTERN, L"error");  // typed, then OK without Add
+  CheckDlgButton(dialog, IDC_RULE_WHOLE_WORD, BST_UNCHECKED);
+  click(IDOK), busy = false;
+}
+
+TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothing) {
+  Store(L"rule 0", L"|FF0000|-|ERROR"), Store(L"rule 1", L"not a rule"), Store(L"rule 2", L"wa|-|00FF00|ok");
+  std::wstring tooLong = L"|-|-|" + std::wstring(300, L'x');
+  Store(L"rule 3", L""), Store(L"rule 5", tooLong.c_str()), Store(L"rule 6", L"|-|-|zzz"), Store(L"rule 32", L"|-|-|row");
+  DWORD number = 7;
+  RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), L"rule 4", REG_DWORD, &number, sizeof number);
+  LoadSettings();
+  EXPECT_EQ(AppSettings.keptRules, 0b110010u);
+  AppSettings.linesLimit = 100, AppSettings.trayMinimize = 1;
+  auto first = [](const std::wstring& row) -> LRESULT {
+    return row == L"Error ok" || row == L"error" ? 1 : row == L"ok" || row.ends_with(L" ok") ? 3 : 0;
+  };
+  decltype(flashWindowEx) saved = std::exchange(flashWindowEx, CountFlash);
+  HWND front = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  SetForegroundWindow(front);  // another program is in front
+  OpenLog(path, NumberedLines(0, 97, "row ") + "all ok\nError ok\nokay\n");
+  ExpectTags(first);
+  AppendBytes(path, NumberedLines(0, 79, "new ") + "ok\n"), Poll();  // the survivors are put back
+  ExpectTags(first);
+  AppendBytes(path, "error\n"), Poll();  // no alert rule
+  EXPECT_EQ(flashes, 2);
+  EXPECT_EQ(Pixel(16, 600), RGB(0, 255, 0));  // "all ok"
+  EXPECT_EQ(Pixel(17, 600), AppSettings.background);
+  SendMessageW(engineHost.view, LB_SETSEL, TRUE, 16);
+  EXPECT_EQ(Pixel(16, 600), GetSysColor(COLOR_HIGHLIGHT));
+  LoadTrayResources(), SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  for (int i = 0; i < 2; ++i) AppendBytes(path, "ok\n"), Poll();
+  EXPECT_TRUE(std::wstring(TrayIconRecord().szTip).starts_with(L"A highlighted row arrived\napp.log\n\\\\?\\"));
+  flashWindowEx = saved;
+  DestroyWindow(front);
+  ShowWindow(window, SW_RESTORE);
+
+  allowDialogs = true;
+  for (bool cancelled : {true, false}) {
+    cancel = cancelled;
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, DriveRules);
+    Run(IDM_HIGHLIGHT_RULES);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(Text(L"rule 0"), cancelled ? L"|FF0000|-|ERROR" : L"a|-|00FF00|row 8");
+    ExpectTags(cancelled ? +first : +[](const std::wstring& row) -> LRESULT {
+      return row.starts_with(L"row 8") ? 1 : row == L"ok" || row.ends_with(L" ok") ? 3 : row == L"error" ? 4 : 0;
+    });
+  }
+  EXPECT_EQ(Text(L"rule 1"), L"not a rule");
+  EXPECT_EQ(Text(L"rule 2"), L"cwa|000000|00FF00|ok");
+  EXPECT_EQ(Text(L"rule 3"), L"ca|000000|00FF00|error");
+  EXPECT_EQ(Stored(L"rule 4"), 7u);
+  EXPECT_EQ(Text(L"rule 5"), tooLong);
+  EXPECT_EQ(Text(L"rule 6"), L"");  // emptied
+  EXPECT_EQ(Text(L"rule 7"), L"absent");
+  EXPECT_EQ(Text(L"rule 32"), L"|-|-|row");
+}
+
+TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
+  for (int slot = 0; slot < kMaxRules; ++slot) Store((L"rule " + std::to_wstring(slot)).c_str(), slot == 9 ? L"kept" : L"|-|-|x");
+  LoadSettings();
+  allowDialogs = true, full = true;
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, DriveRules);
+  Run(IDM_HIGHLIGHT_RULES);
+  KillTimer(nullptr, timer), full = false;
+  EXPECT_EQ(listed, 31);
+  EXPECT_EQ(Text(L"rule 9"), L"kept");
+  EXPECT_EQ(Text(L"rule 31"), L"|-|-|x");
+}
+
+// Owner-drawn, the view still gives its rows the height a plain list box would.
+TEST_F(RulesTest, RowHeightFollowsTheFont) {
+  HWND plain = CreateWindowExW(0, L"LISTBOX", nullptr, WS_CHILD, 0, 0, 10, 10, window, nullptr, nullptr, nullptr);
+  for (LONG height : {0, 40}) {  // as created, then changed
+    if (height) AppSettings.font.lfHeight = height, ApplyViewFont();
+    SendMessageW(plain, WM_SETFONT, WPARAM(ViewFont()), FALSE);
+    EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMHEIGHT, 0, 0), SendMessageW(plain, LB_GETITEMHEIGHT, 0, 0));
+  }
+}
+
+}  // namespace
