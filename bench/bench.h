@@ -60,6 +60,9 @@ void Note(const char* format, ...);  // a detail line, printed as it comes
 void PrintResults();
 
 // The parts, one file each.
+// Ten highlight rules every row is tested against, or none.
+void UseBenchRules(bool on);
+
 void RunThroughputBench();
 void RunLoadBench();
 void RunLatencyBench();

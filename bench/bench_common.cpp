@@ -7,6 +7,8 @@
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
+#include "engine/highlight_rules.h"
+#include "shell/settings.h"
 
 DWORD wineserverPid = 0;
 std::vector<double> pollStartsMs;
@@ -287,4 +289,13 @@ void PrintResults() {
   putchar('\n');
   for (const ResultRow& row : results) line(row.metric, row.quillon.text, row.baseline.text, row.goal);
   fflush(stdout);
+}
+
+// Ten rules that every row is tested against; the last matches a line in four.
+void UseBenchRules(bool on) {
+  const wchar_t* rules[] = {L"|FFFFFF|C00000|ERROR", L"w|806000|FFF0B0|warn", L"c|-|-|FATAL", L"|-|-|exception",
+                            L"w|-|-|timeout", L"a|-|-|panic", L"|-|-|seq=99999999", L"c|-|-|qpc=1",
+                            L"|-|-|/api/v2/", L"|0000C0|-|\u00B5s"};
+  for (int i = 0; i < 10; ++i)
+    if (!on || !ParseRule(rules[i], &AppSettings.rules[i])) AppSettings.rules[i] = HighlightRule{};
 }

@@ -1,9 +1,9 @@
 #include "engine/row_builder.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
-#include "commands/find.h"
 #include "engine/engine_host.h"
 #include "engine/highlight_rules.h"
 #include "shell/settings.h"
@@ -14,6 +14,7 @@ wchar_t pendingRow[kMaxRowUnits + 1];
 
 constexpr size_t kFilterLineUnits = 65536;
 LineFilter lineFilter{};
+HighlightRule filterRule;  // the filter's pattern made ready for matching
 enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
 wchar_t heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
 size_t heldLength = 0;
@@ -257,6 +258,9 @@ void FeedUnits(const wchar_t* units, size_t count, size_t capacity) {
 void SetLineFilter(const LineFilter& filter) {
   lineFilter = filter;
   lineFilter.pattern[kFilterPatternUnits - 1] = L'\0';
+  filterRule = HighlightRule{};
+  filterRule.matchCase = filter.matchCase;
+  if (!MakeRule(&filterRule, lineFilter.pattern, wcslen(lineFilter.pattern))) lineFilter.pattern[0] = L'\0';
   lineVerdict = LineVerdict::kPending, heldLength = 0;
 }
 
@@ -265,7 +269,7 @@ const LineFilter& CurrentLineFilter() { return lineFilter; }
 size_t CountShownLines(const wchar_t* units, size_t count) { return FeedFiltered(units, count, 1, true); }
 
 bool LinePassesFilter(const wchar_t* line, size_t length) {
-  return RowMatches(line, length, lineFilter.pattern, lineFilter.matchCase, false) != lineFilter.hide;
+  return RuleMatches(filterRule, line, length) != lineFilter.hide;
 }
 
 bool FlushRows() {
