@@ -302,6 +302,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       HideTrackingTooltip();
       break;
     case WM_GETDLGCODE: return 0x83;
+    case kInstanceQueryMessage: return AnswerInstanceQuery();
     case WM_CLOSE: OnClose(window); break;
     case WM_DESTROY: OnDestroy(); return 0;
   }
