@@ -1,6 +1,153 @@
+// Records and the query path live in a section that any program of the logon
+// can open and write, so nothing read from it is trusted: a window is asked
+// only while it is still the main window its record was made for, and the
+// query path is read only as far as the section's pages are committed.
 #include "shell/instances.h"
 
-// The shared table is not built yet: every instance runs on its own.
-bool AnotherInstanceTookOver(const wchar_t*) { return false; }
-void EnterInstanceTable(HWND) {}
-void LeaveInstanceTable(HWND) {}
+#include <algorithm>
+#include <cstring>
+
+#include "engine/file_follower.h"
+#include "shell/main_window.h"
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"Kavex.Quillon::Share::Mutex";
+constexpr wchar_t kSectionName[] = L"Kavex.Quillon::Share";
+constexpr SIZE_T kFirstCommit = 4096;
+constexpr size_t kQueryPathLimit = sizeof(InstanceTable::queryPath) / sizeof(wchar_t) - 1;
+
+HANDLE mutex = nullptr;
+InstanceTable* table = nullptr;
+int holdCount = 0;
+
+bool Acquire() {
+  // An instance that ended while holding the mutex leaves it abandoned; the
+  // wait then still hands it over, and the records are checked anyway.
+  if (!table || WaitForSingleObject(mutex, INFINITE) == WAIT_FAILED) return false;
+  ++holdCount;
+  return true;
+}
+
+void Release() {
+  if (!mutex || holdCount <= 0) return;
+  ReleaseMutex(mutex);
+  --holdCount;
+}
+
+// Window handles are 32-bit values, sign-extended in a 64-bit process.
+HWND WindowOf(const InstanceRecord& record) {
+  return reinterpret_cast<HWND>(static_cast<intptr_t>(static_cast<int32_t>(record.window)));
+}
+
+// A closed window's handle may since name any window, of any program.
+bool StillTheRegisteredWindow(const InstanceRecord& record) {
+  HWND window = WindowOf(record);
+  DWORD processId = 0;
+  DWORD threadId = IsWindow(window) ? GetWindowThreadProcessId(window, &processId) : 0;
+  wchar_t className[4] = {};
+  return threadId && threadId == record.threadId && processId == record.processId &&
+         GetClassLongW(window, GCW_ATOM) == record.classAtom &&
+         GetClassNameW(window, className, 4) && wcscmp(className, kMainWindowClass) == 0;
+}
+
+// How many units from at lie in committed pages, at most limit.
+size_t CommittedUnits(const wchar_t* at, size_t limit) {
+  MEMORY_BASIC_INFORMATION region;
+  if (!VirtualQuery(at, &region, sizeof region) || region.State != MEM_COMMIT) return 0;
+  auto end = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+  return std::min(limit, (end - reinterpret_cast<uintptr_t>(at)) / sizeof(wchar_t));
+}
+
+}  // namespace
+
+InstanceTable* MapInstanceTable(HANDLE section) {
+  if (!section) return nullptr;
+  // Mapping the whole table fails when the section is smaller.
+  void* view = MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(InstanceTable));
+  if (view && !VirtualAlloc(view, kFirstCommit, MEM_COMMIT, PAGE_READWRITE)) {
+    UnmapViewOfFile(view);
+    view = nullptr;
+  }
+  return static_cast<InstanceTable*>(view);
+}
+
+bool OpenInstanceTable() {
+  if (table) return true;
+  mutex = CreateMutexW(nullptr, FALSE, kMutexName);
+  if (!mutex) return false;
+  HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_RESERVE, 0,
+                                      sizeof(InstanceTable), kSectionName);
+  // The handle stays open: the name goes with the last handle, views or not.
+  table = MapInstanceTable(section);
+  if (!table) {
+    if (section) CloseHandle(section);
+    CloseHandle(mutex);
+    mutex = nullptr;
+  }
+  return table != nullptr;
+}
+
+bool AnotherInstanceTookOver(const wchar_t* path) {
+  if (!Acquire()) return false;
+  static wchar_t fullPath[kQueryPathLimit + 1];
+  bool found = false;
+  size_t bytes = 0;
+  if (FullPathOf(path, fullPath, kQueryPathLimit + 1)) bytes = (wcslen(fullPath) + 1) * sizeof(wchar_t);
+  if (bytes && VirtualAlloc(table->queryPath, bytes, MEM_COMMIT, PAGE_READWRITE)) {
+    memcpy(table->queryPath, fullPath, bytes);
+    UINT timeout = GetDoubleClickTime();
+    for (int i = kInstanceRecordCount - 1; i >= 0 && !found; --i) {
+      InstanceRecord record = table->records[i];  // a copy: others may write the section meanwhile
+      if (!record.window) continue;
+      if (!StillTheRegisteredWindow(record)) {
+        table->records[i] = InstanceRecord{};
+        continue;
+      }
+      DWORD_PTR answer = 0;
+      if (SendMessageTimeoutW(WindowOf(record), kInstanceQueryMessage, 0, 0, SMTO_ABORTIFHUNG, timeout,
+                              &answer) && answer) {
+        SetForegroundWindow(WindowOf(record));
+        found = true;
+      }
+    }
+  }
+  Release();
+  return found;
+}
+
+void EnterInstanceTable(HWND window) {
+  if (!Acquire()) return;
+  DWORD processId = 0;
+  DWORD threadId = GetWindowThreadProcessId(window, &processId);
+  for (InstanceRecord& record : table->records) {
+    if (record.window) continue;
+    record = {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), processId, threadId,
+              static_cast<uint16_t>(GetClassLongW(window, GCW_ATOM)), 0};
+    break;
+  }
+  Release();
+}
+
+void LeaveInstanceTable(HWND window) {
+  if (!Acquire()) return;
+  for (InstanceRecord& record : table->records) {
+    if (WindowOf(record) == window) {
+      record = InstanceRecord{};
+      break;
+    }
+  }
+  Release();
+}
+
+LRESULT AnswerInstanceQuery() {
+  // Read without the mutex (the asking instance holds it), into a terminated
+  // copy, so that a writer elsewhere can neither change the path while it is
+  // compared nor make the comparison run off the committed pages.
+  static wchar_t asked[kQueryPathLimit + 1];
+  if (!table || !FileIsOpen()) return 0;
+  size_t limit = CommittedUnits(table->queryPath, kQueryPathLimit), units = 0;
+  while (units < limit && (asked[units] = table->queryPath[units])) ++units;
+  asked[units] = 0;
+  return wcscmp(asked, FollowedPath()) == 0;
+}

@@ -3,7 +3,36 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
+constexpr UINT kInstanceQueryMessage = WM_USER + 11;
+constexpr int kInstanceRecordCount = 192;
+
+struct InstanceRecord {
+  uint32_t window;  // 0 marks a free record
+  uint32_t processId;
+  uint32_t threadId;
+  uint16_t classAtom;
+  uint16_t unused;
+};
+
+// The layout of the shared section, the same for every instance.
+struct InstanceTable {
+  InstanceRecord records[kInstanceRecordCount];
+  wchar_t queryPath[32768];  // the full path asked about, zero-terminated
+};
+static_assert(sizeof(InstanceRecord) == 16 && sizeof(InstanceTable) == 68608);
+
+// Creates or opens the shared mutex and section. When this fails the instance
+// runs on its own: it neither asks nor registers.
+bool OpenInstanceTable();
+// Maps a section as the table and commits its first page; null when the
+// section is smaller than the table.
+InstanceTable* MapInstanceTable(HANDLE section);
+
 // Whether another instance follows path and took it over (it then comes to the front).
 bool AnotherInstanceTookOver(const wchar_t* path);
 void EnterInstanceTable(HWND window);
 void LeaveInstanceTable(HWND window);
+// The main window's answer to the query message: 1 when it follows the path asked about.
+LRESULT AnswerInstanceQuery();

@@ -330,6 +330,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       break;
     case WM_QUERYOPEN: HandleTrayRestore(window); return TRUE;
     case kTrayCallbackMessage: HandleTrayCallback(window, wparam, lparam); return 0;
+    case kInstanceQueryMessage: return AnswerInstanceQuery();
     case WM_CLOSE: OnClose(window); break;
     case WM_DESTROY: OnDestroy(); return 0;
   }

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "shell/instances.h"
+
 namespace {
 
 int DetectPlatform() {
@@ -90,7 +92,7 @@ void AllowMessagesFromLowerPrivileges() {
   if (!changeWindowMessageFilter) return;
   changeWindowMessageFilter(shellHookMessage, MSGFLT_ADD);
   changeWindowMessageFilter(taskbarCreatedMessage, MSGFLT_ADD);
-  changeWindowMessageFilter(WM_USER + 11, MSGFLT_ADD);
+  changeWindowMessageFilter(kInstanceQueryMessage, MSGFLT_ADD);
 }
 
 int visualStyleLevel() {

@@ -228,6 +228,7 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   charsetState.autodetect = AppSettings.autodetect != 0;
   SetStoredCharsetReader(ReadStoredCharsetName);
 
+  OpenInstanceTable();
   if (fileArgument && AppSettings.restrictInstances && AnotherInstanceTookOver(fileArgument)) {
     LocalFree(arguments);
     return 0;

@@ -24,6 +24,7 @@ std::wstring MakeTempDirectory() {
 }
 
 void RemoveDirectoryTree(const std::wstring& directory) {
+  if (directory.find(L"quillon-test-") == std::wstring::npos) return;  // never the current folder
   std::wstring from = directory + L'\0';  // the list ends with a second NUL
   SHFILEOPSTRUCTW operation{};
   operation.wFunc = FO_DELETE;
