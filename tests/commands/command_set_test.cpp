@@ -1,5 +1,7 @@
 #include "command_fixture.h"
 
+#include <commctrl.h>
+
 namespace {
 
 using CommandTest = CommandFixture;
@@ -13,7 +15,8 @@ TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
   } toggles[] = {{IDM_STATUS_BAR, &Settings::statusBar, L"status bar"},
                  {IDM_WRAP_LINES, &Settings::wrapLines, L"wrap lines"},
                  {IDM_CUT_EMPTY, &Settings::cutEmpty, L"cut empty"},
-                 {IDM_AUTODETECT, &Settings::autodetect, L"autodetect"}};
+                 {IDM_AUTODETECT, &Settings::autodetect, L"autodetect"},
+                 {IDM_AUTO_CHECK, &Settings::autoCheck, L"auto check"}};
   SetMenu(window, nullptr);  // as the clean full screen leaves it
   for (const auto& toggle : toggles) {
     AppSettings.*toggle.field = 1;
@@ -24,6 +27,11 @@ TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
       EXPECT_EQ(AppSettings.*toggle.field, expected);
       EXPECT_EQ(Checked(toggle.command), expected == 1);
       EXPECT_EQ(Stored(toggle.name), expected);
+      wchar_t tip[512] = L"";  // the update pane's tip tells whether checks are made
+      SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(7, 512), reinterpret_cast<LPARAM>(tip));
+      if (toggle.command == IDM_AUTO_CHECK) {
+        EXPECT_EQ(wcsstr(tip, L"disabled") != nullptr, expected == 0) << tip;
+      }
     }
   }
   SetMenu(window, menu);

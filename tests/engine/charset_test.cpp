@@ -18,7 +18,7 @@ TEST(DetectBom, TableOfMarks) {
       {std::string("+/v8-a", 6), kCharsetUtf7, 5},
       {std::string("+/v8xa", 6), kCharsetUtf7, 0},
       {std::string("+/vAab", 6), 0, 0},
-      {std::string("+xv9ab", 6), 0, 0},
+      {std::string("+xv9ab", 6), 0, 0}, {std::string("\xEFve \xBB\xBF", 6), 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
