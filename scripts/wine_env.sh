@@ -24,6 +24,10 @@ wine_env_start() {
   fi
   "$wineserver_bin" -p </dev/null >/dev/null 2>&1
   wineboot </dev/null >/dev/null 2>&1 || true
+  # A program that crashes ends at once instead of waiting on Wine's debugger,
+  # which would hold a test until CTest's time-out.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+    </dev/null >/dev/null 2>&1 || true
   if [ -n "$started_xvfb" ]; then
     # No window manager on Xvfb: unmanaged windows, or Wine waits two seconds
     # for one whenever a window is hidden or destroyed.
