@@ -28,6 +28,11 @@ TEST_F(SettingsTest, LoadTakesTheStoredValuesAndReplacesThoseTheProgramCannotHol
     EXPECT_EQ(AppSettings.*c.field, c.expected) << testing::PrintToString(std::wstring(c.name));
   }
   EXPECT_EQ(uiLanguage, 0x405);
+  LOGFONTW font = Settings::DefaultViewFont();  // a face name without its terminator
+  wmemset(font.lfFaceName, L'A', LF_FACESIZE);
+  RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), L"font", REG_BINARY, &font, sizeof font);
+  LoadSettings();
+  EXPECT_EQ(wcslen(AppSettings.font.lfFaceName), size_t(LF_FACESIZE - 1));
 }
 
 }  // namespace
