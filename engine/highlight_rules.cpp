@@ -64,7 +64,7 @@ size_t FindUnit(const wchar_t* text, size_t at, size_t length, wchar_t unit) {
 }
 
 const wchar_t* FoldRow(const wchar_t* row, size_t length) {
-  static wchar_t folded[kMaxRowUnits];
+  static wchar_t folded[kMaxMatchUnits];
   const wchar_t* table = FoldTable();
   for (size_t i = 0; i < length; ++i) folded[i] = table[row[i]];
   return folded;
@@ -142,7 +142,7 @@ void FormatRule(const HighlightRule& rule, wchar_t* out) {
 }
 
 bool RuleMatches(const HighlightRule& rule, const wchar_t* row, size_t length) {
-  length = std::min(length, kMaxRowUnits);
+  length = std::min(length, kMaxMatchUnits);
   return rule.length && Occurs(rule, rule.matchCase ? row : FoldRow(row, length), row, length);
 }
 

@@ -17,6 +17,9 @@ constexpr int kMaxRules = 32;
 constexpr size_t kMaxPatternUnits = 255;
 constexpr size_t kRuleValueUnits = 3 + 1 + 6 + 1 + 6 + 1 + kMaxPatternUnits + 1;  // terminated
 constexpr COLORREF kViewColour = CLR_INVALID;  // "-"
+// The most text one match looks at: a row, or the start of a line the filter
+// decides on.
+constexpr size_t kMaxMatchUnits = 65536;
 
 struct HighlightRule {
   uint16_t length = 0;  // pattern units; 0 for no rule
@@ -41,8 +44,8 @@ bool ParseRule(const wchar_t* value, HighlightRule* rule);
 // The stored form, kRuleValueUnits at most; an empty string for no rule.
 void FormatRule(const HighlightRule& rule, wchar_t* out);
 
-// Whether the pattern occurs in the row; with wholeWord, any occurrence with
-// no letter or digit on either side.
+// Whether the pattern occurs in the first kMaxMatchUnits of the text; with
+// wholeWord, any occurrence with no letter or digit on either side.
 bool RuleMatches(const HighlightRule& rule, const wchar_t* row, size_t length);
 
 // The slot of the first of AppSettings.rules that matches, or -1.

@@ -12,7 +12,7 @@ namespace {
 
 wchar_t pendingRow[kMaxRowUnits + 1];
 
-constexpr size_t kFilterLineUnits = 65536;
+constexpr size_t kFilterLineUnits = kMaxMatchUnits;
 LineFilter lineFilter{};
 HighlightRule filterRule;  // the filter's pattern made ready for matching
 enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;

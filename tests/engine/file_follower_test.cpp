@@ -115,7 +115,8 @@ TEST_F(FollowerTest, Scenarios) {
       {"a hiding filter leaves the row limit to the lines it shows, wrapped rows together",
        {"W4", "wabcdefg\nERR1234567\nxyz\nERR\nERR\n", "o", "FhERR", "p", "=abcd|efg|xyz", "FsERR", "p", "=67|ERR|ERR"}, 256, 3},
       {"a filter decides on the first 65,536 units of a line",
-       {std::string("w").append(66000, 'x') + "ERR\nERR y\n", "o", "FsERR", "p", "=ERR y"}},
+       {std::string("w").append(66000, 'x') + "ERR\n" + std::string(4100, 'y') + "ERR z\nERR y\n", "o", "FsERR", "p",
+        std::string("=").append(4095, 'y') + "|yyyyyERR z|ERR y"}},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
