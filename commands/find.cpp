@@ -29,17 +29,6 @@ int CurrentRow(HWND view) {
   return caret == LB_ERR || caret < 0 ? 0 : int(caret);
 }
 
-// A row the view holds, as text; false when it is longer than any row we add.
-bool ReadRow(HWND view, int index, size_t* length) {
-  LRESULT units = SendMessageW(view, LB_GETTEXTLEN, WPARAM(index), 0);
-  if (units == LB_ERR || units < 0 || size_t(units) > kMaxRowUnits) return false;
-  rowText[0] = L'\0';
-  SendMessageW(view, LB_GETTEXT, WPARAM(index), reinterpret_cast<LPARAM>(rowText));
-  rowText[units] = L'\0';
-  *length = size_t(units);
-  return true;
-}
-
 // Tests the rows from the current one on in the search direction; there is
 // no wrap-around, a miss only beeps.
 void Search() {
@@ -50,8 +39,7 @@ void Search() {
   int row = CurrentRow(view) + (firstSearchPending ? 0 : step);
   firstSearchPending = false;
   for (; count != LB_ERR && row >= 0 && row < count; row += step) {
-    size_t length = 0;
-    if (ReadRow(view, row, &length) && RowMatches(rowText, length, findText, matchCase, wholeWord)) {
+    if (RowMatches(rowText, ReadViewRow(view, row, rowText), findText, matchCase, wholeWord)) {
       ShowRow(row);
       return;
     }

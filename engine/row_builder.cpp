@@ -170,6 +170,17 @@ RowView ListBoxRowView(HWND listBox) {
                  ListTopIndex, ListSetTopIndex, ListScrollToEnd, ListSetRedraw};
 }
 
+size_t ReadViewRow(HWND listBox, int index, wchar_t* out) {
+  out[0] = L'\0';
+  LRESULT length = index < 0 ? LB_ERR : SendMessageW(listBox, LB_GETTEXTLEN, WPARAM(index), 0);
+  if (length <= 0 || length > LRESULT(kMaxRowUnits) ||
+      SendMessageW(listBox, LB_GETTEXT, WPARAM(index), reinterpret_cast<LPARAM>(out)) != length) {
+    out[0] = L'\0';
+    return 0;
+  }
+  return size_t(length);
+}
+
 void SetRowView(const RowView* view) {
   viewInstalled = view != nullptr;
   if (view) installedView = *view;

@@ -28,6 +28,10 @@ struct RowView {
 // The list box of the engine host.
 RowView ListBoxRowView(HWND listBox);
 
+// Row index of a list box into out (kMaxRowUnits + 1 units), terminated; its
+// length, 0 for no such row or one longer than any row the builder makes.
+size_t ReadViewRow(HWND listBox, int index, wchar_t* out);
+
 // The view used by the follower; by default the engine host's list box.
 void SetRowView(const RowView* view);
 const RowView& CurrentRowView();

@@ -88,13 +88,6 @@ uint32_t ViewFontHeight() {
   return uint32_t(height < 0 ? -height : height);
 }
 
-int ReadRow(HWND view, uint32_t row) {
-  LRESULT units = SendMessageW(view, LB_GETTEXTLEN, row, 0);
-  if (units == LB_ERR || units < 0 || size_t(units) > kMaxRowUnits) return 0;
-  SendMessageW(view, LB_GETTEXT, row, reinterpret_cast<LPARAM>(rowText));
-  return int(units);
-}
-
 // Draws the rows of one page from start, every row or only the selected ones,
 // one per pitch from the area's top; returns where the next page starts, 0
 // once the view's last row is behind.
@@ -109,7 +102,7 @@ uint32_t DrawPage(HDC dc, uint32_t start, bool allRows, uint32_t perPage, float 
   for (uint32_t slot = 0; row < count && slot < perPage; ++row) {
     if (!allRows && SendMessageW(view, LB_GETSEL, row, 0) <= 0) continue;
     RECT line{area.left, area.top + LONG(float(slot) * pitch), area.right, area.bottom};
-    DrawTextExW(dc, rowText, ReadRow(view, row), &line, kRowFlags, nullptr);
+    DrawTextExW(dc, rowText, int(ReadViewRow(view, int(row), rowText)), &line, kRowFlags, nullptr);
     ++slot;
   }
   SelectObject(dc, previous);

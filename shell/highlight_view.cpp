@@ -10,15 +10,6 @@ namespace {
 
 wchar_t rowText[kMaxRowUnits + 1];
 
-// The row's text into rowText; its length, 0 for none or one longer than a row.
-size_t ReadViewRow(HWND view, UINT index) {
-  LRESULT length = index == UINT(-1) ? 0 : SendMessageW(view, LB_GETTEXTLEN, index, 0);
-  if (length <= 0 || length > LRESULT(kMaxRowUnits) ||
-      SendMessageW(view, LB_GETTEXT, index, reinterpret_cast<LPARAM>(rowText)) != length)
-    return 0;
-  return size_t(length);
-}
-
 }  // namespace
 
 COLORREF RuleTextColour(const HighlightRule* rule) {
@@ -55,7 +46,7 @@ int FontRowHeight(HFONT font) {
 
 void DrawViewRow(const DRAWITEMSTRUCT* item) {
   if (item->CtlType != ODT_LISTBOX) return;
-  size_t length = ReadViewRow(item->hwndItem, item->itemID);
+  size_t length = ReadViewRow(item->hwndItem, int(item->itemID), rowText);
   const HighlightRule* rule = RuleOfTag(LPARAM(item->itemData));
   DrawRow(item, rowText, length, RuleTextColour(rule), RuleBackground(rule));
 }
@@ -65,7 +56,7 @@ void RetagViewRows() {
   if (!view) return;
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
   for (LRESULT row = 0; row < count; ++row) {
-    int slot = MatchingRule(rowText, ReadViewRow(view, UINT(row)));
+    int slot = MatchingRule(rowText, ReadViewRow(view, int(row), rowText));
     SendMessageW(view, LB_SETITEMDATA, WPARAM(row), slot + 1);
   }
   InvalidateRect(view, nullptr, TRUE);
