@@ -195,6 +195,22 @@ uint32_t SniffUtf8(const uint8_t* bytes, size_t count, uint32_t charset, size_t*
   return kCharsetUtf8;
 }
 
+// Decodes bytes into unitBuffer, leaving out the last `held` and the tail that
+// is no whole character yet: those go to carryTo for the next chunk. Returns
+// the units decoded.
+size_t DecodeKeepingCarry(uint32_t charset, uint8_t* bytes, size_t total, size_t held, uint8_t* carryTo,
+                          size_t* carried) {
+  // Save what may be carried before decoding rewrites the buffer in place.
+  uint8_t last[4];
+  size_t lastCount = std::min<size_t>(total, 4);
+  memcpy(last, bytes + total - lastCount, lastCount);
+  size_t leftover = 0;
+  size_t units = DecodeChunk(charset, bytes, total - held, unitBuffer, &leftover);
+  *carried = std::min(leftover + held, lastCount);
+  memcpy(carryTo, last + lastCount - *carried, *carried);
+  return units;
+}
+
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 size_t ReadAndFeedChunk(size_t capacity) {
   uint32_t charset = charsetState.active;
@@ -211,23 +227,12 @@ size_t ReadAndFeedChunk(size_t capacity) {
   size_t total = carryCount + got;
   size_t held = 0;
   if (charsetState.sniffUtf8) charset = SniffUtf8(bytes, total, charset, &held);
-  size_t leftover = 0;
-  // Save what may be carried before decoding rewrites the buffer in place.
-  uint8_t last[4];
-  size_t lastCount = std::min<size_t>(total, 4);
-  memcpy(last, bytes + total - lastCount, lastCount);
-  size_t units = DecodeChunk(charset, bytes, total - held, unitBuffer, &leftover);
-  leftover = std::min(leftover + held, lastCount);
-  memcpy(carry, last + lastCount - leftover, leftover);
-  carryCount = leftover;
-  FeedUnits(unitBuffer, units, capacity);
+  FeedUnits(unitBuffer, DecodeKeepingCarry(charset, bytes, total, held, carry, &carryCount), capacity);
   return got;
 }
 
 bool IdentityCheckDue() { return GetTickCount() - lastIdentityCheck > kIdentityCheckInterval; }
 
-// Once a second: has the name been given to another file (log rotation)?
-// Returns true when the new file was opened.
 LineFilter filterAcrossRotation{};
 
 // The filter's verdict on the whole lines in [from, to).
@@ -239,13 +244,8 @@ size_t CountShownLinesIn(uint64_t from, uint64_t to) {
     DWORD wanted = DWORD(std::min<uint64_t>(kChunkBytes - carried, to - from));
     if (!ReadFile(file, byteBuffer + carried, wanted, &got, nullptr) || got == 0) break;
     from += got;
-    size_t leftover = 0, total = carried + got;
-    uint8_t last[4];
-    size_t lastCount = std::min<size_t>(total, 4);
-    memcpy(last, byteBuffer + total - lastCount, lastCount);
-    shown += CountShownLines(unitBuffer, DecodeChunk(charsetState.active, byteBuffer, total, unitBuffer, &leftover));
-    carried = std::min(leftover, lastCount);
-    memcpy(byteBuffer, last + lastCount - carried, carried);
+    size_t total = carried + got;
+    shown += CountShownLines(unitBuffer, DecodeKeepingCarry(charsetState.active, byteBuffer, total, 0, byteBuffer, &carried));
   }
   ResetPendingRow();
   return shown;
@@ -265,6 +265,8 @@ uint64_t StartOfLastShownLines(uint64_t floor, uint64_t end, size_t lines) {
   }
 }
 
+// Once a second: has the name been given to another file (log rotation)?
+// Returns true when the new file was opened.
 bool FollowRenamedFile() {
   if (!IdentityCheckDue()) return false;
   lastIdentityCheck = GetTickCount();
