@@ -116,6 +116,13 @@ bool WriteDword(HKEY key, UINT name, uint32_t value) {
                                 sizeof value) == ERROR_SUCCESS;
 }
 
+HKEY OpenForReading() {
+  const wchar_t* path = LocalizedString(kSettingsKeyPath);
+  HKEY key = nullptr;
+  if (!path || RegOpenKeyExW(settingsRoot, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return nullptr;
+  return key;
+}
+
 HKEY OpenForWriting() {
   const wchar_t* path = LocalizedString(kSettingsKeyPath);
   HKEY key = nullptr;
@@ -149,9 +156,8 @@ void ResetSettings(Settings& settings) {
 
 void LoadSettings() {
   ResetSettings(AppSettings);
-  const wchar_t* path = LocalizedString(kSettingsKeyPath);
-  HKEY key;
-  if (!path || RegOpenKeyExW(settingsRoot, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+  HKEY key = OpenForReading();
+  if (!key) return;
   for (const NumericValue& value : kFirstValues) ReadNumeric(key, value);
   if (AppSettings.language != 0) uiLanguage = LANGID(AppSettings.language & 0xFFFF);
   for (const NumericValue& value : kLaterValues) ReadNumeric(key, value);
@@ -211,9 +217,8 @@ int StoreRules(const HighlightRule* rules, int count) {
 }
 
 bool ReadStoredNumber(UINT name, uint32_t* value) {
-  const wchar_t* path = LocalizedString(kSettingsKeyPath);
-  HKEY key;
-  if (!path || RegOpenKeyExW(settingsRoot, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  HKEY key = OpenForReading();
+  if (!key) return false;
   bool read = ReadExact(key, LocalizedString(name), value, sizeof *value);
   RegCloseKey(key);
   return read;
