@@ -13,6 +13,7 @@
 #include "shell/localization.h"
 #include "shell/platform.h"
 #include "shell/settings.h"
+#include "shell/tray_icon.h"
 
 namespace {
 
@@ -60,14 +61,6 @@ void SetUpDown(HWND dialog, int id, uint32_t high, uint32_t position) {
   SendDlgItemMessageW(dialog, id, UDM_SETPOS32, 0, LPARAM(position));
 }
 
-// A notification area to minimize into: a taskbar window with its tray child.
-// Wine's taskbar window has no such child.
-bool HasStandardTaskbar() {
-  for (HWND bar = nullptr; (bar = FindWindowExW(nullptr, bar, L"Shell_TrayWnd", nullptr));)
-    if (FindWindowExW(bar, nullptr, L"TrayNotifyWnd", nullptr)) return true;
-  return false;
-}
-
 void OnRowLengthInit(HWND dialog) {
   SetUpDown(dialog, IDC_ROW_LENGTH_SPIN, kMaxWrapLength, AppSettings.rowLength);
 }
@@ -94,7 +87,7 @@ void OnAppSettingsInit(HWND dialog) {
   HMODULE shell = GetModuleHandleW(L"shell32.dll");
   if (!icon && shell) icon = LoadModuleIcon(shell, MAKEINTRESOURCEW(kShellSettingsIcon), true);
   if (icon) SendDlgItemMessageW(dialog, IDC_SETTINGS_ICON, STM_SETICON, WPARAM(icon), 0);
-  EnableWindow(GetDlgItem(dialog, IDC_TRAY_MINIMIZE), HasStandardTaskbar());
+  EnableWindow(GetDlgItem(dialog, IDC_TRAY_MINIMIZE), TaskbarNotificationArea() != nullptr);
   for (const Switch& s : kSwitches)
     CheckDlgButton(dialog, s.box, IsWindowEnabled(GetDlgItem(dialog, s.box)) && AppSettings.*s.field);
 }

@@ -134,14 +134,19 @@ void HandleTaskbarCreated(HWND window) {
   if (AppSettings.trayMinimize && IsIconic(window)) Shell_NotifyIconW(NIM_ADD, &record);
 }
 
+HWND TaskbarNotificationArea() {
+  for (HWND bar = nullptr; (bar = FindWindowExW(nullptr, bar, L"Shell_TrayWnd", nullptr));)
+    if (HWND area = FindWindowExW(bar, nullptr, L"TrayNotifyWnd", nullptr)) return area;
+  return nullptr;
+}
+
 // Aims the minimize animation at the notification area; without the standard
 // taskbar's parts (Wine has none) the system animates as usual.
 LRESULT HandleShellHook(HWND window, WPARAM code, LPARAM data) {
   auto* target = reinterpret_cast<MinimizeTarget*>(data);
   if (code != HSHELL_GETMINRECT || !AppSettings.trayMinimize || !target || target->window != window)
     return 0;
-  HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
-  HWND area = tray ? FindWindowExW(tray, nullptr, L"TrayNotifyWnd", nullptr) : nullptr;
+  HWND area = TaskbarNotificationArea();
   RECT rect;
   if (!area || !GetWindowRect(area, &rect)) return 0;
   target->left = SHORT(rect.left);

@@ -23,6 +23,9 @@ void HandleTrayTimer(HWND window, UINT_PTR id);      // timers 5 and 6
 void HandleTrayCallback(HWND window, WPARAM id, LPARAM mouse);
 void HandleTaskbarCreated(HWND window);
 LRESULT HandleShellHook(HWND window, WPARAM code, LPARAM data);
+// The standard taskbar's notification area (a taskbar window's tray child),
+// or null: Wine's taskbar window has no such child.
+HWND TaskbarNotificationArea();
 void AdvanceTrayFrame();                             // after a poll that appended rows
 void MarkTrayAlert();                                // a row of an alert rule arrived
 void RemoveTrayIcon(HWND window);
