@@ -21,6 +21,7 @@ constexpr size_t kTipUnits = sizeof(NOTIFYICONDATAW::szTip) / sizeof(wchar_t);
 HICON frames[kFrames];
 HMENU trayMenu = nullptr;
 NOTIFYICONDATAW record;
+bool iconAdded = false;  // what the shell last accepted
 
 // The data of HSHELL_GETMINRECT.
 struct MinimizeTarget {
@@ -91,6 +92,7 @@ void LoadTrayResources() {
 
 void InitTrayIcon(HWND window) {
   record = NOTIFYICONDATAW{};
+  iconAdded = false;
   record.cbSize = NOTIFYICONDATAW_V2_SIZE;
   record.hWnd = window;
   record.uID = kTrayIconId;
@@ -105,7 +107,7 @@ void HandleTrayMinimize(HWND window) {
   // Minimized again before the last restore's removal was due: the icon is
   // still there and must stay.
   KillTimer(window, kTrayRemoveTimer);
-  if (!Shell_NotifyIconW(NIM_MODIFY, &record)) Shell_NotifyIconW(NIM_ADD, &record);
+  iconAdded = Shell_NotifyIconW(NIM_MODIFY, &record) || Shell_NotifyIconW(NIM_ADD, &record);
   if (Windows4()) SetTimer(window, kTrayHideTimer, GetDoubleClickTime(), nullptr);
 }
 
@@ -118,10 +120,16 @@ void HandleTrayRestore(HWND window) {
   SetTimer(window, kTrayRemoveTimer, GetDoubleClickTime(), nullptr);
 }
 
+// A window is hidden only while it is minimized with its icon shown: a
+// restored one, or one whose icon the shell refused, would be lost to the user.
 void HandleTrayTimer(HWND window, UINT_PTR id) {
   KillTimer(window, id);
-  if (id == kTrayHideTimer) ShowWindow(window, SW_HIDE);
-  else Shell_NotifyIconW(NIM_DELETE, &record);
+  if (id == kTrayHideTimer) {
+    if (iconAdded && IsIconic(window)) ShowWindow(window, SW_HIDE);
+    return;
+  }
+  Shell_NotifyIconW(NIM_DELETE, &record);
+  iconAdded = false;
 }
 
 void HandleTrayCallback(HWND window, WPARAM id, LPARAM mouse) {
@@ -131,7 +139,7 @@ void HandleTrayCallback(HWND window, WPARAM id, LPARAM mouse) {
 }
 
 void HandleTaskbarCreated(HWND window) {
-  if (AppSettings.trayMinimize && IsIconic(window)) Shell_NotifyIconW(NIM_ADD, &record);
+  if (AppSettings.trayMinimize && IsIconic(window)) iconAdded = Shell_NotifyIconW(NIM_ADD, &record);
 }
 
 HWND TaskbarNotificationArea() {
@@ -176,6 +184,7 @@ void MarkTrayAlert() {
 void RemoveTrayIcon(HWND window) {
   KillTimer(window, kTrayRemoveTimer);
   Shell_NotifyIconW(NIM_DELETE, &record);
+  iconAdded = false;
 }
 
 const NOTIFYICONDATAW& TrayIconRecord() { return record; }
