@@ -1,5 +1,7 @@
 #include "commands/find.h"
 
+#include <algorithm>
+
 #include "engine/engine_host.h"
 #include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
@@ -19,6 +21,7 @@ bool matchCase = false;
 // Set when the dialog opens: the first search then includes the current row.
 bool firstSearchPending = false;
 FINDREPLACEW findRecord;
+HWND findDialog = nullptr;  // one at a time: it shares the record and the text
 wchar_t rowText[kMaxRowUnits + 1];
 
 bool UnitsEqual(wchar_t a, wchar_t b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
@@ -36,9 +39,10 @@ void Search() {
   if (!view || !findText[0]) return;
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
   int step = searchDown ? 1 : -1;
-  int row = CurrentRow(view) + (firstSearchPending ? 0 : step);
+  // A view emptied while the dialog stays open (Close) has no row to test.
+  int row = count > 0 ? std::clamp(CurrentRow(view), 0, int(count) - 1) + (firstSearchPending ? 0 : step) : -1;
   firstSearchPending = false;
-  for (; count != LB_ERR && row >= 0 && row < count; row += step) {
+  for (; row >= 0 && row < count; row += step) {
     if (RowMatches(rowText, ReadViewRow(view, row, rowText), findText, matchCase, wholeWord)) {
       ShowRow(row);
       return;
@@ -103,6 +107,10 @@ void ShowRow(int index) {
 }
 
 void ShowFindDialog(HWND window) {
+  if (findDialog && IsWindow(findDialog)) {
+    SetActiveWindow(findDialog);
+    return;
+  }
   firstSearchPending = true;
   findRecord = FINDREPLACEW{};
   findRecord.lStructSize = sizeof findRecord;
@@ -113,6 +121,7 @@ void ShowFindDialog(HWND window) {
   centerNextWindow = true;
   HWND dialog = FindTextW(&findRecord);
   centerNextWindow = false;
+  findDialog = dialog;
   if (dialog) {
     dialogFocusWindow = dialog;
     EnableWindow(window, FALSE);
@@ -122,6 +131,7 @@ void ShowFindDialog(HWND window) {
 
 void HandleFindMessage(HWND window, const FINDREPLACEW* record) {
   if (record->Flags & FR_DIALOGTERM) {
+    findDialog = nullptr;
     dialogFocusWindow = window;
     EnableWindow(window, TRUE);
     FocusView();
