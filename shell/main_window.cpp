@@ -95,7 +95,11 @@ void ShowHostError(UINT messageId, DWORD error) { ShowSystemError(engineHost.win
 
 void OnFileOpened(const wchar_t* name) {
   ShowStatusFile(name);
-  AddToHistory(name);
+  // A relative name, kept as typed, would later be taken from whatever folder
+  // has become current by then (the Open dialog changes it).
+  static wchar_t fullName[kHistoryUnits];
+  DWORD length = GetFullPathNameW(name, DWORD(kHistoryUnits), fullName, nullptr);
+  AddToHistory(length && length < kHistoryUnits ? fullName : name);
   ForgetFindText();
 }
 

@@ -29,6 +29,10 @@ TEST_F(HistoryTest, OpensListNewestFirstAndClearKeepsTheNewest) {
   EXPECT_EQ(shown(8), L"&8 B|B");
   Run(IDM_CLEAR_HISTORY);
   EXPECT_EQ(shown(0) + shown(1), L"&0 f5|f5|");
+  wchar_t current[MAX_PATH] = L"";
+  GetCurrentDirectoryW(MAX_PATH, current), SetCurrentDirectoryW(directory.c_str());
+  OpenLog(L"app.log", "x\n"), SetCurrentDirectoryW(current);  // kept whole: the current folder changes
+  EXPECT_EQ(shown(0), L"&0 " + PathOf(L"app.log") + L"|" + PathOf(L"app.log"));
 }
 
 }  // namespace
