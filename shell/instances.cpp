@@ -88,8 +88,11 @@ bool OpenInstanceTable() {
   return table != nullptr;
 }
 
-bool AnotherInstanceTookOver(const wchar_t* path) {
-  if (!Acquire()) return false;
+namespace {
+
+// Asks the registered windows, newest first, whether one follows path; the
+// one that does comes to the front. The caller holds the mutex.
+bool AskOthers(const wchar_t* path) {
   static wchar_t fullPath[kQueryPathLimit + 1];
   bool found = false;
   size_t bytes = 0;
@@ -112,12 +115,27 @@ bool AnotherInstanceTookOver(const wchar_t* path) {
       }
     }
   }
+  return found;
+}
+
+}  // namespace
+
+bool AnotherInstanceTookOver(const wchar_t* path) {
+  if (!Acquire()) return false;
+  bool found = AskOthers(path);
   Release();
   return found;
 }
 
-void EnterInstanceTable(HWND window) {
-  if (!Acquire()) return;
+bool EnterInstanceTable(HWND window, const wchar_t* handOverPath) {
+  if (!Acquire()) return true;
+  // Two quick starts on one file both find nobody at their first lookup; the
+  // second to get here finds the first, as lookups and registrations take
+  // turns on the mutex.
+  if (handOverPath && AskOthers(handOverPath)) {
+    Release();
+    return false;
+  }
   DWORD processId = 0;
   DWORD threadId = GetWindowThreadProcessId(window, &processId);
   for (InstanceRecord& record : table->records) {
@@ -127,6 +145,7 @@ void EnterInstanceTable(HWND window) {
     break;
   }
   Release();
+  return true;
 }
 
 void LeaveInstanceTable(HWND window) {

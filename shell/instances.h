@@ -32,7 +32,9 @@ InstanceTable* MapInstanceTable(HANDLE section);
 
 // Whether another instance follows path and took it over (it then comes to the front).
 bool AnotherInstanceTookOver(const wchar_t* path);
-void EnterInstanceTable(HWND window);
+// Registers window, unless handOverPath is given and another instance follows
+// it by now (it then comes to the front): false tells the caller to quit.
+bool EnterInstanceTable(HWND window, const wchar_t* handOverPath);
 void LeaveInstanceTable(HWND window);
 // The main window's answer to the query message: 1 when it follows the path asked about.
 LRESULT AnswerInstanceQuery();

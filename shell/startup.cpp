@@ -184,6 +184,19 @@ int RunLoop(HWND window) {
   return int(message.wParam);
 }
 
+// The window found no other instance to hand over to: it shows and runs.
+int ShowAndRun(HWND window, HMENU mainMenu, int showCommand) {
+  CreateTrackingTooltip(window);
+  UpdateCharsetMenu(mainMenu);
+  if (AppSettings.savePosition && FileIsOpen())
+    showCommand = ApplyWindowPlacement(window, showCommand);
+  ShowWindow(window, showCommand);
+  if (registerShellHookWindow) registerShellHookWindow(window);
+  creationHook = SetWindowsHookExW(WH_CBT, CreationHookProc, nullptr, GetCurrentThreadId());
+  callReturnHook = SetWindowsHookExW(WH_CALLWNDPROCRET, CallReturnHookProc, nullptr, GetCurrentThreadId());
+  return RunLoop(window);
+}
+
 }  // namespace
 
 void CreateTrackingTooltip(HWND mainWindow) {
@@ -253,16 +266,10 @@ int RunTessel(HINSTANCE instance, int showCommand) {
     if (window) {
       dialogFocusWindow = window;
       if (fileArgument) OpenFile(fileArgument);
-      EnterInstanceTable(window);
-      CreateTrackingTooltip(window);
-      UpdateCharsetMenu(mainMenu);
-      if (AppSettings.savePosition && FileIsOpen())
-        showCommand = ApplyWindowPlacement(window, showCommand);
-      ShowWindow(window, showCommand);
-      if (registerShellHookWindow) registerShellHookWindow(window);
-      creationHook = SetWindowsHookExW(WH_CBT, CreationHookProc, nullptr, GetCurrentThreadId());
-      callReturnHook = SetWindowsHookExW(WH_CALLWNDPROCRET, CallReturnHookProc, nullptr, GetCurrentThreadId());
-      exitCode = RunLoop(window);
+      if (EnterInstanceTable(window, AppSettings.restrictInstances ? fileArgument : nullptr))
+        exitCode = ShowAndRun(window, mainMenu, showCommand);
+      else
+        DestroyWindow(window);  // never shown; the file closes with it, storing nothing
     }
   }
   LocalFree(arguments);

@@ -53,6 +53,8 @@ TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadT
     WaitForSingleObject(process.hProcess, row.front < 0 ? 0 : 10000);
     EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &exitCode) && exitCode == (row.front < 0 ? STILL_ACTIVE : 0));
   }
+  // As a start whose lookup came before the first instance registered: at its own registration it hands over.
+  EXPECT_FALSE(EnterInstanceTable(window, path.c_str()));
   for (PROCESS_INFORMATION& process : started) PostMessageW(RegisteredWindow(peer, process.dwProcessId), WM_CLOSE, 0, 0);
   for (PROCESS_INFORMATION& process : started) EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
   for (DWORD id : {GetCurrentProcessId(), GetCurrentProcessId() + 1, started[0].dwProcessId, started[1].dwProcessId})
