@@ -297,6 +297,7 @@ TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
   EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 2), 6u);
   EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 3), 2u);
   EXPECT_EQ(StartOfLastLines(handle, 2, 15, kCharsetUtf16Le, 1), 10u);
+  EXPECT_EQ(StartOfLastLines(handle, 4, 14, kCharsetUtf16Le, 2), 6u);  // a line break first in the read
 }
 
 TEST(FullPathOf, LongPathForms) {
