@@ -207,6 +207,7 @@ bool ParseUpdateReply(const char* body, UpdateReply* reply) {
   if (!end) return false;
   const char* at = body;
   while (*at == ' ' || (*at >= '\t' && *at <= '\r')) ++at;
+  if (!IsDigit(*at)) return false;  // an error page from a server or proxy, not the service
   uint32_t* parts[] = {&reply->major, &reply->minor, &reply->patch};
   for (int i = 0; i < 3 && at < end; ++i) {
     if (i > 0 && *at++ != '.') break;
@@ -215,6 +216,9 @@ bool ParseUpdateReply(const char* body, UpdateReply* reply) {
       if ((value = value * 10 + uint64_t(*at - '0')) > UINT32_MAX) return false;  // not wrapped around
     *parts[i] = uint32_t(value);
   }
+  // Only an announced update shows or opens its address; "no update" may
+  // come with none.
+  if (UpdateMessageFor(*reply) == IDS_NO_UPDATE) return true;
   const char* address = end + 1;
   size_t length = strlen(address);
   while (length > 0 && (address[length - 1] == '\n' || address[length - 1] == '\r')) --length;

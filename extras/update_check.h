@@ -30,10 +30,11 @@ bool FollowUpdateIndicator(HWND window);
 // How long a check waits to connect, send and receive.
 extern DWORD updateWaitMilliseconds;
 
-// The reply's grammar: "A.B.C" (a part that cannot be read is 0), anything up
-// to the first '>', then the download address. The address must be an http
-// or https address of at most 127 units; the service's trailing line break is
-// dropped. False when the reply is not recognised.
+// The reply's grammar: "A.B.C" (a part that cannot be read is 0, but the
+// first must start with a digit), anything up to the first '>', then the
+// download address. A reply announcing an update needs an http or https
+// address of at most 127 units, the service's trailing line break dropped;
+// any other reply keeps no address. False when the reply is not recognised.
 struct UpdateReply {
   uint32_t major, minor, patch;
   wchar_t address[128];

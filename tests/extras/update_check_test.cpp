@@ -13,13 +13,16 @@
 
 namespace {
 
-TEST(UpdateReply, VersionsMessagesAndAddressesThatAreNotWebAddresses) {
+TEST(UpdateReply, VersionsMessagesAndTheAddressOnlyAnUpdateNeeds) {
   const std::string longest = "http://h/" + std::string(118, 'a');  // 127 units
   const struct { std::string body; UINT message; } cases[] = {
       {"1.7.2.9>http://h/", IDS_NO_UPDATE}, {"0.9.0>http://h/", IDS_NO_UPDATE},
+      {"1.7.2>", IDS_NO_UPDATE}, {"1.7.2>\r\n", IDS_NO_UPDATE}, {"1.6.9>" + longest + "a", IDS_NO_UPDATE},
       {"1.7.3>http://h/get\r\n", IDS_NEW_PATCH}, {"1.8.0>https://h.example:8080/a?b=c#d", IDS_NEW_MINOR},
       {"1.10.0>http://[::1]/", IDS_NEW_MINOR}, {"2.0.0>" + longest, IDS_NEW_MAJOR},
-      {"1.7.3", 0}, {"<html>Not found</html>", 0}, {"1.7.3>file:///c:/x", 0}, {"1.7.3>\\\\server\\share", 0},
+      {"4294967295.4294967295.4294967295>http://h/", IDS_NEW_MAJOR},
+      {"1.7.3", 0}, {"1.7.3>", 0}, {"1.7.3>\n", 0}, {"<html>Not found</html>", 0},
+      {"1.7.3>file:///c:/x", 0}, {"1.7.3>\\\\server\\share", 0},
       {"1.7.3>javascript:alert(1)", 0}, {"1.7.3>http://h/\"><a href=x", 0}, {"1.7.3>http://h/a\x01", 0},
       {"1.7.3>http://user@h/", 0}, {"1.7.3>http://h:99999/", 0}, {"4294967296.0.0>http://h/", 0},
       {"1.7.3>" + longest + "a", 0}};
