@@ -240,13 +240,18 @@ void FormatUpdateRequest(const wchar_t* service, uint32_t installed, unsigned la
            installed != 0 && installed != kBuiltInVersion ? 1u : 0u, language, id, kVersionWithBuild);
 }
 
-void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, wchar_t* out, size_t capacity) {
+bool AutoCheckDue(bool autoCheck, uint32_t lastCheck, uint32_t now) {
+  return autoCheck && (uint64_t(lastCheck) + kCheckPeriodMinutes < now || lastCheck > now);
+}
+
+void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, uint32_t now, wchar_t* out, size_t capacity) {
   wchar_t text[1024];
   if (!autoCheck) {
     wsprintfW(text, Text(IDS_AUTO_CHECK_OFF), Text(IDS_NO_UPDATE));
   } else {
+    // A last check in the future makes the check due at this start.
     ULARGE_INTEGER next;
-    next.QuadPart = uint64_t(uint32_t(lastCheck + kCheckPeriodMinutes)) * 600000000ull;
+    next.QuadPart = (lastCheck > now ? now : uint64_t(lastCheck) + kCheckPeriodMinutes) * 600000000ull;
     FILETIME utc{next.LowPart, next.HighPart}, local;
     SYSTEMTIME when{};
     FileTimeToLocalFileTime(&utc, &local);
@@ -259,7 +264,7 @@ void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, wchar_t* out, size_t
 
 void RefreshUpdateStatus() {
   wchar_t text[512];
-  FormatUpdateStatus(AppSettings.autoCheck != 0, AppSettings.lastCheck, text, 512);
+  FormatUpdateStatus(AppSettings.autoCheck != 0, AppSettings.lastCheck, minutesNow, text, 512);
   if (engineHost.statusBar)
     SendMessageW(engineHost.statusBar, SB_SETTIPTEXTW, kPaneUpdate, reinterpret_cast<LPARAM>(text));
 }

@@ -50,5 +50,10 @@ UINT UpdateMessageFor(const UpdateReply& reply);
 // The request: service?i=..&u=..&l=..&f=........&v=1.7.2.3098.
 void FormatUpdateRequest(const wchar_t* service, uint32_t installed, unsigned language, uint32_t id,
                          wchar_t* out, size_t capacity);
-// Pane 7's tip text for these settings; the next check in local time.
-void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, wchar_t* out, size_t capacity);
+// Whether the automatic check runs at a start at now (minutes since 1601):
+// the last check was more than three days before, or lies in the future
+// (a clock that was once wrong would otherwise stop the checks for good).
+bool AutoCheckDue(bool autoCheck, uint32_t lastCheck, uint32_t now);
+// Pane 7's tip text for these settings; the next check in local time, which
+// is now when a last check in the future made it due.
+void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, uint32_t now, wchar_t* out, size_t capacity);

@@ -170,7 +170,7 @@ void OnCreate(HWND window) {
   UpdateHorizontalExtent();
   SetFocus(engineHost.view);
 
-  if (AppSettings.autoCheck && uint64_t(AppSettings.lastCheck) + 4320 < minutesNow)
+  if (AutoCheckDue(AppSettings.autoCheck != 0, AppSettings.lastCheck, minutesNow))
     PostMessageW(window, WM_COMMAND, IDM_CHECK_UPDATE, 0);
 }
 

@@ -77,6 +77,7 @@ struct UpdateCheckTest : CommandFixture {
     WaitForSingleObject(thread, 5000);
     CloseHandle(thread);
     SetEnvironmentVariableW(L"TESSEL_UPDATE_URL", nullptr);
+    minutesNow = 0;
     CommandFixture::TearDown();
   }
   std::wstring TextOf(HWND control, LPARAM pane = -1) {  // a link's text, or a status pane's
@@ -126,6 +127,74 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   CloseHandle(StartUpdateThread(link));  // a server that never answers
   EXPECT_EQ(TextOf(link), L"The attempt to connect to the server failed. <a href=\"check\">Try again.</a>");
   DestroyWindow(dialog);
+}
+
+// Minutes since 1601 of a UTC time, and pane 7's tip naming them in local time.
+uint32_t MinutesOf(SYSTEMTIME utc) {
+  FILETIME time;
+  SystemTimeToFileTime(&utc, &time);
+  return uint32_t((uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 600000000ull);
+}
+
+std::wstring NextCheckTip(uint64_t minutes) {
+  ULARGE_INTEGER units;
+  units.QuadPart = minutes * 600000000ull;
+  FILETIME time{units.LowPart, units.HighPart};
+  SYSTEMTIME utc, local;
+  FileTimeToSystemTime(&time, &utc);
+  SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+  wchar_t text[128];
+  swprintf(text, 128, L"No update is available. Next check is scheduled to %u.%u.%u %02u:%02u", local.wDay,
+           local.wMonth, local.wYear, local.wHour, local.wMinute);
+  return text;
+}
+
+TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
+  const uint32_t now = MinutesOf({2026, 12, 6, 5, 11, 2, 0, 0});  // Saturday 5 December 2026 11:02 UTC
+  const uint32_t noValue = ~0u;
+  minutesNow = now;
+  Start({"1.7.2>", "1.7.2>\r\n", "1.7.2>", "1.7.2>"});  // one more than due: a check made wrongly is seen
+  wchar_t id[16] = L"";
+  const std::wstring off = L"No update is available. Automatic checking is disabled, check manually in the About dialog.";
+  const struct {
+    uint32_t autoCheck, lastCheck, installed;  // installed: the stored value, or none
+    std::wstring tip, request;                 // request: its query, or none made
+  } starts[] = {
+      {1, 0, noValue, NextCheckTip(4320), L"i=1&u=0"},  // never checked
+      {0, 0, noValue, off, L""},
+      {1, now + 1, 0x10701, NextCheckTip(now), L"i=0&u=1"},  // a clock once ahead; upgraded since
+      {1, now - 4320, 0x10702, NextCheckTip(now), L""},
+      {1, now, 0x10702, NextCheckTip(now + 4320), L""},
+      {1, 0xFFFFFFFF, 0x10702, NextCheckTip(now), L"i=0&u=0"}};
+  std::vector<std::wstring> expected;
+  for (const auto& start : starts) {
+    SCOPED_TRACE(testing::Message() << "auto check " << start.autoCheck << ", last check " << start.lastCheck);
+    RegDeleteKeyValueW(root, LocalizedString(IDS_REG_KEY), L"last check");
+    if (start.installed == noValue) RegDeleteKeyValueW(root, LocalizedString(IDS_REG_KEY), L"installed");
+    else StoreNumber(kSettingInstalled, start.installed);
+    AppSettings.autoCheck = start.autoCheck, AppSettings.lastCheck = start.lastCheck;
+    MakeWindow();
+    wchar_t tip[512] = L"";
+    SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
+    EXPECT_EQ(tip, start.tip);
+    MSG posted;
+    EXPECT_EQ(PeekMessageW(&posted, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) && posted.wParam == IDM_CHECK_UPDATE,
+              !start.request.empty());
+    PumpMessages(0);
+    if (start.request.empty()) continue;
+    // Recorded, and the tip moved three days on.
+    std::wstring later = NextCheckTip(now + 4320);
+    for (int i = 0; i < 400 && !(Stored(L"last check") == now && tip == later); ++i, PumpMessages(10))
+      SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
+    EXPECT_EQ(tip, later);
+    EXPECT_EQ(Stored(L"last check"), now);
+    swprintf(id, 16, L"%08x", AppSettings.repo);
+    expected.push_back(L"GET /morvane/services/tessel.php?" + start.request + L"&l=9&f=" + id +
+                       L"&v=1.7.2.3098 HTTP/1.1");
+  }
+  std::vector<std::wstring> requests;
+  for (const std::string& request : server.requests) requests.push_back(Widen(request));
+  EXPECT_EQ(requests, expected);
 }
 
 }  // namespace
