@@ -29,6 +29,7 @@ constexpr wchar_t kServiceAddress[] = L"http://www.morvane.example/morvane/servi
 constexpr wchar_t kDonationAddress[] = L"http://www.morvane.example/morvane/services/tessel.donate.php?language=";
 constexpr size_t kRequestUnits = 2048;
 constexpr size_t kResultUnits = 128;
+constexpr DWORD kReplyBytes = 1023;
 // Marks the dialog a check was started from; a closed dialog takes the mark
 // with it, so a result never reaches a window that took its handle.
 constexpr wchar_t kDialogMark[] = L"Quillon.UpdateCheck";
@@ -122,18 +123,22 @@ HINTERNET SendRequest(HINTERNET internet, const wchar_t* url, HINTERNET* connect
   return nullptr;
 }
 
-// One request, one read of at most 1,023 bytes.
+// One request, one read; the reply's first 1,023 bytes are considered. The
+// read asks for one byte more to tell a reply that went on: an announced
+// address runs to the end of what was read, so it would be cut.
 UINT RunCheck(const wchar_t* url, UpdateReply* reply) {
   HINTERNET internet = InternetOpenW(Text(IDS_PRODUCT_NAME), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (!internet) return IDS_INIT_FAILED;
   UINT failure = IDS_CONNECT_FAILED;
   HINTERNET connection = nullptr;
   if (HINTERNET request = SendRequest(internet, url, &connection)) {
-    char body[1024] = {};
+    char body[kReplyBytes + 2] = {};
     DWORD got = 0;
-    bool read = InternetReadFile(request, body, sizeof body - 1, &got);
-    body[read && got < sizeof body ? got : 0] = '\0';
-    failure = read && ParseUpdateReply(body, reply) ? 0 : IDS_BAD_RESPONSE;
+    bool read = InternetReadFile(request, body, kReplyBytes + 1, &got) && got <= kReplyBytes + 1;
+    bool cut = read && got > kReplyBytes;
+    body[!read ? 0 : cut ? kReplyBytes : got] = '\0';
+    bool recognised = read && ParseUpdateReply(body, reply) && !(cut && UpdateMessageFor(*reply) != IDS_NO_UPDATE);
+    failure = recognised ? 0 : IDS_BAD_RESPONSE;
     InternetCloseHandle(request);
   }
   if (connection) InternetCloseHandle(connection);
@@ -292,13 +297,14 @@ HANDLE StartUpdateThread(HWND link) {
 void DeliverUpdateResult(LPARAM parameter) {
   auto* result = reinterpret_cast<CheckResult*>(parameter);
   if (!result) return;
+  // wsprintfW's own limit, far above the longest message: three 10-digit
+  // numbers and a 127-unit address, so the link markup stays whole.
   wchar_t text[1024] = L"";
   UINT message = UpdateMessageFor(result->reply);
   const UpdateReply& reply = result->reply;
   if (!result->failure) {
     RecordCompletedCheck();
     wsprintfW(text, Text(message), reply.major, reply.minor, reply.patch, reply.address);
-    text[kResultUnits - 1] = L'\0';
   }
   if (HWND dialog = result->link.dialog) {
     // A dialog that has closed took its mark with it: the result is dropped.

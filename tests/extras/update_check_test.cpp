@@ -94,11 +94,19 @@ struct UpdateCheckTest : CommandFixture {
 };
 
 TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
+  const std::string longest = "http://h/" + std::string(118, 'a');  // the longest address taken
+  const std::wstring longestShown = Widen(longest);
   updateWaitMilliseconds = 1000;
-  Start({"1.7.3>http://h.example/get\n", "1.7.3", "1.8.0>http://h/\r\n", ""});
+  Start({"4294967295.4294967295.4294967295>" + longest + "\r\n", "1.7.3", "1.8.0>http://h/\r\n", "2.0.0>" + longest,
+         "1.7.3" + std::string(950, ' ') + ">http://h/" + std::string(100, 'a'), "1.7.2>" + std::string(1500, 'x'),
+         ""});
   Run(IDM_CHECK_UPDATE);  // the automatic check: pane 7 announces, the check is recorded
-  EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate),
-            std::wstring(L"Stability update to 1.7.3 is available. ") + LocalizedString(IDS_CLICK_TO_DOWNLOAD));
+  const std::wstring announced = L"New Quillon, version 4294967295.4294967295.4294967295 is available. " +
+                                 std::wstring(LocalizedString(IDS_CLICK_TO_DOWNLOAD));
+  EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate), announced);
+  wchar_t tip[512] = L"";
+  SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
+  EXPECT_EQ(tip, announced);
   EXPECT_EQ(Stored(L"installed"), 0x10702u);
   EXPECT_EQ(Stored(L"last check"), minutesNow);
   ASSERT_EQ(server.requests.size(), 1u);
@@ -106,26 +114,31 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   swprintf(id, 16, L"%08x", AppSettings.repo);
   EXPECT_EQ(Widen(server.requests[0]), L"GET /morvane/services/tessel.php?i=1&u=0&l=9&f=" + std::wstring(id) +
                                            L"&v=1.7.2.3098 HTTP/1.1");
-  RegDeleteKeyValueW(root, LocalizedString(IDS_REG_KEY), L"last check");
   // A window holding link 121 in the dialogs' font, as the About dialog does.
   HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 60, window, nullptr, nullptr, nullptr);
   HWND link = CreateWindowExW(0, WC_LINK, L"", WS_CHILD, 0, 0, 200, 20, dialog, HMENU(IDC_CHECK_LINK), nullptr, nullptr);
   SendMessageW(link, WM_SETFONT, WPARAM(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
-  const struct { const wchar_t* shown; bool recorded; } checks[] = {
-      {L"Error: Unrecognized response. <a href=\"check\">Try again.</a>", false},
-      {L"Upgrade to 1.8.0 is available. <a href=\"http://h/\">Download here</a>", true}};
+  const std::wstring unrecognised = L"Error: Unrecognized response. <a href=\"check\">Try again.</a>";
+  const struct { std::wstring shown, target; bool recorded; } checks[] = {
+      {unrecognised, L"check", false},
+      {L"Upgrade to 1.8.0 is available. <a href=\"http://h/\">Download here</a>", L"http://h/", true},
+      {L"New Quillon, version 2.0.0 is available. <a href=\"" + longestShown + L"\">Download here</a>", longestShown,
+       true},
+      {unrecognised, L"check", false},  // the address went on past the 1,023 bytes read
+      {L"No update is available.", L"", true},
+      {L"The attempt to connect to the server failed. <a href=\"check\">Try again.</a>", L"check", false}};
   for (const auto& check : checks) {
+    SCOPED_TRACE(check.shown);
+    RegDeleteKeyValueW(root, LocalizedString(IDS_REG_KEY), L"last check");
     SetWindowTextW(link, L"");
     CloseHandle(StartUpdateThread(link));
     EXPECT_EQ(TextOf(link), check.shown);
-    LITEM item{};  // the markup was parsed: the link leads somewhere
+    LITEM item{};  // the markup was parsed whole: the link leads where the reply said
     item.mask = LIF_ITEMINDEX | LIF_URL;
-    EXPECT_TRUE(SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)));
+    SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(item.szUrl, check.target);
     EXPECT_EQ(Stored(L"last check") == minutesNow, check.recorded);
   }
-  SetWindowTextW(link, L"");
-  CloseHandle(StartUpdateThread(link));  // a server that never answers
-  EXPECT_EQ(TextOf(link), L"The attempt to connect to the server failed. <a href=\"check\">Try again.</a>");
   DestroyWindow(dialog);
 }
 
