@@ -26,10 +26,11 @@ struct AssociationsTest : CommandFixture {
   void Open(const char* boxes) { allowDialogs = true, answer = boxes, shown.clear(), Run(IDM_ASSOCIATIONS); }
   void Set(const wchar_t* key, const wchar_t* data) { RegSetValueW(root, key, REG_SZ, data, 0); }  // default texts
   std::wstring Stored(const wchar_t* key) { LONG n = sizeof text; return RegQueryValueW(root, key, text, &n) ? L"-" : text; }
-  std::wstring Kept(const wchar_t* extension) {  // what giving the extension back restores
+  std::wstring Named(const wchar_t* key, const wchar_t* name) {
     DWORD n = sizeof text;
-    return RegGetValueW(root, extension, L"Kavex.Quillon.previous", RRF_RT_REG_SZ, nullptr, text, &n) ? L"-" : text;
+    return RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, text, &n) ? L"-" : text;
   }
+  std::wstring Kept(const wchar_t* extension) { return Named(extension, L"Kavex.Quillon.previous"); }  // to give back
   // A value of another type than text, which the registry still copies out when asked for text.
   void SetBinary(const wchar_t* key, const wchar_t* name, const wchar_t* data) {
     RegSetKeyValueW(root, key, name, REG_BINARY, data, DWORD((wcslen(data) + 1) * sizeof(wchar_t)));
@@ -46,7 +47,7 @@ TEST_F(AssociationsTest, SaveWritesTheChangedBoxesAndGivesBackWhatItTookOver) {
                  void (*before)(AssociationsTest*); } sessions[] = {
       {"111-", L"OOOS:", L"OtherApp.log", L"kavex.quillon.1", L"-|-", L"-", L"-", nullptr},  // Cancel changes nothing
       {"011+", L"OOOS:", L"OtherApp.log", L"Kavex.Quillon.1", verb, L"-", L"-", nullptr},   // .log untouched keeps its owner
-      {"100+", L"OXXS:", L"Kavex.Quillon.1", L"txtfile", L"-|-", L"OtherApp.log", L"-", nullptr},  // nothing to give .txt back to
+      {"100+", L"OXXS:", L"Kavex.Quillon.1", L"txtfile", L"-|-", L"OtherApp.log", L"-", nullptr},  // ours: no owner
       {"000+", L"XOOS:", L"OtherApp.log", L"txtfile", L"-|-", L"-", L"-", nullptr},         // .log given back
       // A value that is no text names no class to keep or to give back to, nor does our own in any letters.
       {"110+", L"OOOS:", L"Kavex.Quillon.1", L"Kavex.Quillon.1", L"-|-", L"OtherApp.log", L"-",
@@ -64,13 +65,11 @@ TEST_F(AssociationsTest, SaveWritesTheChangedBoxesAndGivesBackWhatItTookOver) {
               std::wstring(s.shown) + L"|" + s.log + L"|" + s.txt + L"|" + s.verb + L"|" + s.logKept + L"|" + s.txtKept);
     DWORD flags = 0, size = sizeof flags;  // registered at every opening
     RegGetValueW(root, L"Kavex.Quillon.1", L"EditFlags", RRF_RT_REG_DWORD, nullptr, &flags, &size);
-    EXPECT_EQ(Stored(L"Kavex.Quillon.1") + L"|" + std::to_wstring(flags) + L"|" + Kept(L"Kavex.Quillon.1") + L"|" +
+    EXPECT_EQ(Stored(L"Kavex.Quillon.1") + L"|" + std::to_wstring(flags) + L"|" +
               Stored(L"Kavex.Quillon.1\\CurVer") + L"|" + Stored(L"Kavex.Quillon.1\\DefaultIcon") + L"|" +
-              Stored(L"Kavex.Quillon.1\\shell\\open\\command"),
-              std::wstring(L"Quillon|65537|-|Kavex.Quillon.1|%SystemRoot%\\system32\\imageres.dll,-102|") + command);
-    DWORD n = sizeof text;
-    RegGetValueW(root, L"Kavex.Quillon.1", L"FriendlyTypeName", RRF_RT_REG_SZ, nullptr, text, &n);
-    EXPECT_STREQ(text, L"Log file");
+              Stored(L"Kavex.Quillon.1\\shell\\open\\command") + L"|" + Named(L"Kavex.Quillon.1", L"FriendlyTypeName"),
+              std::wstring(L"Quillon|65537|Kavex.Quillon.1|%SystemRoot%\\system32\\imageres.dll,-102|") + command +
+                  L"|Log file");
   }
 }
 
