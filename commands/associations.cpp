@@ -103,6 +103,12 @@ bool FindAssociations(HKEY root, Found* state, DWORD* error) {
   return true;
 }
 
+// Class names are compared without regard to letter case: our own type in
+// another spelling is still ours and no owner to give back to.
+bool AnotherClass(const wchar_t* className) {
+  return className[0] && CompareStringOrdinal(className, -1, LocalizedString(IDS_PROG_ID), -1, TRUE) != CSTR_EQUAL;
+}
+
 // Points the extension at our file type, keeping what it pointed at, or
 // gives back what was kept.
 void SetExtension(HKEY root, const wchar_t* extension, bool ours) {
@@ -110,12 +116,12 @@ void SetExtension(HKEY root, const wchar_t* extension, bool ours) {
   if (!CreateKey(root, extension, &key)) return;
   wchar_t before[256];
   if (ours) {
-    if (ReadText(key, nullptr, nullptr, before, sizeof before) && before[0])
+    if (ReadText(key, nullptr, nullptr, before, sizeof before) && AnotherClass(before))
       SetText(key, nullptr, kPreviousValue, before);
     else RegDeleteValueW(key, kPreviousValue);
     SetText(key, nullptr, nullptr, LocalizedString(IDS_PROG_ID));
   } else {
-    bool kept = ReadText(key, nullptr, kPreviousValue, before, sizeof before) && before[0];
+    bool kept = ReadText(key, nullptr, kPreviousValue, before, sizeof before) && AnotherClass(before);
     SetText(key, nullptr, nullptr, kept ? before : kTextFileClass);
     RegDeleteValueW(key, kPreviousValue);
   }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "engine/charset.h"
 #include "engine/engine_host.h"
@@ -320,6 +321,24 @@ bool FullPathOf(const wchar_t* name, wchar_t* out, size_t capacity) {
   return true;
 }
 
+void ShownPathOf(const wchar_t* full, wchar_t* out, size_t capacity) {
+  if (capacity == 0) return;
+  wchar_t plain[MAX_PATH] = L"", normal[MAX_PATH];
+  if (wcsncmp(full, L"\\\\?\\", 4) == 0) {
+    const wchar_t* rest = full + 4;
+    bool drive = ((rest[0] | 0x20) >= L'a' && (rest[0] | 0x20) <= L'z') && rest[1] == L':' && rest[2] == L'\\';
+    if (wcsncmp(rest, L"UNC\\", 4) == 0 && wcslen(rest + 3) < MAX_PATH - 1)
+      swprintf(plain, MAX_PATH, L"\\%ls", rest + 3);
+    else if (drive && wcslen(rest) < MAX_PATH)
+      wcscpy(plain, rest);
+  }
+  // Only where the plain path names the very same file: the system reads it
+  // back unchanged.
+  DWORD length = plain[0] ? GetFullPathNameW(plain, MAX_PATH, normal, nullptr) : 0;
+  bool same = length > 0 && length < MAX_PATH && wcscmp(normal, plain) == 0;
+  lstrcpynW(out, same ? plain : full, int(capacity > 0x7FFFFFFF ? 0x7FFFFFFF : capacity));
+}
+
 bool ReadFileIdentity(HANDLE handle, FileIdentity* identity) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle, &info)) return false;
@@ -396,7 +415,11 @@ bool OpenFile(const wchar_t* name) {
   ReadStoredFilter(&filter);
   SetLineFilter(filter.pattern[0] ? filter : filterAcrossRotation);
   file = opened;
-  if (engineHost.fileOpened) engineHost.fileOpened(requestedName);
+  // One file, one spelling: a rotation reopens by the full path, the user by
+  // any name; both are reported alike.
+  static wchar_t shownPath[kPathUnits];
+  ShownPathOf(fullPath, shownPath, kPathUnits);
+  if (engineHost.fileOpened) engineHost.fileOpened(shownPath);
   if (engineHost.fileChanged) engineHost.fileChanged();
   if (engineHost.refreshStatus) engineHost.refreshStatus();
   if (engineHost.view) SendMessageW(engineHost.view, LB_SETSEL, TRUE, 0);

@@ -14,9 +14,15 @@ constexpr size_t kPathUnits = 32768;
 
 // Makes name absolute in the \\?\ or \\?\UNC\ form. False when it does not fit.
 bool FullPathOf(const wchar_t* name, wchar_t* out, size_t capacity);
+// The full path as the user sees and picks it again: without the long-path
+// prefix wherever the path opens as well without it (\\?\UNC\server\... as
+// \\server\...); a longer path, or one the system would read otherwise
+// unprefixed (a trailing dot, a "..", a volume name), keeps it.
+void ShownPathOf(const wchar_t* fullPath, wchar_t* out, size_t capacity);
 
-// Opens and loads name; on failure the host shows the open error and the file
-// followed so far stays. Both arm timer 1 and post its first tick.
+// Opens and loads name, reporting the file to the host by its shown path; on
+// failure the host shows the open error and the file followed so far stays.
+// Both arm timer 1 and post its first tick.
 bool OpenFile(const wchar_t* name);
 void CloseFile();
 void LoadFile();  // reload; does nothing without a file

@@ -204,8 +204,8 @@ void RefreshStatus() {
   }
 }
 
-void ShowStatusFile(const wchar_t* nameAsGiven) {
-  const wchar_t* name = nameAsGiven ? nameAsGiven : L"";
+void ShowStatusFile(const wchar_t* shownPath) {
+  const wchar_t* name = shownPath ? shownPath : L"";
   FileTitleOf(name, fileTitle, kFileTitleUnits);
   SetPaneIcon(kPaneFile, icons.file);
   SetPane(kPaneFile, name);

@@ -34,9 +34,8 @@ void InitNoticePane();
 
 // Panes 1, 2, 4 and 5 from the follower's and the view's state.
 void RefreshStatus();
-// Pane 0, the title and the menu states of an opened file, by the name it was
-// opened with.
-void ShowStatusFile(const wchar_t* nameAsGiven);
+// Pane 0, the title and the menu states of an opened file, by its shown path.
+void ShowStatusFile(const wchar_t* shownPath);
 // The title: the file's, with the line filter when one is set.
 void RefreshTitle();
 // Back to no file: panes 0 and 6 emptied, the title the product name, menus

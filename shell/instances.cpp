@@ -17,6 +17,11 @@ constexpr wchar_t kSectionName[] = L"Kavex.Quillon::Share";
 constexpr SIZE_T kFirstCommit = 4096;
 constexpr size_t kQueryPathLimit = sizeof(InstanceTable::queryPath) / sizeof(wchar_t) - 1;
 
+// Any process of the logon can take the mutex and keep it; past this wait a
+// start goes on without the table and a close leaves its record behind, to be
+// freed by a later lookup as the record of a dead window.
+constexpr DWORD kMutexWait = 3000;
+
 HANDLE mutex = nullptr;
 InstanceTable* table = nullptr;
 int holdCount = 0;
@@ -24,7 +29,9 @@ int holdCount = 0;
 bool Acquire() {
   // An instance that ended while holding the mutex leaves it abandoned; the
   // wait then still hands it over, and the records are checked anyway.
-  if (!table || WaitForSingleObject(mutex, INFINITE) == WAIT_FAILED) return false;
+  if (!table) return false;
+  DWORD waited = WaitForSingleObject(mutex, kMutexWait);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
   ++holdCount;
   return true;
 }

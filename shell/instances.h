@@ -30,6 +30,10 @@ bool OpenInstanceTable();
 // section is smaller than the table.
 InstanceTable* MapInstanceTable(HANDLE section);
 
+// The three below wait at most 3 seconds for the mutex another process may
+// hold: past that the lookup finds nothing, the window stays unregistered, or
+// its record stays until a later lookup frees it.
+
 // Whether another instance follows path and took it over (it then comes to the front).
 bool AnotherInstanceTookOver(const wchar_t* path);
 // Registers window, unless handOverPath is given and another instance follows

@@ -93,13 +93,11 @@ LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam)
 
 void ShowHostError(UINT messageId, DWORD error) { ShowSystemError(engineHost.window, messageId, error); }
 
-void OnFileOpened(const wchar_t* name) {
-  ShowStatusFile(name);
-  // A relative name, kept as typed, would later be taken from whatever folder
-  // has become current by then (the Open dialog changes it).
-  static wchar_t fullName[kHistoryUnits];
-  DWORD length = GetFullPathNameW(name, DWORD(kHistoryUnits), fullName, nullptr);
-  AddToHistory(length && length < kHistoryUnits ? fullName : name);
+// The follower reports the full path, never a relative name, which would
+// later be taken from whatever folder has become current by then.
+void OnFileOpened(const wchar_t* shownPath) {
+  ShowStatusFile(shownPath);
+  AddToHistory(shownPath);
   ForgetFindText();
 }
 

@@ -26,22 +26,50 @@ struct AssociationsTest : CommandFixture {
   void Open(const char* boxes) { allowDialogs = true, answer = boxes, shown.clear(), Run(IDM_ASSOCIATIONS); }
   void Set(const wchar_t* key, const wchar_t* data) { RegSetValueW(root, key, REG_SZ, data, 0); }  // default texts
   std::wstring Stored(const wchar_t* key) { LONG n = sizeof text; return RegQueryValueW(root, key, text, &n) ? L"-" : text; }
+  std::wstring Named(const wchar_t* key, const wchar_t* name) {
+    DWORD n = sizeof text;
+    return RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, text, &n) ? L"-" : text;
+  }
+  std::wstring Kept(const wchar_t* extension) { return Named(extension, L"Kavex.Quillon.previous"); }  // to give back
+  // A value of another type than text, which the registry still copies out when asked for text.
+  void SetBinary(const wchar_t* key, const wchar_t* name, const wchar_t* data) {
+    RegSetKeyValueW(root, key, name, REG_BINARY, data, DWORD((wcslen(data) + 1) * sizeof(wchar_t)));
+  }
 };
 
 TEST_F(AssociationsTest, SaveWritesTheChangedBoxesAndGivesBackWhatItTookOver) {
   wchar_t command[MAX_PATH + 8] = L"\"";
   wcscat(command + 1 + GetModuleFileNameW(nullptr, command + 1, MAX_PATH), L"\" \"%1\"");
-  Set(L".log", L"OtherApp.log");
-  const struct { const char* boxes; const wchar_t *shown, *log, *txt, *verb; } sessions[] = {
-      {"111-", L"OOOS:", L"OtherApp.log", L"-", L"-"},                   // Cancel changes nothing
-      {"011+", L"OOOS:", L"OtherApp.log", L"Kavex.Quillon.1", command},  // .log untouched keeps its owner
-      {"100+", L"OXXS:", L"Kavex.Quillon.1", L"txtfile", L"-"},          // nothing was kept for .txt
-      {"000+", L"XOOS:", L"OtherApp.log", L"txtfile", L"-"}};            // .log given back
+  const std::wstring verb = L"Watch file as log...|" + std::wstring(command);
+  Set(L".log", L"OtherApp.log"), Set(L".txt", L"kavex.quillon.1");  // our own type in other letters
+  Set(L"txtfile\\DefaultIcon", L"%SystemRoot%\\system32\\imageres.dll,-102");
+  const struct { const char* boxes; const wchar_t *shown, *log, *txt; std::wstring verb; const wchar_t *logKept, *txtKept;
+                 void (*before)(AssociationsTest*); } sessions[] = {
+      {"111-", L"OOOS:", L"OtherApp.log", L"kavex.quillon.1", L"-|-", L"-", L"-", nullptr},  // Cancel changes nothing
+      {"011+", L"OOOS:", L"OtherApp.log", L"Kavex.Quillon.1", verb, L"-", L"-", nullptr},   // .log untouched keeps its owner
+      {"100+", L"OXXS:", L"Kavex.Quillon.1", L"txtfile", L"-|-", L"OtherApp.log", L"-", nullptr},  // ours: no owner
+      {"000+", L"XOOS:", L"OtherApp.log", L"txtfile", L"-|-", L"-", L"-", nullptr},         // .log given back
+      // A value that is no text names no class to keep or to give back to, nor does our own in any letters.
+      {"110+", L"OOOS:", L"Kavex.Quillon.1", L"Kavex.Quillon.1", L"-|-", L"OtherApp.log", L"-",
+       [](AssociationsTest* t) { t->SetBinary(L".txt", nullptr, L"Binary.class"); }},
+      {"000+", L"XXOS:", L"txtfile", L"txtfile", L"-|-", L"-", L"-", [](AssociationsTest* t) {
+         t->SetBinary(L".log", L"Kavex.Quillon.previous", L"Binary.class");
+         RegSetKeyValueW(t->root, L".txt", L"Kavex.Quillon.previous", REG_SZ, L"KAVEX.QUILLON.1", 32);
+       }}};
   for (const auto& s : sessions) {
+    SCOPED_TRACE(testing::Message() << "session " << &s - sessions);
+    if (s.before) s.before(this);
     Open(s.boxes);
-    EXPECT_EQ(shown + L"|" + Stored(L".log") + L"|" + Stored(L".txt") + L"|" + Stored(L"*\\shell\\Kavex.Quillon\\Command"),
-              std::wstring(s.shown) + L"|" + s.log + L"|" + s.txt + L"|" + s.verb);
-    EXPECT_EQ(Stored(L"Kavex.Quillon.1\\shell\\open\\command"), command);  // registered at every opening
+    EXPECT_EQ(shown + L"|" + Stored(L".log") + L"|" + Stored(L".txt") + L"|" + Stored(L"*\\shell\\Kavex.Quillon") + L"|" +
+              Stored(L"*\\shell\\Kavex.Quillon\\Command") + L"|" + Kept(L".log") + L"|" + Kept(L".txt"),
+              std::wstring(s.shown) + L"|" + s.log + L"|" + s.txt + L"|" + s.verb + L"|" + s.logKept + L"|" + s.txtKept);
+    DWORD flags = 0, size = sizeof flags;  // registered at every opening
+    RegGetValueW(root, L"Kavex.Quillon.1", L"EditFlags", RRF_RT_REG_DWORD, nullptr, &flags, &size);
+    EXPECT_EQ(Stored(L"Kavex.Quillon.1") + L"|" + std::to_wstring(flags) + L"|" +
+              Stored(L"Kavex.Quillon.1\\CurVer") + L"|" + Stored(L"Kavex.Quillon.1\\DefaultIcon") + L"|" +
+              Stored(L"Kavex.Quillon.1\\shell\\open\\command") + L"|" + Named(L"Kavex.Quillon.1", L"FriendlyTypeName"),
+              std::wstring(L"Quillon|65537|Kavex.Quillon.1|%SystemRoot%\\system32\\imageres.dll,-102|") + command +
+                  L"|Log file");
   }
 }
 

@@ -23,7 +23,7 @@ TEST_F(HistoryTest, OpensListNewestFirstAndClearKeepsTheNewest) {
   EXPECT_EQ(shown(7), L"&7 b|b");
   EXPECT_EQ(shown(8), L"&8 B|B");
   EXPECT_EQ(shown(9), L"&9 C|C");  // A, the oldest, is gone
-  MakeWindow();  // as at start-up: the menu is built from the stored list
+  LoadSettings(), MakeWindow();  // as at start-up: the list read from the registry, the menu built from it
   Run(IDM_HISTORY_FIRST + 8);  // B does not exist: the open error, and B stays
   EXPECT_EQ(refused, 1);
   EXPECT_EQ(shown(8), L"&8 B|B");
@@ -33,6 +33,11 @@ TEST_F(HistoryTest, OpensListNewestFirstAndClearKeepsTheNewest) {
   GetCurrentDirectoryW(MAX_PATH, current), SetCurrentDirectoryW(directory.c_str());
   OpenLog(L"app.log", "x\n"), SetCurrentDirectoryW(current);  // kept whole: the current folder changes
   EXPECT_EQ(shown(0), L"&0 " + PathOf(L"app.log") + L"|" + PathOf(L"app.log"));
+  OpenLog(PathOf(L"other.log"), "other\n");
+  Run(IDM_HISTORY_FIRST + 1), Poll();  // the entry's own file, not the one open before
+  EXPECT_EQ(Rows(), std::vector<std::wstring>{L"x"});
+  EXPECT_EQ(shown(0) + shown(1), L"&0 " + PathOf(L"app.log") + L"|" + PathOf(L"app.log") + L"&1 " +
+                                     PathOf(L"other.log") + L"|" + PathOf(L"other.log"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "engine/file_follower.h"
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -166,7 +168,9 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".1").c_str()));
   WriteBytes(path, "new 1\n");
   EXPECT_TRUE(WaitForRows({L"new 1"}));
-  EXPECT_STREQ(AppSettings.history[0], FollowedPath());  // the full path tops the recent files
+  wchar_t pane[MAX_PATH] = L"";  // reopened by its full path, yet one spelling: that of the first open
+  SendMessageW(engineHost.statusBar, SB_GETTEXTW, 0, LPARAM(pane));
+  EXPECT_EQ(std::wstring(AppSettings.history[0]) + L"|" + AppSettings.history[1] + L"|" + pane, path + L"||" + path);
   AppendBytes(path + L".1", "late write to the old file\n");
   AppendBytes(path, "new 2\n");
   EXPECT_TRUE(WaitForRows({L"new 1", L"new 2"}));
@@ -288,6 +292,31 @@ TEST_F(FollowerTest, OpenErrorsNameTheRealErrorAndKeepTheFile) {
   AppendBytes(path, "and following\n");
   Poll();
   EXPECT_EQ(Rows(), (RowList{L"still here", L"and following"}));
+}
+
+// What the history and the file pane show: unprefixed where the path opens as well without it.
+TEST(ShownPathTest, TheLongPathPrefixGoesWhereThePathNeedsNone) {
+  const std::wstring longest = L"C:\\logs\\" + std::wstring(247, L'n') + L".log";  // MAX_PATH - 1 units
+  const std::wstring longestShare = L"\\\\server\\share\\" + std::wstring(240, L'n') + L".log";
+  const struct { std::wstring full, shown; } cases[] = {
+      {L"\\\\?\\C:\\logs\\app.log", L"C:\\logs\\app.log"},
+      {L"\\\\?\\UNC\\server\\share\\app.log", L"\\\\server\\share\\app.log"},
+      {L"\\\\?\\" + longest, longest},
+      {L"\\\\?\\" + longest + L"x", L"\\\\?\\" + longest + L"x"},
+      {L"\\\\?\\UNC" + longestShare.substr(1), longestShare},
+      {L"\\\\?\\UNC" + longestShare.substr(1) + L"x", L"\\\\?\\UNC" + longestShare.substr(1) + L"x"},
+      {L"\\\\?\\C:\\logs\\app.log.", L"\\\\?\\C:\\logs\\app.log."},  // without the prefix: another file
+      {L"\\\\?\\C:\\logs\\..\\app.log", L"\\\\?\\C:\\logs\\..\\app.log"},
+      {L"\\\\?\\Volume{0}\\app.log", L"\\\\?\\Volume{0}\\app.log"},
+      {L"C:\\logs\\app.log", L"C:\\logs\\app.log"}};
+  ASSERT_EQ(longest.size(), size_t(MAX_PATH - 1));
+  ASSERT_EQ(longestShare.size(), size_t(MAX_PATH - 1));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.full));
+    wchar_t shown[kPathUnits];
+    ShownPathOf(c.full.c_str(), shown, kPathUnits);
+    EXPECT_EQ(shown, c.shown);
+  }
 }
 
 TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
