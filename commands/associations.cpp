@@ -55,7 +55,10 @@ bool CreateKey(HKEY root, const wchar_t* subkey, HKEY* key) {
 // Always terminated; false when the value is missing, no text or too long.
 bool ReadText(HKEY key, const wchar_t* subkey, const wchar_t* name, wchar_t* out, DWORD bytes) {
   DWORD flags = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
-  return RegGetValueW(key, subkey, name, flags, nullptr, out, &bytes) == ERROR_SUCCESS;
+  DWORD size = bytes;
+  if (RegGetValueW(key, subkey, name, flags, nullptr, out, &size) == ERROR_SUCCESS) return true;
+  if (bytes >= sizeof(wchar_t)) out[0] = L'\0';  // a value of another type was copied in before it was refused
+  return false;
 }
 
 void MakeCommandLine() {

@@ -25,6 +25,7 @@ constexpr DWORD kMutexWait = 3000;
 HANDLE mutex = nullptr;
 InstanceTable* table = nullptr;
 int holdCount = 0;
+bool lookupWaitedInVain = false;  // the start then runs without registering
 
 bool Acquire() {
   // An instance that ended while holding the mutex leaves it abandoned; the
@@ -128,14 +129,18 @@ bool AskOthers(const wchar_t* path) {
 }  // namespace
 
 bool AnotherInstanceTookOver(const wchar_t* path) {
-  if (!Acquire()) return false;
+  if (!Acquire()) {
+    lookupWaitedInVain = table != nullptr;
+    return false;
+  }
   bool found = AskOthers(path);
   Release();
   return found;
 }
 
 bool EnterInstanceTable(HWND window, const wchar_t* handOverPath) {
-  if (!Acquire()) return true;
+  // A holder that kept the start waiting once is not waited for twice.
+  if (lookupWaitedInVain || !Acquire()) return true;
   // Two quick starts on one file both find nobody at their first lookup; the
   // second to get here finds the first, as lookups and registrations take
   // turns on the mutex.

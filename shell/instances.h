@@ -31,8 +31,9 @@ bool OpenInstanceTable();
 InstanceTable* MapInstanceTable(HANDLE section);
 
 // The three below wait at most 3 seconds for the mutex another process may
-// hold: past that the lookup finds nothing, the window stays unregistered, or
-// its record stays until a later lookup frees it.
+// hold: past that the lookup finds nothing and the start then runs without
+// registering, a registration is skipped, or a record stays until a later
+// lookup frees it as a dead window's.
 
 // Whether another instance follows path and took it over (it then comes to the front).
 bool AnotherInstanceTookOver(const wchar_t* path);
