@@ -60,9 +60,10 @@ TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   EXPECT_EQ(Frame(restarted), (std::vector<LONG>{300, 200, 900, 600}));
   SetWindowPos(restarted, nullptr, 150, 120, 620, 420, SWP_NOZORDER | SWP_NOACTIVATE);
   PostMessageW(restarted, WM_COMMAND, 1206, 0);  // Go to row: centred over the window, a little above the middle
-  HWND dialog = nullptr;
-  for (int i = 0; i < 250 && !(GetWindow(dialog, GW_OWNER) == restarted && IsWindowVisible(dialog)); ++i, Sleep(20))
-    dialog = FindWindowW(L"#32770", nullptr);
+  HWND dialog = nullptr;  // its own: another test's dialog may stand on top of the shared desktop
+  for (int i = 0; i < 250 && !IsWindowVisible(dialog); ++i, Sleep(20))
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));)
+      if (GetWindow(w, GW_OWNER) == restarted) dialog = w;
   std::vector<LONG> place = Frame(dialog), field = Frame(GetDlgItem(dialog, 258));  // its controls stay inside
   LONG width = place[2] - place[0], height = place[3] - place[1];
   EXPECT_EQ(place, (std::vector<LONG>{460 - width / 2, 330 - height / 2 + (height - 420) / 20, place[0] + width, place[1] + height}));

@@ -97,6 +97,14 @@ void PumpMessages(DWORD milliseconds) {
   } while (GetTickCount() - start < milliseconds);
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD limit) {
+  for (DWORD start = GetTickCount(); !done();) {
+    if (GetTickCount() - start >= limit) return false;
+    PumpMessages(5);
+  }
+  return true;
+}
+
 void SetScrollLock(bool on) {
   BYTE keys[256];
   GetKeyboardState(keys);

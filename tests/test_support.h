@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8);
 
 // Runs the message loop of this thread for the given time.
 void PumpMessages(DWORD milliseconds);
+// Runs it until done() holds, at most for limit ms: whether it came to hold.
+bool PumpUntil(const std::function<bool()>& done, DWORD limit = 5000);
 
 // Toggles the thread's Scroll Lock state, as the keyboard would.
 void SetScrollLock(bool on);

@@ -7,26 +7,33 @@ namespace {
 using CommandTest = CommandFixture;
 
 // The clean full screen takes the menu bar off: the marks must follow anyway.
+// The row settings rebuild the rows at once.
 TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
+  const std::wstring x(100, L'x');
+  const std::vector<std::wstring> all{L"a", L"", L"b", x.substr(0, 80), x.substr(80)},
+      unwrapped{L"a", L"", L"b", x}, cut{L"a", L"b", x.substr(0, 80), x.substr(80)};
   const struct {
     int command;
     uint32_t Settings::*field;
     const wchar_t* name;
-  } toggles[] = {{IDM_STATUS_BAR, &Settings::statusBar, L"status bar"},
-                 {IDM_WRAP_LINES, &Settings::wrapLines, L"wrap lines"},
-                 {IDM_CUT_EMPTY, &Settings::cutEmpty, L"cut empty"},
-                 {IDM_AUTODETECT, &Settings::autodetect, L"autodetect"},
-                 {IDM_AUTO_CHECK, &Settings::autoCheck, L"auto check"}};
+    const std::vector<std::wstring>* rows[2];  // off, on
+  } toggles[] = {{IDM_STATUS_BAR, &Settings::statusBar, L"status bar", {&all, &all}},
+                 {IDM_WRAP_LINES, &Settings::wrapLines, L"wrap lines", {&unwrapped, &all}},
+                 {IDM_CUT_EMPTY, &Settings::cutEmpty, L"cut empty", {&all, &cut}},
+                 {IDM_AUTODETECT, &Settings::autodetect, L"autodetect", {&cut, &cut}},
+                 {IDM_AUTO_CHECK, &Settings::autoCheck, L"auto check", {&cut, &cut}}};
+  OpenLog(PathOf(L"toggles.log"), "a\n\nb\n" + std::string(100, 'x') + "\n");
   SetMenu(window, nullptr);  // as the clean full screen leaves it
   for (const auto& toggle : toggles) {
     AppSettings.*toggle.field = 1;
     CheckMenuItem(menu, UINT(toggle.command), MF_BYCOMMAND | MF_CHECKED);
     for (uint32_t expected : {0u, 1u}) {
       SCOPED_TRACE(testing::Message() << toggle.command << " to " << expected);
-      Run(toggle.command);
+      Run(toggle.command), Poll();  // a reload reads the file at the next poll
       EXPECT_EQ(AppSettings.*toggle.field, expected);
       EXPECT_EQ(Checked(toggle.command), expected == 1);
       EXPECT_EQ(Stored(toggle.name), expected);
+      EXPECT_EQ(Rows(), *toggle.rows[expected]);
       wchar_t tip[512] = L"";  // the update pane's tip tells whether checks are made
       SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(7, 512), reinterpret_cast<LPARAM>(tip));
       if (toggle.command == IDM_AUTO_CHECK) {

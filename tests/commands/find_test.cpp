@@ -27,21 +27,23 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   Run(IDM_FIND);
   HWND dialog = dialogFocusWindow;
   ASSERT_TRUE(dialog != window && IsWindowVisible(dialog) && !IsWindowEnabled(window));
-  // The first search includes the current row; radio button 1056 is up, 1057 down; box 1040 whole word.
-  const struct { const wchar_t* text; int direction, wholeWord, from, expected; } steps[] = {
-      {L"ERROR", 1057, 0, 1, 1}, {L"ERROR", 1057, 0, 1, 4}, {L"ERROR", 1057, 0, 4, 4}, {L"ERROR", 1056, 0, 4, 1},
-      {L"ab", 1057, 1, 1, 2},    {L"ab", 1057, 1, 2, 5},    {L"ab", 1056, 1, 0, 0}};
+  // The first search includes the current row; radio button 1056 is up, 1057 down; box 1040 whole word, 1041 case.
+  const struct { const wchar_t* text; int direction, wholeWord, matchCase, from, expected; } steps[] = {
+      {L"ERROR", 1057, 0, 0, 1, 1}, {L"ERROR", 1057, 0, 0, 1, 4}, {L"ERROR", 1057, 0, 0, 4, 4},
+      {L"ERROR", 1056, 0, 0, 4, 1}, {L"Error", 1056, 0, 1, 4, 4}, {L"ab", 1057, 1, 0, 1, 2},
+      {L"ab", 1057, 1, 0, 2, 5},    {L"ab", 1056, 1, 1, 0, 0}};
   for (const auto& step : steps) {
     SetDlgItemTextW(dialog, 1152, step.text);
     CheckRadioButton(dialog, 1056, 1057, step.direction);
     CheckDlgButton(dialog, 1040, UINT(step.wholeWord));
+    CheckDlgButton(dialog, 1041, UINT(step.matchCase));
     ShowRow(step.from);
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(Selected(), step.expected) << &step - steps;
   }
-  Run(IDM_ESCAPE);
-  PumpMessages(50);
-  EXPECT_TRUE(!IsWindow(dialog) && IsWindowEnabled(window) && dialogFocusWindow == window);
+  Run(IDM_ESCAPE);  // posts the dialog its close
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
+  EXPECT_TRUE(IsWindowEnabled(window) && dialogFocusWindow == window);
   ShowRow(5);
   Run(IDM_FIND_NEXT);  // the options stay: up, whole word
   EXPECT_EQ(Selected(), 2);
@@ -51,7 +53,10 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   Run(IDM_FIND_NEXT);  // a file opened forgets the text
   EXPECT_EQ(Selected(), 3);
   Run(IDM_FIND), dialog = dialogFocusWindow, Run(IDM_FIND);  // the second comes back to the open dialog
-  bool one = FindWindowW(L"#32770", nullptr) == dialog;  // a second would stand on top
+  bool one = OwnDialog() == dialog;  // a second would stand on top (of this thread: ctest runs two at once)
+  std::wstring opened;  // down, up, whole word, match case: as at first, not as last used
+  for (int button : {1057, 1056, 1040, 1041}) opened += L"01"[IsDlgButtonChecked(dialog, button) & 1];
+  EXPECT_EQ(opened, L"1000");
   SetDlgItemTextW(dialog, 1152, L"ab"), CheckRadioButton(dialog, 1056, 1057, 1056);
   Run(IDM_FILE_CLOSE), SendMessageW(dialog, WM_COMMAND, IDOK, 0);  // an empty view: nothing to test
   EXPECT_TRUE(one && dialogFocusWindow == dialog && Selected() == -1);

@@ -35,6 +35,7 @@ TEST_F(SettingsDialogTest, EachClampsStoresAndReloadsAsItsSettingsNeedAndCancelW
       {IDM_ROW_LENGTH, IDOK, 1, 1, {{IDC_ROW_LENGTH, L"0"}}, 7, L"", {1, 1024, 2048, 1, 0, 0, 1, 1}},
       {IDM_ROW_LENGTH, IDOK, 0, 1, {{IDC_ROW_LENGTH, L"300"}}, 0, L"", {256, 1024, 2048, 1, 0, 0, 1, 1}},
       {IDM_ROW_LENGTH, IDCANCEL, 1, 1, {{IDC_ROW_LENGTH, L"5"}}, 0, L"", {}},
+      {IDM_ROW_LENGTH, IDOK, 1, 1, {}, 1, L"", {256, 1024, 2048, 1, 0, 0, 1, 1}},  // OK keeps what it showed
       {IDM_SIZE_LIMIT, IDOK, 1, 1, {}, 0, L"", {256, 1024, 2048, 1, 0, 0, 1, 1}},
       {IDM_SIZE_LIMIT, IDOK, 1, 1, {{IDC_KB_LIMIT, L"65535"}, {IDC_LINES_LIMIT, L"70000"}}, 0, L"", {256, 65535, 65535, 1, 0, 0, 1, 1}},
       {IDM_SIZE_LIMIT, IDOK, 1, 1, {{IDC_KB_LIMIT, L"4294967396"}, {IDC_LINES_LIMIT, L"2x"}}, 0, L"", {256, 65535, 1, 1, 0, 0, 1, 1}},

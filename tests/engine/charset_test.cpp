@@ -19,6 +19,7 @@ TEST(DetectBom, TableOfMarks) {
       {std::string("+/v8xa", 6), kCharsetUtf7, 0},
       {std::string("+/vAab", 6), 0, 0},
       {std::string("+xv9ab", 6), 0, 0}, {std::string("\xEFve \xBB\xBF", 6), 0, 0},
+      {std::string("\xA1Q\xBF" "es?", 6), 0, 0},  // a cp1252 "¿" third is no mark
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));

@@ -58,6 +58,26 @@ TEST_F(DialogFrameTest, VersionHistoryShowsTheWholeTextAfterItsByteOrderMark) {
   EXPECT_EQ(seen.substr(0, 7), L"1.7.2\r\n");
 }
 
+void CALLBACK ReadMessageBoxThenClose(HWND, UINT, UINT_PTR, DWORD) {
+  HWND box = CommandFixture::OwnDialog();
+  wchar_t text[600] = L"";
+  if (!box) return;
+  GetDlgItemTextW(box, 0xFFFF, text, 600);
+  seen = text;
+  SendMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(DialogFrameTest, AFailedOpenShowsItsMessageFollowedByTheSystemsDescription) {
+  wchar_t system[512] = L"";
+  ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
+                           0, system, 512, nullptr), 0u);
+  seen.clear(), allowDialogs = true;
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadMessageBoxThenClose);
+  EXPECT_FALSE(OpenFile(PathOf(L"absent.log").c_str()));
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_OPEN_FAILED)) + system);
+}
+
 TEST(ErrorMessage, EachPartIsCutAt256UnitsAndAnUnknownErrorLeavesTheMessageAlone) {
   wchar_t system[1024], text[520];
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

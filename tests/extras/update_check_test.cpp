@@ -47,8 +47,13 @@ DWORD WINAPI Serve(void* parameter) {
     recv(client, request, sizeof request - 1, 0);
     server->requests.push_back(std::string(request).substr(0, std::string(request).find('\r')));
     std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + reply;
-    if (reply.empty()) Sleep(2000);
-    else send(client, answer.data(), int(answer.size()), 0);
+    if (!reply.empty()) {
+      send(client, answer.data(), int(answer.size()), 0);
+    } else {  // silent until the client gives up and hangs up, within TearDown's wait
+      DWORD patience = 4000;
+      setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&patience), sizeof patience);
+      recv(client, request, 1, 0);
+    }
     closesocket(client);
   }
   return 0;

@@ -14,6 +14,13 @@ struct TrayTest : CommandFixture {
     while (polls--) AppendBytes(PathOf(L"app.log"), "row\n"), Poll(), frames->push_back(TrayFrameIndex());
   }
   static LRESULT CALLBACK KeepWindows(int code, WPARAM, LPARAM) { return code == HCBT_DESTROYWND; }
+  bool KeptWithoutIcon() {  // minimized off the tray, a hide timer (any process can post one) must not hide it
+    ShowWindow(window, SW_RESTORE), AppSettings.trayMinimize = 0;
+    Send(WM_SYSCOMMAND, SC_MINIMIZE), Send(WM_TIMER, kTrayHideTimer);
+    bool kept = IsIconic(window) && IsWindowVisible(window);
+    ShowWindow(window, SW_RESTORE), AppSettings.trayMinimize = 1;
+    return kept;
+  }
 };
 
 TEST_F(TrayTest, FramesStepWithNewRowsWhileMinimizedToTheTrayAndTheIconGoesAfterRestoring) {
@@ -33,6 +40,7 @@ TEST_F(TrayTest, FramesStepWithNewRowsWhileMinimizedToTheTrayAndTheIconGoesAfter
   EXPECT_TRUE(!IsIconic(window) && IsWindowVisible(window) && Shown() && KillTimer(window, kTrayRemoveTimer));  // the removal comes later
   Rows(1, &frames), Send(WM_TIMER, kTrayRemoveTimer);
   EXPECT_EQ(frames, (std::vector<int>{-1, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 4, 5, 6, 6, 6}));
+  EXPECT_TRUE(!Shown() && KeptWithoutIcon());  // the icon the shell had is gone
   Send(taskbarCreatedMessage);  // the shell restarted while the window is not minimized
   EXPECT_FALSE(Shown());
   Send(WM_SYSCOMMAND, SC_MINIMIZE), ShowWindow(window, SW_RESTORE), Send(WM_SYSCOMMAND, SC_MINIMIZE);
@@ -42,6 +50,7 @@ TEST_F(TrayTest, FramesStepWithNewRowsWhileMinimizedToTheTrayAndTheIconGoesAfter
   HHOOK keep = SetWindowsHookExW(WH_CBT, KeepWindows, nullptr, GetCurrentThreadId());
   Send(WM_CLOSE), UnhookWindowsHookEx(keep);  // the window stays: Wine drops a gone window's icon itself
   EXPECT_FALSE(Shown());
+  EXPECT_TRUE(KeptWithoutIcon());
 }
 
 // The minimize animation aims at the taskbar's notification area, for this window only.
