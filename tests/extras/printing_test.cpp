@@ -1,5 +1,5 @@
 // Printing: the page arithmetic on its own, page setup's margins, and whole jobs through the
-// print dialog to the CUPS printer "PDF", read back as text (scripts/cups_env.sh sets it up).
+// print dialog to the test scheduler's printer "Quillon", read back as text (scripts/cups_env.sh).
 #include "extras/printing.h"
 
 #include <commctrl.h>
@@ -48,9 +48,9 @@ void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
   SendMessageW(dialog, WM_COMMAND, WPARAM(answer), 0);
 }
 
-// The printed lines, each page ended by "\f": the text CUPS leaves of the job's PDF.
+// The printed lines, each page ended by "\f": the text left of the job titled so.
 std::vector<std::string> PrintedLines(const std::string& title) {
-  std::wstring folder = L"Z:" + Widen(getenv("QUILLON_PDF_DIR")) + L"/", names = folder + Widen(title) + L"*.txt";
+  std::wstring folder = L"Z:" + Widen(getenv("QUILLON_PRINT_DIR")) + L"/", names = folder + Widen(title) + L".txt";
   WIN32_FIND_DATAW found{};
   HANDLE search = INVALID_HANDLE_VALUE;
   for (int i = 0; i < 600 && (search = FindFirstFileW(names.c_str(), &found)) == INVALID_HANDLE_VALUE; ++i) Sleep(100);
@@ -65,10 +65,10 @@ std::vector<std::string> PrintedLines(const std::string& title) {
   return lines;
 }
 
-TEST_F(PrintingTest, JobsOnTheCupsPdfPrinter) {
-  HDC printer = CreateDCW(L"WINSPOOL", L"PDF", nullptr, nullptr);
-  if (!getenv("QUILLON_PDF_DIR") || !printer || !SetDefaultPrinterW(L"PDF"))
-    GTEST_SKIP() << "No CUPS printer PDF and QUILLON_PDF_DIR: scripts/test.sh sets them up when run as root";
+TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
+  if (!getenv("QUILLON_PRINT_DIR")) GTEST_SKIP() << "No QUILLON_PRINT_DIR: scripts/test.sh sets up the printer";
+  HDC printer = CreateDCW(L"WINSPOOL", L"Quillon", nullptr, nullptr);
+  ASSERT_TRUE(printer && SetDefaultPrinterW(L"Quillon"));
   uint32_t r = PlanPages(PrinterFacts(printer, true)).rowsPerPage;
   DeleteDC(printer);
   AppSettings.wrapLines = 0;
