@@ -26,13 +26,14 @@ using PrintingTest = CommandFixture;
 
 struct {  // what the dialogs showed; margins: page setup's left margin, shown and typed
   int preset, pausedDuring, cancelAt, cancelledAt; std::wstring message; std::vector<std::wstring> margins, typed;
+  int reloadAt; std::wstring log;  // from that page on, the log is rewritten and reloaded
 } seen;
 
 void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = CommandFixture::OwnDialog(), bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
   int position = int(SendMessageW(bar, PBM_GETPOS, 0, 0)), answer = IDOK;
-  wchar_t text[128] = L"";  // no dialog: nothing is read, and nothing is pressed
-  if (GetDlgItemTextW(dialog, 0x483, text, 128)) {  // page setup: OK, Cancel, OK
+  wchar_t text[256] = L"";  // no dialog: nothing is read, and nothing is pressed
+  if (GetDlgItemTextW(dialog, 0x483, text, 256)) {  // page setup: OK, Cancel, OK
     seen.margins.push_back(text);
     SetDlgItemTextW(dialog, 0x483, seen.typed[seen.margins.size() - 1].c_str());
     answer = seen.margins.size() == 2 ? IDCANCEL : IDOK;
@@ -40,9 +41,14 @@ void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
     seen.preset = IsDlgButtonChecked(dialog, 0x421);
   } else if (bar) {
     seen.pausedDuring = FollowingPaused();
+    if (seen.reloadAt && position >= seen.reloadAt) {
+      seen.reloadAt = 0;
+      WriteBytes(seen.log, NumberedLines(0, 300, "new "));
+      SendMessageW(engineHost.window, WM_COMMAND, IDM_RELOAD, 0);
+    }
     if (!seen.cancelAt || position < seen.cancelAt) return;
     seen.cancelledAt = position, answer = IDCANCEL;
-  } else if (GetDlgItemTextW(dialog, 0xFFFF, text, 128)) {  // a message box
+  } else if (GetDlgItemTextW(dialog, 0xFFFF, text, 256)) {  // a message box
     seen.message = text;
   }
   SendMessageW(dialog, WM_COMMAND, WPARAM(answer), 0);
@@ -73,11 +79,12 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
   DeleteDC(printer);
   AppSettings.wrapLines = 0;
   std::string wide = std::string(100, 'W') + ' ' + std::string(99, 'W');  // cut at the margin, not wrapped
-  const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt; } cases[] = {
-      {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0},      // a full page and one row
-      {NumberedLines(0, 2 * int(r) + 2, "row "), 2, false, true, 0},  // every other row selected
-      {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0},            // all rows selected, but only 3
-      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2}, {"", 0, false, false, 0}};
+  // Reloaded after the first page while paused: the rest still prints the rows confirmed.
+  const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt, reloadAt; } cases[] = {
+      {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0, 1},      // a full page and one row
+      {NumberedLines(0, 2 * int(r) + 2, "row "), 2, false, true, 0, 0},  // every other row selected
+      {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0, 0},            // all rows selected, but only 3
+      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2, 0}, {"", 0, false, false, 0, 0}};
   allowDialogs = true;
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -94,13 +101,17 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
     }
     if (printed % r) expected.push_back("\f");
     if (c.paused) TogglePause();
-    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}};
+    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, PathOf(Widen(title).c_str())};
     UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
     Run(IDM_PRINT);
     KillTimer(nullptr, timer);
     std::wstring message = c.log.empty() ? L"Failed preparing to print, no data are available." : L"";
     EXPECT_EQ(std::make_tuple(seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
               std::make_tuple(int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
+    if (c.reloadAt) {  // the reload did change the view
+      Poll();
+      EXPECT_EQ(Rows().size() > 1 ? Rows()[1] : L"", L"new 1");
+    }
     if (c.log.empty()) continue;
     if (c.cancelAt) expected.resize(size_t(seen.cancelledAt) * (r + 1));
     auto lines = PrintedLines(title);
@@ -111,7 +122,7 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
 
 TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
   allowDialogs = true;
-  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}};
+  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, L""};
   UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
   for (int i = 0; i < 3; ++i) Run(IDM_PRINT_SETUP);
   KillTimer(nullptr, timer);
