@@ -87,6 +87,7 @@ struct Job {
   RowCopy rows;
 };
 Job job;
+int(WINAPI* startPage)(HDC) = StartPage;
 RECT previewPage;  // the sample's full page, told before its text
 wchar_t rowText[kMaxRowUnits + 1];
 
@@ -222,8 +223,10 @@ UINT_PTR CALLBACK PreviewHook(HWND, UINT message, WPARAM wparam, LPARAM lparam) 
   return FALSE;
 }
 
-void EndDocument() {
-  if (job.documentOpen) EndDoc(job.dc);
+// Ends the document with the pages sent so far, or, aborted, without any.
+void EndDocument(bool abort) {
+  if (job.documentOpen && abort) AbortDoc(job.dc);
+  else if (job.documentOpen) EndDoc(job.dc);
   job.documentOpen = false;
 }
 
@@ -246,8 +249,9 @@ void OnProgressInit(HWND dialog) {
   EndDialog(dialog, 0);
 }
 
-// A page the printer refuses ends the job with the error: skipping it would
-// drop its rows from the paper without a word.
+// A page the printer refuses aborts the job with the error: skipping it would
+// drop its rows from the paper without a word, and ending the document would
+// print the pages before it as if the job were whole.
 void OnPageTick(HWND dialog) {
   HWND bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
   if (SendMessageW(bar, PBM_GETPOS, 0, 0) >= SendMessageW(bar, PBM_GETRANGE, FALSE, 0)) {
@@ -255,7 +259,7 @@ void OnPageTick(HWND dialog) {
     SetTimer(dialog, kFinishTimer, kFinishDelay, nullptr);
     return;
   }
-  bool printed = StartPage(job.dc) > 0;
+  bool printed = startPage(job.dc) > 0;
   if (printed) {
     job.nextRow = DrawJobPage(job.dc, job.nextRow);
     printed = EndPage(job.dc) > 0;
@@ -266,8 +270,8 @@ void OnPageTick(HWND dialog) {
   }
   DWORD error = GetLastError();
   KillTimer(dialog, kPageTimer);
-  EndDocument();
-  ShowSystemError(dialog, IDS_PRINT_START_FAILED, error);
+  EndDocument(true);
+  ShowSystemError(dialog, IDS_PRINT_FAILED, error);
   EndDialog(dialog, 0);
 }
 
@@ -287,7 +291,7 @@ void OnFinish(HWND dialog) {
   KillTimer(dialog, kFinishTimer);
   MessageBeep(MB_ICONASTERISK);
   if (GetForegroundWindow() != dialog) FlashOwner(GetWindow(dialog, GW_OWNER));
-  EndDocument();
+  EndDocument(false);
   EndDialog(dialog, 1);
 }
 
@@ -295,7 +299,7 @@ void OnFinish(HWND dialog) {
 void OnProgressCancel(HWND dialog) {
   KillTimer(dialog, kPageTimer);
   KillTimer(dialog, kFinishTimer);
-  EndDocument();
+  EndDocument(false);
 }
 
 void OnProgressTimer(HWND dialog, UINT_PTR timer) {
@@ -349,6 +353,8 @@ void RunJob(HWND window) {
 }
 
 }  // namespace
+
+void SetStartPageForTesting(int(WINAPI* call)(HDC)) { startPage = call ? call : StartPage; }
 
 uint32_t ToDevicePixels(uint32_t dpi, uint32_t length) { return dpi * (length * 100 / 252) / 1000; }
 

@@ -29,6 +29,13 @@ struct {  // what the dialogs showed; margins: page setup's left margin, shown a
   int reloadAt; std::wstring log;  // from that page on, the log is rewritten and reloaded
 } seen;
 
+int pagesStarted, refuseAt;
+int WINAPI RefusingStartPage(HDC dc) {  // the page refuseAt is refused, as an out-of-paper printer would
+  if (++pagesStarted < refuseAt) return StartPage(dc);
+  SetLastError(ERROR_OUT_OF_PAPER);
+  return 0;
+}
+
 void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = CommandFixture::OwnDialog(), bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
   int position = int(SendMessageW(bar, PBM_GETPOS, 0, 0)), answer = IDOK;
@@ -79,12 +86,17 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
   DeleteDC(printer);
   AppSettings.wrapLines = 0;
   std::string wide = std::string(100, 'W') + ' ' + std::string(99, 'W');  // cut at the margin, not wrapped
+  wchar_t outOfPaper[256] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_OUT_OF_PAPER, 0,
+                 outOfPaper, 256, nullptr);
   // Reloaded after the first page while paused: the rest still prints the rows confirmed.
-  const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt, reloadAt; } cases[] = {
-      {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0, 1},      // a full page and one row
-      {NumberedLines(0, 2 * int(r) + 2, "row "), 2, false, true, 0, 0},  // every other row selected
-      {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0, 0},            // all rows selected, but only 3
-      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2, 0}, {"", 0, false, false, 0, 0}};
+  const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt, reloadAt, refuseAt; } cases[] = {
+      {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0, 1, 0},      // a full page and one row
+      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 0, 0, 3},     // the third page refused
+      {NumberedLines(0, 2 * int(r) + 2, "row "), 2, false, true, 0, 0, 0},  // every other row selected
+      {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0, 0, 0},            // all rows selected, but only 3
+      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2, 0, 0}, {"", 0, false, false, 0, 0, 0}};
+  std::string refusedTitle;
   allowDialogs = true;
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -102,22 +114,31 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
     if (printed % r) expected.push_back("\f");
     if (c.paused) TogglePause();
     seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, PathOf(Widen(title).c_str())};
+    pagesStarted = 0, refuseAt = c.refuseAt;
+    SetStartPageForTesting(c.refuseAt ? RefusingStartPage : nullptr);
     UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
     Run(IDM_PRINT);
     KillTimer(nullptr, timer);
-    std::wstring message = c.log.empty() ? L"Failed preparing to print, no data are available." : L"";
+    SetStartPageForTesting(nullptr);
+    std::wstring message = c.log.empty()   ? L"Failed preparing to print, no data are available."
+                           : c.refuseAt ? L"Printing failed.\n\n" + std::wstring(outOfPaper)
+                                        : L"";
     EXPECT_EQ(std::make_tuple(seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
               std::make_tuple(int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
     if (c.reloadAt) {  // the reload did change the view
       Poll();
       EXPECT_EQ(Rows().size() > 1 ? Rows()[1] : L"", L"new 1");
     }
-    if (c.log.empty()) continue;
+    if (c.refuseAt) refusedTitle = title;  // aborted: nothing reaches the printer
+    if (c.log.empty() || c.refuseAt) continue;
     if (c.cancelAt) expected.resize(size_t(seen.cancelledAt) * (r + 1));
     auto lines = PrintedLines(title);
     for (auto& line : lines) line = line.size() > 40 && line.size() < 200 && wide.starts_with(line) ? "cut" : line;
     ASSERT_EQ(lines, expected);
   }
+  // Jobs print in order: the aborted one would have shown before the jobs after it.
+  std::wstring refused = L"Z:" + Widen(getenv("QUILLON_PRINT_DIR")) + L"/" + Widen(refusedTitle) + L".txt";
+  EXPECT_EQ(GetFileAttributesW(refused.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
