@@ -114,7 +114,7 @@ cups_stop() {
   fi
   local tree
   tree=$(readlink "$cups_dir/tree" 2>/dev/null) && rm -rf "$tree"
-  rm -f "$cups_dir/pid"
+  rm -f "$cups_dir/pid" "$cups_dir/tree"
   cups_pid="" cups_watch_pid=""
   return 0
 }
