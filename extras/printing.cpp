@@ -411,6 +411,9 @@ void ShowPrintSetup(HWND window) {
 }
 
 void PrintRows(HWND window) {
+  // One job at a time: the progress dialog is modal, yet a command posted to
+  // the window still arrives, and a second job would take the first one's place.
+  if (job.dc) return;
   if (FileIsOpen() && ChoosePrinter(window)) RunJob(window);
   FocusView();
 }

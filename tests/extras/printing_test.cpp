@@ -27,6 +27,7 @@ using PrintingTest = CommandFixture;
 struct {  // what the dialogs showed; margins: page setup's left margin, shown and typed
   int preset, pausedDuring, cancelAt, cancelledAt; std::wstring message; std::vector<std::wstring> margins, typed;
   int reloadAt; std::wstring log;  // from that page on, the log is rewritten and reloaded
+  int printDialogs;
 } seen;
 
 int pagesStarted, refuseAt;
@@ -45,8 +46,10 @@ void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
     SetDlgItemTextW(dialog, 0x483, seen.typed[seen.margins.size() - 1].c_str());
     answer = seen.margins.size() == 2 ? IDCANCEL : IDOK;
   } else if (GetDlgItem(dialog, 0x421)) {  // the print dialog's "Selection"
-    seen.preset = IsDlgButtonChecked(dialog, 0x421);
+    seen.preset = IsDlgButtonChecked(dialog, 0x421), ++seen.printDialogs;
   } else if (bar) {
+    // A print command posted once during the job, as any process can: it must not start another.
+    if (seen.pausedDuring == -1) PostMessageW(engineHost.window, WM_COMMAND, IDM_PRINT, 0);
     seen.pausedDuring = FollowingPaused();
     if (seen.reloadAt && position >= seen.reloadAt) {
       seen.reloadAt = 0;
@@ -113,7 +116,7 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
     }
     if (printed % r) expected.push_back("\f");
     if (c.paused) TogglePause();
-    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, PathOf(Widen(title).c_str())};
+    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, PathOf(Widen(title).c_str()), 0};
     pagesStarted = 0, refuseAt = c.refuseAt;
     SetStartPageForTesting(c.refuseAt ? RefusingStartPage : nullptr);
     UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
@@ -123,8 +126,8 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
     std::wstring message = c.log.empty()   ? L"Failed preparing to print, no data are available."
                            : c.refuseAt ? L"Printing failed.\n\n" + std::wstring(outOfPaper)
                                         : L"";
-    EXPECT_EQ(std::make_tuple(seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
-              std::make_tuple(int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
+    EXPECT_EQ(std::make_tuple(seen.printDialogs, seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
+              std::make_tuple(1, int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
     if (c.reloadAt) {  // the reload did change the view
       Poll();
       EXPECT_EQ(Rows().size() > 1 ? Rows()[1] : L"", L"new 1");
@@ -143,7 +146,7 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
 
 TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
   allowDialogs = true;
-  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, L""};
+  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, L"", 0};
   UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
   for (int i = 0; i < 3; ++i) Run(IDM_PRINT_SETUP);
   KillTimer(nullptr, timer);
