@@ -1,12 +1,17 @@
 // One view row is one printed line, in the view's font scaled to the printer;
 // a row wider than the page is cut at the right margin, never wrapped. Pages are
 // produced one per tick of a modal progress dialog, so the job can be cancelled
-// between pages, and following is paused meanwhile so the rows hold still.
+// between pages. The job prints from a copy of the rows taken when it is
+// confirmed: a reload or trim of the view meanwhile cannot change the pages.
 // The page setup and print records live for the whole run and are not stored.
 #include "extras/printing.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
@@ -65,14 +70,24 @@ PRINTDLGW printRecord = MakePrintRecord();
 // its record as they are typed, also when it is then cancelled.
 PAGESETUPDLGW setupShown;
 
+// The rows a job prints, back to back: row i is units[ends[i - 1] .. ends[i]),
+// the first from 0. Sized to what is printed, not to the view's capacity.
+struct RowCopy {
+  wchar_t* units;
+  uint32_t* ends;
+  uint32_t count;
+};
+
 struct Job {
   HDC dc;
   bool allRows;
   bool documentOpen;
   PagePlan plan;
   uint32_t nextRow;
+  RowCopy rows;
 };
 Job job;
+int(WINAPI* startPage)(HDC) = StartPage;
 RECT previewPage;  // the sample's full page, told before its text
 wchar_t rowText[kMaxRowUnits + 1];
 
@@ -88,26 +103,87 @@ uint32_t ViewFontHeight() {
   return uint32_t(height < 0 ? -height : height);
 }
 
+bool Printed(HWND view, bool allRows, uint32_t row) { return allRows || SendMessageW(view, LB_GETSEL, row, 0) > 0; }
+
+void FreeRows(RowCopy& rows) {
+  free(rows.units);
+  free(rows.ends);
+  rows = RowCopy{};
+}
+
+// Copies the rows to print, all or the selected ones; false when there is no
+// memory for them.
+bool CopyRows(HWND view, bool allRows, RowCopy& rows) {
+  rows = RowCopy{};
+  uint32_t count = view ? Count(SendMessageW(view, LB_GETCOUNT, 0, 0)) : 0, printed = 0;
+  size_t units = 0;
+  for (uint32_t row = 0; row < count; ++row) {
+    if (!Printed(view, allRows, row)) continue;
+    LRESULT length = SendMessageW(view, LB_GETTEXTLEN, row, 0);
+    units += length > 0 && length <= LRESULT(kMaxRowUnits) ? size_t(length) : 0;
+    ++printed;
+  }
+  if (!printed) return true;
+  rows.units = static_cast<wchar_t*>(malloc(units ? units * sizeof(wchar_t) : 1));
+  rows.ends = static_cast<uint32_t*>(malloc(printed * sizeof(uint32_t)));
+  if (!rows.units || !rows.ends) {
+    FreeRows(rows);
+    return false;
+  }
+  size_t at = 0;
+  for (uint32_t row = 0; row < count && rows.count < printed; ++row) {
+    if (!Printed(view, allRows, row)) continue;
+    size_t length = std::min(ReadViewRow(view, int(row), rowText), units - at);
+    memcpy(rows.units + at, rowText, length * sizeof(wchar_t));
+    at += length;
+    rows.ends[rows.count++] = uint32_t(at);
+  }
+  return true;
+}
+
+// The view font at a row pitch, selected into dc; RestoreFont puts back the
+// previous one.
+HGDIOBJ SelectRowFont(HDC dc, float pitch) {
+  LOGFONTW face = AppSettings.font;
+  face.lfHeight = pitch < 2 ? 1 : LONG(pitch);
+  return SelectObject(dc, CreateFontIndirectW(&face));
+}
+
+void RestoreFont(HDC dc, HGDIOBJ previous) { DeleteObject(SelectObject(dc, previous)); }
+
 // Draws the rows of one page from start, every row or only the selected ones,
 // one per pitch from the area's top; returns where the next page starts, 0
 // once the view's last row is behind.
 uint32_t DrawPage(HDC dc, uint32_t start, bool allRows, uint32_t perPage, float pitch, const RECT& area) {
   HWND view = engineHost.view;
   uint32_t count = view ? Count(SendMessageW(view, LB_GETCOUNT, 0, 0)) : 0;
-  LOGFONTW face = AppSettings.font;
-  face.lfHeight = pitch < 2 ? 1 : LONG(pitch);
-  HFONT font = CreateFontIndirectW(&face);
-  HGDIOBJ previous = SelectObject(dc, font);
+  HGDIOBJ previous = SelectRowFont(dc, pitch);
   uint32_t row = start;
   for (uint32_t slot = 0; row < count && slot < perPage; ++row) {
-    if (!allRows && SendMessageW(view, LB_GETSEL, row, 0) <= 0) continue;
+    if (!Printed(view, allRows, row)) continue;
     RECT line{area.left, area.top + LONG(float(slot) * pitch), area.right, area.bottom};
     DrawTextExW(dc, rowText, int(ReadViewRow(view, int(row), rowText)), &line, kRowFlags, nullptr);
     ++slot;
   }
-  SelectObject(dc, previous);
-  DeleteObject(font);
+  RestoreFont(dc, previous);
   return row < count ? row : 0;
+}
+
+// One page of the job's copied rows from start; returns where the next page
+// starts, 0 after the last row.
+uint32_t DrawJobPage(HDC dc, uint32_t start) {
+  const PagePlan& plan = job.plan;
+  const RowCopy& rows = job.rows;
+  HGDIOBJ previous = SelectRowFont(dc, float(plan.lineHeight));
+  uint32_t row = start;
+  for (uint32_t slot = 0; row < rows.count && slot < plan.rowsPerPage; ++row, ++slot) {
+    uint32_t begin = row ? rows.ends[row - 1] : 0;
+    RECT line = plan.area;
+    line.top += LONG(slot * plan.lineHeight);
+    DrawTextExW(dc, rows.units + begin, int(rows.ends[row] - begin), &line, kRowFlags, nullptr);
+  }
+  RestoreFont(dc, previous);
+  return row < rows.count ? row : 0;
 }
 
 // The sample page's margins: a dotted grey outline instead of the dialog's own.
@@ -147,8 +223,10 @@ UINT_PTR CALLBACK PreviewHook(HWND, UINT message, WPARAM wparam, LPARAM lparam) 
   return FALSE;
 }
 
-void EndDocument() {
-  if (job.documentOpen) EndDoc(job.dc);
+// Ends the document with the pages sent so far, or, aborted, without any.
+void EndDocument(bool abort) {
+  if (job.documentOpen && abort) AbortDoc(job.dc);
+  else if (job.documentOpen) EndDoc(job.dc);
   job.documentOpen = false;
 }
 
@@ -171,8 +249,9 @@ void OnProgressInit(HWND dialog) {
   EndDialog(dialog, 0);
 }
 
-// A page the printer refuses ends the job with the error: skipping it would
-// drop its rows from the paper without a word.
+// A page the printer refuses aborts the job with the error: skipping it would
+// drop its rows from the paper without a word, and ending the document would
+// print the pages before it as if the job were whole.
 void OnPageTick(HWND dialog) {
   HWND bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
   if (SendMessageW(bar, PBM_GETPOS, 0, 0) >= SendMessageW(bar, PBM_GETRANGE, FALSE, 0)) {
@@ -180,10 +259,9 @@ void OnPageTick(HWND dialog) {
     SetTimer(dialog, kFinishTimer, kFinishDelay, nullptr);
     return;
   }
-  bool printed = StartPage(job.dc) > 0;
+  bool printed = startPage(job.dc) > 0;
   if (printed) {
-    const PagePlan& plan = job.plan;
-    job.nextRow = DrawPage(job.dc, job.nextRow, job.allRows, plan.rowsPerPage, float(plan.lineHeight), plan.area);
+    job.nextRow = DrawJobPage(job.dc, job.nextRow);
     printed = EndPage(job.dc) > 0;
   }
   if (printed) {
@@ -192,8 +270,8 @@ void OnPageTick(HWND dialog) {
   }
   DWORD error = GetLastError();
   KillTimer(dialog, kPageTimer);
-  EndDocument();
-  ShowSystemError(dialog, IDS_PRINT_START_FAILED, error);
+  EndDocument(true);
+  ShowSystemError(dialog, IDS_PRINT_FAILED, error);
   EndDialog(dialog, 0);
 }
 
@@ -213,7 +291,7 @@ void OnFinish(HWND dialog) {
   KillTimer(dialog, kFinishTimer);
   MessageBeep(MB_ICONASTERISK);
   if (GetForegroundWindow() != dialog) FlashOwner(GetWindow(dialog, GW_OWNER));
-  EndDocument();
+  EndDocument(false);
   EndDialog(dialog, 1);
 }
 
@@ -221,7 +299,7 @@ void OnFinish(HWND dialog) {
 void OnProgressCancel(HWND dialog) {
   KillTimer(dialog, kPageTimer);
   KillTimer(dialog, kFinishTimer);
-  EndDocument();
+  EndDocument(false);
 }
 
 void OnProgressTimer(HWND dialog, UINT_PTR timer) {
@@ -252,22 +330,31 @@ bool ChoosePrinter(HWND window) {
 }
 
 void RunJob(HWND window) {
-  job = Job{printRecord.hDC, (printRecord.Flags & PD_SELECTION) == 0, false, {}, 0};
+  job = Job{printRecord.hDC, (printRecord.Flags & PD_SELECTION) == 0, false, {}, 0, {}};
   printRecord.hDC = nullptr;
-  job.plan = PlanPages(PrinterFacts(job.dc, job.allRows));
-  if (!job.plan.pages) {
-    MessageBoxW(window, LocalizedString(IDS_PRINT_NO_DATA), nullptr, MB_ICONERROR);
+  PageFacts facts = PrinterFacts(job.dc, job.allRows);
+  if (!CopyRows(engineHost.view, job.allRows, job.rows)) {
+    ShowSystemError(window, IDS_PRINT_FAILED, ERROR_NOT_ENOUGH_MEMORY);
   } else {
-    bool wasPaused = FollowingPaused();
-    if (!wasPaused) TogglePause();  // which refreshes the status bar
-    ShowDialog(window, IDD_PRINTING, ProgressProc);
-    if (FollowingPaused() != wasPaused) TogglePause();
+    facts.rows = job.rows.count;
+    job.plan = PlanPages(facts);
+    if (!job.plan.pages) {
+      MessageBoxW(window, LocalizedString(IDS_PRINT_NO_DATA), nullptr, MB_ICONERROR);
+    } else {
+      bool wasPaused = FollowingPaused();
+      if (!wasPaused) TogglePause();  // which refreshes the status bar
+      ShowDialog(window, IDD_PRINTING, ProgressProc);
+      if (FollowingPaused() != wasPaused) TogglePause();
+    }
   }
+  FreeRows(job.rows);
   DeleteDC(job.dc);
   job.dc = nullptr;
 }
 
 }  // namespace
+
+void SetStartPageForTesting(int(WINAPI* call)(HDC)) { startPage = call ? call : StartPage; }
 
 uint32_t ToDevicePixels(uint32_t dpi, uint32_t length) { return dpi * (length * 100 / 252) / 1000; }
 
@@ -324,6 +411,9 @@ void ShowPrintSetup(HWND window) {
 }
 
 void PrintRows(HWND window) {
+  // One job at a time: the progress dialog is modal, yet a command posted to
+  // the window still arrives, and a second job would take the first one's place.
+  if (job.dc) return;
   if (FileIsOpen() && ChoosePrinter(window)) RunJob(window);
   FocusView();
 }

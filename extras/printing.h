@@ -8,6 +8,10 @@
 void ShowPrintSetup(HWND window);  // 1102
 void PrintRows(HWND window);       // 1103
 
+// Stands in for StartPage in the print job (nullptr: StartPage again), so that
+// tests can have a page refused, which no real printer does on demand.
+void SetStartPageForTesting(int(WINAPI* call)(HDC));
+
 // Margins and paper sizes are hundredths of a millimetre; to device pixels:
 // dpi × (m × 100 ÷ 252) ÷ 1000, truncating at each step.
 uint32_t ToDevicePixels(uint32_t dpi, uint32_t length);

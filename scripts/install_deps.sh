@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 cmake ninja-build wine wine64 xvfb
           googletest imagemagick
-          cups printer-driver-cups-pdf poppler-utils)  # the printing tests' printer
+          cups ghostscript poppler-utils)  # the printing tests' private scheduler, ps2pdf, pdftotext
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,5 +1,5 @@
 // Printing: the page arithmetic on its own, page setup's margins, and whole jobs through the
-// print dialog to the CUPS printer "PDF", read back as text (scripts/cups_env.sh sets it up).
+// print dialog to the test scheduler's printer "Quillon", read back as text (scripts/cups_env.sh).
 #include "extras/printing.h"
 
 #include <commctrl.h>
@@ -26,31 +26,47 @@ using PrintingTest = CommandFixture;
 
 struct {  // what the dialogs showed; margins: page setup's left margin, shown and typed
   int preset, pausedDuring, cancelAt, cancelledAt; std::wstring message; std::vector<std::wstring> margins, typed;
+  int reloadAt; std::wstring log;  // from that page on, the log is rewritten and reloaded
+  int printDialogs;
 } seen;
+
+int pagesStarted, refuseAt;
+int WINAPI RefusingStartPage(HDC dc) {  // the page refuseAt is refused, as an out-of-paper printer would
+  if (++pagesStarted < refuseAt) return StartPage(dc);
+  SetLastError(ERROR_OUT_OF_PAPER);
+  return 0;
+}
 
 void CALLBACK AnswerDialogs(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = CommandFixture::OwnDialog(), bar = GetDlgItem(dialog, IDC_PRINT_PROGRESS);
   int position = int(SendMessageW(bar, PBM_GETPOS, 0, 0)), answer = IDOK;
-  wchar_t text[128] = L"";  // no dialog: nothing is read, and nothing is pressed
-  if (GetDlgItemTextW(dialog, 0x483, text, 128)) {  // page setup: OK, Cancel, OK
+  wchar_t text[256] = L"";  // no dialog: nothing is read, and nothing is pressed
+  if (GetDlgItemTextW(dialog, 0x483, text, 256)) {  // page setup: OK, Cancel, OK
     seen.margins.push_back(text);
     SetDlgItemTextW(dialog, 0x483, seen.typed[seen.margins.size() - 1].c_str());
     answer = seen.margins.size() == 2 ? IDCANCEL : IDOK;
   } else if (GetDlgItem(dialog, 0x421)) {  // the print dialog's "Selection"
-    seen.preset = IsDlgButtonChecked(dialog, 0x421);
+    seen.preset = IsDlgButtonChecked(dialog, 0x421), ++seen.printDialogs;
   } else if (bar) {
+    // A print command posted once during the job, as any process can: it must not start another.
+    if (seen.pausedDuring == -1) PostMessageW(engineHost.window, WM_COMMAND, IDM_PRINT, 0);
     seen.pausedDuring = FollowingPaused();
+    if (seen.reloadAt && position >= seen.reloadAt) {
+      seen.reloadAt = 0;
+      WriteBytes(seen.log, NumberedLines(0, 300, "new "));
+      SendMessageW(engineHost.window, WM_COMMAND, IDM_RELOAD, 0);
+    }
     if (!seen.cancelAt || position < seen.cancelAt) return;
     seen.cancelledAt = position, answer = IDCANCEL;
-  } else if (GetDlgItemTextW(dialog, 0xFFFF, text, 128)) {  // a message box
+  } else if (GetDlgItemTextW(dialog, 0xFFFF, text, 256)) {  // a message box
     seen.message = text;
   }
   SendMessageW(dialog, WM_COMMAND, WPARAM(answer), 0);
 }
 
-// The printed lines, each page ended by "\f": the text CUPS leaves of the job's PDF.
+// The printed lines, each page ended by "\f": the text left of the job titled so.
 std::vector<std::string> PrintedLines(const std::string& title) {
-  std::wstring folder = L"Z:" + Widen(getenv("QUILLON_PDF_DIR")) + L"/", names = folder + Widen(title) + L"*.txt";
+  std::wstring folder = L"Z:" + Widen(getenv("QUILLON_PRINT_DIR")) + L"/", names = folder + Widen(title) + L".txt";
   WIN32_FIND_DATAW found{};
   HANDLE search = INVALID_HANDLE_VALUE;
   for (int i = 0; i < 600 && (search = FindFirstFileW(names.c_str(), &found)) == INVALID_HANDLE_VALUE; ++i) Sleep(100);
@@ -65,19 +81,25 @@ std::vector<std::string> PrintedLines(const std::string& title) {
   return lines;
 }
 
-TEST_F(PrintingTest, JobsOnTheCupsPdfPrinter) {
-  HDC printer = CreateDCW(L"WINSPOOL", L"PDF", nullptr, nullptr);
-  if (!getenv("QUILLON_PDF_DIR") || !printer || !SetDefaultPrinterW(L"PDF"))
-    GTEST_SKIP() << "No CUPS printer PDF and QUILLON_PDF_DIR: scripts/test.sh sets them up when run as root";
+TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
+  if (!getenv("QUILLON_PRINT_DIR")) GTEST_SKIP() << "No QUILLON_PRINT_DIR: scripts/test.sh sets up the printer";
+  HDC printer = CreateDCW(L"WINSPOOL", L"Quillon", nullptr, nullptr);
+  ASSERT_TRUE(printer && SetDefaultPrinterW(L"Quillon"));
   uint32_t r = PlanPages(PrinterFacts(printer, true)).rowsPerPage;
   DeleteDC(printer);
   AppSettings.wrapLines = 0;
   std::string wide = std::string(100, 'W') + ' ' + std::string(99, 'W');  // cut at the margin, not wrapped
-  const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt; } cases[] = {
-      {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0},      // a full page and one row
-      {NumberedLines(0, 2 * int(r) + 2, "row "), 2, false, true, 0},  // every other row selected
-      {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0},            // all rows selected, but only 3
-      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2}, {"", 0, false, false, 0}};
+  wchar_t outOfPaper[256] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_OUT_OF_PAPER, 0,
+                 outOfPaper, 256, nullptr);
+  // Reloaded after the first page while paused: the rest still prints the rows confirmed.
+  const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt, reloadAt, refuseAt; } cases[] = {
+      {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0, 1, 0},      // a full page and one row
+      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 0, 0, 3},     // the third page refused
+      {NumberedLines(0, 2 * int(r) + 2, "row "), 2, false, true, 0, 0, 0},  // every other row selected
+      {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0, 0, 0},            // all rows selected, but only 3
+      {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2, 0, 0}, {"", 0, false, false, 0, 0, 0}};
+  std::string refusedTitle;
   allowDialogs = true;
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -94,24 +116,37 @@ TEST_F(PrintingTest, JobsOnTheCupsPdfPrinter) {
     }
     if (printed % r) expected.push_back("\f");
     if (c.paused) TogglePause();
-    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}};
+    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, PathOf(Widen(title).c_str()), 0};
+    pagesStarted = 0, refuseAt = c.refuseAt;
+    SetStartPageForTesting(c.refuseAt ? RefusingStartPage : nullptr);
     UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
     Run(IDM_PRINT);
     KillTimer(nullptr, timer);
-    std::wstring message = c.log.empty() ? L"Failed preparing to print, no data are available." : L"";
-    EXPECT_EQ(std::make_tuple(seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
-              std::make_tuple(int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
-    if (c.log.empty()) continue;
+    SetStartPageForTesting(nullptr);
+    std::wstring message = c.log.empty()   ? L"Failed preparing to print, no data are available."
+                           : c.refuseAt ? L"Printing failed.\n\n" + std::wstring(outOfPaper)
+                                        : L"";
+    EXPECT_EQ(std::make_tuple(seen.printDialogs, seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
+              std::make_tuple(1, int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
+    if (c.reloadAt) {  // the reload did change the view
+      Poll();
+      EXPECT_EQ(Rows().size() > 1 ? Rows()[1] : L"", L"new 1");
+    }
+    if (c.refuseAt) refusedTitle = title;  // aborted: nothing reaches the printer
+    if (c.log.empty() || c.refuseAt) continue;
     if (c.cancelAt) expected.resize(size_t(seen.cancelledAt) * (r + 1));
     auto lines = PrintedLines(title);
     for (auto& line : lines) line = line.size() > 40 && line.size() < 200 && wide.starts_with(line) ? "cut" : line;
     ASSERT_EQ(lines, expected);
   }
+  // Jobs print in order: the aborted one would have shown before the jobs after it.
+  std::wstring refused = L"Z:" + Widen(getenv("QUILLON_PRINT_DIR")) + L"/" + Widen(refusedTitle) + L".txt";
+  EXPECT_EQ(GetFileAttributesW(refused.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
   allowDialogs = true;
-  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}};
+  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, L"", 0};
   UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
   for (int i = 0; i < 3; ++i) Run(IDM_PRINT_SETUP);
   KillTimer(nullptr, timer);
