@@ -8,9 +8,14 @@ struct Field { int id; const wchar_t* text; };  // a box takes L"1" or L"0"
 std::vector<Field> fields;
 std::wstring marks;  // the check boxes as the dialog opened
 int button;
+bool whiteFields;  // the dialog gives its fields the content band's white
 
 void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = GetLastActivePopup(engineHost.window);
+  HDC dc = GetDC(dialog);
+  HWND field = GetNextDlgTabItem(dialog, nullptr, FALSE);
+  whiteFields = SendMessageW(dialog, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(field)) == LRESULT(GetSysColorBrush(COLOR_WINDOW));
+  ReleaseDC(dialog, dc);
   for (int id = IDC_TRAY_MINIMIZE; id <= IDC_RESTRICT_INSTANCES; ++id)
     if (GetDlgItem(dialog, id)) marks += L"01"[IsDlgButtonChecked(dialog, id) & 1];
   for (auto [id, text] : fields)
@@ -49,14 +54,14 @@ TEST_F(SettingsDialogTest, EachClampsStoresAndReloadsAsItsSettingsNeedAndCancelW
     HWND bar = c.taskbar ? CreateWindowW(L"Shell_TrayWnd", L"", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr;
     if (bar) CreateWindowW(L"TrayNotifyWnd", L"", WS_CHILD, 0, 0, 9, 9, bar, nullptr, nullptr, nullptr);
     AppSettings.wrapLines = c.wrap, SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);  // rows come back by a reload
-    fields = c.set, marks.clear(), button = c.button, allowDialogs = true;
+    fields = c.set, marks.clear(), button = c.button, whiteFields = false, allowDialogs = true;
     UINT_PTR timer = SetTimer(nullptr, 0, 10, Answer);
     Run(c.command), KillTimer(nullptr, timer);
     DestroyWindow(bar);
     Poll();
     for (size_t i = 0; i < 8; ++i)
       EXPECT_EQ(Stored(LocalizedString(names[i])), c.stored.empty() ? ~0u : c.stored[i]) << &c - cases << ", " << i;
-    EXPECT_EQ(std::tuple(Rows().size(), marks), std::tuple(c.rows, c.marks)) << &c - cases;
+    EXPECT_EQ(std::tuple(Rows().size(), marks, whiteFields), std::tuple(c.rows, c.marks, true)) << &c - cases;
   }
 }
 
