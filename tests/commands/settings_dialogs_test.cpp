@@ -7,10 +7,12 @@ namespace {
 struct Field { int id; const wchar_t* text; };  // a box takes L"1" or L"0"
 std::vector<Field> fields;
 std::wstring marks;  // the check boxes as the dialog opened
-int button;
+int button, focused;  // focused: the control that had the keyboard as the dialog opened
 
 void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = GetLastActivePopup(engineHost.window);
+  HWND focus = GetFocus();
+  focused = focus && GetParent(focus) == dialog ? GetDlgCtrlID(focus) : 0;
   for (int id = IDC_TRAY_MINIMIZE; id <= IDC_RESTRICT_INSTANCES; ++id)
     if (GetDlgItem(dialog, id)) marks += L"01"[IsDlgButtonChecked(dialog, id) & 1];
   for (auto [id, text] : fields)
@@ -56,7 +58,9 @@ TEST_F(SettingsDialogTest, EachClampsStoresAndReloadsAsItsSettingsNeedAndCancelW
     Poll();
     for (size_t i = 0; i < 8; ++i)
       EXPECT_EQ(Stored(LocalizedString(names[i])), c.stored.empty() ? ~0u : c.stored[i]) << &c - cases << ", " << i;
-    EXPECT_EQ(std::tuple(Rows().size(), marks), std::tuple(c.rows, c.marks)) << &c - cases;
+    int firstField = c.command == IDM_ROW_LENGTH ? IDC_ROW_LENGTH : c.command == IDM_SIZE_LIMIT ? IDC_KB_LIMIT
+                   : c.taskbar ? IDC_TRAY_MINIMIZE : IDC_CLEAN_FULLSCREEN;  // the first box that can be used
+    EXPECT_EQ(std::tuple(Rows().size(), marks, focused), std::tuple(c.rows, c.marks, firstField)) << &c - cases;
   }
 }
 
