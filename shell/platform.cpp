@@ -106,11 +106,11 @@ bool IsForeignPrivateMessage(UINT message) {
   return IsThreadPrivateMessage(message) && InSendMessageEx(nullptr) != ISMEX_NOSEND;
 }
 
-bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam, bool mainWindowOwns) {
+bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   if (IsThreadPrivateMessage(message)) return true;
   switch (message) {
     case WM_GETMINMAXINFO: return true;
-    case WM_TIMER: return lparam != 0 && mainWindowOwns;
+    case WM_TIMER: return lparam != 0;
   }
   return message == shellHookMessage && message != 0 && wparam == HSHELL_GETMINRECT;
 }

@@ -28,9 +28,10 @@ bool IsThreadPrivateMessage(UINT message);
 bool IsForeignPrivateMessage(UINT message);
 // A message taken from the queue that no one but a forger posts: those above,
 // the ones the system only ever sends, a minimize rectangle wanting an answer,
-// and a timer message naming a procedure for a window of the main window's
-// (we create no timer procedures; the message would call that address).
-bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam, bool mainWindowOwns);
+// and a timer message naming a procedure, to any window of the thread or to
+// the thread itself: we create no timer procedures, and dispatching the
+// message would call that address (Wine does, unchecked).
+bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam);
 
 // True when the size bytes at address all lie in committed, writable memory
 // of this process: a pointer another process made up is mostly neither.
