@@ -28,6 +28,9 @@ struct WheelSteps {
 WheelSteps WheelStepsFor(int delta, bool ctrlHeld);
 void HandleWheel(HWND window, int delta, bool ctrlHeld);
 
+// A drop list block: its header, then the names from its offset on, each
+// terminated, ending in an empty name, all within size bytes.
+bool IsSoundDropList(const void* block, size_t size);
 void HandleDroppedFiles(HWND window, HDROP drop);
 
 // Menu help: the string shown for a WM_MENUSELECT (0 for none), and the

@@ -129,7 +129,9 @@ void ShowFindDialog(HWND window) {
   FocusView();
 }
 
+// The dialog reports through our own record; any other address is forged.
 void HandleFindMessage(HWND window, const FINDREPLACEW* record) {
+  if (record != &findRecord || !findDialog) return;
   if (record->Flags & FR_DIALOGTERM) {
     findDialog = nullptr;
     dialogFocusWindow = window;

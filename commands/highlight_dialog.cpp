@@ -14,6 +14,7 @@
 #include "resources/resource_ids.h"
 #include "shell/highlight_view.h"
 #include "shell/localization.h"
+#include "shell/platform.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 
@@ -208,6 +209,7 @@ void OnRulesDrawItem(HWND dialog, const DRAWITEMSTRUCT* item) {
 }
 
 INT_PTR CALLBACK RulesProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (IsForeignPrivateMessage(message)) return FALSE;
   switch (message) {
     case WM_INITDIALOG: OnRulesInit(dialog); break;
     case WM_COMMAND: OnRulesCommand(dialog, LOWORD(wparam), HIWORD(wparam)); break;

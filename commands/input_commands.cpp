@@ -3,6 +3,9 @@
 #include "commands/command_set.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstring>
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
@@ -81,7 +84,29 @@ void HandleWheel(HWND window, int delta, bool ctrlHeld) {
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(steps.command, 0), 0);
 }
 
+bool IsSoundDropList(const void* block, size_t size) {
+  DROPFILES header;
+  if (!block || size < sizeof header) return false;
+  memcpy(&header, block, sizeof header);
+  if (header.pFiles < sizeof header || header.pFiles >= size) return false;
+  const auto* bytes = static_cast<const uint8_t*>(block);
+  size_t unit = header.fWide ? 2 : 1;
+  for (size_t at = header.pFiles, nameLength = 0; at + unit <= size; at += unit) {
+    bool terminator = bytes[at] == 0 && (unit == 1 || bytes[at + 1] == 0);
+    if (terminator && nameLength == 0) return true;
+    nameLength = terminator ? 0 : nameLength + 1;
+  }
+  return false;
+}
+
+// The system posts the message with a block of ours; anyone else can post it
+// with any number, which is looked into only when it is such a block.
 void HandleDroppedFiles(HWND, HDROP drop) {
+  SIZE_T size = GlobalSize(drop);
+  const void* block = size ? GlobalLock(drop) : nullptr;
+  bool sound = block && IsSoundDropList(block, size);
+  if (block) GlobalUnlock(drop);
+  if (!sound) return;
   droppedName[0] = 0;
   UINT length = DragQueryFileW(drop, 0, droppedName, UINT(kPathUnits));
   if (length > 0 && droppedName[0]) OpenFile(droppedName);

@@ -5,9 +5,11 @@
 #include <shellapi.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
+#include <iterator>
 #include <new>
 
 #include "engine/engine_host.h"
@@ -56,6 +58,29 @@ struct CheckResult {
   UINT failure;  // 0, or the string telling the link what went wrong
   UpdateReply reply;
 };
+
+// The results handed to the user-interface thread and not yet taken back: a
+// message naming any other address is forged and never read.
+SRWLOCK pendingResultsLock = SRWLOCK_INIT;
+CheckResult* pendingResults[64];
+
+bool HoldPendingResult(CheckResult* result) {
+  AcquireSRWLockExclusive(&pendingResultsLock);
+  CheckResult** slot = std::find(std::begin(pendingResults), std::end(pendingResults), nullptr);
+  if (slot != std::end(pendingResults)) *slot = result;
+  ReleaseSRWLockExclusive(&pendingResultsLock);
+  return slot != std::end(pendingResults);
+}
+
+bool TakePendingResult(LPARAM address) {
+  AcquireSRWLockExclusive(&pendingResultsLock);
+  CheckResult** held = std::find(std::begin(pendingResults), std::end(pendingResults),
+                                 reinterpret_cast<CheckResult*>(address));
+  bool taken = address && held != std::end(pendingResults);
+  if (taken) *held = nullptr;
+  ReleaseSRWLockExclusive(&pendingResultsLock);
+  return taken;
+}
 
 const wchar_t* Text(UINT id) {
   const wchar_t* text = LocalizedString(id);
@@ -151,7 +176,10 @@ DWORD WINAPI UpdateThread(void* parameter) {
   auto* result = new (std::nothrow) CheckResult{request->link, 0, {}};
   if (result) {
     result->failure = RunCheck(request->url, &result->reply);
-    if (!PostMessageW(request->mainWindow, kUpdateResultMessage, 0, reinterpret_cast<LPARAM>(result)))
+    if (!HoldPendingResult(result))
+      delete result;  // a flood of checks: this one goes unreported
+    else if (!PostMessageW(request->mainWindow, kUpdateResultMessage, 0, reinterpret_cast<LPARAM>(result)) &&
+             TakePendingResult(reinterpret_cast<LPARAM>(result)))
       delete result;  // the program is closing
   }
   delete request;
@@ -295,8 +323,8 @@ HANDLE StartUpdateThread(HWND link) {
 }
 
 void DeliverUpdateResult(LPARAM parameter) {
+  if (!TakePendingResult(parameter)) return;
   auto* result = reinterpret_cast<CheckResult*>(parameter);
-  if (!result) return;
   // wsprintfW's own limit, far above the longest message: three 10-digit
   // numbers and a 127-unit address, so the link markup stays whole.
   wchar_t text[1024] = L"";

@@ -293,6 +293,7 @@ void OnDestroy() {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (IsForeignPrivateMessage(message)) return 0;
   // Registered messages have no fixed numbers for a case to name.
   if (message >= 0xC000) {
     if (message == findReplaceMessage) return HandleFindMessage(window, reinterpret_cast<const FINDREPLACEW*>(lparam)), 0;

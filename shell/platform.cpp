@@ -95,6 +95,41 @@ void AllowMessagesFromLowerPrivileges() {
   changeWindowMessageFilter(kInstanceQueryMessage, MSGFLT_ADD);
 }
 
+bool IsThreadPrivateMessage(UINT message) {
+  switch (message) {
+    case WM_NOTIFY: case WM_INITDIALOG: case WM_HELP: case WM_DRAWITEM: case WM_MEASUREITEM: return true;
+  }
+  return message == findReplaceMessage && message != 0;
+}
+
+bool IsForeignPrivateMessage(UINT message) {
+  return IsThreadPrivateMessage(message) && InSendMessageEx(nullptr) != ISMEX_NOSEND;
+}
+
+bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (IsThreadPrivateMessage(message)) return true;
+  switch (message) {
+    case WM_GETMINMAXINFO: return true;
+    case WM_TIMER: return lparam != 0;
+  }
+  return message == shellHookMessage && message != 0 && wparam == HSHELL_GETMINRECT;
+}
+
+bool IsWritableMemory(const void* address, size_t size) {
+  constexpr DWORD kWritable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  auto at = reinterpret_cast<uintptr_t>(address);
+  uintptr_t end = at + size;
+  if (!address || size == 0 || end < at) return false;
+  while (at < end) {  // the range may cross into a region of other rights
+    MEMORY_BASIC_INFORMATION region{};
+    if (!VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) || region.State != MEM_COMMIT ||
+        !(region.Protect & kWritable) || (region.Protect & PAGE_GUARD))
+      return false;
+    at = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+  }
+  return true;
+}
+
 int visualStyleLevel() {
   if (!isAppThemed()) return 0;
   BOOL composition = FALSE;

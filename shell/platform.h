@@ -18,6 +18,25 @@ extern uint32_t minutesNow;        // minutes since 1601-01-01 UTC, taken at sta
 void LoadOptionalFunctions();
 void AllowMessagesFromLowerPrivileges();
 
+// Any process of the desktop can post or send any message to our windows.
+// These messages carry a pointer that only this thread's own calls pass: the
+// controls' notifications, owner drawing, dialog set-up and help, the Find
+// dialog's report. A copy posted, or sent from another thread, is forged.
+bool IsThreadPrivateMessage(UINT message);
+// Such a message reaching a window procedure from anywhere but a call of this
+// thread; the procedure then leaves it alone.
+bool IsForeignPrivateMessage(UINT message);
+// A message taken from the queue that no one but a forger posts: those above,
+// the ones the system only ever sends, a minimize rectangle wanting an answer,
+// and a timer message naming a procedure, to any window of the thread or to
+// the thread itself: we create no timer procedures, and dispatching the
+// message would call that address (Wine does, unchecked).
+bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam);
+
+// True when the size bytes at address all lie in committed, writable memory
+// of this process: a pointer another process made up is mostly neither.
+bool IsWritableMemory(const void* address, size_t size);
+
 // 0 without visual styles; 2 with desktop composition; else 1.
 int visualStyleLevel();
 

@@ -28,6 +28,7 @@ namespace {
 
 HHOOK creationHook = nullptr;
 HHOOK callReturnHook = nullptr;
+HHOOK queueFilterHook = nullptr;
 WNDPROC tooltipProc = nullptr;
 HMENU viewMenu = nullptr;
 // Wine does not take back a creation rectangle changed by the hook; the
@@ -79,6 +80,16 @@ LRESULT CALLBACK CallReturnHookProc(int code, WPARAM wparam, LPARAM lparam) {
     centerNextDialog = false;
   }
   return CallNextHookEx(callReturnHook, code, wparam, lparam);
+}
+
+// Sees every message taken from this thread's queue, by our loop and by the
+// modal loops of dialogs, menus and message boxes alike, and turns a forged
+// one into WM_NULL before it is dispatched.
+LRESULT CALLBACK QueueFilterHookProc(int code, WPARAM wparam, LPARAM lparam) {
+  auto* message = reinterpret_cast<MSG*>(lparam);
+  if (code == HC_ACTION && message && IsForgedQueuedMessage(message->message, message->wParam, message->lParam))
+    message->message = WM_NULL, message->wParam = 0, message->lParam = 0;
+  return CallNextHookEx(queueFilterHook, code, wparam, lparam);
 }
 
 LRESULT CALLBACK TooltipProc(HWND tip, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -258,6 +269,8 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   LoadTrayResources();
 
   int exitCode = 0;
+  // Before the first window: an error box at the file's opening runs a loop.
+  queueFilterHook = SetWindowsHookExW(WH_GETMESSAGE, QueueFilterHookProc, nullptr, GetCurrentThreadId());
   if (RegisterMainWindowClass(instance)) {
     WindowPlacementRequest request = PlacementFromEnvironment();
     HMENU mainMenu = LoadLocalizedMenu(IDR_MAIN_MENU);
@@ -275,6 +288,7 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   LocalFree(arguments);
   if (creationHook) UnhookWindowsHookEx(creationHook);
   if (callReturnHook) UnhookWindowsHookEx(callReturnHook);
+  if (queueFilterHook) UnhookWindowsHookEx(queueFilterHook);
   CoUninitialize();
   return exitCode;
 }

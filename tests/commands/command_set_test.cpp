@@ -1,6 +1,7 @@
 #include "command_fixture.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -72,6 +73,42 @@ TEST_F(CommandTest, CopyPutsTheSelectedRowsOnTheClipboardEachEndingInCrLf) {
   HANDLE text = GetClipboardData(CF_UNICODETEXT);
   EXPECT_STREQ(text ? static_cast<wchar_t*>(GlobalLock(text)) : L"none", L"one\r\nthree\r\n");
   CloseClipboard();
+}
+
+// Anyone may post a drop: a block is read only when it is a whole drop list,
+// and the first name opens. A list read past its end, freed by the drop or not,
+// would open whatever follows in memory.
+TEST_F(CommandTest, ADropOpensOnlyFromAWholeDropList) {
+  std::wstring dropped = PathOf(L"dropped.log");
+  WriteBytes(dropped, "dropped\n");
+  std::string wide(reinterpret_cast<const char*>(dropped.c_str()), dropped.size() * 2), ansi(dropped.begin(), dropped.end());
+  auto header = [](DWORD names, BOOL isWide) {
+    DROPFILES fields{names, {0, 0}, FALSE, isWide};
+    return std::string(reinterpret_cast<const char*>(&fields), sizeof fields);
+  };
+  const DWORD after = sizeof(DROPFILES);
+  const struct { const char* name; std::string block; bool opens; } cases[] = {
+      {"wide names", header(after, TRUE) + wide + std::string(4, '\0'), true},
+      {"ANSI names", header(after, FALSE) + ansi + std::string(2, '\0'), true},
+      {"the list never ends", header(after, TRUE) + wide + std::string(2, '\0'), false},
+      {"the name is cut off", header(after, TRUE) + wide, false},
+      {"names beyond the block", header(after + 2 * DWORD(wide.size()), TRUE) + wide + std::string(4, '\0'), false},
+      {"names inside the header", header(4, FALSE) + ansi + std::string(2, '\0'), false},
+      {"too short for a header", header(after, TRUE).substr(0, 12), false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CloseFile();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, c.block.size());
+    ASSERT_NE(block, nullptr);
+    memcpy(GlobalLock(block), c.block.data(), c.block.size());
+    GlobalUnlock(block);
+    SendMessageW(window, WM_DROPFILES, WPARAM(block), 0);
+    Poll();
+    EXPECT_EQ(Rows(), c.opens ? std::vector<std::wstring>{L"dropped"} : std::vector<std::wstring>{});
+    if (!c.opens) {
+      EXPECT_EQ(GlobalFree(block), nullptr);  // still ours: the drop freed only what it read
+    }
+  }
 }
 
 // Only items and the popups of the menu bar have a help line.

@@ -62,6 +62,25 @@ TEST_F(TrayTest, MinimizingAimsAtTheNotificationArea) {
   struct { HWND window; SHORT left, top, right, bottom; } mine{window, 0, 0, 0, 0}, other{engineHost.view, 0, 0, 0, 0};
   EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&mine)) + HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&other)), 1);
   EXPECT_TRUE(mine.left == 1100 && mine.top == 705 && mine.right - mine.left == GetSystemMetrics(SM_CXSMICON) && !other.left);
+  // The message passes the privilege filter: a rectangle naming the window in
+  // memory that cannot take it, in whole or in part, is left alone.
+  const SIZE_T page = 4096;
+  auto* pages = static_cast<uint8_t*>(VirtualAlloc(nullptr, 5 * page, MEM_RESERVE, PAGE_NOACCESS));
+  ASSERT_NE(pages, nullptr);
+  const struct { const char* name; size_t at; DWORD rights; } places[] = {  // a page each, the last one reserved
+      {"writable into read-only", page - 8, PAGE_READWRITE}, {"read-only", page, PAGE_READONLY},
+      {"guard page", 2 * page, PAGE_READWRITE | PAGE_GUARD}, {"writable into reserved", 4 * page - 8, PAGE_READWRITE}};
+  for (const auto& place : places) {
+    DWORD was;
+    VirtualAlloc(pages + place.at / page * page, page, MEM_COMMIT, PAGE_READWRITE);
+    memcpy(pages + place.at, &window, sizeof window);
+    VirtualProtect(pages + place.at / page * page, page, place.rights, &was);
+  }
+  for (const auto& place : places) {
+    SCOPED_TRACE(place.name);
+    EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(pages + place.at)), 0);
+  }
+  VirtualFree(pages, 0, MEM_RELEASE);
   DestroyWindow(bar);
 }
 
