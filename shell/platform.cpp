@@ -106,13 +106,15 @@ bool IsForeignPrivateMessage(UINT message) {
   return IsThreadPrivateMessage(message) && InSendMessageEx(nullptr) != ISMEX_NOSEND;
 }
 
-bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+bool IsForgedQueuedMessage(const MSG& queued, HWND mainWindow) {
+  UINT message = queued.message;
   if (IsThreadPrivateMessage(message)) return true;
   switch (message) {
     case WM_GETMINMAXINFO: return true;
-    case WM_TIMER: return lparam != 0;
+    case WM_TIMER:
+      return queued.lParam != 0 && mainWindow && queued.hwnd && GetAncestor(queued.hwnd, GA_ROOT) == mainWindow;
   }
-  return message == shellHookMessage && message != 0 && wparam == HSHELL_GETMINRECT;
+  return message == shellHookMessage && message != 0 && queued.wParam == HSHELL_GETMINRECT;
 }
 
 bool IsWritableMemory(const void* address, size_t size) {

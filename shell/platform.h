@@ -28,10 +28,11 @@ bool IsThreadPrivateMessage(UINT message);
 bool IsForeignPrivateMessage(UINT message);
 // A message taken from the queue that no one but a forger posts: those above,
 // the ones the system only ever sends, a minimize rectangle wanting an answer,
-// and a timer message naming a procedure, to any window of the thread or to
-// the thread itself: we create no timer procedures, and dispatching the
-// message would call that address (Wine does, unchecked).
-bool IsForgedQueuedMessage(UINT message, WPARAM wparam, LPARAM lparam);
+// and a timer message naming a procedure to the main window or a child of it,
+// where no timer has one: dispatching it would call that address (Wine does,
+// unchecked). Timers of the thread and of other windows on it (the system's
+// dialogs) may have procedures of their own and are left to the system.
+bool IsForgedQueuedMessage(const MSG& queued, HWND mainWindow);
 
 // True when the size bytes at address all lie in committed, writable memory
 // of this process: a pointer another process made up is mostly neither.

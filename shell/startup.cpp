@@ -87,7 +87,7 @@ LRESULT CALLBACK CallReturnHookProc(int code, WPARAM wparam, LPARAM lparam) {
 // one into WM_NULL before it is dispatched.
 LRESULT CALLBACK QueueFilterHookProc(int code, WPARAM wparam, LPARAM lparam) {
   auto* message = reinterpret_cast<MSG*>(lparam);
-  if (code == HC_ACTION && message && IsForgedQueuedMessage(message->message, message->wParam, message->lParam))
+  if (code == HC_ACTION && message && IsForgedQueuedMessage(*message, engineHost.window))
     message->message = WM_NULL, message->wParam = 0, message->lParam = 0;
   return CallNextHookEx(queueFilterHook, code, wparam, lparam);
 }

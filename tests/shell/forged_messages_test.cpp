@@ -78,14 +78,13 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   UINT find = RegisterWindowMessageW(L"commdlg_FindReplace"), shellHook = RegisterWindowMessageW(L"SHELLHOOK");
   // A system library's function lies at the same address in every process.
   auto exitProcess = LPARAM(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess"));
-  const struct { const char* name; bool toThread; UINT message; WPARAM wparam; LPARAM lparam; } posted[] = {
-      {"find record, none", false, find, 0, 0},
-      {"find record, unmapped", false, find, 0, 0x10},
-      {"minimize rectangle, unmapped", false, shellHook, HSHELL_GETMINRECT, 0x10},
-      {"update result, unmapped", false, WM_APP + 3, 0, 0x10},
-      {"timer procedure, the end of the process", false, WM_TIMER, 7, exitProcess},
-      {"timer procedure to the thread", true, WM_TIMER, 7, exitProcess},
-      {"notification, unmapped", false, WM_NOTIFY, 0, 0x10}};
+  const struct { const char* name; UINT message; WPARAM wparam; LPARAM lparam; } posted[] = {
+      {"find record, none", find, 0, 0},
+      {"find record, unmapped", find, 0, 0x10},
+      {"minimize rectangle, unmapped", shellHook, HSHELL_GETMINRECT, 0x10},
+      {"update result, unmapped", WM_APP + 3, 0, 0x10},
+      {"timer procedure, the end of the process", WM_TIMER, 7, exitProcess},
+      {"notification, unmapped", WM_NOTIFY, 0, 0x10}};
   int next = 3;
   // A timer's message comes only once the posted ones are handled: a row
   // appended after a forged message shows that it has been.
@@ -97,10 +96,7 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   };
   for (const auto& forged : posted) {
     SCOPED_TRACE(forged.name);
-    if (forged.toThread)
-      PostThreadMessageW(GetWindowThreadProcessId(window, nullptr), forged.message, forged.wparam, forged.lparam);
-    else
-      PostMessageW(window, forged.message, forged.wparam, forged.lparam);
+    PostMessageW(window, forged.message, forged.wparam, forged.lparam);
     ASSERT_TRUE(followingGoesOn());
   }
 
