@@ -207,6 +207,7 @@ const wchar_t* ControlHelpText() {
 void ComposeErrorMessage(const wchar_t* localized, DWORD error, wchar_t* out, size_t capacity) {
   if (!capacity) return;
   size_t at = AppendCut(out, 0, capacity, localized, kErrorPartUnits);
+  if (error == ERROR_SUCCESS) return;  // a failure that set no code: the system would say it succeeded
   wchar_t* system = nullptr;
   if (FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr) && system)

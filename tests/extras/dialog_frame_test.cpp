@@ -78,7 +78,7 @@ TEST_F(DialogFrameTest, AFailedOpenShowsItsMessageFollowedByTheSystemsDescriptio
   EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_OPEN_FAILED)) + system);
 }
 
-TEST(ErrorMessage, EachPartIsCutAt256UnitsAndAnUnknownErrorLeavesTheMessageAlone) {
+TEST(ErrorMessage, EachPartIsCutAt256UnitsAndAnUnknownOrNoErrorLeavesTheMessageAlone) {
   wchar_t system[1024], text[520];
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 ERROR_FILE_NOT_FOUND, 0, system, 1024, nullptr);
@@ -86,8 +86,10 @@ TEST(ErrorMessage, EachPartIsCutAt256UnitsAndAnUnknownErrorLeavesTheMessageAlone
   std::wstring message(300, L'm');
   ComposeErrorMessage(message.c_str(), ERROR_FILE_NOT_FOUND, text, 520);
   EXPECT_EQ(std::wstring(text), message.substr(0, 256) + std::wstring(system).substr(0, 256));
-  ComposeErrorMessage(L"Failed.\n\n", 0x2000FFFF, text, 520);
-  EXPECT_STREQ(text, L"Failed.\n\n");
+  for (DWORD error : {DWORD(0x2000FFFF), DWORD(ERROR_SUCCESS)}) {  // a failure never reads "completed successfully"
+    ComposeErrorMessage(L"Failed.\n\n", error, text, 520);
+    EXPECT_STREQ(text, L"Failed.\n\n") << error;
+  }
 }
 
 }  // namespace
