@@ -75,6 +75,13 @@ struct CommandFixture : HostedTest {
   }
 
   void Run(int command, int source = 0) { ExecuteCommand(window, command, source, nullptr); }
+  // The command whose dialogs the timer procedure answers while they run.
+  void RunAnswered(int command, TIMERPROC answer) {
+    allowDialogs = true;
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, answer);
+    Run(command);
+    KillTimer(nullptr, timer);
+  }
   bool Checked(int command) const {  // a missing item (state -1) is not
     return (GetMenuState(menu, UINT(command), MF_BYCOMMAND) & (MF_CHECKED | 0x80000000)) == MF_CHECKED;
   }
@@ -94,6 +101,18 @@ struct CommandFixture : HostedTest {
       return BOOL(!dialog);
     }, reinterpret_cast<LPARAM>(&found));
     return found;
+  }
+
+  // A stand-in taskbar and its notification area, each given as left, top, width and height (Wine's has no
+  // window of the second class).
+  static HWND MakeTaskbar(RECT bar, RECT area) {
+    WNDCLASSW type{0, DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"Shell_TrayWnd"};
+    RegisterClassW(&type), type.lpszClassName = L"TrayNotifyWnd", RegisterClassW(&type);
+    HWND taskbar = CreateWindowW(L"Shell_TrayWnd", L"", WS_POPUP, bar.left, bar.top, bar.right, bar.bottom, nullptr,
+                                 nullptr, nullptr, nullptr);
+    CreateWindowW(L"TrayNotifyWnd", L"", WS_CHILD, area.left, area.top, area.right, area.bottom, taskbar, nullptr,
+                  nullptr, nullptr);
+    return taskbar;
   }
 
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }

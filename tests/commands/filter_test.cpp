@@ -7,10 +7,9 @@ namespace {
 
 using FilterTest = CommandFixture;
 
-void CALLBACK HideLinesWithErrBlank(HWND, UINT, UINT_PTR timer, DWORD) {
+void CALLBACK HideLinesWithErrBlank(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = GetLastActivePopup(engineHost.window);
   if (dialog == engineHost.window) return;
-  KillTimer(nullptr, timer);
   SetDlgItemTextW(dialog, IDC_FILTER_PATTERN, L"ERR ");  // its trailing blank counts
   CheckRadioButton(dialog, IDC_FILTER_SHOW, IDC_FILTER_HIDE, IDC_FILTER_HIDE);
   SendMessageW(dialog, WM_COMMAND, IDOK, 0);
@@ -18,15 +17,11 @@ void CALLBACK HideLinesWithErrBlank(HWND, UINT, UINT_PTR timer, DWORD) {
 
 TEST_F(FilterTest, TheDialogsFilterStaysWithTheFileUntilCleared) {
   OpenLog(PathOf(L"app.log"), "ok 1\nERR a\nERR\nok 2\n");
-  allowDialogs = true;
-  SetTimer(nullptr, 0, 10, HideLinesWithErrBlank);
-  Run(IDM_FILTER);
+  RunAnswered(IDM_FILTER, HideLinesWithErrBlank);
   Poll();
   const std::vector<std::wstring> filtered{L"ok 1", L"ERR", L"ok 2"};
   EXPECT_EQ(Rows(), filtered);
-  wchar_t title[64];
-  GetWindowTextW(window, title, 64);
-  EXPECT_STREQ(title, L"app.log [not ERR ] - Quillon");
+  EXPECT_EQ(WindowText(window), L"app.log [not ERR ] - Quillon");
   ASSERT_TRUE(OpenFile(PathOf(L"app.log").c_str()));
   Poll();
   EXPECT_EQ(Rows(), filtered);

@@ -78,14 +78,11 @@ void CALLBACK AnswerGoToRow(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, 
 TEST_F(FindTest, GoToRowKeepsTheDialogUntilTheNumberIsARow) {
   OpenLog(path, NumberedLines(0, 200));
   ShowRow(7);
-  allowDialogs = true;
   const struct { std::vector<const wchar_t*> typed; std::vector<std::wstring> shown; LRESULT top; int selected; } cases[] = {
       {{L"0", L"201", L"100"}, {L"8", L"0", L"201"}, 95, 99}, {{L"3"}, {L"100"}, 0, 2}, {{}, {L"3"}, 0, 2}};
   for (const auto& c : cases) {
     typed = c.typed, shown.clear();
-    UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerGoToRow);
-    Run(IDM_GOTO_LINE);
-    KillTimer(nullptr, timer);
+    RunAnswered(IDM_GOTO_LINE, AnswerGoToRow);
     EXPECT_EQ(shown, c.shown);
     EXPECT_EQ(SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), c.top);
     EXPECT_EQ(Selected(), c.selected);

@@ -96,12 +96,9 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   DestroyWindow(front);
   ShowWindow(window, SW_RESTORE);
 
-  allowDialogs = true;
   for (bool cancelled : {true, false}) {
     cancel = cancelled;
-    UINT_PTR timer = SetTimer(nullptr, 0, 10, DriveRules);
-    Run(IDM_HIGHLIGHT_RULES);
-    KillTimer(nullptr, timer);
+    RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
     EXPECT_EQ(Text(L"rule 0"), cancelled ? L"|FF0000|-|ERROR" : L"a|-|00FF00|row 8");
     ExpectTags(cancelled ? +first : +[](const std::wstring& row) -> LRESULT {
       return row.starts_with(L"row 8") ? 1 : row == L"ok" || row.ends_with(L" ok") ? 3 : row == L"error" ? 4 : 0;
@@ -120,10 +117,9 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
 TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
   for (int slot = 0; slot < kMaxRules; ++slot) Store((L"rule " + std::to_wstring(slot)).c_str(), slot == 9 ? L"kept" : L"|-|-|x");
   LoadSettings();
-  allowDialogs = true, full = true;
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, DriveRules);
-  Run(IDM_HIGHLIGHT_RULES);
-  KillTimer(nullptr, timer), full = false;
+  full = true;
+  RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
+  full = false;
   EXPECT_EQ(listed, 31);
   EXPECT_EQ(Text(L"rule 9"), L"kept");
   EXPECT_EQ(Text(L"rule 31"), L"|-|-|x");

@@ -29,10 +29,9 @@ struct StatusTest : HostedTest {
   void Append(const std::string& bytes) { AppendBytes(path, bytes); PollFile(); }
   // The text, the tip in braces when it differs, the icon's name in brackets.
   std::wstring Pane(int pane) const {
-    wchar_t text[1024] = {}, tip[1024] = {};
+    wchar_t text[1024] = {};
     SendMessageW(engineHost.statusBar, SB_GETTEXTW, pane, LPARAM(text));
-    SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(pane, 1024), LPARAM(tip));
-    std::wstring shown = wcscmp(text, tip) ? std::wstring(text) + L"{" + tip + L"}" : text;
+    std::wstring tip = StatusTip(pane), shown = tip != text ? text + (L"{" + tip + L"}") : text;
     auto icon = HICON(SendMessageW(engineHost.statusBar, SB_GETICON, pane, 0));
     for (int i = 0; i < 4; ++i)
       if (icon && icon == icons[i]) shown += std::wstring(L"[") + kIconNames[i] + L"]";
@@ -42,13 +41,11 @@ struct StatusTest : HostedTest {
   std::wstring Shown() const {
     std::wstring shown;
     for (int pane = kPaneFile; pane <= kPaneSize; ++pane) shown += Pane(pane) + L" / ";
-    wchar_t title[512] = {};
-    GetWindowTextW(window, title, 512);
     int grayed = 0;
     for (UINT id : {IDM_PRINT, IDM_FILE_CLOSE, IDM_PAUSE, IDM_COPY, IDM_SELECT_ALL, IDM_FIND,
                     IDM_FIND_NEXT, IDM_GOTO_LINE, IDM_LOCK_SCROLL, IDM_RELOAD})
       grayed += (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0;
-    shown += title + std::wstring(grayed == 0 ? L" / enabled" : grayed == 10 ? L" / grayed" : L" / ?");
+    shown += WindowText(window) + (grayed == 0 ? L" / enabled" : grayed == 10 ? L" / grayed" : L" / ?");
     for (UINT id : {IDM_PAUSE, IDM_LOCK_SCROLL})
       if (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) shown += L" " + std::to_wstring(id);
     return shown;

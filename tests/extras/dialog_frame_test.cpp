@@ -1,5 +1,5 @@
 // The frame every dialog shares, on the real About and Version history
-// dialogs, driven from a timer while they run; and the error box's text.
+// dialogs, driven from a timer while they run; and the real error box.
 #include "../commands/command_fixture.h"
 
 #include <commctrl.h>
@@ -29,10 +29,7 @@ void CALLBACK AskForHelpThenClose(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST_F(DialogFrameTest, ControlHelpShowsTheControlsStringUntilAButtonIsPressed) {
   CreateTrackingTooltip(window);
-  allowDialogs = true;
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, AskForHelpThenClose);
-  Run(IDM_ABOUT);
-  KillTimer(nullptr, timer);
+  RunAnswered(IDM_ABOUT, AskForHelpThenClose);
   DestroyWindow(trackingTooltip);
   trackingTooltip = nullptr;
   EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_CONTROL_HELP_BASE + IDC_VERSION)) + L"|shown|hidden");
@@ -43,17 +40,13 @@ TEST_F(DialogFrameTest, ControlHelpShowsTheControlsStringUntilAButtonIsPressed) 
 void CALLBACK ReadHistoryThenClose(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = GetLastActivePopup(engineHost.window), text = GetDlgItem(dialog, IDC_HISTORY_TEXT);
   if (!text) return;
-  seen.resize(size_t(GetWindowTextLengthW(text)) + 1);
-  seen.resize(size_t(GetWindowTextW(text, seen.data(), int(seen.size()))));
+  seen = WindowText(text);
   SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
 TEST_F(DialogFrameTest, VersionHistoryShowsTheWholeTextAfterItsByteOrderMark) {
   HRSRC history = FindResourceW(nullptr, L"HISTORY", L"TEXT");
-  allowDialogs = true;
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadHistoryThenClose);
-  Run(IDM_VERSION_HISTORY);
-  KillTimer(nullptr, timer);
+  RunAnswered(IDM_VERSION_HISTORY, ReadHistoryThenClose);
   ASSERT_EQ(seen.size(), SizeofResource(nullptr, history) / 2 - 1);
   EXPECT_EQ(seen.substr(0, 7), L"1.7.2\r\n");
 }
@@ -67,25 +60,27 @@ void CALLBACK ReadMessageBoxThenClose(HWND, UINT, UINT_PTR, DWORD) {
   SendMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
-TEST_F(DialogFrameTest, AFailedOpenShowsItsMessageFollowedByTheSystemsDescription) {
-  wchar_t system[512] = L"";
-  ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
-                           0, system, 512, nullptr), 0u);
-  seen.clear(), allowDialogs = true;
+// The real error in a real box: a device opens but is no file. The file followed before stays followed.
+TEST_F(DialogFrameTest, AFailedOpenShowsItsMessageAndTheRealErrorAndKeepsTheFile) {
+  OpenLog(PathOf(L"app.log"), "still here\n");
+  allowDialogs = true;
   UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadMessageBoxThenClose);
-  EXPECT_FALSE(OpenFile(PathOf(L"absent.log").c_str()));
+  for (const auto& [name, error] :
+       {std::pair{PathOf(L"absent.log"), DWORD(ERROR_FILE_NOT_FOUND)}, {L"NUL", DWORD(ERROR_NOT_SUPPORTED)}}) {
+    SCOPED_TRACE(error);
+    seen.clear();
+    ASSERT_NE(SystemMessage(error), L"");
+    EXPECT_FALSE(OpenFile(name.c_str()));
+    EXPECT_EQ(seen, LocalizedString(IDS_OPEN_FAILED) + SystemMessage(error));
+  }
   KillTimer(nullptr, timer);
-  EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_OPEN_FAILED)) + system);
-}
-
-TEST(ErrorMessage, EachPartIsCutAt256UnitsAndAnUnknownErrorLeavesTheMessageAlone) {
-  wchar_t system[1024], text[520];
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                ERROR_FILE_NOT_FOUND, 0, system, 1024, nullptr);
-  ASSERT_GT(length, 0u);
+  AppendBytes(PathOf(L"app.log"), "and following\n");
+  Poll();
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"still here", L"and following"}));
+  wchar_t text[520];  // each part cut at 256 units; an unknown error leaves the message alone
   std::wstring message(300, L'm');
   ComposeErrorMessage(message.c_str(), ERROR_FILE_NOT_FOUND, text, 520);
-  EXPECT_EQ(std::wstring(text), message.substr(0, 256) + std::wstring(system).substr(0, 256));
+  EXPECT_EQ(text, message.substr(0, 256) + SystemMessage(ERROR_FILE_NOT_FOUND).substr(0, 256));
   ComposeErrorMessage(L"Failed.\n\n", 0x2000FFFF, text, 520);
   EXPECT_STREQ(text, L"Failed.\n\n");
 }

@@ -88,9 +88,8 @@ struct UpdateCheckTest : CommandFixture {
   std::wstring TextOf(HWND control, LPARAM pane = -1) {  // a link's text, or a status pane's
     for (int i = 0; i < 400; ++i, PumpMessages(10)) {  // once the check has answered
       wchar_t text[512] = L"";
-      if (pane < 0) GetWindowTextW(control, text, 512);
-      else SendMessageW(control, SB_GETTEXTW, WPARAM(pane), reinterpret_cast<LPARAM>(text));
-      std::wstring shown = text;
+      if (pane >= 0) SendMessageW(control, SB_GETTEXTW, WPARAM(pane), reinterpret_cast<LPARAM>(text));
+      std::wstring shown = pane < 0 ? WindowText(control) : text;
       if (size_t tag = shown.find(L"<a!"); tag != shown.npos) shown[tag + 2] = L' ';  // Wine's separator
       if (!shown.empty() && shown != LocalizedString(IDS_UPDATE_PANE_EMPTY)) return shown;
     }
@@ -109,9 +108,7 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   const std::wstring announced = L"New Quillon, version 4294967295.4294967295.4294967295 is available. " +
                                  std::wstring(LocalizedString(IDS_CLICK_TO_DOWNLOAD));
   EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate), announced);
-  wchar_t tip[512] = L"";
-  SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
-  EXPECT_EQ(tip, announced);
+  EXPECT_EQ(StatusTip(kPaneUpdate), announced);
   EXPECT_EQ(Stored(L"installed"), 0x10702u);
   EXPECT_EQ(Stored(L"last check"), minutesNow);
   ASSERT_EQ(server.requests.size(), 1u);
@@ -192,9 +189,7 @@ TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
     else StoreNumber(kSettingInstalled, start.installed);
     AppSettings.autoCheck = start.autoCheck, AppSettings.lastCheck = start.lastCheck;
     MakeWindow();
-    wchar_t tip[512] = L"";
-    SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
-    EXPECT_EQ(tip, start.tip);
+    EXPECT_EQ(StatusTip(kPaneUpdate), start.tip);
     MSG posted;
     EXPECT_EQ(PeekMessageW(&posted, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) && posted.wParam == IDM_CHECK_UPDATE,
               !start.request.empty());
@@ -202,9 +197,8 @@ TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
     if (start.request.empty()) continue;
     // Recorded, and the tip moved three days on.
     std::wstring later = NextCheckTip(now + 4320);
-    for (int i = 0; i < 400 && !(Stored(L"last check") == now && tip == later); ++i, PumpMessages(10))
-      SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
-    EXPECT_EQ(tip, later);
+    PumpUntil([&] { return Stored(L"last check") == now && StatusTip(kPaneUpdate) == later; });
+    EXPECT_EQ(StatusTip(kPaneUpdate), later);
     EXPECT_EQ(Stored(L"last check"), now);
     swprintf(id, 16, L"%08x", AppSettings.repo);
     expected.push_back(L"GET /morvane/services/tessel.php?" + start.request + L"&l=9&f=" + id +
