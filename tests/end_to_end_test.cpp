@@ -2,6 +2,7 @@
 // here as another process: its rows, its window and what it keeps with the
 // file. Its settings are those of the test prefix's registry.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,76 @@ TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   PostMessageW(restarted, WM_CLOSE, 0, 0);
   EXPECT_TRUE(program.EndsWithin(10000));
   EXPECT_EQ(GetPrivateProfileIntW(L"Position", L"X", 0, stream.c_str()), 150u);
+  RemoveDirectoryTree(directory);
+}
+
+// Forged messages: the real program reached as any process of the desktop may reach it:
+// messages naming memory it never handed out. Each one must leave the window
+// answering, its rows as they were, and following going on. (Under Wine a
+// fault in a message sent from another process does not end the program; one
+// in a posted message, or in what a sent one leaves behind, does.)
+std::vector<std::wstring> Lines(int from, int to) {
+  std::vector<std::wstring> lines;
+  for (int i = from; i < to; ++i) lines.push_back(L"line " + std::to_wstring(i));
+  return lines;
+}
+
+TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
+  std::wstring directory = MakeTempDirectory(), path = directory + L"\\forged.log";
+  WriteBytes(path, NumberedLines(0, 3));
+  SetProgramSetting(L"tray minimize", 1);  // the shell hook's rectangle is filled in only then
+  Program program(path);
+  HWND window = WaitForProgramWindow(program.id, L"forged.log - Quillon");
+  DeleteProgramSetting(L"tray minimize");
+  HWND view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
+  std::vector<std::wstring> shown;
+  bool answered = true;
+  // Waits for the view to show exactly the rows wanted; false when it stops answering or never does.
+  auto waitForRows = [&](const std::vector<std::wstring>& wanted) {
+    PumpUntil([&] { return (shown = ListRows(view, &answered)) == wanted || !answered; }, 10000);
+    return shown == wanted;
+  };
+  ASSERT_TRUE(window && view && waitForRows(Lines(0, 3)));
+
+  UINT find = RegisterWindowMessageW(L"commdlg_FindReplace"), shellHook = RegisterWindowMessageW(L"SHELLHOOK");
+  // A system library's function lies at the same address in every process.
+  auto exitProcess = LPARAM(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess"));
+  const struct { const char* name; UINT message; WPARAM wparam; LPARAM lparam; } posted[] = {
+      {"find record, none", find, 0, 0},
+      {"find record, unmapped", find, 0, 0x10},
+      {"minimize rectangle, unmapped", shellHook, HSHELL_GETMINRECT, 0x10},
+      {"update result, unmapped", WM_APP + 3, 0, 0x10},
+      {"timer procedure, the end of the process", WM_TIMER, 7, exitProcess},
+      {"notification, unmapped", WM_NOTIFY, 0, 0x10}};
+  int next = 3;
+  // A timer's message comes only once the posted ones are handled: a row
+  // appended after a forged message shows that it has been.
+  auto followingGoesOn = [&] {
+    AppendBytes(path, NumberedLines(next, next + 1));
+    ++next;
+    EXPECT_TRUE(waitForRows(Lines(0, next))) << shown.size() << " rows";
+    return !program.EndsWithin(0);
+  };
+  for (const auto& forged : posted) {
+    SCOPED_TRACE(forged.name);
+    PostMessageW(window, forged.message, forged.wparam, forged.lparam);
+    ASSERT_TRUE(followingGoesOn());
+  }
+
+  // A dialog's set-up message names where its values go: a copy sent from
+  // here, and the dialog accepted, must write nothing there.
+  PostMessageW(window, WM_COMMAND, 1406, 0);  // Size limits
+  HWND dialog = WaitForDialogOwnedBy(window);
+  ASSERT_TRUE(dialog);
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(dialog, WM_INITDIALOG, 0, 0x10, SMTO_ABORTIFHUNG, 5000, &answer);
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  PumpUntil([&] { return !IsWindow(dialog); });
+  bool alive = followingGoesOn();
+  for (const wchar_t* name : {L"kb limit", L"lines limit"}) DeleteProgramSetting(name);
+  ASSERT_TRUE(alive);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(program.EndsWithin(10000));
   RemoveDirectoryTree(directory);
 }
 

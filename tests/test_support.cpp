@@ -95,6 +95,14 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+std::wstring ClipboardText(HWND owner) {
+  std::wstring text = L"none";
+  if (!OpenClipboard(owner)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) text = static_cast<wchar_t*>(GlobalLock(data)), GlobalUnlock(data);
+  CloseClipboard();
+  return text;
+}
+
 std::wstring SystemMessage(DWORD error) {
   wchar_t text[512] = L"";
   FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);

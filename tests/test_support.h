@@ -26,6 +26,7 @@ std::string NumberedLines(int from, int to, const char* prefix = "line ");
 std::vector<std::wstring> ListRows(HWND listBox, bool* answered = nullptr);
 std::wstring Widen(const std::string& text, UINT codePage = CP_UTF8);
 std::wstring WindowText(HWND window);
+std::wstring ClipboardText(HWND owner);  // "none" when it holds no text
 std::wstring SystemMessage(DWORD error);  // the system's description of an error
 std::wstring StatusTip(int pane);         // the tip of a pane of the view's status bar
 

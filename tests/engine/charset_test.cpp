@@ -31,12 +31,7 @@ TEST(DetectBom, TableOfMarks) {
 
 // The names stand in every file's properties stream: they must never change.
 TEST(CharsetNames, StoredNamesAndCommands) {
-  const struct {
-    uint32_t code;
-    const wchar_t* name;
-    int command;
-    bool setsFallback;
-  } charsets[] = {
+  const struct { uint32_t code; const wchar_t* name; int command; bool setsFallback; } charsets[] = {
       {0, L"ACP", 1303, true},         {1, L"OEM", 1304, true},       {3, L"Current", 1305, true},
       {16, L"UCS-2", 1306, false},     {17, L"UCS-2BE", 1307, false}, {18, L"UCS-4", 1308, false},
       {19, L"UCS-4BE", 1310, false},   {65000, L"UTF-7", 1309, true}, {65001, L"UTF-8", 1302, true},
@@ -60,12 +55,7 @@ std::wstring Decode(uint32_t charset, std::string bytes, size_t* leftover) {
 }
 
 TEST(DecodeChunk, WholeCharactersOnly) {
-  const struct {
-    uint32_t charset;
-    std::string bytes;
-    std::wstring units;
-    size_t leftover;
-  } cases[] = {
+  const struct { uint32_t charset; std::string bytes; std::wstring units; size_t leftover; } cases[] = {
       {kCharsetUtf16Be, std::string("\x00\x41\x00\x0A", 4), L"A\n", 0},
       {kCharsetUtf16Le, std::string("A\x00\x0A\x00\x42", 5), L"A\n", 1},
       {kCharsetUtf32Le, std::string("\x00\xF6\x01\x00\x41\x00\x00\x00", 8), L"\xD83D\xDE00" L"A", 0},

@@ -171,10 +171,8 @@ TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
   Start({"1.7.2>", "1.7.2>\r\n", "1.7.2>", "1.7.2>"});  // one more than due: a check made wrongly is seen
   wchar_t id[16] = L"";
   const std::wstring off = L"No update is available. Automatic checking is disabled, check manually in the About dialog.";
-  const struct {
-    uint32_t autoCheck, lastCheck, installed;  // installed: the stored value, or none
-    std::wstring tip, request;                 // request: its query, or none made
-  } starts[] = {
+  // installed: the stored value, or none; request: its query, or none made
+  const struct { uint32_t autoCheck, lastCheck, installed; std::wstring tip, request; } starts[] = {
       {1, 0, noValue, NextCheckTip(4320), L"i=1&u=0"},  // never checked
       {0, 0, noValue, off, L""},
       {1, now + 1, 0x10701, NextCheckTip(now), L"i=0&u=1"},  // a clock once ahead; upgraded since
