@@ -3,18 +3,8 @@
 // window with menu 1000, and a guard that refuses (and counts) every dialog,
 // message box and popup menu, so that no test can block on one.
 #pragma once
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "commands/command_set.h"
 #include "engine/charset.h"
-#include "engine/engine_host.h"
-#include "engine/file_follower.h"
-#include "engine/row_builder.h"
 #include "resources/resource_ids.h"
 #include "shell/localization.h"
 #include "shell/main_window.h"
@@ -89,6 +79,12 @@ struct CommandFixture : HostedTest {
   DWORD Stored(const wchar_t* name) const {  // ~0u when absent
     DWORD value = ~0u, size = sizeof value;
     RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+  }
+  std::wstring StoredText(const wchar_t* name) const {
+    wchar_t value[400] = L"absent";
+    DWORD size = sizeof value;
+    RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_SZ, nullptr, value, &size);
     return value;
   }
 

@@ -1,18 +1,11 @@
-#include "engine/file_follower.h"
+#include "test_support.h"
 
 #include <commctrl.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "engine/charset.h"
-#include "engine/engine_host.h"
 #include "shell/settings.h"
-#include "test_support.h"
 
 namespace {
 
@@ -253,8 +246,9 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   EXPECT_EQ(Rows().back(), L"small 24999");
 }
 
-// What the history and the file pane show: unprefixed where the path opens as well without it.
-TEST(ShownPathTest, TheLongPathPrefixGoesWhereThePathNeedsNone) {
+// A name opened becomes its long-path form; what the history and the file pane
+// show is unprefixed where the path opens as well without it.
+TEST(PathForms, FullPathsTakeTheLongPathPrefixAndShownPathsDropItWhereNotNeeded) {
   const std::wstring longest = L"C:\\logs\\" + std::wstring(247, L'n') + L".log";  // MAX_PATH - 1 units
   const std::wstring longestShare = L"\\\\server\\share\\" + std::wstring(240, L'n') + L".log";
   const struct { std::wstring full, shown; } cases[] = {
@@ -276,6 +270,14 @@ TEST(ShownPathTest, TheLongPathPrefixGoesWhereThePathNeedsNone) {
     ShownPathOf(c.full.c_str(), shown, kPathUnits);
     EXPECT_EQ(shown, c.shown);
   }
+  const std::pair<std::wstring, std::wstring> names[] = {
+      {L"\\\\server\\share\\x.log", L"\\\\?\\UNC\\server\\share\\x.log"},
+      {L"C:\\logs\\..\\a.log", L"\\\\?\\C:\\a.log"},
+      {L"C:\\" + std::wstring(kPathUnits, L'a'), L"(too long)"}};
+  for (const auto& [name, expected] : names) {
+    static wchar_t out[kPathUnits];
+    EXPECT_EQ(FullPathOf(name.c_str(), out, kPathUnits) ? std::wstring(out) : L"(too long)", expected);
+  }
 }
 
 TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
@@ -286,17 +288,6 @@ TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
   EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 3), 2u);
   EXPECT_EQ(StartOfLastLines(handle, 2, 15, kCharsetUtf16Le, 1), 10u);
   EXPECT_EQ(StartOfLastLines(handle, 4, 14, kCharsetUtf16Le, 2), 6u);  // a line break first in the read
-}
-
-TEST(FullPathOf, LongPathForms) {
-  const std::pair<std::wstring, std::wstring> cases[] = {
-      {L"\\\\server\\share\\x.log", L"\\\\?\\UNC\\server\\share\\x.log"},
-      {L"C:\\logs\\..\\a.log", L"\\\\?\\C:\\a.log"},
-      {L"C:\\" + std::wstring(kPathUnits, L'a'), L"(too long)"}};
-  for (const auto& [name, expected] : cases) {
-    static wchar_t out[kPathUnits];
-    EXPECT_EQ(FullPathOf(name.c_str(), out, kPathUnits) ? std::wstring(out) : L"(too long)", expected);
-  }
 }
 
 }  // namespace

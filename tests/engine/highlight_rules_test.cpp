@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 // A stored value, a row, and whether the value is a rule that matches the row;

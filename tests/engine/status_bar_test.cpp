@@ -1,9 +1,5 @@
 #include "engine/status_bar.h"
 
-#include <gtest/gtest.h>
-
-#include "engine/engine_host.h"
-#include "engine/file_follower.h"
 #include "resources/resource_ids.h"
 #include "shell/localization.h"
 #include "shell/platform.h"

@@ -1,12 +1,13 @@
 // Printing: the page arithmetic on its own, page setup's margins, and whole jobs through the
 // print dialog to the test scheduler's printer "Quillon", read back as text (scripts/cups_env.sh).
-#include "extras/printing.h"
+#include "commands/command_fixture.h"
 
 #include <commctrl.h>
 #include <winspool.h>
+
 #include <sstream>
 
-#include "commands/command_fixture.h"
+#include "extras/printing.h"
 
 namespace {
 

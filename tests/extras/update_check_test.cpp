@@ -3,10 +3,9 @@
 // and what it records; and the reply grammar on its own.
 #include <winsock2.h>
 
-#include "../commands/command_fixture.h"
-
 #include <commctrl.h>
 
+#include "commands/command_fixture.h"
 #include "engine/status_bar.h"
 #include "extras/update_check.h"
 #include "shell/platform.h"
@@ -110,12 +109,7 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate), announced);
   EXPECT_EQ(StatusTip(kPaneUpdate), announced);
   EXPECT_EQ(Stored(L"installed"), 0x10702u);
-  EXPECT_EQ(Stored(L"last check"), minutesNow);
-  ASSERT_EQ(server.requests.size(), 1u);
-  wchar_t id[16];
-  swprintf(id, 16, L"%08x", AppSettings.repo);
-  EXPECT_EQ(Widen(server.requests[0]), L"GET /morvane/services/tessel.php?i=1&u=0&l=9&f=" + std::wstring(id) +
-                                           L"&v=1.7.2.3098 HTTP/1.1");
+  EXPECT_EQ(Stored(L"last check"), minutesNow);  // its request: as the first start's below
   // A window holding link 121 in the dialogs' font, as the About dialog does.
   HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 60, window, nullptr, nullptr, nullptr);
   HWND link = CreateWindowExW(0, WC_LINK, L"", WS_CHILD, 0, 0, 200, 20, dialog, HMENU(IDC_CHECK_LINK), nullptr, nullptr);
