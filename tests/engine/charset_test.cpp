@@ -7,23 +7,19 @@ namespace {
 TEST(DetectBom, TableOfMarks) {
   const struct { std::string bytes; uint32_t charset, length; } cases[] = {
       {std::string("\x00\x00\xFE\xFF\x00\x00", 6), kCharsetUtf32Be, 4},
-      {std::string("\xFF\xFE\x00\x00\x41\x00", 6), kCharsetUtf32Le, 4},
-      {std::string("+/v/ab", 6), kCharsetUtf7, 0},
+      {std::string("\xFF\xFE\x00\x00\x41\x00", 6), kCharsetUtf32Le, 4}, {std::string("+/v/ab", 6), kCharsetUtf7, 0},
       {std::string("\xFF\xFE\x00\x41\x00\x0A", 6), kCharsetUtf16Le, 2},  // b2, b3 not both 00
       {std::string("\xFE\xFF\x00\x41\x00\x0A", 6), kCharsetUtf16Be, 2},
       {std::string("\xEF\xBB\xBF" "abc", 6), kCharsetUtf8, 3},
       {std::string("\xEF\xBB\xBF" "a\n", 5), 0, 0},  // six bytes or nothing
-      {std::string("+/v8-a", 6), kCharsetUtf7, 5},
-      {std::string("+/v8xa", 6), kCharsetUtf7, 0},
-      {std::string("+/vAab", 6), 0, 0},
-      {std::string("+xv9ab", 6), 0, 0}, {std::string("\xEFve \xBB\xBF", 6), 0, 0},
+      {std::string("+/v8-a", 6), kCharsetUtf7, 5}, {std::string("+/v8xa", 6), kCharsetUtf7, 0},
+      {std::string("+/vAab", 6), 0, 0}, {std::string("+xv9ab", 6), 0, 0}, {std::string("\xEFve \xBB\xBF", 6), 0, 0},
       {std::string("\xA1Q\xBF" "es?", 6), 0, 0},  // a cp1252 "¿" third is no mark
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
     BomResult result = DetectBom(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size());
-    EXPECT_EQ(result.charset, c.charset);
-    EXPECT_EQ(result.length, c.length);
+    EXPECT_EQ(std::pair(result.charset, result.length), std::pair(c.charset, c.length));
   }
 }
 
@@ -60,19 +56,16 @@ TEST(DecodeChunk, WholeCharactersOnly) {
       {kCharsetUtf32Be, std::string("\x00\x01\xF6\x00\x00\x00\x00\x0A\x00\x00", 10), L"\xD83D\xDE00\n", 2},
       {kCharsetUtf32Le, std::string("\x00\x00\x11\x00", 4), L"\xDC00\xDC00", 0},  // nothing rejected
       {kCharsetUtf8, "x\xFF", L"x\xFFFD", 0},
-      {kCharsetUtf8, "a\xE2\x82", L"a", 2},  // carried to the next chunk
-      {kCharsetUtf8, "a\xF0\x9F\x98", L"a", 3},
+      {kCharsetUtf8, "a\xE2\x82", L"a", 2}, {kCharsetUtf8, "a\xF0\x9F\x98", L"a", 3},  // carried to the next chunk
       {932, "x\x82\xA0\x82", L"x\x3042", 1},  // a Shift-JIS lead byte alone
       // A cut sequence never takes the line feed after it.
-      {kCharsetUtf8, "a\xE2\n", L"a\xFFFD\n", 0},
-      {kCharsetUtf8, "a\xF0\x9F\n", L"a\xFFFD\n", 0},
+      {kCharsetUtf8, "a\xE2\n", L"a\xFFFD\n", 0}, {kCharsetUtf8, "a\xF0\x9F\n", L"a\xFFFD\n", 0},
       {kCharsetUtf8, "a\xE2\n\n", L"a\xFFFD\n\n", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
     size_t leftover = 99;
-    EXPECT_EQ(Decode(c.charset, c.bytes, &leftover), c.units);
-    EXPECT_EQ(leftover, c.leftover);
+    EXPECT_EQ((std::pair{Decode(c.charset, c.bytes, &leftover), leftover}), std::pair(c.units, c.leftover));
   }
 }
 
