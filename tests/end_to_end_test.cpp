@@ -2,22 +2,13 @@
 // here as another process: its rows, its window and what it keeps with the
 // file. Its settings are those of the test prefix's registry.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
 #include "test_support.h"
 
 namespace {
-
-const wchar_t kSettingsKey[] = L"Software\\Morvane\\Quillon";
-
-// The shown main window of the program following the file.
-HWND WaitForProgram(const std::wstring& file) {
-  HWND window = nullptr;
-  for (int i = 0; i < 500 && !(window && IsWindowVisible(window)); ++i, Sleep(20))
-    window = FindWindowW(L"W", (file + L" - Quillon").c_str());
-  return window;
-}
 
 std::vector<LONG> Frame(HWND window) {
   RECT f{};
@@ -30,55 +21,109 @@ std::vector<LONG> Frame(HWND window) {
 // which now takes the stored place and stores where it was moved to when it
 // closes.
 TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
-  std::wstring directory = MakeTempDirectory(), file = L"log with spaces.log";
-  std::wstring path = directory + L"\\" + file, stream = path + L":Kavex.Quillon.Properties";
+  std::wstring directory = MakeTempDirectory(), title = L"log with spaces.log - Quillon";
+  std::wstring path = directory + L"\\log with spaces.log", stream = path + L":Kavex.Quillon.Properties";
   WriteBytes(path, "before\n");
   WritePrivateProfileSectionW(L"Position", L"X=300\0Y=200\0Width=600\0Height=400\0", stream.c_str());
   for (const auto& [name, value] : {std::pair{L"TESSEL_X", L"100"}, {L"TESSEL_Y", L"50"},
                                     {L"TESSEL_WIDTH", L"600"}, {L"TESSEL_HEIGHT", L"450"}})
     SetEnvironmentVariableW(name, value);
-  DWORD off = 0;
-  RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"save position", REG_DWORD, &off, sizeof off);
-  std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + path + L"\"";  // CTest runs us in the build folder
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &started));
-  HWND first = WaitForProgram(file);
+  SetProgramSetting(L"save position", 0);
+  Program started(path);
+  HWND first = WaitForProgramWindow(started.id, title.c_str());
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(Frame(first), (std::vector<LONG>{100, 50, 700, 500}));
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"save position");  // on again from now
+  DeleteProgramSetting(L"save position");  // on again from now
   PostMessageW(first, WM_COMMAND, 1502, 0);  // Czech
-  ASSERT_EQ(WaitForSingleObject(started.hProcess, 10000), WAIT_OBJECT_0);
-  HWND restarted = WaitForProgram(file);
-  DWORD language = 0, size = sizeof language;
-  RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"language", RRF_RT_REG_DWORD, nullptr, &language, &size);
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"language");
-  EXPECT_EQ(language, 1029u);
+  ASSERT_TRUE(started.EndsWithin(10000));
+  HWND restarted = WaitForProgramWindow(0, title.c_str());
+  EXPECT_EQ(ProgramSetting(L"language"), 1029u);
+  DeleteProgramSetting(L"language");
   ASSERT_NE(restarted, nullptr);
+  Program program(restarted);
   EXPECT_EQ(Frame(restarted), (std::vector<LONG>{300, 200, 900, 600}));
   SetWindowPos(restarted, nullptr, 150, 120, 620, 420, SWP_NOZORDER | SWP_NOACTIVATE);
   PostMessageW(restarted, WM_COMMAND, 1206, 0);  // Go to row: centred over the window, a little above the middle
-  HWND dialog = nullptr;  // its own: another test's dialog may stand on top of the shared desktop
-  for (int i = 0; i < 250 && !IsWindowVisible(dialog); ++i, Sleep(20))
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));)
-      if (GetWindow(w, GW_OWNER) == restarted) dialog = w;
+  HWND dialog = WaitForDialogOwnedBy(restarted);  // its own: another test's may stand on top of the shared desktop
   std::vector<LONG> place = Frame(dialog), field = Frame(GetDlgItem(dialog, 258));  // its controls stay inside
   LONG width = place[2] - place[0], height = place[3] - place[1];
-  EXPECT_EQ(place, (std::vector<LONG>{460 - width / 2, 330 - height / 2 + (height - 420) / 20, place[0] + width, place[1] + height}));
+  EXPECT_EQ(place, (std::vector<LONG>{460 - width / 2, 330 - height / 2 + (height - 420) / 20, place[0] + width,
+                                      place[1] + height}));
   EXPECT_TRUE(field[0] > place[0] && field[2] < place[2] && field[1] > place[1] && field[3] < place[3]);
   SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-  DWORD id = 0;
-  GetWindowThreadProcessId(restarted, &id);
-  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
   PostMessageW(restarted, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
-  TerminateProcess(process, 1);  // if it did not end
+  EXPECT_TRUE(program.EndsWithin(10000));
   EXPECT_EQ(GetPrivateProfileIntW(L"Position", L"X", 0, stream.c_str()), 150u);
-  CloseHandle(process);
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
+  RemoveDirectoryTree(directory);
+}
+
+// Forged messages: the real program reached as any process of the desktop may reach it:
+// messages naming memory it never handed out. Each one must leave the window
+// answering, its rows as they were, and following going on. (Under Wine a
+// fault in a message sent from another process does not end the program; one
+// in a posted message, or in what a sent one leaves behind, does.)
+std::vector<std::wstring> Lines(int from, int to) {
+  std::vector<std::wstring> lines;
+  for (int i = from; i < to; ++i) lines.push_back(L"line " + std::to_wstring(i));
+  return lines;
+}
+
+TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
+  std::wstring directory = MakeTempDirectory(), path = directory + L"\\forged.log";
+  WriteBytes(path, NumberedLines(0, 3));
+  SetProgramSetting(L"tray minimize", 1);  // the shell hook's rectangle is filled in only then
+  Program program(path);
+  HWND window = WaitForProgramWindow(program.id, L"forged.log - Quillon");
+  DeleteProgramSetting(L"tray minimize");
+  HWND view = FindWindowExW(window, nullptr, L"LISTBOX", nullptr);
+  std::vector<std::wstring> shown;
+  bool answered = true;
+  // Waits for the view to show exactly the rows wanted; false when it stops answering or never does.
+  auto waitForRows = [&](const std::vector<std::wstring>& wanted) {
+    PumpUntil([&] { return (shown = ListRows(view, &answered)) == wanted || !answered; }, 10000);
+    return shown == wanted;
+  };
+  ASSERT_TRUE(window && view && waitForRows(Lines(0, 3)));
+
+  UINT find = RegisterWindowMessageW(L"commdlg_FindReplace"), shellHook = RegisterWindowMessageW(L"SHELLHOOK");
+  // A system library's function lies at the same address in every process.
+  auto exitProcess = LPARAM(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess"));
+  const struct { const char* name; UINT message; WPARAM wparam; LPARAM lparam; } posted[] = {
+      {"find record, none", find, 0, 0},
+      {"find record, unmapped", find, 0, 0x10},
+      {"minimize rectangle, unmapped", shellHook, HSHELL_GETMINRECT, 0x10},
+      {"update result, unmapped", WM_APP + 3, 0, 0x10},
+      {"timer procedure, the end of the process", WM_TIMER, 7, exitProcess},
+      {"notification, unmapped", WM_NOTIFY, 0, 0x10}};
+  int next = 3;
+  // A timer's message comes only once the posted ones are handled: a row
+  // appended after a forged message shows that it has been.
+  auto followingGoesOn = [&] {
+    AppendBytes(path, NumberedLines(next, next + 1));
+    ++next;
+    EXPECT_TRUE(waitForRows(Lines(0, next))) << shown.size() << " rows";
+    return !program.EndsWithin(0);
+  };
+  for (const auto& forged : posted) {
+    SCOPED_TRACE(forged.name);
+    PostMessageW(window, forged.message, forged.wparam, forged.lparam);
+    ASSERT_TRUE(followingGoesOn());
+  }
+
+  // A dialog's set-up message names where its values go: a copy sent from
+  // here, and the dialog accepted, must write nothing there.
+  PostMessageW(window, WM_COMMAND, 1406, 0);  // Size limits
+  HWND dialog = WaitForDialogOwnedBy(window);
+  ASSERT_TRUE(dialog);
+  DWORD_PTR answer = 0;
+  SendMessageTimeoutW(dialog, WM_INITDIALOG, 0, 0x10, SMTO_ABORTIFHUNG, 5000, &answer);
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  PumpUntil([&] { return !IsWindow(dialog); });
+  bool alive = followingGoesOn();
+  for (const wchar_t* name : {L"kb limit", L"lines limit"}) DeleteProgramSetting(name);
+  ASSERT_TRUE(alive);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(program.EndsWithin(10000));
   RemoveDirectoryTree(directory);
 }
 

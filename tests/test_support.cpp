@@ -63,16 +63,21 @@ std::string NumberedLines(int from, int to, const char* prefix) {
   return text;
 }
 
-std::vector<std::wstring> ListRows(HWND listBox) {
+std::vector<std::wstring> ListRows(HWND listBox, bool* answered) {
   std::vector<std::wstring> rows;
-  LRESULT count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, WPARAM(i), 0);
-    std::wstring row(size_t(length > 0 ? length : 0) + 1, L'\0');
-    SendMessageW(listBox, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(row.data()));
-    row.resize(wcslen(row.c_str()));
-    rows.push_back(row);
+  auto ask = [&](UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result) {
+    return SendMessageTimeoutW(listBox, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, result) != 0;
+  };
+  DWORD_PTR count = 0, length = 0;
+  bool ok = ask(LB_GETCOUNT, 0, 0, &count);
+  static wchar_t row[kMaxRowUnits + 1];
+  for (DWORD_PTR i = 0; ok && i < count && LONG_PTR(count) > 0; ++i) {
+    row[0] = L'\0';
+    ok = ask(LB_GETTEXTLEN, i, 0, &length) && length <= kMaxRowUnits &&
+         ask(LB_GETTEXT, i, reinterpret_cast<LPARAM>(row), &length);
+    if (ok) rows.push_back(row);
   }
+  if (answered) *answered = ok;
   return rows;
 }
 
@@ -82,6 +87,32 @@ std::wstring Widen(const std::string& text, UINT codePage) {
   std::wstring wide(size_t(length), L'\0');
   MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), wide.data(), length);
   return wide;
+}
+
+std::wstring WindowText(HWND window) {
+  std::wstring text(size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(size_t(GetWindowTextW(window, text.data(), int(text.size()))));
+  return text;
+}
+
+std::wstring ClipboardText(HWND owner) {
+  std::wstring text = L"none";
+  if (!OpenClipboard(owner)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) text = static_cast<wchar_t*>(GlobalLock(data)), GlobalUnlock(data);
+  CloseClipboard();
+  return text;
+}
+
+std::wstring SystemMessage(DWORD error) {
+  wchar_t text[512] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
+  return text;
+}
+
+std::wstring StatusTip(int pane) {
+  wchar_t tip[1024] = L"";
+  SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(pane, 1024), reinterpret_cast<LPARAM>(tip));
+  return tip;
 }
 
 void PumpMessages(DWORD milliseconds) {
@@ -103,6 +134,71 @@ bool PumpUntil(const std::function<bool()>& done, DWORD limit) {
     PumpMessages(5);
   }
   return true;
+}
+
+const wchar_t kProgramKey[] = L"Software\\Morvane\\Quillon";
+
+void SetProgramSetting(const wchar_t* name, DWORD value) {
+  RegSetKeyValueW(HKEY_CURRENT_USER, kProgramKey, name, REG_DWORD, &value, sizeof value);
+}
+
+void DeleteProgramSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, kProgramKey, name); }
+
+DWORD ProgramSetting(const wchar_t* name) {
+  DWORD value = ~0u, size = sizeof value;
+  RegGetValueW(HKEY_CURRENT_USER, kProgramKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  return value;
+}
+
+Program::Program(const std::wstring& file) {
+  std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + file + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    return;
+  CloseHandle(started.hThread);
+  process = started.hProcess, id = started.dwProcessId;
+}
+
+Program::Program(HWND window) {
+  GetWindowThreadProcessId(window, &id);
+  process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+}
+
+Program::~Program() {
+  if (!process) return;
+  TerminateProcess(process, 1);  // only if it is still there
+  CloseHandle(process);
+}
+
+HWND WaitForProgramWindow(DWORD processId, const wchar_t* title, DWORD limit) {
+  struct Search { DWORD processId; const wchar_t* title; HWND found; } search{processId, title, nullptr};
+  PumpUntil([&] {
+    EnumWindows([](HWND w, LPARAM out) {
+      auto* s = reinterpret_cast<Search*>(out);
+      DWORD owner = 0;
+      wchar_t name[4] = L"", text[512] = L"";
+      GetWindowThreadProcessId(w, &owner);
+      GetWindowTextW(w, text, 512);
+      if ((!s->processId || owner == s->processId) && (!s->title || !lstrcmpW(text, s->title)) &&
+          IsWindowVisible(w) && GetClassNameW(w, name, 4) && !lstrcmpW(name, kMainWindowClass))
+        s->found = w;
+      return BOOL(!s->found);
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  }, limit);
+  return search.found;
+}
+
+HWND WaitForDialogOwnedBy(HWND owner) {
+  HWND dialog = nullptr;
+  PumpUntil([&] {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr));)
+      if (GetWindow(w, GW_OWNER) == owner && IsWindowVisible(w)) dialog = w;
+    return dialog != nullptr;
+  });
+  return dialog;
 }
 
 void SetScrollLock(bool on) {

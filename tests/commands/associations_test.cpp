@@ -19,11 +19,10 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 struct AssociationsTest : CommandFixture {
-  UINT_PTR timer = 0;
   wchar_t text[1024];
-  void SetUp() override { CommandFixture::SetUp(), SetAssociationsRoot(root), timer = SetTimer(nullptr, 0, 10, Answer); }
-  void TearDown() override { SetAssociationsRoot(nullptr), KillTimer(nullptr, timer), CommandFixture::TearDown(); }
-  void Open(const char* boxes) { allowDialogs = true, answer = boxes, shown.clear(), Run(IDM_ASSOCIATIONS); }
+  void SetUp() override { CommandFixture::SetUp(), SetAssociationsRoot(root); }
+  void TearDown() override { SetAssociationsRoot(nullptr), CommandFixture::TearDown(); }
+  void Open(const char* boxes) { answer = boxes, shown.clear(), RunAnswered(IDM_ASSOCIATIONS, Answer); }
   void Set(const wchar_t* key, const wchar_t* data) { RegSetValueW(root, key, REG_SZ, data, 0); }  // default texts
   std::wstring Stored(const wchar_t* key) { LONG n = sizeof text; return RegQueryValueW(root, key, text, &n) ? L"-" : text; }
   std::wstring Named(const wchar_t* key, const wchar_t* name) {

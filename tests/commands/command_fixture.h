@@ -3,18 +3,8 @@
 // window with menu 1000, and a guard that refuses (and counts) every dialog,
 // message box and popup menu, so that no test can block on one.
 #pragma once
-#include <windows.h>
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "commands/command_set.h"
 #include "engine/charset.h"
-#include "engine/engine_host.h"
-#include "engine/file_follower.h"
-#include "engine/row_builder.h"
 #include "resources/resource_ids.h"
 #include "shell/localization.h"
 #include "shell/main_window.h"
@@ -75,6 +65,13 @@ struct CommandFixture : HostedTest {
   }
 
   void Run(int command, int source = 0) { ExecuteCommand(window, command, source, nullptr); }
+  // The command whose dialogs the timer procedure answers while they run.
+  void RunAnswered(int command, TIMERPROC answer) {
+    allowDialogs = true;
+    UINT_PTR timer = SetTimer(nullptr, 0, 10, answer);
+    Run(command);
+    KillTimer(nullptr, timer);
+  }
   bool Checked(int command) const {  // a missing item (state -1) is not
     return (GetMenuState(menu, UINT(command), MF_BYCOMMAND) & (MF_CHECKED | 0x80000000)) == MF_CHECKED;
   }
@@ -82,6 +79,12 @@ struct CommandFixture : HostedTest {
   DWORD Stored(const wchar_t* name) const {  // ~0u when absent
     DWORD value = ~0u, size = sizeof value;
     RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+  }
+  std::wstring StoredText(const wchar_t* name) const {
+    wchar_t value[400] = L"absent";
+    DWORD size = sizeof value;
+    RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_SZ, nullptr, value, &size);
     return value;
   }
 
@@ -94,6 +97,18 @@ struct CommandFixture : HostedTest {
       return BOOL(!dialog);
     }, reinterpret_cast<LPARAM>(&found));
     return found;
+  }
+
+  // A stand-in taskbar and its notification area, each given as left, top, width and height (Wine's has no
+  // window of the second class).
+  static HWND MakeTaskbar(RECT bar, RECT area) {
+    WNDCLASSW type{0, DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"Shell_TrayWnd"};
+    RegisterClassW(&type), type.lpszClassName = L"TrayNotifyWnd", RegisterClassW(&type);
+    HWND taskbar = CreateWindowW(L"Shell_TrayWnd", L"", WS_POPUP, bar.left, bar.top, bar.right, bar.bottom, nullptr,
+                                 nullptr, nullptr, nullptr);
+    CreateWindowW(L"TrayNotifyWnd", L"", WS_CHILD, area.left, area.top, area.right, area.bottom, taskbar, nullptr,
+                  nullptr, nullptr);
+    return taskbar;
   }
 
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }

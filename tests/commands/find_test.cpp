@@ -1,7 +1,8 @@
-// Find and Go to row on a real view: the system's Find dialog typed into and
-// clicked, and the Go to row dialog answered from a timer while it runs.
+// Find, Go to row and Filter on a real view: the system's Find dialog typed
+// into and clicked, and the other dialogs answered from a timer while they run.
 #include "command_fixture.h"
 #include "commands/find.h"
+#include "engine/properties.h"
 
 namespace {
 
@@ -78,18 +79,41 @@ void CALLBACK AnswerGoToRow(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, 
 TEST_F(FindTest, GoToRowKeepsTheDialogUntilTheNumberIsARow) {
   OpenLog(path, NumberedLines(0, 200));
   ShowRow(7);
-  allowDialogs = true;
   const struct { std::vector<const wchar_t*> typed; std::vector<std::wstring> shown; LRESULT top; int selected; } cases[] = {
       {{L"0", L"201", L"100"}, {L"8", L"0", L"201"}, 95, 99}, {{L"3"}, {L"100"}, 0, 2}, {{}, {L"3"}, 0, 2}};
   for (const auto& c : cases) {
     typed = c.typed, shown.clear();
-    UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerGoToRow);
-    Run(IDM_GOTO_LINE);
-    KillTimer(nullptr, timer);
+    RunAnswered(IDM_GOTO_LINE, AnswerGoToRow);
     EXPECT_EQ(shown, c.shown);
     EXPECT_EQ(SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), c.top);
     EXPECT_EQ(Selected(), c.selected);
   }
+}
+
+// The Filter dialog's filter is kept with the file, comes back when the file
+// is opened again, and Clear filter shows every line.
+void CALLBACK HideLinesWithErrBlank(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = GetLastActivePopup(engineHost.window);
+  if (dialog == engineHost.window) return;
+  SetDlgItemTextW(dialog, IDC_FILTER_PATTERN, L"ERR ");  // its trailing blank counts
+  CheckRadioButton(dialog, IDC_FILTER_SHOW, IDC_FILTER_HIDE, IDC_FILTER_HIDE);
+  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(FindTest, TheDialogsFilterStaysWithTheFileUntilCleared) {
+  OpenLog(PathOf(L"app.log"), "ok 1\nERR a\nERR\nok 2\n");
+  RunAnswered(IDM_FILTER, HideLinesWithErrBlank);
+  Poll();
+  const std::vector<std::wstring> filtered{L"ok 1", L"ERR", L"ok 2"};
+  EXPECT_EQ(Rows(), filtered);
+  EXPECT_EQ(WindowText(window), L"app.log [not ERR ] - Quillon");
+  ASSERT_TRUE(OpenFile(PathOf(L"app.log").c_str()));
+  Poll();
+  EXPECT_EQ(Rows(), filtered);
+  Run(IDM_CLEAR_FILTER);
+  Poll();
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"ok 1", L"ERR a", L"ERR", L"ok 2"}));
+  EXPECT_EQ(GetPrivateProfileIntW(L"Filter", L"Case", 7, PropertiesStreamPath()), 7u);  // the section is gone
 }
 
 }  // namespace

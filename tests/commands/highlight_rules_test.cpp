@@ -11,12 +11,6 @@ struct RulesTest : CommandFixture {
   void Store(const wchar_t* name, const wchar_t* value) {
     RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), name, REG_SZ, value, DWORD((wcslen(value) + 1) * 2));
   }
-  std::wstring Text(const wchar_t* name) {
-    wchar_t value[400] = L"absent";
-    DWORD size = sizeof value;
-    RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_SZ, nullptr, value, &size);
-    return value;
-  }
   template <typename Oracle> void ExpectTags(Oracle tagOf) {
     std::vector<LRESULT> tags, expected;
     for (const std::wstring& row : Rows()) expected.push_back(tagOf(row));
@@ -96,37 +90,30 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   DestroyWindow(front);
   ShowWindow(window, SW_RESTORE);
 
-  allowDialogs = true;
   for (bool cancelled : {true, false}) {
     cancel = cancelled;
-    UINT_PTR timer = SetTimer(nullptr, 0, 10, DriveRules);
-    Run(IDM_HIGHLIGHT_RULES);
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(Text(L"rule 0"), cancelled ? L"|FF0000|-|ERROR" : L"a|-|00FF00|row 8");
+    RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
+    EXPECT_EQ(StoredText(L"rule 0"), cancelled ? L"|FF0000|-|ERROR" : L"a|-|00FF00|row 8");
     ExpectTags(cancelled ? +first : +[](const std::wstring& row) -> LRESULT {
       return row.starts_with(L"row 8") ? 1 : row == L"ok" || row.ends_with(L" ok") ? 3 : row == L"error" ? 4 : 0;
     });
   }
-  EXPECT_EQ(Text(L"rule 1"), L"not a rule");
-  EXPECT_EQ(Text(L"rule 2"), L"cwa|000000|00FF00|ok");
-  EXPECT_EQ(Text(L"rule 3"), L"ca|000000|00FF00|error");
   EXPECT_EQ(Stored(L"rule 4"), 7u);
-  EXPECT_EQ(Text(L"rule 5"), tooLong);
-  EXPECT_EQ(Text(L"rule 6"), L"");  // emptied
-  EXPECT_EQ(Text(L"rule 7"), L"absent");
-  EXPECT_EQ(Text(L"rule 32"), L"|-|-|row");
+  const std::pair<const wchar_t*, std::wstring> slots[] = {  // rule 6 emptied
+      {L"rule 1", L"not a rule"}, {L"rule 2", L"cwa|000000|00FF00|ok"}, {L"rule 3", L"ca|000000|00FF00|error"},
+      {L"rule 5", tooLong}, {L"rule 6", L""}, {L"rule 7", L"absent"}, {L"rule 32", L"|-|-|row"}};
+  for (const auto& [name, value] : slots) EXPECT_EQ(StoredText(name), value) << testing::PrintToString(name);
 }
 
 TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
   for (int slot = 0; slot < kMaxRules; ++slot) Store((L"rule " + std::to_wstring(slot)).c_str(), slot == 9 ? L"kept" : L"|-|-|x");
   LoadSettings();
-  allowDialogs = true, full = true;
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, DriveRules);
-  Run(IDM_HIGHLIGHT_RULES);
-  KillTimer(nullptr, timer), full = false;
+  full = true;
+  RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
+  full = false;
   EXPECT_EQ(listed, 31);
-  EXPECT_EQ(Text(L"rule 9"), L"kept");
-  EXPECT_EQ(Text(L"rule 31"), L"|-|-|x");
+  EXPECT_EQ(StoredText(L"rule 9"), L"kept");
+  EXPECT_EQ(StoredText(L"rule 31"), L"|-|-|x");
 }
 
 // Owner-drawn, the view still gives its rows the height a plain list box would.

@@ -11,12 +11,9 @@ TEST_F(HistoryTest, OpensListNewestFirstAndClearKeepsTheNewest) {
   for (const wchar_t* path : {L"A", L"B", L"C", L"B", L"b", L"x&y", L"f0", L"f1", L"f2", L"f3", L"f4", L"f5"})
     AddToHistory(path);  // b is not B
   auto shown = [&](int index) {
-    wchar_t text[64] = L"", stored[64] = L"";
+    wchar_t text[64] = L"";
     GetMenuStringW(menu, UINT(IDM_HISTORY_FIRST + index), text, 64, MF_BYCOMMAND);
-    DWORD size = sizeof stored;
-    RegGetValueW(root, LocalizedString(IDS_REG_KEY), (L"history " + std::to_wstring(index)).c_str(),
-                 RRF_RT_REG_SZ, nullptr, stored, &size);
-    return std::wstring(text) + L"|" + stored;
+    return text + (L"|" + StoredText((L"history " + std::to_wstring(index)).c_str()));
   };
   EXPECT_EQ(shown(0), L"&0 f5|f5");
   EXPECT_EQ(shown(6), L"&6 x&&y|x&y");

@@ -27,8 +27,6 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
 using SettingsDialogTest = CommandFixture;
 
 TEST_F(SettingsDialogTest, EachClampsStoresAndReloadsAsItsSettingsNeedAndCancelWritesNothing) {
-  WNDCLASSW type{0, DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"Shell_TrayWnd"};
-  RegisterClassW(&type), type.lpszClassName = L"TrayNotifyWnd", RegisterClassW(&type);  // Wine's has none of the 2nd
   OpenLog(path, "abcdef\n");
   AppSettings.kbLimit = 1024, AppSettings.trayMinimize = 1;  // 1,024 as the up-down writes it
   const UINT names[] = {kSettingRowLength,  kSettingKbLimit,  kSettingLinesLimit,   kSettingTrayMinimize,
@@ -51,12 +49,10 @@ TEST_F(SettingsDialogTest, EachClampsStoresAndReloadsAsItsSettingsNeedAndCancelW
   for (const auto& c : cases) {
     for (UINT name : names) StoreSetting(name);
     if (c.button == IDCANCEL) RegDeleteKeyW(root, LocalizedString(IDS_REG_KEY));  // a write would bring it back
-    HWND bar = c.taskbar ? CreateWindowW(L"Shell_TrayWnd", L"", 0, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr) : nullptr;
-    if (bar) CreateWindowW(L"TrayNotifyWnd", L"", WS_CHILD, 0, 0, 9, 9, bar, nullptr, nullptr, nullptr);
+    HWND bar = c.taskbar ? MakeTaskbar({0, 0, 9, 9}, {0, 0, 9, 9}) : nullptr;
     AppSettings.wrapLines = c.wrap, SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);  // rows come back by a reload
-    fields = c.set, marks.clear(), button = c.button, whiteFields = false, allowDialogs = true;
-    UINT_PTR timer = SetTimer(nullptr, 0, 10, Answer);
-    Run(c.command), KillTimer(nullptr, timer);
+    fields = c.set, marks.clear(), button = c.button, whiteFields = false;
+    RunAnswered(c.command, Answer);
     DestroyWindow(bar);
     Poll();
     for (size_t i = 0; i < 8; ++i)

@@ -2,41 +2,30 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 TEST(DetectBom, TableOfMarks) {
   const struct { std::string bytes; uint32_t charset, length; } cases[] = {
       {std::string("\x00\x00\xFE\xFF\x00\x00", 6), kCharsetUtf32Be, 4},
-      {std::string("\xFF\xFE\x00\x00\x41\x00", 6), kCharsetUtf32Le, 4},
-      {std::string("+/v/ab", 6), kCharsetUtf7, 0},
+      {std::string("\xFF\xFE\x00\x00\x41\x00", 6), kCharsetUtf32Le, 4}, {std::string("+/v/ab", 6), kCharsetUtf7, 0},
       {std::string("\xFF\xFE\x00\x41\x00\x0A", 6), kCharsetUtf16Le, 2},  // b2, b3 not both 00
       {std::string("\xFE\xFF\x00\x41\x00\x0A", 6), kCharsetUtf16Be, 2},
       {std::string("\xEF\xBB\xBF" "abc", 6), kCharsetUtf8, 3},
       {std::string("\xEF\xBB\xBF" "a\n", 5), 0, 0},  // six bytes or nothing
-      {std::string("+/v8-a", 6), kCharsetUtf7, 5},
-      {std::string("+/v8xa", 6), kCharsetUtf7, 0},
-      {std::string("+/vAab", 6), 0, 0},
-      {std::string("+xv9ab", 6), 0, 0}, {std::string("\xEFve \xBB\xBF", 6), 0, 0},
+      {std::string("+/v8-a", 6), kCharsetUtf7, 5}, {std::string("+/v8xa", 6), kCharsetUtf7, 0},
+      {std::string("+/vAab", 6), 0, 0}, {std::string("+xv9ab", 6), 0, 0}, {std::string("\xEFve \xBB\xBF", 6), 0, 0},
       {std::string("\xA1Q\xBF" "es?", 6), 0, 0},  // a cp1252 "¿" third is no mark
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
     BomResult result = DetectBom(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size());
-    EXPECT_EQ(result.charset, c.charset);
-    EXPECT_EQ(result.length, c.length);
+    EXPECT_EQ(std::pair(result.charset, result.length), std::pair(c.charset, c.length));
   }
 }
 
 // The names stand in every file's properties stream: they must never change.
 TEST(CharsetNames, StoredNamesAndCommands) {
-  const struct {
-    uint32_t code;
-    const wchar_t* name;
-    int command;
-    bool setsFallback;
-  } charsets[] = {
+  const struct { uint32_t code; const wchar_t* name; int command; bool setsFallback; } charsets[] = {
       {0, L"ACP", 1303, true},         {1, L"OEM", 1304, true},       {3, L"Current", 1305, true},
       {16, L"UCS-2", 1306, false},     {17, L"UCS-2BE", 1307, false}, {18, L"UCS-4", 1308, false},
       {19, L"UCS-4BE", 1310, false},   {65000, L"UTF-7", 1309, true}, {65001, L"UTF-8", 1302, true},
@@ -60,31 +49,23 @@ std::wstring Decode(uint32_t charset, std::string bytes, size_t* leftover) {
 }
 
 TEST(DecodeChunk, WholeCharactersOnly) {
-  const struct {
-    uint32_t charset;
-    std::string bytes;
-    std::wstring units;
-    size_t leftover;
-  } cases[] = {
+  const struct { uint32_t charset; std::string bytes; std::wstring units; size_t leftover; } cases[] = {
       {kCharsetUtf16Be, std::string("\x00\x41\x00\x0A", 4), L"A\n", 0},
       {kCharsetUtf16Le, std::string("A\x00\x0A\x00\x42", 5), L"A\n", 1},
       {kCharsetUtf32Le, std::string("\x00\xF6\x01\x00\x41\x00\x00\x00", 8), L"\xD83D\xDE00" L"A", 0},
       {kCharsetUtf32Be, std::string("\x00\x01\xF6\x00\x00\x00\x00\x0A\x00\x00", 10), L"\xD83D\xDE00\n", 2},
       {kCharsetUtf32Le, std::string("\x00\x00\x11\x00", 4), L"\xDC00\xDC00", 0},  // nothing rejected
       {kCharsetUtf8, "x\xFF", L"x\xFFFD", 0},
-      {kCharsetUtf8, "a\xE2\x82", L"a", 2},  // carried to the next chunk
-      {kCharsetUtf8, "a\xF0\x9F\x98", L"a", 3},
+      {kCharsetUtf8, "a\xE2\x82", L"a", 2}, {kCharsetUtf8, "a\xF0\x9F\x98", L"a", 3},  // carried to the next chunk
       {932, "x\x82\xA0\x82", L"x\x3042", 1},  // a Shift-JIS lead byte alone
       // A cut sequence never takes the line feed after it.
-      {kCharsetUtf8, "a\xE2\n", L"a\xFFFD\n", 0},
-      {kCharsetUtf8, "a\xF0\x9F\n", L"a\xFFFD\n", 0},
+      {kCharsetUtf8, "a\xE2\n", L"a\xFFFD\n", 0}, {kCharsetUtf8, "a\xF0\x9F\n", L"a\xFFFD\n", 0},
       {kCharsetUtf8, "a\xE2\n\n", L"a\xFFFD\n\n", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
     size_t leftover = 99;
-    EXPECT_EQ(Decode(c.charset, c.bytes, &leftover), c.units);
-    EXPECT_EQ(leftover, c.leftover);
+    EXPECT_EQ((std::pair{Decode(c.charset, c.bytes, &leftover), leftover}), std::pair(c.units, c.leftover));
   }
 }
 

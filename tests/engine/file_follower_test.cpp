@@ -1,25 +1,15 @@
-#include "engine/file_follower.h"
+#include "test_support.h"
 
 #include <commctrl.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "engine/charset.h"
-#include "engine/engine_host.h"
 #include "shell/settings.h"
-#include "test_support.h"
 
 namespace {
 
 using RowList = std::vector<std::wstring>;
-
-std::vector<std::pair<UINT, DWORD>> shownErrors;
-void RecordError(UINT message, DWORD error) { shownErrors.push_back({message, error}); }
 
 std::string Utf16(const std::string& ascii) {
   std::string wide;
@@ -30,7 +20,7 @@ std::string Utf16(const std::string& ascii) {
 struct FollowerTest : HostedTest {
   void SetUp() override {
     HostedTest::SetUp();
-    engineHost.showError = RecordError;
+    engineHost.showError = [](UINT, DWORD) {};  // no box to block on
   }
   void Open(const std::wstring& name) { ASSERT_TRUE(OpenFile(name.c_str())); }
 
@@ -43,13 +33,13 @@ struct FollowerTest : HostedTest {
 // toggles pause, "L1" and "L0" set Scroll Lock, "c" picks the charset of a
 // command, "e" erases the content, "W4" wraps rows at 4 units, "Fs" and "Fh"
 // load again with a filter showing or hiding lines with the rest of the step,
-// "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
+// "g" appends the rest during the next poll's size pane refresh (between its
+// size check and its reads), "=" expects the rows (UTF-8, separated by "|")
+// and "f" the file's bytes.
 struct Scenario {
   const char* name;
   std::vector<std::string> steps;
-  uint32_t kbLimit = 256;
-  uint32_t linesLimit = 2048;
-  uint32_t fallback = kCharsetCurrent;
+  uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
 };
 
 RowList RowsOf(const std::string& list) {
@@ -63,6 +53,9 @@ RowList RowsOf(const std::string& list) {
 }
 
 const std::string kMark16("\xFF\xFE", 2);
+std::wstring growPath;  // emptied by the one write
+std::string growBytes;
+void GrowOnce() { if (!growPath.empty()) AppendBytes(std::exchange(growPath, L""), growBytes); }
 
 TEST_F(FollowerTest, Scenarios) {
   const Scenario scenarios[] = {
@@ -112,6 +105,11 @@ TEST_F(FollowerTest, Scenarios) {
       {"a filter decides on the first 65,536 units of a line",
        {std::string("w").append(66000, 'x') + "ERR\n" + std::string(4100, 'y') + "ERR z\nERR y\n", "o", "FsERR", "p",
         std::string("=").append(4095, 'y') + "|yyyyyERR z|ERR y"}},
+      {"a rewrite to the size seen before a read that found the file growing",
+       {"wfirst\n", "o", "p", "asecond\n", "ggrown during the read\n", "p", "wnew 10\nnew 2\n", "p", "=new 10|new 2"}},
+      {"the load skips lines the limit would drop again; the view ends the same",
+       {"W10", "w" + NumberedLines(0, 1000).append("a wrapped line of thirty chars\n\nlast\npartial"), "o", "p",
+        "=line of th|irty chars|||last"}, 256, 5},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
@@ -146,6 +144,7 @@ TEST_F(FollowerTest, Scenarios) {
           LoadFile();
           break;
         }
+        case 'g': growPath = path, growBytes = rest, engineHost.refreshSize = GrowOnce; break;
         case 'f': EXPECT_EQ(ReadBytes(path), rest); break;
         case '=': EXPECT_EQ(Rows(), RowsOf(rest)); break;
       }
@@ -210,24 +209,6 @@ TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
   EXPECT_EQ(Rows().back(), L"line 3999999");
 }
 
-// The size pane refresh comes between the size check and the reads: a writer
-// there makes the file grow during the read.
-std::wstring growPath;  // emptied by the one write
-void GrowOnce() { if (!growPath.empty()) AppendBytes(std::exchange(growPath, L""), "grown during the read\n"); }
-
-TEST_F(FollowerTest, RewriteToTheSizeSeenBeforeAGrowingReadIsNoticed) {
-  WriteBytes(path, "first\n");
-  Open(path);
-  Poll();
-  AppendBytes(path, "second\n");
-  growPath = path;
-  engineHost.refreshSize = GrowOnce;
-  Poll();
-  WriteBytes(path, "new 10\nnew 2\n");  // exactly the 13 bytes seen before
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"new 10", L"new 2"}));
-}
-
 TEST_F(FollowerTest, TrimKeepsTheSelectionOfSurvivingRows) {
   AppSettings.linesLimit = 100;
   for (int trimmed : {10, 90}) {
@@ -263,35 +244,11 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   ASSERT_FALSE(Rows().empty());
   EXPECT_NE(Rows().front(), L"small 0");
   EXPECT_EQ(Rows().back(), L"small 24999");
-
-  // The load skips lines the limit would drop again; the view ends the same.
-  AppSettings.linesLimit = 5;
-  AppSettings.rowLength = 10;
-  WriteBytes(path, NumberedLines(0, 1000) + "a wrapped line of thirty chars\n\nlast\npartial");
-  Open(path);
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"line of th", L"irty chars", L"", L"", L"last"}));
 }
 
-TEST_F(FollowerTest, OpenErrorsNameTheRealErrorAndKeepTheFile) {
-  WriteBytes(path, "still here\n");
-  Open(path);
-  Poll();
-  const std::pair<std::wstring, DWORD> refused[] = {
-      {directory + L"\\absent.log", ERROR_FILE_NOT_FOUND},
-      {L"NUL", ERROR_NOT_SUPPORTED}};
-  for (const auto& [name, error] : refused) {
-    shownErrors.clear();
-    EXPECT_FALSE(OpenFile(name.c_str()));
-    EXPECT_EQ(shownErrors, (std::vector<std::pair<UINT, DWORD>>{{kMsgOpenFailed, error}}));
-  }
-  AppendBytes(path, "and following\n");
-  Poll();
-  EXPECT_EQ(Rows(), (RowList{L"still here", L"and following"}));
-}
-
-// What the history and the file pane show: unprefixed where the path opens as well without it.
-TEST(ShownPathTest, TheLongPathPrefixGoesWhereThePathNeedsNone) {
+// A name opened becomes its long-path form; what the history and the file pane
+// show is unprefixed where the path opens as well without it.
+TEST(PathForms, FullPathsTakeTheLongPathPrefixAndShownPathsDropItWhereNotNeeded) {
   const std::wstring longest = L"C:\\logs\\" + std::wstring(247, L'n') + L".log";  // MAX_PATH - 1 units
   const std::wstring longestShare = L"\\\\server\\share\\" + std::wstring(240, L'n') + L".log";
   const struct { std::wstring full, shown; } cases[] = {
@@ -313,6 +270,14 @@ TEST(ShownPathTest, TheLongPathPrefixGoesWhereThePathNeedsNone) {
     ShownPathOf(c.full.c_str(), shown, kPathUnits);
     EXPECT_EQ(shown, c.shown);
   }
+  const std::pair<std::wstring, std::wstring> names[] = {
+      {L"\\\\server\\share\\x.log", L"\\\\?\\UNC\\server\\share\\x.log"},
+      {L"C:\\logs\\..\\a.log", L"\\\\?\\C:\\a.log"},
+      {L"C:\\" + std::wstring(kPathUnits, L'a'), L"(too long)"}};
+  for (const auto& [name, expected] : names) {
+    static wchar_t out[kPathUnits];
+    EXPECT_EQ(FullPathOf(name.c_str(), out, kPathUnits) ? std::wstring(out) : L"(too long)", expected);
+  }
 }
 
 TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
@@ -323,17 +288,6 @@ TEST_F(FollowerTest, StartOfLastLinesCountsWholeUnits) {
   EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 3), 2u);
   EXPECT_EQ(StartOfLastLines(handle, 2, 15, kCharsetUtf16Le, 1), 10u);
   EXPECT_EQ(StartOfLastLines(handle, 4, 14, kCharsetUtf16Le, 2), 6u);  // a line break first in the read
-}
-
-TEST(FullPathOf, LongPathForms) {
-  const std::pair<std::wstring, std::wstring> cases[] = {
-      {L"\\\\server\\share\\x.log", L"\\\\?\\UNC\\server\\share\\x.log"},
-      {L"C:\\logs\\..\\a.log", L"\\\\?\\C:\\a.log"},
-      {L"C:\\" + std::wstring(kPathUnits, L'a'), L"(too long)"}};
-  for (const auto& [name, expected] : cases) {
-    static wchar_t out[kPathUnits];
-    EXPECT_EQ(FullPathOf(name.c_str(), out, kPathUnits) ? std::wstring(out) : L"(too long)", expected);
-  }
 }
 
 }  // namespace

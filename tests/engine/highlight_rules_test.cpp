@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 // A stored value, a row, and whether the value is a rule that matches the row;
@@ -16,22 +14,16 @@ TEST(HighlightRules, ParseFormatAndMatch) {
       {L"cwa|FF8000|00000A|a|b", L"x a|b", true, true},  // the pattern keeps its '|'
       {L"w|-|-|ab", L"xab ab", true, true},                // a later occurrence is whole
       {L"w|-|-|ab", L"xab abc ab_", true, true},          // '_' is no word unit
-      {L"w|-|-|ab", L"xab abc 1ab", true, false},
-      {L"w|-|-|aa", L"aaa", true, false},
+      {L"w|-|-|ab", L"xab abc 1ab", true, false}, {L"w|-|-|aa", L"aaa", true, false},
       {L"w|-|-|a-a", L"xa-a-a", true, true},  // the whole occurrence overlaps one that is not
-      {L"|-|-|aab", L"aaab", true, true},
-      {L"|-|-|abac", L"ababac", true, true},
+      {L"|-|-|aab", L"aaab", true, true}, {L"|-|-|abac", L"ababac", true, true},
       {L"w|-|-|" + a255, std::wstring(4095, L'a'), true, false},
       {L"w|-|-|" + a255, longRow, true, true},
       {L"|-|-|" + a255 + L"a", L"a", false, false},  // a pattern too long
       {L"|-|-|", L"", false, false},
-      {L"x|-|-|p", L"p", false, false},  // unknown and repeated flags
-      {L"cc|-|-|p", L"p", false, false},
-      {L"|12345|-|p", L"p", false, false},
-      {L"|12345G|-|p", L"p", false, false},
-      {L"|-|1234567|p", L"p", false, false},
-      {L"|-|-p", L"-p", false, false},
-      {L"-|-|p", L"p", false, false},
+      {L"x|-|-|p", L"p", false, false}, {L"cc|-|-|p", L"p", false, false},  // unknown and repeated flags
+      {L"|12345|-|p", L"p", false, false}, {L"|12345G|-|p", L"p", false, false}, {L"|-|1234567|p", L"p", false, false},
+      {L"|-|-p", L"-p", false, false}, {L"-|-|p", L"p", false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.value.substr(0, 20)));

@@ -1,10 +1,6 @@
 #include "engine/properties.h"
 
-#include <gtest/gtest.h>
-
 #include "engine/charset.h"
-#include "engine/engine_host.h"
-#include "engine/file_follower.h"
 #include "test_support.h"
 
 namespace {
@@ -43,7 +39,6 @@ struct PropertiesTest : HostedTest {
 };
 
 TEST_F(PropertiesTest, ChosenCharsetIsStoredBesideTheFileAndDecidesTheNextLoad) {
-  EXPECT_EQ(PropertiesStreamPath(), std::wstring(FollowedPath()) + L":Kavex.Quillon.Properties");
   ChooseCharset(1307);
   EXPECT_EQ(Stored(L"Format"), L"Charset=UCS-2BE ");
   charsetState = CharsetState{};  // only the stream can tell the next load
@@ -52,7 +47,8 @@ TEST_F(PropertiesTest, ChosenCharsetIsStoredBesideTheFileAndDecidesTheNextLoad) 
   EXPECT_EQ(ListRows(engineHost.view), std::vector<std::wstring>{L"hi"});
 }
 
-TEST_F(PropertiesTest, PlacementIsSavedAndTheStreamGetsTheLogTime) {
+// Saved with the log's time kept, then applied as far as the screen allows.
+TEST_F(PropertiesTest, PlacementIsSavedWithTheLogTimeAndApplied) {
   MoveWindow(window, 100, 50, 800, 600, FALSE);
   ShowWindow(window, SW_SHOWMAXIMIZED);
   const std::wstring maximized = Frame(window);
@@ -70,19 +66,17 @@ TEST_F(PropertiesTest, PlacementIsSavedAndTheStreamGetsTheLogTime) {
     GetFileAttributesExW(PropertiesStreamPath(), GetFileExInfoStandard, &stream);
     EXPECT_EQ(CompareFileTime(&stream.ftLastWriteTime, &kLongAgo), 0);
   }
-}
-
-TEST_F(PropertiesTest, StoredPlacementIsApplied) {
+  ShowWindow(window, SW_SHOWNORMAL);
   const std::wstring kept = L"X=10 Y=10 Width=640 Height=400 ", placed = L"X=120 Y=80 Width=700 Height=300 ";
-  struct Case { const wchar_t* stored; int show; std::wstring frame; } cases[] = {  // keys, NUL-separated
+  struct Applied { const wchar_t* stored; int show; std::wstring frame; } applied[] = {  // keys, NUL-separated
       {L"X=120\0Y=80\0Width=700\0Height=300\0", SW_SHOWNORMAL, placed},
       {L"X=120\0Y=80\0Width=0\0Height=300\0", SW_SHOWNORMAL, kept},  // a width of 0 moves nothing
       {L"X=120\0Y=80\0Width=700\0Height=300\0Minimized=1\0", SW_SHOWMINNOACTIVE, placed},
       {L"X=120\0Y=80\0Width=700\0Height=300\0Maximized=1\0", SW_SHOWMAXIMIZED, kept},
       // Off the only monitor: moved into the corner of its work area.
       {L"X=-20000\0Y=-9000\0Width=640\0Height=480\0", SW_SHOWNORMAL, L"X=0 Y=0 Width=640 Height=480 "}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
+  for (const Applied& c : applied) {
+    SCOPED_TRACE(&c - applied);
     MoveWindow(window, 10, 10, 640, 400, FALSE);
     WritePrivateProfileSectionW(L"Position", c.stored, PropertiesStreamPath());
     EXPECT_EQ(ApplyWindowPlacement(window, SW_SHOWNORMAL), c.show);

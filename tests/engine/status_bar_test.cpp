@@ -1,9 +1,5 @@
 #include "engine/status_bar.h"
 
-#include <gtest/gtest.h>
-
-#include "engine/engine_host.h"
-#include "engine/file_follower.h"
 #include "resources/resource_ids.h"
 #include "shell/localization.h"
 #include "shell/platform.h"
@@ -29,10 +25,9 @@ struct StatusTest : HostedTest {
   void Append(const std::string& bytes) { AppendBytes(path, bytes); PollFile(); }
   // The text, the tip in braces when it differs, the icon's name in brackets.
   std::wstring Pane(int pane) const {
-    wchar_t text[1024] = {}, tip[1024] = {};
+    wchar_t text[1024] = {};
     SendMessageW(engineHost.statusBar, SB_GETTEXTW, pane, LPARAM(text));
-    SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(pane, 1024), LPARAM(tip));
-    std::wstring shown = wcscmp(text, tip) ? std::wstring(text) + L"{" + tip + L"}" : text;
+    std::wstring tip = StatusTip(pane), shown = tip != text ? text + (L"{" + tip + L"}") : text;
     auto icon = HICON(SendMessageW(engineHost.statusBar, SB_GETICON, pane, 0));
     for (int i = 0; i < 4; ++i)
       if (icon && icon == icons[i]) shown += std::wstring(L"[") + kIconNames[i] + L"]";
@@ -42,13 +37,11 @@ struct StatusTest : HostedTest {
   std::wstring Shown() const {
     std::wstring shown;
     for (int pane = kPaneFile; pane <= kPaneSize; ++pane) shown += Pane(pane) + L" / ";
-    wchar_t title[512] = {};
-    GetWindowTextW(window, title, 512);
     int grayed = 0;
     for (UINT id : {IDM_PRINT, IDM_FILE_CLOSE, IDM_PAUSE, IDM_COPY, IDM_SELECT_ALL, IDM_FIND,
                     IDM_FIND_NEXT, IDM_GOTO_LINE, IDM_LOCK_SCROLL, IDM_RELOAD})
       grayed += (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0;
-    shown += title + std::wstring(grayed == 0 ? L" / enabled" : grayed == 10 ? L" / grayed" : L" / ?");
+    shown += WindowText(window) + (grayed == 0 ? L" / enabled" : grayed == 10 ? L" / grayed" : L" / ?");
     for (UINT id : {IDM_PAUSE, IDM_LOCK_SCROLL})
       if (GetMenuState(menu, id, MF_BYCOMMAND) & MF_CHECKED) shown += L" " + std::to_wstring(id);
     return shown;
@@ -104,11 +97,7 @@ TEST_F(StatusTest, PaneClicksPostCommandsAndCopyThePath) {
     MSG sent;  // the command posted, then what was copied
     std::wstring result = PeekMessageW(&sent, window, WM_COMMAND, WM_COMMAND, PM_REMOVE)
                               ? std::to_wstring(sent.wParam) : L"";
-    if (GetClipboardSequenceNumber() != copies && OpenClipboard(window)) {
-      if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) result += static_cast<wchar_t*>(GlobalLock(data));
-      CloseClipboard();
-    }
-    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(result + (GetClipboardSequenceNumber() != copies ? ClipboardText(window) : L""), c.result);
   }
 }
 

@@ -1,5 +1,5 @@
 // The frame every dialog shares, on the real About and Version history
-// dialogs, driven from a timer while they run; and the error box's text.
+// dialogs, driven from a timer while they run; and the real error box.
 #include "../commands/command_fixture.h"
 
 #include <commctrl.h>
@@ -27,65 +27,50 @@ void CALLBACK AskForHelpThenClose(HWND, UINT, UINT_PTR, DWORD) {
   SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-TEST_F(DialogFrameTest, ControlHelpShowsTheControlsStringUntilAButtonIsPressed) {
+int readId;  // the control whose text the timer reads before it closes its dialog
+
+void CALLBACK ReadThenClose(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = CommandFixture::OwnDialog(), control = GetDlgItem(dialog, readId);
+  if (!control) return;
+  seen = WindowText(control);
+  SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(DialogFrameTest, ControlHelpShowsUntilAButtonIsPressedAndVersionHistoryShowsItsWholeText) {
   CreateTrackingTooltip(window);
-  allowDialogs = true;
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, AskForHelpThenClose);
-  Run(IDM_ABOUT);
-  KillTimer(nullptr, timer);
+  RunAnswered(IDM_ABOUT, AskForHelpThenClose);
   DestroyWindow(trackingTooltip);
   trackingTooltip = nullptr;
   EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_CONTROL_HELP_BASE + IDC_VERSION)) + L"|shown|hidden");
   EXPECT_EQ(ShowDialog(window, 999, CommonDialogProc), -1);
   EXPECT_FALSE(centerNextWindow);  // a dialog that could not be made leaves no window to centre
-}
-
-void CALLBACK ReadHistoryThenClose(HWND, UINT, UINT_PTR, DWORD) {
-  HWND dialog = GetLastActivePopup(engineHost.window), text = GetDlgItem(dialog, IDC_HISTORY_TEXT);
-  if (!text) return;
-  seen.resize(size_t(GetWindowTextLengthW(text)) + 1);
-  seen.resize(size_t(GetWindowTextW(text, seen.data(), int(seen.size()))));
-  SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-}
-
-TEST_F(DialogFrameTest, VersionHistoryShowsTheWholeTextAfterItsByteOrderMark) {
-  HRSRC history = FindResourceW(nullptr, L"HISTORY", L"TEXT");
-  allowDialogs = true;
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadHistoryThenClose);
-  Run(IDM_VERSION_HISTORY);
-  KillTimer(nullptr, timer);
-  ASSERT_EQ(seen.size(), SizeofResource(nullptr, history) / 2 - 1);
+  readId = IDC_HISTORY_TEXT;  // all of it after its byte-order mark
+  RunAnswered(IDM_VERSION_HISTORY, ReadThenClose);
+  ASSERT_EQ(seen.size(), SizeofResource(nullptr, FindResourceW(nullptr, L"HISTORY", L"TEXT")) / 2 - 1);
   EXPECT_EQ(seen.substr(0, 7), L"1.7.2\r\n");
 }
 
-void CALLBACK ReadMessageBoxThenClose(HWND, UINT, UINT_PTR, DWORD) {
-  HWND box = CommandFixture::OwnDialog();
-  wchar_t text[600] = L"";
-  if (!box) return;
-  GetDlgItemTextW(box, 0xFFFF, text, 600);
-  seen = text;
-  SendMessageW(box, WM_COMMAND, IDOK, 0);
-}
-
-TEST_F(DialogFrameTest, AFailedOpenShowsItsMessageFollowedByTheSystemsDescription) {
-  wchar_t system[512] = L"";
-  ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
-                           0, system, 512, nullptr), 0u);
-  seen.clear(), allowDialogs = true;
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadMessageBoxThenClose);
-  EXPECT_FALSE(OpenFile(PathOf(L"absent.log").c_str()));
+// The real error in a real box: a device opens but is no file. The file followed before stays followed.
+TEST_F(DialogFrameTest, AFailedOpenShowsItsMessageAndTheRealErrorAndKeepsTheFile) {
+  OpenLog(PathOf(L"app.log"), "still here\n");
+  allowDialogs = true, readId = 0xFFFF;  // the box's text
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, ReadThenClose);
+  for (const auto& [name, error] :
+       {std::pair{PathOf(L"absent.log"), DWORD(ERROR_FILE_NOT_FOUND)}, {L"NUL", DWORD(ERROR_NOT_SUPPORTED)}}) {
+    SCOPED_TRACE(error);
+    seen.clear();
+    ASSERT_NE(SystemMessage(error), L"");
+    EXPECT_FALSE(OpenFile(name.c_str()));
+    EXPECT_EQ(seen, LocalizedString(IDS_OPEN_FAILED) + SystemMessage(error));
+  }
   KillTimer(nullptr, timer);
-  EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_OPEN_FAILED)) + system);
-}
-
-TEST(ErrorMessage, EachPartIsCutAt256UnitsAndAnUnknownOrNoErrorLeavesTheMessageAlone) {
-  wchar_t system[1024], text[520];
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                ERROR_FILE_NOT_FOUND, 0, system, 1024, nullptr);
-  ASSERT_GT(length, 0u);
+  AppendBytes(PathOf(L"app.log"), "and following\n");
+  Poll();
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"still here", L"and following"}));
+  wchar_t text[520];  // each part cut at 256 units; an unknown error, or none, leaves the message alone
   std::wstring message(300, L'm');
   ComposeErrorMessage(message.c_str(), ERROR_FILE_NOT_FOUND, text, 520);
-  EXPECT_EQ(std::wstring(text), message.substr(0, 256) + std::wstring(system).substr(0, 256));
+  EXPECT_EQ(text, message.substr(0, 256) + SystemMessage(ERROR_FILE_NOT_FOUND).substr(0, 256));
   for (DWORD error : {DWORD(0x2000FFFF), DWORD(ERROR_SUCCESS)}) {  // a failure never reads "completed successfully"
     ComposeErrorMessage(L"Failed.\n\n", error, text, 520);
     EXPECT_STREQ(text, L"Failed.\n\n") << error;

@@ -1,12 +1,13 @@
 // Printing: the page arithmetic on its own, page setup's margins, and whole jobs through the
 // print dialog to the test scheduler's printer "Quillon", read back as text (scripts/cups_env.sh).
-#include "extras/printing.h"
+#include "commands/command_fixture.h"
 
 #include <commctrl.h>
 #include <winspool.h>
+
 #include <sstream>
 
-#include "commands/command_fixture.h"
+#include "extras/printing.h"
 
 namespace {
 
@@ -89,9 +90,6 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
   DeleteDC(printer);
   AppSettings.wrapLines = 0;
   std::string wide = std::string(100, 'W') + ' ' + std::string(99, 'W');  // cut at the margin, not wrapped
-  wchar_t outOfPaper[256] = L"";
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_OUT_OF_PAPER, 0,
-                 outOfPaper, 256, nullptr);
   // Reloaded after the first page while paused: the rest still prints the rows confirmed.
   const struct { std::string log; uint32_t step; bool paused, preset; int cancelAt, reloadAt, refuseAt; } cases[] = {
       {NumberedLines(0, int(r) + 1, "row "), 0, true, false, 0, 1, 0},      // a full page and one row
@@ -100,7 +98,6 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
       {"a&b\tc\n" + wide + "\nx\n", 1, false, false, 0, 0, 0},            // all rows selected, but only 3
       {NumberedLines(0, 3 * int(r), "row "), 0, false, false, 2, 0, 0}, {"", 0, false, false, 0, 0, 0}};
   std::string refusedTitle;
-  allowDialogs = true;
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     std::string title = "quillon" + std::to_string(GetTickCount()) + "c" + std::to_string(&c - cases);
@@ -119,12 +116,10 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
     seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, PathOf(Widen(title).c_str()), 0};
     pagesStarted = 0, refuseAt = c.refuseAt;
     SetStartPageForTesting(c.refuseAt ? RefusingStartPage : nullptr);
-    UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
-    Run(IDM_PRINT);
-    KillTimer(nullptr, timer);
+    RunAnswered(IDM_PRINT, AnswerDialogs);
     SetStartPageForTesting(nullptr);
     std::wstring message = c.log.empty()   ? L"Failed preparing to print, no data are available."
-                           : c.refuseAt ? L"Printing failed.\n\n" + std::wstring(outOfPaper)
+                           : c.refuseAt ? L"Printing failed.\n\n" + SystemMessage(ERROR_OUT_OF_PAPER)
                                         : L"";
     EXPECT_EQ(std::make_tuple(seen.printDialogs, seen.preset, seen.pausedDuring, seen.message, FollowingPaused()),
               std::make_tuple(1, int(c.preset), c.log.empty() ? -1 : 1, message, c.paused));
@@ -145,11 +140,8 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
 }
 
 TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
-  allowDialogs = true;
   seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, L"", 0};
-  UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerDialogs);
-  for (int i = 0; i < 3; ++i) Run(IDM_PRINT_SETUP);
-  KillTimer(nullptr, timer);
+  for (int i = 0; i < 3; ++i) RunAnswered(IDM_PRINT_SETUP, AnswerDialogs);
   EXPECT_EQ(seen.margins, std::vector<std::wstring>({L"25", L"30", L"30"}));  // the second was cancelled
   EXPECT_EQ(PrinterFacts(nullptr, true).margins.left, 3000u);
 }

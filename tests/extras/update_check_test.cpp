@@ -3,10 +3,9 @@
 // and what it records; and the reply grammar on its own.
 #include <winsock2.h>
 
-#include "../commands/command_fixture.h"
-
 #include <commctrl.h>
 
+#include "commands/command_fixture.h"
 #include "engine/status_bar.h"
 #include "extras/update_check.h"
 #include "shell/platform.h"
@@ -88,9 +87,8 @@ struct UpdateCheckTest : CommandFixture {
   std::wstring TextOf(HWND control, LPARAM pane = -1) {  // a link's text, or a status pane's
     for (int i = 0; i < 400; ++i, PumpMessages(10)) {  // once the check has answered
       wchar_t text[512] = L"";
-      if (pane < 0) GetWindowTextW(control, text, 512);
-      else SendMessageW(control, SB_GETTEXTW, WPARAM(pane), reinterpret_cast<LPARAM>(text));
-      std::wstring shown = text;
+      if (pane >= 0) SendMessageW(control, SB_GETTEXTW, WPARAM(pane), reinterpret_cast<LPARAM>(text));
+      std::wstring shown = pane < 0 ? WindowText(control) : text;
       if (size_t tag = shown.find(L"<a!"); tag != shown.npos) shown[tag + 2] = L' ';  // Wine's separator
       if (!shown.empty() && shown != LocalizedString(IDS_UPDATE_PANE_EMPTY)) return shown;
     }
@@ -109,16 +107,9 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   const std::wstring announced = L"New Quillon, version 4294967295.4294967295.4294967295 is available. " +
                                  std::wstring(LocalizedString(IDS_CLICK_TO_DOWNLOAD));
   EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate), announced);
-  wchar_t tip[512] = L"";
-  SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
-  EXPECT_EQ(tip, announced);
+  EXPECT_EQ(StatusTip(kPaneUpdate), announced);
   EXPECT_EQ(Stored(L"installed"), 0x10702u);
-  EXPECT_EQ(Stored(L"last check"), minutesNow);
-  ASSERT_EQ(server.requests.size(), 1u);
-  wchar_t id[16];
-  swprintf(id, 16, L"%08x", AppSettings.repo);
-  EXPECT_EQ(Widen(server.requests[0]), L"GET /morvane/services/tessel.php?i=1&u=0&l=9&f=" + std::wstring(id) +
-                                           L"&v=1.7.2.3098 HTTP/1.1");
+  EXPECT_EQ(Stored(L"last check"), minutesNow);  // its request: as the first start's below
   // A window holding link 121 in the dialogs' font, as the About dialog does.
   HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 60, window, nullptr, nullptr, nullptr);
   HWND link = CreateWindowExW(0, WC_LINK, L"", WS_CHILD, 0, 0, 200, 20, dialog, HMENU(IDC_CHECK_LINK), nullptr, nullptr);
@@ -174,10 +165,8 @@ TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
   Start({"1.7.2>", "1.7.2>\r\n", "1.7.2>", "1.7.2>"});  // one more than due: a check made wrongly is seen
   wchar_t id[16] = L"";
   const std::wstring off = L"No update is available. Automatic checking is disabled, check manually in the About dialog.";
-  const struct {
-    uint32_t autoCheck, lastCheck, installed;  // installed: the stored value, or none
-    std::wstring tip, request;                 // request: its query, or none made
-  } starts[] = {
+  // installed: the stored value, or none; request: its query, or none made
+  const struct { uint32_t autoCheck, lastCheck, installed; std::wstring tip, request; } starts[] = {
       {1, 0, noValue, NextCheckTip(4320), L"i=1&u=0"},  // never checked
       {0, 0, noValue, off, L""},
       {1, now + 1, 0x10701, NextCheckTip(now), L"i=0&u=1"},  // a clock once ahead; upgraded since
@@ -192,9 +181,7 @@ TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
     else StoreNumber(kSettingInstalled, start.installed);
     AppSettings.autoCheck = start.autoCheck, AppSettings.lastCheck = start.lastCheck;
     MakeWindow();
-    wchar_t tip[512] = L"";
-    SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
-    EXPECT_EQ(tip, start.tip);
+    EXPECT_EQ(StatusTip(kPaneUpdate), start.tip);
     MSG posted;
     EXPECT_EQ(PeekMessageW(&posted, window, WM_COMMAND, WM_COMMAND, PM_NOREMOVE) && posted.wParam == IDM_CHECK_UPDATE,
               !start.request.empty());
@@ -202,9 +189,8 @@ TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
     if (start.request.empty()) continue;
     // Recorded, and the tip moved three days on.
     std::wstring later = NextCheckTip(now + 4320);
-    for (int i = 0; i < 400 && !(Stored(L"last check") == now && tip == later); ++i, PumpMessages(10))
-      SendMessageW(engineHost.statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneUpdate, 512), reinterpret_cast<LPARAM>(tip));
-    EXPECT_EQ(tip, later);
+    PumpUntil([&] { return Stored(L"last check") == now && StatusTip(kPaneUpdate) == later; });
+    EXPECT_EQ(StatusTip(kPaneUpdate), later);
     EXPECT_EQ(Stored(L"last check"), now);
     swprintf(id, 16, L"%08x", AppSettings.repo);
     expected.push_back(L"GET /morvane/services/tessel.php?" + start.request + L"&l=9&f=" + id +

@@ -9,11 +9,8 @@ using FrameTest = CommandFixture;
 // Leaving restores the frame as it was.
 TEST_F(FrameTest, FullScreenModesAndTheWayBack) {
   OpenLog(PathOf(L"busy.log"), "first\n");
-  const struct {
-    uint32_t setting;
-    bool shift, clean, fromMaximized;
-  } cases[] = {{0, false, false, false}, {0, true, true, true},
-               {1, false, true, false}, {1, true, false, false}};
+  const struct { uint32_t setting; bool shift, clean, fromMaximized; } cases[] = {
+      {0, false, false, false}, {0, true, true, true}, {1, false, true, false}, {1, true, false, false}};
   auto state = [&] {  // full screen, menu bar, status bar, scroll bar
     return std::vector<bool>{Checked(IDM_FULL_SCREEN), GetMenu(window) == menu,
                              IsWindowVisible(engineHost.statusBar) != 0,

@@ -1,5 +1,7 @@
 #include "shell/instances.h"
 
+#include <deque>
+
 #include "shell/main_window.h"
 #include "test_support.h"
 
@@ -7,30 +9,6 @@ static HWND RegisteredWindow(const InstanceTable* table, DWORD processId) {
   for (const InstanceRecord& record : table->records)
     if (record.window && record.processId == processId) return reinterpret_cast<HWND>(uintptr_t(record.window));
   return nullptr;
-}
-
-// The visible main window of a process, or null.
-static HWND ShownMainWindow(DWORD processId) {
-  struct Search { DWORD processId; HWND found; } search{processId, nullptr};
-  EnumWindows([](HWND w, LPARAM out) {
-    auto* s = reinterpret_cast<Search*>(out);
-    DWORD owner = 0;
-    wchar_t name[4] = L"";
-    GetWindowThreadProcessId(w, &owner);
-    if (owner == s->processId && IsWindowVisible(w) && GetClassNameW(w, name, 4) && !lstrcmpW(name, kMainWindowClass))
-      s->found = w;
-    return BOOL(!s->found);
-  }, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-static PROCESS_INFORMATION StartProgram(const std::wstring& file) {
-  std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + file + L"\"";  // CTest runs us in the build folder
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-  return process;
 }
 
 // Real program instances meeting in the shared table with this process, whose window follows
@@ -64,28 +42,22 @@ TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadT
   const Row rows[] = {{"restrict instances off", path, 0, -1}, {"again, a second window on the file", path, 0, -1},
                       {"letter case differs", directory + L"\\APP.LOG", 1, -1},
                       {"same file: the newer window comes to the front", path, 1, 1}};  // and restrict left on
-  std::vector<PROCESS_INFORMATION> started;
+  std::deque<Program> started;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Morvane\\Quillon", L"restrict instances", REG_DWORD, &row.restrict, 4);
-    std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + row.file + L"\"";  // CTest runs us in the build folder
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION& process = started.emplace_back();
-    CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    DWORD want = started[row.front < 0 ? started.size() - 1 : size_t(row.front)].dwProcessId, front = 0, exitCode = 1;
-    for (int wait = 0; wait < 500 && (GetWindowThreadProcessId(GetForegroundWindow(), &front), front != want); ++wait)
-      PumpMessages(20);  // answering what this process's window is asked meanwhile
-    EXPECT_EQ(front, want);
-    WaitForSingleObject(process.hProcess, row.front < 0 ? 0 : 10000);
-    EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &exitCode) && exitCode == (row.front < 0 ? STILL_ACTIVE : 0));
+    SetProgramSetting(L"restrict instances", row.restrict);
+    Program& program = started.emplace_back(row.file);
+    DWORD want = started[row.front < 0 ? started.size() - 1 : size_t(row.front)].id, front = 0, exitCode = 1;
+    PumpUntil([&] { return GetWindowThreadProcessId(GetForegroundWindow(), &front), front == want; }, 10000);
+    EXPECT_EQ(front, want);  // pumped, answering what this process's window is asked meanwhile
+    program.EndsWithin(row.front < 0 ? 0 : 10000);
+    EXPECT_TRUE(GetExitCodeProcess(program.process, &exitCode) && exitCode == (row.front < 0 ? STILL_ACTIVE : 0));
   }
   // As a start whose lookup came before the first instance registered: at its own registration it hands over.
   EXPECT_FALSE(EnterInstanceTable(window, path.c_str()));
-  for (PROCESS_INFORMATION& process : started) PostMessageW(RegisteredWindow(peer, process.dwProcessId), WM_CLOSE, 0, 0);
-  for (PROCESS_INFORMATION& process : started) EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
-  for (DWORD id : {GetCurrentProcessId(), GetCurrentProcessId() + 1, started[0].dwProcessId, started[1].dwProcessId,
-                   started[2].dwProcessId})
+  for (Program& program : started) PostMessageW(RegisteredWindow(peer, program.id), WM_CLOSE, 0, 0);
+  for (Program& program : started) EXPECT_TRUE(program.EndsWithin(10000));
+  for (DWORD id : {GetCurrentProcessId(), GetCurrentProcessId() + 1, started[0].id, started[1].id, started[2].id})
     EXPECT_EQ(RegisteredWindow(peer, id), nullptr) << id;  // closed windows left, foreign records freed unasked
 }
 
@@ -94,36 +66,31 @@ TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadT
 // close, which leaves its record behind until a later lookup frees it.
 TEST_F(InstanceTableTest, APeerHoldingTheMutexKeepsNoWindowFromShowingOrClosing) {
   WriteBytes(path, "row\n");
-  RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Morvane\\Quillon", L"restrict instances");  // on
+  DeleteProgramSetting(L"restrict instances");  // on
   ASSERT_TRUE(OpenInstanceTable());
   HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Kavex.Quillon::Share");
   InstanceTable* peer = MapInstanceTable(section);
   ASSERT_TRUE(CloseHandle(section) && peer);
-  auto waitFor = [](auto done) {  // up to half a minute: each start or close may wait 3 seconds, twice
-    for (int wait = 0; wait < 1500 && !done(); ++wait) PumpMessages(20);
-    return done();
-  };
-  PROCESS_INFORMATION first = StartProgram(path);
-  EXPECT_TRUE(waitFor([&] { return RegisteredWindow(peer, first.dwProcessId) && ShownMainWindow(first.dwProcessId); }));
-  HWND firstWindow = RegisteredWindow(peer, first.dwProcessId);
+  const DWORD patience = 30000;  // each start or close may wait 3 seconds, twice
+  Program first(path);
+  EXPECT_TRUE(WaitForProgramWindow(first.id, nullptr, patience));
+  EXPECT_TRUE(PumpUntil([&] { return RegisteredWindow(peer, first.id) != nullptr; }, patience));
+  HWND firstWindow = RegisteredWindow(peer, first.id);
   HANDLE held = CreateMutexW(nullptr, FALSE, L"Kavex.Quillon::Share::Mutex");
   EXPECT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
-  PROCESS_INFORMATION second = StartProgram(path);  // the same file, yet nobody can be asked
-  EXPECT_TRUE(waitFor([&] { return ShownMainWindow(second.dwProcessId) != nullptr; }));
+  Program second(path);  // the same file, yet nobody can be asked
+  HWND secondWindow = WaitForProgramWindow(second.id, nullptr, patience);
+  EXPECT_TRUE(secondWindow);
   PostMessageW(firstWindow, WM_CLOSE, 0, 0);
   DWORD exitCode = 1;
-  EXPECT_TRUE(waitFor([&] { return WaitForSingleObject(first.hProcess, 0) == WAIT_OBJECT_0; }));
-  EXPECT_TRUE(GetExitCodeProcess(first.hProcess, &exitCode) && exitCode == 0);
-  EXPECT_EQ(RegisteredWindow(peer, first.dwProcessId), firstWindow);  // left behind
-  EXPECT_EQ(RegisteredWindow(peer, second.dwProcessId), nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return first.EndsWithin(0); }, patience));
+  EXPECT_TRUE(GetExitCodeProcess(first.process, &exitCode) && exitCode == 0);
+  EXPECT_EQ(RegisteredWindow(peer, first.id), firstWindow);  // left behind
+  EXPECT_EQ(RegisteredWindow(peer, second.id), nullptr);
   ReleaseMutex(held);
   EXPECT_FALSE(AnotherInstanceTookOver(path.c_str()));  // the unregistered window is not asked
-  EXPECT_EQ(RegisteredWindow(peer, first.dwProcessId), nullptr);  // the dead window's record freed
-  PostMessageW(ShownMainWindow(second.dwProcessId), WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(second.hProcess, 10000), WAIT_OBJECT_0);
-  for (const PROCESS_INFORMATION& process : {first, second}) {
-    TerminateProcess(process.hProcess, 1);  // only if one is still there
-    CloseHandle(process.hThread), CloseHandle(process.hProcess);
-  }
+  EXPECT_EQ(RegisteredWindow(peer, first.id), nullptr);  // the dead window's record freed
+  PostMessageW(secondWindow, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(second.EndsWithin(10000));
   CloseHandle(held);
 }

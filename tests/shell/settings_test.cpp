@@ -7,20 +7,16 @@ using SettingsTest = CommandFixture;
 // Values the program cannot use are replaced; a value of another size is absent.
 // The stored language decides the language of the interface.
 TEST_F(SettingsTest, LoadTakesTheStoredValuesAndReplacesThoseTheProgramCannotHold) {
-  const struct {
-    const wchar_t* name;
-    uint32_t Settings::*field;
-    std::string bytes;
-    uint32_t expected;
-  } cases[] = {{L"kb limit", &Settings::kbLimit, std::string(4, '\0'), 256},  // not an empty view
-               {L"kb limit", &Settings::kbLimit, std::string(4, '\xFF'), 65535},
-               {L"row length", &Settings::rowLength, std::string(4, '\0'), 80},
-               {L"row length", &Settings::rowLength, std::string("\xA0\x86\x01\0", 4), 4095},
-               {L"lines limit", &Settings::linesLimit, std::string(4, '\0'), 2048},
-               {L"lines limit", &Settings::linesLimit, std::string("\0\0\x10\0", 4), 65535},
-               {L"charset", &Settings::charset, std::string("a\0b\0c\0d\0e\0", 10), 3},
-               {L"wrap lines", &Settings::wrapLines, std::string(1, '\0'), 1},  // too short
-               {L"language", &Settings::language, std::string("\x05\x04\0\0", 4), 0x405}};
+  const struct { const wchar_t* name; uint32_t Settings::*field; std::string bytes; uint32_t expected; } cases[] = {
+      {L"kb limit", &Settings::kbLimit, std::string(4, '\0'), 256},  // not an empty view
+      {L"kb limit", &Settings::kbLimit, std::string(4, '\xFF'), 65535},
+      {L"row length", &Settings::rowLength, std::string(4, '\0'), 80},
+      {L"row length", &Settings::rowLength, std::string("\xA0\x86\x01\0", 4), 4095},
+      {L"lines limit", &Settings::linesLimit, std::string(4, '\0'), 2048},
+      {L"lines limit", &Settings::linesLimit, std::string("\0\0\x10\0", 4), 65535},
+      {L"charset", &Settings::charset, std::string("a\0b\0c\0d\0e\0", 10), 3},
+      {L"wrap lines", &Settings::wrapLines, std::string(1, '\0'), 1},  // too short
+      {L"language", &Settings::language, std::string("\x05\x04\0\0", 4), 0x405}};
   for (const auto& c : cases) {
     RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), c.name, REG_BINARY, c.bytes.data(),
                     DWORD(c.bytes.size()));
@@ -33,6 +29,24 @@ TEST_F(SettingsTest, LoadTakesTheStoredValuesAndReplacesThoseTheProgramCannotHol
   RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), L"font", REG_BINARY, &font, sizeof font);
   LoadSettings();
   EXPECT_EQ(wcslen(AppSettings.font.lfFaceName), size_t(LF_FACESIZE - 1));
+}
+
+TEST(ChooseResourceLanguage, FallbackOrder) {
+  const std::vector<LANGID> mainMenu{9, 1029, 1051}, trayMenu{1029, 1033, 1051};
+  // facts: requested, ui, user default, system default
+  const struct { const char* what; std::vector<LANGID> available; LanguageFacts facts; LANGID expected; } cases[] = {
+      {"English chosen, tray menu", trayMenu, {0, 9, 1029, 1029}, 1033},
+      {"automatic, German user and system", mainMenu, {0, 0, 1031, 1031}, 9},
+      {"1031 stored by hand, Czech user", mainMenu, {0, 1031, 1029, 1033}, 1029},
+      {"system default requested skips the user", mainMenu, {0x0800, 0, 1029, 1051}, 1051},
+      {"requested language first", mainMenu, {1051, 1029, 1029, 1029}, 1051},
+      {"nothing fits: neutral is the last resort", {0, 1030}, {0, 0, 1029, 1029}, 0},
+      {"nothing at all", {}, {0, 9, 9, 9}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ChooseResourceLanguage(c.available.data(), c.available.size(), c.facts), c.expected);
+  }
 }
 
 }  // namespace

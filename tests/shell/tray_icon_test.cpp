@@ -55,10 +55,7 @@ TEST_F(TrayTest, FramesStepWithNewRowsWhileMinimizedToTheTrayAndTheIconGoesAfter
 
 // The minimize animation aims at the taskbar's notification area, for this window only.
 TEST_F(TrayTest, MinimizingAimsAtTheNotificationArea) {
-  WNDCLASSW type{0, DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"Shell_TrayWnd"};
-  RegisterClassW(&type), type.lpszClassName = L"TrayNotifyWnd", RegisterClassW(&type);  // Wine's has none of the 2nd
-  HWND bar = CreateWindowW(L"Shell_TrayWnd", L"", WS_POPUP, 300, 700, 900, 40, nullptr, nullptr, nullptr, nullptr);
-  CreateWindowW(L"TrayNotifyWnd", L"", WS_CHILD, 800, 5, 90, 30, bar, nullptr, nullptr, nullptr);
+  HWND bar = MakeTaskbar({300, 700, 900, 40}, {800, 5, 90, 30});
   struct { HWND window; SHORT left, top, right, bottom; } mine{window, 0, 0, 0, 0}, other{engineHost.view, 0, 0, 0, 0};
   EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&mine)) + HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&other)), 1);
   EXPECT_TRUE(mine.left == 1100 && mine.top == 705 && mine.right - mine.left == GetSystemMetrics(SM_CXSMICON) && !other.left);
