@@ -57,7 +57,7 @@ TEST_F(TrayTest, FramesStepWithNewRowsWhileMinimizedToTheTrayAndTheIconGoesAfter
 TEST_F(TrayTest, MinimizingAimsAtTheNotificationArea) {
   HWND bar = MakeTaskbar({300, 700, 900, 40}, {800, 5, 90, 30});
   struct { HWND window; SHORT left, top, right, bottom; } mine{window, 0, 0, 0, 0}, other{engineHost.view, 0, 0, 0, 0};
-  EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&mine)) + HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&other)), 1);
+  EXPECT_EQ(SendMessageW(window, shellHookMessage, HSHELL_GETMINRECT, LPARAM(&mine)) + HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&other)), 1);
   EXPECT_TRUE(mine.left == 1100 && mine.top == 705 && mine.right - mine.left == GetSystemMetrics(SM_CXSMICON) && !other.left);
   // The message passes the privilege filter: a rectangle naming the window in
   // memory that cannot take it, in whole or in part, is left alone.
