@@ -108,6 +108,12 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
                                  std::wstring(LocalizedString(IDS_CLICK_TO_DOWNLOAD));
   EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate), announced);
   EXPECT_EQ(StatusTip(kPaneUpdate), announced);
+  EXPECT_NE(SendMessageW(engineHost.statusBar, SB_GETICON, kPaneUpdate, 0), 0);
+  HKEY none;  // followed with no class known, so that no browser opens
+  RegCreateKeyExW(root, L"classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &none, nullptr);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, none), FollowUpdateIndicator(window);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), RegCloseKey(none);
+  EXPECT_EQ(SendMessageW(engineHost.statusBar, SB_GETICON, kPaneUpdate, 0), 0);  // the warning went
   EXPECT_EQ(Stored(L"installed"), 0x10702u);
   EXPECT_EQ(Stored(L"last check"), minutesNow);  // its request: as the first start's below
   // A window holding link 121 in the dialogs' font, as the About dialog does.
