@@ -2,6 +2,7 @@
 // and through trimming, drawn in their rule's colours, the alert, and the
 // dialog storing and recolouring without a reload, or changing nothing.
 #include "command_fixture.h"
+#include "shell/highlight_view.h"
 #include "shell/platform.h"
 #include "shell/tray_icon.h"
 
@@ -34,7 +35,7 @@ int flashes = 0;
 BOOL WINAPI CountFlash(PFLASHWINFO info) { return flashes += info->dwFlags == (FLASHW_ALL | FLASHW_TIMERNOFG), TRUE; }
 
 bool cancel = false, full = false, busy = false;
-LRESULT listed = 0;
+std::vector<std::wstring> listed;  // the dialog's list as OK was clicked
 void CALLBACK DriveRules(HWND, UINT, UINT_PTR, DWORD) {  // the dialog as a user works it
   HWND dialog = GetLastActivePopup(engineHost.window), colours = GetLastActivePopup(dialog);
   if (dialog != engineHost.window && (colours != dialog || !GetDlgItem(dialog, IDC_RULE_LIST)))
@@ -44,7 +45,7 @@ void CALLBACK DriveRules(HWND, UINT, UINT_PTR, DWORD) {  // the dialog as a user
   auto select = [&](int row) { SendDlgItemMessageW(dialog, IDC_RULE_LIST, LB_SETCURSEL, row, 0), click(IDC_RULE_LIST, LBN_SELCHANGE); };
   if (full) {  // neither Add nor OK takes a rule beyond the free slots
     SetDlgItemTextW(dialog, IDC_RULE_PATTERN, L"more"), click(IDC_RULE_ADD);
-    return listed = SendDlgItemMessageW(dialog, IDC_RULE_LIST, LB_GETCOUNT, 0, 0), click(IDOK), void(busy = false);
+    return listed = ListRows(GetDlgItem(dialog, IDC_RULE_LIST)), click(IDOK), void(busy = false);
   }
   select(0), click(IDC_RULE_REMOVE);  // "ERROR" goes; "ok" is selected and in the fields
   if (cancel) return click(IDC_RULE_REMOVE), click(IDC_RULE_REMOVE), click(IDCANCEL), void(busy = false);
@@ -55,7 +56,7 @@ void CALLBACK DriveRules(HWND, UINT, UINT_PTR, DWORD) {  // the dialog as a user
   click(IDC_RULE_TEXT_CHOOSE), click(IDC_RULE_CHANGE), select(2), click(IDC_RULE_REMOVE);
   SetDlgItemTextW(dialog, IDC_RULE_PATTERN, L"error");  // typed, then OK without Add
   CheckDlgButton(dialog, IDC_RULE_WHOLE_WORD, BST_UNCHECKED);
-  click(IDOK), busy = false;
+  listed = ListRows(GetDlgItem(dialog, IDC_RULE_LIST)), click(IDOK), busy = false;
 }
 
 TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothing) {
@@ -98,6 +99,7 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
       return row.starts_with(L"row 8") ? 1 : row == L"ok" || row.ends_with(L" ok") ? 3 : row == L"error" ? 4 : 0;
     });
   }
+  EXPECT_EQ(listed, (std::vector<std::wstring>{L"row 8   [alert]", L"ok   [match case, whole word, alert]"}));
   EXPECT_EQ(Stored(L"rule 4"), 7u);
   const std::pair<const wchar_t*, std::wstring> slots[] = {  // rule 6 emptied
       {L"rule 1", L"not a rule"}, {L"rule 2", L"cwa|000000|00FF00|ok"}, {L"rule 3", L"ca|000000|00FF00|error"},
@@ -111,19 +113,40 @@ TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
   full = true;
   RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
   full = false;
-  EXPECT_EQ(listed, 31);
+  EXPECT_EQ(listed.size(), 31u);
   EXPECT_EQ(StoredText(L"rule 9"), L"kept");
   EXPECT_EQ(StoredText(L"rule 31"), L"|-|-|x");
 }
 
-// Owner-drawn, the view still gives its rows the height a plain list box would.
-TEST_F(RulesTest, RowHeightFollowsTheFont) {
+// Owner-drawn, the view still gives its rows the height a plain list box would, and its widest row its width.
+TEST_F(RulesTest, RowHeightAndExtentFollowTheFont) {
   HWND plain = CreateWindowExW(0, L"LISTBOX", nullptr, WS_CHILD, 0, 0, 10, 10, window, nullptr, nullptr, nullptr);
+  HDC dc = GetDC(plain);
+  SIZE wide;
+  AppSettings.wrapLines = 0, OpenLog(path, std::string(50, 'x') + "\n");
   for (LONG height : {0, 40}) {  // as created, then changed
     if (height) AppSettings.font.lfHeight = height, ApplyViewFont();
     SendMessageW(plain, WM_SETFONT, WPARAM(ViewFont()), FALSE);
     EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMHEIGHT, 0, 0), SendMessageW(plain, LB_GETITEMHEIGHT, 0, 0));
+    SelectObject(dc, ViewFont()), GetTextExtentPoint32W(dc, std::wstring(50, L'W').c_str(), 50, &wide);
+    EXPECT_EQ(SendMessageW(engineHost.view, LB_GETHORIZONTALEXTENT, 0, 0), wide.cx + 4);
   }
+  ReleaseDC(plain, dc);
+}
+
+// The dotted rectangle marks only the focused row, and not before the keyboard was used.
+TEST_F(RulesTest, OnlyTheFocusedRowIsMarked) {
+  OpenLog(path, "row\n");
+  HDC screen = GetDC(engineHost.view), dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 40, 20));
+  for (UINT state : {0u, UINT(ODS_FOCUS), UINT(ODS_FOCUS | ODS_NOFOCUSRECT)}) {
+    DRAWITEMSTRUCT item{ODT_LISTBOX, 0, 0, ODA_DRAWENTIRE, state, engineHost.view, dc, {0, 0, 40, 20}, 0};
+    DrawViewRow(&item);
+    int marked = 0;  // on the left edge, before the text
+    for (int y = 0; y < 20; ++y) marked += GetPixel(dc, 0, y) != AppSettings.background;
+    EXPECT_EQ(marked, state == ODS_FOCUS ? 10 : 0) << state;
+  }
+  DeleteObject(SelectObject(dc, old)), DeleteDC(dc), ReleaseDC(engineHost.view, screen);
 }
 
 }  // namespace
