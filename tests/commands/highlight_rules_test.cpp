@@ -87,13 +87,10 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   LoadTrayResources(), SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   for (int i = 0; i < 2; ++i) AppendBytes(path, "ok\n"), Poll();
   EXPECT_TRUE(std::wstring(TrayIconRecord().szTip).starts_with(L"A highlighted row arrived\napp.log\n\\\\?\\"));
-  flashWindowEx = saved;
-  DestroyWindow(front);
-  ShowWindow(window, SW_RESTORE);
+  flashWindowEx = saved, DestroyWindow(front), ShowWindow(window, SW_RESTORE);
 
   for (bool cancelled : {true, false}) {
-    cancel = cancelled;
-    RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
+    cancel = cancelled, RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
     EXPECT_EQ(StoredText(L"rule 0"), cancelled ? L"|FF0000|-|ERROR" : L"a|-|00FF00|row 8");
     ExpectTags(cancelled ? +first : +[](const std::wstring& row) -> LRESULT {
       return row.starts_with(L"row 8") ? 1 : row == L"ok" || row.ends_with(L" ok") ? 3 : row == L"error" ? 4 : 0;
@@ -110,18 +107,18 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
 TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
   for (int slot = 0; slot < kMaxRules; ++slot) Store((L"rule " + std::to_wstring(slot)).c_str(), slot == 9 ? L"kept" : L"|-|-|x");
   LoadSettings();
-  full = true;
-  RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
-  full = false;
+  full = true, RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules), full = false;
   EXPECT_EQ(listed.size(), 31u);
   EXPECT_EQ(StoredText(L"rule 9"), L"kept");
   EXPECT_EQ(StoredText(L"rule 31"), L"|-|-|x");
 }
 
-// Owner-drawn, the view still gives its rows the height a plain list box would, and its widest row its width.
-TEST_F(RulesTest, RowHeightAndExtentFollowTheFont) {
+// Owner-drawn, the view gives its rows the height a plain list box would and the width of the widest; the
+// dotted rectangle marks only the focused row, and not before the keyboard was used.
+TEST_F(RulesTest, RowsAreMeasuredAndMarkedAsInAPlainListBox) {
   HWND plain = CreateWindowExW(0, L"LISTBOX", nullptr, WS_CHILD, 0, 0, 10, 10, window, nullptr, nullptr, nullptr);
-  HDC dc = GetDC(plain);
+  HDC screen = GetDC(plain), dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 40, 20));
   SIZE wide;
   AppSettings.wrapLines = 0, OpenLog(path, std::string(50, 'x') + "\n");
   for (LONG height : {0, 40}) {  // as created, then changed
@@ -131,22 +128,14 @@ TEST_F(RulesTest, RowHeightAndExtentFollowTheFont) {
     SelectObject(dc, ViewFont()), GetTextExtentPoint32W(dc, std::wstring(50, L'W').c_str(), 50, &wide);
     EXPECT_EQ(SendMessageW(engineHost.view, LB_GETHORIZONTALEXTENT, 0, 0), wide.cx + 4);
   }
-  ReleaseDC(plain, dc);
-}
-
-// The dotted rectangle marks only the focused row, and not before the keyboard was used.
-TEST_F(RulesTest, OnlyTheFocusedRowIsMarked) {
-  OpenLog(path, "row\n");
-  HDC screen = GetDC(engineHost.view), dc = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 40, 20));
   for (UINT state : {0u, UINT(ODS_FOCUS), UINT(ODS_FOCUS | ODS_NOFOCUSRECT)}) {
     DRAWITEMSTRUCT item{ODT_LISTBOX, 0, 0, ODA_DRAWENTIRE, state, engineHost.view, dc, {0, 0, 40, 20}, 0};
-    DrawViewRow(&item);
     int marked = 0;  // on the left edge, before the text
+    DrawViewRow(&item);
     for (int y = 0; y < 20; ++y) marked += GetPixel(dc, 0, y) != AppSettings.background;
     EXPECT_EQ(marked, state == ODS_FOCUS ? 10 : 0) << state;
   }
-  DeleteObject(SelectObject(dc, old)), DeleteDC(dc), ReleaseDC(engineHost.view, screen);
+  DeleteObject(SelectObject(dc, old)), DeleteDC(dc), ReleaseDC(plain, screen);
 }
 
 }  // namespace

@@ -73,10 +73,7 @@ TEST_F(TrayTest, MinimizingAimsAtTheNotificationArea) {
     memcpy(pages + place.at, &window, sizeof window);
     VirtualProtect(pages + place.at / page * page, page, place.rights, &was);
   }
-  for (const auto& place : places) {
-    SCOPED_TRACE(place.name);
-    EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(pages + place.at)), 0);
-  }
+  for (const auto& place : places) EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(pages + place.at)), 0) << place.name;
   VirtualFree(pages, 0, MEM_RELEASE);
   DestroyWindow(bar);
 }
