@@ -85,6 +85,24 @@ void EndRow() {
 // List box glue.
 HWND ListOf(void* context) { return static_cast<HWND>(context); }
 
+// The view as it was when its redraw went off, so that turning redraw back on
+// repaints only what changed: rows that only moved up are scrolled on screen,
+// and the new rows and the ones the focus left or reached are drawn.
+struct ShownRows {
+  bool held;       // redraw is off
+  bool redrawAll;  // the rows were emptied or put back
+  int top;
+  int count;
+  int caret;
+  int removed;     // rows taken from the top since
+};
+ShownRows shownRows{};
+
+LRESULT ListValue(HWND list, UINT message) {
+  LRESULT value = SendMessageW(list, message, 0, 0);
+  return value == LB_ERR ? -1 : value;
+}
+
 int ListCount(void* context) {
   LRESULT count = SendMessageW(ListOf(context), LB_GETCOUNT, 0, 0);
   return count == LB_ERR ? 0 : int(count);
@@ -97,8 +115,10 @@ void ListRemoveTop(void* context, int rows) {
   int count = ListCount(context);
   if (rows <= 64 || rows <= count / 2) {
     for (int i = 0; i < rows; ++i) SendMessageW(list, LB_DELETESTRING, 0, 0);
+    shownRows.removed += std::min(rows, count);
     return;
   }
+  shownRows.redrawAll = true;
   std::vector<wchar_t> kept;
   std::vector<size_t> starts;
   std::vector<LPARAM> tags;  // each row keeps its rule
@@ -128,7 +148,10 @@ void ListRemoveTop(void* context, int rows) {
   if (caret >= rows) SendMessageW(list, LB_SETCARETINDEX, WPARAM(caret - rows), FALSE);
 }
 
-void ListClear(void* context) { SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0); }
+void ListClear(void* context) {
+  SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0);
+  shownRows.redrawAll = true;
+}
 
 // A row's rule is found once, here, and kept as its item data for drawing.
 void ListAppend(void* context, const wchar_t* text) {
@@ -157,10 +180,52 @@ void ListScrollToEnd(void* context, bool giveFocus) {
     SetFocus(list);
 }
 
+void InvalidateRows(HWND list, int first, int last, int top, int rowHeight, const RECT& client) {
+  first = std::max(first, top);
+  if (last < first) return;
+  RECT rows{client.left, (first - top) * rowHeight, client.right, (last - top + 1) * rowHeight};
+  if (rows.top < client.bottom) InvalidateRect(list, &rows, TRUE);
+}
+
+// Turning redraw on, a list box repaints all it shows; after a few rows were
+// added and as many taken from the top, most of that is on screen already,
+// only higher up.
+void RepaintChangedRows(HWND list, bool alreadyInvalid) {
+  RECT client;
+  int rowHeight = int(ListValue(list, LB_GETITEMHEIGHT));
+  int top = int(ListValue(list, LB_GETTOPINDEX));
+  int count = int(ListValue(list, LB_GETCOUNT));
+  int moved = top + shownRows.removed - shownRows.top;  // rows the old ones went up by
+  int shownRowCount = rowHeight > 0 && GetClientRect(list, &client) ? (client.bottom + rowHeight - 1) / rowHeight : 0;
+  if (alreadyInvalid || shownRows.redrawAll || shownRows.top < 0 || top < 0 || moved < 0 ||
+      moved >= shownRowCount) {
+    InvalidateRect(list, nullptr, TRUE);
+    return;
+  }
+  ValidateRect(list, nullptr);
+  if (moved) ScrollWindowEx(list, 0, -moved * rowHeight, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE | SW_ERASE);
+  int firstNew = shownRows.count - shownRows.removed;
+  InvalidateRows(list, firstNew, count - 1, top, rowHeight, client);
+  int caret = int(ListValue(list, LB_GETCARETINDEX));
+  for (int row : {shownRows.caret - shownRows.removed, caret})
+    if (row >= 0) InvalidateRows(list, row, row, top, rowHeight, client);
+}
+
 void ListSetRedraw(void* context, bool on) {
   HWND list = ListOf(context);
-  SendMessageW(list, WM_SETREDRAW, on, 0);
-  if (on) InvalidateRect(list, nullptr, TRUE);
+  if (!on) {
+    shownRows = ShownRows{true, false, int(ListValue(list, LB_GETTOPINDEX)), int(ListValue(list, LB_GETCOUNT)),
+                          int(ListValue(list, LB_GETCARETINDEX)), 0};
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    return;
+  }
+  // Whatever asked for a repaint meanwhile (the window uncovered, the list
+  // box itself) is not known row by row: all is repainted then.
+  bool alreadyInvalid = GetUpdateRect(list, nullptr, FALSE);
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  if (shownRows.held) RepaintChangedRows(list, alreadyInvalid);
+  else InvalidateRect(list, nullptr, TRUE);
+  shownRows.held = false;
 }
 
 }  // namespace
@@ -366,6 +431,8 @@ void ResumeViewRedraw() {
 }
 
 bool ViewRedrawSuspended() { return redrawSuspended; }
+
+bool ViewDrawingHeld() { return shownRows.held; }
 
 void PreallocateViewStorage() {
   if (!engineHost.view) return;

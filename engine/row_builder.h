@@ -80,6 +80,10 @@ size_t WidestRow();
 void SuspendViewRedraw();
 void ResumeViewRedraw();
 bool ViewRedrawSuspended();
+// While the list box's redraw is off, it still draws its focus rectangle
+// straight to the screen, where rows are about to move: such drawing waits for
+// the repaint that turning redraw on asks for.
+bool ViewDrawingHeld();
 
 void PreallocateViewStorage();
 void UpdateHorizontalExtent();
