@@ -68,3 +68,6 @@ void RunLoadBench();
 void RunLatencyBench();
 void RunRateBench();
 void RunIdleBench();
+void RunOutsideBench();
+// The other process of part 6.
+int RunProbe(HWND view, const wchar_t* path, int first, const wchar_t* results);

@@ -3,8 +3,9 @@
 # Wine prefix, started and stopped here. Prints the detail of each part, then
 # the table: metric | Quillon | baseline | goal. Takes about two minutes.
 #
-#   bench/run.sh                 all five parts
-#   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU)
+#   bench/run.sh                 all six parts
+#   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU,
+#                                6 delay seen from another process)
 #
 #   QUILLON_BENCH_BUILD    build folder (default: build-bench at the top)
 #   QUILLON_BENCH_PREFIX   Wine prefix (default: /tmp/benchwp)
