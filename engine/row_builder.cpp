@@ -86,12 +86,10 @@ void EndRow() {
 HWND ListOf(void* context) { return static_cast<HWND>(context); }
 
 // The view as it was when its redraw went off, so that turning redraw back on
-// repaints only what changed: rows that only moved up are scrolled on screen,
-// and the new rows and the ones the focus left or reached are drawn.
+// repaints only what changed.
 struct ShownRows {
   bool held;       // redraw is off
   bool redrawAll;  // the rows were emptied or put back
-  int top;
   int count;
   int caret;
   int removed;     // rows taken from the top since
@@ -187,25 +185,26 @@ void InvalidateRows(HWND list, int first, int last, int top, int rowHeight, cons
   if (rows.top < client.bottom) InvalidateRect(list, &rows, TRUE);
 }
 
-// Turning redraw on, a list box repaints all it shows; after a few rows were
-// added and as many taken from the top, most of that is on screen already,
-// only higher up.
-void RepaintChangedRows(HWND list, bool alreadyInvalid) {
+// Turning redraw on, a list box repaints all it shows. Most of that is on
+// screen already: rows it scrolled itself while redraw was off (it moved their
+// pixels and asked for what that uncovered), and rows that went up as as many
+// were taken from the top, which are scrolled here. Left to draw are the new
+// rows and the ones the focus left or reached.
+void RepaintChangedRows(HWND list, HRGN pending, int topBefore) {
   RECT client;
   int rowHeight = int(ListValue(list, LB_GETITEMHEIGHT));
   int top = int(ListValue(list, LB_GETTOPINDEX));
   int count = int(ListValue(list, LB_GETCOUNT));
-  int moved = top + shownRows.removed - shownRows.top;  // rows the old ones went up by
   int shownRowCount = rowHeight > 0 && GetClientRect(list, &client) ? (client.bottom + rowHeight - 1) / rowHeight : 0;
-  if (alreadyInvalid || shownRows.redrawAll || shownRows.top < 0 || top < 0 || moved < 0 ||
-      moved >= shownRowCount) {
+  if (!pending || shownRows.redrawAll || top < 0 || top != topBefore || shownRows.removed >= shownRowCount) {
     InvalidateRect(list, nullptr, TRUE);
     return;
   }
   ValidateRect(list, nullptr);
-  if (moved) ScrollWindowEx(list, 0, -moved * rowHeight, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE | SW_ERASE);
-  int firstNew = shownRows.count - shownRows.removed;
-  InvalidateRows(list, firstNew, count - 1, top, rowHeight, client);
+  InvalidateRgn(list, pending, TRUE);  // still owed from before
+  if (shownRows.removed)
+    ScrollWindowEx(list, 0, -shownRows.removed * rowHeight, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE | SW_ERASE);
+  InvalidateRows(list, shownRows.count - shownRows.removed, count - 1, top, rowHeight, client);
   int caret = int(ListValue(list, LB_GETCARETINDEX));
   for (int row : {shownRows.caret - shownRows.removed, caret})
     if (row >= 0) InvalidateRows(list, row, row, top, rowHeight, client);
@@ -214,17 +213,17 @@ void RepaintChangedRows(HWND list, bool alreadyInvalid) {
 void ListSetRedraw(void* context, bool on) {
   HWND list = ListOf(context);
   if (!on) {
-    shownRows = ShownRows{true, false, int(ListValue(list, LB_GETTOPINDEX)), int(ListValue(list, LB_GETCOUNT)),
-                          int(ListValue(list, LB_GETCARETINDEX)), 0};
+    shownRows = ShownRows{true, false, int(ListValue(list, LB_GETCOUNT)), int(ListValue(list, LB_GETCARETINDEX)), 0};
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     return;
   }
-  // Whatever asked for a repaint meanwhile (the window uncovered, the list
-  // box itself) is not known row by row: all is repainted then.
-  bool alreadyInvalid = GetUpdateRect(list, nullptr, FALSE);
+  HRGN pending = CreateRectRgn(0, 0, 0, 0);
+  if (pending && GetUpdateRgn(list, pending, FALSE) == ERROR) DeleteObject(pending), pending = nullptr;
+  int topBefore = int(ListValue(list, LB_GETTOPINDEX));
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-  if (shownRows.held) RepaintChangedRows(list, alreadyInvalid);
+  if (shownRows.held) RepaintChangedRows(list, pending, topBefore);
   else InvalidateRect(list, nullptr, TRUE);
+  if (pending) DeleteObject(pending);
   shownRows.held = false;
 }
 

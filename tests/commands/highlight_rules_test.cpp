@@ -159,7 +159,8 @@ LRESULT CALLBACK CountDrawnRows(HWND window, UINT message, WPARAM wparam, LPARAM
 TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
   Store(L"rule 0", L"|FFFFFF|C00000|ERROR"), Store(L"rule 1", L"|-|FFF0B0|warn");
   LoadSettings();
-  AppSettings.linesLimit = 60;
+  AppSettings.linesLimit = 80;  // reached at the fourth case: up to it the view scrolls
+  SetWindowPos(window, nullptr, 0, 0, 700, 505, SWP_NOMOVE | SWP_NOZORDER);  // a row in part at the bottom
   OpenLog(path, NumberedLines(0, 40, "ERROR ") + NumberedLines(0, 20, "warn "));
   SetForegroundWindow(window), SetFocus(engineHost.view);
   ASSERT_EQ(GetFocus(), engineHost.view);
@@ -170,20 +171,24 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
     const char* what;
     std::string text;
     bool held;
-    int mostDrawn;  // rows painted for it, of the 36 shown
+    int mostDrawn;  // rows painted for it and the uncovered ones, of the 37 shown
   } cases[] = {
-      {"one row", "warn 1\n", false, 2},
-      {"three rows", "ERROR a\nplain\nwarn b\n", false, 4},
-      {"a line wrapped in two", "warn " + std::string(100, 'x') + "\n", false, 3},
-      {"sixteen rows", NumberedLines(0, 16, "warn "), false, 17},
-      {"seventeen rows", NumberedLines(0, 17, "ERROR "), false, 18},
-      {"held by a thumb drag", "ERROR held\nwarn held\n", true, 2},
-      {"more than the limit, put back whole", NumberedLines(0, 70, "warn "), false, 36},
+      {"one row", "warn 1\n", false, 4},
+      {"three rows", "ERROR a\nplain\nwarn b\n", false, 6},
+      {"a line wrapped in two", "warn " + std::string(100, 'x') + "\n", false, 5},
+      {"sixteen rows", NumberedLines(0, 16, "warn "), false, 19},
+      {"seventeen rows", NumberedLines(0, 17, "ERROR "), false, 20},
+      {"held by a thumb drag", "ERROR held\nwarn held\n", true, 4},
+      {"more than the limit, put back whole", NumberedLines(0, 90, "warn "), false, 37},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     SetSuspendFlag(c.held);
     UpdateWindow(engineHost.view);
+    RECT uncovered{0, 24, 300, 36};  // the third row, owed a repaint when the poll comes
+    HDC dc = GetDC(engineHost.view);
+    FillRect(dc, &uncovered, HBRUSH(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(engineHost.view, dc), InvalidateRect(engineHost.view, &uncovered, TRUE);
     rowsDrawn = 0;
     AppendBytes(path, c.text), Poll();
     UpdateWindow(engineHost.view);
