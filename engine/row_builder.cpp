@@ -89,12 +89,14 @@ HWND ListOf(void* context) { return static_cast<HWND>(context); }
 // repaints only what changed.
 struct ShownRows {
   bool held;       // redraw is off
-  bool redrawAll;  // the rows were emptied or put back
+  bool quick;      // within one poll's end, where no message is handled
+  bool redrawAll;  // the rows were emptied or put back, or a drawing was dropped
   int count;
   int caret;
   int removed;     // rows taken from the top since
 };
 ShownRows shownRows{};
+bool quickRedrawOff = false;
 
 // Rows go straight to the view's window procedure: a sent message also runs
 // through the thread's message hooks, and for the thousands of rows of an open
@@ -204,7 +206,7 @@ void RepaintChangedRows(HWND list, HRGN pending, int topBefore) {
   int top = int(ListValue(list, LB_GETTOPINDEX));
   int count = int(ListValue(list, LB_GETCOUNT));
   int shownRowCount = rowHeight > 0 && GetClientRect(list, &client) ? (client.bottom + rowHeight - 1) / rowHeight : 0;
-  if (!pending || shownRows.redrawAll || top < 0 || top != topBefore || shownRows.removed >= shownRowCount) {
+  if (!pending || !shownRows.quick || shownRows.redrawAll || top < 0 || top != topBefore || shownRows.removed >= shownRowCount) {
     InvalidateRect(list, nullptr, TRUE);
     return;
   }
@@ -221,7 +223,8 @@ void RepaintChangedRows(HWND list, HRGN pending, int topBefore) {
 void ListSetRedraw(void* context, bool on) {
   HWND list = ListOf(context);
   if (!on) {
-    shownRows = ShownRows{true, false, int(ListValue(list, LB_GETCOUNT)), int(ListValue(list, LB_GETCARETINDEX)), 0};
+    shownRows = ShownRows{true, quickRedrawOff, false, int(ListValue(list, LB_GETCOUNT)),
+                          int(ListValue(list, LB_GETCARETINDEX)), 0};
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     return;
   }
@@ -388,8 +391,12 @@ bool FlushRows() {
 void EndOfPoll() {
   const RowView& view = CurrentRowView();
   // Redraw stays off through the additions and the scroll to the end, so the
-  // list box updates its scroll bar once per poll, not twice.
+  // list box updates its scroll bar once per poll, not twice. Off only until
+  // the end of this call, the repaint can be limited to what changed: nothing
+  // else (a click, another process) reached the view meanwhile.
+  quickRedrawOff = true;
   if (!batchStarts.empty()) SuspendViewRedraw();
+  quickRedrawOff = false;
   bool added = FlushRows();
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
   if (added && engineHost.advanceTray) engineHost.advanceTray();
@@ -439,7 +446,11 @@ void ResumeViewRedraw() {
 
 bool ViewRedrawSuspended() { return redrawSuspended; }
 
-bool ViewDrawingHeld() { return shownRows.held; }
+bool DropViewDrawing(bool focusOnly) {
+  if (!shownRows.held) return false;
+  if (!focusOnly) shownRows.redrawAll = true;
+  return true;
+}
 
 void PreallocateViewStorage() {
   if (!engineHost.view) return;

@@ -197,6 +197,21 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
     InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
     EXPECT_TRUE(drawn == ViewOnScreen());
   }
+  // Redraw off over a long read, which hands back to the message loop: a row
+  // selected meanwhile (by the user, by another process), and a paint asked
+  // for meanwhile, are drawn too.
+  SendMessageW(engineHost.view, LB_SETSEL, FALSE, -1), UpdateWindow(engineHost.view);
+  SuspendViewRedraw();
+  SendMessageW(engineHost.view, LB_SETSEL, TRUE, SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0) + 2);
+  RECT uncovered{0, 0, 300, 100};
+  HDC dc = GetDC(engineHost.view);
+  FillRect(dc, &uncovered, HBRUSH(GetStockObject(BLACK_BRUSH)));
+  ReleaseDC(engineHost.view, dc), InvalidateRect(engineHost.view, &uncovered, TRUE), UpdateWindow(engineHost.view);
+  AppendBytes(path, "warn after\n"), Poll();
+  UpdateWindow(engineHost.view);
+  std::vector<COLORREF> drawn = ViewOnScreen();
+  InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
+  EXPECT_TRUE(drawn == ViewOnScreen());
   SetWindowLongPtrW(window, GWLP_WNDPROC, LONG_PTR(hostProc));
 }
 
