@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmark into its own folder and runs it once under a private
 # Wine prefix, started and stopped here. Prints the detail of each part, then
-# the table: metric | Quillon | baseline | goal. Takes about two minutes.
+# the table: metric | Quillon | baseline | goal. Takes about three minutes.
 #
 #   bench/run.sh                 all seven parts
 #   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU,
