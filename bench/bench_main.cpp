@@ -2,7 +2,8 @@
 // large log, the delay of an appended line, the writer rate the view keeps
 // up with, and CPU while idle, each next to a baseline. bench/run.sh runs it.
 //
-// quillon_bench [--parts 12345] [--wineserver-pid N] [--clock-ticks N]
+// quillon_bench [--parts 1234567] [--wineserver-pid N] [--clock-ticks N]
+// quillon_bench --probe VIEW FILE FIRST RESULTS   (part 6 starts it)
 #include <windows.h>
 #include <commctrl.h>
 
@@ -33,7 +34,13 @@ bool CreateShownMainWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* parts = "12345";
+  if (argc == 6 && strcmp(argv[1], "--probe") == 0) {
+    wchar_t path[MAX_PATH], results[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, argv[3], -1, path, MAX_PATH);
+    MultiByteToWideChar(CP_ACP, 0, argv[5], -1, results, MAX_PATH);
+    return RunProbe(reinterpret_cast<HWND>(uintptr_t(strtoull(argv[2], nullptr, 10))), path, atoi(argv[4]), results);
+  }
+  const char* parts = "1234567";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (strcmp(argv[i], "--parts") == 0) parts = argv[i + 1];
     else if (strcmp(argv[i], "--wineserver-pid") == 0) wineserverPid = DWORD(atol(argv[i + 1]));
@@ -43,7 +50,7 @@ int main(int argc, char** argv) {
   int64_t start = Ticks();
 
   if (strchr(parts, '1')) RunThroughputBench();
-  if (strpbrk(parts, "2345")) {
+  if (strpbrk(parts, "23456")) {
     if (!CreateShownMainWindow()) {
       printf("cannot create the main window\n");
       return 1;
@@ -52,8 +59,10 @@ int main(int argc, char** argv) {
     if (strchr(parts, '3')) RunLatencyBench();
     if (strchr(parts, '4')) RunRateBench();
     if (strchr(parts, '5')) RunIdleBench();
+    if (strchr(parts, '6')) RunOutsideBench();
     DestroyWindow(engineHost.window);
   }
+  if (strchr(parts, '7')) RunStartBench();
   PrintResults();
   printf("(%.0f s)\n", MsSince(start) / 1000);
   return 0;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the benchmark into its own folder and runs it once under a private
 # Wine prefix, started and stopped here. Prints the detail of each part, then
-# the table: metric | Quillon | baseline | goal. Takes about two minutes.
+# the table: metric | Quillon | baseline | goal. Takes about three minutes.
 #
-#   bench/run.sh                 all five parts
-#   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU)
+#   bench/run.sh                 all seven parts
+#   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU,
+#                                6 delay seen from another process, 7 start to final rows)
 #
 #   QUILLON_BENCH_BUILD    build folder (default: build-bench at the top)
 #   QUILLON_BENCH_PREFIX   Wine prefix (default: /tmp/benchwp)
@@ -12,7 +13,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 export QUILLON_BUILD=${QUILLON_BENCH_BUILD:-$root/build-bench}
-if ! build_log=$("$root/scripts/build.sh" quillon_bench 2>&1); then
+if ! build_log=$("$root/scripts/build.sh" quillon_bench tessel 2>&1); then
   printf '%s\n' "$build_log" >&2
   exit 1
 fi

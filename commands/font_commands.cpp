@@ -1,10 +1,13 @@
 #include "commands/font_commands.h"
 
+#include <algorithm>
+
 #include "commands/command_set.h"
 #include "engine/engine_host.h"
 #include "engine/row_builder.h"
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
+#include "shell/platform.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 
@@ -42,6 +45,7 @@ void ChangeFontSize(int command) {
 
 void PrepareFontDialog(HWND window, CHOOSEFONTW* dialog, LOGFONTW* font) {
   *font = AppSettings.font;
+  font->lfHeight = ScreenFontHeight(font->lfHeight, ScreenDpi());  // the size it has on screen
   *dialog = CHOOSEFONTW{};
   dialog->lStructSize = sizeof *dialog;
   dialog->hwndOwner = window;
@@ -55,6 +59,7 @@ void TakeChosenFont(const LOGFONTW& font, COLORREF textColour) {
   AppSettings.font = font;
   // The dialog hands back a character height; the program keeps cell heights.
   if (AppSettings.font.lfHeight < 0) AppSettings.font.lfHeight = -AppSettings.font.lfHeight;
+  AppSettings.font.lfHeight = std::max<LONG>(1, StoredFontHeight(AppSettings.font.lfHeight, ScreenDpi()));
   ApplyFont();
   StoreSettings({kSettingTextColor, kSettingFont});
 }

@@ -85,7 +85,7 @@ void OnSizeLimitOk(HWND dialog) {
 void OnAppSettingsInit(HWND dialog) {
   static HICON icon = nullptr;  // loaded once, kept until exit
   HMODULE shell = GetModuleHandleW(L"shell32.dll");
-  if (!icon && shell) icon = LoadModuleIcon(shell, MAKEINTRESOURCEW(kShellSettingsIcon), true);
+  if (!icon && shell) icon = LoadModuleIconAtDpi(shell, MAKEINTRESOURCEW(kShellSettingsIcon), 32);
   if (icon) SendDlgItemMessageW(dialog, IDC_SETTINGS_ICON, STM_SETICON, WPARAM(icon), 0);
   EnableWindow(GetDlgItem(dialog, IDC_TRAY_MINIMIZE), TaskbarNotificationArea() != nullptr);
   for (const Switch& s : kSwitches)

@@ -85,6 +85,32 @@ void EndRow() {
 // List box glue.
 HWND ListOf(void* context) { return static_cast<HWND>(context); }
 
+// The view as it was when its redraw went off, so that turning redraw back on
+// repaints only what changed.
+struct ShownRows {
+  bool held;       // redraw is off
+  bool quick;      // within one poll's end, where no message is handled
+  bool redrawAll;  // the rows were emptied or put back, or a drawing was dropped
+  int count;
+  int caret;
+  int removed;     // rows taken from the top since
+};
+ShownRows shownRows{};
+bool quickRedrawOff = false;
+
+// Rows go straight to the view's window procedure: a sent message also runs
+// through the thread's message hooks, and for the thousands of rows of an open
+// that cost several times what adding them does.
+LRESULT ToView(HWND list, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto proc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(list, GWLP_WNDPROC));
+  return proc ? CallWindowProcW(proc, list, message, wparam, lparam) : SendMessageW(list, message, wparam, lparam);
+}
+
+LRESULT ListValue(HWND list, UINT message) {
+  LRESULT value = SendMessageW(list, message, 0, 0);
+  return value == LB_ERR ? -1 : value;
+}
+
 int ListCount(void* context) {
   LRESULT count = SendMessageW(ListOf(context), LB_GETCOUNT, 0, 0);
   return count == LB_ERR ? 0 : int(count);
@@ -96,19 +122,21 @@ void ListRemoveTop(void* context, int rows) {
   HWND list = ListOf(context);
   int count = ListCount(context);
   if (rows <= 64 || rows <= count / 2) {
-    for (int i = 0; i < rows; ++i) SendMessageW(list, LB_DELETESTRING, 0, 0);
+    for (int i = 0; i < rows; ++i) ToView(list, LB_DELETESTRING, 0, 0);
+    shownRows.removed += std::min(rows, count);
     return;
   }
+  shownRows.redrawAll = true;
   std::vector<wchar_t> kept;
   std::vector<size_t> starts;
   std::vector<LPARAM> tags;  // each row keeps its rule
   for (int i = rows; i < count; ++i) {
-    tags.push_back(SendMessageW(list, LB_GETITEMDATA, WPARAM(i), 0));
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0);
+    tags.push_back(ToView(list, LB_GETITEMDATA, WPARAM(i), 0));
+    LRESULT length = ToView(list, LB_GETTEXTLEN, WPARAM(i), 0);
     if (length < 0) length = 0;
     starts.push_back(kept.size());
     kept.resize(kept.size() + size_t(length) + 1);
-    if (SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&kept[starts.back()])) < 0)
+    if (ToView(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(&kept[starts.back()])) < 0)
       kept[starts.back()] = 0;
   }
   // The user's selection among the survivors stays, as with deletion one at a time.
@@ -120,21 +148,24 @@ void ListRemoveTop(void* context, int rows) {
   LRESULT caret = SendMessageW(list, LB_GETCARETINDEX, 0, 0);
   SendMessageW(list, LB_RESETCONTENT, 0, 0);
   for (size_t k = 0; k < starts.size(); ++k) {
-    LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(&kept[starts[k]]));
-    if (row >= 0 && tags[k] > 0) SendMessageW(list, LB_SETITEMDATA, WPARAM(row), tags[k]);
+    LRESULT row = ToView(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(&kept[starts[k]]));
+    if (row >= 0 && tags[k] > 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tags[k]);
   }
   for (int row : selected)
     if (row >= rows) SendMessageW(list, LB_SETSEL, TRUE, row - rows);
   if (caret >= rows) SendMessageW(list, LB_SETCARETINDEX, WPARAM(caret - rows), FALSE);
 }
 
-void ListClear(void* context) { SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0); }
+void ListClear(void* context) {
+  SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0);
+  shownRows.redrawAll = true;
+}
 
 // A row's rule is found once, here, and kept as its item data for drawing.
 void ListAppend(void* context, const wchar_t* text) {
   HWND list = ListOf(context);
-  LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-  if (LPARAM tag = TagNewRow(text); tag && row >= 0) SendMessageW(list, LB_SETITEMDATA, WPARAM(row), tag);
+  LRESULT row = ToView(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  if (LPARAM tag = TagNewRow(text); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
 }
 
 int ListTopIndex(void* context) {
@@ -157,10 +188,54 @@ void ListScrollToEnd(void* context, bool giveFocus) {
     SetFocus(list);
 }
 
+void InvalidateRows(HWND list, int first, int last, int top, int rowHeight, const RECT& client) {
+  first = std::max(first, top);
+  if (last < first) return;
+  RECT rows{client.left, (first - top) * rowHeight, client.right, (last - top + 1) * rowHeight};
+  if (rows.top < client.bottom) InvalidateRect(list, &rows, TRUE);
+}
+
+// Turning redraw on, a list box repaints all it shows. Most of that is on
+// screen already: rows it scrolled itself while redraw was off (it moved their
+// pixels and asked for what that uncovered), and rows that went up as as many
+// were taken from the top, which are scrolled here. Left to draw are the new
+// rows and the ones the focus left or reached.
+void RepaintChangedRows(HWND list, HRGN pending, int topBefore) {
+  RECT client;
+  int rowHeight = int(ListValue(list, LB_GETITEMHEIGHT));
+  int top = int(ListValue(list, LB_GETTOPINDEX));
+  int count = int(ListValue(list, LB_GETCOUNT));
+  int shownRowCount = rowHeight > 0 && GetClientRect(list, &client) ? (client.bottom + rowHeight - 1) / rowHeight : 0;
+  if (!pending || !shownRows.quick || shownRows.redrawAll || top < 0 || top != topBefore || shownRows.removed >= shownRowCount) {
+    InvalidateRect(list, nullptr, TRUE);
+    return;
+  }
+  ValidateRect(list, nullptr);
+  InvalidateRgn(list, pending, TRUE);  // still owed from before
+  if (shownRows.removed)
+    ScrollWindowEx(list, 0, -shownRows.removed * rowHeight, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE | SW_ERASE);
+  InvalidateRows(list, shownRows.count - shownRows.removed, count - 1, top, rowHeight, client);
+  int caret = int(ListValue(list, LB_GETCARETINDEX));
+  for (int row : {shownRows.caret - shownRows.removed, caret})
+    if (row >= 0) InvalidateRows(list, row, row, top, rowHeight, client);
+}
+
 void ListSetRedraw(void* context, bool on) {
   HWND list = ListOf(context);
-  SendMessageW(list, WM_SETREDRAW, on, 0);
-  if (on) InvalidateRect(list, nullptr, TRUE);
+  if (!on) {
+    shownRows = ShownRows{true, quickRedrawOff, false, int(ListValue(list, LB_GETCOUNT)),
+                          int(ListValue(list, LB_GETCARETINDEX)), 0};
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    return;
+  }
+  HRGN pending = CreateRectRgn(0, 0, 0, 0);
+  if (pending && GetUpdateRgn(list, pending, FALSE) == ERROR) DeleteObject(pending), pending = nullptr;
+  int topBefore = int(ListValue(list, LB_GETTOPINDEX));
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  if (shownRows.held) RepaintChangedRows(list, pending, topBefore);
+  else InvalidateRect(list, nullptr, TRUE);
+  if (pending) DeleteObject(pending);
+  shownRows.held = false;
 }
 
 }  // namespace
@@ -172,9 +247,9 @@ RowView ListBoxRowView(HWND listBox) {
 
 size_t ReadViewRow(HWND listBox, int index, wchar_t* out) {
   out[0] = L'\0';
-  LRESULT length = index < 0 ? LB_ERR : SendMessageW(listBox, LB_GETTEXTLEN, WPARAM(index), 0);
+  LRESULT length = index < 0 ? LB_ERR : ToView(listBox, LB_GETTEXTLEN, WPARAM(index), 0);
   if (length <= 0 || length > LRESULT(kMaxRowUnits) ||
-      SendMessageW(listBox, LB_GETTEXT, WPARAM(index), reinterpret_cast<LPARAM>(out)) != length) {
+      ToView(listBox, LB_GETTEXT, WPARAM(index), reinterpret_cast<LPARAM>(out)) != length) {
     out[0] = L'\0';
     return 0;
   }
@@ -316,8 +391,12 @@ bool FlushRows() {
 void EndOfPoll() {
   const RowView& view = CurrentRowView();
   // Redraw stays off through the additions and the scroll to the end, so the
-  // list box updates its scroll bar once per poll, not twice.
+  // list box updates its scroll bar once per poll, not twice. Off only until
+  // the end of this call, the repaint can be limited to what changed: nothing
+  // else (a click, another process) reached the view meanwhile.
+  quickRedrawOff = true;
   if (!batchStarts.empty()) SuspendViewRedraw();
+  quickRedrawOff = false;
   bool added = FlushRows();
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
   if (added && engineHost.advanceTray) engineHost.advanceTray();
@@ -366,6 +445,12 @@ void ResumeViewRedraw() {
 }
 
 bool ViewRedrawSuspended() { return redrawSuspended; }
+
+bool DropViewDrawing(bool focusOnly) {
+  if (!shownRows.held) return false;
+  if (!focusOnly) shownRows.redrawAll = true;
+  return true;
+}
 
 void PreallocateViewStorage() {
   if (!engineHost.view) return;

@@ -80,6 +80,11 @@ size_t WidestRow();
 void SuspendViewRedraw();
 void ResumeViewRedraw();
 bool ViewRedrawSuspended();
+// While the list box's redraw is off, it still draws its focus rectangle
+// straight to the screen, where rows are about to move: such drawing is
+// dropped, left to the repaint that turning redraw on asks for (all of the
+// view, when more than the focus was dropped). Returns whether to drop it.
+bool DropViewDrawing(bool focusOnly);
 
 void PreallocateViewStorage();
 void UpdateHorizontalExtent();

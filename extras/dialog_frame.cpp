@@ -80,6 +80,12 @@ INT_PTR OnInitDialog(HWND dialog) {
     SendMessageW(heading, WM_SETFONT, reinterpret_cast<WPARAM>(headingFont), FALSE);
   }
   if (theme) closeThemeData(theme);
+  // The resource's first image, 48 pixels, would stay that small at any DPI.
+  static HICON aboutIcon = nullptr;  // loaded once, kept until exit
+  if (HWND icon = GetDlgItem(dialog, IDC_ABOUT_ICON)) {
+    if (!aboutIcon) aboutIcon = LoadModuleIconAtDpi(GetModuleHandleW(nullptr), L"B", 48);
+    if (aboutIcon) SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(aboutIcon), 0);
+  }
   ShowHistoryText(dialog);
   return TRUE;
 }

@@ -365,12 +365,12 @@ PagePlan PlanPages(const PageFacts& facts) {
   uint32_t top = ToDevicePixels(facts.dpiY, facts.margins.top);
   uint32_t bottom = ToDevicePixels(facts.dpiY, facts.margins.bottom);
   // Margins the page cannot hold leave no room, rather than a wrapped-around height.
-  if (uint64_t(left) + right >= facts.width || uint64_t(top) + bottom >= facts.height || !facts.screenDpi)
+  if (uint64_t(left) + right >= facts.width || uint64_t(top) + bottom >= facts.height || !facts.fontDpi)
     return plan;
   plan.area = RECT{LONG(left), LONG(top), LONG(facts.width - right), LONG(facts.height - bottom)};
   // Rows are drawn at this same whole pitch: a fractional one would push the
   // last rows of a full page below the bottom margin, off the paper.
-  plan.lineHeight = uint32_t(uint64_t(facts.fontHeight) * facts.dpiY / facts.screenDpi);
+  plan.lineHeight = uint32_t(uint64_t(facts.fontHeight) * facts.dpiY / facts.fontDpi);
   if (!plan.lineHeight) return plan;
   plan.rowsPerPage = (facts.height - top - bottom) / plan.lineHeight;
   if (plan.rowsPerPage) plan.pages = uint32_t((uint64_t(facts.rows) + plan.rowsPerPage - 1) / plan.rowsPerPage);
@@ -381,9 +381,7 @@ PageFacts PrinterFacts(HDC printer, bool allRows) {
   PageFacts facts{};
   if (HWND view = engineHost.view) facts.rows = Count(SendMessageW(view, allRows ? LB_GETCOUNT : LB_GETSELCOUNT, 0, 0));
   facts.fontHeight = ViewFontHeight();
-  HDC screen = GetDC(engineHost.window);
-  facts.screenDpi = Caps(screen, LOGPIXELSY);
-  ReleaseDC(engineHost.window, screen);
+  facts.fontDpi = 96;
   facts.dpiX = Caps(printer, LOGPIXELSX);
   facts.dpiY = Caps(printer, LOGPIXELSY);
   facts.width = Caps(printer, HORZRES);

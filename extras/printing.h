@@ -23,8 +23,8 @@ struct Margins {
 // What pagination needs: counts and device capabilities, no row texts.
 struct PageFacts {
   uint32_t rows;        // rows to print: all of the view, or the selected ones
-  uint32_t fontHeight;  // the view font's cell height in screen pixels
-  uint32_t screenDpi;   // LOGPIXELSY of the screen
+  uint32_t fontHeight;  // the view font's stored height, in pixels at fontDpi
+  uint32_t fontDpi;     // 96: the view font is the same size on every screen
   uint32_t dpiX, dpiY;  // the printer's LOGPIXELSX and LOGPIXELSY
   uint32_t width, height;  // the printer's HORZRES and VERTRES
   Margins margins;

@@ -45,7 +45,9 @@ int FontRowHeight(HFONT font) {
 }
 
 void DrawViewRow(const DRAWITEMSTRUCT* item) {
-  if (item->CtlType != ODT_LISTBOX) return;
+  if (item->CtlType != ODT_LISTBOX || DropViewDrawing(item->itemAction == ODA_FOCUS)) return;
+  // The list box asks for every row it shows, even those the paint leaves alone.
+  if (!RectVisible(item->hDC, &item->rcItem)) return;
   size_t length = ReadViewRow(item->hwndItem, int(item->itemID), rowText);
   const HighlightRule* rule = RuleOfTag(LPARAM(item->itemData));
   DrawRow(item, rowText, length, RuleTextColour(rule), RuleBackground(rule));

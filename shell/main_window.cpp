@@ -46,6 +46,12 @@ double DpiScale() {
   return scale;
 }
 
+HFONT CreateScreenViewFont() {
+  LOGFONTW font = AppSettings.font;
+  font.lfHeight = ScreenFontHeight(font.lfHeight, ScreenDpi());
+  return CreateFontIndirectW(&font);
+}
+
 bool StatusBarShown(HWND window) {
   HMENU menu = GetMenu(window);
   return menu && (GetMenuState(menu, IDM_STATUS_BAR, MF_BYCOMMAND) & MF_CHECKED);
@@ -142,7 +148,7 @@ void OnCreate(HWND window) {
   RefreshUpdateStatus();
 
   // The font first: creating the view asks for its row height.
-  if (!viewFont) viewFont = CreateFontIndirectW(&AppSettings.font);
+  if (!viewFont) viewFont = CreateScreenViewFont();
   engineHost.view = CreateWindowExW(
       visualStyleLevel() != 0 && LOBYTE(LOWORD(GetVersion())) >= 6 ? 0 : WS_EX_STATICEDGE,
       L"LISTBOX", nullptr, kViewStyle & ~WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance, nullptr);
@@ -388,8 +394,11 @@ HWND CreateMainWindow(HINSTANCE instance, const WindowPlacementRequest& request,
 HFONT ViewFont() { return viewFont; }
 HBRUSH ViewBackgroundBrush() { return backgroundBrush; }
 
+LONG ScreenFontHeight(LONG storedHeight, int dpi) { return MulDiv(storedHeight, dpi, 96); }
+LONG StoredFontHeight(LONG screenHeight, int dpi) { return dpi > 0 ? MulDiv(screenHeight, 96, dpi) : screenHeight; }
+
 void ApplyViewFont() {
-  HFONT font = CreateFontIndirectW(&AppSettings.font);
+  HFONT font = CreateScreenViewFont();
   if (!font) return;
   if (engineHost.view) {
     SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

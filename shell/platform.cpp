@@ -138,19 +138,39 @@ int visualStyleLevel() {
   return SUCCEEDED(dwmIsCompositionEnabled(&composition)) && composition ? 2 : 1;
 }
 
-HICON LoadProgramIcon(const wchar_t* name, bool large) {
-  return LoadModuleIcon(GetModuleHandleW(nullptr), name, large);
-}
+namespace {
 
-HICON LoadModuleIcon(HMODULE instance, const wchar_t* name, bool large) {
-  int cx = GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON);
-  int cy = GetSystemMetrics(large ? SM_CYICON : SM_CYSMICON);
+HICON LoadIconSized(HMODULE instance, const wchar_t* name, int cx, int cy) {
   LoadIconWithScaleDownFn scaleDown = nullptr;
   Lookup(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown", &scaleDown);
   HICON icon = nullptr;
   if (scaleDown && SUCCEEDED(scaleDown(instance, name, cx, cy, &icon)) && icon) return icon;
   return static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
 }
+
+}  // namespace
+
+HICON LoadProgramIcon(const wchar_t* name, bool large) {
+  return LoadModuleIcon(GetModuleHandleW(nullptr), name, large);
+}
+
+HICON LoadModuleIcon(HMODULE instance, const wchar_t* name, bool large) {
+  return LoadIconSized(instance, name, GetSystemMetrics(large ? SM_CXICON : SM_CXSMICON),
+                       GetSystemMetrics(large ? SM_CYICON : SM_CYSMICON));
+}
+
+HICON LoadModuleIconAtDpi(HMODULE instance, const wchar_t* name, int size) {
+  int pixels = MulDiv(size, ScreenDpi(), 96);
+  return LoadIconSized(instance, name, pixels, pixels);
+}
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
 
 HICON LoadSmallSystemIcon(const wchar_t* name) {
   int cx = GetSystemMetrics(SM_CXSMICON);

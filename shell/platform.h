@@ -45,6 +45,10 @@ int visualStyleLevel();
 HICON LoadProgramIcon(const wchar_t* name, bool large);
 // The same from another module, such as the shell's library.
 HICON LoadModuleIcon(HMODULE module, const wchar_t* name, bool large);
+// An icon of size pixels at 96 DPI, scaled to the screen's DPI.
+HICON LoadModuleIconAtDpi(HMODULE module, const wchar_t* name, int size);
+// Pixels per logical inch of the screen, 96 when it cannot be read.
+int ScreenDpi();
 // A system icon (IDI_*) at the small size.
 HICON LoadSmallSystemIcon(const wchar_t* name);
 

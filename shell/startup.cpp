@@ -36,6 +36,17 @@ HMENU viewMenu = nullptr;
 HWND centredWindow = nullptr;
 POINT centredPlace{};
 
+LRESULT CALLBACK CallReturnHookProc(int code, WPARAM wparam, LPARAM lparam);
+
+// The hook on returns from sent messages runs for every message the thread
+// sends, thousands for the rows of an open: it is set only while a dialog
+// waits to be centred.
+void WatchForDialogInit(bool on) {
+  if (on && !callReturnHook)
+    callReturnHook = SetWindowsHookExW(WH_CALLWNDPROCRET, CallReturnHookProc, nullptr, GetCurrentThreadId());
+  if (!on && callReturnHook && UnhookWindowsHookEx(callReturnHook)) callReturnHook = nullptr;
+}
+
 // Centres a window being created over its parent, a little above the middle.
 LRESULT CALLBACK CreationHookProc(int code, WPARAM wparam, LPARAM lparam) {
   auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lparam);
@@ -56,6 +67,7 @@ LRESULT CALLBACK CreationHookProc(int code, WPARAM wparam, LPARAM lparam) {
     }
     centerNextWindow = false;
   }
+  if (code == HCBT_CREATEWND && (centredWindow || centerNextDialog)) WatchForDialogInit(true);
   return CallNextHookEx(creationHook, code, wparam, lparam);
 }
 
@@ -79,7 +91,9 @@ LRESULT CALLBACK CallReturnHookProc(int code, WPARAM wparam, LPARAM lparam) {
     }
     centerNextDialog = false;
   }
-  return CallNextHookEx(callReturnHook, code, wparam, lparam);
+  LRESULT result = CallNextHookEx(callReturnHook, code, wparam, lparam);
+  if (!centredWindow && !centerNextDialog) WatchForDialogInit(false);
+  return result;
 }
 
 // Sees every message taken from this thread's queue, by our loop and by the
@@ -204,7 +218,6 @@ int ShowAndRun(HWND window, HMENU mainMenu, int showCommand) {
   ShowWindow(window, showCommand);
   if (registerShellHookWindow) registerShellHookWindow(window);
   creationHook = SetWindowsHookExW(WH_CBT, CreationHookProc, nullptr, GetCurrentThreadId());
-  callReturnHook = SetWindowsHookExW(WH_CALLWNDPROCRET, CallReturnHookProc, nullptr, GetCurrentThreadId());
   return RunLoop(window);
 }
 

@@ -113,6 +113,92 @@ TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
   EXPECT_EQ(StoredText(L"rule 31"), L"|-|-|x");
 }
 
+// The view's pixels as they are on the screen.
+std::vector<COLORREF> ViewOnScreen() {
+  RECT client;
+  GetClientRect(engineHost.view, &client);
+  HDC screen = GetDC(engineHost.view), dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+  SelectObject(dc, old);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<COLORREF> pixels(size_t(client.right) * size_t(client.bottom));
+  GetDIBits(dc, bitmap, 0, UINT(client.bottom), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap), DeleteDC(dc), ReleaseDC(engineHost.view, screen);
+  return pixels;
+}
+
+WNDPROC hostProc = nullptr;
+int rowsDrawn = 0;
+LRESULT CALLBACK CountDrawnRows(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);  // counted where the paint reaches
+  if (message == WM_DRAWITEM && item->itemAction == ODA_DRAWENTIRE) rowsDrawn += RectVisible(item->hDC, &item->rcItem);
+  return CallWindowProcW(hostProc, window, message, wparam, lparam);
+}
+
+// Rows arriving a few at a time are drawn alone, the rest scrolled as drawn;
+// the screen ends as a full repaint draws it: rule colours, selection, focus.
+TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
+  Store(L"rule 0", L"|FFFFFF|C00000|ERROR"), Store(L"rule 1", L"|-|FFF0B0|warn");
+  LoadSettings();
+  AppSettings.linesLimit = 80;  // reached at the fourth case: up to it the view scrolls
+  SetWindowPos(window, nullptr, 0, 0, 700, 505, SWP_NOMOVE | SWP_NOZORDER);  // a row in part at the bottom
+  OpenLog(path, NumberedLines(0, 40, "ERROR ") + NumberedLines(0, 20, "warn "));
+  SetForegroundWindow(window), SetFocus(engineHost.view);
+  ASSERT_EQ(GetFocus(), engineHost.view);
+  LRESULT last = SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) - 1;
+  for (LRESULT row : {last - 3, last - 5}) SendMessageW(engineHost.view, LB_SETSEL, TRUE, row);
+  hostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, LONG_PTR(CountDrawnRows)));
+  const struct {
+    const char* what;
+    std::string text;
+    bool held;
+    int mostDrawn;  // rows painted for it and the uncovered ones, of the 37 shown
+  } cases[] = {
+      {"one row", "warn 1\n", false, 4},
+      {"three rows", "ERROR a\nplain\nwarn b\n", false, 6},
+      {"a line wrapped in two", "warn " + std::string(100, 'x') + "\n", false, 5},
+      {"sixteen rows", NumberedLines(0, 16, "warn "), false, 19},
+      {"seventeen rows", NumberedLines(0, 17, "ERROR "), false, 20},
+      {"held by a thumb drag", "ERROR held\nwarn held\n", true, 4},
+      {"more than the limit, put back whole", NumberedLines(0, 90, "warn "), false, 37},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetSuspendFlag(c.held);
+    UpdateWindow(engineHost.view);
+    RECT uncovered{0, 24, 300, 36};  // the third row, owed a repaint when the poll comes
+    HDC dc = GetDC(engineHost.view);
+    FillRect(dc, &uncovered, HBRUSH(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(engineHost.view, dc), InvalidateRect(engineHost.view, &uncovered, TRUE);
+    rowsDrawn = 0;
+    AppendBytes(path, c.text), Poll();
+    UpdateWindow(engineHost.view);
+    EXPECT_LE(rowsDrawn, c.mostDrawn);
+    std::vector<COLORREF> drawn = ViewOnScreen();
+    InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
+    EXPECT_TRUE(drawn == ViewOnScreen());
+  }
+  // Redraw off over a long read, which hands back to the message loop: a row
+  // selected meanwhile (by the user, by another process), and a paint asked
+  // for meanwhile, are drawn too.
+  SendMessageW(engineHost.view, LB_SETSEL, FALSE, -1), UpdateWindow(engineHost.view);
+  SuspendViewRedraw();
+  SendMessageW(engineHost.view, LB_SETSEL, TRUE, SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0) + 2);
+  RECT uncovered{0, 0, 300, 100};
+  HDC dc = GetDC(engineHost.view);
+  FillRect(dc, &uncovered, HBRUSH(GetStockObject(BLACK_BRUSH)));
+  ReleaseDC(engineHost.view, dc), InvalidateRect(engineHost.view, &uncovered, TRUE), UpdateWindow(engineHost.view);
+  AppendBytes(path, "warn after\n"), Poll();
+  UpdateWindow(engineHost.view);
+  std::vector<COLORREF> drawn = ViewOnScreen();
+  InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
+  EXPECT_TRUE(drawn == ViewOnScreen());
+  SetWindowLongPtrW(window, GWLP_WNDPROC, LONG_PTR(hostProc));
+}
+
 // Owner-drawn, the view gives its rows the height a plain list box would and the width of the widest; the
 // dotted rectangle marks only the focused row, and not before the keyboard was used.
 TEST_F(RulesTest, RowsAreMeasuredAndMarkedAsInAPlainListBox) {

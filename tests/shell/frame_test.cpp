@@ -51,3 +51,20 @@ TEST_F(FrameTest, LanguageMarkFollowsTheStoredLanguage) {
 }
 
 }  // namespace
+
+// A stored font height counts pixels at 96 DPI: made larger for a screen of
+// more DPI, and a height chosen there stored back as the same one.
+TEST(FontHeightTest, StoredHeightsScaleToTheScreenAndBack) {
+  const struct {
+    LONG stored;
+    int dpi;
+    LONG onScreen;
+  } cases[] = {{13, 96, 13}, {13, 120, 16}, {13, 144, 20}, {13, 192, 26}, {7, 144, 11}, {40, 144, 60}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.stored << " at " << c.dpi);
+    EXPECT_EQ(ScreenFontHeight(c.stored, c.dpi), c.onScreen);
+    EXPECT_EQ(StoredFontHeight(c.onScreen, c.dpi), c.stored);
+  }
+  for (int dpi : {120, 144, 168, 192})
+    for (LONG height = 1; height <= 100; ++height) ASSERT_EQ(StoredFontHeight(ScreenFontHeight(height, dpi), dpi), height) << dpi;
+}
