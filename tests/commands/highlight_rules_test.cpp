@@ -151,12 +151,8 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
   LRESULT last = SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) - 1;
   for (LRESULT row : {last - 3, last - 5}) SendMessageW(engineHost.view, LB_SETSEL, TRUE, row);
   hostProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, LONG_PTR(CountDrawnRows)));
-  const struct {
-    const char* what;
-    std::string text;
-    bool held;
-    int mostDrawn;  // rows painted for it and the uncovered ones, of the 37 shown
-  } cases[] = {
+  // mostDrawn: the rows painted for it and the uncovered ones, of the 37 shown
+  const struct { const char* what; std::string text; bool held; int mostDrawn; } cases[] = {
       {"one row", "warn 1\n", false, 4},
       {"three rows", "ERROR a\nplain\nwarn b\n", false, 6},
       {"a line wrapped in two", "warn " + std::string(100, 'x') + "\n", false, 5},
@@ -167,15 +163,12 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    SetSuspendFlag(c.held);
-    UpdateWindow(engineHost.view);
+    SetSuspendFlag(c.held), UpdateWindow(engineHost.view);
     RECT uncovered{0, 24, 300, 36};  // the third row, owed a repaint when the poll comes
     HDC dc = GetDC(engineHost.view);
     FillRect(dc, &uncovered, HBRUSH(GetStockObject(BLACK_BRUSH)));
     ReleaseDC(engineHost.view, dc), InvalidateRect(engineHost.view, &uncovered, TRUE);
-    rowsDrawn = 0;
-    AppendBytes(path, c.text), Poll();
-    UpdateWindow(engineHost.view);
+    rowsDrawn = 0, AppendBytes(path, c.text), Poll(), UpdateWindow(engineHost.view);
     EXPECT_LE(rowsDrawn, c.mostDrawn);
     std::vector<COLORREF> drawn = ViewOnScreen();
     InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
@@ -191,8 +184,7 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
   HDC dc = GetDC(engineHost.view);
   FillRect(dc, &uncovered, HBRUSH(GetStockObject(BLACK_BRUSH)));
   ReleaseDC(engineHost.view, dc), InvalidateRect(engineHost.view, &uncovered, TRUE), UpdateWindow(engineHost.view);
-  AppendBytes(path, "warn after\n"), Poll();
-  UpdateWindow(engineHost.view);
+  AppendBytes(path, "warn after\n"), Poll(), UpdateWindow(engineHost.view);
   std::vector<COLORREF> drawn = ViewOnScreen();
   InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
   EXPECT_TRUE(drawn == ViewOnScreen());

@@ -69,8 +69,7 @@ struct UpdateCheckTest : CommandFixture {
     address.sin_family = AF_INET, address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int size = sizeof address;
     ASSERT_EQ(bind(server.listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-    listen(server.listener, 4);
-    getsockname(server.listener, reinterpret_cast<sockaddr*>(&address), &size);
+    listen(server.listener, 4), getsockname(server.listener, reinterpret_cast<sockaddr*>(&address), &size);
     server.replies = std::move(replies);
     std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/morvane/services/tessel.php";
     SetEnvironmentVariableW(L"TESSEL_UPDATE_URL", url.c_str());
@@ -106,10 +105,8 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   EXPECT_EQ(TextOf(engineHost.statusBar, kPaneUpdate), announced);
   EXPECT_EQ(StatusTip(kPaneUpdate), announced);
   EXPECT_NE(SendMessageW(engineHost.statusBar, SB_GETICON, kPaneUpdate, 0), 0);
-  HKEY none;  // followed with no class known, so that no browser opens
-  RegCreateKeyExW(root, L"classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &none, nullptr);
-  RegOverridePredefKey(HKEY_CLASSES_ROOT, none), FollowUpdateIndicator(window);
-  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr), RegCloseKey(none);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, root), FollowUpdateIndicator(window);  // no class known: no browser opens
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
   EXPECT_EQ(SendMessageW(engineHost.statusBar, SB_GETICON, kPaneUpdate, 0), 0);  // the warning went
   EXPECT_EQ(Stored(L"installed"), 0x10702u);
   EXPECT_EQ(Stored(L"last check"), minutesNow);  // its request: as the first start's below
