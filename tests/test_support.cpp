@@ -63,6 +63,12 @@ std::string NumberedLines(int from, int to, const char* prefix) {
   return text;
 }
 
+std::vector<std::wstring> NumberedRows(int from, int to, const char* prefix) {
+  std::vector<std::wstring> rows;
+  for (int i = from; i < to; ++i) rows.push_back(Widen(prefix + std::to_string(i)));
+  return rows;
+}
+
 std::vector<std::wstring> ListRows(HWND listBox, bool* answered) {
   std::vector<std::wstring> rows;
   auto ask = [&](UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result) {
