@@ -1,11 +1,6 @@
 // Starts the real program on a file, as the shell would, and watches it from
 // here as another process: its rows, its window and what it keeps with the
 // file. Its settings are those of the test prefix's registry.
-#include <windows.h>
-#include <shellapi.h>
-
-#include <gtest/gtest.h>
-
 #include "test_support.h"
 
 namespace {
@@ -62,12 +57,6 @@ TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
 // answering, its rows as they were, and following going on. (Under Wine a
 // fault in a message sent from another process does not end the program; one
 // in a posted message, or in what a sent one leaves behind, does.)
-std::vector<std::wstring> Lines(int from, int to) {
-  std::vector<std::wstring> lines;
-  for (int i = from; i < to; ++i) lines.push_back(L"line " + std::to_wstring(i));
-  return lines;
-}
-
 TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   std::wstring directory = MakeTempDirectory(), path = directory + L"\\forged.log";
   WriteBytes(path, NumberedLines(0, 3));
@@ -83,7 +72,7 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
     PumpUntil([&] { return (shown = ListRows(view, &answered)) == wanted || !answered; }, 10000);
     return shown == wanted;
   };
-  ASSERT_TRUE(window && view && waitForRows(Lines(0, 3)));
+  ASSERT_TRUE(window && view && waitForRows(NumberedRows(0, 3)));
 
   UINT find = RegisterWindowMessageW(L"commdlg_FindReplace"), shellHook = RegisterWindowMessageW(L"SHELLHOOK");
   // A system library's function lies at the same address in every process.
@@ -101,7 +90,7 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   auto followingGoesOn = [&] {
     AppendBytes(path, NumberedLines(next, next + 1));
     ++next;
-    EXPECT_TRUE(waitForRows(Lines(0, next))) << shown.size() << " rows";
+    EXPECT_TRUE(waitForRows(NumberedRows(0, next))) << shown.size() << " rows";
     return !program.EndsWithin(0);
   };
   for (const auto& forged : posted) {

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "engine/charset.h"
 #include "engine/file_follower.h"
@@ -45,22 +47,20 @@ void WriteBytes(const std::wstring& path, const std::string& bytes, bool append)
 void AppendBytes(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes, true); }
 
 std::string ReadBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::string NumberedLines(int from, int to, const char* prefix) {
   std::string text;
   for (int i = from; i < to; ++i) text.append(prefix).append(std::to_string(i)).append("\n");
   return text;
+}
+
+std::vector<std::wstring> NumberedRows(int from, int to, const char* prefix) {
+  std::vector<std::wstring> rows;
+  for (int i = from; i < to; ++i) rows.push_back(Widen(prefix + std::to_string(i)));
+  return rows;
 }
 
 std::vector<std::wstring> ListRows(HWND listBox, bool* answered) {

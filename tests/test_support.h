@@ -21,6 +21,7 @@ void AppendBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 // Lines "<prefix><from>" up to before "<prefix><to>", each ending in a line feed.
 std::string NumberedLines(int from, int to, const char* prefix = "line ");
+std::vector<std::wstring> NumberedRows(int from, int to, const char* prefix = "line ");  // as the view shows them
 
 // The rows of a list box, also of another process; *answered false when it stops answering.
 std::vector<std::wstring> ListRows(HWND listBox, bool* answered = nullptr);

@@ -16,21 +16,17 @@
 
 namespace {
 
-BOOL CALLBACK AddName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
-  reinterpret_cast<std::vector<UINT>*>(list)->push_back(UINT(ULONG_PTR(name)));
-  return TRUE;
-}
-
-BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) {
-  reinterpret_cast<std::vector<UINT>*>(list)->push_back(language);
-  return TRUE;
-}
-
 // The resource ids of a type, or with an id the languages it exists in exactly.
 std::vector<UINT> Enumerate(LPCWSTR type, UINT id = 0) {
   std::vector<UINT> found;
-  if (id) EnumResourceLanguagesW(nullptr, type, MAKEINTRESOURCEW(id), AddLanguage, LONG_PTR(&found));
-  else EnumResourceNamesW(nullptr, type, AddName, LONG_PTR(&found));
+  auto addName = [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
+    return reinterpret_cast<std::vector<UINT>*>(list)->push_back(UINT(ULONG_PTR(name))), TRUE;
+  };
+  auto addLanguage = [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) {
+    return reinterpret_cast<std::vector<UINT>*>(list)->push_back(language), TRUE;
+  };
+  if (id) EnumResourceLanguagesW(nullptr, type, MAKEINTRESOURCEW(id), addLanguage, LONG_PTR(&found));
+  else EnumResourceNamesW(nullptr, type, addName, LONG_PTR(&found));
   return found;
 }
 
