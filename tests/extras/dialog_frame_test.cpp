@@ -38,6 +38,7 @@ void CALLBACK ReadThenClose(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST_F(DialogFrameTest, ControlHelpShowsUntilAButtonIsPressedAndVersionHistoryShowsItsWholeText) {
   CreateTrackingTooltip(window);
+  EXPECT_EQ(SendMessageW(trackingTooltip, TTM_GETMAXTIPWIDTH, 0, 0), 300);  // a long help text wraps
   RunAnswered(IDM_ABOUT, AskForHelpThenClose);
   DestroyWindow(trackingTooltip);
   trackingTooltip = nullptr;

@@ -68,3 +68,10 @@ TEST(FontHeightTest, StoredHeightsScaleToTheScreenAndBack) {
   for (int dpi : {120, 144, 168, 192})
     for (LONG height = 1; height <= 100; ++height) ASSERT_EQ(StoredFontHeight(ScreenFontHeight(height, dpi), dpi), height) << dpi;
 }
+
+// The status bar's panes take their widths from the right; the first takes what is left.
+TEST(StatusPartEdges, PanesStandFromTheRightAndTheFileTakesTheRest) {
+  std::vector<int> edges(9, 0);
+  EXPECT_EQ(ComputeStatusPartEdges(800, 1.0, edges.data()), 412);
+  EXPECT_EQ(edges, (std::vector<int>{388, 413, 438, 493, 563, 678, 733, 768, -1}));
+}
