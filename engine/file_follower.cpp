@@ -300,6 +300,17 @@ DWORD RefusalOf(HANDLE handle) {
   return 0;
 }
 
+size_t CountNewlines(const uint8_t* bytes, size_t count, uint32_t unit, uint32_t newline) {
+  if (unit == 1) return size_t(std::count(bytes, bytes + count, uint8_t(newline)));
+  size_t found = 0;
+  for (size_t i = 0; i + unit <= count; i += unit) {
+    uint32_t value = 0;
+    memcpy(&value, bytes + i, unit);
+    found += value == newline;
+  }
+  return found;
+}
+
 }  // namespace
 
 bool FullPathOf(const wchar_t* name, wchar_t* out, size_t capacity) {
@@ -384,6 +395,14 @@ uint64_t StartOfLastLines(HANDLE handle, uint64_t floor, uint64_t end, uint32_t 
     DWORD got = 0;
     if (!ReadFile(handle, byteBuffer, DWORD(position - from), &got, &at) || got != position - from)
       return floor;
+    // Most chunks lie wholly within the lines wanted: counted at once, only
+    // the chunk holding the start is walked unit by unit.
+    size_t here = CountNewlines(byteBuffer, got, unit, newline);
+    if (found + here <= lines) {
+      found += here;
+      position = from;
+      continue;
+    }
     for (size_t i = got; i >= unit; i -= unit) {
       uint32_t value = 0;
       memcpy(&value, byteBuffer + i - unit, unit);

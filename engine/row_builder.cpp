@@ -157,6 +157,9 @@ void ListRemoveTop(void* context, int rows) {
 }
 
 void ListClear(void* context) {
+  // An empty list box with redraw on still repaints its scroll bar on a reset:
+  // several milliseconds, twice in every open.
+  if (ListCount(context) == 0) return;
   SendMessageW(ListOf(context), LB_RESETCONTENT, 0, 0);
   shownRows.redrawAll = true;
 }

@@ -242,6 +242,10 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   ASSERT_FALSE(Rows().empty());
   EXPECT_NE(Rows().front(), L"small 0");
   EXPECT_EQ(Rows().back(), L"small 24999");
+  // Counted back across several reads.
+  std::string small = NumberedLines(0, 25000, "small ");
+  EXPECT_EQ(StartOfLastLines(FollowedFileHandle(), 0, small.size(), kCharsetUtf8, 20000),
+            small.find("small 5000\n"));
   // Lines counted back in whole UTF-16 units.
   WriteBytes(path, kMark16 + Utf16("a\nb\nc\n"));
   Open(path);
