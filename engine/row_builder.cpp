@@ -93,6 +93,7 @@ struct ShownRows {
   bool redrawAll;  // the rows were emptied or put back, or a drawing was dropped
   int count;
   int caret;
+  int top;
   int removed;     // rows taken from the top since
 };
 ShownRows shownRows{};
@@ -199,17 +200,19 @@ void InvalidateRows(HWND list, int first, int last, int top, int rowHeight, cons
 }
 
 // Turning redraw on, a list box repaints all it shows. Most of that is on
-// screen already: rows it scrolled itself while redraw was off (it moved their
-// pixels and asked for what that uncovered), and rows that went up as as many
-// were taken from the top, which are scrolled here. Left to draw are the new
-// rows and the ones the focus left or reached.
+// screen already when the view did not scroll: rows that went up as as many
+// were taken from the top are scrolled here. Left to draw are the new rows and
+// the ones the focus left or reached. A view that scrolled while its redraw
+// was off is drawn whole: what the list box moved of its pixels meanwhile is
+// not to be relied on (under Wine a stale row stayed on screen).
 void RepaintChangedRows(HWND list, HRGN pending, int topBefore) {
   RECT client;
   int rowHeight = int(ListValue(list, LB_GETITEMHEIGHT));
   int top = int(ListValue(list, LB_GETTOPINDEX));
   int count = int(ListValue(list, LB_GETCOUNT));
   int shownRowCount = rowHeight > 0 && GetClientRect(list, &client) ? (client.bottom + rowHeight - 1) / rowHeight : 0;
-  if (!pending || !shownRows.quick || shownRows.redrawAll || top < 0 || top != topBefore || shownRows.removed >= shownRowCount) {
+  if (!pending || !shownRows.quick || shownRows.redrawAll || top < 0 || top != topBefore || top != shownRows.top ||
+      shownRows.removed >= shownRowCount) {
     InvalidateRect(list, nullptr, TRUE);
     return;
   }
@@ -227,7 +230,7 @@ void ListSetRedraw(void* context, bool on) {
   HWND list = ListOf(context);
   if (!on) {
     shownRows = ShownRows{true, quickRedrawOff, false, int(ListValue(list, LB_GETCOUNT)),
-                          int(ListValue(list, LB_GETCARETINDEX)), 0};
+                          int(ListValue(list, LB_GETCARETINDEX)), int(ListValue(list, LB_GETTOPINDEX)), 0};
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     return;
   }
