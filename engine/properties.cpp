@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "engine/row_builder.h"
-#include "shell/localization.h"
+#include "engine/engine_host.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ void WriteNumber(const wchar_t* key, int value) {
 void SetPropertiesFile(const wchar_t* fullPath) {
   streamPath[0] = 0;
   if (!fullPath || !fullPath[0]) return;
-  const wchar_t* streamName = LocalizedString(kStreamNameId);
+  const wchar_t* streamName = HostText(kStreamNameId);
   if (!streamName) streamName = L":Kavex.Quillon.Properties";
   if (wcslen(fullPath) + wcslen(streamName) >= kStreamPathUnits) return;
   swprintf(streamPath, kStreamPathUnits, L"%ls%ls", fullPath, streamName);
@@ -36,9 +36,9 @@ void SetPropertiesFile(const wchar_t* fullPath) {
 
 const wchar_t* PropertiesStreamPath() { return streamPath; }
 
-bool ReadStoredCharsetName(wchar_t* name, size_t capacity) {
+bool ReadStoredCharsetName(TextUnit* name, size_t capacity) {
   if (!streamPath[0] || capacity == 0) return false;
-  DWORD length = GetPrivateProfileStringW(kFormat, L"Charset", L"", name, DWORD(capacity), streamPath);
+  DWORD length = GetPrivateProfileStringW(kFormat, L"Charset", L"", AsWide(name), DWORD(capacity), streamPath);
   return length > 0;
 }
 
@@ -49,7 +49,7 @@ void WriteStoredCharsetName(const wchar_t* name) {
 void ReadStoredFilter(LineFilter* filter) {
   *filter = LineFilter{};
   if (!streamPath[0]) return;
-  GetPrivateProfileStringW(kFilter, L"Pattern", L"", filter->pattern, kFilterPatternUnits, streamPath);
+  GetPrivateProfileStringW(kFilter, L"Pattern", L"", AsWide(filter->pattern), kFilterPatternUnits, streamPath);
   wchar_t mode[8] = L"";
   GetPrivateProfileStringW(kFilter, L"Mode", L"show", mode, 8, streamPath);
   filter->hide = !lstrcmpiW(mode, L"hide");
@@ -64,7 +64,7 @@ void WriteStoredFilter(const LineFilter& filter) {
   }
   // Quoted, or reading it back would drop its leading and trailing blanks.
   wchar_t quoted[kFilterPatternUnits + 2];
-  swprintf(quoted, kFilterPatternUnits + 2, L"\"%ls\"", filter.pattern);
+  swprintf(quoted, kFilterPatternUnits + 2, L"\"%ls\"", AsWide(filter.pattern));
   WritePrivateProfileStringW(kFilter, L"Pattern", quoted, streamPath);
   WritePrivateProfileStringW(kFilter, L"Mode", filter.hide ? L"hide" : L"show", streamPath);
   WritePrivateProfileStringW(kFilter, L"Case", filter.matchCase ? L"1" : L"0", streamPath);

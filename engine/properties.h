@@ -6,11 +6,13 @@
 
 #include <cstddef>
 
+#include "engine/wide_text.h"
+
 // Called when a file is opened: the stream belongs to that file from now on.
 void SetPropertiesFile(const wchar_t* fullPath);
 const wchar_t* PropertiesStreamPath();  // empty without a file
 
-bool ReadStoredCharsetName(wchar_t* name, size_t capacity);
+bool ReadStoredCharsetName(TextUnit* name, size_t capacity);
 void WriteStoredCharsetName(const wchar_t* name);
 
 // The line filter kept for the file (section "Filter"); an empty pattern when
