@@ -107,34 +107,20 @@ void SaveWindowPlacement(HWND window, HANDLE logFile) {
   CloseHandle(stream);
 }
 
-RECT KeepOnMonitor(const RECT& frame, bool onAnyMonitor, const RECT& work) {
-  if (onAnyMonitor) return frame;
-  LONG width = frame.right - frame.left;
-  LONG height = frame.bottom - frame.top;
-  if (width > work.right - work.left) width = work.right - work.left;
-  if (height > work.bottom - work.top) height = work.bottom - work.top;
-  LONG left = frame.left, top = frame.top;
-  if (left + width > work.right) left = work.right - width;
-  if (left < work.left) left = work.left;
-  if (top + height > work.bottom) top = work.bottom - height;
-  if (top < work.top) top = work.top;
-  return RECT{left, top, left + width, top + height};
-}
-
 int ApplyWindowPlacement(HWND window, int showCommand) {
   StoredPlacement placement = ReadStoredPlacement();
   if (placement.maximized) return SW_SHOWMAXIMIZED;
-  if (placement.width != 0 && placement.height != 0) {
-    RECT frame{placement.x, placement.y, placement.x + placement.width,
-               placement.y + placement.height};
+  if (Frame stored; StoredFrame(placement, &stored)) {
+    RECT frame{stored.left, stored.top, stored.right, stored.bottom};
     HMONITOR monitor = MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST);
     MONITORINFO info{};
     info.cbSize = sizeof info;
-    if (monitor && GetMonitorInfoW(monitor, &info))
-      frame = KeepOnMonitor(frame, MonitorFromRect(&frame, MONITOR_DEFAULTTONULL) != nullptr,
-                            info.rcWork);
-    MoveWindow(window, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
-               FALSE);
+    if (monitor && GetMonitorInfoW(monitor, &info)) {
+      const RECT& work = info.rcWork;
+      stored = KeepOnMonitor(stored, MonitorFromRect(&frame, MONITOR_DEFAULTTONULL) != nullptr,
+                             Frame{work.left, work.top, work.right, work.bottom});
+    }
+    MoveWindow(window, stored.left, stored.top, stored.right - stored.left, stored.bottom - stored.top, FALSE);
   }
   return placement.minimized ? SW_SHOWMINNOACTIVE : showCommand;
 }
