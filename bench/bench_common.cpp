@@ -297,5 +297,5 @@ void UseBenchRules(bool on) {
                             L"w|-|-|timeout", L"a|-|-|panic", L"|-|-|seq=99999999", L"c|-|-|qpc=1",
                             L"|-|-|/api/v2/", L"|0000C0|-|\u00B5s"};
   for (int i = 0; i < 10; ++i)
-    if (!on || !ParseRule(rules[i], &AppSettings.rules[i])) AppSettings.rules[i] = HighlightRule{};
+    if (!on || !ParseRule(AsText(rules[i]), &AppSettings.rules[i])) AppSettings.rules[i] = HighlightRule{};
 }

@@ -105,7 +105,7 @@ LatencyResult MeasureQuillon(const wchar_t* path, bool rulesAndFilter, std::vect
     return result;
   }
   LineFilter filter{};
-  if (rulesAndFilter) wcscpy(filter.pattern, L"DEBUG"), filter.hide = true;
+  if (rulesAndFilter) wcscpy(AsWide(filter.pattern), L"DEBUG"), filter.hide = true;
   SetLineFilter(filter);
   UseBenchRules(rulesAndFilter);
   TimeTheView(true);

@@ -67,7 +67,7 @@ double ReadAndDecodeMs(const wchar_t* path, uint64_t from) {
   while (ReadFile(file, bytes + carry, DWORD(kChunkBytes - carry), &got, nullptr) && got > 0) {
     size_t total = carry + got;
     size_t leftover = 0;
-    DecodeChunk(kCharsetUtf8, bytes, total, units, &leftover);
+    DecodeChunk(kCharsetUtf8, bytes, total, AsText(units), &leftover, SystemConversions());
     memmove(bytes, bytes + total - leftover, leftover);
     carry = leftover;
   }

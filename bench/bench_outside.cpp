@@ -160,7 +160,7 @@ bool Probe(HWND view, const wchar_t* path, int first, std::vector<double>& delay
 
 void UseFilter(bool on) {
   LineFilter filter{};
-  if (on) wcscpy(filter.pattern, L"DEBUG"), filter.hide = true;
+  if (on) wcscpy(AsWide(filter.pattern), L"DEBUG"), filter.hide = true;
   SetLineFilter(filter);
 }
 

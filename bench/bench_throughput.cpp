@@ -6,6 +6,7 @@
 
 #include "bench/bench.h"
 #include "engine/charset.h"
+#include "engine/engine_host.h"
 #include "engine/row_builder.h"
 #include "shell/settings.h"
 
@@ -21,7 +22,7 @@ constexpr size_t kFlushEveryBytes = 1u << 20;
 int NullCount(void*) { return 0; }
 void NullRemoveTop(void*, int) {}
 void NullClear(void*) {}
-void NullAppend(void*, const wchar_t*) {}
+void NullAppend(void*, const TextUnit*) {}
 int NullTopIndex(void*) { return 0; }
 void NullSetTopIndex(void*, int) {}
 void NullScrollToEnd(void*, bool) {}
@@ -29,7 +30,7 @@ void NullSetRedraw(void*, bool) {}
 const RowView kNullView{nullptr,      NullCount,       NullRemoveTop,   NullClear,    NullAppend,
                         NullTopIndex, NullSetTopIndex, NullScrollToEnd, NullSetRedraw};
 
-wchar_t unitBuffer[kChunkUnits];
+TextUnit unitBuffer[kChunkUnits];
 alignas(8) uint8_t readBuffer[kChunkBytes];
 
 size_t RowCapacity() {
@@ -40,6 +41,7 @@ size_t RowCapacity() {
 // One pass over text; withRows false decodes only. Returns ms.
 double DecodePass(uint32_t charset, uint8_t* text, size_t size, bool withRows) {
   size_t capacity = RowCapacity();
+  TakeEngineOptions();
   ResetPendingRow();
   DiscardBatchedRows();
   int64_t start = Ticks();
@@ -49,7 +51,7 @@ double DecodePass(uint32_t charset, uint8_t* text, size_t size, bool withRows) {
     size_t count = std::min(kChunkBytes, size - position);
     size_t leftover = 0;
     // UTF-16 is moved into the unit buffer here, as the follower reads it there.
-    size_t units = DecodeChunk(charset, text + position, count, unitBuffer, &leftover);
+    size_t units = DecodeChunk(charset, text + position, count, unitBuffer, &leftover, SystemConversions());
     if (count == leftover) break;
     position += count - leftover;
     if (!withRows) continue;

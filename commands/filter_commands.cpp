@@ -17,7 +17,7 @@ namespace {
 // the rows it leaves out are gone from the view.
 void ApplyFilter(const LineFilter& filter) {
   const LineFilter& current = CurrentLineFilter();
-  if (!wcscmp(filter.pattern, current.pattern) &&
+  if (SameText(filter.pattern, current.pattern) &&
       (!filter.pattern[0] || (filter.hide == current.hide && filter.matchCase == current.matchCase)))
     return;
   WriteStoredFilter(filter);
@@ -29,14 +29,14 @@ void ApplyFilter(const LineFilter& filter) {
 void OnFilterInit(HWND dialog) {
   const LineFilter& filter = CurrentLineFilter();
   SendDlgItemMessageW(dialog, IDC_FILTER_PATTERN, EM_LIMITTEXT, kFilterPatternUnits - 1, 0);
-  SetDlgItemTextW(dialog, IDC_FILTER_PATTERN, filter.pattern);
+  SetDlgItemTextW(dialog, IDC_FILTER_PATTERN, AsWide(filter.pattern));
   CheckRadioButton(dialog, IDC_FILTER_SHOW, IDC_FILTER_HIDE, filter.hide ? IDC_FILTER_HIDE : IDC_FILTER_SHOW);
   CheckDlgButton(dialog, IDC_FILTER_CASE, filter.matchCase ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void OnFilterAccept(HWND dialog) {
   LineFilter filter{};
-  GetDlgItemTextW(dialog, IDC_FILTER_PATTERN, filter.pattern, int(kFilterPatternUnits));
+  GetDlgItemTextW(dialog, IDC_FILTER_PATTERN, AsWide(filter.pattern), int(kFilterPatternUnits));
   filter.hide = IsDlgButtonChecked(dialog, IDC_FILTER_HIDE) == BST_CHECKED;
   filter.matchCase = IsDlgButtonChecked(dialog, IDC_FILTER_CASE) == BST_CHECKED;
   EndDialog(dialog, 1);

@@ -24,8 +24,6 @@ FINDREPLACEW findRecord;
 HWND findDialog = nullptr;  // one at a time: it shares the record and the text
 wchar_t rowText[kMaxRowUnits + 1];
 
-bool UnitsEqual(wchar_t a, wchar_t b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
-
 // The caret row, or 0 when the view has none.
 int CurrentRow(HWND view) {
   LRESULT caret = SendMessageW(view, LB_GETCARETINDEX, 0, 0);
@@ -43,7 +41,7 @@ void Search() {
   int row = count > 0 ? std::clamp(CurrentRow(view), 0, int(count) - 1) + (firstSearchPending ? 0 : step) : -1;
   firstSearchPending = false;
   for (; row >= 0 && row < count; row += step) {
-    if (RowMatches(rowText, ReadViewRow(view, row, rowText), findText, matchCase, wholeWord)) {
+    if (RowMatches(AsText(rowText), ReadViewRow(view, row, rowText), AsText(findText), matchCase, wholeWord)) {
       ShowRow(row);
       return;
     }
@@ -80,21 +78,6 @@ INT_PTR CALLBACK GoToRowProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lp
 }
 
 }  // namespace
-
-bool RowMatches(const wchar_t* row, size_t rowLength, const wchar_t* text, bool exact, bool whole) {
-  size_t textLength = wcslen(text);
-  if (rowLength == 0 || textLength == 0 || textLength > rowLength) return false;
-  for (size_t at = 0; at + textLength <= rowLength; ++at) {
-    size_t k = 0;
-    while (k < textLength && UnitsEqual(row[at + k], text[k], exact)) ++k;
-    if (k < textLength) continue;
-    if (!whole) return true;
-    bool before = at > 0 && IsWordUnit(row[at - 1]);
-    bool after = at + textLength < rowLength && IsWordUnit(row[at + textLength]);
-    return !before && !after;
-  }
-  return false;
-}
 
 void ShowRow(int index) {
   HWND view = engineHost.view;

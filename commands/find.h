@@ -15,10 +15,5 @@ void HandleFindMessage(HWND window, const FINDREPLACEW* record);
 // A newly opened file starts without a find text, so F3 waits for a new search.
 void ForgetFindText();
 
-// Whether a row holds the find text: compared one unit at a time, folded to
-// lower case unless matchCase; with wholeWord only the first occurrence
-// counts, and it must have no letter or digit on either side.
-bool RowMatches(const wchar_t* row, size_t rowLength, const wchar_t* text, bool matchCase, bool wholeWord);
-
 // Selects row index alone and scrolls it to stand fifth from the top.
 void ShowRow(int index);

@@ -55,11 +55,11 @@ bool ReadEditor(HWND dialog, HighlightRule* rule) {
   rule->alert = Checked(dialog, IDC_RULE_ALERT);
   rule->text = Checked(dialog, IDC_RULE_TEXT_ON) ? chosenText : kViewColour;
   rule->background = Checked(dialog, IDC_RULE_BACK_ON) ? chosenBackground : kViewColour;
-  return MakeRule(rule, pattern, length);
+  return MakeRule(rule, AsText(pattern), length);
 }
 
 void ShowInEditor(HWND dialog, const HighlightRule& rule) {
-  SetDlgItemTextW(dialog, IDC_RULE_PATTERN, rule.pattern);
+  SetDlgItemTextW(dialog, IDC_RULE_PATTERN, AsWide(rule.pattern));
   Check(dialog, IDC_RULE_MATCH_CASE, rule.matchCase);
   Check(dialog, IDC_RULE_WHOLE_WORD, rule.wholeWord);
   Check(dialog, IDC_RULE_ALERT, rule.alert);
@@ -151,10 +151,10 @@ void OnRulesInit(HWND dialog) {
 }
 
 bool Listed(const HighlightRule& rule) {
-  wchar_t value[kRuleValueUnits], listed[kRuleValueUnits];
+  TextUnit value[kRuleValueUnits], listed[kRuleValueUnits];
   FormatRule(rule, value);
   for (int i = 0; i < pendingCount; ++i)
-    if (FormatRule(pending[i], listed), !wcscmp(value, listed)) return true;
+    if (FormatRule(pending[i], listed), SameText(value, listed)) return true;
   return false;
 }
 
@@ -203,7 +203,7 @@ void OnRulesDrawItem(HWND dialog, const DRAWITEMSTRUCT* item) {
     RuleCaption(*shown, text, std::size(text));
   } else if (item->CtlID == IDC_RULE_SAMPLE) {
     ReadEditor(dialog, &rule);
-    wcscpy(text, rule.pattern);
+    wcscpy(text, AsWide(rule.pattern));
   }
   DrawRow(item, text, wcslen(text), RuleTextColour(shown), RuleBackground(shown));
 }

@@ -59,6 +59,7 @@ void SelectCharset(int command) {
   if (!CharsetFromCommand(command, &charset, &setsFallback)) return;
   if (command == IDM_CHARSET_CURRENT && !HasThreadCodePage()) return;
   ChooseCharset(command);
+  AppSettings.charset = charset;
   StoreSetting(kSettingCharset);
   // The mark follows the charset in use, also when no file is open to reload.
   UpdateCharsetMenu(engineHost.menu);

@@ -4,6 +4,20 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
+#include "core/matching.h"
+
+// What the engine takes from the settings; the host fills it from its own.
+struct EngineOptions {
+  uint32_t kbLimit = 256;        // read from the end of a file when it is opened
+  uint32_t linesLimit = 2048;    // rows the view keeps
+  uint32_t rowLength = 80;       // wrapped at, with wrapLines
+  bool wrapLines = true;
+  bool cutEmpty = false;         // the empty-row restriction
+  const HighlightRule* rules = nullptr;  // kMaxRules slots, or none
+};
+
 struct EngineHost {
   HWND window = nullptr;    // owner of timer 1 and the menu
   HWND view = nullptr;      // the list box holding the rows
@@ -18,9 +32,17 @@ struct EngineHost {
   void (*ruleAlert)() = nullptr;                 // a row of an alert rule reached the view
   bool (*cleanFullScreen)() = nullptr;           // scroll bars hidden by the full-screen mode
   void (*showError)(UINT messageId, DWORD error) = nullptr;  // message box for a failed operation
+  void (*readOptions)(EngineOptions* options) = nullptr;     // the settings as they are now
+  const wchar_t* (*localizedText)(UINT id) = nullptr;        // a string in the UI language, or null
 };
 
 extern EngineHost engineHost;
+
+// The host's options as they are now; the defaults without a host.
+EngineOptions CurrentEngineOptions();
+// Hands the options that rows are built with to the core: at every load and poll.
+void TakeEngineOptions();
+inline const wchar_t* HostText(UINT id) { return engineHost.localizedText ? engineHost.localizedText(id) : nullptr; }
 
 // Message ids the engine reports failures with.
 enum : UINT {

@@ -10,7 +10,6 @@
 #include "engine/engine_host.h"
 #include "engine/properties.h"
 #include "engine/row_builder.h"
-#include "shell/settings.h"
 
 namespace {
 
@@ -46,14 +45,14 @@ LARGE_INTEGER lastFlush;
 LARGE_INTEGER lastProgress;
 
 // Bytes of a character the last chunk did not finish; they lead the next one.
-uint8_t carry[4];
+uint8_t carry[kMaxCarryBytes];
 size_t carryCount = 0;
 // The last bytes read, to notice a file rewritten under our read position.
 uint8_t tail[kTailCheckBytes];
 size_t tailCount = 0;
 
 alignas(8) uint8_t byteBuffer[kChunkBytes];
-wchar_t unitBuffer[kChunkUnits];
+TextUnit unitBuffer[kChunkUnits];
 
 double MillisecondsSince(const LARGE_INTEGER& start) {
   static LARGE_INTEGER frequency = [] {
@@ -86,11 +85,11 @@ void SeekTo(uint64_t position) {
   filePosition = position;
 }
 
-uint64_t KbLimitBytes() { return uint64_t(AppSettings.kbLimit) * 1024; }
+uint64_t KbLimitBytes() { return uint64_t(CurrentEngineOptions().kbLimit) * 1024; }
 
 size_t RowCapacity() {
-  return AppSettings.wrapLines ? std::min<size_t>(AppSettings.rowLength, kMaxRowUnits)
-                               : kMaxRowUnits;
+  EngineOptions options = CurrentEngineOptions();
+  return options.wrapLines ? std::min<size_t>(options.rowLength, kMaxRowUnits) : kMaxRowUnits;
 }
 
 void RememberTail(const uint8_t* bytes, size_t count) {
@@ -182,36 +181,6 @@ bool MessagesWaiting() {
   return HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE)) != 0;
 }
 
-// Until a byte beyond ASCII comes, a load without a mark or a chosen charset
-// may still turn out to be UTF-8: ASCII reads the same either way. A sequence
-// cut by the chunk's end waits, *held bytes long, for the next chunk.
-uint32_t SniffUtf8(const uint8_t* bytes, size_t count, uint32_t charset, size_t* held) {
-  Utf8Verdict verdict = JudgeUtf8(bytes, count, held);
-  if (verdict == Utf8Verdict::kUndecided) return charset;
-  *held = 0;
-  charsetState.sniffUtf8 = false;
-  if (verdict == Utf8Verdict::kInvalid) return charset;
-  charsetState.active = kCharsetUtf8;
-  UpdateCharsetMenu(engineHost.menu);
-  return kCharsetUtf8;
-}
-
-// Decodes bytes into unitBuffer, leaving out the last `held` and the tail that
-// is no whole character yet: those go to carryTo for the next chunk. Returns
-// the units decoded.
-size_t DecodeKeepingCarry(uint32_t charset, uint8_t* bytes, size_t total, size_t held, uint8_t* carryTo,
-                          size_t* carried) {
-  // Save what may be carried before decoding rewrites the buffer in place.
-  uint8_t last[4];
-  size_t lastCount = std::min<size_t>(total, 4);
-  memcpy(last, bytes + total - lastCount, lastCount);
-  size_t leftover = 0;
-  size_t units = DecodeChunk(charset, bytes, total - held, unitBuffer, &leftover);
-  *carried = std::min(leftover + held, lastCount);
-  memcpy(carryTo, last + lastCount - *carried, *carried);
-  return units;
-}
-
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 size_t ReadAndFeedChunk(size_t capacity) {
   uint32_t charset = charsetState.active;
@@ -227,8 +196,12 @@ size_t ReadAndFeedChunk(size_t capacity) {
   RememberTail(bytes + carryCount, got);
   size_t total = carryCount + got;
   size_t held = 0;
-  if (charsetState.sniffUtf8) charset = SniffUtf8(bytes, total, charset, &held);
-  FeedUnits(unitBuffer, DecodeKeepingCarry(charset, bytes, total, held, carry, &carryCount), capacity);
+  if (charsetState.sniffUtf8) {
+    charset = SniffUtf8(charsetState, bytes, total, &held);
+    if (charset == kCharsetUtf8) UpdateCharsetMenu(engineHost.menu);
+  }
+  FeedUnits(unitBuffer, DecodeKeepingCarry(charset, bytes, total, held, unitBuffer, carry, &carryCount, SystemConversions()),
+            capacity);
   return got;
 }
 
@@ -246,7 +219,8 @@ size_t CountShownLinesIn(uint64_t from, uint64_t to) {
     if (!ReadFile(file, byteBuffer + carried, wanted, &got, nullptr) || got == 0) break;
     from += got;
     size_t total = carried + got;
-    shown += CountShownLines(unitBuffer, DecodeKeepingCarry(charsetState.active, byteBuffer, total, 0, byteBuffer, &carried));
+    shown += CountShownLines(unitBuffer, DecodeKeepingCarry(charsetState.active, byteBuffer, total, 0, unitBuffer, byteBuffer, &carried,
+                                                            SystemConversions()));
   }
   ResetPendingRow();
   return shown;
@@ -470,6 +444,7 @@ void CloseFile() {
 
 void LoadFile() {
   if (file == INVALID_HANDLE_VALUE) return;
+  TakeEngineOptions();
   EndDrain();
   EmptyView();
   SeekTo(0);
@@ -498,8 +473,8 @@ void LoadFile() {
   }
   // Lines that the lines limit would push out again are not worth building:
   // every line ends in at least one row, unless blank rows are cut.
-  if (!AppSettings.cutEmpty && FileSize(&size)) {
-    size_t lines = std::max<uint32_t>(AppSettings.linesLimit, 1);
+  if (EngineOptions options = CurrentEngineOptions(); !options.cutEmpty && FileSize(&size)) {
+    size_t lines = std::max<uint32_t>(options.linesLimit, 1);
     uint64_t from = CurrentLineFilter().pattern[0] ? StartOfLastShownLines(filePosition, size, lines)
                                                    : StartOfLastLines(file, filePosition, size, charsetState.active, lines);
     if (from > filePosition) readPosition = from;
@@ -517,6 +492,7 @@ void PollFile() {
     return;
   }
   oneShot = false;
+  TakeEngineOptions();
 
   if (!continuing) {
     uint64_t size;
@@ -631,15 +607,13 @@ void ChooseCharset(int command) {
   charsetState.active = charset;
   if (setsFallback) charsetState.fallback = charset;
   charsetState.explicitChoice = true;
-  AppSettings.charset = charset;
   if (file == INVALID_HANDLE_VALUE) return;
-  WriteStoredCharsetName(CharsetStreamName(charset));
+  WriteStoredCharsetName(AsWide(CharsetStreamName(charset)));
   LoadFile();
 }
 
 void SetAutodetect(bool on) {
   charsetState.autodetect = on;
-  AppSettings.autodetect = on;
   if (!on) return;
   charsetState.explicitChoice = false;
   LoadFile();

@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "engine/row_builder.h"
-#include "shell/localization.h"
+#include "engine/engine_host.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ void WriteNumber(const wchar_t* key, int value) {
 void SetPropertiesFile(const wchar_t* fullPath) {
   streamPath[0] = 0;
   if (!fullPath || !fullPath[0]) return;
-  const wchar_t* streamName = LocalizedString(kStreamNameId);
+  const wchar_t* streamName = HostText(kStreamNameId);
   if (!streamName) streamName = L":Kavex.Quillon.Properties";
   if (wcslen(fullPath) + wcslen(streamName) >= kStreamPathUnits) return;
   swprintf(streamPath, kStreamPathUnits, L"%ls%ls", fullPath, streamName);
@@ -36,9 +36,9 @@ void SetPropertiesFile(const wchar_t* fullPath) {
 
 const wchar_t* PropertiesStreamPath() { return streamPath; }
 
-bool ReadStoredCharsetName(wchar_t* name, size_t capacity) {
+bool ReadStoredCharsetName(TextUnit* name, size_t capacity) {
   if (!streamPath[0] || capacity == 0) return false;
-  DWORD length = GetPrivateProfileStringW(kFormat, L"Charset", L"", name, DWORD(capacity), streamPath);
+  DWORD length = GetPrivateProfileStringW(kFormat, L"Charset", L"", AsWide(name), DWORD(capacity), streamPath);
   return length > 0;
 }
 
@@ -49,7 +49,7 @@ void WriteStoredCharsetName(const wchar_t* name) {
 void ReadStoredFilter(LineFilter* filter) {
   *filter = LineFilter{};
   if (!streamPath[0]) return;
-  GetPrivateProfileStringW(kFilter, L"Pattern", L"", filter->pattern, kFilterPatternUnits, streamPath);
+  GetPrivateProfileStringW(kFilter, L"Pattern", L"", AsWide(filter->pattern), kFilterPatternUnits, streamPath);
   wchar_t mode[8] = L"";
   GetPrivateProfileStringW(kFilter, L"Mode", L"show", mode, 8, streamPath);
   filter->hide = !lstrcmpiW(mode, L"hide");
@@ -64,7 +64,7 @@ void WriteStoredFilter(const LineFilter& filter) {
   }
   // Quoted, or reading it back would drop its leading and trailing blanks.
   wchar_t quoted[kFilterPatternUnits + 2];
-  swprintf(quoted, kFilterPatternUnits + 2, L"\"%ls\"", filter.pattern);
+  swprintf(quoted, kFilterPatternUnits + 2, L"\"%ls\"", AsWide(filter.pattern));
   WritePrivateProfileStringW(kFilter, L"Pattern", quoted, streamPath);
   WritePrivateProfileStringW(kFilter, L"Mode", filter.hide ? L"hide" : L"show", streamPath);
   WritePrivateProfileStringW(kFilter, L"Case", filter.matchCase ? L"1" : L"0", streamPath);
@@ -107,34 +107,20 @@ void SaveWindowPlacement(HWND window, HANDLE logFile) {
   CloseHandle(stream);
 }
 
-RECT KeepOnMonitor(const RECT& frame, bool onAnyMonitor, const RECT& work) {
-  if (onAnyMonitor) return frame;
-  LONG width = frame.right - frame.left;
-  LONG height = frame.bottom - frame.top;
-  if (width > work.right - work.left) width = work.right - work.left;
-  if (height > work.bottom - work.top) height = work.bottom - work.top;
-  LONG left = frame.left, top = frame.top;
-  if (left + width > work.right) left = work.right - width;
-  if (left < work.left) left = work.left;
-  if (top + height > work.bottom) top = work.bottom - height;
-  if (top < work.top) top = work.top;
-  return RECT{left, top, left + width, top + height};
-}
-
 int ApplyWindowPlacement(HWND window, int showCommand) {
   StoredPlacement placement = ReadStoredPlacement();
   if (placement.maximized) return SW_SHOWMAXIMIZED;
-  if (placement.width != 0 && placement.height != 0) {
-    RECT frame{placement.x, placement.y, placement.x + placement.width,
-               placement.y + placement.height};
+  if (Frame stored; StoredFrame(placement, &stored)) {
+    RECT frame{stored.left, stored.top, stored.right, stored.bottom};
     HMONITOR monitor = MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST);
     MONITORINFO info{};
     info.cbSize = sizeof info;
-    if (monitor && GetMonitorInfoW(monitor, &info))
-      frame = KeepOnMonitor(frame, MonitorFromRect(&frame, MONITOR_DEFAULTTONULL) != nullptr,
-                            info.rcWork);
-    MoveWindow(window, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
-               FALSE);
+    if (monitor && GetMonitorInfoW(monitor, &info)) {
+      const RECT& work = info.rcWork;
+      stored = KeepOnMonitor(stored, MonitorFromRect(&frame, MONITOR_DEFAULTTONULL) != nullptr,
+                             Frame{work.left, work.top, work.right, work.bottom});
+    }
+    MoveWindow(window, stored.left, stored.top, stored.right - stored.left, stored.bottom - stored.top, FALSE);
   }
   return placement.minimized ? SW_SHOWMINNOACTIVE : showCommand;
 }

@@ -6,11 +6,14 @@
 
 #include <cstddef>
 
+#include "core/placement.h"
+#include "engine/wide_text.h"
+
 // Called when a file is opened: the stream belongs to that file from now on.
 void SetPropertiesFile(const wchar_t* fullPath);
 const wchar_t* PropertiesStreamPath();  // empty without a file
 
-bool ReadStoredCharsetName(wchar_t* name, size_t capacity);
+bool ReadStoredCharsetName(TextUnit* name, size_t capacity);
 void WriteStoredCharsetName(const wchar_t* name);
 
 // The line filter kept for the file (section "Filter"); an empty pattern when
@@ -19,10 +22,6 @@ struct LineFilter;
 void ReadStoredFilter(LineFilter* filter);
 void WriteStoredFilter(const LineFilter& filter);
 
-struct StoredPlacement {
-  int x, y, width, height;
-  bool maximized, minimized;
-};
 StoredPlacement ReadStoredPlacement();
 
 // Stores the window's placement; writing the stream must not change the log
@@ -33,7 +32,3 @@ void SaveWindowPlacement(HWND window, HANDLE logFile);
 // show command to use. A placement that would leave the window on no monitor
 // is moved onto the nearest one.
 int ApplyWindowPlacement(HWND window, int showCommand);
-
-// Moves rect (a window frame) inside the work area when it touches no monitor.
-// Pure: the work area is handed in.
-RECT KeepOnMonitor(const RECT& frame, bool onAnyMonitor, const RECT& nearestWorkArea);

@@ -1,86 +1,20 @@
 #include "engine/row_builder.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <vector>
 
 #include "engine/engine_host.h"
 #include "engine/highlight_rules.h"
-#include "shell/settings.h"
 
 namespace {
 
-wchar_t pendingRow[kMaxRowUnits + 1];
-
-constexpr size_t kFilterLineUnits = kMaxMatchUnits;
-LineFilter lineFilter{};
-HighlightRule filterRule;  // the filter's pattern made ready for matching
-enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
-wchar_t heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
-size_t heldLength = 0;
-size_t pendingLength = 0;
-uint32_t emptyRun = 0;
-size_t widestRow = 0;
-bool extentChanged = false;
 bool redrawSuspended = false;
 bool suspendFlag = false;
 bool hadHorizontalBar = false;
 bool unfinishedReported = false;  // the pending row as of the last poll's end
 
-// Finished rows of the current poll, NUL-terminated back to back.
-std::vector<wchar_t> batchText;
-std::vector<size_t> batchStarts;
-
 RowView installedView{};
 bool viewInstalled = false;
-
-size_t LinesLimit() { return std::max<uint32_t>(AppSettings.linesLimit, 1); }
-
-// While following is blocked the view may outgrow the limit, up to this.
-size_t BlockedCeiling() { return 2 * LinesLimit(); }
-
-// Rows that can never reach the view are dropped as the batch grows, so a
-// huge poll holds at most a few times the limit in memory.
-void CompactBatch() {
-  size_t keep = BlockedCeiling();
-  if (batchStarts.size() < keep + LinesLimit()) return;
-  size_t firstKept = batchStarts.size() - keep;
-  size_t offset = batchStarts[firstKept];
-  batchText.erase(batchText.begin(), batchText.begin() + ptrdiff_t(offset));
-  batchStarts.erase(batchStarts.begin(), batchStarts.begin() + ptrdiff_t(firstKept));
-  for (size_t& start : batchStarts) start -= offset;
-}
-
-void AddRow() {
-  if (pendingLength > widestRow) {
-    widestRow = pendingLength;
-    extentChanged = true;
-  }
-  pendingRow[pendingLength] = 0;
-  batchStarts.push_back(batchText.size());
-  batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
-  pendingLength = 0;
-  CompactBatch();
-}
-
-bool PendingRowIsBlank() {
-  for (size_t i = 0; i < pendingLength; ++i)
-    if (!IsBlankUnit(pendingRow[i])) return false;
-  return true;
-}
-
-void EndRow() {
-  if (AppSettings.cutEmpty && PendingRowIsBlank()) {
-    ++emptyRun;
-    if (emptyRun != 2) {
-      pendingLength = 0;
-      return;
-    }
-  } else {
-    emptyRun = 0;
-  }
-  AddRow();
-}
 
 // List box glue.
 HWND ListOf(void* context) { return static_cast<HWND>(context); }
@@ -166,7 +100,7 @@ void ListClear(void* context) {
 }
 
 // A row's rule is found once, here, and kept as its item data for drawing.
-void ListAppend(void* context, const wchar_t* text) {
+void ListAppend(void* context, const TextUnit* text) {
   HWND list = ListOf(context);
   LRESULT row = ToView(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
   if (LPARAM tag = TagNewRow(text); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
@@ -272,127 +206,11 @@ const RowView& CurrentRowView() {
   return installedView;
 }
 
-bool IsBlankUnit(wchar_t c) {
-  switch (c) {
-    case 0x0009: case 0x000B: case 0x000C: case 0x000D: case 0x0020: case 0x00A0:
-    case 0x1680: case 0x202F: case 0x205F: case 0x2060: case 0x3000: case 0xFEFF:
-      return true;
-    default:
-      return c >= 0x2002 && c <= 0x200B;
-  }
-}
-
 void SetSuspendFlag(bool on) { suspendFlag = on; }
 bool SuspendFlag() { return suspendFlag; }
 bool FollowingBlocked() { return (GetKeyState(VK_SCROLL) & 1) || suspendFlag; }
 
-namespace {
-
-void BuildRows(const wchar_t* units, size_t count, size_t capacity) {
-  for (size_t i = 0; i < count; ++i) {
-    wchar_t c = units[i];
-    switch (c) {
-      case 0x000D: case 0xFEFF: case 0xFFFE:
-        continue;
-      case 0x000A:
-        EndRow();
-        continue;
-      case 0x0000:
-        pendingRow[pendingLength++] = 0xFFFD;
-        break;
-      case 0x0009: {
-        size_t target = std::min((pendingLength & ~size_t(7)) + 8, capacity);
-        while (pendingLength < target) pendingRow[pendingLength++] = L' ';
-        break;
-      }
-      default:
-        pendingRow[pendingLength++] = c;
-        break;
-    }
-    if (pendingLength >= capacity) EndRow();
-  }
-}
-
-// A line waits here until its line feed, or until its first 65,536 units are
-// in: then the filter decides, and the rest of the line follows that choice.
-// Counting, no rows are built: returns how many lines passed and ended.
-size_t FeedFiltered(const wchar_t* units, size_t count, size_t capacity, bool counting) {
-  size_t passed = 0;
-  while (count > 0) {
-    if (lineVerdict == LineVerdict::kPending) {
-      size_t taken = 0;
-      while (taken < count && units[taken] != L'\n' && heldLength < kFilterLineUnits)
-        heldLine[heldLength++] = units[taken++];
-      units += taken, count -= taken;
-      if (count == 0 && heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
-      lineVerdict = LinePassesFilter(heldLine, heldLength) ? LineVerdict::kShown : LineVerdict::kHidden;
-      if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(heldLine, heldLength, capacity);
-    }
-    size_t end = 0;
-    while (end < count && units[end] != L'\n') ++end;
-    bool lineEnds = end < count;
-    size_t through = lineEnds ? end + 1 : end;
-    if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
-    units += through, count -= through;
-    if (lineEnds) passed += lineVerdict == LineVerdict::kShown, lineVerdict = LineVerdict::kPending, heldLength = 0;
-  }
-  return passed;
-}
-
-}  // namespace
-
-void FeedUnits(const wchar_t* units, size_t count, size_t capacity) {
-  capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
-  if (lineFilter.pattern[0]) FeedFiltered(units, count, capacity, false);
-  else BuildRows(units, count, capacity);
-}
-
-void SetLineFilter(const LineFilter& filter) {
-  lineFilter = filter;
-  lineFilter.pattern[kFilterPatternUnits - 1] = L'\0';
-  filterRule = HighlightRule{};
-  filterRule.matchCase = filter.matchCase;
-  if (!MakeRule(&filterRule, lineFilter.pattern, wcslen(lineFilter.pattern))) lineFilter.pattern[0] = L'\0';
-  lineVerdict = LineVerdict::kPending, heldLength = 0;
-}
-
-const LineFilter& CurrentLineFilter() { return lineFilter; }
-
-size_t CountShownLines(const wchar_t* units, size_t count) { return FeedFiltered(units, count, 1, true); }
-
-bool LinePassesFilter(const wchar_t* line, size_t length) {
-  return RuleMatches(filterRule, line, length) != lineFilter.hide;
-}
-
-bool FlushRows() {
-  size_t rows = batchStarts.size();
-  if (rows == 0) return false;
-  const RowView& view = CurrentRowView();
-  bool blocked = FollowingBlocked();
-  size_t cap = blocked ? BlockedCeiling() : LinesLimit();
-  size_t inView = size_t(view.count(view.context));
-  size_t first = 0;
-  size_t removed = 0;
-  int oldTop = blocked ? view.topIndex(view.context) : 0;
-  bool batchRedraw = rows > 1 && !redrawSuspended;
-  if (batchRedraw) view.setRedraw(view.context, false);
-  if (inView + rows > cap) {
-    if (rows >= cap) {
-      view.clear(view.context);
-      removed = inView;
-      first = rows - cap;
-    } else {
-      removed = inView + rows - cap;
-      view.removeTop(view.context, int(removed));
-    }
-  }
-  for (size_t i = first; i < rows; ++i) view.append(view.context, batchText.data() + batchStarts[i]);
-  // Keep the rows the user is reading where they are on screen.
-  if (blocked && removed) view.setTopIndex(view.context, std::max(0, oldTop - int(removed)));
-  if (batchRedraw) view.setRedraw(view.context, true);
-  DiscardBatchedRows();
-  return true;
-}
+bool FlushRows() { return FlushRowsTo(CurrentRowView(), FollowingBlocked(), redrawSuspended); }
 
 void EndOfPoll() {
   const RowView& view = CurrentRowView();
@@ -401,7 +219,7 @@ void EndOfPoll() {
   // the end of this call, the repaint can be limited to what changed: nothing
   // else (a click, another process) reached the view meanwhile.
   quickRedrawOff = true;
-  if (!batchStarts.empty()) SuspendViewRedraw();
+  if (HasBatchedRows()) SuspendViewRedraw();
   quickRedrawOff = false;
   bool added = FlushRows();
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
@@ -410,31 +228,16 @@ void EndOfPoll() {
   ResumeViewRedraw();
   // A line begun, or a blank one dropped, changes the unfinished-line pane
   // without adding a row.
-  bool unfinished = pendingLength > 0;
+  bool unfinished = PendingRowLength() > 0;
   if ((added || unfinished != unfinishedReported) && engineHost.refreshStatus)
     engineHost.refreshStatus();
   unfinishedReported = unfinished;
-  if (extentChanged) UpdateHorizontalExtent();
+  if (TakeWidestRowChange()) UpdateHorizontalExtent();
   // The list box shows its bars again as rows arrive and as redraw comes
   // back; the clean full screen has none.
   if (added && engineHost.view && engineHost.cleanFullScreen && engineHost.cleanFullScreen())
     ShowScrollBar(engineHost.view, SB_BOTH, FALSE);
 }
-
-void ResetPendingRow() {
-  pendingLength = 0;
-  emptyRun = 0;
-  lineVerdict = LineVerdict::kPending, heldLength = 0;
-}
-
-void DiscardBatchedRows() {
-  batchText.clear();
-  batchStarts.clear();
-}
-
-void ResetWidestRow() { widestRow = 0; }
-size_t PendingRowLength() { return pendingLength; }
-size_t WidestRow() { return widestRow; }
 
 void SuspendViewRedraw() {
   if (redrawSuspended) return;
@@ -460,13 +263,13 @@ bool DropViewDrawing(bool focusOnly) {
 
 void PreallocateViewStorage() {
   if (!engineHost.view) return;
-  WPARAM items = AppSettings.linesLimit + 4;
-  LPARAM perRow = AppSettings.wrapLines ? AppSettings.rowLength + 4 : 384;
+  EngineOptions options = CurrentEngineOptions();
+  WPARAM items = options.linesLimit + 4;
+  LPARAM perRow = options.wrapLines ? options.rowLength + 4 : 384;
   SendMessageW(engineHost.view, LB_INITSTORAGE, items, perRow * LPARAM(items) * 2);
 }
 
 void UpdateHorizontalExtent() {
-  extentChanged = false;
   HWND view = engineHost.view;
   RECT client;
   if (!engineHost.window || !view || !GetClientRect(engineHost.window, &client) ||
@@ -484,8 +287,8 @@ void UpdateHorizontalExtent() {
     SelectObject(dc, old);
     ReleaseDC(view, dc);
   }
-  size_t columns = widestRow;
-  if (AppSettings.wrapLines) columns = std::min<size_t>(columns, AppSettings.rowLength);
+  size_t columns = WidestRow();
+  if (EngineOptions options = CurrentEngineOptions(); options.wrapLines) columns = std::min<size_t>(columns, options.rowLength);
   int extent = int(columns) * letterWidth + 4;
   // The extent goes first: setting it re-shows a hidden bar of a list box
   // with LBS_DISABLENOSCROLL.
@@ -504,4 +307,15 @@ void CheckHorizontalScrollBar() {
     view.scrollToEnd(view.context, false);
   }
   hadHorizontalBar = hasBar;
+}
+
+EngineOptions CurrentEngineOptions() {
+  EngineOptions options;
+  if (engineHost.readOptions) engineHost.readOptions(&options);
+  return options;
+}
+
+void TakeEngineOptions() {
+  EngineOptions options = CurrentEngineOptions();
+  SetRowOptions(RowOptions{options.linesLimit, options.cutEmpty});
 }

@@ -11,7 +11,6 @@
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
 
 namespace {
 
@@ -32,7 +31,7 @@ wchar_t fileTitle[kFileTitleUnits];
 char shownSize[kSizeTextBytes];  // pane 6's text as last written, unpadded
 
 const wchar_t* TextOf(UINT id) {
-  const wchar_t* text = LocalizedString(id);
+  const wchar_t* text = HostText(id);
   return text ? text : L"";
 }
 
@@ -42,8 +41,8 @@ HMENU HostMenu() { return engineHost.menu; }
 
 // The filter's pattern put into one of its texts: the title's label, the tip.
 void FormatFilter(const LineFilter& filter, UINT formatId, wchar_t* out, size_t capacity) {
-  const wchar_t* args[] = {filter.pattern};
-  FormatPaneText(LocalizedString(formatId), args, 1, out, capacity);
+  const wchar_t* args[] = {AsWide(filter.pattern)};
+  FormatPaneText(HostText(formatId), args, 1, out, capacity);
 }
 
 void SetPaneText(int pane, const wchar_t* text) {
@@ -83,7 +82,7 @@ void SetCountPane(int pane, UINT formatId, unsigned value) {
   UnsignedText(value, number);
   const wchar_t* args[] = {number};
   wchar_t text[kPaneTextUnits];
-  FormatPaneText(LocalizedString(formatId), args, 1, text, kPaneTextUnits);
+  FormatPaneText(HostText(formatId), args, 1, text, kPaneTextUnits);
   SetPane(pane, text);
 }
 
@@ -227,7 +226,7 @@ void RefreshTitle() {
   }
   wchar_t title[kTitleUnits];
   const wchar_t* args[] = {shown, TextOf(IDS_PRODUCT_NAME)};
-  FormatPaneText(LocalizedString(IDS_TITLE_FORMAT), args, 2, title, kTitleUnits);
+  FormatPaneText(HostText(IDS_TITLE_FORMAT), args, 2, title, kTitleUnits);
   SetWindowTextW(engineHost.window, title);
 }
 
@@ -263,7 +262,7 @@ void UpdateStatusSize() {
     diskText[0] = 0;
   const wchar_t* args[] = {diskText};
   wchar_t tip[kSizeTipUnits];
-  FormatPaneText(LocalizedString(IDS_PANE_SIZE_TIP), args, 1, tip, kSizeTipUnits);
+  FormatPaneText(HostText(IDS_PANE_SIZE_TIP), args, 1, tip, kSizeTipUnits);
   SetPaneTip(kPaneSize, tip);
 
   size_t length = strlen(text);

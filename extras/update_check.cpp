@@ -24,9 +24,7 @@ DWORD updateWaitMilliseconds = 20000;
 
 namespace {
 
-constexpr uint32_t kBuiltInVersion = 0x10702;  // 1.7.2
 constexpr wchar_t kVersionWithBuild[] = L"1.7.2.3098";
-constexpr uint32_t kCheckPeriodMinutes = 4320;
 constexpr wchar_t kServiceAddress[] = L"http://www.morvane.example/morvane/services/tessel.php";
 constexpr wchar_t kDonationAddress[] = L"http://www.morvane.example/morvane/services/tessel.donate.php?language=";
 constexpr size_t kRequestUnits = 2048;
@@ -86,16 +84,6 @@ const wchar_t* Text(UINT id) {
   const wchar_t* text = LocalizedString(id);
   return text ? text : L"";
 }
-
-bool IsHostUnit(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Characters of a path, query or fragment that cannot end the markup's
-// quoted target or smuggle in another tag.
-bool IsPathUnit(char c) { return c > ' ' && c < 0x7F && !strchr("\"<>\\^`{|}", c); }
 
 // The installation id: system, processor and a random part (see the reply's
 // f field); made once and kept in "repo".
@@ -208,73 +196,15 @@ void AnnounceInPane(const wchar_t* message, const wchar_t* address) {
 
 }  // namespace
 
-bool IsWebAddress(const char* text, size_t length) {
-  size_t at = 0;
-  if (length >= 7 && !_strnicmp(text, "http://", 7)) at = 7;
-  else if (length >= 8 && !_strnicmp(text, "https://", 8)) at = 8;
-  else return false;
-  size_t hostStart = at;
-  if (at < length && text[at] == '[') {
-    while (++at < length && (IsDigit(text[at]) || strchr("abcdefABCDEF:.", text[at]))) {}
-    if (at >= length || text[at] != ']' || at == hostStart + 1) return false;
-    ++at;
-  } else {
-    while (at < length && IsHostUnit(text[at])) ++at;
-    if (at == hostStart) return false;
-  }
-  if (at < length && text[at] == ':') {
-    size_t digits = 0;
-    unsigned port = 0;
-    while (++at < length && IsDigit(text[at]) && ++digits <= 5) port = port * 10 + unsigned(text[at] - '0');
-    if (digits == 0 || digits > 5 || port == 0 || port > 65535) return false;
-  }
-  if (at < length && !strchr("/?#", text[at])) return false;
-  for (; at < length; ++at)
-    if (!IsPathUnit(text[at])) return false;
-  return true;
-}
-
-bool ParseUpdateReply(const char* body, UpdateReply* reply) {
-  *reply = UpdateReply{};
-  const char* end = strchr(body, '>');
-  if (!end) return false;
-  const char* at = body;
-  while (*at == ' ' || (*at >= '\t' && *at <= '\r')) ++at;
-  if (!IsDigit(*at)) return false;  // an error page from a server or proxy, not the service
-  uint32_t* parts[] = {&reply->major, &reply->minor, &reply->patch};
-  for (int i = 0; i < 3 && at < end; ++i) {
-    if (i > 0 && *at++ != '.') break;
-    uint64_t value = 0;
-    for (; IsDigit(*at); ++at)
-      if ((value = value * 10 + uint64_t(*at - '0')) > UINT32_MAX) return false;  // not wrapped around
-    *parts[i] = uint32_t(value);
-  }
-  // Only an announced update shows or opens its address; "no update" may
-  // come with none.
-  if (UpdateMessageFor(*reply) == IDS_NO_UPDATE) return true;
-  const char* address = end + 1;
-  size_t length = strlen(address);
-  while (length > 0 && (address[length - 1] == '\n' || address[length - 1] == '\r')) --length;
-  if (!IsWebAddress(address, length) || length >= kResultUnits) return false;
-  for (size_t i = 0; i <= length; ++i) reply->address[i] = wchar_t(i < length ? address[i] : 0);
-  return true;
-}
-
 UINT UpdateMessageFor(const UpdateReply& reply) {
-  if (reply.major > 1) return IDS_NEW_MAJOR;
-  if (reply.major == 1 && reply.minor > 7) return IDS_NEW_MINOR;
-  if (reply.major == 1 && reply.minor == 7 && reply.patch > 2) return IDS_NEW_PATCH;
-  return IDS_NO_UPDATE;
+  constexpr UINT kMessages[] = {IDS_NO_UPDATE, IDS_NEW_PATCH, IDS_NEW_MINOR, IDS_NEW_MAJOR};
+  return kMessages[int(NewsOf(reply))];
 }
 
 void FormatUpdateRequest(const wchar_t* service, uint32_t installed, unsigned language, uint32_t id,
                          wchar_t* out, size_t capacity) {
   swprintf(out, capacity, L"%ls?i=%u&u=%u&l=%u&f=%08x&v=%ls", service, installed == 0 ? 1u : 0u,
            installed != 0 && installed != kBuiltInVersion ? 1u : 0u, language, id, kVersionWithBuild);
-}
-
-bool AutoCheckDue(bool autoCheck, uint32_t lastCheck, uint32_t now) {
-  return autoCheck && (uint64_t(lastCheck) + kCheckPeriodMinutes < now || lastCheck > now);
 }
 
 void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, uint32_t now, wchar_t* out, size_t capacity) {
@@ -332,14 +262,14 @@ void DeliverUpdateResult(LPARAM parameter) {
   const UpdateReply& reply = result->reply;
   if (!result->failure) {
     RecordCompletedCheck();
-    wsprintfW(text, Text(message), reply.major, reply.minor, reply.patch, reply.address);
+    wsprintfW(text, Text(message), reply.major, reply.minor, reply.patch, AsWide(reply.address));
   }
   if (HWND dialog = result->link.dialog) {
     // A dialog that has closed took its mark with it: the result is dropped.
     HWND link = IsWindow(dialog) && GetPropW(dialog, kDialogMark) ? GetDlgItem(dialog, result->link.id) : nullptr;
     if (link) SetLinkText(link, result->failure ? Text(result->failure) : text);
   } else if (!result->failure) {
-    if (message != IDS_NO_UPDATE) AnnounceInPane(text, reply.address);
+    if (message != IDS_NO_UPDATE) AnnounceInPane(text, AsWide(reply.address));
     else RefreshUpdateStatus();
   }
   delete result;

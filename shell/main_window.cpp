@@ -126,7 +126,15 @@ void RemoveUncheckedMarks(HMENU menu) {
     if (!(AppSettings.*mark.field)) CheckMenuItem(menu, UINT(mark.command), MF_BYCOMMAND | MF_UNCHECKED);
 }
 
+// The settings the engine works with, as they are when it asks.
+void ReadEngineOptions(EngineOptions* options) {
+  *options = EngineOptions{AppSettings.kbLimit, AppSettings.linesLimit, AppSettings.rowLength,
+                           AppSettings.wrapLines != 0, AppSettings.cutEmpty != 0, AppSettings.rules};
+}
+
 void OnCreate(HWND window) {
+  engineHost.readOptions = ReadEngineOptions;
+  engineHost.localizedText = LocalizedString;
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
   engineHost.window = window;
   mainMenu = GetMenu(window);

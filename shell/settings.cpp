@@ -100,7 +100,7 @@ void ReadRule(HKEY key, int slot) {
   LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
   if (status == ERROR_FILE_NOT_FOUND) return;
   value[status == ERROR_SUCCESS ? bytes / sizeof(wchar_t) : 0] = 0;
-  if (status == ERROR_SUCCESS && type == REG_SZ && (!value[0] || ParseRule(value, &AppSettings.rules[slot])))
+  if (status == ERROR_SUCCESS && type == REG_SZ && (!value[0] || ParseRule(AsText(value), &AppSettings.rules[slot])))
     return;
   AppSettings.keptRules |= 1u << slot;
 }
@@ -209,7 +209,7 @@ int StoreRules(const HighlightRule* rules, int count) {
     if (!key || (!heldBefore && !held.length)) continue;
     wchar_t name[64], value[kRuleValueUnits];
     NumberedValueName(kSettingRuleFormat, slot, name, 64);
-    FormatRule(held, value);
+    FormatRule(held, AsText(value));
     WriteText(key, name, value);
   }
   if (key) RegCloseKey(key);

@@ -2,6 +2,7 @@
 // into and clicked, and the other dialogs answered from a timer while they run.
 #include "command_fixture.h"
 #include "commands/find.h"
+#include "core/matching.h"
 #include "engine/properties.h"
 
 namespace {
@@ -9,10 +10,10 @@ namespace {
 using FindTest = CommandFixture;
 
 TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers the rest
-  EXPECT_FALSE(RowMatches(L"an error", 8, L"ERROR", true, false));
-  EXPECT_FALSE(RowMatches(L"ab1", 3, L"ab", false, true));
-  EXPECT_TRUE(RowMatches(L"abc", 2, L"ab", false, true));  // the row ends before the c
-  EXPECT_FALSE(RowMatches(L"abc", 2, L"abc", false, false));
+  EXPECT_FALSE(RowMatches(u"an error", 8, u"ERROR", true, false));
+  EXPECT_FALSE(RowMatches(u"ab1", 3, u"ab", false, true));
+  EXPECT_TRUE(RowMatches(u"abc", 2, u"ab", false, true));  // the row ends before the c
+  EXPECT_FALSE(RowMatches(u"abc", 2, u"abc", false, false));
 }
 
 int Selected() {  // the one selected row, else -1

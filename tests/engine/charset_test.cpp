@@ -32,7 +32,7 @@ TEST(CharsetNames, StoredNamesAndCommands) {
   };
   for (const auto& c : charsets) {
     SCOPED_TRACE(c.code);
-    EXPECT_STREQ(CharsetStreamName(c.code), c.name);
+    EXPECT_STREQ(AsWide(CharsetStreamName(c.code)), c.name);
     uint32_t code = 12345;
     bool setsFallback = !c.setsFallback;
     ASSERT_TRUE(CharsetFromCommand(c.command, &code, &setsFallback));
@@ -44,7 +44,7 @@ TEST(CharsetNames, StoredNamesAndCommands) {
 std::wstring Decode(uint32_t charset, std::string bytes, size_t* leftover) {
   static wchar_t units[kChunkUnits];
   size_t count = DecodeChunk(charset, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size(),
-                             units, leftover);
+                             AsText(units), leftover, SystemConversions());
   return std::wstring(units, count);
 }
 

@@ -139,7 +139,7 @@ TEST_F(FollowerTest, Scenarios) {
         case 'F': {
           LineFilter filter{};
           filter.hide = rest[0] == 'h';
-          lstrcpynW(filter.pattern, Widen(rest.substr(1)).c_str(), int(kFilterPatternUnits));
+          lstrcpynW(AsWide(filter.pattern), Widen(rest.substr(1)).c_str(), int(kFilterPatternUnits));
           SetLineFilter(filter);
           LoadFile();
           break;

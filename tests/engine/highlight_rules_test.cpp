@@ -28,14 +28,14 @@ TEST(HighlightRules, ParseFormatAndMatch) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.value.substr(0, 20)));
     HighlightRule rule;
-    ASSERT_EQ(ParseRule(c.value.c_str(), &rule), c.parses);
-    EXPECT_EQ(RuleMatches(rule, c.row.data(), c.row.size()), c.matches);
+    ASSERT_EQ(ParseRule(AsText(c.value.c_str()), &rule), c.parses);
+    EXPECT_EQ(RuleMatches(rule, AsText(c.row.data()), c.row.size()), c.matches);
     wchar_t stored[kRuleValueUnits];
-    FormatRule(rule, stored);
+    FormatRule(rule, AsText(stored));
     EXPECT_EQ(stored, c.parses ? c.value : L"");
   }
   HighlightRule rule;
-  ASSERT_TRUE(ParseRule(L"a|ff8000|-|x", &rule));
+  ASSERT_TRUE(ParseRule(u"a|ff8000|-|x", &rule));
   EXPECT_TRUE(rule.alert && rule.text == RGB(255, 128, 0) && rule.background == kViewColour);
 }
 

@@ -68,13 +68,18 @@ TEST_F(PropertiesTest, PlacementIsSavedWithTheLogTimeAndApplied) {
   }
   ShowWindow(window, SW_SHOWNORMAL);
   const std::wstring kept = L"X=10 Y=10 Width=640 Height=400 ", placed = L"X=120 Y=80 Width=700 Height=300 ";
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   struct Applied { const wchar_t* stored; int show; std::wstring frame; } applied[] = {  // keys, NUL-separated
       {L"X=120\0Y=80\0Width=700\0Height=300\0", SW_SHOWNORMAL, placed},
       {L"X=120\0Y=80\0Width=0\0Height=300\0", SW_SHOWNORMAL, kept},  // a width of 0 moves nothing
       {L"X=120\0Y=80\0Width=700\0Height=300\0Minimized=1\0", SW_SHOWMINNOACTIVE, placed},
       {L"X=120\0Y=80\0Width=700\0Height=300\0Maximized=1\0", SW_SHOWMAXIMIZED, kept},
       // Off the only monitor: moved into the corner of its work area.
-      {L"X=-20000\0Y=-9000\0Width=640\0Height=480\0", SW_SHOWNORMAL, L"X=0 Y=0 Width=640 Height=480 "}};
+      {L"X=-20000\0Y=-9000\0Width=640\0Height=480\0", SW_SHOWNORMAL, L"X=0 Y=0 Width=640 Height=480 "},
+      // X + Width past the largest coordinate did not wrap around to the far left.
+      {L"X=2147483600\0Y=-9000\0Width=600\0Height=300\0", SW_SHOWNORMAL,
+       L"X=" + std::to_wstring(work.right - 600) + L" Y=0 Width=600 Height=300 "}};
   for (const Applied& c : applied) {
     SCOPED_TRACE(&c - applied);
     MoveWindow(window, 10, 10, 640, 400, FALSE);

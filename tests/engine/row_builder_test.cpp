@@ -8,7 +8,8 @@ namespace {
 // The real list box of the hosted main window, fed units directly.
 struct RowBuilderTest : HostedTest {
   void Feed(const std::wstring& units) {
-    FeedUnits(units.data(), units.size(), AppSettings.wrapLines ? AppSettings.rowLength : kMaxRowUnits);
+    TakeEngineOptions();
+    FeedUnits(AsText(units.data()), units.size(), AppSettings.wrapLines ? AppSettings.rowLength : kMaxRowUnits);
     EndOfPoll();
   }
   LRESULT Ask(UINT message) const { return SendMessageW(engineHost.view, message, 0, 0); }

@@ -1,0 +1,164 @@
+#include "core/matching.h"
+
+#include <algorithm>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+int HexDigit(TextUnit c) {
+  return c >= u'0' && c <= u'9' ? c - u'0' : c >= u'A' && c <= u'F' ? c - u'A' + 10
+         : c >= u'a' && c <= u'f' ? c - u'a' + 10 : -1;
+}
+
+// Six hex digits (RRGGBB) or "-", then '|'.
+bool ParseColour(const TextUnit** at, uint32_t* colour) {
+  const TextUnit* text = *at;
+  if (text[0] == u'-' && text[1] == u'|') {
+    *colour = kViewColour;
+    *at = text + 2;
+    return true;
+  }
+  uint32_t value = 0;
+  for (int i = 0; i < 6; ++i) {
+    int digit = HexDigit(text[i]);
+    if (digit < 0) return false;
+    value = value << 4 | uint32_t(digit);
+  }
+  if (text[6] != u'|') return false;
+  *colour = (value >> 16) | (value & 0xFF00) | (value & 0xFF) << 16;
+  *at = text + 7;
+  return true;
+}
+
+TextUnit* FormatColour(uint32_t colour, TextUnit* out) {
+  if (colour == kViewColour) return *out++ = u'-', out;
+  uint32_t rgb = (colour & 0xFF) << 16 | (colour & 0xFF00) | (colour >> 16 & 0xFF);
+  for (int shift = 20; shift >= 0; shift -= 4) *out++ = u"0123456789ABCDEF"[rgb >> shift & 0xF];
+  return out;
+}
+
+// The first index from at on whose unit is unit, or length; eight units a step.
+size_t FindUnit(const TextUnit* text, size_t at, size_t length, TextUnit unit) {
+#ifdef __SSE2__
+  __m128i wanted = _mm_set1_epi16(short(unit));
+  for (; at + 8 <= length; at += 8) {
+    __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+    if (int found = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted)))
+      return at + size_t(__builtin_ctz(unsigned(found))) / 2;  // two mask bits a unit
+  }
+#endif
+  while (at < length && text[at] != unit) ++at;
+  return at;
+}
+
+const TextUnit* FoldRow(const TextUnit* row, size_t length) {
+  static TextUnit folded[kMaxMatchUnits];
+  for (size_t i = 0; i < length; ++i) folded[i] = FoldUnit(row[i]);
+  return folded;
+}
+
+// Knuth-Morris-Pratt over text, the row as compared (folded unless
+// matchCase), with a fast skip to the pattern's first unit: every occurrence
+// is met once, in one pass. Word edges are read from the row itself.
+bool Occurs(const HighlightRule& rule, const TextUnit* text, const TextUnit* row, size_t length) {
+  size_t m = rule.length, k = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (k == 0) {
+      if ((i = FindUnit(text, i, length, rule.search[0])) == length) return false;
+      k = 1;
+    } else {
+      while (k > 0 && rule.search[k] != text[i]) k = rule.fail[k - 1];
+      if (rule.search[k] == text[i]) ++k;
+    }
+    if (k < m) continue;
+    size_t start = i + 1 - m;
+    bool wordBefore = start > 0 && IsWordUnit(row[start - 1]), wordAfter = i + 1 < length && IsWordUnit(row[i + 1]);
+    if (!rule.wholeWord || (!wordBefore && !wordAfter)) return true;
+    k = rule.fail[m - 1];
+  }
+  return false;
+}
+
+bool UnitsEqual(TextUnit a, TextUnit b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
+
+}  // namespace
+
+bool MakeRule(HighlightRule* rule, const TextUnit* pattern, size_t length) {
+  if (length == 0 || length > kMaxPatternUnits) return false;
+  std::copy(pattern, pattern + length, rule->pattern);
+  rule->pattern[length] = 0;
+  rule->length = uint16_t(length);
+  for (size_t i = 0; i < length; ++i) rule->search[i] = rule->matchCase ? pattern[i] : FoldUnit(pattern[i]);
+  rule->fail[0] = 0;
+  for (size_t i = 1, k = 0; i < length; ++i) {
+    while (k > 0 && rule->search[i] != rule->search[k]) k = rule->fail[k - 1];
+    if (rule->search[i] == rule->search[k]) ++k;
+    rule->fail[i] = uint16_t(k);
+  }
+  return true;
+}
+
+bool ParseRule(const TextUnit* value, HighlightRule* rule) {
+  HighlightRule parsed;
+  const TextUnit* at = value;
+  for (; *at && *at != u'|'; ++at) {
+    bool* flag = *at == u'c' ? &parsed.matchCase : *at == u'w' ? &parsed.wholeWord : *at == u'a' ? &parsed.alert : nullptr;
+    if (!flag || *flag) return false;
+    *flag = true;
+  }
+  if (*at++ != u'|' || !ParseColour(&at, &parsed.text) || !ParseColour(&at, &parsed.background) ||
+      !MakeRule(&parsed, at, TextLengthWithin(at, kMaxPatternUnits + 1)))
+    return false;
+  *rule = parsed;
+  return true;
+}
+
+void FormatRule(const HighlightRule& rule, TextUnit* out) {
+  *out = 0;
+  if (!rule.length) return;
+  if (rule.matchCase) *out++ = u'c';
+  if (rule.wholeWord) *out++ = u'w';
+  if (rule.alert) *out++ = u'a';
+  *out++ = u'|';
+  out = FormatColour(rule.text, out);
+  *out++ = u'|';
+  out = FormatColour(rule.background, out);
+  *out++ = u'|';
+  std::copy(rule.pattern, rule.pattern + rule.length + 1u, out);
+}
+
+bool RuleMatches(const HighlightRule& rule, const TextUnit* row, size_t length) {
+  length = std::min(length, kMaxMatchUnits);
+  return rule.length && Occurs(rule, rule.matchCase ? row : FoldRow(row, length), row, length);
+}
+
+// The row is folded once for all the rules that ignore case.
+int MatchingRule(const HighlightRule* rules, const TextUnit* row, size_t length) {
+  length = std::min(length, kMaxMatchUnits);
+  const TextUnit* folded = nullptr;
+  for (int slot = 0; slot < kMaxRules; ++slot) {
+    const HighlightRule& rule = rules[slot];
+    if (!rule.length) continue;
+    if (!rule.matchCase && !folded) folded = FoldRow(row, length);
+    if (Occurs(rule, rule.matchCase ? row : folded, row, length)) return slot;
+  }
+  return -1;
+}
+
+bool RowMatches(const TextUnit* row, size_t rowLength, const TextUnit* text, bool exact, bool whole) {
+  size_t textLength = TextLength(text);
+  if (rowLength == 0 || textLength == 0 || textLength > rowLength) return false;
+  for (size_t at = 0; at + textLength <= rowLength; ++at) {
+    size_t k = 0;
+    while (k < textLength && UnitsEqual(row[at + k], text[k], exact)) ++k;
+    if (k < textLength) continue;
+    if (!whole) return true;
+    bool before = at > 0 && IsWordUnit(row[at - 1]);
+    bool after = at + textLength < rowLength && IsWordUnit(row[at + textLength]);
+    return !before && !after;
+  }
+  return false;
+}

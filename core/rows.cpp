@@ -1,0 +1,204 @@
+#include "core/rows.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/matching.h"
+
+namespace {
+
+TextUnit pendingRow[kMaxRowUnits + 1];
+
+constexpr size_t kFilterLineUnits = kMaxMatchUnits;
+RowOptions rowOptions;
+LineFilter lineFilter{};
+HighlightRule filterRule;  // the filter's pattern made ready for matching
+enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
+TextUnit heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
+size_t heldLength = 0;
+size_t pendingLength = 0;
+uint32_t emptyRun = 0;
+size_t widestRow = 0;
+bool widestRowGrew = false;
+
+// Finished rows of the current poll, NUL-terminated back to back.
+std::vector<TextUnit> batchText;
+std::vector<size_t> batchStarts;
+
+size_t LinesLimit() { return std::max<uint32_t>(rowOptions.linesLimit, 1); }
+
+// While following is blocked the view may outgrow the limit, up to this.
+size_t BlockedCeiling() { return 2 * LinesLimit(); }
+
+// Rows that can never reach the view are dropped as the batch grows, so a
+// huge poll holds at most a few times the limit in memory.
+void CompactBatch() {
+  size_t keep = BlockedCeiling();
+  if (batchStarts.size() < keep + LinesLimit()) return;
+  size_t firstKept = batchStarts.size() - keep;
+  size_t offset = batchStarts[firstKept];
+  batchText.erase(batchText.begin(), batchText.begin() + ptrdiff_t(offset));
+  batchStarts.erase(batchStarts.begin(), batchStarts.begin() + ptrdiff_t(firstKept));
+  for (size_t& start : batchStarts) start -= offset;
+}
+
+void AddRow() {
+  if (pendingLength > widestRow) {
+    widestRow = pendingLength;
+    widestRowGrew = true;
+  }
+  pendingRow[pendingLength] = 0;
+  batchStarts.push_back(batchText.size());
+  batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
+  pendingLength = 0;
+  CompactBatch();
+}
+
+bool PendingRowIsBlank() {
+  for (size_t i = 0; i < pendingLength; ++i)
+    if (!IsBlankUnit(pendingRow[i])) return false;
+  return true;
+}
+
+void EndRow() {
+  if (rowOptions.cutEmpty && PendingRowIsBlank()) {
+    ++emptyRun;
+    if (emptyRun != 2) {
+      pendingLength = 0;
+      return;
+    }
+  } else {
+    emptyRun = 0;
+  }
+  AddRow();
+}
+
+void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
+  for (size_t i = 0; i < count; ++i) {
+    TextUnit c = units[i];
+    switch (c) {
+      case 0x000D: case 0xFEFF: case 0xFFFE:
+        continue;
+      case 0x000A:
+        EndRow();
+        continue;
+      case 0x0000:
+        pendingRow[pendingLength++] = 0xFFFD;
+        break;
+      case 0x0009: {
+        size_t target = std::min((pendingLength & ~size_t(7)) + 8, capacity);
+        while (pendingLength < target) pendingRow[pendingLength++] = u' ';
+        break;
+      }
+      default:
+        pendingRow[pendingLength++] = c;
+        break;
+    }
+    if (pendingLength >= capacity) EndRow();
+  }
+}
+
+// A line waits here until its line feed, or until its first 65,536 units are
+// in: then the filter decides, and the rest of the line follows that choice.
+// Counting, no rows are built: returns how many lines passed and ended.
+size_t FeedFiltered(const TextUnit* units, size_t count, size_t capacity, bool counting) {
+  size_t passed = 0;
+  while (count > 0) {
+    if (lineVerdict == LineVerdict::kPending) {
+      size_t taken = 0;
+      while (taken < count && units[taken] != u'\n' && heldLength < kFilterLineUnits)
+        heldLine[heldLength++] = units[taken++];
+      units += taken, count -= taken;
+      if (count == 0 && heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
+      lineVerdict = LinePassesFilter(heldLine, heldLength) ? LineVerdict::kShown : LineVerdict::kHidden;
+      if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(heldLine, heldLength, capacity);
+    }
+    size_t end = 0;
+    while (end < count && units[end] != u'\n') ++end;
+    bool lineEnds = end < count;
+    size_t through = lineEnds ? end + 1 : end;
+    if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
+    units += through, count -= through;
+    if (lineEnds) passed += lineVerdict == LineVerdict::kShown, lineVerdict = LineVerdict::kPending, heldLength = 0;
+  }
+  return passed;
+}
+
+}  // namespace
+
+void SetRowOptions(const RowOptions& options) { rowOptions = options; }
+
+void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
+  capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
+  if (lineFilter.pattern[0]) FeedFiltered(units, count, capacity, false);
+  else BuildRows(units, count, capacity);
+}
+
+void SetLineFilter(const LineFilter& filter) {
+  lineFilter = filter;
+  lineFilter.pattern[kFilterPatternUnits - 1] = u'\0';
+  filterRule = HighlightRule{};
+  filterRule.matchCase = filter.matchCase;
+  if (!MakeRule(&filterRule, lineFilter.pattern, TextLength(lineFilter.pattern))) lineFilter.pattern[0] = u'\0';
+  lineVerdict = LineVerdict::kPending, heldLength = 0;
+}
+
+const LineFilter& CurrentLineFilter() { return lineFilter; }
+
+size_t CountShownLines(const TextUnit* units, size_t count) { return FeedFiltered(units, count, 1, true); }
+
+bool LinePassesFilter(const TextUnit* line, size_t length) {
+  return RuleMatches(filterRule, line, length) != lineFilter.hide;
+}
+
+bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
+  size_t rows = batchStarts.size();
+  if (rows == 0) return false;
+  size_t cap = blocked ? BlockedCeiling() : LinesLimit();
+  size_t inView = size_t(view.count(view.context));
+  size_t first = 0;
+  size_t removed = 0;
+  int oldTop = blocked ? view.topIndex(view.context) : 0;
+  bool batchRedraw = rows > 1 && !redrawHeld;
+  if (batchRedraw) view.setRedraw(view.context, false);
+  if (inView + rows > cap) {
+    if (rows >= cap) {
+      view.clear(view.context);
+      removed = inView;
+      first = rows - cap;
+    } else {
+      removed = inView + rows - cap;
+      view.removeTop(view.context, int(removed));
+    }
+  }
+  for (size_t i = first; i < rows; ++i) view.append(view.context, batchText.data() + batchStarts[i]);
+  // Keep the rows the user is reading where they are on screen.
+  if (blocked && removed) view.setTopIndex(view.context, std::max(0, oldTop - int(removed)));
+  if (batchRedraw) view.setRedraw(view.context, true);
+  DiscardBatchedRows();
+  return true;
+}
+
+bool HasBatchedRows() { return !batchStarts.empty(); }
+
+void ResetPendingRow() {
+  pendingLength = 0;
+  emptyRun = 0;
+  lineVerdict = LineVerdict::kPending, heldLength = 0;
+}
+
+void DiscardBatchedRows() {
+  batchText.clear();
+  batchStarts.clear();
+}
+
+void ResetWidestRow() { widestRow = 0; }
+size_t PendingRowLength() { return pendingLength; }
+const TextUnit* PendingRowUnits() { return pendingRow; }
+size_t WidestRow() { return widestRow; }
+
+bool TakeWidestRowChange() {
+  bool grew = widestRowGrew;
+  widestRowGrew = false;
+  return grew;
+}

@@ -1,0 +1,80 @@
+// Bytes in each charset to rows, fed in chunks of random sizes as a growing
+// file gives them: the rows and the unfinished row must be those that all
+// the bytes at once give, whatever the chunking.
+#include <cstring>
+
+#include "fuzz/stand_in.h"
+
+namespace {
+
+constexpr uint32_t kCharsets[] = {kCharsetAnsi,    kCharsetOem,     kCharsetCurrent, kCharsetUtf16Le, kCharsetUtf16Be,
+                                  kCharsetUtf32Le, kCharsetUtf32Be, kCharsetUtf7,    kCharsetUtf8};
+
+struct Built {
+  std::vector<std::u16string> rows;
+  std::u16string pending;
+  bool operator==(const Built&) const = default;
+};
+
+TextUnit units[kChunkUnits];
+alignas(8) uint8_t buffer[kChunkBytes];
+
+// As the follower reads: the carry first, then the chunk; UTF-16 straight
+// into the units. sizes[i] bytes at a time, the last size repeated.
+Built Build(CharsetState state, const uint8_t* bytes, size_t count, const std::vector<size_t>& sizes,
+            size_t capacity) {
+  KeptRows kept;
+  RowView view = kept.View();
+  ResetPendingRow();
+  DiscardBatchedRows();
+  uint8_t carry[kMaxCarryBytes];
+  size_t carryCount = 0;
+  for (size_t at = 0, step = 0; at < count; ++step) {
+    size_t size = std::min({sizes[std::min(step, sizes.size() - 1)], count - at, kChunkBytes - carryCount});
+    bool straight = state.active == kCharsetUtf16Le || state.active == kCharsetUtf16Be;
+    uint8_t* chunk = straight ? reinterpret_cast<uint8_t*>(units) : buffer;
+    memcpy(chunk, carry, carryCount);
+    memcpy(chunk + carryCount, bytes + at, size);
+    at += size;
+    size_t total = carryCount + size, held = 0;
+    uint32_t charset = state.sniffUtf8 ? SniffUtf8(state, chunk, total, &held) : state.active;
+    FeedUnits(units, DecodeKeepingCarry(charset, chunk, total, held, units, carry, &carryCount, kStandInConversions),
+              capacity);
+    FlushRowsTo(view, false, step % 2 == 0);
+  }
+  return Built{kept.rows, std::u16string(PendingRowUnits(), PendingRowLength())};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Input input{data, size};
+  CharsetState state;
+  state.active = kCharsets[input.Byte() % std::size(kCharsets)];
+  uint8_t flags = input.Byte();
+  size_t capacity = flags & 1 ? input.Byte() % 100 + 1 : kMaxRowUnits;
+  SetRowOptions(RowOptions{flags & 2 ? input.Byte() % 64u + 1 : 2048u, (flags & 4) != 0});
+  LineFilter filter{};
+  if (flags & 8) {
+    std::u16string pattern = input.Units(input.Byte() % 4);
+    std::copy(pattern.begin(), pattern.end(), filter.pattern);
+    filter.hide = flags & 16, filter.matchCase = flags & 32;
+  }
+  SetLineFilter(filter);
+  uint32_t seed = input.Byte() | input.Byte() << 8;
+  std::vector<size_t> sizes;
+  for (size_t total = 0; total < input.size; total += sizes.back()) {
+    seed = seed * 1103515245 + 12345;
+    sizes.push_back(seed >> 16 & 1 ? (seed >> 17) % 7 + 1 : (seed >> 17) % 300 + 1);
+  }
+  if (input.size > kChunkBytes - kMaxCarryBytes) return 0;
+  if (flags & 64) {  // sniffing decides on what the first chunk holds: no oracle, but it must hold up
+    state.sniffUtf8 = CharsetUnitSize(state.active) == 1;
+    Build(state, input.data, input.size, sizes, capacity);
+    return 0;
+  }
+  Built whole = Build(state, input.data, input.size, {kChunkBytes}, capacity);
+  Built chunked = Build(state, input.data, input.size, sizes, capacity);
+  if (!(whole == chunked)) __builtin_trap();
+  return 0;
+}

@@ -1,0 +1,69 @@
+// Stored rule values parsed, formatted back and parsed again; rules and the
+// line filter matched against rows, each answer checked against a plain
+// search of every position.
+#include "core/matching.h"
+#include "fuzz/stand_in.h"
+
+namespace {
+
+// Whether the pattern occurs at some position with, for a whole word, no
+// word unit on either side.
+bool PlainMatch(const HighlightRule& rule, const std::u16string& row) {
+  size_t length = std::min(row.size(), kMaxMatchUnits), m = rule.length;
+  auto same = [&](TextUnit a, TextUnit b) { return rule.matchCase ? a == b : FoldUnit(a) == FoldUnit(b); };
+  for (size_t at = 0; m && at + m <= length; ++at) {
+    size_t k = 0;
+    while (k < m && same(row[at + k], rule.pattern[k])) ++k;
+    if (k < m) continue;
+    bool before = at > 0 && IsWordUnit(row[at - 1]), after = at + m < length && IsWordUnit(row[at + m]);
+    if (!rule.wholeWord || (!before && !after)) return true;
+  }
+  return false;
+}
+
+HighlightRule rules[kMaxRules];
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Input input{data, size};
+  uint8_t slot = input.Byte() % kMaxRules;
+  bool hide = input.Byte() & 1;
+  std::u16string value = input.Units(input.Byte() + 8);
+  std::u16string row = input.Units(SIZE_MAX);
+  HighlightRule rule;
+  if (ParseRule(value.c_str(), &rule)) {
+    TextUnit stored[kRuleValueUnits];
+    FormatRule(rule, stored);
+    HighlightRule again;
+    TextUnit restored[kRuleValueUnits];
+    if (!ParseRule(stored, &again)) __builtin_trap();
+    FormatRule(again, restored);
+    if (std::u16string(stored) != restored) __builtin_trap();
+  } else {
+    // Any text still makes a pattern, as the dialog and the filter make them.
+    rule.matchCase = value.size() & 1, rule.wholeWord = value.size() & 2;
+    if (!MakeRule(&rule, value.c_str(), std::min(value.size(), kMaxPatternUnits))) return 0;
+  }
+  bool matches = RuleMatches(rule, row.c_str(), row.size());
+  if (matches != PlainMatch(rule, row)) __builtin_trap();
+  rules[slot] = rule;
+  int found = MatchingRule(rules, row.c_str(), row.size());
+  rules[slot] = HighlightRule{};
+  if (found != (matches ? slot : -1)) __builtin_trap();
+
+  // The filter counts the lines that pass as it would feed them.
+  LineFilter filter{};
+  std::copy_n(rule.pattern, std::min<size_t>(rule.length, kFilterPatternUnits - 1), filter.pattern);
+  filter.hide = hide, filter.matchCase = rule.matchCase;
+  SetLineFilter(filter);
+  size_t passed = 0;
+  for (size_t start = 0, end; (end = row.find(u'\n', start)) != std::u16string::npos; start = end + 1)
+    passed += LinePassesFilter(row.c_str() + start, std::min(end - start, kMaxMatchUnits));
+  ResetPendingRow();
+  size_t counted = 0;
+  for (size_t at = 0; at < row.size(); at += 5) counted += CountShownLines(row.c_str() + at, std::min<size_t>(5, row.size() - at));
+  ResetPendingRow();
+  if (counted != passed) __builtin_trap();
+  return 0;
+}

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the core natively with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs every fuzz target for [seconds] each
+# (default 60), starting from its corpus in fuzz/corpus/<target>. Prints each
+# target's executions and coverage; exits non-zero on a finding, whose input
+# is left in build-fuzz/findings/<target>/. QUILLON_FUZZ_ARGS adds libFuzzer
+# flags (CI: a fixed seed and run count).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+build=${QUILLON_FUZZ_BUILD:-$root/build-fuzz}
+missing=()
+command -v clang++-14 >/dev/null || missing+=(clang-14)
+[ -n "$(ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null)" ] || missing+=(libclang-rt-14-dev)
+command -v cmake >/dev/null || missing+=(cmake)
+command -v ninja >/dev/null || missing+=(ninja-build)
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=$([ "$(id -u)" = 0 ] || echo sudo)
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+cmake -G Ninja -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+ninja -C "$build" >"$build.log" || { cat "$build.log"; exit 1; }
+status=0
+for program in "$build"/fuzz_*; do
+  [ -x "$program" ] || continue
+  target=$(basename "$program" | sed 's/^fuzz_//')
+  corpus=$build/corpus/$target findings=$build/findings/$target
+  mkdir -p "$corpus" "$findings"
+  log=$build/$target.log
+  # The kept seeds are read, new inputs go to the build folder's corpus.
+  # shellcheck disable=SC2086  # QUILLON_FUZZ_ARGS: more libFuzzer flags, e.g. CI's -seed=1
+  if "$program" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 ${QUILLON_FUZZ_ARGS:-} \
+      -artifact_prefix="$findings/" "$corpus" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
+    result=clean
+  else
+    result="FINDING: $(ls -t "$findings" | head -1) (log: $log)"
+    status=1
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
+  features=$(grep -o 'ft: [0-9]*' "$log" | tail -1)
+  printf '%-14s %10s runs %8s exec/s  %s edges  %s features  %s\n' "$target" "${runs:-?}" "${speed:-?}" \
+    "${coverage#cov: }" "${features#ft: }" "$result"
+done
+exit $status
