@@ -1,7 +1,5 @@
 #include "core/history.h"
 
-#include <cstdint>
-
 void AddToHistoryList(HistoryEntry* entries, const TextUnit* path) {
   int found = 0;
   while (found < kHistoryEntries && !SameText(entries[found], path)) ++found;
@@ -20,14 +18,7 @@ void HistoryMenuText(int index, const TextUnit* path, TextUnit* text, size_t cap
   size_t at = 0;
   prefix[at++] = u'&';
   if (index < 0) prefix[at++] = u'-';
-  uint32_t magnitude = index < 0 ? 0u - uint32_t(index) : uint32_t(index);
-  TextUnit digits[10];
-  size_t count = 0;
-  do {
-    digits[count++] = TextUnit(u'0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude);
-  while (count) prefix[at++] = digits[--count];
+  at += DecimalText(index < 0 ? 0u - uint32_t(index) : uint32_t(index), prefix + at);
   prefix[at++] = u' ';
   if (capacity == 0) return;
   if (at >= capacity) {
