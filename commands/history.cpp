@@ -1,20 +1,18 @@
 #include "commands/history.h"
 
-#include <cwchar>
-
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
+#include "engine/wide_text.h"
 #include "resources/resource_ids.h"
 #include "shell/settings.h"
 
 namespace {
 
-// Where the oldest entry goes when an eleventh file comes; never shown or stored.
-wchar_t spill[kHistoryUnits];
 wchar_t menuText[2 * kHistoryUnits + 8];
 wchar_t opening[kHistoryUnits];
 
-wchar_t* Entry(int index) { return index < kHistoryEntries ? AppSettings.history[index] : spill; }
+HistoryEntry* Entries() { return reinterpret_cast<HistoryEntry*>(AppSettings.history); }
+const wchar_t* Entry(int index) { return AppSettings.history[index]; }
 
 // The submenu at position 1 of the File menu.
 HMENU HistoryMenu() {
@@ -25,21 +23,9 @@ HMENU HistoryMenu() {
 }  // namespace
 
 void AddToHistory(const wchar_t* path) {
-  int found = 0;
-  while (found < kHistoryEntries && wcscmp(Entry(found), path) != 0) ++found;
-  for (int k = found; k > 0; --k) wcscpy(Entry(k), Entry(k - 1));
-  lstrcpynW(Entry(0), path, int(kHistoryUnits));
+  AddToHistoryList(Entries(), AsText(path));
   RebuildHistoryMenu();
   StoreHistory();
-}
-
-void HistoryMenuText(int index, const wchar_t* path, wchar_t* text, size_t capacity) {
-  size_t at = size_t(swprintf(text, capacity, L"&%d ", index));
-  for (; *path && at + 2 < capacity; ++path) {
-    if (*path == L'&') text[at++] = L'&';
-    text[at++] = *path;
-  }
-  text[at] = 0;
 }
 
 void RebuildHistoryMenu() {
@@ -47,13 +33,13 @@ void RebuildHistoryMenu() {
   if (!menu) return;
   for (int id = IDM_HISTORY_FIRST; id <= IDM_HISTORY_LAST; ++id) DeleteMenu(menu, UINT(id), MF_BYCOMMAND);
   for (int i = 0; i < kHistoryEntries && Entry(i)[0]; ++i) {
-    HistoryMenuText(i, Entry(i), menuText, sizeof menuText / sizeof menuText[0]);
+    HistoryMenuText(i, AsText(Entry(i)), AsText(menuText), sizeof menuText / sizeof menuText[0]);
     AppendMenuW(menu, MF_STRING, UINT_PTR(IDM_HISTORY_FIRST + i), menuText);
   }
 }
 
 void ClearHistory(HWND) {
-  for (int i = kHistoryEntries - 1; i >= 1; --i) Entry(i)[0] = 0;
+  ClearOlderHistory(Entries());
   RebuildHistoryMenu();
   StoreHistory();
 }

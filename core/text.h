@@ -14,6 +14,10 @@ bool SameTextAnyCase(const TextUnit* a, const TextUnit* b);
 // Copies at most capacity - 1 units and terminates; nothing for capacity 0.
 void CopyText(TextUnit* to, const TextUnit* from, size_t capacity);
 
+// A number in decimal digits, terminated; out holds at least 11 units.
+// Returns the digits written.
+size_t DecimalText(uint32_t value, TextUnit* out);
+
 // Folding as the C runtime's towlower does in its "C" locale: ASCII letters only.
 inline TextUnit FoldUnit(TextUnit unit) { return unit >= u'A' && unit <= u'Z' ? TextUnit(unit + 32) : unit; }
 // A letter or decimal digit, by the table of the C runtime's wide classes.

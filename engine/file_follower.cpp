@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/line_starts.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/properties.h"
@@ -274,15 +275,12 @@ DWORD RefusalOf(HANDLE handle) {
   return 0;
 }
 
-size_t CountNewlines(const uint8_t* bytes, size_t count, uint32_t unit, uint32_t newline) {
-  if (unit == 1) return size_t(std::count(bytes, bytes + count, uint8_t(newline)));
-  size_t found = 0;
-  for (size_t i = 0; i + unit <= count; i += unit) {
-    uint32_t value = 0;
-    memcpy(&value, bytes + i, unit);
-    found += value == newline;
-  }
-  return found;
+size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
+  OVERLAPPED where{};
+  where.Offset = DWORD(at);
+  where.OffsetHigh = DWORD(at >> 32);
+  DWORD got = 0;
+  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
 }
 
 }  // namespace
@@ -332,59 +330,11 @@ bool ReadFileIdentity(HANDLE handle, FileIdentity* identity) {
 }
 
 uint64_t FindFirstWholeLine(HANDLE handle, uint64_t start, uint32_t charset) {
-  uint32_t unit = CharsetUnitSize(charset);
-  uint32_t newline = CharsetNewlineUnit(charset);
-  LARGE_INTEGER to;
-  to.QuadPart = LONGLONG(start);
-  SetFilePointerEx(handle, to, nullptr, FILE_BEGIN);
-  uint64_t position = start;
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(handle, byteBuffer, DWORD(kChunkBytes), &got, nullptr) || got == 0)
-      return position;
-    for (DWORD i = 0; i + unit <= got; i += unit) {
-      uint32_t value = 0;
-      memcpy(&value, byteBuffer + i, unit);
-      if (value == newline) return position + i + unit;
-    }
-    // A partial unit ends the data; the search ends before it, on the grid.
-    if (got % unit) return position + got - got % unit;
-    position += got;
-  }
+  return FindFirstWholeLine(ByteReader{handle, ReadFileAt}, start, charset, byteBuffer, kChunkBytes);
 }
 
-uint64_t StartOfLastLines(HANDLE handle, uint64_t floor, uint64_t end, uint32_t charset,
-                          size_t lines) {
-  uint32_t unit = CharsetUnitSize(charset);
-  uint32_t newline = CharsetNewlineUnit(charset);
-  uint64_t position = end - end % unit;
-  size_t found = 0;
-  while (position > floor) {
-    uint64_t from = position - std::min<uint64_t>(kChunkBytes, position - floor);
-    from += (unit - from % unit) % unit;
-    if (from >= position) break;
-    OVERLAPPED at{};
-    at.Offset = DWORD(from);
-    at.OffsetHigh = DWORD(from >> 32);
-    DWORD got = 0;
-    if (!ReadFile(handle, byteBuffer, DWORD(position - from), &got, &at) || got != position - from)
-      return floor;
-    // Most chunks lie wholly within the lines wanted: counted at once, only
-    // the chunk holding the start is walked unit by unit.
-    size_t here = CountNewlines(byteBuffer, got, unit, newline);
-    if (found + here <= lines) {
-      found += here;
-      position = from;
-      continue;
-    }
-    for (size_t i = got; i >= unit; i -= unit) {
-      uint32_t value = 0;
-      memcpy(&value, byteBuffer + i - unit, unit);
-      if (value == newline && ++found > lines) return from + i;
-    }
-    position = from;
-  }
-  return floor;
+uint64_t StartOfLastLines(HANDLE handle, uint64_t floor, uint64_t end, uint32_t charset, size_t lines) {
+  return StartOfLastLines(ByteReader{handle, ReadFileAt}, floor, end, charset, lines, byteBuffer, kChunkBytes);
 }
 
 bool OpenFile(const wchar_t* name) {

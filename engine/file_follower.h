@@ -55,12 +55,7 @@ struct FileIdentity {
 };
 bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
 
-// Where the last `lines` whole lines before end begin (just past the newline
-// before them); floor when fewer lie between floor and end.
-uint64_t StartOfLastLines(HANDLE file, uint64_t floor, uint64_t end, uint32_t charset,
-                          size_t lines);
-
-// Byte offset of the first whole line at or after start, scanning for the
-// charset's newline unit from start in whole units; the end of the data when
-// there is none.
+// The core's line-start scans (core/line_starts.h) over the file, read a
+// chunk at a time; both move the handle's position.
+uint64_t StartOfLastLines(HANDLE file, uint64_t floor, uint64_t end, uint32_t charset, size_t lines);
 uint64_t FindFirstWholeLine(HANDLE file, uint64_t start, uint32_t charset);

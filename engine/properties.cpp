@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "core/stored_values.h"
 #include "engine/row_builder.h"
 #include "engine/engine_host.h"
 
@@ -49,11 +50,10 @@ void WriteStoredCharsetName(const wchar_t* name) {
 void ReadStoredFilter(LineFilter* filter) {
   *filter = LineFilter{};
   if (!streamPath[0]) return;
-  GetPrivateProfileStringW(kFilter, L"Pattern", L"", AsWide(filter->pattern), kFilterPatternUnits, streamPath);
-  wchar_t mode[8] = L"";
+  wchar_t pattern[kFilterPatternUnits] = L"", mode[8] = L"";
+  GetPrivateProfileStringW(kFilter, L"Pattern", L"", pattern, kFilterPatternUnits, streamPath);
   GetPrivateProfileStringW(kFilter, L"Mode", L"show", mode, 8, streamPath);
-  filter->hide = !lstrcmpiW(mode, L"hide");
-  filter->matchCase = GetPrivateProfileIntW(kFilter, L"Case", 0, streamPath) == 1;
+  ReadFilterSection(AsText(pattern), AsText(mode), GetPrivateProfileIntW(kFilter, L"Case", 0, streamPath), filter);
 }
 
 void WriteStoredFilter(const LineFilter& filter) {

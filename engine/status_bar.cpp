@@ -10,6 +10,7 @@
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
+#include "engine/wide_text.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -66,20 +67,9 @@ void SetPaneIcon(int pane, HICON icon) {
   SendMessageW(engineHost.statusBar, SB_SETICON, WPARAM(pane), LPARAM(icon));
 }
 
-void UnsignedText(unsigned value, wchar_t (&out)[12]) {
-  wchar_t reversed[12];
-  size_t n = 0;
-  do {
-    reversed[n++] = wchar_t(L'0' + value % 10);
-    value /= 10;
-  } while (value);
-  for (size_t i = 0; i < n; ++i) out[i] = reversed[n - 1 - i];
-  out[n] = 0;
-}
-
 void SetCountPane(int pane, UINT formatId, unsigned value) {
   wchar_t number[12];
-  UnsignedText(value, number);
+  DecimalText(value, AsText(number));
   const wchar_t* args[] = {number};
   wchar_t text[kPaneTextUnits];
   FormatPaneText(HostText(formatId), args, 1, text, kPaneTextUnits);

@@ -178,8 +178,7 @@ uint32_t DrawJobPage(HDC dc, uint32_t start) {
   uint32_t row = start;
   for (uint32_t slot = 0; row < rows.count && slot < plan.rowsPerPage; ++row, ++slot) {
     uint32_t begin = row ? rows.ends[row - 1] : 0;
-    RECT line = plan.area;
-    line.top += LONG(slot * plan.lineHeight);
+    RECT line{plan.area.left, plan.area.top + LONG(slot * plan.lineHeight), plan.area.right, plan.area.bottom};
     DrawTextExW(dc, rows.units + begin, int(rows.ends[row] - begin), &line, kRowFlags, nullptr);
   }
   RestoreFont(dc, previous);
@@ -355,27 +354,6 @@ void RunJob(HWND window) {
 }  // namespace
 
 void SetStartPageForTesting(int(WINAPI* call)(HDC)) { startPage = call ? call : StartPage; }
-
-uint32_t ToDevicePixels(uint32_t dpi, uint32_t length) { return dpi * (length * 100 / 252) / 1000; }
-
-PagePlan PlanPages(const PageFacts& facts) {
-  PagePlan plan{};
-  uint32_t left = ToDevicePixels(facts.dpiX, facts.margins.left);
-  uint32_t right = ToDevicePixels(facts.dpiX, facts.margins.right);
-  uint32_t top = ToDevicePixels(facts.dpiY, facts.margins.top);
-  uint32_t bottom = ToDevicePixels(facts.dpiY, facts.margins.bottom);
-  // Margins the page cannot hold leave no room, rather than a wrapped-around height.
-  if (uint64_t(left) + right >= facts.width || uint64_t(top) + bottom >= facts.height || !facts.fontDpi)
-    return plan;
-  plan.area = RECT{LONG(left), LONG(top), LONG(facts.width - right), LONG(facts.height - bottom)};
-  // Rows are drawn at this same whole pitch: a fractional one would push the
-  // last rows of a full page below the bottom margin, off the paper.
-  plan.lineHeight = uint32_t(uint64_t(facts.fontHeight) * facts.dpiY / facts.fontDpi);
-  if (!plan.lineHeight) return plan;
-  plan.rowsPerPage = (facts.height - top - bottom) / plan.lineHeight;
-  if (plan.rowsPerPage) plan.pages = uint32_t((uint64_t(facts.rows) + plan.rowsPerPage - 1) / plan.rowsPerPage);
-  return plan;
-}
 
 PageFacts PrinterFacts(HDC printer, bool allRows) {
   PageFacts facts{};

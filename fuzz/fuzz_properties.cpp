@@ -1,8 +1,10 @@
 // Values of a file's properties stream: the charset name a load reads, with
-// the file's first bytes, and the window placement.
+// the file's first bytes, the window placement and the filter's section; and
+// the size limits from the registry.
 #include <cstring>
 
 #include "core/placement.h"
+#include "core/stored_values.h"
 #include "fuzz/stand_in.h"
 
 namespace {
@@ -46,5 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t start = ResolveLoadCharset(state, DetectBom(probe, flags & 8 ? kBomProbeBytes : flags % 6));
   if (start > kBomProbeBytes || !CharsetStreamName(state.active)) __builtin_trap();
   SetStoredCharsetReader(nullptr);
+
+  StoredLimits limits{uint32_t(Number(input)), uint32_t(Number(input)), uint32_t(Number(input)), Number(input)};
+  ClampStoredLimits(limits);
+  if (limits.rowLength - 1 >= kMaxRowLength || limits.linesLimit - 1 >= kMaxLinesLimit ||
+      limits.kbLimit - 1 >= kMaxKbLimit || limits.fontHeight <= 0)
+    __builtin_trap();
+
+  std::u16string mode = input.Units(16), pattern = input.Units(2 * kFilterPatternUnits + 8);
+  LineFilter filter;
+  ReadFilterSection(pattern.c_str(), mode.c_str(), flags >> 4, &filter);
+  std::u16string shownMode(mode.c_str());
+  for (TextUnit& unit : shownMode) unit = FoldUnit(unit);
+  size_t kept = TextLengthWithin(filter.pattern, kFilterPatternUnits);
+  if (kept == kFilterPatternUnits || filter.hide != (shownMode == u"hide") || filter.matchCase != (flags >> 4 == 1) ||
+      std::u16string(pattern.c_str()).compare(0, kept, filter.pattern, kept) != 0)
+    __builtin_trap();
   return 0;
 }

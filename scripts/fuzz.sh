@@ -20,7 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 cmake -G Ninja -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-ninja -C "$build" >"$build.log" || { cat "$build.log"; exit 1; }
+ninja -C "$build" >"$build/ninja.log" || { cat "$build/ninja.log"; exit 1; }
 status=0
 for program in "$build"/fuzz_*; do
   [ -x "$program" ] || continue

@@ -30,27 +30,6 @@ size_t cacheCapacity = 0;
 CRITICAL_SECTION cacheLock;
 bool cacheLockReady = false;
 
-bool Available(const LANGID* available, size_t count, LANGID language) {
-  return std::binary_search(available, available + count, language);
-}
-
-bool TryFamily(const LANGID* available, size_t count, LANGID language, LANGID* found) {
-  WORD primary = PRIMARYLANGID(language);
-  LANGID candidates[65];
-  size_t n = 0;
-  candidates[n++] = language;
-  candidates[n++] = MAKELANGID(primary, 1);
-  candidates[n++] = MAKELANGID(primary, 0);
-  for (WORD sub = 2; sub <= 63; ++sub) candidates[n++] = MAKELANGID(primary, sub);
-  for (size_t i = 0; i < n; ++i) {
-    if (Available(available, count, candidates[i])) {
-      *found = candidates[i];
-      return true;
-    }
-  }
-  return false;
-}
-
 BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR context) {
   auto* languages = reinterpret_cast<std::vector<LANGID>*>(context);
   languages->push_back(language);
@@ -103,29 +82,6 @@ const wchar_t* LoadStringEntry(UINT id) {
 }
 
 }  // namespace
-
-LANGID ChooseResourceLanguage(const LANGID* available, size_t count, const LanguageFacts& facts) {
-  if (count == 0) return 0;
-  LANGID found;
-  LANGID requested = facts.requested;
-  if (PRIMARYLANGID(requested) != 0) {
-    if (Available(available, count, requested)) return requested;
-    if (PRIMARYLANGID(facts.ui) == 0 && SUBLANGID(facts.ui) != 0) {
-      LANGID mixed = MAKELANGID(PRIMARYLANGID(requested), SUBLANGID(facts.ui));
-      if (Available(available, count, mixed)) return mixed;
-    }
-    if (TryFamily(available, count, requested, &found)) return found;
-  }
-  if (PRIMARYLANGID(facts.ui) != 0 && TryFamily(available, count, facts.ui, &found)) return found;
-  if (requested != 0x0800 && TryFamily(available, count, facts.userDefault, &found)) return found;
-  if (TryFamily(available, count, facts.systemDefault, &found)) return found;
-  const LANGID lastResorts[] = {0x0000, 0x0400, 0x0800, 1033, 9};
-  for (LANGID language : lastResorts)
-    if (Available(available, count, language)) return language;
-  for (WORD sub = 2; sub <= 63; ++sub)
-    if (Available(available, count, MAKELANGID(LANG_ENGLISH, sub))) return MAKELANGID(LANG_ENGLISH, sub);
-  return count > 1 && available[0] == 0 ? available[1] : available[0];
-}
 
 LANGID ResourceLanguage(HMODULE module, LPCWSTR type, LPCWSTR name, LANGID requested) {
   std::vector<LANGID> languages;
@@ -222,26 +178,6 @@ INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parame
                                            parameter);
   centerNextWindow = false;  // also when the dialog could not be made
   return result;
-}
-
-bool LanguageOfCommand(int command, LANGID* language) {
-  switch (command) {
-    case 1501: *language = 9; return true;
-    case 1502: *language = 1029; return true;
-    case 1503: *language = 1051; return true;
-    case 1519: *language = 0; return true;
-    default: return false;
-  }
-}
-
-int LanguageMenuMark(uint32_t storedLanguage) {
-  switch (storedLanguage) {
-    case 9: return 1501;
-    case 1029: return 1502;
-    case 1051: return 1503;
-    case 0: return 1519;
-    default: return 0;
-  }
 }
 
 void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage) {

@@ -7,19 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/languages.h"
+
 extern LANGID uiLanguage;
 
-// Picks the language a resource is loaded in from those it exists in (sorted
-// ascending), or 0 when none fits. Pure: the defaults are handed in.
-struct LanguageFacts {
-  LANGID requested;
-  LANGID ui;
-  LANGID userDefault;
-  LANGID systemDefault;
-};
-LANGID ChooseResourceLanguage(const LANGID* available, size_t count, const LanguageFacts& facts);
-
-// The language the resource of the module will be loaded in; 0 when missing.
+// The language the resource of the module will be loaded in
+// (ChooseResourceLanguage over those it exists in); 0 when missing.
 LANGID ResourceLanguage(HMODULE module, LPCWSTR type, LPCWSTR name, LANGID requested);
 
 // The resource's data in the resolved language.
@@ -46,11 +39,6 @@ size_t ModernizeDialogFont(uint8_t* dialogTemplate, size_t size);
 // Runs a dialog from its template in the UI language; -1 when it is missing.
 INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parameter = 0);
 
-// Language menu: the language id a command stands for; false for another command.
-bool LanguageOfCommand(int command, LANGID* language);
-// Which item of 1501..1503 and 1519 carries the radio mark for a stored
-// language; 0 when none does.
-int LanguageMenuMark(uint32_t storedLanguage);
 void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage);
 
 // Stores the choice, closes the main window and starts the program again

@@ -232,14 +232,11 @@ bool StoreNumber(UINT name, uint32_t value) {
 }
 
 void ClampSettings(Settings& settings) {
-  if (settings.rowLength == 0) settings.rowLength = 80;
-  if (settings.rowLength > kMaxRowLength) settings.rowLength = kMaxRowLength;
-  if (settings.linesLimit == 0) settings.linesLimit = 2048;
-  if (settings.linesLimit > kMaxLinesLimit) settings.linesLimit = kMaxLinesLimit;
-  if (settings.kbLimit == 0) settings.kbLimit = 256;
-  if (settings.kbLimit > kMaxKbLimit) settings.kbLimit = kMaxKbLimit;
+  StoredLimits limits{settings.rowLength, settings.linesLimit, settings.kbLimit, settings.font.lfHeight};
+  ClampStoredLimits(limits);
+  settings.rowLength = limits.rowLength;
+  settings.linesLimit = limits.linesLimit;
+  settings.kbLimit = limits.kbLimit;
+  settings.font.lfHeight = limits.fontHeight;
   settings.font.lfFaceName[LF_FACESIZE - 1] = 0;
-  if (settings.font.lfHeight < 0) settings.font.lfHeight = -settings.font.lfHeight;
-  // A zero height would let the font commands shrink it to nothing.
-  if (settings.font.lfHeight == 0) settings.font.lfHeight = 13;
 }

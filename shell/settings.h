@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "core/history.h"
+#include "core/stored_values.h"
 #include "engine/highlight_rules.h"
 
-constexpr int kHistoryEntries = 10;
-constexpr size_t kHistoryUnits = 32768;
 
 struct Settings {
   uint32_t rowLength = 80;        // "row length"
@@ -71,11 +71,6 @@ enum : UINT {
   kSettingSavePosition = 159,
 };
 
-// Limits the engine relies on, whatever the registry holds.
-constexpr uint32_t kMaxRowLength = 4095;
-constexpr uint32_t kMaxLinesLimit = 65535;
-constexpr uint32_t kMaxKbLimit = 65535;
-
 // Tests hand the store a key of their own instead of HKEY_CURRENT_USER.
 void SetSettingsRoot(HKEY root);
 
@@ -100,6 +95,6 @@ int StoreRules(const HighlightRule* rules, int count);
 bool ReadStoredNumber(UINT name, uint32_t* value);
 bool StoreNumber(UINT name, uint32_t value);
 
-// Keeps values the engine cannot hold within range (zero limits, over-long
-// rows, a font without a terminated face name).
+// Keeps values the engine cannot hold within range (ClampStoredLimits, and a
+// font without a terminated face name).
 void ClampSettings(Settings& settings);

@@ -26,9 +26,11 @@ TEST_F(SettingsTest, LoadTakesTheStoredValuesAndReplacesThoseTheProgramCannotHol
   EXPECT_EQ(uiLanguage, 0x405);
   LOGFONTW font = Settings::DefaultViewFont();  // a face name without its terminator
   wmemset(font.lfFaceName, L'A', LF_FACESIZE);
+  font.lfHeight = INT32_MIN;  // no positive counterpart
   RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), L"font", REG_BINARY, &font, sizeof font);
   LoadSettings();
   EXPECT_EQ(wcslen(AppSettings.font.lfFaceName), size_t(LF_FACESIZE - 1));
+  EXPECT_EQ(AppSettings.font.lfHeight, 13);
 }
 
 TEST(ChooseResourceLanguage, FallbackOrder) {

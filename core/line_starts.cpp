@@ -1,0 +1,68 @@
+#include "core/line_starts.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/charset.h"
+
+size_t CountNewlines(const uint8_t* bytes, size_t count, uint32_t unit, uint32_t newline) {
+  if (unit == 1) return size_t(std::count(bytes, bytes + count, uint8_t(newline)));
+  size_t found = 0;
+  for (size_t i = 0; i + unit <= count; i += unit) {
+    uint32_t value = 0;
+    memcpy(&value, bytes + i, unit);
+    found += value == newline;
+  }
+  return found;
+}
+
+uint64_t FindFirstWholeLine(const ByteReader& file, uint64_t start, uint32_t charset, uint8_t* buffer,
+                            size_t capacity) {
+  uint32_t unit = CharsetUnitSize(charset);
+  uint32_t newline = CharsetNewlineUnit(charset);
+  // Whole units per read: a full read never ends inside a unit.
+  size_t wanted = capacity - capacity % unit;
+  uint64_t position = start;
+  for (;;) {
+    size_t got = wanted ? file.read(file.context, position, buffer, wanted) : 0;
+    if (got == 0) return position;
+    for (size_t i = 0; i + unit <= got; i += unit) {
+      uint32_t value = 0;
+      memcpy(&value, buffer + i, unit);
+      if (value == newline) return position + i + unit;
+    }
+    // A partial unit ends the data; the search ends before it, on the grid.
+    if (got % unit) return position + got - got % unit;
+    position += got;
+  }
+}
+
+uint64_t StartOfLastLines(const ByteReader& file, uint64_t floor, uint64_t end, uint32_t charset, size_t lines,
+                          uint8_t* buffer, size_t capacity) {
+  uint32_t unit = CharsetUnitSize(charset);
+  uint32_t newline = CharsetNewlineUnit(charset);
+  uint64_t position = end - end % unit;
+  size_t found = 0;
+  while (position > floor) {
+    uint64_t from = position - std::min<uint64_t>(capacity, position - floor);
+    from += (unit - from % unit) % unit;
+    if (from >= position) break;
+    size_t wanted = size_t(position - from);
+    if (file.read(file.context, from, buffer, wanted) != wanted) return floor;
+    // Most chunks lie wholly within the lines wanted: counted at once, only
+    // the chunk holding the start is walked unit by unit.
+    size_t here = CountNewlines(buffer, wanted, unit, newline);
+    if (found + here <= lines) {
+      found += here;
+      position = from;
+      continue;
+    }
+    for (size_t i = wanted; i >= unit; i -= unit) {
+      uint32_t value = 0;
+      memcpy(&value, buffer + i - unit, unit);
+      if (value == newline && ++found > lines) return from + i;
+    }
+    position = from;
+  }
+  return floor;
+}

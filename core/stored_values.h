@@ -1,0 +1,25 @@
+// Values other programs may have left in the registry or a file's properties
+// stream, made into what the program can hold: the size limits and the view
+// font's height, and the line filter's section.
+#pragma once
+#include <cstdint>
+
+#include "core/rows.h"
+#include "core/text.h"
+
+// Limits the engine relies on, whatever the registry holds.
+constexpr uint32_t kMaxRowLength = 4095;
+constexpr uint32_t kMaxLinesLimit = 65535;
+constexpr uint32_t kMaxKbLimit = 65535;
+
+struct StoredLimits {
+  uint32_t rowLength, linesLimit, kbLimit;
+  int32_t fontHeight;  // the view font's, in pixels; stored negative as often as not
+};
+// Zero limits take their defaults, larger ones the most the engine holds; the
+// font height becomes positive and never zero.
+void ClampStoredLimits(StoredLimits& limits);
+
+// The filter's "Mode" ("hide" in any case hides, anything else shows) and
+// "Case" (1 matches case) as read from the stream, with its pattern.
+void ReadFilterSection(const TextUnit* pattern, const TextUnit* mode, uint32_t matchCase, LineFilter* filter);
