@@ -28,6 +28,7 @@ for program in "$build"/fuzz_*; do
   corpus=$build/corpus/$target findings=$build/findings/$target
   mkdir -p "$corpus" "$findings"
   log=$build/$target.log
+  started=$(date +%s.%N)
   # The kept seeds are read, new inputs go to the build folder's corpus.
   # shellcheck disable=SC2086  # QUILLON_FUZZ_ARGS: more libFuzzer flags, e.g. CI's -seed=1
   if "$program" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 ${QUILLON_FUZZ_ARGS:-} \
@@ -39,6 +40,10 @@ for program in "$build"/fuzz_*; do
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  # libFuzzer counts whole seconds: a run shorter than one reports 0.
+  if [ "${speed:-0}" = 0 ] && [ -n "$runs" ]; then
+    speed=$(awk -v runs="$runs" -v from="$started" -v to="$(date +%s.%N)" 'BEGIN { printf "%d", runs / (to - from) }')
+  fi
   coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
   features=$(grep -o 'ft: [0-9]*' "$log" | tail -1)
   printf '%-14s %10s runs %8s exec/s  %s edges  %s features  %s\n' "$target" "${runs:-?}" "${speed:-?}" \
