@@ -74,9 +74,10 @@ bool Occurs(const HighlightRule& rule, const TextUnit* text, const TextUnit* row
       if (rule.search[k] == text[i]) ++k;
     }
     if (k < m) continue;
+    if (!rule.wholeWord) return true;
     size_t start = i + 1 - m;
     bool wordBefore = start > 0 && IsWordUnit(row[start - 1]), wordAfter = i + 1 < length && IsWordUnit(row[i + 1]);
-    if (!rule.wholeWord || (!wordBefore && !wordAfter)) return true;
+    if (!wordBefore && !wordAfter) return true;
     k = rule.fail[m - 1];
   }
   return false;
