@@ -4,8 +4,6 @@
 #include <cstring>
 #include <utility>
 
-CharsetState charsetState;
-
 namespace {
 
 struct CharsetInfo {

@@ -50,8 +50,6 @@ struct CharsetState {
   bool sniffUtf8 = false;
 };
 
-extern CharsetState charsetState;
-
 // Bytes of the file start; detection needs exactly six of them.
 BomResult DetectBom(const uint8_t* bytes, size_t count);
 

@@ -13,12 +13,11 @@ void ClearOlderHistory(HistoryEntry* entries) {
   for (int i = kHistoryEntries - 1; i >= 1; --i) entries[i][0] = 0;
 }
 
-void HistoryMenuText(int index, const TextUnit* path, TextUnit* text, size_t capacity) {
+void HistoryMenuText(uint32_t index, const TextUnit* path, TextUnit* text, size_t capacity) {
   TextUnit prefix[16];
   size_t at = 0;
   prefix[at++] = u'&';
-  if (index < 0) prefix[at++] = u'-';
-  at += DecimalText(index < 0 ? 0u - uint32_t(index) : uint32_t(index), prefix + at);
+  at += DecimalText(index, prefix + at);
   prefix[at++] = u' ';
   if (capacity == 0) return;
   if (at >= capacity) {

@@ -16,4 +16,4 @@ void AddToHistoryList(HistoryEntry* entries, const TextUnit* path);
 void ClearOlderHistory(HistoryEntry* entries);
 // The menu text of entry index: "&<index> <path>" with the path's ampersands
 // doubled, so that they show instead of marking a mnemonic.
-void HistoryMenuText(int index, const TextUnit* path, TextUnit* text, size_t capacity);
+void HistoryMenuText(uint32_t index, const TextUnit* path, TextUnit* text, size_t capacity);

@@ -5,14 +5,20 @@
 
 #include "core/charset.h"
 
+namespace {
+
+uint32_t UnitAt(const uint8_t* bytes, uint32_t unit) {
+  uint32_t value = 0;
+  memcpy(&value, bytes, unit);
+  return value;
+}
+
+}  // namespace
+
 size_t CountNewlines(const uint8_t* bytes, size_t count, uint32_t unit, uint32_t newline) {
   if (unit == 1) return size_t(std::count(bytes, bytes + count, uint8_t(newline)));
   size_t found = 0;
-  for (size_t i = 0; i + unit <= count; i += unit) {
-    uint32_t value = 0;
-    memcpy(&value, bytes + i, unit);
-    found += value == newline;
-  }
+  for (size_t i = 0; i + unit <= count; i += unit) found += UnitAt(bytes + i, unit) == newline;
   return found;
 }
 
@@ -26,11 +32,8 @@ uint64_t FindFirstWholeLine(const ByteReader& file, uint64_t start, uint32_t cha
   for (;;) {
     size_t got = wanted ? file.read(file.context, position, buffer, wanted) : 0;
     if (got == 0) return position;
-    for (size_t i = 0; i + unit <= got; i += unit) {
-      uint32_t value = 0;
-      memcpy(&value, buffer + i, unit);
-      if (value == newline) return position + i + unit;
-    }
+    for (size_t i = 0; i + unit <= got; i += unit)
+      if (UnitAt(buffer + i, unit) == newline) return position + i + unit;
     // A partial unit ends the data; the search ends before it, on the grid.
     if (got % unit) return position + got - got % unit;
     position += got;
@@ -57,11 +60,8 @@ uint64_t StartOfLastLines(const ByteReader& file, uint64_t floor, uint64_t end, 
       position = from;
       continue;
     }
-    for (size_t i = wanted; i >= unit; i -= unit) {
-      uint32_t value = 0;
-      memcpy(&value, buffer + i - unit, unit);
-      if (value == newline && ++found > lines) return from + i;
-    }
+    for (size_t i = wanted; i >= unit; i -= unit)
+      if (UnitAt(buffer + i - unit, unit) == newline && ++found > lines) return from + i;
     position = from;
   }
   return floor;

@@ -8,7 +8,7 @@
 #include "core/text.h"
 
 // Limits the engine relies on, whatever the registry holds.
-constexpr uint32_t kMaxRowLength = 4095;
+constexpr uint32_t kMaxRowLength = kMaxRowUnits;
 constexpr uint32_t kMaxLinesLimit = 65535;
 constexpr uint32_t kMaxKbLimit = 65535;
 

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+CharsetState charsetState;
+
 namespace {
 
 size_t SystemToUnits(uint32_t codePage, const uint8_t* bytes, size_t count, TextUnit* units, size_t capacity) {
