@@ -331,7 +331,7 @@ bool ChoosePrinter(HWND window) {
 void RunJob(HWND window) {
   job = Job{printRecord.hDC, (printRecord.Flags & PD_SELECTION) == 0, false, {}, 0, {}};
   printRecord.hDC = nullptr;
-  PageFacts facts = PrinterFacts(job.dc, job.allRows);
+  PageFacts facts = PrinterFacts(job.dc);
   if (!CopyRows(engineHost.view, job.allRows, job.rows)) {
     ShowSystemError(window, IDS_PRINT_FAILED, ERROR_NOT_ENOUGH_MEMORY);
   } else {
@@ -355,9 +355,8 @@ void RunJob(HWND window) {
 
 void SetStartPageForTesting(int(WINAPI* call)(HDC)) { startPage = call ? call : StartPage; }
 
-PageFacts PrinterFacts(HDC printer, bool allRows) {
+PageFacts PrinterFacts(HDC printer) {
   PageFacts facts{};
-  if (HWND view = engineHost.view) facts.rows = Count(SendMessageW(view, allRows ? LB_GETCOUNT : LB_GETSELCOUNT, 0, 0));
   facts.fontHeight = ViewFontHeight();
   facts.fontDpi = 96;
   facts.dpiX = Caps(printer, LOGPIXELSX);

@@ -14,6 +14,6 @@ void PrintRows(HWND window);       // 1103
 // tests can have a page refused, which no real printer does on demand.
 void SetStartPageForTesting(int(WINAPI* call)(HDC));
 
-// The facts of a job on the printer for all rows or the selected ones, with the
-// margins of the last page setup.
-PageFacts PrinterFacts(HDC printer, bool allRows);
+// The facts of a job on the printer, with the margins of the last page setup;
+// the rows are those the job copies.
+PageFacts PrinterFacts(HDC printer);

@@ -87,7 +87,7 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
   if (!getenv("QUILLON_PRINT_DIR")) GTEST_SKIP() << "No QUILLON_PRINT_DIR: scripts/test.sh sets up the printer";
   HDC printer = CreateDCW(L"WINSPOOL", L"Quillon", nullptr, nullptr);
   ASSERT_TRUE(printer && SetDefaultPrinterW(L"Quillon"));
-  uint32_t r = PlanPages(PrinterFacts(printer, true)).rowsPerPage;
+  uint32_t r = PlanPages(PrinterFacts(printer)).rowsPerPage;
   DeleteDC(printer);
   AppSettings.wrapLines = 0;
   std::string wide = std::string(100, 'W') + ' ' + std::string(99, 'W');  // cut at the margin, not wrapped
@@ -144,7 +144,7 @@ TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
   seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, L"", 0};
   for (int i = 0; i < 3; ++i) RunAnswered(IDM_PRINT_SETUP, AnswerDialogs);
   EXPECT_EQ(seen.margins, std::vector<std::wstring>({L"25", L"30", L"30"}));  // the second was cancelled
-  EXPECT_EQ(PrinterFacts(nullptr, true).margins.left, 3000u);
+  EXPECT_EQ(PrinterFacts(nullptr).margins.left, 3000u);
 }
 
 }  // namespace
