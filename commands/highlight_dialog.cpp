@@ -14,7 +14,6 @@
 #include "resources/resource_ids.h"
 #include "shell/highlight_view.h"
 #include "shell/localization.h"
-#include "shell/platform.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 
@@ -209,7 +208,6 @@ void OnRulesDrawItem(HWND dialog, const DRAWITEMSTRUCT* item) {
 }
 
 INT_PTR CALLBACK RulesProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (IsForeignPrivateMessage(message)) return FALSE;
   switch (message) {
     case WM_INITDIALOG: OnRulesInit(dialog); break;
     case WM_COMMAND: OnRulesCommand(dialog, LOWORD(wparam), HIWORD(wparam)); break;

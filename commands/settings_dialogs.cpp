@@ -109,7 +109,6 @@ INT_PTR CALLBACK RowLengthProc(HWND dialog, UINT message, WPARAM wparam, LPARAM 
 }
 
 INT_PTR CALLBACK SizeLimitProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (IsForeignPrivateMessage(message)) return FALSE;  // its set-up names where the limits go
   switch (message) {
     case WM_INITDIALOG: OnSizeLimitInit(dialog, lparam); break;
     case WM_COMMAND: if (LOWORD(wparam) == IDOK) OnSizeLimitOk(dialog); break;

@@ -188,7 +188,6 @@ void SetLinkText(HWND link, const wchar_t* text) {
 }
 
 INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (IsForeignPrivateMessage(message)) return FALSE;
   switch (message) {
     case WM_INITDIALOG: return OnInitDialog(dialog);
     case WM_PAINT: return OnPaint(dialog);

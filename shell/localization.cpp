@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "shell/platform.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 
@@ -165,6 +166,28 @@ size_t ModernizeDialogFont(uint8_t* dialogTemplate, size_t size) {
   return size;
 }
 
+namespace {
+
+constexpr wchar_t kDialogProcedure[] = L"Quillon.DialogProcedure";
+DLGPROC procedureOfNextDialog = nullptr;
+
+// Every dialog's procedure sits behind this one guard: a message whose
+// parameters only this thread may hand out (a set-up naming where results go,
+// a notification's pointer), sent from another thread, reaches none of them.
+INT_PTR CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto procedure = reinterpret_cast<DLGPROC>(GetPropW(dialog, kDialogProcedure));
+  if (!procedure && procedureOfNextDialog) {  // the dialog's first message
+    procedure = procedureOfNextDialog;
+    procedureOfNextDialog = nullptr;
+    SetPropW(dialog, kDialogProcedure, reinterpret_cast<HANDLE>(procedure));
+  }
+  if (!procedure || IsForeignPrivateMessage(message)) return FALSE;
+  if (message == WM_NCDESTROY) RemovePropW(dialog, kDialogProcedure);
+  return procedure(dialog, message, wparam, lparam);
+}
+
+}  // namespace
+
 INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parameter) {
   ResourceData dialog;
   if (!LoadLocalizedResource(RT_DIALOG, MAKEINTRESOURCEW(templateId), &dialog)) return -1;
@@ -173,10 +196,12 @@ INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parame
                             static_cast<const uint8_t*>(dialog.data) + dialog.size);
   if (LOBYTE(LOWORD(GetVersion())) > 5) copy.resize(ModernizeDialogFont(copy.data(), copy.size()));
   centerNextWindow = true;
+  procedureOfNextDialog = procedure;
   INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
-                                           reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, procedure,
-                                           parameter);
+                                           reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner,
+                                           GuardedDialogProc, parameter);
   centerNextWindow = false;  // also when the dialog could not be made
+  procedureOfNextDialog = nullptr;
   return result;
 }
 
