@@ -38,13 +38,7 @@ int statusPartsTotal = 525;
 RECT savedWindowRect{};
 LONG_PTR savedViewStyle = 0;
 
-double DpiScale() {
-  HDC screen = GetDC(nullptr);
-  if (!screen) return 1.0;
-  double scale = GetDeviceCaps(screen, LOGPIXELSX) / 96.0;
-  ReleaseDC(nullptr, screen);
-  return scale;
-}
+double DpiScale() { return ScreenDpi() / 96.0; }
 
 HFONT CreateScreenViewFont() {
   LOGFONTW font = AppSettings.font;
