@@ -68,6 +68,11 @@ LRESULT CALLBACK CreationHookProc(int code, WPARAM wparam, LPARAM lparam) {
     centerNextWindow = false;
   }
   if (code == HCBT_CREATEWND && (centredWindow || centerNextDialog)) WatchForDialogInit(true);
+  // A centred window gone before its set-up leaves no hook on every sent message.
+  if (code == HCBT_DESTROYWND && reinterpret_cast<HWND>(wparam) == centredWindow) {
+    centredWindow = nullptr;
+    if (!centerNextDialog) WatchForDialogInit(false);
+  }
   return CallNextHookEx(creationHook, code, wparam, lparam);
 }
 
