@@ -86,6 +86,11 @@ UpdateNews NewsOf(const UpdateReply& reply) {
   return UpdateNews::kNone;
 }
 
+uint64_t NextCheckMinutes(uint32_t lastCheck, uint32_t now) {
+  // A last check in the future makes the check due now.
+  return lastCheck > now ? now : uint64_t(lastCheck) + kCheckPeriodMinutes;
+}
+
 bool AutoCheckDue(bool autoCheck, uint32_t lastCheck, uint32_t now) {
-  return autoCheck && (uint64_t(lastCheck) + kCheckPeriodMinutes < now || lastCheck > now);
+  return autoCheck && (NextCheckMinutes(lastCheck, now) < now || lastCheck > now);
 }

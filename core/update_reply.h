@@ -32,3 +32,5 @@ constexpr uint32_t kBuiltInVersion = 0x10702;  // 1.7.2
 // (a clock that was once wrong would otherwise stop the checks for good).
 constexpr uint32_t kCheckPeriodMinutes = 4320;
 bool AutoCheckDue(bool autoCheck, uint32_t lastCheck, uint32_t now);
+// When the next automatic check falls due, in the same minutes.
+uint64_t NextCheckMinutes(uint32_t lastCheck, uint32_t now);

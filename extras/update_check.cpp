@@ -150,7 +150,7 @@ UINT RunCheck(const wchar_t* url, UpdateReply* reply) {
     bool read = InternetReadFile(request, body, kReplyBytes + 1, &got) && got <= kReplyBytes + 1;
     bool cut = read && got > kReplyBytes;
     body[!read ? 0 : cut ? kReplyBytes : got] = '\0';
-    bool recognised = read && ParseUpdateReply(body, reply) && !(cut && UpdateMessageFor(*reply) != IDS_NO_UPDATE);
+    bool recognised = read && ParseUpdateReply(body, reply) && !(cut && NewsOf(*reply) != UpdateNews::kNone);
     failure = recognised ? 0 : IDS_BAD_RESPONSE;
     InternetCloseHandle(request);
   }
@@ -212,9 +212,8 @@ void FormatUpdateStatus(bool autoCheck, uint32_t lastCheck, uint32_t now, wchar_
   if (!autoCheck) {
     wsprintfW(text, Text(IDS_AUTO_CHECK_OFF), Text(IDS_NO_UPDATE));
   } else {
-    // A last check in the future makes the check due at this start.
     ULARGE_INTEGER next;
-    next.QuadPart = (lastCheck > now ? now : uint64_t(lastCheck) + kCheckPeriodMinutes) * 600000000ull;
+    next.QuadPart = NextCheckMinutes(lastCheck, now) * 600000000ull;
     FILETIME utc{next.LowPart, next.HighPart}, local;
     SYSTEMTIME when{};
     FileTimeToLocalFileTime(&utc, &local);
