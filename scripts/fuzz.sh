@@ -9,16 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 build=${QUILLON_FUZZ_BUILD:-$root/build-fuzz}
-missing=()
-command -v clang++-14 >/dev/null || missing+=(clang-14)
-[ -n "$(ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null)" ] || missing+=(libclang-rt-14-dev)
-command -v cmake >/dev/null || missing+=(cmake)
-command -v ninja >/dev/null || missing+=(ninja-build)
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=$([ "$(id -u)" = 0 ] || echo sudo)
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+"$root/scripts/install_deps.sh" clang-14 libclang-rt-14-dev cmake ninja-build
 cmake -G Ninja -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 ninja -C "$build" >"$build/ninja.log" || { cat "$build/ninja.log"; exit 1; }
 status=0
