@@ -59,9 +59,16 @@ void AddResult(const char* metric, const Cell& quillon, const Cell& baseline, co
 void Note(const char* format, ...);  // a detail line, printed as it comes
 void PrintResults();
 
+// The view's last row is text (NUL-terminated, shorter than 128 units).
+bool LastRowIs(HWND view, const wchar_t* text);
+// Puts proc in as the window's procedure; returns the one it replaced.
+WNDPROC Subclass(HWND window, WNDPROC proc);
+
 // The parts, one file each.
 // Ten highlight rules every row is tested against, or none.
 void UseBenchRules(bool on);
+// A line filter hiding "DEBUG", which no line holds: every line is filtered and passes.
+void UseBenchFilter(bool on);
 
 void RunThroughputBench();
 void RunLoadBench();

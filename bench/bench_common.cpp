@@ -4,10 +4,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/highlight_rules.h"
+#include "engine/row_builder.h"
 #include "shell/settings.h"
 
 DWORD wineserverPid = 0;
@@ -292,6 +294,25 @@ void PrintResults() {
 }
 
 // Ten rules that every row is tested against; the last matches a line in four.
+bool LastRowIs(HWND view, const wchar_t* text) {
+  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
+  LRESULT length = LRESULT(wcslen(text));
+  if (count <= 0 || length >= 128 || SendMessageW(view, LB_GETTEXTLEN, WPARAM(count - 1), 0) != length) return false;
+  wchar_t row[128];
+  return SendMessageW(view, LB_GETTEXT, WPARAM(count - 1), reinterpret_cast<LPARAM>(row)) == length &&
+         wmemcmp(row, text, size_t(length)) == 0;
+}
+
+WNDPROC Subclass(HWND window, WNDPROC proc) {
+  return reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+}
+
+void UseBenchFilter(bool on) {
+  LineFilter filter{};
+  if (on) wcscpy(AsWide(filter.pattern), L"DEBUG"), filter.hide = true;
+  SetLineFilter(filter);
+}
+
 void UseBenchRules(bool on) {
   const wchar_t* rules[] = {L"|FFFFFF|C00000|ERROR", L"w|806000|FFF0B0|warn", L"c|-|-|FATAL", L"|-|-|exception",
                             L"w|-|-|timeout", L"a|-|-|panic", L"|-|-|seq=99999999", L"c|-|-|qpc=1",

@@ -104,9 +104,7 @@ LatencyResult MeasureQuillon(const wchar_t* path, bool rulesAndFilter, std::vect
     Note("could not open %ls", path);
     return result;
   }
-  LineFilter filter{};
-  if (rulesAndFilter) wcscpy(AsWide(filter.pattern), L"DEBUG"), filter.hide = true;
-  SetLineFilter(filter);
+  UseBenchFilter(rulesAndFilter);
   UseBenchRules(rulesAndFilter);
   TimeTheView(true);
   TimePolls(true);

@@ -32,13 +32,7 @@ struct LoadTarget {
 bool LoadFinished(void* context) {
   const LoadTarget& target = *static_cast<const LoadTarget*>(context);
   if (PollContinues() || LastFileSize() != target.size) return false;
-  if (SendMessageW(target.view, LB_GETCOUNT, 0, 0) != target.rows) return false;
-  LRESULT last = target.rows - 1;
-  if (SendMessageW(target.view, LB_GETTEXTLEN, WPARAM(last), 0) > LRESULT(kMaxRowUnits))
-    return false;
-  wchar_t row[kMaxRowUnits + 1];
-  SendMessageW(target.view, LB_GETTEXT, WPARAM(last), reinterpret_cast<LPARAM>(row));
-  return wcscmp(row, target.lastRow) == 0;
+  return SendMessageW(target.view, LB_GETCOUNT, 0, 0) == target.rows && LastRowIs(target.view, target.lastRow);
 }
 
 // The bytes the follower loads: from the first whole line within the last
@@ -124,14 +118,9 @@ LRESULT CALLBACK TimedViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lp
   return result;
 }
 
-WNDPROC Subclass(HWND window, WNDPROC proc) {
-  return reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
-}
-
 // A filter that every line passes, kept in the file's stream as the program
 // keeps it: the open has the whole filtering to do and the same rows to show.
-void UseBenchFilter(const wchar_t* path, bool on) {
+void StoreBenchFilter(const wchar_t* path, bool on) {
   wchar_t stream[MAX_PATH + 40];
   swprintf(stream, MAX_PATH + 40, L"%ls:Kavex.Quillon.Properties", path);
   WritePrivateProfileStringW(L"Filter", nullptr, nullptr, stream);
@@ -203,9 +192,9 @@ void RunLoadBench() {
   // machine weighs on both alike.
   for (int run = 0; run <= kRuns; ++run) {
     double ms = TimedOpen(path, target, run ? "run" : "warm-up", run);
-    UseBenchRules(true), UseBenchFilter(path, true);
+    UseBenchRules(true), StoreBenchFilter(path, true);
     double withRules = ms < 0 ? ms : TimedOpen(path, target, "  with rules and filter", run);
-    UseBenchRules(false), UseBenchFilter(path, false);
+    UseBenchRules(false), StoreBenchFilter(path, false);
     if (withRules < 0) break;
     if (run == 0) continue;
     openMs.push_back(ms);
@@ -231,7 +220,7 @@ void RunLoadBench() {
   }
   CloseFile();
   DeleteFileW(path);
-  UseBenchFilter(path, false);
+  StoreBenchFilter(path, false);
   AppSettings = Settings{};
   if (openMs.empty()) {
     AddResult("open 64 MiB to final rows", Format("failed"), Format("-"), "< 1000 ms, <= 2.5x");

@@ -37,13 +37,6 @@ void ProbeLine(char* out, int seq) { snprintf(out, 64, "probe %06d appended by t
 
 // ---- The probe process.
 
-bool LastRowIs(HWND view, const wchar_t* text, size_t length) {
-  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
-  if (count <= 0 || SendMessageW(view, LB_GETTEXTLEN, WPARAM(count - 1), 0) != LRESULT(length)) return false;
-  wchar_t row[128];
-  return SendMessageW(view, LB_GETTEXT, WPARAM(count - 1), reinterpret_cast<LPARAM>(row)) == LRESULT(length) &&
-         wmemcmp(row, text, length) == 0;
-}
 
 }  // namespace
 
@@ -69,7 +62,7 @@ int RunProbe(HWND view, const wchar_t* path, int first, const wchar_t* results) 
     WriteFile(file, bytes, DWORD(length + 2), &written, nullptr);
     double delay = -1;
     while (MsSince(start) < 1000) {
-      if (LastRowIs(view, wide, length)) {
+      if (LastRowIs(view, wide)) {
         delay = MsSince(start);
         break;
       }
@@ -158,12 +151,6 @@ bool Probe(HWND view, const wchar_t* path, int first, std::vector<double>& delay
   return ended;
 }
 
-void UseFilter(bool on) {
-  LineFilter filter{};
-  if (on) wcscpy(AsWide(filter.pattern), L"DEBUG"), filter.hide = true;
-  SetLineFilter(filter);
-}
-
 // What the view's painting costs while the probe runs: WM_DRAWITEM sent, rows
 // that reached the screen (inside the paint's region), time in WM_PAINT.
 struct PaintCost {
@@ -191,15 +178,12 @@ LRESULT CALLBACK TimedPaintProc(HWND view, UINT message, WPARAM wparam, LPARAM l
 }
 
 void CountPainting(bool on) {
-  auto swap = [](HWND window, WNDPROC proc) {
-    return reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
-  };
   if (on) {
-    hostProc = swap(engineHost.window, CountingHostProc);
-    viewProc = swap(engineHost.view, TimedPaintProc);
+    hostProc = Subclass(engineHost.window, CountingHostProc);
+    viewProc = Subclass(engineHost.view, TimedPaintProc);
   } else {
-    swap(engineHost.window, hostProc);
-    swap(engineHost.view, viewProc);
+    Subclass(engineHost.window, hostProc);
+    Subclass(engineHost.view, viewProc);
   }
 }
 
@@ -210,7 +194,7 @@ bool ViewHolds(void* rows) {
 bool MeasureQuillon(const wchar_t* path, bool rulesAndFilter, int first, std::vector<double>& delays) {
   std::string text = StartText();
   if (!WriteWholeFile(path, text.data(), text.size()) || !OpenFile(path)) return false;
-  UseFilter(rulesAndFilter);
+  UseBenchFilter(rulesAndFilter);
   UseBenchRules(rulesAndFilter);
   static LRESULT rows = kLimit;
   bool ok = PumpUntil(ViewHolds, &rows, 10000);
@@ -219,7 +203,7 @@ bool MeasureQuillon(const wchar_t* path, bool rulesAndFilter, int first, std::ve
   ok = ok && Probe(engineHost.view, path, first, delays);
   CountPainting(false);
   UseBenchRules(false);
-  UseFilter(false);
+  UseBenchFilter(false);
   CloseFile();
   DeleteFileW(path);
   return ok;

@@ -36,12 +36,8 @@ BOOL CALLBACK FindOwnWindow(HWND window, LPARAM context) {
 
 bool FinalRowsShown(Started& started) {
   if (!started.view) EnumWindows(FindOwnWindow, reinterpret_cast<LPARAM>(&started));
-  if (!started.view || SendMessageW(started.view, LB_GETCOUNT, 0, 0) != started.rows) return false;
-  wchar_t row[128];
-  LRESULT last = started.rows - 1;
-  return SendMessageW(started.view, LB_GETTEXTLEN, WPARAM(last), 0) < 128 &&
-         SendMessageW(started.view, LB_GETTEXT, WPARAM(last), reinterpret_cast<LPARAM>(row)) > 0 &&
-         wcscmp(row, started.lastRow) == 0;
+  return started.view && SendMessageW(started.view, LB_GETCOUNT, 0, 0) == started.rows &&
+         LastRowIs(started.view, started.lastRow);
 }
 
 // Ms from CreateProcess to the final rows; negative when they never came.
@@ -108,7 +104,7 @@ void RunStartBench() {
     std::string text = Lines(log.lines, "start");
     if (!WriteWholeFile(log.path, text.data(), text.size())) return Note("cannot write %ls", log.path);
     log.rows = std::min(log.lines, 2048);
-    std::string last = Lines(log.lines, "start").substr(text.size() - (text.size() / size_t(log.lines)));
+    std::string last = text.substr(text.size() - (text.size() / size_t(log.lines)));
     last.resize(last.size() - 2);
     for (size_t i = 0; i <= last.size(); ++i) log.lastRow[i] = wchar_t(i < last.size() ? last[i] : 0);
   }
