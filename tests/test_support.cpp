@@ -9,6 +9,7 @@
 
 #include "engine/charset.h"
 #include "engine/file_follower.h"
+#include "resources/resource_ids.h"
 #include "shell/localization.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
@@ -136,19 +137,21 @@ bool PumpUntil(const std::function<bool()>& done, DWORD limit) {
   return true;
 }
 
-const wchar_t kProgramKey[] = L"Software\\Morvane\\Quillon";
-
 void SetProgramSetting(const wchar_t* name, DWORD value) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, kProgramKey, name, REG_DWORD, &value, sizeof value);
+  RegSetKeyValueW(HKEY_CURRENT_USER, LocalizedString(IDS_REG_KEY), name, REG_DWORD, &value, sizeof value);
 }
 
-void DeleteProgramSetting(const wchar_t* name) { RegDeleteKeyValueW(HKEY_CURRENT_USER, kProgramKey, name); }
+void DeleteProgramSetting(const wchar_t* name) {
+  RegDeleteKeyValueW(HKEY_CURRENT_USER, LocalizedString(IDS_REG_KEY), name);
+}
 
-DWORD ProgramSetting(const wchar_t* name) {
+DWORD StoredNumber(HKEY root, const wchar_t* name) {
   DWORD value = ~0u, size = sizeof value;
-  RegGetValueW(HKEY_CURRENT_USER, kProgramKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+  RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
   return value;
 }
+
+DWORD ProgramSetting(const wchar_t* name) { return StoredNumber(HKEY_CURRENT_USER, name); }
 
 Program::Program(const std::wstring& file) {
   std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + file + L"\"";

@@ -40,6 +40,7 @@ bool PumpUntil(const std::function<bool()>& done, DWORD limit = 5000);
 void SetProgramSetting(const wchar_t* name, DWORD value);
 void DeleteProgramSetting(const wchar_t* name);
 DWORD ProgramSetting(const wchar_t* name);  // ~0u when absent
+DWORD StoredNumber(HKEY root, const wchar_t* name);  // the same under another root
 
 // The real program started on a file as a second process (CTest runs the tests
 // in the build folder), or the one showing a window; ended however the test ends.

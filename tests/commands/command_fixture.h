@@ -76,11 +76,7 @@ struct CommandFixture : HostedTest {
     return (GetMenuState(menu, UINT(command), MF_BYCOMMAND) & (MF_CHECKED | 0x80000000)) == MF_CHECKED;
   }
 
-  DWORD Stored(const wchar_t* name) const {  // ~0u when absent
-    DWORD value = ~0u, size = sizeof value;
-    RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-    return value;
-  }
+  DWORD Stored(const wchar_t* name) const { return StoredNumber(root, name); }  // ~0u when absent
   std::wstring StoredText(const wchar_t* name) const {
     wchar_t value[400] = L"absent";
     DWORD size = sizeof value;
