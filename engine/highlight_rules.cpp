@@ -10,12 +10,13 @@ namespace {
 bool alertPending = false;
 const HighlightRule kNoRules[kMaxRules];
 
-const HighlightRule* Rules() {
-  const HighlightRule* rules = CurrentEngineOptions().rules;
-  return rules ? rules : kNoRules;
-}
+const HighlightRule* takenRules = nullptr;  // as the settings stood at the last poll
+
+const HighlightRule* Rules() { return takenRules ? takenRules : kNoRules; }
 
 }  // namespace
+
+void TakeRules(const HighlightRule* rules) { takenRules = rules; }
 
 int MatchingRule(const wchar_t* row, size_t length) {
   return MatchingRule(Rules(), AsText(row), std::min(length, kMaxRowUnits));

@@ -6,6 +6,9 @@
 #include "core/matching.h"
 #include "engine/wide_text.h"
 
+// The host's kMaxRules slots (null: none), taken with its options at each poll:
+// rows are tagged and drawn without asking the host again.
+void TakeRules(const HighlightRule* rules);
 // The slot of the first of the host's rules that matches, or -1.
 int MatchingRule(const wchar_t* row, size_t length);
 // Item data of a row entering the view: its rule's slot + 1, or 0. An alert

@@ -318,4 +318,5 @@ EngineOptions CurrentEngineOptions() {
 void TakeEngineOptions() {
   EngineOptions options = CurrentEngineOptions();
   SetRowOptions(RowOptions{options.linesLimit, options.cutEmpty});
+  TakeRules(options.rules);
 }
