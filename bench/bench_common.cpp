@@ -10,7 +10,7 @@
 #include "engine/file_follower.h"
 #include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 DWORD wineserverPid = 0;
 std::vector<double> pollStartsMs;

@@ -13,7 +13,7 @@
 #include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
 #include "shell/main_window.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 namespace {
 

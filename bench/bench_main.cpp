@@ -14,7 +14,7 @@
 #include "bench/bench.h"
 #include "engine/engine_host.h"
 #include "shell/main_window.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
 #include "shell/main_window.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/row_builder.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -16,10 +16,11 @@
 #include <cwchar>
 
 #include "engine/engine_host.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/main_window.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
 
 namespace {
 

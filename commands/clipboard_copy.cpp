@@ -4,7 +4,9 @@
 
 #include "engine/engine_host.h"
 #include "resources/resource_ids.h"
-#include "shell/main_window.h"
+#include "ui/dialog_frame.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
 
 namespace {
 

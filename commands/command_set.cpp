@@ -18,9 +18,10 @@
 #include "extras/printing.h"
 #include "extras/update_check.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/main_window.h"
-#include "shell/startup.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
 
 namespace {
 

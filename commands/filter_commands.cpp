@@ -7,9 +7,9 @@
 #include "engine/properties.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/startup.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
 
 namespace {
 

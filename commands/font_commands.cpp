@@ -6,10 +6,10 @@
 #include "engine/engine_host.h"
 #include "engine/row_builder.h"
 #include "resources/resource_ids.h"
-#include "shell/main_window.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
-#include "shell/startup.h"
+#include "ui/dialog_frame.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 
 #include "commands/font_commands.h"
 #include "engine/engine_host.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/highlight_view.h"
-#include "shell/localization.h"
-#include "shell/settings.h"
-#include "shell/startup.h"
+#include "ui/dialog_frame.h"
+#include "ui/highlight_view.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "engine/file_follower.h"
 #include "engine/wide_text.h"
 #include "resources/resource_ids.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 namespace {
 

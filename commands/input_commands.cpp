@@ -10,7 +10,7 @@
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
+#include "ui/localization.h"
 
 namespace {
 

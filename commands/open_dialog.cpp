@@ -5,9 +5,9 @@
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/platform.h"
-#include "shell/startup.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
 
 namespace {
 

@@ -5,8 +5,10 @@
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
 #include "resources/resource_ids.h"
-#include "shell/main_window.h"
-#include "shell/settings.h"
+#include "ui/dialog_frame.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -8,12 +8,11 @@
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
-#include "shell/tray_icon.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "extras/about.h"
 
 #include "engine/engine_host.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
 
 namespace {
 

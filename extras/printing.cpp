@@ -17,13 +17,12 @@
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/main_window.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
-#include "shell/startup.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 
 #include "engine/engine_host.h"
 #include "engine/status_bar.h"
-#include "extras/dialog_frame.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 DWORD updateWaitMilliseconds = 20000;
 

@@ -15,18 +15,26 @@
 #include "engine/properties.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
-#include "extras/dialog_frame.h"
 #include "extras/update_check.h"
 #include "resources/resource_ids.h"
-#include "shell/highlight_view.h"
 #include "shell/instances.h"
-#include "shell/localization.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/tray_icon.h"
+#include "ui/dialog_frame.h"
+#include "ui/highlight_view.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 EngineHost engineHost;
+
+// What the commands ask of the frame, handed to them through mainFrame.
+void ApplyFontToView();
+void ApplyBackgroundToView();
+void LayOutMainWindow(HWND window);
+void SwitchFullScreen(HWND window);
+void AnswerEscape(HWND window);
 
 namespace {
 
@@ -172,6 +180,12 @@ void OnCreate(HWND window) {
   engineHost.cleanFullScreen = CleanFullScreenHook;
   engineHost.advanceTray = AdvanceTrayFrame;
   engineHost.ruleAlert = AlertRuleMatch;
+  mainFrame.applyViewFont = ApplyFontToView;
+  mainFrame.applyViewBackground = ApplyBackgroundToView;
+  mainFrame.relayout = LayOutMainWindow;
+  mainFrame.toggleFullScreen = SwitchFullScreen;
+  mainFrame.handleEscape = AnswerEscape;
+  mainFrame.startUpdateCheck = StartUpdateThread;
   InitTrayIcon(window);
   UpdateHorizontalExtent();
   SetFocus(engineHost.view);
@@ -396,10 +410,7 @@ HWND CreateMainWindow(HINSTANCE instance, const WindowPlacementRequest& request,
 HFONT ViewFont() { return viewFont; }
 HBRUSH ViewBackgroundBrush() { return backgroundBrush; }
 
-LONG ScreenFontHeight(LONG storedHeight, int dpi) { return MulDiv(storedHeight, dpi, 96); }
-LONG StoredFontHeight(LONG screenHeight, int dpi) { return dpi > 0 ? MulDiv(screenHeight, 96, dpi) : screenHeight; }
-
-void ApplyViewFont() {
+void ApplyFontToView() {
   HFONT font = CreateScreenViewFont();
   if (!font) return;
   if (engineHost.view) {
@@ -413,7 +424,7 @@ void ApplyViewFont() {
   if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
 }
 
-void ApplyViewBackground() {
+void ApplyBackgroundToView() {
   HBRUSH brush = CreateSolidBrush(AppSettings.background);
   if (!brush) return;
   if (backgroundBrush) DeleteObject(backgroundBrush);
@@ -421,7 +432,7 @@ void ApplyViewBackground() {
   if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
 }
 
-void RelayoutMainWindow(HWND window) {
+void LayOutMainWindow(HWND window) {
   RECT client;
   GetClientRect(window, &client);
   SendMessageW(window, WM_SIZE, IsZoomed(window) ? SIZE_MAXIMIZED : SIZE_RESTORED,
@@ -434,7 +445,7 @@ bool IsFullScreen(HWND) {
 
 bool IsCleanFullScreen() { return savedViewStyle != 0; }
 
-void ToggleFullScreen(HWND window) {
+void SwitchFullScreen(HWND window) {
   HWND view = engineHost.view;
   if (!IsFullScreen(window)) {
     if (IsZoomed(window)) ShowWindow(window, SW_RESTORE);
@@ -473,7 +484,7 @@ void ToggleFullScreen(HWND window) {
   if (mainMenu) CheckMenuItem(mainMenu, IDM_FULL_SCREEN, MF_BYCOMMAND | MF_UNCHECKED);
 }
 
-void HandleEscape(HWND window) {
+void AnswerEscape(HWND window) {
   if (dialogFocusWindow == window) {
     if (AppSettings.escClose) PostMessageW(window, WM_CLOSE, 0, 0);
   } else if (dialogFocusWindow) {
@@ -481,8 +492,3 @@ void HandleEscape(HWND window) {
   }
 }
 
-void ShowSystemError(HWND owner, UINT messageId, DWORD error) {
-  wchar_t text[520];
-  ComposeErrorMessage(LocalizedString(messageId), error, text, 520);
-  MessageBoxW(owner, text, nullptr, MB_ICONERROR);
-}

@@ -37,20 +37,6 @@ int ComputeStatusPartEdges(int clientWidth, double scale, int edges[9]);
 // The last row counts as visible when it lies within the view's page.
 bool LastRowVisible(HWND view);
 
-// The stored font height counts pixels at 96 DPI, so a stored font looks the
-// same size on every screen: the view's font is made that much larger on a
-// screen of more DPI, and a height chosen there is stored back at 96 DPI.
-LONG ScreenFontHeight(LONG storedHeight, int dpi);
-LONG StoredFontHeight(LONG screenHeight, int dpi);
-
-// Called by commands after they changed settings the frame depends on.
-void ApplyViewFont();         // a new font from AppSettings.font
-void ApplyViewBackground();   // a new brush from AppSettings.background
-void RelayoutMainWindow(HWND window);
-void ToggleFullScreen(HWND window);
 bool IsFullScreen(HWND window);
 bool IsCleanFullScreen();
-void HandleEscape(HWND window);
 
-// Message box for a failed user operation: the message, then the system's text.
-void ShowSystemError(HWND owner, UINT messageId, DWORD error);

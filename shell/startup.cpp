@@ -13,23 +13,19 @@
 #include "engine/status_bar.h"
 #include "resources/resource_ids.h"
 #include "shell/instances.h"
-#include "shell/localization.h"
 #include "shell/main_window.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
 #include "shell/tray_icon.h"
-
-bool centerNextWindow = false;
-bool centerNextDialog = false;
-HWND dialogFocusWindow = nullptr;
-HWND trackingTooltip = nullptr;
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 
 HHOOK creationHook = nullptr;
 HHOOK callReturnHook = nullptr;
 HHOOK queueFilterHook = nullptr;
-WNDPROC tooltipProc = nullptr;
 HMENU viewMenu = nullptr;
 // Wine does not take back a creation rectangle changed by the hook; the
 // centred place is then applied once the dialog is initialised.
@@ -110,24 +106,6 @@ LRESULT CALLBACK QueueFilterHookProc(int code, WPARAM wparam, LPARAM lparam) {
     message->message = WM_NULL, message->wParam = 0, message->lParam = 0;
   return CallNextHookEx(queueFilterHook, code, wparam, lparam);
 }
-
-LRESULT CALLBACK TooltipProc(HWND tip, UINT message, WPARAM wparam, LPARAM lparam) {
-  switch (message) {
-    case WM_ACTIVATE:
-      if (LOWORD(wparam) != WA_INACTIVE) SetActiveWindow(reinterpret_cast<HWND>(lparam));
-      HideTrackingTooltip();
-      break;
-    case WM_KILLFOCUS:
-    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN: case WM_XBUTTONDOWN:
-      HideTrackingTooltip();
-      break;
-    case WM_ACTIVATEAPP:
-      if (!wparam) HideTrackingTooltip();
-      break;
-  }
-  return CallWindowProcW(tooltipProc, tip, message, wparam, lparam);
-}
-
 
 WindowPlacementRequest PlacementFromEnvironment() {
   WindowPlacementRequest request;
@@ -228,38 +206,10 @@ int ShowAndRun(HWND window, HMENU mainMenu, int showCommand) {
 
 }  // namespace
 
-void CreateTrackingTooltip(HWND mainWindow) {
-  trackingTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!trackingTooltip) return;
-  tooltipProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(trackingTooltip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TooltipProc)));
-  RECT margins{4, 4, 4, 4};
-  SendMessageW(trackingTooltip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margins));
-  SendMessageW(trackingTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
-  tool.hwnd = mainWindow;
-  tool.uId = reinterpret_cast<UINT_PTR>(mainWindow);
-  tool.lpszText = LPSTR_TEXTCALLBACKW;
-  SendMessageW(trackingTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-void HideTrackingTooltip() {
-  if (!trackingTooltip || !engineHost.window) return;
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = engineHost.window;
-  tool.uId = reinterpret_cast<UINT_PTR>(engineHost.window);
-  SendMessageW(trackingTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
-}
-
 int RunTessel(HINSTANCE instance, int showCommand) {
   SetLastError(0);
   LoadOptionalFunctions();
-  AllowMessagesFromLowerPrivileges();
+  AllowMessagesFromLowerPrivileges(kInstanceQueryMessage);
 
   int argumentCount = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);

@@ -4,12 +4,13 @@
 
 #include <cwchar>
 
+#include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/status_bar.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
+#include "ui/localization.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 
@@ -142,12 +143,6 @@ void HandleTaskbarCreated(HWND window) {
   if (AppSettings.trayMinimize && IsIconic(window)) iconAdded = Shell_NotifyIconW(NIM_ADD, &record);
 }
 
-HWND TaskbarNotificationArea() {
-  for (HWND bar = nullptr; (bar = FindWindowExW(nullptr, bar, L"Shell_TrayWnd", nullptr));)
-    if (HWND area = FindWindowExW(bar, nullptr, L"TrayNotifyWnd", nullptr)) return area;
-  return nullptr;
-}
-
 // Aims the minimize animation at the notification area; without the standard
 // taskbar's parts (Wine has none) the system animates as usual. The message
 // passes the privilege filter, so its rectangle is written only to memory of
@@ -196,4 +191,14 @@ int TrayFrameIndex() {
   for (int i = 0; i < kFrames; ++i)
     if (record.hIcon && record.hIcon == frames[i]) return i;
   return -1;
+}
+
+void AlertRuleMatch() {
+  HWND window = engineHost.window;
+  if (!window) return;
+  if (flashWindowEx && GetAncestor(GetForegroundWindow(), GA_ROOTOWNER) != window) {
+    FLASHWINFO flash{sizeof flash, window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    flashWindowEx(&flash);
+  }
+  MarkTrayAlert();
 }

@@ -23,11 +23,11 @@ void HandleTrayTimer(HWND window, UINT_PTR id);      // timers 5 and 6
 void HandleTrayCallback(HWND window, WPARAM id, LPARAM mouse);
 void HandleTaskbarCreated(HWND window);
 LRESULT HandleShellHook(HWND window, WPARAM code, LPARAM data);
-// The standard taskbar's notification area (a taskbar window's tray child),
-// or null: Wine's taskbar window has no such child.
-HWND TaskbarNotificationArea();
 void AdvanceTrayFrame();                             // after a poll that appended rows
 void MarkTrayAlert();                                // a row of an alert rule arrived
+// Flashes the taskbar button while the window (or one of its dialogs) is not
+// in the foreground, and marks the tray icon's tip when minimized there.
+void AlertRuleMatch();
 void RemoveTrayIcon(HWND window);
 
 // What the shell was last given, and which frame its icon is (-1 for none).

@@ -10,9 +10,9 @@
 #include "engine/charset.h"
 #include "engine/file_follower.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
 #include "shell/main_window.h"
-#include "shell/settings.h"
+#include "ui/localization.h"
+#include "ui/settings.h"
 
 std::wstring MakeTempDirectory() {
   static int sequence = 0;

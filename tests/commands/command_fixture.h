@@ -6,11 +6,11 @@
 #include "commands/command_set.h"
 #include "engine/charset.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
 #include "shell/main_window.h"
-#include "shell/settings.h"
-#include "shell/startup.h"
 #include "test_support.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/settings.h"
 
 struct CommandFixture : HostedTest {
   HMENU menu = nullptr;

@@ -2,9 +2,9 @@
 // and through trimming, drawn in their rule's colours, the alert, and the
 // dialog storing and recolouring without a reload, or changing nothing.
 #include "command_fixture.h"
-#include "shell/highlight_view.h"
-#include "shell/platform.h"
 #include "shell/tray_icon.h"
+#include "ui/highlight_view.h"
+#include "ui/platform.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "engine/charset.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "engine/row_builder.h"
 
-#include "shell/settings.h"
 #include "test_support.h"
+#include "ui/settings.h"
 
 namespace {
 

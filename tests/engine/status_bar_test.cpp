@@ -1,9 +1,9 @@
 #include "engine/status_bar.h"
 
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/platform.h"
 #include "test_support.h"
+#include "ui/localization.h"
+#include "ui/platform.h"
 
 namespace {
 

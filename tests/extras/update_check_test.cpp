@@ -8,7 +8,7 @@
 #include "commands/command_fixture.h"
 #include "engine/status_bar.h"
 #include "extras/update_check.h"
-#include "shell/platform.h"
+#include "ui/platform.h"
 
 namespace {
 

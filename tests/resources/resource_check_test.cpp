@@ -12,7 +12,7 @@
 
 #include "commands/command_set.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
+#include "ui/localization.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "commands/command_fixture.h"
+#include "ui/platform.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "commands/command_fixture.h"
-#include "shell/platform.h"
 #include "shell/tray_icon.h"
+#include "ui/platform.h"
 
 namespace {
 

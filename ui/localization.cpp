@@ -1,4 +1,4 @@
-#include "shell/localization.h"
+#include "ui/localization.h"
 
 #include <shellapi.h>
 
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/platform.h"
-#include "shell/settings.h"
-#include "shell/startup.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 LANGID uiLanguage = 0;
 

@@ -24,7 +24,3 @@ void DrawViewRow(const DRAWITEMSTRUCT* item);
 
 // After the rules changed: each row tagged anew, the view repainted.
 void RetagViewRows();
-
-// Flashes the taskbar button while the window (or one of its dialogs) is not
-// in the foreground, and marks the tray icon's tip when minimized there.
-void AlertRuleMatch();

@@ -21,3 +21,11 @@ const wchar_t* ControlHelpText();
 // description of the error, each cut at 256 units. The message alone when
 // the system has no text for the error.
 void ComposeErrorMessage(const wchar_t* localized, DWORD error, wchar_t* out, size_t capacity);
+// Message box for a failed user operation: the message, then the system's text.
+void ShowSystemError(HWND owner, UINT messageId, DWORD error);
+
+// One tooltip shared by the dialogs for their control help, made with the
+// main window, which is its one tool.
+extern HWND trackingTooltip;
+void CreateTrackingTooltip(HWND mainWindow);
+void HideTrackingTooltip();

@@ -1,10 +1,10 @@
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/localization.h"
+#include "ui/localization.h"
 
 Settings AppSettings;
 

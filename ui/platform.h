@@ -16,7 +16,8 @@ extern uint32_t minutesNow;        // minutes since 1601-01-01 UTC, taken at sta
 // Looks up the optional functions; uxtheme and (not under Wine) dwmapi are
 // loaded by name. Then checks the common controls' version.
 void LoadOptionalFunctions();
-void AllowMessagesFromLowerPrivileges();
+// The shell's messages and the program's own one that other instances send.
+void AllowMessagesFromLowerPrivileges(UINT ownMessage);
 
 // Any process of the desktop can post or send any message to our windows.
 // These messages carry a pointer that only this thread's own calls pass: the
@@ -49,6 +50,11 @@ HICON LoadModuleIcon(HMODULE module, const wchar_t* name, bool large);
 HICON LoadModuleIconAtDpi(HMODULE module, const wchar_t* name, int size);
 // Pixels per logical inch of the screen, 96 when it cannot be read.
 int ScreenDpi();
+// The stored font height counts pixels at 96 DPI, so a stored font looks the
+// same size on every screen: the view's font is made that much larger on a
+// screen of more DPI, and a height chosen there is stored back at 96 DPI.
+LONG ScreenFontHeight(LONG storedHeight, int dpi);
+LONG StoredFontHeight(LONG screenHeight, int dpi);
 // A system icon (IDI_*) at the small size.
 HICON LoadSmallSystemIcon(const wchar_t* name);
 
@@ -68,3 +74,6 @@ extern HRESULT(WINAPI* getThemeFont)(ThemeHandle, HDC, int, int, int, LOGFONTW*)
 // leading-zero octal; false (use the default) when missing, not a number or 0.
 bool ParseEnvironmentNumber(const wchar_t* text, uint32_t* value);
 bool ReadEnvironmentNumber(const wchar_t* name, uint32_t* value);
+// The standard taskbar's notification area (a taskbar window's tray child),
+// or null: Wine's taskbar window has no such child.
+HWND TaskbarNotificationArea();

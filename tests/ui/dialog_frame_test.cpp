@@ -4,7 +4,7 @@
 
 #include <commctrl.h>
 
-#include "extras/dialog_frame.h"
+#include "ui/dialog_frame.h"
 
 namespace {
 

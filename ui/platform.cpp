@@ -1,11 +1,9 @@
-#include "shell/platform.h"
+#include "ui/platform.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
 #include <cwchar>
 #include <cwctype>
-
-#include "shell/instances.h"
 
 namespace {
 
@@ -88,11 +86,11 @@ void LoadOptionalFunctions() {
   minutesNow = uint32_t((uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 600000000ull);
 }
 
-void AllowMessagesFromLowerPrivileges() {
+void AllowMessagesFromLowerPrivileges(UINT ownMessage) {
   if (!changeWindowMessageFilter) return;
   changeWindowMessageFilter(shellHookMessage, MSGFLT_ADD);
   changeWindowMessageFilter(taskbarCreatedMessage, MSGFLT_ADD);
-  changeWindowMessageFilter(kInstanceQueryMessage, MSGFLT_ADD);
+  changeWindowMessageFilter(ownMessage, MSGFLT_ADD);
 }
 
 bool IsThreadPrivateMessage(UINT message) {
@@ -199,3 +197,12 @@ bool ReadEnvironmentNumber(const wchar_t* name, uint32_t* value) {
   if (length == 0 || length >= 1536) return false;
   return ParseEnvironmentNumber(text, value);
 }
+
+HWND TaskbarNotificationArea() {
+  for (HWND bar = nullptr; (bar = FindWindowExW(nullptr, bar, L"Shell_TrayWnd", nullptr));)
+    if (HWND area = FindWindowExW(bar, nullptr, L"TrayNotifyWnd", nullptr)) return area;
+  return nullptr;
+}
+
+LONG ScreenFontHeight(LONG storedHeight, int dpi) { return MulDiv(storedHeight, dpi, 96); }
+LONG StoredFontHeight(LONG screenHeight, int dpi) { return dpi > 0 ? MulDiv(screenHeight, 96, dpi) : screenHeight; }

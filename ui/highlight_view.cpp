@@ -1,10 +1,9 @@
-#include "shell/highlight_view.h"
+#include "ui/highlight_view.h"
 
 #include "engine/engine_host.h"
 #include "engine/row_builder.h"
-#include "shell/platform.h"
-#include "shell/settings.h"
-#include "shell/tray_icon.h"
+#include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 
@@ -62,14 +61,4 @@ void RetagViewRows() {
     SendMessageW(view, LB_SETITEMDATA, WPARAM(row), slot + 1);
   }
   InvalidateRect(view, nullptr, TRUE);
-}
-
-void AlertRuleMatch() {
-  HWND window = engineHost.window;
-  if (!window) return;
-  if (flashWindowEx && GetAncestor(GetForegroundWindow(), GA_ROOTOWNER) != window) {
-    FLASHWINFO flash{sizeof flash, window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
-    flashWindowEx(&flash);
-  }
-  MarkTrayAlert();
 }

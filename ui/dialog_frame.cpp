@@ -1,4 +1,4 @@
-#include "extras/dialog_frame.h"
+#include "ui/dialog_frame.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -8,13 +8,34 @@
 #include <vector>
 
 #include "engine/engine_host.h"
-#include "extras/update_check.h"
 #include "resources/resource_ids.h"
-#include "shell/localization.h"
-#include "shell/platform.h"
-#include "shell/startup.h"
+#include "ui/localization.h"
+#include "ui/main_frame.h"
+#include "ui/platform.h"
+
+HWND trackingTooltip = nullptr;
 
 namespace {
+
+WNDPROC tooltipProc = nullptr;
+
+LRESULT CALLBACK TooltipProc(HWND tip, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) SetActiveWindow(reinterpret_cast<HWND>(lparam));
+      HideTrackingTooltip();
+      break;
+    case WM_KILLFOCUS:
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN: case WM_XBUTTONDOWN:
+      HideTrackingTooltip();
+      break;
+    case WM_ACTIVATEAPP:
+      if (!wparam) HideTrackingTooltip();
+      break;
+  }
+  return CallWindowProcW(tooltipProc, tip, message, wparam, lparam);
+}
+
 
 constexpr size_t kErrorPartUnits = 256;
 constexpr int kTextMainInstruction = 1;  // TEXT_MAININSTRUCTION of the TEXTSTYLE class
@@ -144,7 +165,7 @@ INT_PTR OnLink(HWND dialog, const NMLINK* link) {
     return FALSE;
   }
   if (const wchar_t* connecting = LocalizedString(IDS_CONNECTING)) SetWindowTextW(control, connecting);
-  if (HANDLE thread = StartUpdateThread(control)) {
+  if (HANDLE thread = mainFrame.startUpdateCheck ? mainFrame.startUpdateCheck(control) : nullptr) {
     SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
     CloseHandle(thread);
   } else if (const wchar_t* failed = LocalizedString(IDS_BAD_RESPONSE)) {
@@ -218,4 +239,38 @@ void ComposeErrorMessage(const wchar_t* localized, DWORD error, wchar_t* out, si
                      nullptr, error, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr) && system)
     AppendCut(out, at, capacity, system, kErrorPartUnits);
   if (system) LocalFree(system);
+}
+
+void ShowSystemError(HWND owner, UINT messageId, DWORD error) {
+  wchar_t text[520];
+  ComposeErrorMessage(LocalizedString(messageId), error, text, 520);
+  MessageBoxW(owner, text, nullptr, MB_ICONERROR);
+}
+
+void CreateTrackingTooltip(HWND mainWindow) {
+  trackingTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!trackingTooltip) return;
+  tooltipProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(trackingTooltip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TooltipProc)));
+  RECT margins{4, 4, 4, 4};
+  SendMessageW(trackingTooltip, TTM_SETMARGIN, 0, reinterpret_cast<LPARAM>(&margins));
+  SendMessageW(trackingTooltip, TTM_SETMAXTIPWIDTH, 0, 300);
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = mainWindow;
+  tool.uId = reinterpret_cast<UINT_PTR>(mainWindow);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(trackingTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void HideTrackingTooltip() {
+  if (!trackingTooltip || !engineHost.window) return;
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = engineHost.window;
+  tool.uId = reinterpret_cast<UINT_PTR>(engineHost.window);
+  SendMessageW(trackingTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
 }
