@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the core natively with clang under AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs every fuzz target for [seconds] each
-# (default 60), starting from its corpus in fuzz/corpus/<target>. Prints each
+# UndefinedBehaviorSanitizer, runs the core's table-driven tests (tests/core),
+# then every fuzz target for [seconds] each (default 60; 0 runs the tests only), starting from its corpus in fuzz/corpus/<target>. Prints each
 # target's executions and coverage; exits non-zero on a finding, whose input
 # is left in build-fuzz/findings/<target>/. QUILLON_FUZZ_ARGS adds libFuzzer
 # flags (CI: a fixed seed and run count).
@@ -9,9 +9,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 build=${QUILLON_FUZZ_BUILD:-$root/build-fuzz}
-"$root/scripts/install_deps.sh" clang-14 libclang-rt-14-dev cmake ninja-build
+"$root/scripts/install_deps.sh" clang-14 libclang-rt-14-dev googletest cmake ninja-build
 cmake -G Ninja -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 ninja -C "$build" >"$build/ninja.log" || { cat "$build/ninja.log"; exit 1; }
+"$build/core_tests" --gtest_brief=1 >"$build/core_tests.log" 2>&1 || { cat "$build/core_tests.log"; exit 1; }
+echo "core tests: $(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$build/core_tests.log" | head -1), passed"
+[ "$seconds" -gt 0 ] || exit 0
 status=0
 for program in "$build"/fuzz_*; do
   [ -x "$program" ] || continue

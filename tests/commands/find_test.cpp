@@ -9,13 +9,6 @@ namespace {
 
 using FindTest = CommandFixture;
 
-TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers the rest
-  EXPECT_FALSE(RowMatches(u"an error", 8, u"ERROR", true, false));
-  EXPECT_FALSE(RowMatches(u"ab1", 3, u"ab", false, true));
-  EXPECT_TRUE(RowMatches(u"abc", 2, u"ab", false, true));  // the row ends before the c
-  EXPECT_FALSE(RowMatches(u"abc", 2, u"abc", false, false));
-}
-
 int Selected() {  // the one selected row, else -1
   if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return -1;
   return int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0));

@@ -12,18 +12,6 @@
 
 namespace {
 
-TEST(PlanPages, MarginsRowsPerPageAndPages) {  // 600 DPI, 4960 × 7016 px, screen 96 DPI; 25 mm: 600 × 992 ÷ 1000 px
-  const struct { uint32_t rows, font, dpiX, margin, line, perPage, pages; PageArea area; } cases[] = {
-      {58, 16, 600, 2500, 100, 58, 1, {595, 595, 4365, 6421}}, {59, 16, 300, 2500, 100, 58, 2, {297, 595, 4663, 6421}},
-      {1000, 7, 600, 2500, 43, 135, 8, {595, 595, 4365, 6421}},  // whole 43-pixel rows: all 135 on the paper
-      {5, 1000, 600, 2500, 6250, 0, 0, {595, 595, 4365, 6421}}, {5, 16, 600, 30000, 0, 0, 0, {}}};
-  for (const auto& c : cases) {
-    PagePlan plan = PlanPages({c.rows, c.font, 96, c.dpiX, 600, 4960, 7016, {c.margin, c.margin, c.margin, c.margin}});
-    EXPECT_TRUE(plan.lineHeight == c.line && plan.rowsPerPage == c.perPage && plan.pages == c.pages &&
-                memcmp(&plan.area, &c.area, sizeof c.area) == 0) << &c - cases;
-  }
-}
-
 using PrintingTest = CommandFixture;
 
 struct {  // what the dialogs showed; margins: page setup's left margin, shown and typed

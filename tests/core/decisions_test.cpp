@@ -1,0 +1,51 @@
+// The core's decisions on their own; also run natively (fuzz/).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "core/languages.h"
+#include "core/matching.h"
+#include "core/pages.h"
+
+namespace {
+
+TEST(PlanPages, MarginsRowsPerPageAndPages) {  // 600 DPI, 4960 × 7016 px, screen 96 DPI; 25 mm: 600 × 992 ÷ 1000 px
+  const struct { uint32_t rows, font, dpiX, margin, line, perPage, pages; PageArea area; } cases[] = {
+      {58, 16, 600, 2500, 100, 58, 1, {595, 595, 4365, 6421}}, {59, 16, 300, 2500, 100, 58, 2, {297, 595, 4663, 6421}},
+      {1000, 7, 600, 2500, 43, 135, 8, {595, 595, 4365, 6421}},  // whole 43-pixel rows: all 135 on the paper
+      {5, 1000, 600, 2500, 6250, 0, 0, {595, 595, 4365, 6421}}, {5, 16, 600, 30000, 0, 0, 0, {}}};
+  for (const auto& c : cases) {
+    PagePlan plan = PlanPages({c.rows, c.font, 96, c.dpiX, 600, 4960, 7016, {c.margin, c.margin, c.margin, c.margin}});
+    EXPECT_TRUE(plan.lineHeight == c.line && plan.rowsPerPage == c.perPage && plan.pages == c.pages &&
+                memcmp(&plan.area, &c.area, sizeof c.area) == 0) << &c - cases;
+  }
+}
+
+TEST(ChooseResourceLanguage, FallbackOrder) {
+  const std::vector<LanguageId> mainMenu{9, 1029, 1051}, trayMenu{1029, 1033, 1051};
+  // facts: requested, ui, user default, system default
+  const struct { const char* what; std::vector<LanguageId> available; LanguageFacts facts; LanguageId expected; } cases[] = {
+      {"English chosen, tray menu", trayMenu, {0, 9, 1029, 1029}, 1033},
+      {"automatic, German user and system", mainMenu, {0, 0, 1031, 1031}, 9},
+      {"1031 stored by hand, Czech user", mainMenu, {0, 1031, 1029, 1033}, 1029},
+      {"system default requested skips the user", mainMenu, {0x0800, 0, 1029, 1051}, 1051},
+      {"requested language first", mainMenu, {1051, 1029, 1029, 1029}, 1051},
+      {"requested language in the neutral UI's sublanguage", {1029, 0x0809}, {1033, 0x0800, 1029, 1029}, 0x0809},
+      {"nothing fits: neutral is the last resort", {0, 1030}, {0, 0, 1029, 1029}, 0},
+      {"nothing at all", {}, {0, 9, 9, 9}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ChooseResourceLanguage(c.available.data(), c.available.size(), c.facts), c.expected);
+  }
+}
+
+TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers the rest
+  EXPECT_FALSE(RowMatches(u"an error", 8, u"ERROR", true, false));
+  EXPECT_FALSE(RowMatches(u"ab1", 3, u"ab", false, true));
+  EXPECT_TRUE(RowMatches(u"abc", 2, u"ab", false, true));  // the row ends before the c
+  EXPECT_FALSE(RowMatches(u"abc", 2, u"abc", false, false));
+}
+
+}  // namespace
