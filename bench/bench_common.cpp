@@ -308,9 +308,9 @@ WNDPROC Subclass(HWND window, WNDPROC proc) {
 }
 
 void UseBenchFilter(bool on) {
-  LineFilter filter{};
-  if (on) wcscpy(AsWide(filter.pattern), L"DEBUG"), filter.hide = true;
-  SetLineFilter(filter);
+  LineFilters filters{};
+  if (on) wcscpy(AsWide(filters.items[0].pattern), L"DEBUG"), filters.items[0].hide = true, filters.count = 1;
+  SetLineFilters(filters);
 }
 
 void UseBenchRules(bool on) {

@@ -134,7 +134,7 @@ void RunRateBench() {
   UseBenchFilter(true), UseBenchRules(true);
   StepResult ruled = best ? RunRateStep(path, best) : StepResult{};
   double ruledRows = ruled.achievedRate * kStepMs / 1000, memoryRuled = CommittedMiB();
-  SetLineFilter(LineFilter{}), UseBenchRules(false);
+  SetLineFilters(LineFilters{}), UseBenchRules(false);
   TimePolls(false);
   TimeTheView(false);
   NotePolls("all steps");

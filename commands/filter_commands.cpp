@@ -1,7 +1,13 @@
+// The filter dialog edits a copy of the file's filters; only OK applies it.
+// The list holds as many filters as the properties stream has keys free of
+// values that are no filter, so saving never overwrites those.
 #include "commands/filter_commands.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
 
+#include "core/stored_values.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/properties.h"
@@ -13,42 +19,156 @@
 
 namespace {
 
-// A changed filter is kept with the file and the file is read again, as
-// the rows it leaves out are gone from the view.
-void ApplyFilter(const LineFilter& filter) {
-  const LineFilter& current = CurrentLineFilter();
-  if (SameText(filter.pattern, current.pattern) &&
-      (!filter.pattern[0] || (filter.hide == current.hide && filter.matchCase == current.matchCase)))
-    return;
-  WriteStoredFilter(filter);
-  SetLineFilter(filter);
+LineFilters pending{};
+int capacity = kMaxFilters;
+
+bool Checked(HWND dialog, int box) { return IsDlgButtonChecked(dialog, box) == BST_CHECKED; }
+void Check(HWND dialog, int box, bool on) { CheckDlgButton(dialog, box, on ? BST_CHECKED : BST_UNCHECKED); }
+HWND FilterList(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_LIST); }
+
+bool SameFilters(const LineFilters& a, const LineFilters& b) {
+  if (a.count != b.count) return false;
+  for (int i = 0; i < a.count; ++i) {
+    TextUnit left[kFilterValueUnits], right[kFilterValueUnits];
+    FormatStoredFilter(a.items[i], left), FormatStoredFilter(b.items[i], right);
+    if (!SameText(left, right)) return false;
+  }
+  return true;
+}
+
+// Changed filters are kept with the file and the file is read again, as the
+// rows they leave out are gone from the view.
+void ApplyFilters(const LineFilters& filters) {
+  if (SameFilters(filters, CurrentLineFilters())) return;
+  WriteStoredFilters(filters);
+  SetLineFilters(filters);
   RefreshTitle();
   LoadFile();
 }
 
-void OnFilterInit(HWND dialog) {
-  const LineFilter& filter = CurrentLineFilter();
-  SendDlgItemMessageW(dialog, IDC_FILTER_PATTERN, EM_LIMITTEXT, kFilterPatternUnits - 1, 0);
-  SetDlgItemTextW(dialog, IDC_FILTER_PATTERN, AsWide(filter.pattern));
-  CheckRadioButton(dialog, IDC_FILTER_SHOW, IDC_FILTER_HIDE, filter.hide ? IDC_FILTER_HIDE : IDC_FILTER_SHOW);
-  CheckDlgButton(dialog, IDC_FILTER_CASE, filter.matchCase ? BST_CHECKED : BST_UNCHECKED);
+// A filter in the list: the title's form, with its case.
+void FilterCaption(const LineFilter& filter, wchar_t* out, size_t units) {
+  const wchar_t* pattern = AsWide(filter.pattern);
+  const wchar_t* slash = filter.regex ? L"/" : L"";
+  wchar_t item[kFilterPatternUnits + 2];
+  swprintf(item, std::size(item), L"%ls%ls%ls", slash, pattern, slash);
+  const wchar_t* format = filter.hide ? LocalizedString(IDS_FILTER_TITLE_HIDE) : nullptr;
+  const wchar_t* args[] = {item};
+  size_t at = FormatPaneText(format ? format : L"%s", args, 1, out, units);
+  if (filter.matchCase) FormatPaneText(LocalizedString(IDS_FILTER_TIP_CASE), args, 0, out + at, units - at);
 }
 
+// The editor's filter; false when its pattern is empty.
+bool ReadEditor(HWND dialog, LineFilter* filter) {
+  *filter = LineFilter{};
+  GetDlgItemTextW(dialog, IDC_FILTER_PATTERN, AsWide(filter->pattern), int(kFilterPatternUnits));
+  filter->hide = Checked(dialog, IDC_FILTER_HIDE);
+  filter->matchCase = Checked(dialog, IDC_FILTER_CASE);
+  filter->regex = Checked(dialog, IDC_FILTER_REGEX);
+  return filter->pattern[0] != 0;
+}
+
+void ShowInEditor(HWND dialog, const LineFilter& filter) {
+  SetDlgItemTextW(dialog, IDC_FILTER_PATTERN, AsWide(filter.pattern));
+  CheckRadioButton(dialog, IDC_FILTER_SHOW, IDC_FILTER_HIDE, filter.hide ? IDC_FILTER_HIDE : IDC_FILTER_SHOW);
+  Check(dialog, IDC_FILTER_CASE, filter.matchCase);
+  Check(dialog, IDC_FILTER_REGEX, filter.regex);
+}
+
+void UpdateButtons(HWND dialog) {
+  int selected = int(SendMessageW(FilterList(dialog), LB_GETCURSEL, 0, 0));
+  EnableWindow(GetDlgItem(dialog, IDC_FILTER_ADD), pending.count < capacity);
+  EnableWindow(GetDlgItem(dialog, IDC_FILTER_CHANGE), selected >= 0);
+  EnableWindow(GetDlgItem(dialog, IDC_FILTER_REMOVE), selected >= 0);
+  // A button that went grey with the focus leaves it to the list.
+  if (HWND focus = GetFocus(); focus && !IsWindowEnabled(focus)) SetFocus(FilterList(dialog));
+}
+
+// The list anew with one filter selected, shown in the editor.
+void FillList(HWND dialog, int selected) {
+  HWND list = FilterList(dialog);
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  wchar_t caption[kFilterPatternUnits + 64];
+  for (int i = 0; i < pending.count; ++i) {
+    FilterCaption(pending.items[i], caption, std::size(caption));
+    SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption));
+  }
+  SendMessageW(list, LB_SETCURSEL, WPARAM(selected), 0);
+  if (selected >= 0 && selected < pending.count) ShowInEditor(dialog, pending.items[selected]);
+}
+
+bool AppendFilter(const LineFilter& filter) {
+  if (pending.count >= capacity) return false;
+  pending.items[pending.count++] = filter;
+  return true;
+}
+
+void AddFilter(HWND dialog) {
+  LineFilter filter;
+  if (!ReadEditor(dialog, &filter) || !AppendFilter(filter)) return (void)MessageBeep(MB_OK);
+  FillList(dialog, pending.count - 1);
+}
+
+void ChangeFilter(HWND dialog, int selected) {
+  LineFilter filter;
+  if (selected < 0 || !ReadEditor(dialog, &filter)) return (void)MessageBeep(MB_OK);
+  pending.items[selected] = filter;
+  FillList(dialog, selected);
+}
+
+void RemoveFilter(HWND dialog, int selected) {
+  if (selected < 0) return;
+  std::move(pending.items + selected + 1, pending.items + pending.count, pending.items + selected);
+  --pending.count;
+  FillList(dialog, std::min(selected, pending.count - 1));
+}
+
+bool Listed(const LineFilter& filter) {
+  LineFilters one{};
+  one.count = 1, one.items[0] = filter;
+  for (int i = 0; i < pending.count; ++i) {
+    LineFilters other{};
+    other.count = 1, other.items[0] = pending.items[i];
+    if (SameFilters(one, other)) return true;
+  }
+  return false;
+}
+
+void OnFilterInit(HWND dialog) {
+  pending = CurrentLineFilters();
+  capacity = StoredFilterRoom();
+  SendDlgItemMessageW(dialog, IDC_FILTER_PATTERN, EM_LIMITTEXT, kFilterPatternUnits - 1, 0);
+  ShowInEditor(dialog, LineFilter{});
+  FillList(dialog, pending.count ? 0 : -1);
+  UpdateButtons(dialog);
+}
+
+// A filter typed into the editor but not yet added is added, room allowing,
+// rather than lost.
 void OnFilterAccept(HWND dialog) {
-  LineFilter filter{};
-  GetDlgItemTextW(dialog, IDC_FILTER_PATTERN, AsWide(filter.pattern), int(kFilterPatternUnits));
-  filter.hide = IsDlgButtonChecked(dialog, IDC_FILTER_HIDE) == BST_CHECKED;
-  filter.matchCase = IsDlgButtonChecked(dialog, IDC_FILTER_CASE) == BST_CHECKED;
+  if (LineFilter filter; ReadEditor(dialog, &filter) && !Listed(filter)) AppendFilter(filter);
   EndDialog(dialog, 1);
-  ApplyFilter(filter);
+  ApplyFilters(pending);
+}
+
+void OnFilterCommand(HWND dialog, int id, int code) {
+  int selected = int(SendMessageW(FilterList(dialog), LB_GETCURSEL, 0, 0));
+  switch (id) {
+    case IDOK: return OnFilterAccept(dialog);
+    case IDC_FILTER_LIST:
+      if (code == LBN_SELCHANGE && selected >= 0) ShowInEditor(dialog, pending.items[selected]);
+      break;
+    case IDC_FILTER_ADD: AddFilter(dialog); break;
+    case IDC_FILTER_CHANGE: ChangeFilter(dialog, selected); break;
+    case IDC_FILTER_REMOVE: RemoveFilter(dialog, selected); break;
+  }
+  UpdateButtons(dialog);
 }
 
 INT_PTR CALLBACK FilterProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG: OnFilterInit(dialog); break;
-    case WM_COMMAND:
-      if (LOWORD(wparam) == IDOK) OnFilterAccept(dialog);
-      break;
+    case WM_COMMAND: OnFilterCommand(dialog, LOWORD(wparam), HIWORD(wparam)); break;
   }
   return CommonDialogProc(dialog, message, wparam, lparam);
 }
@@ -60,4 +180,4 @@ void ShowFilterDialog(HWND window) {
   if (engineHost.view) SetFocus(engineHost.view);
 }
 
-void ClearLineFilter(HWND) { ApplyFilter(LineFilter{}); }
+void ClearLineFilter(HWND) { ApplyFilters(LineFilters{}); }

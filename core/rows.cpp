@@ -11,8 +11,9 @@ TextUnit pendingRow[kMaxRowUnits + 1];
 
 constexpr size_t kFilterLineUnits = kMaxMatchUnits;
 RowOptions rowOptions;
-LineFilter lineFilter{};
-HighlightRule filterRule;  // the filter's pattern made ready for matching
+LineFilters lineFilters{};
+HighlightRule filterRules[kMaxFilters];  // each filter's pattern made ready for matching
+bool anyShowFilter = false;
 enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
 TextUnit heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
 size_t heldLength = 0;
@@ -130,25 +131,40 @@ void SetRowOptions(const RowOptions& options) { rowOptions = options; }
 
 void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
   capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
-  if (lineFilter.pattern[0]) FeedFiltered(units, count, capacity, false);
+  if (lineFilters.count) FeedFiltered(units, count, capacity, false);
   else BuildRows(units, count, capacity);
 }
 
-void SetLineFilter(const LineFilter& filter) {
-  lineFilter = filter;
-  lineFilter.pattern[kFilterPatternUnits - 1] = u'\0';
-  filterRule = HighlightRule{};
-  filterRule.matchCase = filter.matchCase;
-  if (!MakeRule(&filterRule, lineFilter.pattern, TextLength(lineFilter.pattern))) lineFilter.pattern[0] = u'\0';
+void SetLineFilters(const LineFilters& filters) {
+  lineFilters.count = 0, anyShowFilter = false;
+  for (int i = 0; i < std::clamp(filters.count, 0, kMaxFilters); ++i) {
+    LineFilter& taken = lineFilters.items[lineFilters.count];
+    taken = filters.items[i];
+    taken.pattern[kFilterPatternUnits - 1] = u'\0';
+    HighlightRule& rule = filterRules[lineFilters.count];
+    rule = HighlightRule{};
+    rule.matchCase = taken.matchCase;
+    if (!MakeRule(&rule, taken.pattern, TextLength(taken.pattern))) continue;
+    anyShowFilter = anyShowFilter || !taken.hide;
+    ++lineFilters.count;
+  }
   lineVerdict = LineVerdict::kPending, heldLength = 0;
 }
 
-const LineFilter& CurrentLineFilter() { return lineFilter; }
+const LineFilters& CurrentLineFilters() { return lineFilters; }
 
 size_t CountShownLines(const TextUnit* units, size_t count) { return FeedFiltered(units, count, 1, true); }
 
 bool LinePassesFilter(const TextUnit* line, size_t length) {
-  return RuleMatches(filterRule, line, length) != lineFilter.hide;
+  bool shown = !anyShowFilter;
+  for (int i = 0; i < lineFilters.count; ++i) {
+    bool hide = lineFilters.items[i].hide;
+    if (shown && !hide) continue;  // another show filter cannot change the verdict
+    if (!RuleMatches(filterRules[i], line, length)) continue;
+    if (hide) return false;
+    shown = true;
+  }
+  return shown;
 }
 
 bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld) {

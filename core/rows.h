@@ -36,17 +36,26 @@ void SetRowOptions(const RowOptions& options);
 // Feeds decoded units; capacity is the row capacity of the current poll.
 void FeedUnits(const TextUnit* units, size_t count, size_t capacity);
 
-// The line filter: while its pattern is set, only the lines that contain it
-// (hiding: that do not) become rows. It decides on whole lines before they
-// are wrapped, on at most their first 65,536 units.
+// The line filters: up to 16, each showing or hiding the lines that contain
+// its pattern. A line becomes rows when no hiding filter matches it and, if
+// any filter shows, at least one showing filter does. They decide on whole
+// lines before they are wrapped, on at most their first 65,536 units; their
+// order changes nothing.
 constexpr size_t kFilterPatternUnits = 256;
+constexpr int kMaxFilters = 16;
 struct LineFilter {
-  TextUnit pattern[kFilterPatternUnits];  // empty: every line passes
+  TextUnit pattern[kFilterPatternUnits];  // empty: no filter
   bool hide;
   bool matchCase;
+  bool regex;
 };
-void SetLineFilter(const LineFilter& filter);
-const LineFilter& CurrentLineFilter();
+struct LineFilters {
+  int count;
+  LineFilter items[kMaxFilters];
+};
+// Takes the filters that have a pattern, as many as fit, in their order.
+void SetLineFilters(const LineFilters& filters);
+const LineFilters& CurrentLineFilters();
 bool LinePassesFilter(const TextUnit* line, size_t length);
 // Runs units through the filter without building rows; returns how many lines
 // passed and ended. ResetPendingRow forgets a line counted in part.

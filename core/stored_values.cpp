@@ -20,3 +20,31 @@ void ReadFilterSection(const TextUnit* pattern, const TextUnit* mode, uint32_t m
   filter->hide = SameTextAnyCase(mode, u"hide");
   filter->matchCase = matchCase == 1;
 }
+
+bool ParseStoredFilter(const TextUnit* value, LineFilter* filter) {
+  LineFilter parsed{};
+  bool show = false;
+  const TextUnit* at = value;
+  for (; *at && *at != u'|'; ++at) {
+    bool* flag = *at == u's' ? &show : *at == u'h' ? &parsed.hide : *at == u'c' ? &parsed.matchCase
+               : *at == u'r' ? &parsed.regex : nullptr;
+    if (!flag || *flag) return false;
+    *flag = true;
+  }
+  if (*at++ != u'|' || show == parsed.hide) return false;
+  size_t length = TextLengthWithin(at, kFilterPatternUnits);
+  if (length == 0 || length >= kFilterPatternUnits) return false;
+  CopyText(parsed.pattern, at, kFilterPatternUnits);
+  *filter = parsed;
+  return true;
+}
+
+void FormatStoredFilter(const LineFilter& filter, TextUnit* out) {
+  *out = 0;
+  if (!filter.pattern[0]) return;
+  *out++ = filter.hide ? u'h' : u's';
+  if (filter.matchCase) *out++ = u'c';
+  if (filter.regex) *out++ = u'r';
+  *out++ = u'|';
+  CopyText(out, filter.pattern, kFilterPatternUnits);
+}

@@ -20,6 +20,15 @@ struct StoredLimits {
 // font height becomes positive and never zero.
 void ClampStoredLimits(StoredLimits& limits);
 
-// The filter's "Mode" ("hide" in any case hides, anything else shows) and
-// "Case" (1 matches case) as read from the stream, with its pattern.
+// The one filter an older version kept in section "Filter": its "Mode"
+// ("hide" in any case hides, anything else shows) and "Case" (1 matches
+// case) as read from the stream, with its pattern.
 void ReadFilterSection(const TextUnit* pattern, const TextUnit* mode, uint32_t matchCase, LineFilter* filter);
+
+// A filter of section "Filters": "flags|pattern", the flags in any order, s
+// (show) or h (hide), c (match case), r (regular expression); the pattern the
+// rest, which may hold '|'. False, leaving filter alone, when it is none.
+constexpr size_t kFilterValueUnits = 4 + 1 + kFilterPatternUnits;  // terminated
+bool ParseStoredFilter(const TextUnit* value, LineFilter* filter);
+// The stored form, kFilterValueUnits at most; empty for a filter without pattern.
+void FormatStoredFilter(const LineFilter& filter, TextUnit* out);

@@ -208,7 +208,7 @@ size_t ReadAndFeedChunk(size_t capacity) {
 
 bool IdentityCheckDue() { return GetTickCount() - lastIdentityCheck > kIdentityCheckInterval; }
 
-LineFilter filterAcrossRotation{};
+LineFilters filtersAcrossRotation{};
 
 // The filter's verdict on the whole lines in [from, to).
 size_t CountShownLinesIn(uint64_t from, uint64_t to) {
@@ -257,11 +257,11 @@ bool FollowRenamedFile() {
     return false;
   static wchar_t path[kPathUnits];
   wcscpy(path, fullPath);
-  // The new file under the name goes on with the filter of the old one,
-  // unless it keeps one of its own.
-  filterAcrossRotation = CurrentLineFilter();
+  // The new file under the name goes on with the filters of the old one,
+  // unless it keeps its own.
+  filtersAcrossRotation = CurrentLineFilters();
   OpenFile(path);
-  filterAcrossRotation = LineFilter{};
+  filtersAcrossRotation = LineFilters{};
   return true;
 }
 
@@ -354,9 +354,9 @@ bool OpenFile(const wchar_t* name) {
   CloseFile();
   if (!FullPathOf(requestedName, fullPath, kPathUnits)) lstrcpynW(fullPath, requestedName, int(kPathUnits));
   SetPropertiesFile(fullPath);
-  LineFilter filter;
-  ReadStoredFilter(&filter);
-  SetLineFilter(filter.pattern[0] ? filter : filterAcrossRotation);
+  static LineFilters stored;
+  ReadStoredFilters(&stored);
+  SetLineFilters(stored.count ? stored : filtersAcrossRotation);
   file = opened;
   // One file, one spelling: a rotation reopens by the full path, the user by
   // any name; both are reported alike.
@@ -383,7 +383,7 @@ void CloseFile() {
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   file = INVALID_HANDLE_VALUE;
   fullPath[0] = 0;
-  SetLineFilter(LineFilter{});
+  SetLineFilters(LineFilters{});
   if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   SetSuspendFlag(false);
   paused = false;
@@ -425,7 +425,7 @@ void LoadFile() {
   // every line ends in at least one row, unless blank rows are cut.
   if (EngineOptions options = CurrentEngineOptions(); !options.cutEmpty && FileSize(&size)) {
     size_t lines = std::max<uint32_t>(options.linesLimit, 1);
-    uint64_t from = CurrentLineFilter().pattern[0] ? StartOfLastShownLines(filePosition, size, lines)
+    uint64_t from = CurrentLineFilters().count ? StartOfLastShownLines(filePosition, size, lines)
                                                    : StartOfLastLines(file, filePosition, size, charsetState.active, lines);
     if (from > filePosition) readPosition = from;
     SeekTo(std::max(from, filePosition));  // the scan moved the handle's position

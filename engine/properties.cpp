@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 
 #include "core/stored_values.h"
 #include "engine/row_builder.h"
@@ -16,7 +17,8 @@ wchar_t streamPath[kStreamPathUnits];
 
 const wchar_t kFormat[] = L"Format";
 const wchar_t kPosition[] = L"Position";
-const wchar_t kFilter[] = L"Filter";
+const wchar_t kFilter[] = L"Filter";    // an older version's one filter
+const wchar_t kFilters[] = L"Filters";
 
 void WriteNumber(const wchar_t* key, int value) {
   wchar_t text[63];
@@ -47,27 +49,66 @@ void WriteStoredCharsetName(const wchar_t* name) {
   if (streamPath[0] && name) WritePrivateProfileStringW(kFormat, L"Charset", name, streamPath);
 }
 
-void ReadStoredFilter(LineFilter* filter) {
-  *filter = LineFilter{};
-  if (!streamPath[0]) return;
-  wchar_t pattern[kFilterPatternUnits] = L"", mode[8] = L"";
-  GetPrivateProfileStringW(kFilter, L"Pattern", L"", pattern, kFilterPatternUnits, streamPath);
-  GetPrivateProfileStringW(kFilter, L"Mode", L"show", mode, 8, streamPath);
-  ReadFilterSection(AsText(pattern), AsText(mode), GetPrivateProfileIntW(kFilter, L"Case", 0, streamPath), filter);
+namespace {
+
+// A key of section "Filters" holding a filter; false for a missing key and
+// for a value that is no filter, which is kept as it is.
+bool ReadFilterKey(int key, LineFilter* filter) {
+  wchar_t name[4], value[kFilterValueUnits + 1];
+  swprintf(name, 4, L"%d", key);
+  DWORD length = GetPrivateProfileStringW(kFilters, name, L"", value, DWORD(std::size(value)), streamPath);
+  return length > 0 && length < std::size(value) - 1 && ParseStoredFilter(AsText(value), filter);
 }
 
-void WriteStoredFilter(const LineFilter& filter) {
+bool KeyHoldsOther(int key) {
+  wchar_t name[4], value[2];
+  swprintf(name, 4, L"%d", key);
+  LineFilter filter;
+  return GetPrivateProfileStringW(kFilters, name, L"", value, 2, streamPath) > 0 && !ReadFilterKey(key, &filter);
+}
+
+}  // namespace
+
+void ReadStoredFilters(LineFilters* filters) {
+  *filters = LineFilters{};
   if (!streamPath[0]) return;
-  if (!filter.pattern[0]) {
-    WritePrivateProfileStringW(kFilter, nullptr, nullptr, streamPath);
-    return;
+  for (int key = 0; key < kMaxFilters; ++key)
+    if (ReadFilterKey(key, &filters->items[filters->count])) ++filters->count;
+  // The one filter of an older version, until the next save moves it here.
+  wchar_t pattern[kFilterPatternUnits] = L"", mode[8] = L"";
+  GetPrivateProfileStringW(kFilter, L"Pattern", L"", pattern, kFilterPatternUnits, streamPath);
+  if (!pattern[0] || filters->count == kMaxFilters) return;
+  GetPrivateProfileStringW(kFilter, L"Mode", L"show", mode, 8, streamPath);
+  ReadFilterSection(AsText(pattern), AsText(mode), GetPrivateProfileIntW(kFilter, L"Case", 0, streamPath),
+                    &filters->items[filters->count++]);
+}
+
+int StoredFilterRoom() {
+  int room = kMaxFilters;
+  if (streamPath[0])
+    for (int key = 0; key < kMaxFilters; ++key) room -= KeyHoldsOther(key);
+  return room;
+}
+
+void WriteStoredFilters(const LineFilters& filters) {
+  if (!streamPath[0]) return;
+  int next = 0;
+  for (int key = 0; key < kMaxFilters; ++key) {
+    if (KeyHoldsOther(key)) continue;
+    wchar_t name[4];
+    swprintf(name, 4, L"%d", key);
+    if (next >= filters.count) {
+      WritePrivateProfileStringW(kFilters, name, nullptr, streamPath);
+      continue;
+    }
+    // Quoted, or reading it back would drop the pattern's trailing blanks.
+    TextUnit value[kFilterValueUnits];
+    FormatStoredFilter(filters.items[next++], value);
+    wchar_t quoted[kFilterValueUnits + 2];
+    swprintf(quoted, std::size(quoted), L"\"%ls\"", AsWide(value));
+    WritePrivateProfileStringW(kFilters, name, quoted, streamPath);
   }
-  // Quoted, or reading it back would drop its leading and trailing blanks.
-  wchar_t quoted[kFilterPatternUnits + 2];
-  swprintf(quoted, kFilterPatternUnits + 2, L"\"%ls\"", AsWide(filter.pattern));
-  WritePrivateProfileStringW(kFilter, L"Pattern", quoted, streamPath);
-  WritePrivateProfileStringW(kFilter, L"Mode", filter.hide ? L"hide" : L"show", streamPath);
-  WritePrivateProfileStringW(kFilter, L"Case", filter.matchCase ? L"1" : L"0", streamPath);
+  WritePrivateProfileStringW(kFilter, nullptr, nullptr, streamPath);
 }
 
 StoredPlacement ReadStoredPlacement() {

@@ -16,11 +16,16 @@ const wchar_t* PropertiesStreamPath();  // empty without a file
 bool ReadStoredCharsetName(TextUnit* name, size_t capacity);
 void WriteStoredCharsetName(const wchar_t* name);
 
-// The line filter kept for the file (section "Filter"); an empty pattern when
-// none is kept. Writing an empty pattern removes the section.
-struct LineFilter;
-void ReadStoredFilter(LineFilter* filter);
-void WriteStoredFilter(const LineFilter& filter);
+// The line filters kept for the file: section "Filters", keys "0" to "15",
+// each a quoted "flags|pattern". A key holding anything else is kept as it
+// is: saving uses the other keys, numbered from "0", and removes the unused
+// ones and an older version's section "Filter", whose one filter is read
+// after the others.
+struct LineFilters;
+void ReadStoredFilters(LineFilters* filters);
+void WriteStoredFilters(const LineFilters& filters);
+// How many filters saving can keep: the keys not holding something else.
+int StoredFilterRoom();
 
 StoredPlacement ReadStoredPlacement();
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
@@ -40,10 +41,66 @@ bool ScrollLockOn() { return (GetKeyState(VK_SCROLL) & 1) != 0; }
 
 HMENU HostMenu() { return engineHost.menu; }
 
-// The filter's pattern put into one of its texts: the title's label, the tip.
-void FormatFilter(const LineFilter& filter, UINT formatId, wchar_t* out, size_t capacity) {
-  const wchar_t* args[] = {AsWide(filter.pattern)};
-  FormatPaneText(HostText(formatId), args, 1, out, capacity);
+constexpr size_t kFilterListUnits = kMaxFilters * (kFilterPatternUnits + 32) + 128;
+
+// Appends text, cut at the capacity; at counts the units written.
+void AppendCut(wchar_t* out, size_t capacity, size_t& at, const wchar_t* text) {
+  if (text) at += FormatPaneText(L"%s", &text, 1, out + at, capacity - at);
+}
+
+void AppendFormatted(wchar_t* out, size_t capacity, size_t& at, UINT formatId, const wchar_t* argument) {
+  at += FormatPaneText(HostText(formatId), &argument, 1, out + at, capacity - at);
+}
+
+// A filter's pattern, a regular expression between slashes.
+void AppendPattern(wchar_t* out, size_t capacity, size_t& at, const LineFilter& filter, UINT plainFormatId) {
+  const wchar_t* pattern = AsWide(filter.pattern);
+  if (filter.regex) {
+    AppendCut(out, capacity, at, L"/");
+    AppendCut(out, capacity, at, pattern);
+    AppendCut(out, capacity, at, L"/");
+  } else if (plainFormatId) {
+    AppendFormatted(out, capacity, at, plainFormatId, pattern);
+  } else {
+    AppendCut(out, capacity, at, pattern);
+  }
+}
+
+// The title's label: "[ERROR, /WARN(ING)?/, not heartbeat]".
+void FormatFilterLabel(const LineFilters& filters, wchar_t* out, size_t capacity) {
+  static wchar_t list[kFilterListUnits];
+  size_t at = 0;
+  for (int i = 0; i < filters.count; ++i) {
+    if (i > 0) AppendCut(list, kFilterListUnits, at, L", ");
+    wchar_t item[kFilterPatternUnits + 2];
+    size_t itemAt = 0;
+    AppendPattern(item, std::size(item), itemAt, filters.items[i], 0);
+    if (filters.items[i].hide) AppendFormatted(list, kFilterListUnits, at, IDS_FILTER_TITLE_HIDE, item);
+    else AppendCut(list, kFilterListUnits, at, item);
+  }
+  const wchar_t* args[] = {list};
+  FormatPaneText(HostText(IDS_FILTER_TITLE_SHOW), args, 1, out, capacity);
+}
+
+// The row pane's tip names every filter in full: the shown lines' patterns,
+// then the hidden ones', with their case.
+void FormatFilterTip(const LineFilters& filters, wchar_t* out, size_t capacity) {
+  static wchar_t list[kFilterListUnits];
+  size_t at = 0;
+  *out = 0;
+  for (bool hide : {false, true}) {
+    size_t listAt = 0;
+    for (int i = 0; i < filters.count; ++i) {
+      const LineFilter& filter = filters.items[i];
+      if (filter.hide != hide) continue;
+      if (listAt) AppendCut(list, kFilterListUnits, listAt, HostText(IDS_FILTER_TIP_OR));
+      AppendPattern(list, kFilterListUnits, listAt, filter, IDS_FILTER_TIP_TEXT);
+      if (filter.matchCase) AppendCut(list, kFilterListUnits, listAt, HostText(IDS_FILTER_TIP_CASE));
+    }
+    if (!listAt) continue;
+    if (at) AppendCut(out, capacity, at, L"; ");
+    AppendFormatted(out, capacity, at, hide ? IDS_FILTER_TIP_HIDE : IDS_FILTER_TIP_SHOW, list);
+  }
 }
 
 void SetPaneText(int pane, const wchar_t* text) {
@@ -171,9 +228,9 @@ void RefreshStatus() {
   }
   LRESULT rows = view ? SendMessageW(view, LB_GETCOUNT, 0, 0) : 0;
   SetCountPane(kPaneRowCount, IDS_PANE_ROW_COUNT, rows < 0 ? 0u : unsigned(rows));
-  if (const LineFilter& filter = CurrentLineFilter(); filter.pattern[0]) {
-    wchar_t tip[kFilterPatternUnits + 128];
-    FormatFilter(filter, filter.hide ? IDS_FILTER_TIP_HIDE : IDS_FILTER_TIP_SHOW, tip, kFilterPatternUnits + 128);
+  if (const LineFilters& filters = CurrentLineFilters(); filters.count) {
+    static wchar_t tip[kFilterListUnits + 256];
+    FormatFilterTip(filters, tip, std::size(tip));
     SetPaneTip(kPaneRowCount, tip);
   }
 
@@ -206,13 +263,12 @@ void ShowStatusFile(const wchar_t* shownPath) {
 
 void RefreshTitle() {
   if (!engineHost.window || !FileIsOpen()) return;
-  wchar_t shown[kFileTitleUnits + kFilterPatternUnits + 32];
+  wchar_t shown[kFileTitleUnits + kTitleUnits];
   lstrcpynW(shown, fileTitle, int(kFileTitleUnits));
-  if (const LineFilter& filter = CurrentLineFilter(); filter.pattern[0]) {
+  if (const LineFilters& filters = CurrentLineFilters(); filters.count) {
     size_t length = wcslen(shown);
     shown[length++] = L' ';
-    FormatFilter(filter, filter.hide ? IDS_FILTER_TITLE_HIDE : IDS_FILTER_TITLE_SHOW, shown + length,
-                 kFilterPatternUnits + 31);
+    FormatFilterLabel(filters, shown + length, kTitleUnits);
   }
   wchar_t title[kTitleUnits];
   const wchar_t* args[] = {shown, TextOf(IDS_PRODUCT_NAME)};

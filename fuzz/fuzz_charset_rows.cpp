@@ -54,13 +54,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t flags = input.Byte();
   size_t capacity = flags & 1 ? input.Byte() % 100 + 1 : kMaxRowUnits;
   SetRowOptions(RowOptions{flags & 2 ? input.Byte() % 64u + 1 : 2048u, (flags & 4) != 0});
-  LineFilter filter{};
-  if (flags & 8) {
+  // Up to three filters, showing and hiding.
+  LineFilters filters{};
+  for (int i = 0; i < 3 && flags & (8 << i); ++i) {
+    LineFilter& filter = filters.items[filters.count++];
     std::u16string pattern = input.Units(input.Byte() % 4);
     std::copy(pattern.begin(), pattern.end(), filter.pattern);
-    filter.hide = flags & 16, filter.matchCase = flags & 32;
+    uint8_t kind = input.Byte();
+    filter.hide = kind & 1, filter.matchCase = kind & 2;
   }
-  SetLineFilter(filter);
+  SetLineFilters(filters);
   uint32_t seed = input.Byte() | input.Byte() << 8;
   std::vector<size_t> sizes;
   for (size_t total = 0; total < input.size; total += sizes.back()) {

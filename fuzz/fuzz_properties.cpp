@@ -64,5 +64,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (kept == kFilterPatternUnits || filter.hide != (shownMode == u"hide") || filter.matchCase != (flags >> 4 == 1) ||
       std::u16string(pattern.c_str()).compare(0, kept, filter.pattern, kept) != 0)
     __builtin_trap();
+
+  // A filter of section "Filters" written back reads the same.
+  std::u16string value = input.Units(2 * kFilterValueUnits);
+  if (LineFilter parsed{}; ParseStoredFilter(value.c_str(), &parsed)) {
+    TextUnit written[kFilterValueUnits], again[kFilterValueUnits];
+    FormatStoredFilter(parsed, written);
+    LineFilter reread{};
+    if (!ParseStoredFilter(written, &reread)) __builtin_trap();
+    FormatStoredFilter(reread, again);
+    if (std::u16string(written) != again) __builtin_trap();
+  }
   return 0;
 }

@@ -1,5 +1,5 @@
-// Stored rule values parsed, formatted back and parsed again; rules and the
-// line filter matched against rows, each answer checked against a plain
+// Stored rule values parsed, formatted back and parsed again; rules and a
+// stack of line filters matched against rows, each answer checked against a plain
 // search of every position.
 #include "core/matching.h"
 #include "fuzz/stand_in.h"
@@ -52,14 +52,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rules[slot] = HighlightRule{};
   if (found != (matches ? slot : -1)) __builtin_trap();
 
-  // The filter counts the lines that pass as it would feed them.
-  LineFilter filter{};
-  std::copy_n(rule.pattern, std::min<size_t>(rule.length, kFilterPatternUnits - 1), filter.pattern);
-  filter.hide = hide, filter.matchCase = rule.matchCase;
-  SetLineFilter(filter);
+  // Two filters, one showing and one hiding, from the pattern and the row's
+  // start: each line's verdict against the rule each makes, and the lines
+  // counted as they would be fed.
+  LineFilters filters{};
+  std::copy_n(rule.pattern, std::min<size_t>(rule.length, kFilterPatternUnits - 1), filters.items[0].pattern);
+  std::copy_n(row.begin(), std::min<size_t>(row.size(), 2), filters.items[1].pattern);
+  filters.items[0].hide = hide, filters.items[1].hide = !hide;
+  filters.items[0].matchCase = filters.items[1].matchCase = rule.matchCase;
+  filters.count = 2;
+  SetLineFilters(filters);
+  HighlightRule made[2];
+  for (int i = 0; i < 2; ++i) {
+    made[i].matchCase = rule.matchCase;
+    MakeRule(&made[i], filters.items[i].pattern, TextLength(filters.items[i].pattern));
+  }
   size_t passed = 0;
-  for (size_t start = 0, end; (end = row.find(u'\n', start)) != std::u16string::npos; start = end + 1)
-    passed += LinePassesFilter(row.c_str() + start, std::min(end - start, kMaxMatchUnits));
+  for (size_t start = 0, end; (end = row.find(u'\n', start)) != std::u16string::npos; start = end + 1) {
+    const TextUnit* line = row.c_str() + start;
+    size_t length = std::min(end - start, kMaxMatchUnits);
+    bool matched[2] = {made[0].length && RuleMatches(made[0], line, length),
+                       made[1].length && RuleMatches(made[1], line, length)};
+    bool showing = made[hide ? 1 : 0].length, shows = hide ? matched[1] : matched[0], hides = hide ? matched[0] : matched[1];
+    bool verdict = !hides && (!showing || shows);
+    if (LinePassesFilter(line, length) != verdict) __builtin_trap();
+    passed += verdict;
+  }
   ResetPendingRow();
   size_t counted = 0;
   for (size_t at = 0; at < row.size(); at += 5) counted += CountShownLines(row.c_str() + at, std::min<size_t>(5, row.size() - at));

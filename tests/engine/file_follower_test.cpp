@@ -31,8 +31,9 @@ struct FollowerTest : HostedTest {
 // A writer's moves, the follower's steps and what the view then holds: "w"
 // writes the file anew, "a" appends, "o" opens, "p" polls, "r" reloads, "z"
 // toggles pause, "L1" and "L0" set Scroll Lock, "c" picks the charset of a
-// command, "e" erases the content, "W4" wraps rows at 4 units, "Fs" and "Fh"
-// load again with a filter showing or hiding lines with the rest of the step,
+// command, "e" erases the content, "W4" wraps rows at 4 units, "FsERR,hbeat"
+// loads again with filters showing or hiding lines with their text ("F" alone
+// with none),
 // "g" appends the rest during the next poll's size pane refresh (between its
 // size check and its reads), "=" expects the rows (UTF-8, separated by "|")
 // and "f" the file's bytes.
@@ -100,6 +101,10 @@ TEST_F(FollowerTest, Scenarios) {
       {"a filter shows only its lines while the file grows, is cut and grows again",
        {"wok 1\nERR a\nok 2\n", "o", "p", "FsERR", "p", "=ERR a", "aERR b\nok 3\nERR c", "p", "=ERR a|ERR b", "a\n", "p",
         "=ERR a|ERR b|ERR c", "w", "p", "=", "aok\nERR d\n", "p", "=ERR d"}},
+      {"stacked filters: a line shows when it matches one show filter and no hide filter, while the file grows and is cut",
+       {"wERR a\nWARN b\nERR beat\nok\nWARN c\n", "o", "FsERR,sWARN,hbeat", "p", "=WARN b|WARN c",
+        "aWARN beat\nERR d\nok\n", "p", "=WARN c|ERR d", "w", "p", "=", "aok\nERR beat\nWARN e\n", "p", "=WARN e", "F",
+        "p", "=ERR beat|WARN e"}, 256, 2},
       {"a hiding filter leaves the row limit to the lines it shows, wrapped rows together",
        {"W4", "wabcdefg\nERR1234567\nxyz\nERR\nERR\n", "o", "FhERR", "p", "=abcd|efg|xyz", "FsERR", "p", "=67|ERR|ERR"}, 256, 3},
       {"a filter decides on the first 65,536 units of a line",
@@ -137,10 +142,15 @@ TEST_F(FollowerTest, Scenarios) {
         case 'e': EXPECT_TRUE(EraseFileContent()); break;
         case 'W': AppSettings.wrapLines = 1, AppSettings.rowLength = uint32_t(std::stoi(rest)); break;
         case 'F': {
-          LineFilter filter{};
-          filter.hide = rest[0] == 'h';
-          lstrcpynW(AsWide(filter.pattern), Widen(rest.substr(1)).c_str(), int(kFilterPatternUnits));
-          SetLineFilter(filter);
+          LineFilters filters{};  // "F" alone clears; "Fsa,hb": show a, hide b
+          for (size_t at = 0; at < rest.size();) {
+            size_t end = std::min(rest.find(',', at), rest.size());
+            LineFilter& filter = filters.items[filters.count++];
+            filter.hide = rest[at] == 'h';
+            lstrcpynW(AsWide(filter.pattern), Widen(rest.substr(at + 1, end - at - 1)).c_str(), int(kFilterPatternUnits));
+            at = end + 1;
+          }
+          SetLineFilters(filters);
           LoadFile();
           break;
         }
