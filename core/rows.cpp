@@ -135,7 +135,9 @@ void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
   else BuildRows(units, count, capacity);
 }
 
-void SetLineFilters(const LineFilters& filters) {
+void SetLineFilters(const LineFilters& given) {
+  static LineFilters filters;
+  filters = given;  // given may be the filters in force
   lineFilters.count = 0, anyShowFilter = false;
   for (int i = 0; i < std::clamp(filters.count, 0, kMaxFilters); ++i) {
     LineFilter& taken = lineFilters.items[lineFilters.count];
