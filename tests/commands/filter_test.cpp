@@ -16,7 +16,7 @@ using FilterTest = CommandFixture;
 // changes it, "-N" removes filter N; each editor text is flags then pattern
 // (s or h, c, r). The last step is "ok" or "cancel".
 std::vector<std::string> actions;
-std::vector<std::wstring> listedAtOpen;
+std::vector<std::wstring> listed;  // before the dialog closed
 
 void TypeFilter(HWND dialog, const std::string& text) {
   size_t flags = text.find_first_not_of("shcr");
@@ -40,14 +40,14 @@ void Select(HWND dialog, int item) {
 void CALLBACK AnswerFilters(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = CommandFixture::OwnDialog();
   if (!dialog) return;
-  HWND list = GetDlgItem(dialog, IDC_FILTER_LIST);
-  for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
-    wchar_t item[400] = L"";
-    SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
-    listedAtOpen.push_back(item);
-  }
   for (const std::string& action : actions) {
     if (action == "ok" || action == "cancel") {
+      HWND list = GetDlgItem(dialog, IDC_FILTER_LIST);
+      for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
+        wchar_t item[400] = L"";
+        SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
+        listed.push_back(item);
+      }
       Click(dialog, action == "ok" ? IDOK : IDCANCEL);
     } else if (action[0] == '+' || action[0] == '=') {
       TypeFilter(dialog, action.substr(1));
@@ -90,22 +90,20 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
     std::wstring title, stored;
   } steps[] = {
       {"two shown, one typed hiding is added by OK, its trailing blank kept",
-       {"+sERR", "+scWARN", "=hbeat ", "ok"}, {},
+       {"+sERR", "+scWARN", "=hbeat ", "ok"}, {L"ERR", L"WARN (match case)"},
        {L"ERR a", L"WARN b"}, L"app.log [ERR, WARN, not beat ] - Quillon", L"s|ERR|sc|WARN|h|beat ||||"},
       {"changed and removed; the list shows each with its case",
-       {"-0", "~0sWARN", "ok"}, {L"ERR", L"WARN (match case)", L"not beat "},
+       {"-0", "~0sWARN", "ok"}, {L"WARN", L"not beat "},
        {L"WARN b", L"warn c"}, L"app.log [WARN, not beat ] - Quillon", L"s|WARN|h|beat |||||"},
-      {"cancel changes nothing", {"+sok", "cancel"}, {L"WARN", L"not beat "},
+      {"cancel changes nothing", {"+sok", "cancel"}, {L"WARN", L"not beat ", L"ok"},
        {L"WARN b", L"warn c"}, L"app.log [WARN, not beat ] - Quillon", L"s|WARN|h|beat |||||"},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.what);
-    actions = step.actions, listedAtOpen.clear();
+    actions = step.actions, listed.clear();
     RunAnswered(IDM_FILTER, AnswerFilters);
     Poll();
-    if (!step.listed.empty()) {
-      EXPECT_EQ(listedAtOpen, step.listed);
-    }
+    EXPECT_EQ(listed, step.listed);
     EXPECT_EQ(Rows(), step.rows);
     EXPECT_EQ(WindowText(window), step.title);
     EXPECT_EQ(StoredFilters(), step.stored);
@@ -124,18 +122,18 @@ TEST_F(FilterTest, AnOlderFilterMovesAndForeignValuesStay) {
   const std::wstring log = PathOf(L"old.log");
   WriteBytes(log, "ok 1\nERR a\nok beat\n");
   SetPropertiesFile(log.c_str());
-  WritePrivateProfileStringW(L"Filter", L"Pattern", L"\"ok\"", PropertiesStreamPath());
-  WritePrivateProfileStringW(L"Filter", L"Mode", L"show", PropertiesStreamPath());
+  WritePrivateProfileStringW(L"Filter", L"Pattern", L"\"ERR\"", PropertiesStreamPath());
+  WritePrivateProfileStringW(L"Filter", L"Mode", L"HIDE", PropertiesStreamPath());
   WritePrivateProfileStringW(L"Filters", L"1", L"not a filter", PropertiesStreamPath());
   ASSERT_TRUE(OpenFile(log.c_str()));
   Poll();
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"ok 1", L"ok beat"}));
-  actions = {"+hbeat", "ok"}, listedAtOpen.clear();
+  actions = {"+hbeat", "ok"}, listed.clear();
   RunAnswered(IDM_FILTER, AnswerFilters);
   Poll();
-  EXPECT_EQ(listedAtOpen, std::vector<std::wstring>{L"ok"});
+  EXPECT_EQ(listed, (std::vector<std::wstring>{L"not ERR", L"not beat"}));
   EXPECT_EQ(Rows(), std::vector<std::wstring>{L"ok 1"});
-  EXPECT_EQ(StoredFilters(), L"s|ok|not a filter|h|beat||||");
+  EXPECT_EQ(StoredFilters(), L"h|ERR|not a filter|h|beat||||");
   EXPECT_EQ(StoredKey(L"Filter", L"Pattern"), L"");  // the older section is gone
   Run(IDM_CLEAR_FILTER);
   Poll();
