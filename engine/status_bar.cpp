@@ -9,6 +9,7 @@
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
+#include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
 #include "engine/wide_text.h"
 #include "resources/resource_ids.h"
@@ -80,6 +81,26 @@ void SetCountPane(int pane, UINT formatId, unsigned value) {
 void ClearSizePane() {
   shownSize[0] = 0;
   SetPane(kPaneSize, L"");
+}
+
+// The rows pane's tip tells the filter, and the rows a rule was too costly
+// to match, while there are any; else it stays the pane's text.
+void RefreshRowCountTip() {
+  constexpr size_t kTipUnits = kFilterPatternUnits + 256;
+  wchar_t tip[kTipUnits];
+  size_t length = 0;
+  if (const LineFilter& filter = CurrentLineFilter(); filter.pattern[0]) {
+    FormatFilter(filter, filter.hide ? IDS_FILTER_TIP_HIDE : IDS_FILTER_TIP_SHOW, tip, kFilterPatternUnits + 128);
+    length = wcslen(tip);
+  }
+  if (uint32_t hits = BoundHitRows()) {
+    if (length) length += size_t(swprintf(tip + length, kTipUnits - length, L" \u2013 "));
+    wchar_t number[12];
+    DecimalText(hits, AsText(number));
+    const wchar_t* args[] = {number};
+    length += FormatPaneText(HostText(IDS_RULES_BOUND_TIP), args, 1, tip + length, kTipUnits - length);
+  }
+  if (length) SetPaneTip(kPaneRowCount, tip);
 }
 
 void CopyFollowedPath(HWND owner) {
@@ -171,11 +192,7 @@ void RefreshStatus() {
   }
   LRESULT rows = view ? SendMessageW(view, LB_GETCOUNT, 0, 0) : 0;
   SetCountPane(kPaneRowCount, IDS_PANE_ROW_COUNT, rows < 0 ? 0u : unsigned(rows));
-  if (const LineFilter& filter = CurrentLineFilter(); filter.pattern[0]) {
-    wchar_t tip[kFilterPatternUnits + 128];
-    FormatFilter(filter, filter.hide ? IDS_FILTER_TIP_HIDE : IDS_FILTER_TIP_SHOW, tip, kFilterPatternUnits + 128);
-    SetPaneTip(kPaneRowCount, tip);
-  }
+  RefreshRowCountTip();
 
   bool unfinished = PendingRowLength() > 0;
   SetPaneIcon(kPaneUnfinished, unfinished ? icons.unfinished : nullptr);
