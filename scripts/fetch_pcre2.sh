@@ -17,7 +17,7 @@ echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://
   >"$apt_dir/sources.list"
 apt_options=(-o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
              -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-             -o "APT::Sandbox::User=$(id -un)" -o "Debug::NoLocking=1")
+             -o "APT::Sandbox::User=$(id -un)")
 apt-get "${apt_options[@]}" -qq update
 (cd "$apt_dir/download" && apt-get "${apt_options[@]}" -qq source --download-only "pcre2")
 tarball=$(ls "$apt_dir/download"/pcre2_"$version".orig.tar.* 2>/dev/null | head -1)
