@@ -21,7 +21,7 @@
 
 constexpr int kMaxRules = 32;
 constexpr size_t kMaxPatternUnits = 255;
-constexpr size_t kRuleValueUnits = 3 + 1 + 6 + 1 + 6 + 1 + kMaxPatternUnits + 1;  // terminated
+constexpr size_t kRuleValueUnits = 4 + 1 + 6 + 1 + 6 + 1 + kMaxPatternUnits + 1;  // all four flags, terminated
 // Colours are 0x00BBGGRR; this one ("-", the platform's CLR_INVALID) is the view's own.
 constexpr uint32_t kViewColour = 0xFFFFFFFF;
 // The most text one match looks at: a row, or the start of a line the filter

@@ -41,7 +41,7 @@ TEST(HighlightRules, ParseFormatAndMatch) {
       {L"r|-|-|^.x", L"\xDE00x", true, false}, {L"wr|-|-|x", L"\xDE00x\xD83D", true, true},
       {L"r|-|-|^.$", L"\xD83D\xDE00", true, true},  // a whole pair is one character
       {L"r|-|-|(\\w+\\s*)+$", words, true, true}, {L"wr|-|-|took \\d{3,} ms", logRow, true, true},
-      {L"cwar|FF8000|-|\\bx+", L"a xx", true, true},
+      {L"cwar|FF8000|-|\\bx+", L"a xx", true, true}, {L"cwar|FF8000|00000A|" + a255, a255, true, true},  // the longest
       {L"r|-|-|(a", L"(a", false, false}, {L"r|-|-|\\C", L"x", false, false},  // they do not compile
       {L"rr|-|-|p", L"p", false, false},
   };
@@ -56,9 +56,11 @@ TEST(HighlightRules, ParseFormatAndMatch) {
     bool matches = rule.regex ? MatchingRule(&prepared, AsText(c.row.data()), c.row.size(), true) == 0
                               : RuleMatches(rule, AsText(c.row.data()), c.row.size());
     EXPECT_EQ(matches, c.matches);
-    wchar_t stored[kRuleValueUnits];
+    wchar_t stored[kRuleValueUnits + 1];
+    stored[kRuleValueUnits] = L'#';  // written beyond the stored form's room, it would go
     FormatRule(rule, AsText(stored));
     EXPECT_EQ(stored, c.parses ? c.value : L"");
+    EXPECT_EQ(stored[kRuleValueUnits], L'#');
   }
   PrepareRules(&prepared, nullptr);
   HighlightRule rule;
