@@ -20,6 +20,7 @@
 namespace {
 
 LineFilters pending{};
+uint32_t pendingBoundHits[kMaxFilters] = {};  // as counted for each filter while in force
 int capacity = kMaxFilters;
 
 bool Checked(HWND dialog, int box) { return IsDlgButtonChecked(dialog, box) == BST_CHECKED; }
@@ -68,11 +69,23 @@ bool ReadEditor(HWND dialog, LineFilter* filter) {
   return filter->pattern[0] != 0;
 }
 
-void ShowInEditor(HWND dialog, const LineFilter& filter) {
+// A filter, and beside its pattern the lines too costly for it so far.
+void ShowInEditor(HWND dialog, const LineFilter& filter, uint32_t boundHits) {
   SetDlgItemTextW(dialog, IDC_FILTER_PATTERN, AsWide(filter.pattern));
   CheckRadioButton(dialog, IDC_FILTER_SHOW, IDC_FILTER_HIDE, filter.hide ? IDC_FILTER_HIDE : IDC_FILTER_SHOW);
   Check(dialog, IDC_FILTER_CASE, filter.matchCase);
   Check(dialog, IDC_FILTER_REGEX, filter.regex);
+  wchar_t number[12], text[128] = L"";
+  DecimalText(boundHits, AsText(number));
+  const wchar_t* args[] = {number};
+  if (boundHits) FormatPaneText(LocalizedString(IDS_FILTER_BOUND_HITS), args, 1, text, std::size(text));
+  SetDlgItemTextW(dialog, IDC_FILTER_BOUND, text);
+}
+
+// The editor's filter, unless its regular expression does not compile.
+bool RefusedPattern(HWND dialog, const LineFilter& filter) {
+  return filter.regex && RefusedRegex(dialog, IDC_FILTER_PATTERN, filter.pattern, TextLength(filter.pattern),
+                                      filter.matchCase, false);
 }
 
 void UpdateButtons(HWND dialog) {
@@ -94,31 +107,38 @@ void FillList(HWND dialog, int selected) {
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption));
   }
   SendMessageW(list, LB_SETCURSEL, WPARAM(selected), 0);
-  if (selected >= 0 && selected < pending.count) ShowInEditor(dialog, pending.items[selected]);
+  if (selected >= 0 && selected < pending.count)
+    ShowInEditor(dialog, pending.items[selected], pendingBoundHits[selected]);
 }
 
 bool AppendFilter(const LineFilter& filter) {
   if (pending.count >= capacity) return false;
+  pendingBoundHits[pending.count] = 0;
   pending.items[pending.count++] = filter;
   return true;
 }
 
 void AddFilter(HWND dialog) {
   LineFilter filter;
-  if (!ReadEditor(dialog, &filter) || !AppendFilter(filter)) return (void)MessageBeep(MB_OK);
+  if (!ReadEditor(dialog, &filter)) return (void)MessageBeep(MB_OK);
+  if (RefusedPattern(dialog, filter)) return;
+  if (!AppendFilter(filter)) return (void)MessageBeep(MB_OK);
   FillList(dialog, pending.count - 1);
 }
 
 void ChangeFilter(HWND dialog, int selected) {
   LineFilter filter;
   if (selected < 0 || !ReadEditor(dialog, &filter)) return (void)MessageBeep(MB_OK);
+  if (RefusedPattern(dialog, filter)) return;
   pending.items[selected] = filter;
+  pendingBoundHits[selected] = 0;
   FillList(dialog, selected);
 }
 
 void RemoveFilter(HWND dialog, int selected) {
   if (selected < 0) return;
   std::move(pending.items + selected + 1, pending.items + pending.count, pending.items + selected);
+  std::move(pendingBoundHits + selected + 1, pendingBoundHits + pending.count, pendingBoundHits + selected);
   --pending.count;
   FillList(dialog, std::min(selected, pending.count - 1));
 }
@@ -136,9 +156,10 @@ bool Listed(const LineFilter& filter) {
 
 void OnFilterInit(HWND dialog) {
   pending = CurrentLineFilters();
+  for (int i = 0; i < pending.count; ++i) pendingBoundHits[i] = FilterBoundHits(i);
   capacity = StoredFilterRoom();
   SendDlgItemMessageW(dialog, IDC_FILTER_PATTERN, EM_LIMITTEXT, kFilterPatternUnits - 1, 0);
-  ShowInEditor(dialog, LineFilter{});
+  ShowInEditor(dialog, LineFilter{}, 0);
   FillList(dialog, pending.count ? 0 : -1);
   UpdateButtons(dialog);
 }
@@ -146,7 +167,10 @@ void OnFilterInit(HWND dialog) {
 // A filter typed into the editor but not yet added is added, room allowing,
 // rather than lost.
 void OnFilterAccept(HWND dialog) {
-  if (LineFilter filter; ReadEditor(dialog, &filter) && !Listed(filter)) AppendFilter(filter);
+  if (LineFilter filter; ReadEditor(dialog, &filter) && !Listed(filter)) {
+    if (RefusedPattern(dialog, filter)) return;
+    AppendFilter(filter);
+  }
   EndDialog(dialog, 1);
   ApplyFilters(pending);
 }
@@ -156,7 +180,8 @@ void OnFilterCommand(HWND dialog, int id, int code) {
   switch (id) {
     case IDOK: return OnFilterAccept(dialog);
     case IDC_FILTER_LIST:
-      if (code == LBN_SELCHANGE && selected >= 0) ShowInEditor(dialog, pending.items[selected]);
+      if (code == LBN_SELCHANGE && selected >= 0)
+        ShowInEditor(dialog, pending.items[selected], pendingBoundHits[selected]);
       break;
     case IDC_FILTER_ADD: AddFilter(dialog); break;
     case IDC_FILTER_CHANGE: ChangeFilter(dialog, selected); break;

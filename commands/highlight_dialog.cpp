@@ -10,6 +10,7 @@
 
 #include "commands/font_commands.h"
 #include "engine/engine_host.h"
+#include "engine/status_bar.h"
 #include "resources/resource_ids.h"
 #include "ui/dialog_frame.h"
 #include "ui/highlight_view.h"
@@ -29,11 +30,12 @@ bool Checked(HWND dialog, int box) { return IsDlgButtonChecked(dialog, box) == B
 void Check(HWND dialog, int box, bool on) { CheckDlgButton(dialog, box, on ? BST_CHECKED : BST_UNCHECKED); }
 HWND RuleList(HWND dialog) { return GetDlgItem(dialog, IDC_RULE_LIST); }
 
-// The pattern, then the rule's options in brackets.
+// The pattern, then the rule's options in brackets, then the rows that were
+// too costly for it to match, if any.
 void RuleCaption(const HighlightRule& rule, wchar_t* out, size_t units) {
   size_t at = size_t(std::max(0, swprintf(out, units, L"%ls", rule.pattern)));
-  const UINT words[] = {rule.matchCase ? IDS_RULE_CASE : 0u, rule.wholeWord ? IDS_RULE_WORD : 0u,
-                        rule.alert ? IDS_RULE_ALERT : 0u};
+  const UINT words[] = {rule.regex ? IDS_RULE_REGEX : 0u, rule.matchCase ? IDS_RULE_CASE : 0u,
+                        rule.wholeWord ? IDS_RULE_WORD : 0u, rule.alert ? IDS_RULE_ALERT : 0u};
   const wchar_t* separator = L"   [";
   for (UINT word : words) {
     const wchar_t* text = word ? LocalizedString(word) : nullptr;
@@ -41,7 +43,14 @@ void RuleCaption(const HighlightRule& rule, wchar_t* out, size_t units) {
     at += size_t(std::max(0, swprintf(out + at, units - at, L"%ls%ls", separator, text)));
     separator = L", ";
   }
-  if (separator[0] == L',') swprintf(out + at, units - at, L"]");
+  if (separator[0] == L',') at += size_t(std::max(0, swprintf(out + at, units - at, L"]")));
+  if (uint32_t hits = RuleBoundHits(rule); hits && at + 3 < units) {
+    wchar_t number[12];
+    DecimalText(hits, AsText(number));
+    const wchar_t* args[] = {number};
+    at += size_t(swprintf(out + at, units - at, L"   "));
+    FormatPaneText(LocalizedString(IDS_RULE_BOUND_HITS), args, 1, out + at, units - at);
+  }
 }
 
 // The editor's rule; false when its pattern is empty.
@@ -52,6 +61,7 @@ bool ReadEditor(HWND dialog, HighlightRule* rule) {
   rule->matchCase = Checked(dialog, IDC_RULE_MATCH_CASE);
   rule->wholeWord = Checked(dialog, IDC_RULE_WHOLE_WORD);
   rule->alert = Checked(dialog, IDC_RULE_ALERT);
+  rule->regex = Checked(dialog, IDC_RULE_REGEX);
   rule->text = Checked(dialog, IDC_RULE_TEXT_ON) ? chosenText : kViewColour;
   rule->background = Checked(dialog, IDC_RULE_BACK_ON) ? chosenBackground : kViewColour;
   return MakeRule(rule, AsText(pattern), length);
@@ -62,6 +72,7 @@ void ShowInEditor(HWND dialog, const HighlightRule& rule) {
   Check(dialog, IDC_RULE_MATCH_CASE, rule.matchCase);
   Check(dialog, IDC_RULE_WHOLE_WORD, rule.wholeWord);
   Check(dialog, IDC_RULE_ALERT, rule.alert);
+  Check(dialog, IDC_RULE_REGEX, rule.regex);
   Check(dialog, IDC_RULE_TEXT_ON, rule.text != kViewColour);
   Check(dialog, IDC_RULE_BACK_ON, rule.background != kViewColour);
   chosenText = RuleTextColour(&rule);
@@ -93,6 +104,11 @@ void FillList(HWND dialog, int selected) {
   if (selected >= 0 && selected < pendingCount) ShowInEditor(dialog, pending[selected]);
 }
 
+bool RefusedPattern(HWND dialog, const HighlightRule& rule) {
+  return rule.regex &&
+         RefusedRegex(dialog, IDC_RULE_PATTERN, rule.pattern, rule.length, rule.matchCase, rule.wholeWord);
+}
+
 bool AppendRule(const HighlightRule& rule) {
   if (pendingCount >= capacity) return false;
   pending[pendingCount++] = rule;
@@ -101,13 +117,16 @@ bool AppendRule(const HighlightRule& rule) {
 
 void AddRule(HWND dialog) {
   HighlightRule rule;
-  if (!ReadEditor(dialog, &rule) || !AppendRule(rule)) return (void)MessageBeep(MB_OK);
+  if (!ReadEditor(dialog, &rule)) return (void)MessageBeep(MB_OK);
+  if (RefusedPattern(dialog, rule)) return;
+  if (!AppendRule(rule)) return (void)MessageBeep(MB_OK);
   FillList(dialog, pendingCount - 1);
 }
 
 void ChangeRule(HWND dialog, int selected) {
   HighlightRule rule;
   if (selected < 0 || !ReadEditor(dialog, &rule)) return (void)MessageBeep(MB_OK);
+  if (RefusedPattern(dialog, rule)) return;
   pending[selected] = rule;
   FillList(dialog, selected);
 }
@@ -157,9 +176,13 @@ bool Listed(const HighlightRule& rule) {
   return false;
 }
 
-// A rule typed into the editor but not yet added is added, room allowing, rather than lost.
+// A rule typed into the editor but not yet added is added, room allowing,
+// rather than lost; the dialog stays while its pattern does not compile.
 void OnRulesAccept(HWND dialog) {
-  if (HighlightRule rule; ReadEditor(dialog, &rule) && !Listed(rule)) AppendRule(rule);
+  if (HighlightRule rule; ReadEditor(dialog, &rule) && !Listed(rule)) {
+    if (RefusedPattern(dialog, rule)) return;
+    AppendRule(rule);
+  }
   StoreRules(pending, pendingCount);
   RetagViewRows();
   EndDialog(dialog, 1);

@@ -1,6 +1,7 @@
 #include "core/matching.h"
 
 #include <algorithm>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -85,6 +86,14 @@ bool Occurs(const HighlightRule& rule, const TextUnit* text, const TextUnit* row
 
 bool UnitsEqual(TextUnit a, TextUnit b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
 
+// Whether a slot prepared from one rule serves another: a regex rule with the
+// same pattern and flags, or, when nothing was compiled, a rule that is none.
+bool SamePattern(const PreparedRegex& regex, const HighlightRule& rule) {
+  if (!rule.length || !rule.regex) return regex.length == 0;
+  return regex.length == rule.length && regex.matchCase == rule.matchCase && regex.wholeWord == rule.wholeWord &&
+         std::equal(rule.pattern, rule.pattern + rule.length, regex.pattern);
+}
+
 }  // namespace
 
 bool MakeRule(HighlightRule* rule, const TextUnit* pattern, size_t length) {
@@ -106,12 +115,15 @@ bool ParseRule(const TextUnit* value, HighlightRule* rule) {
   HighlightRule parsed;
   const TextUnit* at = value;
   for (; *at && *at != u'|'; ++at) {
-    bool* flag = *at == u'c' ? &parsed.matchCase : *at == u'w' ? &parsed.wholeWord : *at == u'a' ? &parsed.alert : nullptr;
+    bool* flag = *at == u'c' ? &parsed.matchCase : *at == u'w' ? &parsed.wholeWord : *at == u'a' ? &parsed.alert
+                 : *at == u'r' ? &parsed.regex : nullptr;
     if (!flag || *flag) return false;
     *flag = true;
   }
   if (*at++ != u'|' || !ParseColour(&at, &parsed.text) || !ParseColour(&at, &parsed.background) ||
       !MakeRule(&parsed, at, TextLengthWithin(at, kMaxPatternUnits + 1)))
+    return false;
+  if (parsed.regex && !RegexCompiles(parsed.pattern, parsed.length, parsed.matchCase, parsed.wholeWord, nullptr))
     return false;
   *rule = parsed;
   return true;
@@ -123,6 +135,7 @@ void FormatRule(const HighlightRule& rule, TextUnit* out) {
   if (rule.matchCase) *out++ = u'c';
   if (rule.wholeWord) *out++ = u'w';
   if (rule.alert) *out++ = u'a';
+  if (rule.regex) *out++ = u'r';
   *out++ = u'|';
   out = FormatColour(rule.text, out);
   *out++ = u'|';
@@ -133,20 +146,73 @@ void FormatRule(const HighlightRule& rule, TextUnit* out) {
 
 bool RuleMatches(const HighlightRule& rule, const TextUnit* row, size_t length) {
   length = std::min(length, kMaxMatchUnits);
-  return rule.length && Occurs(rule, rule.matchCase ? row : FoldRow(row, length), row, length);
+  return rule.length && !rule.regex && Occurs(rule, rule.matchCase ? row : FoldRow(row, length), row, length);
 }
 
-// The row is folded once for all the rules that ignore case.
-int MatchingRule(const HighlightRule* rules, const TextUnit* row, size_t length) {
+void PrepareRules(PreparedRules* prepared, const HighlightRule* rules) {
+  static const HighlightRule kNoRules[kMaxRules];
+  rules = rules ? rules : kNoRules;
+  prepared->rules = rules;
+  PreparedRegex* held = prepared->regexes;
+  bool same = true;
+  for (int slot = 0; slot < kMaxRules && same; ++slot) same = SamePattern(held[slot], rules[slot]);
+  if (same) return;
+  // Each slot takes the code of a slot that was prepared from the same rule, else compiles.
+  PreparedRegex before[kMaxRules];
+  std::move(held, held + kMaxRules, before);
+  for (int slot = 0; slot < kMaxRules; ++slot) {
+    const HighlightRule& rule = rules[slot];
+    held[slot] = PreparedRegex{};
+    if (!rule.length || !rule.regex) continue;
+    PreparedRegex* kept = std::find_if(before, before + kMaxRules, [&](const PreparedRegex& regex) {
+      return regex.length && SamePattern(regex, rule);
+    });
+    if (kept != before + kMaxRules) {
+      held[slot] = *kept;
+      *kept = PreparedRegex{};
+      continue;
+    }
+    held[slot].regex = CompileRegex(rule.pattern, rule.length, rule.matchCase, rule.wholeWord, nullptr);
+    held[slot].length = rule.length, held[slot].matchCase = rule.matchCase, held[slot].wholeWord = rule.wholeWord;
+    std::copy(rule.pattern, rule.pattern + rule.length, held[slot].pattern);
+  }
+  for (PreparedRegex& unused : before) FreeRegex(std::exchange(unused.regex, nullptr));
+}
+
+// The row is folded once for all the plain rules that ignore case.
+int MatchingRule(PreparedRules* prepared, const TextUnit* row, size_t length, bool countBounds) {
   length = std::min(length, kMaxMatchUnits);
+  const HighlightRule* rules = prepared->rules;
+  if (!rules) return -1;
   const TextUnit* folded = nullptr;
   for (int slot = 0; slot < kMaxRules; ++slot) {
     const HighlightRule& rule = rules[slot];
     if (!rule.length) continue;
+    if (rule.regex) {
+      PreparedRegex& regex = prepared->regexes[slot];
+      // Null too when the slot changed since it was prepared.
+      if (!regex.regex || !SamePattern(regex, rule)) continue;
+      RegexSearch found = SearchRegex(regex.regex, row, length, 0, nullptr);
+      if (found == RegexSearch::kMatch) return slot;
+      if (found == RegexSearch::kBoundHit && countBounds) ++regex.boundHits;
+      continue;
+    }
     if (!rule.matchCase && !folded) folded = FoldRow(row, length);
     if (Occurs(rule, rule.matchCase ? row : folded, row, length)) return slot;
   }
   return -1;
+}
+
+uint32_t BoundHitsOf(const PreparedRules& prepared, const HighlightRule& rule) {
+  for (const PreparedRegex& regex : prepared.regexes)
+    if (regex.length && SamePattern(regex, rule)) return regex.boundHits;
+  return 0;
+}
+
+uint32_t AllBoundHits(const PreparedRules& prepared) {
+  uint32_t hits = 0;
+  for (const PreparedRegex& regex : prepared.regexes) hits += regex.boundHits;
+  return hits;
 }
 
 bool RowMatches(const TextUnit* row, size_t rowLength, const TextUnit* text, bool exact, bool whole) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/matching.h"
+#include "core/regex.h"
 
 namespace {
 
@@ -12,7 +13,9 @@ TextUnit pendingRow[kMaxRowUnits + 1];
 constexpr size_t kFilterLineUnits = kMaxMatchUnits;
 RowOptions rowOptions;
 LineFilters lineFilters{};
-HighlightRule filterRules[kMaxFilters];  // each filter's pattern made ready for matching
+HighlightRule filterRules[kMaxFilters];  // each plain filter's pattern made ready for matching
+Regex* filterRegexes[kMaxFilters] = {};  // each regular expression's code, else null
+uint32_t filterBoundHits[kMaxFilters] = {};  // lines too costly for a filter's regular expression
 bool anyShowFilter = false;
 enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
 TextUnit heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
@@ -99,6 +102,27 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
   }
 }
 
+// A line that stops a regular expression at its bound does not match; it is
+// counted when rows are built, not when lines are only counted.
+bool FilterMatches(int index, const TextUnit* line, size_t length, bool countBounds) {
+  if (!filterRegexes[index]) return RuleMatches(filterRules[index], line, length);
+  RegexSearch found = SearchRegex(filterRegexes[index], line, length, 0, nullptr);
+  if (found == RegexSearch::kBoundHit && countBounds) ++filterBoundHits[index];
+  return found == RegexSearch::kMatch;
+}
+
+bool LineShown(const TextUnit* line, size_t length, bool countBounds) {
+  bool shown = !anyShowFilter;
+  for (int i = 0; i < lineFilters.count; ++i) {
+    bool hide = lineFilters.items[i].hide;
+    if (shown && !hide) continue;  // another show filter cannot change the verdict
+    if (!FilterMatches(i, line, length, countBounds)) continue;
+    if (hide) return false;
+    shown = true;
+  }
+  return shown;
+}
+
 // A line waits here until its line feed, or until its first 65,536 units are
 // in: then the filter decides, and the rest of the line follows that choice.
 // Counting, no rows are built: returns how many lines passed and ended.
@@ -111,7 +135,7 @@ size_t FeedFiltered(const TextUnit* units, size_t count, size_t capacity, bool c
         heldLine[heldLength++] = units[taken++];
       units += taken, count -= taken;
       if (count == 0 && heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
-      lineVerdict = LinePassesFilter(heldLine, heldLength) ? LineVerdict::kShown : LineVerdict::kHidden;
+      lineVerdict = LineShown(heldLine, heldLength, !counting) ? LineVerdict::kShown : LineVerdict::kHidden;
       if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(heldLine, heldLength, capacity);
     }
     size_t end = 0;
@@ -139,14 +163,23 @@ void SetLineFilters(const LineFilters& given) {
   static LineFilters filters;
   filters = given;  // given may be the filters in force
   lineFilters.count = 0, anyShowFilter = false;
+  for (int i = 0; i < kMaxFilters; ++i) FreeRegex(filterRegexes[i]), filterRegexes[i] = nullptr, filterBoundHits[i] = 0;
   for (int i = 0; i < std::clamp(filters.count, 0, kMaxFilters); ++i) {
     LineFilter& taken = lineFilters.items[lineFilters.count];
     taken = filters.items[i];
     taken.pattern[kFilterPatternUnits - 1] = u'\0';
+    size_t length = TextLength(taken.pattern);
     HighlightRule& rule = filterRules[lineFilters.count];
     rule = HighlightRule{};
     rule.matchCase = taken.matchCase;
-    if (!MakeRule(&rule, taken.pattern, TextLength(taken.pattern))) continue;
+    if (taken.regex) {
+      // One that does not compile is no filter, as one without a pattern.
+      Regex*& regex = filterRegexes[lineFilters.count];
+      regex = length ? CompileRegex(taken.pattern, length, taken.matchCase, false, nullptr) : nullptr;
+      if (!regex) continue;
+    } else if (!MakeRule(&rule, taken.pattern, length)) {
+      continue;
+    }
     anyShowFilter = anyShowFilter || !taken.hide;
     ++lineFilters.count;
   }
@@ -157,16 +190,14 @@ const LineFilters& CurrentLineFilters() { return lineFilters; }
 
 size_t CountShownLines(const TextUnit* units, size_t count) { return FeedFiltered(units, count, 1, true); }
 
-bool LinePassesFilter(const TextUnit* line, size_t length) {
-  bool shown = !anyShowFilter;
-  for (int i = 0; i < lineFilters.count; ++i) {
-    bool hide = lineFilters.items[i].hide;
-    if (shown && !hide) continue;  // another show filter cannot change the verdict
-    if (!RuleMatches(filterRules[i], line, length)) continue;
-    if (hide) return false;
-    shown = true;
-  }
-  return shown;
+bool LinePassesFilter(const TextUnit* line, size_t length) { return LineShown(line, length, true); }
+
+uint32_t FilterBoundHits(int index) { return index >= 0 && index < lineFilters.count ? filterBoundHits[index] : 0; }
+
+uint32_t FilterBoundHitLines() {
+  uint32_t total = 0;
+  for (int i = 0; i < lineFilters.count; ++i) total += filterBoundHits[i];
+  return total;
 }
 
 bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld) {

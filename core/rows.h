@@ -53,10 +53,15 @@ struct LineFilters {
   int count;
   LineFilter items[kMaxFilters];
 };
-// Takes the filters that have a pattern, as many as fit, in their order.
+// Takes the filters that have a pattern (and, for a regular expression, one
+// that compiles), as many as fit, in their order.
 void SetLineFilters(const LineFilters& filters);
 const LineFilters& CurrentLineFilters();
 bool LinePassesFilter(const TextUnit* line, size_t length);
+// A filter's regular expression that stops at its bound on a line does not
+// match it; such lines are counted per filter until the filters are set again.
+uint32_t FilterBoundHits(int index);
+uint32_t FilterBoundHitLines();
 // Runs units through the filter without building rows; returns how many lines
 // passed and ended. ResetPendingRow forgets a line counted in part.
 size_t CountShownLines(const TextUnit* units, size_t count);

@@ -8,25 +8,22 @@
 namespace {
 
 bool alertPending = false;
-const HighlightRule kNoRules[kMaxRules];
-
-const HighlightRule* takenRules = nullptr;  // as the settings stood at the last poll
-
-const HighlightRule* Rules() { return takenRules ? takenRules : kNoRules; }
+// As the settings stood at the last poll, regular expressions compiled.
+PreparedRules takenRules;
 
 }  // namespace
 
-void TakeRules(const HighlightRule* rules) { takenRules = rules; }
+void TakeRules(const HighlightRule* rules) { PrepareRules(&takenRules, rules); }
 
+// Rows tagged again are not counted again.
 int MatchingRule(const wchar_t* row, size_t length) {
-  return MatchingRule(Rules(), AsText(row), std::min(length, kMaxRowUnits));
+  return MatchingRule(&takenRules, AsText(row), std::min(length, kMaxRowUnits), false);
 }
 
 LPARAM TagNewRow(const TextUnit* row) {
-  const HighlightRule* rules = Rules();
-  int slot = MatchingRule(rules, row, TextLengthWithin(row, kMaxRowUnits));
+  int slot = MatchingRule(&takenRules, row, TextLengthWithin(row, kMaxRowUnits), true);
   if (slot < 0) return 0;
-  alertPending = alertPending || rules[slot].alert;
+  alertPending = alertPending || takenRules.rules[slot].alert;
   return slot + 1;
 }
 
@@ -37,6 +34,10 @@ bool TakeRuleAlert() {
 }
 
 const HighlightRule* RuleOfTag(LPARAM tag) {
-  const HighlightRule* rules = Rules();
-  return tag >= 1 && tag <= kMaxRules && rules[tag - 1].length ? &rules[tag - 1] : nullptr;
+  const HighlightRule* rules = takenRules.rules;
+  return rules && tag >= 1 && tag <= kMaxRules && rules[tag - 1].length ? &rules[tag - 1] : nullptr;
 }
+
+uint32_t RuleBoundHits(const HighlightRule& rule) { return BoundHitsOf(takenRules, rule); }
+
+uint32_t BoundHitRows() { return AllBoundHits(takenRules); }

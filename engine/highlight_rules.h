@@ -7,7 +7,8 @@
 #include "engine/wide_text.h"
 
 // The host's kMaxRules slots (null: none), taken with its options at each poll:
-// rows are tagged and drawn without asking the host again.
+// rows are tagged and drawn without asking the host again. Regular expressions
+// are compiled here, again only when a slot's pattern or flags changed.
 void TakeRules(const HighlightRule* rules);
 // The slot of the first of the host's rules that matches, or -1.
 int MatchingRule(const wchar_t* row, size_t length);
@@ -17,3 +18,7 @@ LPARAM TagNewRow(const TextUnit* row);
 bool TakeRuleAlert();
 // The rule of a row's item data; null for none.
 const HighlightRule* RuleOfTag(LPARAM tag);
+// Rows entering the view whose search stopped at the bound of the taken rule
+// like this one (same pattern and flags), since it was taken; of all rules.
+uint32_t RuleBoundHits(const HighlightRule& rule);
+uint32_t BoundHitRows();

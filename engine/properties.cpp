@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "core/regex.h"
 #include "core/stored_values.h"
 #include "engine/row_builder.h"
 #include "engine/engine_host.h"
@@ -52,12 +53,15 @@ void WriteStoredCharsetName(const wchar_t* name) {
 namespace {
 
 // A key of section "Filters" holding a filter; false for a missing key and
-// for a value that is no filter, which is kept as it is.
+// for a value that is no filter (a regular expression that does not compile
+// included), which is kept as it is.
 bool ReadFilterKey(int key, LineFilter* filter) {
   wchar_t name[4], value[kFilterValueUnits + 1];
   swprintf(name, 4, L"%d", key);
   DWORD length = GetPrivateProfileStringW(kFilters, name, L"", value, DWORD(std::size(value)), streamPath);
-  return length > 0 && length < std::size(value) - 1 && ParseStoredFilter(AsText(value), filter);
+  if (length == 0 || length >= std::size(value) - 1 || !ParseStoredFilter(AsText(value), filter)) return false;
+  return !filter->regex ||
+         RegexCompiles(filter->pattern, TextLength(filter->pattern), filter->matchCase, false, nullptr);
 }
 
 bool KeyHoldsOther(int key) {

@@ -10,6 +10,7 @@
 
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
+#include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
 #include "engine/wide_text.h"
 #include "resources/resource_ids.h"
@@ -139,6 +140,31 @@ void ClearSizePane() {
   SetPane(kPaneSize, L"");
 }
 
+// Appends a count of rows or lines too costly to match, when there are any.
+void AppendBoundHits(wchar_t* tip, size_t capacity, size_t& length, uint32_t hits, UINT formatId) {
+  if (!hits) return;
+  if (length) AppendCut(tip, capacity, length, L" \u2013 ");
+  wchar_t number[12];
+  DecimalText(hits, AsText(number));
+  AppendFormatted(tip, capacity, length, formatId, number);
+}
+
+// The rows pane's tip tells the filters, and the lines a filter and the rows
+// a rule were too costly to match, while there are any; else it stays the
+// pane's text.
+void RefreshRowCountTip() {
+  static wchar_t tip[kFilterListUnits + 256];
+  size_t length = 0;
+  tip[0] = 0;
+  if (const LineFilters& filters = CurrentLineFilters(); filters.count) {
+    FormatFilterTip(filters, tip, std::size(tip));
+    length = wcslen(tip);
+  }
+  AppendBoundHits(tip, std::size(tip), length, FilterBoundHitLines(), IDS_FILTERS_BOUND_TIP);
+  AppendBoundHits(tip, std::size(tip), length, BoundHitRows(), IDS_RULES_BOUND_TIP);
+  if (length) SetPaneTip(kPaneRowCount, tip);
+}
+
 void CopyFollowedPath(HWND owner) {
   if (!FileIsOpen()) return;
   const wchar_t* path = FollowedPath();
@@ -228,11 +254,7 @@ void RefreshStatus() {
   }
   LRESULT rows = view ? SendMessageW(view, LB_GETCOUNT, 0, 0) : 0;
   SetCountPane(kPaneRowCount, IDS_PANE_ROW_COUNT, rows < 0 ? 0u : unsigned(rows));
-  if (const LineFilters& filters = CurrentLineFilters(); filters.count) {
-    static wchar_t tip[kFilterListUnits + 256];
-    FormatFilterTip(filters, tip, std::size(tip));
-    SetPaneTip(kPaneRowCount, tip);
-  }
+  RefreshRowCountTip();
 
   bool unfinished = PendingRowLength() > 0;
   SetPaneIcon(kPaneUnfinished, unfinished ? icons.unfinished : nullptr);

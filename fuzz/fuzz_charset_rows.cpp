@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string pattern = input.Units(input.Byte() % 4);
     std::copy(pattern.begin(), pattern.end(), filter.pattern);
     uint8_t kind = input.Byte();
-    filter.hide = kind & 1, filter.matchCase = kind & 2;
+    filter.hide = kind & 1, filter.matchCase = kind & 2, filter.regex = kind & 4;
   }
   SetLineFilters(filters);
   uint32_t seed = input.Byte() | input.Byte() << 8;

@@ -22,6 +22,7 @@ bool PlainMatch(const HighlightRule& rule, const std::u16string& row) {
 }
 
 HighlightRule rules[kMaxRules];
+PreparedRules prepared;
 
 }  // namespace
 
@@ -40,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ParseRule(stored, &again)) __builtin_trap();
     FormatRule(again, restored);
     if (std::u16string(stored) != restored) __builtin_trap();
+    rule.regex = false;  // regular expressions have a target of their own
   } else {
     // Any text still makes a pattern, as the dialog and the filter make them.
     rule.matchCase = value.size() & 1, rule.wholeWord = value.size() & 2;
@@ -48,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool matches = RuleMatches(rule, row.c_str(), row.size());
   if (matches != PlainMatch(rule, row)) __builtin_trap();
   rules[slot] = rule;
-  int found = MatchingRule(rules, row.c_str(), row.size());
+  PrepareRules(&prepared, rules);
+  int found = MatchingRule(&prepared, row.c_str(), row.size(), true);
   rules[slot] = HighlightRule{};
   if (found != (matches ? slot : -1)) __builtin_trap();
 

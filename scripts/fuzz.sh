@@ -10,7 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 build=${QUILLON_FUZZ_BUILD:-$root/build-fuzz}
 "$root/scripts/install_deps.sh" clang-14 libclang-rt-14-dev googletest cmake ninja-build
-cmake -G Ninja -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+"$root/scripts/fetch_pcre2.sh"
+cmake -G Ninja -S "$root/fuzz" -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 ninja -C "$build" >"$build/ninja.log" || { cat "$build/ninja.log"; exit 1; }
 "$build/core_tests" --gtest_brief=1 >"$build/core_tests.log" 2>&1 || { cat "$build/core_tests.log"; exit 1; }
 echo "core tests: $(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$build/core_tests.log" | head -1), passed"

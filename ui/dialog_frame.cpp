@@ -4,10 +4,14 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "core/regex.h"
 #include "engine/engine_host.h"
+#include "engine/status_bar.h"
+#include "engine/wide_text.h"
 #include "resources/resource_ids.h"
 #include "ui/localization.h"
 #include "ui/main_frame.h"
@@ -273,4 +277,19 @@ void HideTrackingTooltip() {
   tool.hwnd = engineHost.window;
   tool.uId = reinterpret_cast<UINT_PTR>(engineHost.window);
   SendMessageW(trackingTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool RefusedRegex(HWND dialog, int patternControl, const TextUnit* pattern, size_t length, bool matchCase,
+                  bool wholeWord) {
+  RegexError error;
+  if (RegexCompiles(pattern, length, matchCase, wholeWord, &error)) return false;
+  wchar_t position[12], text[kRegexMessageUnits + 160];
+  DecimalText(uint32_t(error.offset + 1), AsText(position));
+  const wchar_t* args[] = {AsWide(error.message), position};
+  FormatPaneText(LocalizedString(IDS_REGEX_ERROR), args, 2, text, std::size(text));
+  MessageBoxW(dialog, text, nullptr, MB_ICONERROR);
+  HWND edit = GetDlgItem(dialog, patternControl);
+  SendMessageW(dialog, WM_NEXTDLGCTL, WPARAM(edit), TRUE);
+  SendMessageW(edit, EM_SETSEL, WPARAM(error.offset), LPARAM(error.offset));
+  return true;
 }

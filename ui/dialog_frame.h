@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "core/text.h"
+
 INT_PTR CALLBACK CommonDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Gives a link control new text with markup.
@@ -29,3 +31,9 @@ void ShowSystemError(HWND owner, UINT messageId, DWORD error);
 extern HWND trackingTooltip;
 void CreateTrackingTooltip(HWND mainWindow);
 void HideTrackingTooltip();
+
+// A regular expression that does not compile is refused: a message box with
+// the library's words and where it stopped, the caret put there in the
+// pattern's edit control. False when it compiles.
+bool RefusedRegex(HWND dialog, int patternControl, const TextUnit* pattern, size_t length, bool matchCase,
+                  bool wholeWord);

@@ -53,6 +53,7 @@ void DrawViewRow(const DRAWITEMSTRUCT* item) {
 }
 
 void RetagViewRows() {
+  TakeEngineOptions();  // the rules as they are now, compiled
   HWND view = engineHost.view;
   if (!view) return;
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);

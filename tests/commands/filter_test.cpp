@@ -37,9 +37,15 @@ void Select(HWND dialog, int item) {
                LPARAM(GetDlgItem(dialog, IDC_FILTER_LIST)));
 }
 
+std::vector<std::wstring> boxes;  // the message boxes the dialog showed, answered
+bool busy = false;
+
 void CALLBACK AnswerFilters(HWND, UINT, UINT_PTR, DWORD) {
-  HWND dialog = CommandFixture::OwnDialog();
-  if (!dialog) return;
+  HWND dialog = GetLastActivePopup(engineHost.window), box = GetLastActivePopup(dialog);
+  if (dialog == engineHost.window) return;
+  if (box != dialog || !GetDlgItem(dialog, IDC_FILTER_LIST))
+    return boxes.push_back(WindowText(GetDlgItem(box, 0xFFFF))), (void)SendMessageW(box, WM_COMMAND, IDOK, 0);
+  if (std::exchange(busy, true)) return;
   for (const std::string& action : actions) {
     if (action == "ok" || action == "cancel") {
       HWND list = GetDlgItem(dialog, IDC_FILTER_LIST);
@@ -58,6 +64,7 @@ void CALLBACK AnswerFilters(HWND, UINT, UINT_PTR, DWORD) {
       else Click(dialog, IDC_FILTER_REMOVE);
     }
   }
+  busy = false;
 }
 
 std::wstring StoredKey(const wchar_t* section, const wchar_t* key) {
@@ -97,10 +104,13 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
        {L"WARN b", L"warn c"}, L"app.log [WARN, not beat ] - Quillon", L"s|WARN|h|beat |||||"},
       {"cancel changes nothing", {"+sok", "cancel"}, {L"WARN", L"not beat ", L"ok"},
        {L"WARN b", L"warn c"}, L"app.log [WARN, not beat ] - Quillon", L"s|WARN|h|beat |||||"},
+      {"a regular expression, after one that does not compile was refused", {"+sr(b", "+sr^ok \\d$", "ok"},
+       {L"WARN", L"not beat ", L"/^ok \\d$/"}, {L"WARN b", L"ok 1", L"warn c"},
+       L"app.log [WARN, not beat , /^ok \\d$/] - Quillon", L"s|WARN|h|beat |sr|^ok \\d$||||"},
   };
   for (const auto& step : steps) {
     SCOPED_TRACE(step.what);
-    actions = step.actions, listed.clear();
+    actions = step.actions, listed.clear(), boxes.clear();
     RunAnswered(IDM_FILTER, AnswerFilters);
     Poll();
     EXPECT_EQ(listed, step.listed);
@@ -108,11 +118,13 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
     EXPECT_EQ(WindowText(window), step.title);
     EXPECT_EQ(StoredFilters(), step.stored);
   }
-  EXPECT_EQ(RowPaneTip(engineHost.statusBar), L"Shown: the lines containing \"WARN\"; Hidden: the lines containing \"beat \"");
+  EXPECT_EQ(boxes, std::vector<std::wstring>{
+                       L"The pattern is not a valid regular expression:\nmissing closing parenthesis at position 3."});
+  EXPECT_EQ(RowPaneTip(engineHost.statusBar), L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \"");
   // Kept with the file: opened again, it is filtered again.
   ASSERT_TRUE(OpenFile(log.c_str()));
   Poll();
-  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"WARN b", L"warn c"}));
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"WARN b", L"ok 1", L"warn c"}));
 }
 
 // A stream an older version wrote: its one filter is read, and moved into

@@ -2,6 +2,7 @@
 // and through trimming, drawn in their rule's colours, the alert, and the
 // dialog storing and recolouring without a reload, or changing nothing.
 #include "command_fixture.h"
+#include "engine/status_bar.h"
 #include "shell/tray_icon.h"
 #include "ui/highlight_view.h"
 #include "ui/platform.h"
@@ -111,6 +112,53 @@ TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
   EXPECT_EQ(listed.size(), 31u);
   EXPECT_EQ(StoredText(L"rule 9"), L"kept");
   EXPECT_EQ(StoredText(L"rule 31"), L"|-|-|x");
+}
+
+std::vector<std::wstring> boxes;  // the message boxes the dialog showed, as answered
+DWORD caret = 0;                   // where the pattern's caret stood after a refusal
+void CALLBACK DriveRegexRules(HWND, UINT, UINT_PTR, DWORD) {
+  HWND dialog = GetLastActivePopup(engineHost.window), box = GetLastActivePopup(dialog);
+  if (dialog == engineHost.window) return;
+  if (box != dialog || !GetDlgItem(dialog, IDC_RULE_LIST))
+    return boxes.push_back(WindowText(GetDlgItem(box, 0xFFFF))), (void)SendMessageW(box, WM_COMMAND, IDOK, 0);
+  if (std::exchange(busy, true)) return;
+  auto click = [&](int id) { SendMessageW(dialog, WM_COMMAND, id, LPARAM(GetDlgItem(dialog, id))); };
+  auto type = [&](const wchar_t* pattern) { SetDlgItemTextW(dialog, IDC_RULE_PATTERN, pattern); };
+  listed = ListRows(GetDlgItem(dialog, IDC_RULE_LIST));
+  CheckDlgButton(dialog, IDC_RULE_REGEX, BST_CHECKED);
+  type(L"(warn"), click(IDC_RULE_ADD), type(L"warn \\d+"), click(IDC_RULE_ADD);
+  type(L"a)"), click(IDOK);  // refused: the dialog stays
+  caret = DWORD(SendDlgItemMessageW(dialog, IDC_RULE_PATTERN, EM_GETSEL, 0, 0));
+  type(L"end$"), click(IDOK), busy = false;
+}
+
+// A regex rule passes by rows on which it backtracks without end, counted in
+// the row pane's tip and beside the rule in the dialog; retagging counts them
+// no more. The dialog refuses a pattern that does not compile, telling why
+// and where; a stored one stays in the registry as it is.
+TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile) {
+  Store(L"rule 0", L"r|FF0000|-|(a+)+$"), Store(L"rule 1", L"r|-|-|(b"), Store(L"rule 2", L"|-|-|b");
+  LoadSettings();
+  EXPECT_EQ(AppSettings.keptRules, 0b10u);
+  AppSettings.wrapLines = 0;
+  const std::string costly = std::string(4000, 'a') + "b\n";
+  OpenLog(path, costly + "aaa\n" + costly);
+  ExpectTags([](const std::wstring& row) -> LRESULT { return row == L"aaa" ? 1 : 3; });
+  const std::wstring tip = L"Highlighting skipped rows too costly to match: 2";
+  EXPECT_EQ(StatusTip(kPaneRowCount), tip);
+  RunAnswered(IDM_HIGHLIGHT_RULES, DriveRegexRules);
+  EXPECT_EQ(listed, (std::vector<std::wstring>{L"(a+)+$   [regular expression]   rows too costly to match: 2", L"b"}));
+  const std::wstring refused = L"The pattern is not a valid regular expression:\n";
+  EXPECT_EQ(boxes, (std::vector<std::wstring>{refused + L"missing closing parenthesis at position 6.",
+                                              refused + L"unmatched closing parenthesis at position 2."}));
+  EXPECT_EQ(caret, MAKELONG(1, 1));
+  const std::pair<const wchar_t*, std::wstring> slots[] = {
+      {L"rule 0", L"r|FF0000|-|(a+)+$"}, {L"rule 1", L"r|-|-|(b"}, {L"rule 2", L"|-|-|b"},
+      {L"rule 3", L"r|FF0000|-|warn \\d+"}, {L"rule 4", L"r|FF0000|-|end$"}};
+  for (const auto& [name, value] : slots) EXPECT_EQ(StoredText(name), value) << testing::PrintToString(name);
+  AppendBytes(path, "warn 12\n"), Poll();
+  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 3, 0), 4);
+  EXPECT_EQ(StatusTip(kPaneRowCount), tip);
 }
 
 // The view's pixels as they are on the screen.

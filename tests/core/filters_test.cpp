@@ -40,32 +40,49 @@ TEST(StoredFilters, ParseAndFormat) {
   }
 }
 
-// "s" shows, "h" hides, "c" matches case: a line passes when no hiding filter
-// matches it and, if any filter shows, one showing filter does.
+// Each filter as stored: a line passes when no hiding filter matches it and,
+// if any filter shows, one showing filter does.
 TEST(LineFilterStack, ShowAndHideCombined) {
   const struct { std::vector<std::u16string> filters; std::u16string line; bool passes; } cases[] = {
       {{}, u"anything", true},
-      {{u"sERR"}, u"an err here", true}, {{u"scERR"}, u"an err here", false},
-      {{u"sERR", u"sWARN"}, u"WARN x", true}, {{u"sERR", u"sWARN"}, u"INFO x", false},
-      {{u"hbeat"}, u"INFO x", true}, {{u"hbeat"}, u"heartbeat", false},
-      {{u"sERR", u"sWARN", u"hbeat"}, u"WARN heartbeat", false},
-      {{u"hbeat", u"sERR", u"sWARN"}, u"ERR x", true},  // the order changes nothing
-      {{u"s"}, u"INFO x", true},                        // a filter without pattern is none
+      {{u"s|ERR"}, u"an err here", true}, {{u"sc|ERR"}, u"an err here", false},
+      {{u"s|ERR", u"s|WARN"}, u"WARN x", true}, {{u"s|ERR", u"s|WARN"}, u"INFO x", false},
+      {{u"h|beat"}, u"INFO x", true}, {{u"h|beat"}, u"heartbeat", false},
+      {{u"s|ERR", u"s|WARN", u"h|beat"}, u"WARN heartbeat", false},
+      {{u"h|beat", u"s|ERR", u"s|WARN"}, u"ERR x", true},  // the order changes nothing
+      {{u"sr|WARN(ING)?$", u"hr|^\\s"}, u"a warning", true}, {{u"sr|WARN(ING)?$", u"hr|^\\s"}, u" warn", false},
+      {{u"scr|WARN"}, u"warn", false}, {{u"sr|\\d{3,} ms"}, u"took 87 ms", false},
+      {{u"sr|(a"}, u"(a", true},  // does not compile: no filter
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.line));
     LineFilters filters{};
-    for (const std::u16string& filter : c.filters) {
-      LineFilter& item = filters.items[filters.count++];
-      item.hide = filter[0] == u'h';
-      item.matchCase = filter.size() > 1 && filter[1] == u'c';
-      std::u16string pattern = filter.substr(item.matchCase ? 2 : 1);
-      std::copy(pattern.begin(), pattern.end(), item.pattern);
-    }
+    for (const std::u16string& value : c.filters)
+      ASSERT_TRUE(ParseStoredFilter(value.c_str(), &filters.items[filters.count++]));
     SetLineFilters(filters);
     SetLineFilters(CurrentLineFilters());  // taken again, as a rotation does
     EXPECT_EQ(LinePassesFilter(c.line.c_str(), c.line.size()), c.passes);
   }
+  SetLineFilters(LineFilters{});
+}
+
+// A line on which a filter's pattern backtracks without end is found after a
+// bounded search, does not match, and is counted for that filter when rows
+// are built, not when lines are only counted for the tail's start.
+TEST(LineFilterStack, LinesTooCostlyForARegexAreCountedAsNotMatching) {
+  LineFilters filters{};
+  ASSERT_TRUE(ParseStoredFilter(u"s|b", &filters.items[0]));
+  ASSERT_TRUE(ParseStoredFilter(u"hr|(a+)+$", &filters.items[1]));
+  filters.count = 2;
+  SetLineFilters(filters);
+  const std::u16string lines = std::u16string(4000, u'a') + u"b\n" + u"ab\n";
+  EXPECT_EQ(CountShownLines(lines.c_str(), lines.size()), 2u);
+  EXPECT_EQ(FilterBoundHitLines(), 0u);
+  EXPECT_TRUE(LinePassesFilter(lines.c_str(), 4001));
+  EXPECT_EQ(FilterBoundHits(1), 1u);
+  EXPECT_EQ(FilterBoundHits(0), 0u);
+  SetLineFilters(filters);
+  EXPECT_EQ(FilterBoundHitLines(), 0u);  // counted anew once set again
   SetLineFilters(LineFilters{});
 }
 

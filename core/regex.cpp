@@ -1,0 +1,214 @@
+#include "core/regex.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+static_assert(sizeof(PCRE2_UCHAR16) == sizeof(TextUnit));
+
+struct Regex {
+  pcre2_code* code = nullptr;
+  pcre2_match_data* matchData = nullptr;
+  pcre2_match_context* matchContext = nullptr;
+  pcre2_jit_stack* jitStack = nullptr;
+  bool wholeWord = false;
+  bool startMoves = false;  // \K may move where a match starts
+};
+
+namespace {
+
+// The bound, in the library's steps. (a+)+$ against 4,000 a's and a b stops
+// there in well under a millisecond, while ordinary patterns need at most a
+// few thousand steps over a full row, and nested repeats that do finish over
+// one some ten thousand.
+constexpr uint32_t kMatchLimit = 100000;
+// The interpreter's backtracking memory (it runs where native code cannot be
+// made), in KiB; native code has a stack of a fixed size.
+constexpr uint32_t kHeapLimitKiB = 4096;
+constexpr size_t kJitStackBytes = 256 * 1024;
+
+// \C could leave a match in the middle of a surrogate pair.
+constexpr uint32_t kCompileOptions = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C;
+
+// Whole words, if a match stands beside a word unit all the same: searched
+// again from the next start so often at most, then the row is left undecided.
+constexpr int kMaxEdgeRetries = 32;
+
+// What may only stand at the very start of a pattern, in (* and ).
+constexpr const char16_t* kStartOptions[] = {
+    u"UTF16)", u"UTF)", u"UCP)", u"NOTEMPTY)", u"NOTEMPTY_ATSTART)", u"NO_AUTO_POSSESS)", u"NO_DOTSTAR_ANCHOR)",
+    u"NO_JIT)", u"NO_START_OPT)", u"LIMIT_HEAP=", u"LIMIT_MATCH=", u"LIMIT_DEPTH=", u"LIMIT_RECURSION=",
+    u"CR)", u"LF)", u"CRLF)", u"ANY)", u"NUL)", u"ANYCRLF)", u"BSR_ANYCRLF)", u"BSR_UNICODE)"};
+
+PCRE2_SPTR16 Units(const TextUnit* text) { return reinterpret_cast<PCRE2_SPTR16>(text); }
+
+// How many units the start options take at the pattern's start.
+size_t StartOptionsLength(const TextUnit* pattern, size_t length) {
+  size_t at = 0;
+  while (at + 2 < length && pattern[at] == u'(' && pattern[at + 1] == u'*') {
+    size_t end = 0;
+    for (const char16_t* option : kStartOptions) {
+      size_t i = at + 2, k = 0;
+      while (option[k] && i < length && pattern[i] == option[k]) ++i, ++k;
+      if (option[k]) continue;
+      if (option[k - 1] == u'=') {
+        while (i < length && pattern[i] >= u'0' && pattern[i] <= u'9') ++i;
+        if (i == length || pattern[i] != u')') continue;
+        ++i;
+      }
+      end = i;
+      break;
+    }
+    if (!end) break;
+    at = end;
+  }
+  return at;
+}
+
+bool WordUnitBefore(const pcre2_callout_block* block, size_t at) {
+  return at > 0 && at <= block->subject_length && IsWordUnit(TextUnit(block->subject[at - 1]));
+}
+
+bool WordUnitAfter(const TextUnit* text, size_t length, size_t at) { return at < length && IsWordUnit(text[at]); }
+
+// Whole words: the pattern is one group, with automatic callouts before every
+// item and one at its end. At the end a match with a word unit on either side
+// is refused, so the matcher backtracks into the other matches the pattern
+// allows, within the one bound. A start after a word unit fails at once,
+// unless \K may move the start.
+int CheckWordEdges(pcre2_callout_block* block, void* regex) {
+  if (block->next_item_length != 0)
+    return !static_cast<const Regex*>(regex)->startMoves && block->current_position == block->start_match &&
+           WordUnitBefore(block, block->start_match);
+  if (WordUnitBefore(block, block->start_match)) return 1;
+  return WordUnitAfter(reinterpret_cast<const TextUnit*>(block->subject), block->subject_length,
+                       block->current_position);
+}
+
+void TakeError(int code, size_t offset, RegexError* error) {
+  if (!error) return;
+  error->offset = offset;
+  error->message[0] = 0;
+  // A message cut to fit is still reported.
+  pcre2_get_error_message(code, reinterpret_cast<PCRE2_UCHAR16*>(error->message), kRegexMessageUnits);
+}
+
+// For whole words the pattern is made one group, its start options before:
+// so that the callout at its end closes every alternative. The group is
+// closed after a quote left open (\Q) or a comment to the line's end ((?x)
+// and #) in the next tries; the first that compiles is the pattern as given.
+pcre2_code* CompileCode(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error) {
+  uint32_t options = kCompileOptions | (matchCase ? 0 : PCRE2_CASELESS);
+  int code = 0;
+  PCRE2_SIZE offset = 0;
+  pcre2_code* compiled = pcre2_compile(Units(pattern), length, options, &code, &offset, nullptr);
+  if (!compiled) return TakeError(code, offset, error), nullptr;
+  if (!wholeWord) return compiled;
+  pcre2_code_free(compiled);
+  size_t start = StartOptionsLength(pattern, length);
+  std::u16string grouped(pattern, start);
+  grouped.append(u"(?:").append(pattern + start, length - start);
+  for (const char16_t* close : {u")", u"\\E)", u"\n)"}) {
+    std::u16string tried = grouped + close;
+    int triedCode = 0;
+    PCRE2_SIZE triedOffset = 0;
+    compiled = pcre2_compile(Units(tried.data()), tried.size(), options | PCRE2_AUTO_CALLOUT, &triedCode,
+                             &triedOffset, nullptr);
+    if (compiled) return compiled;
+    // Told as the pattern was typed: grown too large with the callouts, say.
+    if (close[0] == u')') {
+      code = triedCode;
+      offset = triedOffset <= start ? triedOffset : std::min(std::max<size_t>(triedOffset, start + 3) - 3, length);
+    }
+  }
+  return TakeError(code, offset, error), nullptr;
+}
+
+bool MovesStart(const TextUnit* pattern, size_t length) {
+  for (size_t i = 0; i + 1 < length; ++i)
+    if (pattern[i] == u'\\' && pattern[i + 1] == u'K') return true;
+  return false;
+}
+
+RegexSearch Failure(int result) {
+  switch (result) {
+    case PCRE2_ERROR_MATCHLIMIT:
+    case PCRE2_ERROR_DEPTHLIMIT:
+    case PCRE2_ERROR_HEAPLIMIT:
+    case PCRE2_ERROR_JIT_STACKLIMIT:
+    case PCRE2_ERROR_NOMEMORY:
+      return RegexSearch::kBoundHit;
+    default:
+      return RegexSearch::kNoMatch;
+  }
+}
+
+}  // namespace
+
+Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error) {
+  pcre2_code* code = CompileCode(pattern, length, matchCase, wholeWord, error);
+  if (!code) return nullptr;
+  Regex* regex = new (std::nothrow) Regex;
+  if (!regex) {
+    pcre2_code_free(code);
+    return nullptr;
+  }
+  regex->code = code;
+  regex->wholeWord = wholeWord;
+  regex->startMoves = MovesStart(pattern, length);
+  // Without native code (none for this platform, or no memory for it) the
+  // interpreter matches, bounded alike.
+  bool native = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
+  // One pair: only where the whole match lies is wanted.
+  regex->matchData = pcre2_match_data_create(1, nullptr);
+  regex->matchContext = pcre2_match_context_create(nullptr);
+  if (native) regex->jitStack = pcre2_jit_stack_create(kJitStackBytes, kJitStackBytes, nullptr);
+  if (!regex->matchData || !regex->matchContext || (native && !regex->jitStack)) {
+    FreeRegex(regex);
+    return nullptr;
+  }
+  pcre2_set_match_limit(regex->matchContext, kMatchLimit);
+  pcre2_set_depth_limit(regex->matchContext, kMatchLimit);
+  pcre2_set_heap_limit(regex->matchContext, kHeapLimitKiB);
+  // Without whole words the pattern's own callouts, if any, are passed by.
+  if (wholeWord) pcre2_set_callout(regex->matchContext, CheckWordEdges, regex);
+  if (native) pcre2_jit_stack_assign(regex->matchContext, nullptr, regex->jitStack);
+  return regex;
+}
+
+void FreeRegex(Regex* regex) {
+  if (!regex) return;
+  pcre2_jit_stack_free(regex->jitStack);
+  pcre2_match_context_free(regex->matchContext);
+  pcre2_match_data_free(regex->matchData);
+  pcre2_code_free(regex->code);
+  delete regex;
+}
+
+bool RegexCompiles(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error) {
+  pcre2_code* code = CompileCode(pattern, length, matchCase, wholeWord, error);
+  pcre2_code_free(code);
+  return code != nullptr;
+}
+
+RegexSearch SearchRegex(Regex* regex, const TextUnit* text, size_t length, size_t from, RegexSpan* match) {
+  for (int retries = 0; from <= length && retries <= kMaxEdgeRetries; ++retries) {
+    int result = pcre2_match(regex->code, Units(text), length, from, 0, regex->matchData, regex->matchContext);
+    if (result < 0) return Failure(result);
+    // 0: the one pair held the whole match.
+    const PCRE2_SIZE* pairs = pcre2_get_ovector_pointer(regex->matchData);
+    RegexSpan found{pairs[0], pairs[1]};
+    // (*ACCEPT) ends a match before the callout at the end of the pattern.
+    bool edged = found.start > 0 && IsWordUnit(text[found.start - 1]);
+    if (!regex->wholeWord || !(edged || WordUnitAfter(text, length, found.end))) {
+      if (match) *match = found;
+      return RegexSearch::kMatch;
+    }
+    size_t next = found.start + 1;  // past a whole surrogate pair
+    from = next < length && (text[next] & 0xFC00) == 0xDC00 && (text[next - 1] & 0xFC00) == 0xD800 ? next + 1 : next;
+  }
+  return from > length ? RegexSearch::kNoMatch : RegexSearch::kBoundHit;
+}
