@@ -29,6 +29,8 @@ bool widestRowGrew = false;
 std::vector<TextUnit> batchText;
 std::vector<size_t> batchStarts;
 
+constexpr size_t kRowsBetweenTimeChecks = 16;
+
 size_t LinesLimit() { return std::max<uint32_t>(rowOptions.linesLimit, 1); }
 
 // While following is blocked the view may outgrow the limit, up to this.
@@ -36,14 +38,18 @@ size_t BlockedCeiling() { return 2 * LinesLimit(); }
 
 // Rows that can never reach the view are dropped as the batch grows, so a
 // huge poll holds at most a few times the limit in memory.
+// Forgets the first rows of the batch.
+void DropBatchFront(size_t rows) {
+  size_t offset = batchStarts[rows];
+  batchText.erase(batchText.begin(), batchText.begin() + ptrdiff_t(offset));
+  batchStarts.erase(batchStarts.begin(), batchStarts.begin() + ptrdiff_t(rows));
+  for (size_t& start : batchStarts) start -= offset;
+}
+
 void CompactBatch() {
   size_t keep = BlockedCeiling();
   if (batchStarts.size() < keep + LinesLimit()) return;
-  size_t firstKept = batchStarts.size() - keep;
-  size_t offset = batchStarts[firstKept];
-  batchText.erase(batchText.begin(), batchText.begin() + ptrdiff_t(offset));
-  batchStarts.erase(batchStarts.begin(), batchStarts.begin() + ptrdiff_t(firstKept));
-  for (size_t& start : batchStarts) start -= offset;
+  DropBatchFront(batchStarts.size() - keep);
 }
 
 void AddRow() {
@@ -200,7 +206,7 @@ uint32_t FilterBoundHitLines() {
   return total;
 }
 
-bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
+bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outOfTime)()) {
   size_t rows = batchStarts.size();
   if (rows == 0) return false;
   size_t cap = blocked ? BlockedCeiling() : LinesLimit();
@@ -220,11 +226,18 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
       view.removeTop(view.context, int(removed));
     }
   }
-  for (size_t i = first; i < rows; ++i) view.append(view.context, batchText.data() + batchStarts[i]);
+  // Rows left for the next call are counted against the limit already: the
+  // view then holds fewer rows for a while, never more.
+  size_t end = first;
+  while (end < rows) {
+    view.append(view.context, batchText.data() + batchStarts[end++]);
+    if (outOfTime && end % kRowsBetweenTimeChecks == 0 && end < rows && outOfTime()) break;
+  }
   // Keep the rows the user is reading where they are on screen.
   if (blocked && removed) view.setTopIndex(view.context, std::max(0, oldTop - int(removed)));
   if (batchRedraw) view.setRedraw(view.context, true);
-  DiscardBatchedRows();
+  if (end == rows) DiscardBatchedRows();
+  else DropBatchFront(end);
   return true;
 }
 

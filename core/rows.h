@@ -70,7 +70,9 @@ size_t CountShownLines(const TextUnit* units, size_t count);
 // blocked the view keeps twice the limit and its top row in place. With
 // redrawHeld the caller has turned the view's redraw off already. Returns
 // whether rows were added.
-bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld);
+// With outOfTime, asked every few rows, the rest stays batched for the next
+// call once it says so: rows a costly rule tags never hold the window long.
+bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outOfTime)() = nullptr);
 bool HasBatchedRows();
 
 void ResetPendingRow();      // load and close

@@ -19,6 +19,8 @@ constexpr double kProgressDelayMs = 100;
 // A poll that has read for this long gives waiting messages their turn and
 // goes on from the next tick.
 constexpr double kSliceMs = 50;
+// What finding the tail's start past filtered lines may take at most.
+constexpr double kTailScanBudgetMs = 50;
 // While a writer outpaces us and the drain never ends, the view still shows
 // what was read at this pace.
 constexpr double kDrainFlushMs = 500;
@@ -182,6 +184,11 @@ bool MessagesWaiting() {
   return HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT | QS_POSTMESSAGE | QS_SENDMESSAGE)) != 0;
 }
 
+// A poll reads, and adds rows, for a slice of time, then lets waiting
+// messages in before it goes on.
+LARGE_INTEGER sliceStart{};
+bool SliceOver() { return MillisecondsSince(sliceStart) > kSliceMs && MessagesWaiting(); }
+
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 size_t ReadAndFeedChunk(size_t capacity) {
   uint32_t charset = charsetState.active;
@@ -210,31 +217,36 @@ bool IdentityCheckDue() { return GetTickCount() - lastIdentityCheck > kIdentityC
 
 LineFilters filtersAcrossRotation{};
 
-// The filter's verdict on the whole lines in [from, to).
-size_t CountShownLinesIn(uint64_t from, uint64_t to) {
+// The filters' verdict on the whole lines in [from, to): how many they show,
+// or false once the scan has taken longer than is worth waiting for.
+bool CountShownLinesIn(uint64_t from, uint64_t to, const LARGE_INTEGER& began, size_t* shown) {
   SeekTo(from);
-  size_t shown = 0, carried = 0;
-  while (from < to) {
+  size_t carried = 0;
+  bool inTime = true;
+  while (from < to && (inTime = MillisecondsSince(began) <= kTailScanBudgetMs)) {
     DWORD got = 0;
     DWORD wanted = DWORD(std::min<uint64_t>(kChunkBytes - carried, to - from));
     if (!ReadFile(file, byteBuffer + carried, wanted, &got, nullptr) || got == 0) break;
     from += got;
     size_t total = carried + got;
-    shown += CountShownLines(unitBuffer, DecodeKeepingCarry(charsetState.active, byteBuffer, total, 0, unitBuffer, byteBuffer, &carried,
-                                                            SystemConversions()));
+    *shown += CountShownLines(unitBuffer, DecodeKeepingCarry(charsetState.active, byteBuffer, total, 0, unitBuffer,
+                                                             byteBuffer, &carried, SystemConversions()));
   }
   ResetPendingRow();
-  return shown;
+  return inTime;
 }
 
-// With a filter the lines it hides do not count against the row limit: the
+// With filters the lines they hide do not count against the row limit: the
 // tail starts early enough to hold as many lines that pass, found by looking
-// at ever larger stretches before the end.
+// at ever larger stretches before the end. Filters that make this scan slow
+// (a costly regular expression) leave the start at floor: the slices of the
+// load then read it all, and the window keeps answering.
 uint64_t StartOfLastShownLines(uint64_t floor, uint64_t end, size_t lines) {
+  LARGE_INTEGER began = Now();
   size_t shown = 0, stretch = lines;
   for (uint64_t to = end;;) {
     uint64_t from = StartOfLastLines(file, floor, to, charsetState.active, stretch);
-    shown += CountShownLinesIn(from, to);
+    if (!CountShownLinesIn(from, to, began, &shown)) return floor;
     if (shown >= lines || from <= floor) return from;
     to = from;
     stretch = std::min<size_t>(stretch * 2, size_t(1) << 24);
@@ -465,7 +477,8 @@ void PollFile() {
   if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   size_t capacity = RowCapacity();
 
-  LARGE_INTEGER sliceStart = Now();
+  sliceStart = Now();
+  SetFlushTimeCheck(SliceOver);
   bool finished = false;
   for (;;) {
     if (ReadAndFeedChunk(capacity) == 0) {
@@ -488,7 +501,7 @@ void PollFile() {
       ShowProgress();
       lastProgress = Now();
     }
-    if (MillisecondsSince(sliceStart) > kSliceMs && MessagesWaiting()) break;
+    if (SliceOver()) break;
     if (MillisecondsSince(lastFlush) > kDrainFlushMs) {
       EndOfPoll();
       lastFlush = Now();
@@ -504,6 +517,9 @@ void PollFile() {
       lastFlush = Now();
     }
   }
+  SetFlushTimeCheck(nullptr);
+  // Rows the flush found no time for go to the view in the next slices.
+  if (HasBatchedRows()) finished = false, continuing = true;
   if (FollowRenamedFile()) return;  // the new file's first poll is already on its way
   if (finished) EndDrain();
   if (engineHost.window)

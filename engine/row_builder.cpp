@@ -210,7 +210,13 @@ void SetSuspendFlag(bool on) { suspendFlag = on; }
 bool SuspendFlag() { return suspendFlag; }
 bool FollowingBlocked() { return (GetKeyState(VK_SCROLL) & 1) || suspendFlag; }
 
-bool FlushRows() { return FlushRowsTo(CurrentRowView(), FollowingBlocked(), redrawSuspended); }
+namespace {
+bool (*flushOutOfTime)() = nullptr;
+}  // namespace
+
+void SetFlushTimeCheck(bool (*outOfTime)()) { flushOutOfTime = outOfTime; }
+
+bool FlushRows() { return FlushRowsTo(CurrentRowView(), FollowingBlocked(), redrawSuspended, flushOutOfTime); }
 
 void EndOfPoll() {
   const RowView& view = CurrentRowView();

@@ -26,8 +26,10 @@ bool SuspendFlag();
 bool FollowingBlocked();
 
 // Adds the finished rows waiting in the batch to the current view. Returns
-// whether rows were added.
+// whether rows were added. While a time check is set, rows it finds no time
+// for stay batched.
 bool FlushRows();
+void SetFlushTimeCheck(bool (*outOfTime)());
 
 // End of a poll: flush, autoscroll, tray frame, status, extent.
 void EndOfPoll();

@@ -1,6 +1,7 @@
 // Bytes in each charset to rows, fed in chunks of random sizes as a growing
-// file gives them: the rows and the unfinished row must be those that all
-// the bytes at once give, whatever the chunking.
+// file gives them, and flushed to the view in parts as a poll out of time
+// does: the rows and the unfinished row must be those that all the bytes at
+// once give, whatever the chunking.
 #include <cstring>
 
 #include "fuzz/stand_in.h"
@@ -19,10 +20,13 @@ struct Built {
 TextUnit units[kChunkUnits];
 alignas(8) uint8_t buffer[kChunkBytes];
 
+uint32_t timeSeed = 0;
+bool OutOfTimeAtRandom() { return (timeSeed = timeSeed * 1103515245 + 12345) >> 16 & 1; }
+
 // As the follower reads: the carry first, then the chunk; UTF-16 straight
 // into the units. sizes[i] bytes at a time, the last size repeated.
 Built Build(CharsetState state, const uint8_t* bytes, size_t count, const std::vector<size_t>& sizes,
-            size_t capacity) {
+            size_t capacity, bool (*outOfTime)() = nullptr) {
   KeptRows kept;
   RowView view = kept.View();
   ResetPendingRow();
@@ -40,8 +44,9 @@ Built Build(CharsetState state, const uint8_t* bytes, size_t count, const std::v
     uint32_t charset = state.sniffUtf8 ? SniffUtf8(state, chunk, total, &held) : state.active;
     FeedUnits(units, DecodeKeepingCarry(charset, chunk, total, held, units, carry, &carryCount, kStandInConversions),
               capacity);
-    FlushRowsTo(view, false, step % 2 == 0);
+    FlushRowsTo(view, false, step % 2 == 0, outOfTime);
   }
+  while (HasBatchedRows()) FlushRowsTo(view, false, false, outOfTime);
   return Built{kept.rows, std::u16string(PendingRowUnits(), PendingRowLength())};
 }
 
@@ -77,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   Built whole = Build(state, input.data, input.size, {kChunkBytes}, capacity);
-  Built chunked = Build(state, input.data, input.size, sizes, capacity);
+  timeSeed = seed;
+  Built chunked = Build(state, input.data, input.size, sizes, capacity, flags & 128 ? OutOfTimeAtRandom : nullptr);
   if (!(whole == chunked)) __builtin_trap();
   return 0;
 }
