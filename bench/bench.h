@@ -65,10 +65,13 @@ bool LastRowIs(HWND view, const wchar_t* text);
 WNDPROC Subclass(HWND window, WNDPROC proc);
 
 // The parts, one file each.
-// Ten highlight rules every row is tested against, or none.
-void UseBenchRules(bool on);
-// A line filter hiding "DEBUG", which no line holds: every line is filtered and passes.
-void UseBenchFilter(bool on);
+// Ten highlight rules every row is tested against and filters every line
+// passes (hiding "DEBUG", which no line holds; or four regular expressions,
+// two showing and two hiding), or none.
+enum class BenchMatching { kNone, kPlain, kRegex };
+void UseBenchMatching(BenchMatching matching);
+// The same filters kept in the file's properties stream, for an open to find.
+void StoreBenchFilters(const wchar_t* path, BenchMatching matching);
 
 void RunThroughputBench();
 void RunLoadBench();

@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
+#include <vector>
 
+#include "core/stored_values.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/highlight_rules.h"
@@ -307,16 +310,52 @@ WNDPROC Subclass(HWND window, WNDPROC proc) {
   return reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
 }
 
-void UseBenchFilter(bool on) {
-  LineFilters filters{};
-  if (on) wcscpy(AsWide(filters.items[0].pattern), L"DEBUG"), filters.items[0].hide = true, filters.count = 1;
+namespace {
+
+// Ten rules every row is tested against and filters every line passes, the
+// same shapes as plain patterns and as regular expressions.
+const wchar_t* const kPlainRules[] = {L"|FFFFFF|C00000|ERROR", L"w|806000|FFF0B0|warn", L"c|-|-|FATAL",
+                                      L"|-|-|exception", L"w|-|-|timeout", L"a|-|-|panic", L"|-|-|seq=99999999",
+                                      L"c|-|-|qpc=1", L"|-|-|/api/v2/", L"|0000C0|-|\u00B5s"};
+const wchar_t* const kRegexRules[] = {
+    L"r|FFFFFF|C00000|\\bERROR\\b", L"wr|806000|FFF0B0|warn(ing)?", L"cr|-|-|FATAL|PANIC",
+    L"r|-|-|exception:\\s+\\w+", L"r|-|-|time(d)?out after \\d+", L"ar|-|-|panic",
+    L"r|-|-|seq=9{8}", L"cr|-|-|qpc=1\\d{19}", L"r|-|-|/api/v[2-9]/", L"r|0000C0|-|took \\d{3,} ms"};
+const wchar_t* const kPlainFilters[] = {L"h|DEBUG"};
+const wchar_t* const kRegexFilters[] = {L"sr|\\bINFO\\b", L"sr|ERROR|WARN(ING)?", L"hr|DEBUG\\s+\\[",
+                                        L"hr|heartbeat|keepalive"};
+
+template <size_t n>
+void TakeFilters(const wchar_t* const (&values)[n], LineFilters* filters) {
+  for (const wchar_t* value : values)
+    if (ParseStoredFilter(AsText(value), &filters->items[filters->count])) ++filters->count;
+}
+
+}  // namespace
+
+void UseBenchMatching(BenchMatching matching) {
+  for (int i = 0; i < 10; ++i) {
+    const wchar_t* value = matching == BenchMatching::kRegex ? kRegexRules[i] : kPlainRules[i];
+    if (matching == BenchMatching::kNone || !ParseRule(AsText(value), &AppSettings.rules[i]))
+      AppSettings.rules[i] = HighlightRule{};
+  }
+  static LineFilters filters;
+  filters = LineFilters{};
+  if (matching == BenchMatching::kPlain) TakeFilters(kPlainFilters, &filters);
+  if (matching == BenchMatching::kRegex) TakeFilters(kRegexFilters, &filters);
   SetLineFilters(filters);
 }
 
-void UseBenchRules(bool on) {
-  const wchar_t* rules[] = {L"|FFFFFF|C00000|ERROR", L"w|806000|FFF0B0|warn", L"c|-|-|FATAL", L"|-|-|exception",
-                            L"w|-|-|timeout", L"a|-|-|panic", L"|-|-|seq=99999999", L"c|-|-|qpc=1",
-                            L"|-|-|/api/v2/", L"|0000C0|-|\u00B5s"};
-  for (int i = 0; i < 10; ++i)
-    if (!on || !ParseRule(AsText(rules[i]), &AppSettings.rules[i])) AppSettings.rules[i] = HighlightRule{};
+void StoreBenchFilters(const wchar_t* path, BenchMatching matching) {
+  wchar_t stream[MAX_PATH + 40];
+  swprintf(stream, MAX_PATH + 40, L"%ls:Kavex.Quillon.Properties", path);
+  WritePrivateProfileStringW(L"Filters", nullptr, nullptr, stream);
+  std::vector<const wchar_t*> values;
+  if (matching == BenchMatching::kPlain) values.assign(std::begin(kPlainFilters), std::end(kPlainFilters));
+  if (matching == BenchMatching::kRegex) values.assign(std::begin(kRegexFilters), std::end(kRegexFilters));
+  for (size_t i = 0; i < values.size(); ++i) {
+    wchar_t key[4], quoted[300];
+    swprintf(key, 4, L"%zu", i), swprintf(quoted, 300, L"\"%ls\"", values[i]);
+    WritePrivateProfileStringW(L"Filters", key, quoted, stream);
+  }
 }

@@ -115,6 +115,34 @@ void JoinThread(HANDLE thread) {
   CloseHandle(thread);
 }
 
+namespace {
+
+DWORD WINAPI PingThread(void* parameter) {
+  Pinger& pinger = *static_cast<Pinger*>(parameter);
+  while (!pinger.stop) {
+    int64_t start = Ticks();
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(pinger.window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+    pinger.answersMs.push_back(MsSince(start));
+    Sleep(20);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void StartPinger(Pinger& pinger, HWND window) {
+  pinger.window = window;
+  pinger.stop = 0;
+  pinger.answersMs.clear();
+  pinger.thread = StartThread(PingThread, &pinger);
+}
+
+void StopPinger(Pinger& pinger) {
+  InterlockedExchange(&pinger.stop, 1);
+  JoinThread(pinger.thread);
+}
+
 void ResetArrivals(uint64_t firstSeq, size_t probeLines) {
   arrivals = Arrivals{};
   arrivals.firstSeq = firstSeq;

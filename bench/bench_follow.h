@@ -29,6 +29,17 @@ constexpr int kProbeGapSpreadMs = 11;  // gaps of 20..30 ms
 HANDLE StartThread(LPTHREAD_START_ROUTINE routine, void* parameter);
 void JoinThread(HANDLE thread);  // pumps messages meanwhile
 
+// Answer times of a window, from another thread that sends it WM_NULL every
+// 20 ms, until stopped (StopPinger pumps messages meanwhile).
+struct Pinger {
+  HWND window;
+  volatile LONG stop;
+  std::vector<double> answersMs;
+  HANDLE thread;
+};
+void StartPinger(Pinger& pinger, HWND window);
+void StopPinger(Pinger& pinger);
+
 // Stamped lines seen since ResetArrivals, from the view or from a poller.
 struct Arrivals {
   uint64_t firstSeq;

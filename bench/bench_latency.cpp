@@ -104,8 +104,7 @@ LatencyResult MeasureQuillon(const wchar_t* path, bool rulesAndFilter, std::vect
     Note("could not open %ls", path);
     return result;
   }
-  UseBenchFilter(rulesAndFilter);
-  UseBenchRules(rulesAndFilter);
+  UseBenchMatching(rulesAndFilter ? BenchMatching::kPlain : BenchMatching::kNone);
   TimeTheView(true);
   TimePolls(true);
   static Writer writer;
@@ -113,7 +112,7 @@ LatencyResult MeasureQuillon(const wchar_t* path, bool rulesAndFilter, std::vect
   TimePolls(false);
   TimeTheView(false);
   NotePolls(rulesAndFilter ? "Quillon, rules and filter" : "Quillon");
-  UseBenchRules(false);
+  UseBenchMatching(BenchMatching::kNone);
   CloseFile();
   DeleteFileW(path);
   return CollectLatencies(&pooled);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bench/bench.h"
+#include "bench/bench_follow.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
@@ -118,17 +119,6 @@ LRESULT CALLBACK TimedViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lp
   return result;
 }
 
-// A filter that every line passes, kept in the file's stream as the program
-// keeps it: the open has the whole filtering to do and the same rows to show.
-void StoreBenchFilter(const wchar_t* path, bool on) {
-  wchar_t stream[MAX_PATH + 40];
-  swprintf(stream, MAX_PATH + 40, L"%ls:Kavex.Quillon.Properties", path);
-  WritePrivateProfileStringW(L"Filter", nullptr, nullptr, stream);
-  if (!on) return;
-  WritePrivateProfileStringW(L"Filter", L"Pattern", L"\"DEBUG\"", stream);
-  WritePrivateProfileStringW(L"Filter", L"Mode", L"hide", stream);
-}
-
 // From OpenFile to the final rows; negative when the open failed or never ended.
 double TimedOpen(const wchar_t* path, LoadTarget& target, const char* what, int run) {
   CloseFile();
@@ -148,6 +138,62 @@ double TimedOpen(const wchar_t* path, LoadTarget& target, const char* what, int 
   Note("%s %d: %s after %.0f ms, %ld rows, %zu polls (longest %.0f ms)", what, run, done ? "final rows" : "GAVE UP",
        ms, long(SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0)), pollDurationsMs.size(), longest);
   return done ? ms : -1;
+}
+
+bool AllLinesShown(void* rows) {
+  return !PollContinues() && SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) == *static_cast<LRESULT*>(rows);
+}
+
+// A 64 MiB log of rows on which (a+)+$ backtracks without end, opened with
+// that pattern as a rule, then as a hiding filter: the open must end, the
+// window answering meanwhile, each row stopped at the bound.
+void RunBacktrackingOpens() {
+  std::string line = std::string(4000, 'a') + "b\r\n";
+  static LRESULT lines;
+  lines = LRESULT(kFileBytes / line.size());
+  std::string text;
+  text.reserve(size_t(lines) * line.size());
+  for (LRESULT i = 0; i < lines; ++i) text += line;
+  wchar_t path[MAX_PATH];
+  TempPath(L"backtrack.log", path);
+  if (!WriteWholeFile(path, text.data(), text.size())) return Note("cannot write %ls", path);
+  text = {};
+  AppSettings.kbLimit = kLimit, AppSettings.linesLimit = kLimit, AppSettings.wrapLines = 0;
+  for (bool asFilter : {false, true}) {
+    wchar_t stream[MAX_PATH + 40];
+    swprintf(stream, MAX_PATH + 40, L"%ls:Kavex.Quillon.Properties", path);
+    WritePrivateProfileStringW(L"Filters", L"0", asFilter ? L"\"hr|(a+)+$\"" : nullptr, stream);
+    AppSettings.rules[0] = HighlightRule{};
+    if (!asFilter) ParseRule(u"r|-|-|(a+)+$", &AppSettings.rules[0]);
+    CloseFile();
+    PumpFor(100);
+    static Pinger pinger;
+    StartPinger(pinger, engineHost.window);
+    TimePolls(true);
+    int64_t start = Ticks();
+    bool done = OpenFile(path) && PumpUntil(AllLinesShown, &lines, 120000);
+    double ms = MsSince(start);
+    TimePolls(false);
+    StopPinger(pinger);
+    NotePolls("  its polls");
+    if (!pollDurationsMs.empty()) {
+      size_t longest = size_t(std::max_element(pollDurationsMs.begin(), pollDurationsMs.end()) - pollDurationsMs.begin());
+      Note("  longest poll: %zu of %zu, %.0f ms, started at %.0f ms", longest + 1, pollDurationsMs.size(),
+           pollDurationsMs[longest], pollStartsMs[longest]);
+    }
+    double answer = Percentile(pinger.answersMs, 1.0);
+    uint32_t stopped = asFilter ? FilterBoundHitLines() : BoundHitRows();
+    Note("backtracking rows, the pattern as a %s: %ld rows in %.0f ms, %u stopped at the bound, window answered "
+         "within %.0f ms (%zu pings)", asFilter ? "hiding filter" : "rule", long(lines), ms, unsigned(stopped), answer,
+         pinger.answersMs.size());
+    AddResult(asFilter ? "open 64 MiB backtracking, as a filter" : "open 64 MiB backtracking, as a rule",
+              done ? Format("%.0f ms, answers <= %.0f ms", ms, answer) : Format("never ends"), Format("-"),
+              "ends, answers <= 100 ms");
+  }
+  CloseFile();
+  static const Settings defaults{};
+  AppSettings = defaults;
+  DeleteFileW(path);
 }
 
 }  // namespace
@@ -186,19 +232,22 @@ void RunLoadBench() {
   target.lastRow[size_t(lastUnits) - lastRowStart] = 0;
   text = {};
 
-  std::vector<double> openMs, baseMs, rulesMs, listBoxMs;
+  std::vector<double> openMs, baseMs, rulesMs, regexMs, listBoxMs;
   // Run 0 warms up: the list box's and the row batch's memory are grown once.
   // Each run opens without rules, then with them, so that other work on the
   // machine weighs on both alike.
   for (int run = 0; run <= kRuns; ++run) {
     double ms = TimedOpen(path, target, run ? "run" : "warm-up", run);
-    UseBenchRules(true), StoreBenchFilter(path, true);
+    UseBenchMatching(BenchMatching::kPlain), StoreBenchFilters(path, BenchMatching::kPlain);
     double withRules = ms < 0 ? ms : TimedOpen(path, target, "  with rules and filter", run);
-    UseBenchRules(false), StoreBenchFilter(path, false);
-    if (withRules < 0) break;
+    UseBenchMatching(BenchMatching::kRegex), StoreBenchFilters(path, BenchMatching::kRegex);
+    double withRegex = withRules < 0 ? withRules : TimedOpen(path, target, "  with regex rules and filters", run);
+    UseBenchMatching(BenchMatching::kNone), StoreBenchFilters(path, BenchMatching::kNone);
+    if (withRegex < 0) break;
     if (run == 0) continue;
     openMs.push_back(ms);
     rulesMs.push_back(withRules);
+    regexMs.push_back(withRegex);
     baseMs.push_back(ReadAndDecodeMs(path, tailStart));
     listBoxMs.push_back(BareListBoxMs(int(target.rows), capacity));
   }
@@ -217,10 +266,15 @@ void RunLoadBench() {
     Note("run timing the list box: %.0f ms, %.0f ms of it in the list box (%d adds, %d resets, "
          "%d deletes)", ms, listBoxUse.ms, listBoxUse.adds, listBoxUse.resets, listBoxUse.deletes);
     NotePolls("  its polls");
+    if (!pollDurationsMs.empty()) {
+      size_t longest = size_t(std::max_element(pollDurationsMs.begin(), pollDurationsMs.end()) - pollDurationsMs.begin());
+      Note("  longest poll: %zu of %zu, %.0f ms, started at %.0f ms", longest + 1, pollDurationsMs.size(),
+           pollDurationsMs[longest], pollStartsMs[longest]);
+    }
   }
   CloseFile();
   DeleteFileW(path);
-  StoreBenchFilter(path, false);
+  StoreBenchFilters(path, BenchMatching::kNone);
   AppSettings = Settings{};
   if (openMs.empty()) {
     AddResult("open 64 MiB to final rows", Format("failed"), Format("-"), "< 1000 ms, <= 2.5x");
@@ -240,4 +294,8 @@ void RunLoadBench() {
             Format("%.0f ms read+decode+list box", baseline + floor), "");
   AddResult("open 64 MiB, 10 rules + filter", Format("%.0f ms (%.2fx)", withRules, withRules / quillon),
             Format("%.0f ms without them", quillon), "<= 1.3x");
+  double withRegex = Median(regexMs);
+  AddResult("open 64 MiB, 10 regex rules + 4 filters", Format("%.0f ms (%.2fx)", withRegex, withRegex / quillon),
+            Format("%.0f ms without them", quillon), "<= 1.5x");
+  RunBacktrackingOpens();
 }

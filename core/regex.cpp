@@ -196,7 +196,12 @@ bool RegexCompiles(const TextUnit* pattern, size_t length, bool matchCase, bool 
 
 RegexSearch SearchRegex(Regex* regex, const TextUnit* text, size_t length, size_t from, RegexSpan* match) {
   for (int retries = 0; from <= length && retries <= kMaxEdgeRetries; ++retries) {
-    int result = pcre2_match(regex->code, Units(text), length, from, 0, regex->matchData, regex->matchContext);
+    // Native code is entered directly, past the checks the interpreter's
+    // entry makes on every call: rows are short, and matched by the thousand.
+    int result = regex->jitStack ? pcre2_jit_match(regex->code, Units(text), length, from, 0, regex->matchData,
+                                                   regex->matchContext)
+                                 : pcre2_match(regex->code, Units(text), length, from, 0, regex->matchData,
+                                               regex->matchContext);
     if (result < 0) return Failure(result);
     // 0: the one pair held the whole match.
     const PCRE2_SIZE* pairs = pcre2_get_ovector_pointer(regex->matchData);

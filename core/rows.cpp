@@ -243,6 +243,9 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
 
 bool HasBatchedRows() { return !batchStarts.empty(); }
 
+size_t BatchedRows() { return batchStarts.size(); }
+size_t BatchedUnits() { return batchText.size(); }
+
 void ResetPendingRow() {
   pendingLength = 0;
   emptyRun = 0;

@@ -74,6 +74,8 @@ size_t CountShownLines(const TextUnit* units, size_t count);
 // call once it says so: rows a costly rule tags never hold the window long.
 bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outOfTime)() = nullptr);
 bool HasBatchedRows();
+size_t BatchedRows();
+size_t BatchedUnits();  // the text the batch holds
 
 void ResetPendingRow();      // load and close
 void DiscardBatchedRows();   // the view is being emptied

@@ -19,11 +19,13 @@ constexpr double kProgressDelayMs = 100;
 // A poll that has read for this long gives waiting messages their turn and
 // goes on from the next tick.
 constexpr double kSliceMs = 50;
+constexpr double kLongestSliceMs = 80;
 // What finding the tail's start past filtered lines may take at most.
 constexpr double kTailScanBudgetMs = 50;
 // While a writer outpaces us and the drain never ends, the view still shows
 // what was read at this pace.
 constexpr double kDrainFlushMs = 500;
+constexpr size_t kMostBatchedUnits = size_t(4) << 20;
 constexpr size_t kTailCheckBytes = 16;
 // The progress bar is redrawn at this pace, not for every chunk.
 constexpr double kProgressStepMs = 100;
@@ -185,9 +187,13 @@ bool MessagesWaiting() {
 }
 
 // A poll reads, and adds rows, for a slice of time, then lets waiting
-// messages in before it goes on.
+// messages in before it goes on; and never much longer in any case: a
+// message sent from another thread does not always show in the queue.
 LARGE_INTEGER sliceStart{};
-bool SliceOver() { return MillisecondsSince(sliceStart) > kSliceMs && MessagesWaiting(); }
+bool SliceOver() {
+  double ms = MillisecondsSince(sliceStart);
+  return ms > kLongestSliceMs || (ms > kSliceMs && MessagesWaiting());
+}
 
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 size_t ReadAndFeedChunk(size_t capacity) {
@@ -502,7 +508,11 @@ void PollFile() {
       lastProgress = Now();
     }
     if (SliceOver()) break;
-    if (MillisecondsSince(lastFlush) > kDrainFlushMs) {
+    // Long rows fill the batch fast: it goes to the view before growing it
+    // costs more than adding the rows, unless it holds more rows than the view
+    // keeps, some of which the rows to come would push out again.
+    if (MillisecondsSince(lastFlush) > kDrainFlushMs ||
+        (BatchedUnits() > kMostBatchedUnits && BatchedRows() < CurrentEngineOptions().linesLimit)) {
       EndOfPoll();
       lastFlush = Now();
     }
