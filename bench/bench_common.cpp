@@ -322,7 +322,7 @@ const wchar_t* const kRegexRules[] = {
     L"r|-|-|exception:\\s+\\w+", L"r|-|-|time(d)?out after \\d+", L"ar|-|-|panic",
     L"r|-|-|seq=9{8}", L"cr|-|-|qpc=1\\d{19}", L"r|-|-|/api/v[2-9]/", L"r|0000C0|-|took \\d{3,} ms"};
 const wchar_t* const kPlainFilters[] = {L"h|DEBUG"};
-const wchar_t* const kRegexFilters[] = {L"sr|\\bINFO\\b", L"sr|ERROR|WARN(ING)?", L"hr|DEBUG\\s+\\[",
+const wchar_t* const kRegexFilters[] = {L"sr|\\d{4,}", L"sr|ERROR|WARN(ING)?", L"hr|DEBUG\\s+\\[",
                                         L"hr|heartbeat|keepalive"};
 
 template <size_t n>
