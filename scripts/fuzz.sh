@@ -11,6 +11,11 @@ seconds=${1:-60}
 build=${QUILLON_FUZZ_BUILD:-$root/build-fuzz}
 "$root/scripts/install_deps.sh" clang-14 libclang-rt-14-dev googletest cmake ninja-build
 "$root/scripts/fetch_pcre2.sh"
+# A folder configured before the C compiler was named keeps the system's: it
+# is configured anew (its corpus and findings stay).
+if [ -f "$build/CMakeCache.txt" ] && ! grep -q '^CMAKE_C_COMPILER:[A-Z]*=.*clang' "$build/CMakeCache.txt"; then
+  rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+fi
 cmake -G Ninja -S "$root/fuzz" -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 ninja -C "$build" >"$build/ninja.log" || { cat "$build/ninja.log"; exit 1; }
 "$build/core_tests" --gtest_brief=1 >"$build/core_tests.log" 2>&1 || { cat "$build/core_tests.log"; exit 1; }
