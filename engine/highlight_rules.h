@@ -18,6 +18,8 @@ LPARAM TagNewRow(const TextUnit* row);
 bool TakeRuleAlert();
 // The rule of a row's item data; null for none.
 const HighlightRule* RuleOfTag(LPARAM tag);
+// A row's tag not known yet: it is found when the row is drawn.
+constexpr LPARAM kUntaggedRow = 0x7FFF;
 // Rows entering the view whose search stopped at the bound of the taken rule
 // like this one (same pattern and flags), since it was taken; of all rules.
 uint32_t RuleBoundHits(const HighlightRule& rule);

@@ -1,5 +1,7 @@
 #include "ui/highlight_view.h"
 
+#include <algorithm>
+
 #include "engine/engine_host.h"
 #include "engine/row_builder.h"
 #include "ui/platform.h"
@@ -8,6 +10,7 @@
 namespace {
 
 wchar_t rowText[kMaxRowUnits + 1];
+constexpr ULONGLONG kRetagBudgetMs = 50;
 
 }  // namespace
 
@@ -48,7 +51,12 @@ void DrawViewRow(const DRAWITEMSTRUCT* item) {
   // The list box asks for every row it shows, even those the paint leaves alone.
   if (!RectVisible(item->hDC, &item->rcItem)) return;
   size_t length = ReadViewRow(item->hwndItem, int(item->itemID), rowText);
-  const HighlightRule* rule = RuleOfTag(LPARAM(item->itemData));
+  LPARAM tag = LPARAM(item->itemData);
+  if (tag == kUntaggedRow) {
+    tag = MatchingRule(rowText, length) + 1;
+    SendMessageW(item->hwndItem, LB_SETITEMDATA, item->itemID, tag);
+  }
+  const HighlightRule* rule = RuleOfTag(tag);
   DrawRow(item, rowText, length, RuleTextColour(rule), RuleBackground(rule));
 }
 
@@ -57,9 +65,23 @@ void RetagViewRows() {
   HWND view = engineHost.view;
   if (!view) return;
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
-  for (LRESULT row = 0; row < count; ++row) {
+  auto retag = [&](LRESULT row) {
     int slot = MatchingRule(rowText, ReadViewRow(view, int(row), rowText));
     SendMessageW(view, LB_SETITEMDATA, WPARAM(row), slot + 1);
+  };
+  // The rows on screen first. A costly rule can take seconds over a full
+  // view: past the budget, the other rows are tagged when they are drawn.
+  LRESULT top = std::max<LRESULT>(SendMessageW(view, LB_GETTOPINDEX, 0, 0), 0);
+  RECT client{};
+  GetClientRect(view, &client);
+  LRESULT rowHeight = std::max<LRESULT>(SendMessageW(view, LB_GETITEMHEIGHT, 0, 0), 1);
+  LRESULT end = std::min(count, top + client.bottom / rowHeight + 1);
+  for (LRESULT row = top; row < end; ++row) retag(row);
+  ULONGLONG deadline = GetTickCount64() + kRetagBudgetMs;
+  for (LRESULT row = 0; row < count; ++row) {
+    if (row >= top && row < end) continue;
+    if (GetTickCount64() <= deadline) retag(row);
+    else SendMessageW(view, LB_SETITEMDATA, WPARAM(row), kUntaggedRow);
   }
   InvalidateRect(view, nullptr, TRUE);
 }

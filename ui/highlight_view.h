@@ -22,5 +22,7 @@ int FontRowHeight(HFONT font);
 // WM_DRAWITEM of the view: the row's text and the rule kept in its item data.
 void DrawViewRow(const DRAWITEMSTRUCT* item);
 
-// After the rules changed: each row tagged anew, the view repainted.
+// After the rules changed: each row tagged anew, the view repainted. The rows
+// on screen are tagged at once; past a time budget the others are tagged
+// when drawn, so a costly rule over a full view never holds the window.
 void RetagViewRows();

@@ -161,6 +161,32 @@ TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile
   EXPECT_EQ(StatusTip(kPaneRowCount), tip);
 }
 
+// Rules that take long over a full view are applied to the rows on screen at
+// once and to the others as they are drawn: tagging 4,000 rows that each
+// stop a pattern at its bound would hold the window for a second.
+TEST_F(RulesTest, RetaggingACostlyRuleLeavesTheRowsOffScreenToTheirDrawing) {
+  AppSettings.wrapLines = 0, AppSettings.linesLimit = 5000, AppSettings.kbLimit = 20000;
+  std::string costly;
+  for (int i = 0; i < 4000; ++i) costly += std::string(4000, 'a') + "b\n";
+  OpenLog(path, costly);
+  ASSERT_EQ(SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0), 4000);
+  ASSERT_TRUE(ParseRule(u"r|-|-|(a+)+$", &AppSettings.rules[0]) && ParseRule(u"|-|-|b", &AppSettings.rules[1]));
+  RetagViewRows();
+  auto tagOf = [](int row) { return SendMessageW(engineHost.view, LB_GETITEMDATA, WPARAM(row), 0); };
+  int untagged = 0, firstUntagged = -1;
+  for (int row = 0; row < 4000; ++row) {
+    LRESULT tag = tagOf(row);
+    if (tag == kUntaggedRow && !untagged++) firstUntagged = row;
+    EXPECT_TRUE(tag == kUntaggedRow || tag == 2) << row;
+  }
+  ASSERT_GT(untagged, 0);
+  EXPECT_EQ(tagOf(3999), 2);  // on screen: the view follows the end
+  SendMessageW(engineHost.view, LB_SETTOPINDEX, WPARAM(firstUntagged), 0);
+  UpdateWindow(engineHost.view);
+  EXPECT_EQ(tagOf(firstUntagged), 2);
+  EXPECT_EQ(tagOf(firstUntagged + 1), 2);
+}
+
 // The view's pixels as they are on the screen.
 std::vector<COLORREF> ViewOnScreen() {
   RECT client;
