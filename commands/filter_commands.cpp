@@ -4,7 +4,6 @@
 #include "commands/filter_commands.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <iterator>
 
 #include "core/stored_values.h"
@@ -27,14 +26,14 @@ bool Checked(HWND dialog, int box) { return IsDlgButtonChecked(dialog, box) == B
 void Check(HWND dialog, int box, bool on) { CheckDlgButton(dialog, box, on ? BST_CHECKED : BST_UNCHECKED); }
 HWND FilterList(HWND dialog) { return GetDlgItem(dialog, IDC_FILTER_LIST); }
 
+bool SameFilter(const LineFilter& a, const LineFilter& b) {
+  TextUnit left[kFilterValueUnits], right[kFilterValueUnits];
+  FormatStoredFilter(a, left), FormatStoredFilter(b, right);
+  return SameText(left, right);
+}
+
 bool SameFilters(const LineFilters& a, const LineFilters& b) {
-  if (a.count != b.count) return false;
-  for (int i = 0; i < a.count; ++i) {
-    TextUnit left[kFilterValueUnits], right[kFilterValueUnits];
-    FormatStoredFilter(a.items[i], left), FormatStoredFilter(b.items[i], right);
-    if (!SameText(left, right)) return false;
-  }
-  return true;
+  return a.count == b.count && std::equal(a.items, a.items + a.count, b.items, SameFilter);
 }
 
 // Changed filters are kept with the file and the file is read again, as the
@@ -49,14 +48,8 @@ void ApplyFilters(const LineFilters& filters) {
 
 // A filter in the list: the title's form, with its case.
 void FilterCaption(const LineFilter& filter, wchar_t* out, size_t units) {
-  const wchar_t* pattern = AsWide(filter.pattern);
-  const wchar_t* slash = filter.regex ? L"/" : L"";
-  wchar_t item[kFilterPatternUnits + 2];
-  swprintf(item, std::size(item), L"%ls%ls%ls", slash, pattern, slash);
-  const wchar_t* format = filter.hide ? LocalizedString(IDS_FILTER_TITLE_HIDE) : nullptr;
-  const wchar_t* args[] = {item};
-  size_t at = FormatPaneText(format ? format : L"%s", args, 1, out, units);
-  if (filter.matchCase) FormatPaneText(LocalizedString(IDS_FILTER_TIP_CASE), args, 0, out + at, units - at);
+  size_t at = FormatFilterItem(filter, out, units);
+  if (filter.matchCase) FormatPaneText(LocalizedString(IDS_FILTER_TIP_CASE), nullptr, 0, out + at, units - at);
 }
 
 // The editor's filter; false when its pattern is empty.
@@ -144,14 +137,8 @@ void RemoveFilter(HWND dialog, int selected) {
 }
 
 bool Listed(const LineFilter& filter) {
-  LineFilters one{};
-  one.count = 1, one.items[0] = filter;
-  for (int i = 0; i < pending.count; ++i) {
-    LineFilters other{};
-    other.count = 1, other.items[0] = pending.items[i];
-    if (SameFilters(one, other)) return true;
-  }
-  return false;
+  return std::any_of(pending.items, pending.items + pending.count,
+                     [&](const LineFilter& listed) { return SameFilter(filter, listed); });
 }
 
 void OnFilterInit(HWND dialog) {

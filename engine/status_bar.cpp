@@ -73,11 +73,7 @@ void FormatFilterLabel(const LineFilters& filters, wchar_t* out, size_t capacity
   size_t at = 0;
   for (int i = 0; i < filters.count; ++i) {
     if (i > 0) AppendCut(list, kFilterListUnits, at, L", ");
-    wchar_t item[kFilterPatternUnits + 2];
-    size_t itemAt = 0;
-    AppendPattern(item, std::size(item), itemAt, filters.items[i], 0);
-    if (filters.items[i].hide) AppendFormatted(list, kFilterListUnits, at, IDS_FILTER_TITLE_HIDE, item);
-    else AppendCut(list, kFilterListUnits, at, item);
+    at += FormatFilterItem(filters.items[i], list + at, kFilterListUnits - at);
   }
   const wchar_t* args[] = {list};
   FormatPaneText(HostText(IDS_FILTER_TITLE_SHOW), args, 1, out, capacity);
@@ -240,6 +236,15 @@ void InitNoticePane() {
   if (!engineHost.statusBar) return;
   SetPaneText(kPaneNotice, kNoticeText);
   SetPaneTip(kPaneNotice, TextOf(IDS_MAKER_NOTICE));
+}
+
+size_t FormatFilterItem(const LineFilter& filter, wchar_t* out, size_t capacity) {
+  wchar_t item[kFilterPatternUnits + 2];
+  size_t itemAt = 0, at = 0;
+  AppendPattern(item, std::size(item), itemAt, filter, 0);
+  if (filter.hide) AppendFormatted(out, capacity, at, IDS_FILTER_TITLE_HIDE, item);
+  else AppendCut(out, capacity, at, item);
+  return at;
 }
 
 void RefreshStatus() {

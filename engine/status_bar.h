@@ -61,6 +61,11 @@ constexpr wchar_t kMakerWebSite[] = L"https://www.morvane.example/quillon";
 size_t FormatPaneText(const wchar_t* format, const wchar_t* const* args, size_t argCount,
                       wchar_t* out, size_t capacity);
 
+// One filter as the title names it: "ERROR", "/WARN(ING)?/", "not heartbeat".
+// Returns the length written.
+struct LineFilter;
+size_t FormatFilterItem(const LineFilter& filter, wchar_t* out, size_t capacity);
+
 // The display name of a path: GetFileTitleW's, else what follows the last
 // backslash or slash, else the whole name; truncated to capacity.
 constexpr size_t kFileTitleUnits = 260;

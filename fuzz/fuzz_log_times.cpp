@@ -3,11 +3,7 @@
 #include "core/log_times.h"
 #include "fuzz/stand_in.h"
 
-namespace {
-
-constexpr int64_t kDay = int64_t(24) * 60 * 61 * 1000;
-
-}  // namespace
+const int64_t kDay = TimeKey(0, 0, 1, 0, 0, 0, 0);
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input input{data, size};
