@@ -52,23 +52,24 @@ void WriteStoredCharsetName(const wchar_t* name) {
 
 namespace {
 
-// A key of section "Filters" holding a filter; false for a missing key and
-// for a value that is no filter (a regular expression that does not compile
-// included), which is kept as it is.
-bool ReadFilterKey(int key, LineFilter* filter) {
+enum class FilterKey { kEmpty, kFilter, kOther };
+
+// What a key of section "Filters" holds. A value that is no filter (a regular
+// expression that does not compile included) is kept as it is.
+FilterKey ReadFilterKey(int key, LineFilter* filter) {
   wchar_t name[4], value[kFilterValueUnits + 1];
   swprintf(name, 4, L"%d", key);
   DWORD length = GetPrivateProfileStringW(kFilters, name, L"", value, DWORD(std::size(value)), streamPath);
-  if (length == 0 || length >= std::size(value) - 1 || !ParseStoredFilter(AsText(value), filter)) return false;
-  return !filter->regex ||
-         RegexCompiles(filter->pattern, TextLength(filter->pattern), filter->matchCase, false, nullptr);
+  if (length == 0) return FilterKey::kEmpty;
+  if (length >= std::size(value) - 1 || !ParseStoredFilter(AsText(value), filter)) return FilterKey::kOther;
+  bool compiles = !filter->regex ||
+                  RegexCompiles(filter->pattern, TextLength(filter->pattern), filter->matchCase, false, nullptr);
+  return compiles ? FilterKey::kFilter : FilterKey::kOther;
 }
 
 bool KeyHoldsOther(int key) {
-  wchar_t name[4], value[2];
-  swprintf(name, 4, L"%d", key);
   LineFilter filter;
-  return GetPrivateProfileStringW(kFilters, name, L"", value, 2, streamPath) > 0 && !ReadFilterKey(key, &filter);
+  return ReadFilterKey(key, &filter) == FilterKey::kOther;
 }
 
 }  // namespace
@@ -77,7 +78,7 @@ void ReadStoredFilters(LineFilters* filters) {
   *filters = LineFilters{};
   if (!streamPath[0]) return;
   for (int key = 0; key < kMaxFilters; ++key)
-    if (ReadFilterKey(key, &filters->items[filters->count])) ++filters->count;
+    if (ReadFilterKey(key, &filters->items[filters->count]) == FilterKey::kFilter) ++filters->count;
   // The one filter of an older version, until the next save moves it here.
   wchar_t pattern[kFilterPatternUnits] = L"", mode[8] = L"";
   GetPrivateProfileStringW(kFilter, L"Pattern", L"", pattern, kFilterPatternUnits, streamPath);
