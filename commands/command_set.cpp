@@ -5,6 +5,7 @@
 #include "commands/filter_commands.h"
 #include "commands/find.h"
 #include "commands/font_commands.h"
+#include "commands/go_to_time.h"
 #include "commands/highlight_dialog.h"
 #include "commands/history.h"
 #include "commands/open_dialog.h"
@@ -40,6 +41,10 @@ void Exit(HWND window, int, int) {
 void Restore(HWND window, int, int) { ShowWindow(window, SW_RESTORE); }
 void Escape(HWND window, int, int) { HandleEscape(window); }
 void Pause(HWND, int, int) { TogglePause(); }
+void LoadEarlier(HWND, int, int) { LoadEarlierRows(); }
+void StartOfFile(HWND, int, int) { LoadStartOfFile(); }
+void BackToEnd(HWND, int, int) { FollowEndAgain(); }
+void GoToTime(HWND window, int, int) { ShowGoToTimeDialog(window); }
 void Copy(HWND window, int, int) { CopySelectedRows(window); }
 
 void SelectAll(HWND, int, int) {
@@ -130,6 +135,10 @@ constexpr Command kCommands[] = {
     {IDM_FIND, IDM_FIND, true, Find},
     {IDM_FIND_NEXT, IDM_FIND_NEXT, true, FindNext},
     {IDM_GOTO_LINE, IDM_GOTO_LINE, true, GoToRow},
+    {IDM_GOTO_TIME, IDM_GOTO_TIME, true, GoToTime},
+    {IDM_LOAD_EARLIER, IDM_LOAD_EARLIER, true, LoadEarlier},
+    {IDM_START_OF_FILE, IDM_START_OF_FILE, true, StartOfFile},
+    {IDM_BACK_TO_END, IDM_BACK_TO_END, true, BackToEnd},
     {IDM_FILTER, IDM_FILTER, true, Filter},
     {IDM_CLEAR_FILTER, IDM_CLEAR_FILTER, true, ClearFilter},
     {IDM_LOCK_SCROLL, IDM_LOCK_SCROLL, true, LockScrolling},

@@ -595,6 +595,14 @@ void SetAutodetect(bool on) {
   LoadFile();
 }
 
+bool Browsing() { return false; }
+uint64_t StretchStart() { return 0; }
+uint64_t StretchEnd() { return readPosition; }
+int ShowLineAt(uint64_t, int) { return -1; }
+void LoadEarlierRows() {}
+void LoadStartOfFile() {}
+void FollowEndAgain() {}
+
 bool FileIsOpen() { return file != INVALID_HANDLE_VALUE; }
 HANDLE FollowedFileHandle() { return file; }
 bool FollowingPaused() { return paused; }

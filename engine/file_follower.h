@@ -40,6 +40,23 @@ bool EraseFileContent();
 void ChooseCharset(int command);
 void SetAutodetect(bool on);
 
+// The view holds a stretch of the file's whole lines. Following, the stretch
+// ends at the file's end; otherwise the view is browsing: the file is still
+// watched, but its new lines wait until the view goes back to the end.
+bool Browsing();
+// Byte offsets of the loaded stretch: where its first line starts, and where
+// the lines read into it end (the read position while following).
+uint64_t StretchStart();
+uint64_t StretchEnd();
+// Loads the stretch holding the line that starts at byte lineStart, with up to
+// rowsBefore rows of the lines before it, browsing unless the stretch reaches
+// the end. Returns the first view row at or after that line (-1 for none: the
+// filters hide it and all after it in the stretch).
+int ShowLineAt(uint64_t lineStart, int rowsBefore);
+void LoadEarlierRows();  // the stretch just before the first loaded row
+void LoadStartOfFile();  // the file's first rows
+void FollowEndAgain();   // the tail, following again
+
 bool FileIsOpen();
 HANDLE FollowedFileHandle();     // INVALID_HANDLE_VALUE without a file
 bool FollowingPaused();

@@ -33,6 +33,10 @@
 #define IDM_FONT_SMALLER 1212
 #define IDM_FILTER 1213
 #define IDM_CLEAR_FILTER 1214
+#define IDM_GOTO_TIME 1215
+#define IDM_LOAD_EARLIER 1216
+#define IDM_START_OF_FILE 1217
+#define IDM_BACK_TO_END 1218
 #define IDM_RELOAD 1219
 #define IDM_CHARSET_FIRST 1301  // radio group 1301-1310
 #define IDM_CHARSET_UTF8 1302
@@ -78,6 +82,7 @@
 #define IDD_ABOUT 1009
 #define IDD_HIGHLIGHT_RULES 1011
 #define IDD_FILTER 1012
+#define IDD_GOTO_TIME 1013
 
 // Dialog controls. 0-128: button strip; 1024-1039: headings; the rest: content.
 #define IDC_STATIC (-1)
