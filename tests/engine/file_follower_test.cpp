@@ -35,8 +35,9 @@ struct FollowerTest : HostedTest {
 // loads again with filters showing or hiding lines with their text ("F" alone
 // with none),
 // "g" appends the rest during the next poll's size pane refresh (between its
-// size check and its reads), "=" expects the rows (UTF-8, separated by "|")
-// and "f" the file's bytes.
+// size check and its reads), "b" loads earlier rows, "s" the start of the
+// file, "E" goes back to the end, "B1" and "B0" expect browsing or not, "="
+// expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
   const char* name;
   std::vector<std::string> steps;
@@ -52,6 +53,14 @@ RowList RowsOf(const std::string& list) {
   }
   return rows;
 }
+
+// The rows NumberedLines makes, as "=" expects them.
+std::string NumberedRowText(int from, int to, const std::string& prefix) {
+  std::string text;
+  for (int i = from; i < to; ++i) text += (i > from ? "|" : "") + prefix + std::to_string(i);
+  return text;
+}
+const std::string kLongPrefix = std::string(300, 'x') + "line ";
 
 const std::string kMark16("\xFF\xFE", 2);
 std::wstring growPath;  // emptied by the one write
@@ -115,6 +124,21 @@ TEST_F(FollowerTest, Scenarios) {
       {"the load skips lines the limit would drop again; the view ends the same",
        {"W10", "w" + NumberedLines(0, 1000).append("a wrapped line of thirty chars\n\nlast\npartial"), "o", "p",
         "=line of th|irty chars|||last"}, 256, 5},
+      {"earlier rows go above the first, the far end drops, and new lines wait for the way back to the end",
+       {"w" + NumberedLines(0, 10), "o", "p", "=line 6|line 7|line 8|line 9", "b", "B1",
+        "=line 4|line 5|line 6|line 7", "aline 10\n", "p", "=line 4|line 5|line 6|line 7", "b", "b", "b",
+        "=line 0|line 1|line 2|line 3", "E", "p", "B0", "=line 7|line 8|line 9|line 10"}, 256, 4},
+      {"earlier rows that fit leave following going, an unfinished line too",
+       {"w" + NumberedLines(0, 6, kLongPrefix.c_str()) + "half", "o", "p", "=" + NumberedRowText(3, 6, kLongPrefix), "b",
+        "B0", "=" + NumberedRowText(0, 6, kLongPrefix), "a done\nnext\n", "p",
+        "=" + NumberedRowText(0, 6, kLongPrefix) + "|half done|next"}, 1, 9},
+      {"the start of the file, then a truncation, then a rotation-free regrowth follow the end again",
+       {"w" + NumberedLines(0, 10), "o", "p", "s", "B1", "=line 0|line 1|line 2", "wfresh\n", "p", "B0", "=fresh",
+        "anext\n", "p", "=fresh|next"}, 256, 3},
+      {"a filter applies to earlier rows; pausing while browsing goes back to the end",
+       {"w" + NumberedLines(0, 40, "ok ") + "ERR 1\n" + NumberedLines(0, 40, "ok ") + "ERR 2\n" +
+        NumberedLines(0, 40, "ok ") + "ERR 3\n", "o", "FsERR", "p", "=ERR 2|ERR 3", "b", "B1", "=ERR 1|ERR 2",
+        "z", "p", "B0", "=ERR 2|ERR 3"}, 256, 2},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
@@ -156,6 +180,10 @@ TEST_F(FollowerTest, Scenarios) {
         }
         case 'g': growPath = path, growBytes = rest, engineHost.refreshSize = GrowOnce; break;
         case 'f': EXPECT_EQ(ReadBytes(path), rest); break;
+        case 'b': LoadEarlierRows(); break;
+        case 's': LoadStartOfFile(); break;
+        case 'E': FollowEndAgain(); break;
+        case 'B': EXPECT_EQ(Browsing(), rest == "1"); break;
         case '=': EXPECT_EQ(Rows(), RowsOf(rest)); break;
       }
     }
