@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   int64_t start = Ticks();
 
   if (strchr(parts, '1')) RunThroughputBench();
-  if (strpbrk(parts, "23456")) {
+  if (strpbrk(parts, "23456b")) {
     if (!CreateShownMainWindow()) {
       printf("cannot create the main window\n");
       return 1;
@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     if (strchr(parts, '4')) RunRateBench();
     if (strchr(parts, '5')) RunIdleBench();
     if (strchr(parts, '6')) RunOutsideBench();
+    if (strchr(parts, 'b')) RunBrowseBench();
     DestroyWindow(engineHost.window);
   }
   if (strchr(parts, '7')) RunStartBench();
