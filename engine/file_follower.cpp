@@ -925,6 +925,33 @@ bool LoadEarlierRows() {
   return true;
 }
 
+bool LoadLaterRows() {
+  const RowView& view = CurrentRowView();
+  if (file == INVALID_HANDLE_VALUE || !browsing || !ViewLinesKnown(view)) return false;
+  size_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
+  size_t rows = ViewRows();
+  // The last half of the view's rows stay, at the top now, and the lines
+  // after them follow.
+  size_t kept = rows > limit / 2 ? rows - limit / 2 : 0;
+  while (kept > 0 && ViewRowLine(kept - 1) == ViewRowLine(kept)) --kept;
+  uint64_t from = stretchEnd;
+  if (kept < rows && !LineStartOf(ViewRowLine(kept), &from)) return false;
+  HWND list = engineHost.view;
+  int top = view.topIndex(view.context);
+  LRESULT caret = list ? SendMessageW(list, LB_GETCARETINDEX, 0, 0) : LB_ERR;
+  SuspendViewRedraw();
+  ShowLineAt(from, 0);
+  int shift = -int(kept);
+  view.setTopIndex(view.context, std::max(0, top + shift));
+  if (list && caret != LB_ERR) {
+    SendMessageW(list, LB_SETCARETINDEX, WPARAM(std::max<LRESULT>(0, caret + shift)), FALSE);
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SendMessageW(list, LB_SETSEL, TRUE, std::max<LRESULT>(0, caret + shift));
+  }
+  ResumeViewRedraw();
+  return true;
+}
+
 void LoadStartOfFile() {
   if (file == INVALID_HANDLE_VALUE) return;
   ShowLineAt(dataStart, 0);

@@ -36,7 +36,8 @@ struct FollowerTest : HostedTest {
 // with none),
 // "g" appends the rest during the next poll's size pane refresh (between its
 // size check and its reads), "b" loads earlier rows, "s" the start of the
-// file, "u" presses Up and "m" turns the wheel up on the first row, "E" goes back to the end, "B1" and "B0" expect browsing or not, "="
+// file, "u" presses Up and "m" turns the wheel up on the first row, "d" presses
+// Down on the last, "E" goes back to the end, "B1" and "B0" expect browsing or not, "="
 // expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
   const char* name;
@@ -127,7 +128,9 @@ TEST_F(FollowerTest, Scenarios) {
       {"earlier rows go above the first, the far end drops, and new lines wait for the way back to the end",
        {"w" + NumberedLines(0, 10), "o", "p", "=line 6|line 7|line 8|line 9", "b", "B1",
         "=line 4|line 5|line 6|line 7", "aline 10\n", "p", "=line 4|line 5|line 6|line 7", "b", "u", "m",
-        "=line 0|line 1|line 2|line 3", "E", "p", "B0", "=line 7|line 8|line 9|line 10"}, 256, 4},
+        "=line 0|line 1|line 2|line 3", "d", "B1", "=line 2|line 3|line 4|line 5", "d", "d", "d", "B0",
+        "=line 8|line 9|line 10", "aline 11\n", "p", "=line 8|line 9|line 10|line 11", "b", "s", "E", "p", "B0",
+        "=line 8|line 9|line 10|line 11"}, 256, 4},
       {"earlier rows that fit leave following going, an unfinished line too",
        {"w" + NumberedLines(0, 6, kLongPrefix.c_str()) + "half", "o", "p", "=" + NumberedRowText(3, 6, kLongPrefix), "b",
         "B0", "=" + NumberedRowText(0, 6, kLongPrefix), "a done\nnext\n", "p",
@@ -181,6 +184,10 @@ TEST_F(FollowerTest, Scenarios) {
         case 'g': growPath = path, growBytes = rest, engineHost.refreshSize = GrowOnce; break;
         case 'f': EXPECT_EQ(ReadBytes(path), rest); break;
         case 'b': LoadEarlierRows(); break;
+        case 'd':
+          SendMessageW(engineHost.view, LB_SETCARETINDEX, WPARAM(Rows().size() - 1), FALSE);
+          SendMessageW(engineHost.view, WM_KEYDOWN, VK_DOWN, 0);
+          break;
         case 'u': case 'm':
           SendMessageW(engineHost.view, LB_SETCARETINDEX, 0, FALSE);
           SendMessageW(engineHost.view, LB_SETTOPINDEX, 0, 0);
