@@ -212,7 +212,7 @@ TEST(TimeSearch, EndsOnAnyFile) {
 // none near the end.
 TEST(TimeSearch, TheLastStampNearTheEnd) {
   LogFile log = MakeLog(200, 1, 7, 30);
-  std::u16string wide = u"\xFEFF" + std::u16string(u"2026-03-01 01:00:00 first\n") + u"Mar  2 00:00:01 last\n  trace\n";
+  const std::u16string wide = u"\xFEFF" u"2026-03-01 01:00:00 first\n" u"Mar  2 00:00:01 last\n  trace\n";
   std::string utf16(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
   LogFile plain = MakeLog(0, 0, 0, 0);
   for (int i = 0; i < 3000; ++i) plain.Add("plain line " + std::to_string(i), -1);
