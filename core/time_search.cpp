@@ -8,7 +8,8 @@ namespace {
 // Steps whose window held no stamped line before the search's upper bound,
 // kept to come back to; deeper ones are taken as lying at the bound.
 constexpr size_t kMostPendingSteps = 16;
-// How far back from the end the last stamp is looked for, in half windows.
+// How far back from the end the last stamp is looked for, in steps of less
+// than half a window.
 constexpr size_t kLastStampWindows = 8;
 
 uint32_t UnitAt(const uint8_t* bytes, uint32_t unit) {
@@ -140,9 +141,9 @@ TimeFound FindLineAtTime(TimeSearch& s, int64_t wanted, uint64_t* lineStart) {
 
 bool FindLastStamp(TimeSearch& s, int64_t* time) {
   uint32_t unit = CharsetUnitSize(s.charset);
-  // Half a window at a time, so that every line starting in it is read far
-  // enough for its stamp.
-  uint64_t step = s.capacity / 2;
+  // Less than half a window at a time, so that every line starting in it is
+  // read far enough for its stamp.
+  uint64_t step = (s.capacity - kStampBytes) / 2;
   uint64_t hi = s.end;
   for (size_t window = 0; window < kLastStampWindows && hi > s.start && s.reads < kMostSearchReads; ++window) {
     uint64_t at = hi - s.start > step ? hi - step : s.start;
