@@ -2,7 +2,7 @@
 // large log, the delay of an appended line, the writer rate the view keeps
 // up with, and CPU while idle, each next to a baseline. bench/run.sh runs it.
 //
-// quillon_bench [--parts 12345678] [--wineserver-pid N] [--clock-ticks N]
+// quillon_bench [--parts 1234567bt] [--wineserver-pid N] [--clock-ticks N]
 // quillon_bench --probe VIEW FILE FIRST RESULTS   (part 6 starts it)
 #include <windows.h>
 #include <commctrl.h>
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     MultiByteToWideChar(CP_ACP, 0, argv[5], -1, results, MAX_PATH);
     return RunProbe(reinterpret_cast<HWND>(uintptr_t(strtoull(argv[2], nullptr, 10))), path, atoi(argv[4]), results);
   }
-  const char* parts = "12345678";
+  const char* parts = "1234567";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (strcmp(argv[i], "--parts") == 0) parts = argv[i + 1];
     else if (strcmp(argv[i], "--wineserver-pid") == 0) wineserverPid = DWORD(atol(argv[i + 1]));
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   int64_t start = Ticks();
 
   if (strchr(parts, '1')) RunThroughputBench();
-  if (strpbrk(parts, "23456")) {
+  if (strpbrk(parts, "23456b")) {
     if (!CreateShownMainWindow()) {
       printf("cannot create the main window\n");
       return 1;
@@ -60,10 +60,11 @@ int main(int argc, char** argv) {
     if (strchr(parts, '4')) RunRateBench();
     if (strchr(parts, '5')) RunIdleBench();
     if (strchr(parts, '6')) RunOutsideBench();
+    if (strchr(parts, 'b')) RunBrowseBench();
     DestroyWindow(engineHost.window);
   }
   if (strchr(parts, '7')) RunStartBench();
-  if (strchr(parts, '8')) RunTimeSearchBench();
+  if (strchr(parts, 't')) RunTimeSearchBench();
   PrintResults();
   printf("(%.0f s)\n", MsSince(start) / 1000);
   return 0;

@@ -60,6 +60,7 @@ size_t tailCount = 0;
 // Browsing: the view holds a stretch of lines that ends before the file's
 // end; the file is watched, its new lines counted, not read into rows.
 bool browsing = false;
+uint64_t browseStart = 0;     // where the browsed stretch starts, hidden lines before its first row too
 uint64_t stretchEnd = 0;      // where the browsed stretch's last line ends
 uint64_t watchedEnd = 0;      // the file's bytes counted for new lines so far
 uint64_t linesArrived = 0;    // line breaks past where following stopped
@@ -399,13 +400,14 @@ void CountArrivedLines(uint64_t size) {
 
 // The watch of a browsing view: a file cut or rewritten brings the view back
 // to the end, as following would; a longer one adds to the new lines' count.
-void PollWhileBrowsing() {
+// False when the view went back to following, whose poll goes on.
+bool PollWhileBrowsing() {
   uint64_t size;
-  if (!FileSize(&size)) return;
+  if (!FileSize(&size)) return true;
   if (size < lastSize || size < watchedEnd ||
       (size > lastSize && !BytesStillBefore(watchedEnd, watchedTail, watchedTailCount))) {
     FollowEndAgain();
-    return;
+    return false;
   }
   bool changed = size != lastSize;
   lastSize = size;
@@ -415,8 +417,8 @@ void PollWhileBrowsing() {
     CountArrivedLines(size);
     if (linesArrived != before && engineHost.refreshStatus) engineHost.refreshStatus();
   }
-  if (FollowRenamedFile()) return;
-  CheckHorizontalScrollBar();
+  if (!FollowRenamedFile()) CheckHorizontalScrollBar();
+  return true;
 }
 
 void RefreshAfterStretch() {
@@ -601,10 +603,7 @@ void PollFile() {
   }
   oneShot = false;
   TakeEngineOptions();
-  if (browsing) {
-    PollWhileBrowsing();
-    return;
-  }
+  if (browsing && PollWhileBrowsing()) return;
 
   if (!continuing) {
     uint64_t size;
@@ -755,6 +754,7 @@ uint64_t StretchEnd() {
 }
 
 uint64_t StretchStart() {
+  if (file != INVALID_HANDLE_VALUE && browsing) return browseStart;
   const RowView& view = CurrentRowView();
   uint64_t start;
   if (file != INVALID_HANDLE_VALUE && ViewRows() && ViewLinesKnown(view) && LineStartOf(ViewRowLine(0), &start))
@@ -778,6 +778,7 @@ int ShowLineAt(uint64_t lineStart, int rowsBefore) {
   ForgetReadState();
   uint64_t wanted = LinesFed() + CountLineBreaks(FollowedReader(), from, lineStart, charset, byteBuffer, kChunkBytes);
   StartCheckpoints(from);
+  browseStart = from;
   SeekTo(from);
   readPosition = from;
   // At least the kb limit's worth, and on to the wanted line whatever it takes.
@@ -807,34 +808,52 @@ int ShowLineAt(uint64_t lineStart, int rowsBefore) {
   return -1;
 }
 
-// Where the stretch before the line at start begins: half the lines limit of
-// lines back, and no more than the kb limit's worth, unless a single line is
-// longer.
-uint64_t StartOfEarlierStretch(uint64_t start, size_t limit) {
+// Where the stretch before the line at start begins: no more than the kb
+// limit's worth back, unless a single line is longer; and, where every line
+// makes a row, half the lines limit of lines back.
+uint64_t StartOfEarlierStretch(uint64_t start, size_t half) {
   uint32_t charset = charsetState.active;
-  uint64_t byLines = StartOfLastLines(file, dataStart, start, charset, std::max<size_t>(limit / 2, 1));
-  uint64_t byBytes = start - std::min(start - dataStart, KbLimitBytes());
-  if (byBytes > dataStart) byBytes = std::min(FindFirstWholeLine(file, AlignedToUnit(byBytes), charset), start);
-  uint64_t from = std::max(byLines, byBytes);
+  uint64_t from = start - std::min(start - dataStart, KbLimitBytes());
+  if (from > dataStart) from = std::min(FindFirstWholeLine(file, AlignedToUnit(from), charset), start);
+  if (!CurrentLineFilters().count && !CurrentEngineOptions().cutEmpty)
+    from = std::max(from, StartOfLastLines(file, dataStart, start, charset, half));
   return from < start ? from : StartOfLastLines(file, dataStart, start, charset, 1);
 }
+
+// Feeds the whole lines in [from, to) as the lines from firstLine on.
+void FeedStretch(uint64_t from, uint64_t to, uint64_t firstLine) {
+  SetLinesFed(firstLine);
+  ResetPendingRow();
+  ForgetReadState();
+  SeekTo(from);
+  size_t capacity = RowCapacity();
+  size_t marked = checkpoints.size();
+  KeepBatchFront(true);
+  while (filePosition < to && ReadAndFeedChunk(capacity, to - filePosition) > 0) {}
+  KeepBatchFront(false);
+  checkpoints.resize(marked);  // they hold only the lines read in order
+}
+
+constexpr double kEarlierSearchMs = 100;
 
 bool LoadEarlierRows() {
   const RowView& view = CurrentRowView();
   if (file == INVALID_HANDLE_VALUE) return false;
   if (continuing) EndOfPoll(), EndDrain();
-  if (!ViewRows() || !ViewLinesKnown(view)) return false;
+  if (!ViewLinesKnown(view) || (!browsing && !ViewRows())) return false;
   TakeEngineOptions();
   size_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
+  size_t half = std::max<size_t>(limit / 2, 1);
   uint32_t charset = charsetState.active;
-  uint64_t firstLine = ViewRowLine(0);
+  // Following, the first line may have lost its first rows to the row limit:
+  // it comes again whole after the lines before it.
+  uint64_t firstLine = ViewRows() ? ViewRowLine(0) : LinesFed();
   uint64_t start, end;
-  if (!LineStartOf(firstLine, &start) || start <= dataStart) return false;
-  // The first line may have lost its first rows to the row limit: it comes
-  // again whole, with the lines before it. An unfinished one stays as it is.
-  bool again = firstLine < LinesFed() && LineStartOf(firstLine + 1, &end);
-  if (!again) end = start;
-  uint64_t from = StartOfEarlierStretch(start, limit);
+  if (browsing) start = browseStart;
+  else if (!LineStartOf(firstLine, &start)) return false;
+  if (start <= dataStart) return false;
+  bool again = !browsing && firstLine < LinesFed() && LineStartOf(firstLine + 1, &end);
+  uint64_t endNow = StretchEnd();
   HWND list = engineHost.view;
   int top = view.topIndex(view.context);
   LRESULT caret = list ? SendMessageW(list, LB_GETCARETINDEX, 0, 0) : LB_ERR;
@@ -848,26 +867,30 @@ bool LoadEarlierRows() {
   memcpy(savedTail, tail, tailCount);
   if (following) SaveRowStream();
 
-  uint64_t firstNew = firstLine + (again ? 1 : 0) - CountLineBreaks(FollowedReader(), from, end, charset, byteBuffer, kChunkBytes);
-  SetLinesFed(firstNew);
-  ResetPendingRow();
-  ForgetReadState();
-  SeekTo(from);
-  size_t capacity = RowCapacity();
-  size_t marked = checkpoints.size();
-  KeepBatchFront(true);
-  while (filePosition < end && ReadAndFeedChunk(capacity, end - filePosition) > 0) {}
-  KeepBatchFront(false);
-  checkpoints.resize(marked);  // this stretch lies before them all
+  // Stretch after stretch back, while the filters hide all they hold.
+  LARGE_INTEGER began = Now();
+  uint64_t from = start, fromLine = firstLine;
+  do {
+    uint64_t to = from;
+    from = StartOfEarlierStretch(to, half);
+    fromLine -= CountLineBreaks(FollowedReader(), from, to, charset, byteBuffer, kChunkBytes);
+    DiscardBatchedRows();
+    FeedStretch(from, to, fromLine);
+  } while (!HasBatchedRows() && from > dataStart && MillisecondsSince(began) < kEarlierSearchMs);
   // Half the limit at most: the rows nearest the view's stay.
-  size_t half = std::max<size_t>(limit / 2, 1);
   if (BatchedRows() > half && BatchRowLine(0) < BatchRowLine(BatchedRows() - half)) {
     uint64_t keepFrom = BatchRowLine(BatchedRows() - half);
     DropBatchedLinesBefore(keepFrom);
-    from = SkipLines(FollowedReader(), from, charset, keepFrom - firstNew, byteBuffer, kChunkBytes);
-    firstNew = keepFrom;
+    from = SkipLines(FollowedReader(), from, charset, keepFrom - fromLine, byteBuffer, kChunkBytes);
+    fromLine = keepFrom;
   }
-  checkpoints.push_front({from, firstNew, true});
+  size_t newRows = BatchedRows();
+  if (again) {
+    FeedStretch(start, end, firstLine);
+    again = BatchedRows() > newRows;  // else the line is hidden now: it stays
+  }
+  checkpoints.push_front({from, fromLine, true});
+  browseStart = from;
 
   SuspendViewRedraw();
   size_t removed = again ? RemoveFirstViewLine(view) : 0;
@@ -876,10 +899,12 @@ bool LoadEarlierRows() {
   memcpy(tail, savedTail, savedTailCount);
   tailCount = savedTailCount;
   filePosition = savedPosition;
-  if (dropped != kNoLine) {
+  // A view that keeps its last rows still ends at the file's end, unless no
+  // row came in to tell where the stretch now starts.
+  if (dropped != kNoLine || newRows == 0) {
     EnterBrowsing();
     uint64_t cutAt;
-    if (LineStartOf(dropped, &cutAt)) stretchEnd = cutAt;
+    stretchEnd = dropped != kNoLine && LineStartOf(dropped, &cutAt) ? cutAt : endNow;
   }
   if (following && !browsing) {
     RestoreRowStream();
@@ -889,7 +914,7 @@ bool LoadEarlierRows() {
   } else {
     ResetPendingRow();
     ForgetReadState();
-    SetLinesFed(ViewRowLine(ViewRows() - 1) + 1);
+    SetLinesFed(ViewRows() ? ViewRowLine(ViewRows() - 1) + 1 : firstLine);
   }
   SeekTo(savedPosition);
   int shift = int(inserted) - int(removed);
@@ -897,6 +922,33 @@ bool LoadEarlierRows() {
   if (list && caret != LB_ERR) SendMessageW(list, LB_SETCARETINDEX, WPARAM(std::max<LRESULT>(0, caret + shift)), FALSE);
   ResumeViewRedraw();
   RefreshAfterStretch();
+  return true;
+}
+
+bool LoadLaterRows() {
+  const RowView& view = CurrentRowView();
+  if (file == INVALID_HANDLE_VALUE || !browsing || !ViewLinesKnown(view)) return false;
+  size_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
+  size_t rows = ViewRows();
+  // The last half of the view's rows stay, at the top now, and the lines
+  // after them follow.
+  size_t kept = rows > limit / 2 ? rows - limit / 2 : 0;
+  while (kept > 0 && ViewRowLine(kept - 1) == ViewRowLine(kept)) --kept;
+  uint64_t from = stretchEnd;
+  if (kept < rows && !LineStartOf(ViewRowLine(kept), &from)) return false;
+  HWND list = engineHost.view;
+  int top = view.topIndex(view.context);
+  LRESULT caret = list ? SendMessageW(list, LB_GETCARETINDEX, 0, 0) : LB_ERR;
+  SuspendViewRedraw();
+  ShowLineAt(from, 0);
+  int shift = -int(kept);
+  view.setTopIndex(view.context, std::max(0, top + shift));
+  if (list && caret != LB_ERR) {
+    SendMessageW(list, LB_SETCARETINDEX, WPARAM(std::max<LRESULT>(0, caret + shift)), FALSE);
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    SendMessageW(list, LB_SETSEL, TRUE, std::max<LRESULT>(0, caret + shift));
+  }
+  ResumeViewRedraw();
   return true;
 }
 

@@ -55,6 +55,10 @@ uint64_t StretchEnd();
 int ShowLineAt(uint64_t lineStart, int rowsBefore);
 // The stretch just before the first loaded row; false when there is none.
 bool LoadEarlierRows();
+// Browsing, the lines after the last loaded row, the view keeping the last
+// half of its rows (following again once the end is reached); false when not
+// browsing.
+bool LoadLaterRows();
 void LoadStartOfFile();  // the file's first rows
 void FollowEndAgain();   // the tail, following again
 // Line breaks written to the file since browsing began (counted as they come).

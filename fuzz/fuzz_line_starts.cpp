@@ -71,5 +71,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (FindFirstWholeLine(reader, floor, charset, buffer, capacity) != expected) __builtin_trap();
+
+  // Browsing's scans from floor in whole units: past `lines` breaks, or the
+  // end of the data on that grid; and the breaks counted up to end.
+  expected = floor >= file.size ? floor : floor + (file.size - floor) / unit * unit;
+  found = 0;
+  for (uint64_t at = floor; lines > 0 && at + unit <= file.size; at += unit) {
+    if (IsNewline(file, at, unit, newline) && ++found == lines) {
+      expected = at + unit;
+      break;
+    }
+  }
+  if (lines == 0) expected = floor;
+  if (SkipLines(reader, floor, charset, lines, buffer, capacity) != expected) __builtin_trap();
+  uint64_t breaks = 0;
+  for (uint64_t at = floor; at + unit <= end; at += unit) breaks += IsNewline(file, at, unit, newline);
+  if (CountLineBreaks(reader, floor, end, charset, buffer, capacity) != breaks) __builtin_trap();
   return 0;
 }

@@ -110,10 +110,34 @@ bool MovesPastFirstRow(HWND view, UINT message, WPARAM wparam) {
   return false;
 }
 
+// Browsing, moving down past the last loaded row loads the lines after it.
+bool MovesPastLastRow(HWND view, UINT message, WPARAM wparam) {
+  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
+  LRESULT caret = SendMessageW(view, LB_GETCARETINDEX, 0, 0);
+  LRESULT top = SendMessageW(view, LB_GETTOPINDEX, 0, 0);
+  LRESULT rowHeight = SendMessageW(view, LB_GETITEMHEIGHT, 0, 0);
+  RECT client{};
+  GetClientRect(view, &client);
+  bool atBottom = rowHeight <= 0 || top + client.bottom / rowHeight >= count;
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  switch (message) {
+    case WM_KEYDOWN:
+      if (wparam == VK_DOWN && !control) return caret == count - 1;
+      if (wparam == VK_NEXT && !control) return atBottom && caret == count - 1;
+      return false;
+    case WM_MOUSEWHEEL:
+      return !(GET_KEYSTATE_WPARAM(wparam) & MK_CONTROL) && GET_WHEEL_DELTA_WPARAM(wparam) < 0 && atBottom;
+    case WM_VSCROLL:
+      return atBottom && (LOWORD(wparam) == SB_LINEDOWN || LOWORD(wparam) == SB_PAGEDOWN || LOWORD(wparam) == SB_BOTTOM);
+  }
+  return false;
+}
+
 LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
-  if ((message == WM_KEYDOWN || message == WM_MOUSEWHEEL || message == WM_VSCROLL) && FileIsOpen() &&
-      MovesPastFirstRow(view, message, wparam))
-    LoadEarlierRows();
+  if ((message == WM_KEYDOWN || message == WM_MOUSEWHEEL || message == WM_VSCROLL) && FileIsOpen()) {
+    if (MovesPastFirstRow(view, message, wparam)) LoadEarlierRows();
+    else if (Browsing() && MovesPastLastRow(view, message, wparam)) LoadLaterRows();
+  }
   switch (message) {
     case WM_CONTEXTMENU: OnViewContextMenu(view, lparam); break;
     case WM_VSCROLL: SetSuspendFlag(LOWORD(wparam) == SB_THUMBTRACK); break;

@@ -4,6 +4,7 @@
 #include "test_support.h"
 #include "ui/localization.h"
 #include "ui/platform.h"
+#include "ui/settings.h"
 
 namespace {
 
@@ -83,6 +84,12 @@ TEST_F(StatusTest, PanesTitleAndMenusFollowTheFile) {
     Append(c.bytes);
     EXPECT_EQ(Pane(kPaneUnfinished) + L" / " + Pane(kPaneRowCount), c.shown);
   }
+  // Browsing has its own icon and text; the lines written meanwhile go to the row count's tip.
+  AppSettings.linesLimit = 1;
+  LoadStartOfFile();
+  Append("more\nand more\n");
+  EXPECT_EQ(Pane(kPaneFollow) + L" / " + Pane(kPaneRowCount),
+            L"Browsing: Alt+End follows the end again[BROWSE] / 1 lines in log{New lines since browsing began: 2}");
 }
 
 TEST_F(StatusTest, PaneClicksPostCommandsAndCopyThePath) {
