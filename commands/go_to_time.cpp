@@ -1,3 +1,133 @@
 #include "commands/go_to_time.h"
 
-void ShowGoToTimeDialog(HWND) { MessageBeep(MB_OK); }
+#include "commands/find.h"
+#include "core/time_search.h"
+#include "engine/charset.h"
+#include "engine/engine_host.h"
+#include "engine/file_follower.h"
+#include "engine/row_builder.h"
+#include "resources/resource_ids.h"
+#include "ui/dialog_frame.h"
+#include "ui/localization.h"
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr int kRowsBeforeFound = 4;
+// The dialog starts with the time of the caret row's line: the nearest
+// stamped row at or above the caret, looked for this far up.
+constexpr int kRowsUpForTime = 64;
+constexpr int kTimeTextUnits = 64;
+
+int64_t wantedTime = 0;
+alignas(8) uint8_t window[kChunkBytes];
+wchar_t rowText[kMaxRowUnits + 1];
+
+// Positioned reads that leave the handle's position alone matter only on the
+// search's own handle: the follower reads at its handle's position.
+size_t ReadAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
+  OVERLAPPED where{};
+  where.Offset = DWORD(at);
+  where.OffsetHigh = DWORD(at >> 32);
+  DWORD got = 0;
+  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
+}
+
+// Stamps without a year (syslog's) take the year of the file's last write.
+YearHint YearHintOf(HANDLE file) {
+  FILETIME written, local;
+  SYSTEMTIME parts;
+  if (!GetFileTime(file, nullptr, nullptr, &written) || !FileTimeToLocalFileTime(&written, &local) ||
+      !FileTimeToSystemTime(&local, &parts))
+    GetLocalTime(&parts);
+  return YearHint{parts.wYear, parts.wMonth};
+}
+
+// The followed file opened again for the search, the lines decoded as the
+// view decodes them.
+struct OwnRead {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  TimeSearch search{};
+
+  bool Open() {
+    file = ReOpenFile(FollowedFileHandle(), GENERIC_READ, kShareAll, 0);
+    if (file == INVALID_HANDLE_VALUE)
+      file = CreateFileW(FollowedPath(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER size;
+    if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) return false;
+    // The mark is skipped when the load took the charset from it.
+    uint64_t start = charsetState.detected && charsetState.detected == charsetState.active ? charsetState.bomLength : 0;
+    search = TimeSearch{ByteReader{file, ReadAt}, start, uint64_t(size.QuadPart), charsetState.active,
+                        YearHintOf(file), &SystemConversions(), window, sizeof window};
+    return true;
+  }
+  ~OwnRead() {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+};
+
+// The time of the caret row's line, -1 for none.
+int64_t CaretRowTime() {
+  HWND view = engineHost.view;
+  LRESULT caret = view ? SendMessageW(view, LB_GETCARETINDEX, 0, 0) : LB_ERR;
+  if (caret == LB_ERR || caret < 0 || FollowedFileHandle() == INVALID_HANDLE_VALUE) return -1;
+  YearHint hint = YearHintOf(FollowedFileHandle());
+  for (int row = int(caret); row >= 0 && row > int(caret) - kRowsUpForTime; --row) {
+    int64_t time;
+    if (FindLineTime(AsText(rowText), ReadViewRow(view, row, rowText), hint, &time)) return time;
+  }
+  return -1;
+}
+
+void OnGoToTimeInit(HWND dialog) {
+  SendDlgItemMessageW(dialog, IDC_TIME_TEXT, EM_LIMITTEXT, kTimeTextUnits - 1, 0);
+  TextUnit text[kTimeTextUnits];
+  if (int64_t time = CaretRowTime(); time >= 0) {
+    FormatTime(time, text);
+    SetDlgItemTextW(dialog, IDC_TIME_TEXT, AsWide(text));
+    SendDlgItemMessageW(dialog, IDC_TIME_TEXT, EM_SETSEL, 0, -1);
+  }
+}
+
+// Text that is no time keeps the dialog open for another try; a time alone
+// needs a stamp near the file's end for its day.
+void OnGoToTimeAccept(HWND dialog) {
+  wchar_t text[kTimeTextUnits] = L"";
+  GetDlgItemTextW(dialog, IDC_TIME_TEXT, text, kTimeTextUnits);
+  bool read = ParseWantedTime(AsText(text), -1, &wantedTime);
+  if (!read) {
+    OwnRead own;
+    int64_t last = -1;
+    read = own.Open() && FindLastStamp(own.search, &last) && ParseWantedTime(AsText(text), last, &wantedTime);
+  }
+  if (read) EndDialog(dialog, 1);
+  else MessageBeep(MB_OK);
+}
+
+INT_PTR CALLBACK GoToTimeProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) OnGoToTimeInit(dialog);
+  if (message == WM_COMMAND && LOWORD(wparam) == IDOK) OnGoToTimeAccept(dialog);
+  return CommonDialogProc(dialog, message, wparam, lparam);
+}
+
+// Shows the first row logged at or after the time; a time past the last
+// stamp goes back to the end; nothing found beeps.
+void GoToTime(int64_t time) {
+  OwnRead own;
+  uint64_t line = 0;
+  TimeFound found = own.Open() ? FindLineAtTime(own.search, time, &line) : TimeFound::kNone;
+  if (found == TimeFound::kPastEnd) {
+    FollowEndAgain();
+    return;
+  }
+  int row = found == TimeFound::kLine ? ShowLineAt(line, kRowsBeforeFound) : -1;
+  if (row >= 0) ShowRow(row);
+  else MessageBeep(MB_OK);
+}
+
+}  // namespace
+
+void ShowGoToTimeDialog(HWND window) {
+  if (FileIsOpen() && ShowDialog(window, IDD_GOTO_TIME, GoToTimeProc) == 1) GoToTime(wantedTime);
+  if (engineHost.view) SetFocus(engineHost.view);
+}

@@ -145,3 +145,20 @@ bool ParseWantedTime(const TextUnit* text, int64_t lastStamp, int64_t* time) {
   *time = DayOf(lastStamp) + TimeKey(0, 0, 0, clock.hour, clock.minute, clock.second, clock.millisecond);
   return true;
 }
+
+size_t FormatTime(int64_t time, TextUnit* out) {
+  int64_t days = DayOf(time) / kMillisecondsOfDay, clock = TimeOfDay(time);
+  const int64_t fields[] = {days / 32 / 13, days / 32 % 13, days % 32, clock / 61000 / 60,
+                            clock / 61000 % 60, clock / 1000 % 61, clock % 1000};
+  const size_t widths[] = {4, 2, 2, 2, 2, 2, 3};
+  const char16_t separators[] = u" -- ::.";
+  size_t length = 0;
+  for (size_t i = 0; i < (fields[6] ? 7u : 6u); ++i) {
+    if (i > 0) out[length++] = separators[i];
+    int64_t value = fields[i];
+    for (size_t digit = widths[i]; digit-- > 0; value /= 10) out[length + digit] = TextUnit(u'0' + value % 10);
+    length += widths[i];
+  }
+  out[length] = 0;
+  return length;
+}

@@ -36,3 +36,8 @@ bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int
 // on the day of lastStamp. Blanks around it are allowed; false for any other
 // text.
 bool ParseWantedTime(const TextUnit* text, int64_t lastStamp, int64_t* time);
+
+// A time as ParseWantedTime reads it back: "2026-12-07 08:15:00", with
+// ".123" when it has milliseconds. out holds at least kTimeTextUnits units.
+constexpr size_t kTimeTextUnits = 24;
+size_t FormatTime(int64_t time, TextUnit* out);

@@ -3,7 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
+
+#include "core/time_search.h"
+
+#ifdef _WIN32
+#include "engine/charset.h"
+const CharsetConversions& SearchConversions() { return SystemConversions(); }
+#else
+#include "fuzz/stand_in.h"
+const CharsetConversions& SearchConversions() { return kStandInConversions; }
+#endif
 
 namespace {
 
@@ -43,6 +56,7 @@ TEST(LogTimes, TheTimeAskedFor) {
   const struct { std::u16string text; int64_t time; } cases[] = {
       {u"2026-12-06 08:15", At(2026, 12, 6, 8, 15)}, {u" 2026-12-06T08:15:30.25 ", At(2026, 12, 6, 8, 15, 30, 250)},
       {u"08:15", At(2026, 12, 7, 8, 15)}, {u"8:15:09", At(2026, 12, 7, 8, 15, 9)},
+      {u"2026-12-06 08:15:30.25", At(2026, 12, 6, 8, 15, 30, 250)},
       {u"tomorrow", -1}, {u"08:15 pm", -1}, {u"2026-12-06", -1}, {u"", -1}, {u"25:00", -1},
   };
   for (const auto& c : cases) {
@@ -54,6 +68,169 @@ TEST(LogTimes, TheTimeAskedFor) {
   int64_t time = -1;
   EXPECT_FALSE(ParseWantedTime(u"08:15", -1, &time));  // a time alone needs a stamp in the file
   EXPECT_LT(At(2026, 12, 6, 23, 59, 60, 999), At(2026, 12, 7, 0, 0));  // keys order like the calendar
+  // A time shown in the dialog reads back as itself.
+  for (int64_t shown : {At(2026, 12, 7, 8, 5, 9), At(999, 1, 2, 23, 59, 60, 7), At(2026, 12, 31, 0, 0, 0, 120)}) {
+    TextUnit text[kTimeTextUnits];
+    FormatTime(shown, text);
+    SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
+    EXPECT_TRUE(ParseWantedTime(text, -1, &time));
+    EXPECT_EQ(time, shown);
+  }
+}
+
+// The search over a file's bytes, against a plain walk over all its lines.
+struct LogFile {
+  std::string bytes;
+  std::vector<uint64_t> starts;  // of the lines
+  std::vector<int64_t> times;    // of their stamps, -1 for none
+  void Add(const std::string& line, int64_t time) {
+    starts.push_back(bytes.size()), times.push_back(time);
+    bytes += line + "\r\n";
+  }
+};
+
+size_t ReadLog(void* context, uint64_t at, uint8_t* out, size_t count) {
+  const std::string& bytes = *static_cast<const std::string*>(context);
+  if (at >= bytes.size()) return 0;
+  size_t got = std::min<uint64_t>(count, bytes.size() - at);
+  memcpy(out, bytes.data() + at, got);
+  return got;
+}
+
+std::string TwoDigits(int value) { return std::string(1, char('0' + value / 10)) + char('0' + value % 10); }
+
+// Line `index` stamped in the given form on 2026-03-01, `seconds` into the day.
+std::string Stamped(int form, int seconds, int index) {
+  std::string h = TwoDigits(seconds / 3600), m = TwoDigits(seconds / 60 % 60), s = TwoDigits(seconds % 60);
+  std::string rest = " line " + std::to_string(index);
+  switch (form) {
+    case 0: return "2026-03-01T" + h + ":" + m + ":" + s + ".250+01:00" + rest;
+    case 1: return "2026-03-01 " + h + ":" + m + ":" + s + ",250 INFO" + rest;
+    case 2: return "2026/03/01 " + h + ":" + m + ":" + s + rest;
+    case 3: return "Mar  1 " + h + ":" + m + ":" + s + " host" + rest;
+    case 4: return "10.0.0.1 - - [01/Mar/2026:" + h + ":" + m + ":" + s + " +0000] \"GET /\"" + rest;
+    default: return "WARN  [2026-03-01 " + h + ":" + m + ":" + s + "Z]" + rest;
+  }
+}
+
+int64_t StampOf(int seconds) { return TimeKey(2026, 3, 1, uint32_t(seconds / 3600), uint32_t(seconds / 60 % 60),
+                                              uint32_t(seconds % 60), 0); }
+
+// Lines every `step` seconds from 01:00 on in one form, each followed by
+// `plain` unstamped lines; a long unstamped stretch after line `gapAt`.
+LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1) {
+  LogFile log;
+  for (int i = 0; i < lines; ++i) {
+    int seconds = 3600 + i * step;
+    std::string line = Stamped(form < 0 ? i % 6 : form, seconds, i);
+    log.Add(line, StampOf(seconds) + (form == 0 || form == 1 || (form < 0 && i % 6 < 2) ? 250 : 0));
+    for (int k = 0; k < plain; ++k) log.Add("    at frame " + std::to_string(k) + " of line " + std::to_string(i), -1);
+    if (i == gapAt)
+      for (int k = 0; k < 400; ++k) log.Add("    unstamped " + std::string(40, 'x'), -1);
+  }
+  return log;
+}
+
+struct Outcome {
+  TimeFound found;
+  uint64_t line;
+};
+
+Outcome Search(const LogFile& log, int64_t wanted, size_t capacity, size_t* reads) {
+  std::vector<uint8_t> window(capacity);
+  TimeSearch search{ByteReader{const_cast<std::string*>(&log.bytes), ReadLog}, 0, log.bytes.size(), kCharsetUtf8,
+                    YearHint{2026, 3}, &SearchConversions(), window.data(), capacity};
+  Outcome outcome{};
+  outcome.found = FindLineAtTime(search, wanted, &outcome.line);
+  *reads = search.reads;
+  return outcome;
+}
+
+// In order: the first line stamped at or after the time.
+Outcome Expected(const LogFile& log, int64_t wanted) {
+  for (size_t i = 0; i < log.times.size(); ++i)
+    if (log.times[i] >= wanted) return {TimeFound::kLine, log.starts[i]};
+  bool stamped = std::any_of(log.times.begin(), log.times.end(), [](int64_t t) { return t >= 0; });
+  return {stamped ? TimeFound::kPastEnd : TimeFound::kNone, 0};
+}
+
+TEST(TimeSearch, FindsTheFirstLineAtOrAfterTheTimeInEachForm) {
+  const struct { const char* what; LogFile log; } files[] = {
+      {"iso with T, zone, fraction", MakeLog(3000, 0, 7, 0)},
+      {"log4j comma", MakeLog(3000, 1, 7, 0)},
+      {"slashed", MakeLog(3000, 2, 7, 0)},
+      {"syslog", MakeLog(3000, 3, 7, 0)},
+      {"apache", MakeLog(3000, 4, 7, 0)},
+      {"behind a level word and a bracket", MakeLog(3000, 5, 7, 0)},
+      {"forms mixed", MakeLog(3000, -1, 7, 0)},
+      {"one second repeated", MakeLog(3000, 3, 0, 0)},
+      {"stamps on some lines only", MakeLog(800, -1, 7, 5)},
+      {"an unstamped stretch longer than a window", MakeLog(800, 2, 7, 1, 500)},
+  };
+  const int64_t times[] = {StampOf(0), StampOf(3600), StampOf(3600) + 1, StampOf(3600 + 7 * 123 + 3),
+                           StampOf(3600 + 7 * 500), StampOf(3600 + 7 * 500 + 1), StampOf(3600 + 7 * 799),
+                           StampOf(3600 + 7 * 799) + 1, StampOf(3600 + 7 * 2999), StampOf(3600 * 23)};
+  for (const auto& file : files) {
+    for (int64_t wanted : times) {
+      for (size_t capacity : {size_t(2 * kStampBytes), kChunkBytes}) {
+        SCOPED_TRACE(testing::Message() << file.what << ", time " << wanted << ", window " << capacity);
+        size_t reads = 0;
+        Outcome got = Search(file.log, wanted, capacity, &reads), expected = Expected(file.log, wanted);
+        EXPECT_EQ(got.found, expected.found);
+        EXPECT_EQ(got.line, expected.line);
+        EXPECT_LE(reads, kMostSearchReads);
+      }
+    }
+  }
+}
+
+// Stamps out of order, or none: a stamped line at or after the time, or
+// nothing, within the reads allowed.
+TEST(TimeSearch, EndsOnAnyFile) {
+  LogFile shuffled, none, last;
+  for (int i = 0; i < 4000; ++i) {
+    int seconds = 3600 + (i * 7919) % 4000;
+    shuffled.Add(Stamped(i % 6, seconds, i), StampOf(seconds) + (i % 6 < 2 ? 250 : 0));
+    none.Add("no stamp in line " + std::to_string(i), -1);
+  }
+  for (int64_t wanted : {StampOf(0), StampOf(3600 + 2000), StampOf(3600 + 3999), StampOf(3600 + 4000)}) {
+    SCOPED_TRACE(wanted);
+    size_t reads = 0;
+    Outcome got = Search(shuffled, wanted, 2 * kStampBytes, &reads);
+    EXPECT_LE(reads, kMostSearchReads);
+    if (got.found == TimeFound::kLine) {
+      size_t index = size_t(std::find(shuffled.starts.begin(), shuffled.starts.end(), got.line) - shuffled.starts.begin());
+      ASSERT_LT(index, shuffled.times.size());
+      EXPECT_GE(shuffled.times[index], wanted);
+    }
+    EXPECT_EQ(Search(none, wanted, 2 * kStampBytes, &reads).found, TimeFound::kNone);
+    EXPECT_LE(reads, kMostSearchReads);
+  }
+}
+
+// The last stamp: behind a tail of unstamped lines, in UTF-16 past its mark;
+// none near the end.
+TEST(TimeSearch, TheLastStampNearTheEnd) {
+  LogFile log = MakeLog(200, 1, 7, 30);
+  const std::u16string wide = u"\xFEFF" u"2026-03-01 01:00:00 first\n" u"Mar  2 00:00:01 last\n  trace\n";
+  std::string utf16(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+  LogFile plain = MakeLog(0, 0, 0, 0);
+  for (int i = 0; i < 3000; ++i) plain.Add("plain line " + std::to_string(i), -1);
+  plain.bytes = "2026-03-01 00:00:00 far from the end\n" + plain.bytes;
+  const struct { const std::string* bytes; uint32_t charset; uint64_t start; int64_t time; } cases[] = {
+      {&log.bytes, kCharsetUtf8, 0, StampOf(3600 + 7 * 199) + 250},
+      {&utf16, kCharsetUtf16Le, 2, TimeKey(2026, 3, 2, 0, 0, 1, 0)},
+      {&plain.bytes, kCharsetUtf8, 0, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.charset);
+    std::vector<uint8_t> window(2 * kStampBytes);
+    TimeSearch search{ByteReader{const_cast<std::string*>(c.bytes), ReadLog}, c.start, c.bytes->size(), c.charset,
+                      YearHint{2026, 3}, &SearchConversions(), window.data(), window.size()};
+    int64_t time = -1;
+    EXPECT_EQ(FindLastStamp(search, &time), c.time >= 0);
+    EXPECT_EQ(time, c.time);
+  }
 }
 
 }  // namespace
