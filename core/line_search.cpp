@@ -335,7 +335,8 @@ size_t LineStartBefore(const LinePattern& pattern, const uint8_t* bytes, size_t 
 // Tests the whole lines in bytes[0, count), which starts a line, in order:
 // the offset where the first (or, with last, the last) line holding a match
 // starts, kNone without one.
-size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, bool last) {
+// *lineEnd: where that line ends.
+size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
   const LinePattern& pattern = *scan.pattern;
   size_t found = kNone;
   for (size_t at = 0; at < count;) {
@@ -349,7 +350,7 @@ size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, 
     size_t end = PastBreak(pattern, bytes, at, count);
     if (end == kNone) end = count;
     if (LineMatches(scan, bytes + start, end - start)) {
-      found = start;
+      found = start, *lineEnd = end;
       if (!last) break;
     }
     at = end;
@@ -361,7 +362,7 @@ uint64_t GridFloor(uint64_t at, uint32_t unit) { return at - at % unit; }
 
 }  // namespace
 
-ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, uint64_t* lineStart) {
+ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* line) {
   const LinePattern& pattern = *scan.pattern;
   uint32_t unit = pattern.unit;
   size_t capacity = GridFloor(scan.byteCapacity, unit);
@@ -379,21 +380,22 @@ ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, uint64_t
     if (lines == 0) {
       // A line longer than the buffer: its start is tested, then the scan
       // goes on past its break.
-      size_t found = MatchingLineIn(scan, scan.bytes, GridFloor(got, unit), false);
-      if (found != kNone) return *lineStart = from, ScanEnd::kFound;
+      size_t lineEnd = 0;
+      if (MatchingLineIn(scan, scan.bytes, GridFloor(got, unit), false, &lineEnd) != kNone)
+        return *line = {from, from + lineEnd}, ScanEnd::kFound;
       uint64_t next = FindFirstWholeLine(scan.file, from + GridFloor(got, unit), scan.charset, scan.bytes, capacity);
       if (next <= from) return ScanEnd::kNone;
       from = next;
       continue;
     }
-    size_t found = MatchingLineIn(scan, scan.bytes, lines, false);
-    if (found != kNone) return *lineStart = from + found, ScanEnd::kFound;
+    size_t lineEnd = 0, found = MatchingLineIn(scan, scan.bytes, lines, false, &lineEnd);
+    if (found != kNone) return *line = {from + found, from + lineEnd}, ScanEnd::kFound;
     from += lines;
   }
   return ScanEnd::kNone;
 }
 
-ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, uint64_t* lineStart) {
+ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* line) {
   const LinePattern& pattern = *scan.pattern;
   uint32_t unit = pattern.unit;
   size_t capacity = GridFloor(scan.byteCapacity, unit);
@@ -413,12 +415,13 @@ ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, uint64_t* 
       uint64_t start = StartOfLastLines(scan.file, floor, to, scan.charset, broken ? 1 : 0, scan.bytes, capacity);
       size_t head = size_t(std::min<uint64_t>(capacity, to - start));
       if (start >= to || scan.file.read(scan.file.context, start, scan.bytes, head) != head) return ScanEnd::kNone;
-      if (MatchingLineIn(scan, scan.bytes, head, false) == 0) return *lineStart = start, ScanEnd::kFound;
+      size_t lineEnd = 0;
+      if (MatchingLineIn(scan, scan.bytes, head, false, &lineEnd) == 0) return *line = {start, start + lineEnd}, ScanEnd::kFound;
       to = start;
       continue;
     }
-    size_t found = MatchingLineIn(scan, scan.bytes + first, wanted - first, true);
-    if (found != kNone) return *lineStart = from + first + found, ScanEnd::kFound;
+    size_t lineEnd = 0, found = MatchingLineIn(scan, scan.bytes + first, wanted - first, true, &lineEnd);
+    if (found != kNone) return *line = {from + first + found, from + first + lineEnd}, ScanEnd::kFound;
     to = from + first;
   }
   return ScanEnd::kNone;

@@ -59,10 +59,13 @@ struct LineScan {
 };
 
 enum class ScanEnd : uint8_t { kFound, kNone, kStopped };
+struct FoundLine {
+  uint64_t start = 0, end = 0;  // end: past its break, or past the part tested of a longer line
+};
 
 // The first line holding a match among those that start in [from, end); from
 // starts a line, and a last line without a break ends at end.
-ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, uint64_t* lineStart);
+ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* found);
 // The last line holding a match among those that end at or before to (a line
 // start) and start at floor or later.
-ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, uint64_t* lineStart);
+ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* found);

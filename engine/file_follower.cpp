@@ -131,6 +131,7 @@ void ForgetReadState() {
 }
 
 void EmptyView() {
+  if (engineHost.viewEmptied) engineHost.viewEmptied();
   DiscardBatchedRows();
   const RowView& view = CurrentRowView();
   view.clear(view.context);

@@ -87,16 +87,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     start = end;
   }
   uint64_t from = starts.empty() ? 0 : starts[input.size ? data[0] % starts.size() : 0];
-  uint64_t expectedDown = ~0ull, expectedUp = ~0ull, found = ~0ull;
+  uint64_t expectedDown = ~0ull, expectedUp = ~0ull;
+  FoundLine found{~0ull, 0};
   for (uint64_t start : matching) {
     if (start >= from && expectedDown == ~0ull) expectedDown = start;
     if (start < from) expectedUp = start;
   }
   ScanEnd down = FindLineDown(scan, from, file.size, &found);
-  if ((down == ScanEnd::kFound ? found : ~0ull) != expectedDown) __builtin_trap();
-  found = ~0ull;
+  if ((down == ScanEnd::kFound ? found.start : ~0ull) != expectedDown) __builtin_trap();
+  if (down == ScanEnd::kFound && (found.end <= found.start || found.end > file.size)) __builtin_trap();
   ScanEnd up = FindLineUp(scan, 0, from, &found);
-  if ((up == ScanEnd::kFound ? found : ~0ull) != expectedUp) __builtin_trap();
+  if ((up == ScanEnd::kFound ? found.start : ~0ull) != expectedUp) __builtin_trap();
   ClearFilterStack(&filters);
   FreeLinePattern(pattern);
   return 0;

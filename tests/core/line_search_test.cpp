@@ -82,17 +82,19 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
         ASSERT_TRUE(pattern);
         FilterStack filters;
         LineFilters given{};
-        if (*c.filter) ASSERT_TRUE(ParseStoredFilter(c.filter, &given.items[given.count++]));
+        if (*c.filter) {
+          ASSERT_TRUE(ParseStoredFilter(c.filter, &given.items[given.count++]));
+        }
         BuildFilterStack(&filters, given, nullptr);
         std::vector<uint8_t> bytes(capacity);
         std::vector<TextUnit> units(capacity + kChunkUnits);
         LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
                       bytes.data(), capacity, units.data(), nullptr, nullptr};
-        uint64_t found = ~0ull;
+        FoundLine found{~0ull, 0};
         ScanEnd end = c.down ? FindLineDown(scan, c.from * unit, file.bytes.size(), &found)
                              : FindLineUp(scan, 0, c.from * unit, &found);
         EXPECT_EQ(end, c.expected == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
-        EXPECT_EQ(found, c.expected == ~0ull ? ~0ull : c.expected * unit);
+        EXPECT_EQ(found.start, c.expected == ~0ull ? ~0ull : c.expected * unit);
         ClearFilterStack(&filters);
         FreeLinePattern(pattern);
       }
