@@ -30,8 +30,10 @@ int NullTopIndex(void*) { return 0; }
 void NullSetTopIndex(void*, int) {}
 void NullScrollToEnd(void*, bool) {}
 void NullSetRedraw(void*, bool) {}
-const RowView kNullView{nullptr,      NullCount,       NullRemoveTop,   NullClear,    NullAppend,
-                        NullTopIndex, NullSetTopIndex, NullScrollToEnd, NullSetRedraw};
+void NullInsert(void*, int, const TextUnit*) {}
+void NullRemoveBottom(void*, int) {}
+const RowView kNullView{nullptr,         NullCount,       NullRemoveTop, NullClear,  NullAppend,      NullTopIndex,
+                        NullSetTopIndex, NullScrollToEnd, NullSetRedraw, NullInsert, NullRemoveBottom};
 
 TextUnit unitBuffer[kChunkUnits];
 alignas(8) uint8_t readBuffer[kChunkBytes];

@@ -41,7 +41,9 @@ void Exit(HWND window, int, int) {
 void Restore(HWND window, int, int) { ShowWindow(window, SW_RESTORE); }
 void Escape(HWND window, int, int) { HandleEscape(window); }
 void Pause(HWND, int, int) { TogglePause(); }
-void LoadEarlier(HWND, int, int) { LoadEarlierRows(); }
+void LoadEarlier(HWND, int, int) {
+  if (!LoadEarlierRows()) MessageBeep(MB_OK);  // the file's first row is loaded
+}
 void StartOfFile(HWND, int, int) { LoadStartOfFile(); }
 void BackToEnd(HWND, int, int) { FollowEndAgain(); }
 void GoToTime(HWND window, int, int) { ShowGoToTimeDialog(window); }

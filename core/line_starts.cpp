@@ -66,3 +66,42 @@ uint64_t StartOfLastLines(const ByteReader& file, uint64_t floor, uint64_t end, 
   }
   return floor;
 }
+
+uint64_t SkipLines(const ByteReader& file, uint64_t from, uint32_t charset, uint64_t lines, uint8_t* buffer,
+                   size_t capacity) {
+  uint32_t unit = CharsetUnitSize(charset);
+  uint32_t newline = CharsetNewlineUnit(charset);
+  size_t wanted = capacity - capacity % unit;
+  uint64_t position = from;
+  while (lines > 0) {
+    size_t got = wanted ? file.read(file.context, position, buffer, wanted) : 0;
+    size_t whole = got - got % unit;
+    if (whole == 0) return position;
+    size_t here = CountNewlines(buffer, whole, unit, newline);
+    if (here < lines) {
+      lines -= here;
+      position += whole;
+      if (whole < got || got < wanted) return position;
+      continue;
+    }
+    for (size_t i = 0; i < whole; i += unit)
+      if (UnitAt(buffer + i, unit) == newline && --lines == 0) return position + i + unit;
+  }
+  return position;
+}
+
+uint64_t CountLineBreaks(const ByteReader& file, uint64_t from, uint64_t to, uint32_t charset, uint8_t* buffer,
+                         size_t capacity) {
+  uint32_t unit = CharsetUnitSize(charset);
+  uint32_t newline = CharsetNewlineUnit(charset);
+  size_t wanted = capacity - capacity % unit;
+  uint64_t found = 0;
+  while (from < to && wanted) {
+    size_t got = file.read(file.context, from, buffer, size_t(std::min<uint64_t>(wanted, to - from)));
+    size_t whole = got - got % unit;
+    if (whole == 0) break;
+    found += CountNewlines(buffer, whole, unit, newline);
+    from += whole;
+  }
+  return found;
+}

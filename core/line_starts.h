@@ -27,3 +27,11 @@ uint64_t FindFirstWholeLine(const ByteReader& file, uint64_t start, uint32_t cha
 // floor and end, or a read comes back short.
 uint64_t StartOfLastLines(const ByteReader& file, uint64_t floor, uint64_t end, uint32_t charset, size_t lines,
                           uint8_t* buffer, size_t capacity);
+
+// Where the line begins that follows `lines` line breaks after from (from
+// itself for none), on the unit grid; the end of the data when fewer follow.
+uint64_t SkipLines(const ByteReader& file, uint64_t from, uint32_t charset, uint64_t lines, uint8_t* buffer,
+                   size_t capacity);
+// Line breaks in [from, to), counted whole unit by whole unit from from.
+uint64_t CountLineBreaks(const ByteReader& file, uint64_t from, uint64_t to, uint32_t charset, uint8_t* buffer,
+                         size_t capacity);

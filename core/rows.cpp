@@ -1,6 +1,7 @@
 #include "core/rows.h"
 
 #include <algorithm>
+#include <deque>
 #include <vector>
 
 #include "core/filter_stack.h"
@@ -24,6 +25,10 @@ bool widestRowGrew = false;
 // Finished rows of the current poll, NUL-terminated back to back.
 std::vector<TextUnit> batchText;
 std::vector<size_t> batchStarts;
+std::vector<uint64_t> batchLines;  // each batched row's line ordinal
+std::deque<uint64_t> viewLines;    // each view row's line ordinal
+uint64_t linesFed = 0;
+bool batchFrontKept = false;
 
 constexpr size_t kRowsBetweenTimeChecks = 16;
 
@@ -39,12 +44,21 @@ void DropBatchFront(size_t rows) {
   size_t offset = batchStarts[rows];
   batchText.erase(batchText.begin(), batchText.begin() + ptrdiff_t(offset));
   batchStarts.erase(batchStarts.begin(), batchStarts.begin() + ptrdiff_t(rows));
+  batchLines.erase(batchLines.begin(), batchLines.begin() + ptrdiff_t(rows));
   for (size_t& start : batchStarts) start -= offset;
+}
+
+// Forgets the batched rows from row on.
+void DropBatchBack(size_t row) {
+  if (row >= batchStarts.size()) return;
+  batchText.resize(batchStarts[row]);
+  batchStarts.resize(row);
+  batchLines.resize(row);
 }
 
 void CompactBatch() {
   size_t keep = BlockedCeiling();
-  if (batchStarts.size() < keep + LinesLimit()) return;
+  if (batchFrontKept || batchStarts.size() < keep + LinesLimit()) return;
   DropBatchFront(batchStarts.size() - keep);
 }
 
@@ -55,6 +69,7 @@ void AddRow() {
   }
   pendingRow[pendingLength] = 0;
   batchStarts.push_back(batchText.size());
+  batchLines.push_back(linesFed);
   batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
   pendingLength = 0;
   CompactBatch();
@@ -87,6 +102,7 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
         continue;
       case 0x000A:
         EndRow();
+        ++linesFed;
         continue;
       case 0x0000:
         pendingRow[pendingLength++] = 0xFFFD;
@@ -130,6 +146,7 @@ size_t FeedFiltered(const TextUnit* units, size_t count, size_t capacity, bool c
     bool lineEnds = end < count;
     size_t through = lineEnds ? end + 1 : end;
     if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
+    else if (lineEnds && !counting) ++linesFed;
     units += through, count -= through;
     if (lineEnds) passed += lineVerdict == LineVerdict::kShown, lineVerdict = LineVerdict::kPending, heldLength = 0;
   }
@@ -181,24 +198,29 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   if (batchRedraw) view.setRedraw(view.context, false);
   if (inView + rows > cap) {
     if (rows >= cap) {
-      view.clear(view.context);
+      ClearView(view);
       removed = inView;
       first = rows - cap;
     } else {
       removed = inView + rows - cap;
       view.removeTop(view.context, int(removed));
+      viewLines.erase(viewLines.begin(), viewLines.begin() + ptrdiff_t(std::min(removed, viewLines.size())));
     }
   }
   // Rows left for the next call are counted against the limit already: the
   // view then holds fewer rows for a while, never more.
   size_t end = first;
   while (end < rows) {
-    view.append(view.context, batchText.data() + batchStarts[end++]);
+    view.append(view.context, batchText.data() + batchStarts[end]);
+    viewLines.push_back(batchLines[end++]);
     if (outOfTime && end % kRowsBetweenTimeChecks == 0 && end < rows && outOfTime()) break;
   }
   // Keep the rows the user is reading where they are on screen.
   if (blocked && removed) view.setTopIndex(view.context, std::max(0, oldTop - int(removed)));
   if (batchRedraw) view.setRedraw(view.context, true);
+  // A view that lost rows some other way keeps no more ordinals than rows.
+  size_t nowInView = size_t(std::max(view.count(view.context), 0));
+  if (viewLines.size() > nowInView) viewLines.erase(viewLines.begin(), viewLines.end() - ptrdiff_t(nowInView));
   if (end == rows) DiscardBatchedRows();
   else DropBatchFront(end);
   return true;
@@ -209,6 +231,35 @@ bool HasBatchedRows() { return !batchStarts.empty(); }
 size_t BatchedRows() { return batchStarts.size(); }
 size_t BatchedUnits() { return batchText.size(); }
 
+namespace {
+struct SavedRowStream {
+  TextUnit pendingRow[kMaxRowUnits + 1];
+  size_t pendingLength;
+  uint32_t emptyRun;
+  LineVerdict lineVerdict;
+  TextUnit heldLine[kFilterLineUnits];
+  size_t heldLength;
+  uint64_t linesFed;
+};
+SavedRowStream savedRowStream;
+}  // namespace
+
+void SaveRowStream() {
+  SavedRowStream& saved = savedRowStream;
+  std::copy(pendingRow, pendingRow + pendingLength, saved.pendingRow);
+  std::copy(heldLine, heldLine + heldLength, saved.heldLine);
+  saved.pendingLength = pendingLength, saved.emptyRun = emptyRun, saved.lineVerdict = lineVerdict;
+  saved.heldLength = heldLength, saved.linesFed = linesFed;
+}
+
+void RestoreRowStream() {
+  const SavedRowStream& saved = savedRowStream;
+  std::copy(saved.pendingRow, saved.pendingRow + saved.pendingLength, pendingRow);
+  std::copy(saved.heldLine, saved.heldLine + saved.heldLength, heldLine);
+  pendingLength = saved.pendingLength, emptyRun = saved.emptyRun, lineVerdict = saved.lineVerdict;
+  heldLength = saved.heldLength, linesFed = saved.linesFed;
+}
+
 void ResetPendingRow() {
   pendingLength = 0;
   emptyRun = 0;
@@ -218,6 +269,58 @@ void ResetPendingRow() {
 void DiscardBatchedRows() {
   batchText.clear();
   batchStarts.clear();
+  batchLines.clear();
+}
+
+uint64_t LinesFed() { return linesFed; }
+void SetLinesFed(uint64_t ordinal) { linesFed = ordinal; }
+uint64_t BatchRowLine(size_t row) { return row < batchLines.size() ? batchLines[row] : kNoLine; }
+
+void DropBatchedLinesFrom(uint64_t ordinal) {
+  size_t row = size_t(std::lower_bound(batchLines.begin(), batchLines.end(), ordinal) - batchLines.begin());
+  DropBatchBack(row);
+}
+
+void DropBatchedLinesBefore(uint64_t ordinal) {
+  size_t row = size_t(std::lower_bound(batchLines.begin(), batchLines.end(), ordinal) - batchLines.begin());
+  if (row == batchStarts.size()) DiscardBatchedRows();
+  else if (row > 0) DropBatchFront(row);
+}
+
+void KeepBatchFront(bool on) { batchFrontKept = on; }
+
+bool ViewLinesKnown(const RowView& view) { return size_t(view.count(view.context)) == viewLines.size(); }
+size_t ViewRows() { return viewLines.size(); }
+uint64_t ViewRowLine(size_t row) { return row < viewLines.size() ? viewLines[row] : kNoLine; }
+
+void ClearView(const RowView& view) {
+  view.clear(view.context);
+  viewLines.clear();
+}
+
+size_t RemoveFirstViewLine(const RowView& view) {
+  size_t rows = 0;
+  while (rows < viewLines.size() && viewLines[rows] == viewLines.front()) ++rows;
+  if (rows == 0) return 0;
+  view.removeTop(view.context, int(rows));
+  viewLines.erase(viewLines.begin(), viewLines.begin() + ptrdiff_t(rows));
+  return rows;
+}
+
+size_t PrependRowsTo(const RowView& view, size_t limit, uint64_t* firstDropped) {
+  *firstDropped = kNoLine;
+  size_t rows = batchStarts.size();
+  for (size_t i = 0; i < rows; ++i) view.insert(view.context, int(i), batchText.data() + batchStarts[i]);
+  viewLines.insert(viewLines.begin(), batchLines.begin(), batchLines.end());
+  DiscardBatchedRows();
+  if (viewLines.size() <= limit) return rows;
+  // The line that the limit cuts goes whole, and every line after it.
+  size_t keep = limit;
+  while (keep > 0 && viewLines[keep - 1] == viewLines[keep]) --keep;
+  *firstDropped = viewLines[keep];
+  view.removeBottom(view.context, int(viewLines.size() - keep));
+  viewLines.resize(keep);
+  return rows;
 }
 
 void ResetWidestRow() { widestRow = 0; }

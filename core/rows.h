@@ -24,6 +24,8 @@ struct RowView {
   void (*setTopIndex)(void* context, int index);
   void (*scrollToEnd)(void* context, bool giveFocus);
   void (*setRedraw)(void* context, bool on);
+  void (*insert)(void* context, int index, const TextUnit* text);  // NUL-terminated
+  void (*removeBottom)(void* context, int rows);
 };
 
 // What the rows take from the settings.
@@ -76,6 +78,40 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
 bool HasBatchedRows();
 size_t BatchedRows();
 size_t BatchedUnits();  // the text the batch holds
+
+// Every line fed, shown or hidden, has an ordinal that each line break counts
+// up; every row, batched or in the view, knows its line's, so the follower
+// can tell where in the file the view's rows come from.
+uint64_t LinesFed();
+void SetLinesFed(uint64_t ordinal);
+uint64_t BatchRowLine(size_t row);
+// Forgets the batched rows of the lines from ordinal on.
+void DropBatchedLinesFrom(uint64_t ordinal);
+// Forgets the batched rows of the lines before ordinal.
+void DropBatchedLinesBefore(uint64_t ordinal);
+// While on, the batch keeps its first rows however many come: the caller
+// loading a stretch of the file trims it to whole lines itself.
+void KeepBatchFront(bool on);
+
+// The line ordinals of the view's rows, as FlushRowsTo and the calls below
+// leave the view. Known while the view holds as many rows as they count.
+bool ViewLinesKnown(const RowView& view);
+size_t ViewRows();
+uint64_t ViewRowLine(size_t row);
+void ClearView(const RowView& view);
+// Takes the rows of the view's first line off its top; returns how many.
+size_t RemoveFirstViewLine(const RowView& view);
+// Puts the batch's rows above the view's, then drops the view's last lines
+// whole while it holds more than limit rows. Returns the rows put in;
+// *firstDropped is the first dropped line's ordinal, or kNoLine.
+constexpr uint64_t kNoLine = ~uint64_t(0);
+size_t PrependRowsTo(const RowView& view, size_t limit, uint64_t* firstDropped);
+
+// One saved copy of the line being built (its rows, the filters' pending
+// verdict, the line count): a stretch loaded before the view's rows is built
+// between the two calls while following goes on after them.
+void SaveRowStream();
+void RestoreRowStream();
 
 void ResetPendingRow();      // load and close
 void DiscardBatchedRows();   // the view is being emptied

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <deque>
 
 #include "core/line_starts.h"
 #include "engine/charset.h"
@@ -55,6 +56,28 @@ size_t carryCount = 0;
 // The last bytes read, to notice a file rewritten under our read position.
 uint8_t tail[kTailCheckBytes];
 size_t tailCount = 0;
+
+// Browsing: the view holds a stretch of lines that ends before the file's
+// end; the file is watched, its new lines counted, not read into rows.
+bool browsing = false;
+uint64_t browseStart = 0;     // where the browsed stretch starts, hidden lines before its first row too
+uint64_t stretchEnd = 0;      // where the browsed stretch's last line ends
+uint64_t watchedEnd = 0;      // the file's bytes counted for new lines so far
+uint64_t linesArrived = 0;    // line breaks past where following stopped
+uint8_t watchedTail[kTailCheckBytes];
+size_t watchedTailCount = 0;
+uint64_t dataStart = 0;       // past the byte-order mark
+
+// Where lines begin, for the view's rows to be traced back to the file: at
+// the start of every read (a line start) and after every chunk (the bytes
+// decoded so far, and the lines they ended). A line's start is found from the
+// last checkpoint before it by counting line breaks, at most a chunk's worth.
+struct LineCheckpoint {
+  uint64_t offset;
+  uint64_t line;     // lines ended before offset
+  bool lineStart;    // offset is where that line starts
+};
+std::deque<LineCheckpoint> checkpoints;
 
 alignas(8) uint8_t byteBuffer[kChunkBytes];
 TextUnit unitBuffer[kChunkUnits];
@@ -111,19 +134,21 @@ void RememberTail(const uint8_t* bytes, size_t count) {
 
 // False when the bytes just before the read position are no longer the ones
 // read there: the file was cut and written again past its old size.
-bool TailStillMatches() {
-  if (tailCount == 0 || filePosition < tailCount) return true;
+bool BytesStillBefore(uint64_t end, const uint8_t* bytes, size_t count) {
+  if (count == 0 || end < count) return true;
   uint8_t now[kTailCheckBytes];
   OVERLAPPED at{};
-  uint64_t offset = filePosition - tailCount;
+  uint64_t offset = end - count;
   at.Offset = DWORD(offset);
   at.OffsetHigh = DWORD(offset >> 32);
   DWORD got = 0;
-  BOOL ok = ReadFile(file, now, DWORD(tailCount), &got, &at);
+  BOOL ok = ReadFile(file, now, DWORD(count), &got, &at);
   SeekTo(filePosition);
   if (!ok) return true;
-  return got == tailCount && memcmp(now, tail, tailCount) == 0;
+  return got == count && memcmp(now, bytes, count) == 0;
 }
+
+bool TailStillMatches() { return BytesStillBefore(filePosition, tail, tailCount); }
 
 void ForgetReadState() {
   carryCount = 0;
@@ -133,8 +158,12 @@ void ForgetReadState() {
 void EmptyView() {
   if (engineHost.viewEmptied) engineHost.viewEmptied();
   DiscardBatchedRows();
-  const RowView& view = CurrentRowView();
-  view.clear(view.context);
+  ClearView(CurrentRowView());
+}
+
+void StartCheckpoints(uint64_t at) {
+  checkpoints.clear();
+  checkpoints.push_back({at, LinesFed(), true});
 }
 
 // Range and position in units of 64 KiB: from the start of the loaded tail to the size.
@@ -173,6 +202,7 @@ void RestartFromTop() {
   readPosition = 0;
   ForgetReadState();
   EmptyView();
+  StartCheckpoints(0);
   ResetPendingRow();  // the end of the poll clears the unfinished-line pane
   startedOver = true;
 }
@@ -197,13 +227,15 @@ bool SliceOver() {
 }
 
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
-size_t ReadAndFeedChunk(size_t capacity) {
+// Reads at most most bytes.
+size_t ReadAndFeedChunk(size_t capacity, uint64_t most = kChunkBytes) {
   uint32_t charset = charsetState.active;
   bool straightToUnits = charset == kCharsetUtf16Le || charset == kCharsetUtf16Be;
   uint8_t* bytes = straightToUnits ? reinterpret_cast<uint8_t*>(unitBuffer) : byteBuffer;
   memcpy(bytes, carry, carryCount);
   DWORD got = 0;
-  if (!ReadFile(file, bytes + carryCount, DWORD(kChunkBytes - carryCount), &got, nullptr) ||
+  DWORD wanted = DWORD(std::min<uint64_t>(kChunkBytes - carryCount, most));
+  if (wanted == 0 || !ReadFile(file, bytes + carryCount, wanted, &got, nullptr) ||
       got == 0)
     return 0;
   filePosition += got;
@@ -217,6 +249,7 @@ size_t ReadAndFeedChunk(size_t capacity) {
   }
   FeedUnits(unitBuffer, DecodeKeepingCarry(charset, bytes, total, held, unitBuffer, carry, &carryCount, SystemConversions()),
             capacity);
+  checkpoints.push_back({filePosition - carryCount, LinesFed(), false});
   return got;
 }
 
@@ -300,6 +333,100 @@ size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
   where.OffsetHigh = DWORD(at >> 32);
   DWORD got = 0;
   return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
+}
+
+ByteReader FollowedReader() { return ByteReader{file, ReadFileAt}; }
+
+bool UsableFor(const LineCheckpoint& checkpoint, uint64_t line) {
+  return checkpoint.line < line || (checkpoint.line == line && checkpoint.lineStart);
+}
+
+// Where line starts in the file, from the checkpoints; false when it lies
+// before them all. Moves the handle's position back where the follower reads.
+bool LineStartOf(uint64_t line, uint64_t* offset) {
+  for (auto it = checkpoints.rbegin(); it != checkpoints.rend(); ++it) {
+    if (!UsableFor(*it, line)) continue;
+    *offset = it->line == line ? it->offset
+                               : SkipLines(FollowedReader(), it->offset, charsetState.active, line - it->line, byteBuffer,
+                                           kChunkBytes);
+    SeekTo(filePosition);
+    return true;
+  }
+  return false;
+}
+
+// Checkpoints before the one the view's first line is found from serve no more.
+void PruneCheckpoints() {
+  const RowView& view = CurrentRowView();
+  uint64_t first = ViewRows() && ViewLinesKnown(view) ? ViewRowLine(0) : LinesFed();
+  while (checkpoints.size() > 1 && UsableFor(checkpoints[1], first)) checkpoints.pop_front();
+}
+
+uint64_t AlignedToUnit(uint64_t offset) { return offset - offset % CharsetUnitSize(charsetState.active); }
+
+// From following to browsing: what was read so far stays watched from where
+// it stopped.
+void EnterBrowsing() {
+  if (browsing) return;
+  browsing = true;
+  watchedEnd = filePosition;
+  memcpy(watchedTail, tail, tailCount);
+  watchedTailCount = tailCount;
+  linesArrived = 0;
+}
+
+// Rows stop at a whole line: the line being read when the stretch ended goes,
+// and with it every line past the row limit.
+void CutStretchAt(uint64_t line) {
+  DropBatchedLinesFrom(line);
+  uint64_t end;
+  stretchEnd = LineStartOf(line, &end) ? end : filePosition;
+  ResetPendingRow();
+  ForgetReadState();
+}
+
+// Counts the lines written since browsing began, a bounded stretch per poll.
+constexpr uint64_t kWatchBytesPerPoll = uint64_t(4) << 20;
+void CountArrivedLines(uint64_t size) {
+  uint64_t to = std::min(size, watchedEnd + kWatchBytesPerPoll);
+  uint32_t unit = CharsetUnitSize(charsetState.active);
+  to -= (to - watchedEnd) % unit;
+  if (to <= watchedEnd) return;
+  linesArrived += CountLineBreaks(FollowedReader(), watchedEnd, to, charsetState.active, byteBuffer, kChunkBytes);
+  watchedEnd = to;
+  watchedTailCount = size_t(std::min<uint64_t>(kTailCheckBytes, to));
+  ReadFileAt(file, to - watchedTailCount, watchedTail, watchedTailCount);
+  SeekTo(filePosition);
+}
+
+// The watch of a browsing view: a file cut or rewritten brings the view back
+// to the end, as following would; a longer one adds to the new lines' count.
+// False when the view went back to following, whose poll goes on.
+bool PollWhileBrowsing() {
+  uint64_t size;
+  if (!FileSize(&size)) return true;
+  if (size < lastSize || size < watchedEnd ||
+      (size > lastSize && !BytesStillBefore(watchedEnd, watchedTail, watchedTailCount))) {
+    FollowEndAgain();
+    return false;
+  }
+  bool changed = size != lastSize;
+  lastSize = size;
+  if (changed && engineHost.refreshSize) engineHost.refreshSize();
+  if (size > watchedEnd) {
+    uint64_t before = linesArrived;
+    CountArrivedLines(size);
+    if (linesArrived != before && engineHost.refreshStatus) engineHost.refreshStatus();
+  }
+  if (!FollowRenamedFile()) CheckHorizontalScrollBar();
+  return true;
+}
+
+void RefreshAfterStretch() {
+  if (engineHost.refreshSize) engineHost.refreshSize();
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+  if (TakeWidestRowChange()) UpdateHorizontalExtent();
+  if (engineHost.fileChanged) engineHost.fileChanged();
 }
 
 }  // namespace
@@ -387,6 +514,7 @@ bool OpenFile(const wchar_t* name) {
   if (engineHost.view) SendMessageW(engineHost.view, LB_SETSEL, TRUE, 0);
   ResetWidestRow();
   lastSize = 0;
+  browsing = false;
   SetSuspendFlag(false);
   lastIdentityCheck = GetTickCount();
   LoadFile();
@@ -402,6 +530,8 @@ void CloseFile() {
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   file = INVALID_HANDLE_VALUE;
   fullPath[0] = 0;
+  browsing = false;
+  checkpoints.clear();
   SetLineFilters(LineFilters{});
   if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   SetSuspendFlag(false);
@@ -413,6 +543,8 @@ void CloseFile() {
 
 void LoadFile() {
   if (file == INVALID_HANDLE_VALUE) return;
+  // A browsing view loads its stretch again, from its first line.
+  uint64_t browsedFrom = browsing ? StretchStart() : 0;
   TakeEngineOptions();
   EndDrain();
   EmptyView();
@@ -426,6 +558,15 @@ void LoadFile() {
   DWORD got = 0;
   if (!ReadFile(file, probe, DWORD(kBomProbeBytes), &got, nullptr)) got = 0;
   uint32_t start = ResolveLoadCharset(charsetState, DetectBom(probe, got));
+  dataStart = start;
+  if (browsing) {
+    // The charset may have changed under the stretch: it starts on a whole line of the new one.
+    uint32_t unit = CharsetUnitSize(charsetState.active);
+    uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(file, AlignedToUnit(browsedFrom - unit), charsetState.active) : start;
+    UpdateCharsetMenu(engineHost.menu);
+    ShowLineAt(from, 0);
+    return;
+  }
   SeekTo(start);
   UpdateCharsetMenu(engineHost.menu);
 
@@ -449,6 +590,7 @@ void LoadFile() {
     if (from > filePosition) readPosition = from;
     SeekTo(std::max(from, filePosition));  // the scan moved the handle's position
   }
+  StartCheckpoints(filePosition);
   startedOver = true;
   if (paused) oneShot = true;
 }
@@ -462,6 +604,7 @@ void PollFile() {
   }
   oneShot = false;
   TakeEngineOptions();
+  if (browsing && PollWhileBrowsing()) return;
 
   if (!continuing) {
     uint64_t size;
@@ -533,6 +676,7 @@ void PollFile() {
   if (HasBatchedRows()) finished = false, continuing = true;
   if (FollowRenamedFile()) return;  // the new file's first poll is already on its way
   if (finished) EndDrain();
+  PruneCheckpoints();
   if (engineHost.window)
     SetTimer(engineHost.window, kPollTimer, finished ? kPollInterval : USER_TIMER_MINIMUM, nullptr);
   CheckHorizontalScrollBar();
@@ -540,6 +684,11 @@ void PollFile() {
 
 void TogglePause() {
   if (file == INVALID_HANDLE_VALUE) return;
+  // Browsing is following held for the view: resuming goes back to the end.
+  if (browsing) {
+    FollowEndAgain();
+    return;
+  }
   paused = !paused;
   // A long read cut short shows what it has read; the rest is read on resuming.
   if (paused && continuing) {
@@ -596,13 +745,213 @@ void SetAutodetect(bool on) {
   LoadFile();
 }
 
-bool Browsing() { return false; }
-uint64_t StretchStart() { return 0; }
-uint64_t StretchEnd() { return readPosition; }
-int ShowLineAt(uint64_t, int) { return -1; }
-void LoadEarlierRows() {}
-void LoadStartOfFile() {}
-void FollowEndAgain() {}
+bool Browsing() { return file != INVALID_HANDLE_VALUE && browsing; }
+
+uint64_t StretchEnd() {
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  if (browsing) return stretchEnd;
+  uint64_t end;
+  return LineStartOf(LinesFed(), &end) ? end : filePosition;
+}
+
+uint64_t StretchStart() {
+  if (file != INVALID_HANDLE_VALUE && browsing) return browseStart;
+  const RowView& view = CurrentRowView();
+  uint64_t start;
+  if (file != INVALID_HANDLE_VALUE && ViewRows() && ViewLinesKnown(view) && LineStartOf(ViewRowLine(0), &start))
+    return start;
+  return StretchEnd();
+}
+
+int ShowLineAt(uint64_t lineStart, int rowsBefore) {
+  uint64_t size;
+  if (file == INVALID_HANDLE_VALUE || !FileSize(&size)) return -1;
+  TakeEngineOptions();
+  EngineOptions options = CurrentEngineOptions();
+  size_t limit = std::max<uint32_t>(options.linesLimit, 1);
+  uint32_t charset = charsetState.active;
+  lineStart = AlignedToUnit(std::clamp(lineStart, dataStart, size));
+  uint64_t from = rowsBefore > 0 ? StartOfLastLines(file, dataStart, lineStart, charset, size_t(rowsBefore)) : lineStart;
+  EnterBrowsing();  // what following read stays watched from where it stopped
+  EndDrain();
+  EmptyView();
+  ResetPendingRow();
+  ForgetReadState();
+  uint64_t wanted = LinesFed() + CountLineBreaks(FollowedReader(), from, lineStart, charset, byteBuffer, kChunkBytes);
+  StartCheckpoints(from);
+  browseStart = from;
+  SeekTo(from);
+  readPosition = from;
+  // At least the kb limit's worth, and on to the wanted line whatever it takes.
+  uint64_t enough = std::max(from + KbLimitBytes(), lineStart + 1);
+  size_t capacity = RowCapacity();
+  bool atEnd = false;
+  KeepBatchFront(true);
+  while (!atEnd && filePosition < enough && BatchedRows() <= limit)
+    atEnd = ReadAndFeedChunk(capacity, enough - filePosition) == 0;
+  if (!atEnd && filePosition >= size && carryCount == 0) atEnd = ReadAndFeedChunk(capacity) == 0;
+  KeepBatchFront(false);
+  if (atEnd && BatchedRows() <= limit) {
+    // The stretch reaches the end: following goes on from here.
+    browsing = false;
+    linesArrived = 0;
+    lastSize = size;
+    EndOfPoll();
+  } else {
+    uint64_t cut = LinesFed();
+    if (BatchedRows() > limit) cut = std::min(cut, std::max(BatchRowLine(limit), wanted + 1));
+    CutStretchAt(cut);
+    FlushRowsTo(CurrentRowView(), false, false);
+  }
+  RefreshAfterStretch();
+  for (size_t row = 0; row < ViewRows(); ++row)
+    if (ViewRowLine(row) >= wanted) return int(row);
+  return -1;
+}
+
+// Where the stretch before the line at start begins: no more than the kb
+// limit's worth back, unless a single line is longer; and, where every line
+// makes a row, half the lines limit of lines back.
+uint64_t StartOfEarlierStretch(uint64_t start, size_t half) {
+  uint32_t charset = charsetState.active;
+  uint64_t from = start - std::min(start - dataStart, KbLimitBytes());
+  if (from > dataStart) from = std::min(FindFirstWholeLine(file, AlignedToUnit(from), charset), start);
+  if (!CurrentLineFilters().count && !CurrentEngineOptions().cutEmpty)
+    from = std::max(from, StartOfLastLines(file, dataStart, start, charset, half));
+  return from < start ? from : StartOfLastLines(file, dataStart, start, charset, 1);
+}
+
+// Feeds the whole lines in [from, to) as the lines from firstLine on.
+void FeedStretch(uint64_t from, uint64_t to, uint64_t firstLine) {
+  SetLinesFed(firstLine);
+  ResetPendingRow();
+  ForgetReadState();
+  SeekTo(from);
+  size_t capacity = RowCapacity();
+  size_t marked = checkpoints.size();
+  KeepBatchFront(true);
+  while (filePosition < to && ReadAndFeedChunk(capacity, to - filePosition) > 0) {}
+  KeepBatchFront(false);
+  checkpoints.resize(marked);  // they hold only the lines read in order
+}
+
+constexpr double kEarlierSearchMs = 100;
+
+bool LoadEarlierRows() {
+  const RowView& view = CurrentRowView();
+  if (file == INVALID_HANDLE_VALUE) return false;
+  if (continuing) EndOfPoll(), EndDrain();
+  if (!ViewLinesKnown(view) || (!browsing && !ViewRows())) return false;
+  TakeEngineOptions();
+  size_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
+  size_t half = std::max<size_t>(limit / 2, 1);
+  uint32_t charset = charsetState.active;
+  // Following, the first line may have lost its first rows to the row limit:
+  // it comes again whole after the lines before it.
+  uint64_t firstLine = ViewRows() ? ViewRowLine(0) : LinesFed();
+  uint64_t start, end;
+  if (browsing) start = browseStart;
+  else if (!LineStartOf(firstLine, &start)) return false;
+  if (start <= dataStart) return false;
+  bool again = !browsing && firstLine < LinesFed() && LineStartOf(firstLine + 1, &end);
+  uint64_t endNow = StretchEnd();
+  HWND list = engineHost.view;
+  int top = view.topIndex(view.context);
+  LRESULT caret = list ? SendMessageW(list, LB_GETCARETINDEX, 0, 0) : LB_ERR;
+
+  // Following goes on after this as if nothing had been read meanwhile.
+  bool following = !browsing;
+  uint8_t savedCarry[kMaxCarryBytes], savedTail[kTailCheckBytes];
+  size_t savedCarryCount = carryCount, savedTailCount = tailCount;
+  uint64_t savedPosition = filePosition, savedRead = readPosition;
+  memcpy(savedCarry, carry, carryCount);
+  memcpy(savedTail, tail, tailCount);
+  if (following) SaveRowStream();
+
+  // Stretch after stretch back, while the filters hide all they hold.
+  LARGE_INTEGER began = Now();
+  uint64_t from = start, fromLine = firstLine;
+  do {
+    uint64_t to = from;
+    from = StartOfEarlierStretch(to, half);
+    fromLine -= CountLineBreaks(FollowedReader(), from, to, charset, byteBuffer, kChunkBytes);
+    DiscardBatchedRows();
+    FeedStretch(from, to, fromLine);
+  } while (!HasBatchedRows() && from > dataStart && MillisecondsSince(began) < kEarlierSearchMs);
+  // Half the limit at most: the rows nearest the view's stay.
+  if (BatchedRows() > half && BatchRowLine(0) < BatchRowLine(BatchedRows() - half)) {
+    uint64_t keepFrom = BatchRowLine(BatchedRows() - half);
+    DropBatchedLinesBefore(keepFrom);
+    from = SkipLines(FollowedReader(), from, charset, keepFrom - fromLine, byteBuffer, kChunkBytes);
+    fromLine = keepFrom;
+  }
+  size_t newRows = BatchedRows();
+  if (again) {
+    FeedStretch(start, end, firstLine);
+    again = BatchedRows() > newRows;  // else the line is hidden now: it stays
+  }
+  checkpoints.push_front({from, fromLine, true});
+  browseStart = from;
+
+  SuspendViewRedraw();
+  size_t removed = again ? RemoveFirstViewLine(view) : 0;
+  uint64_t dropped;
+  size_t inserted = PrependRowsTo(view, limit, &dropped);
+  memcpy(tail, savedTail, savedTailCount);
+  tailCount = savedTailCount;
+  filePosition = savedPosition;
+  // A view that keeps its last rows still ends at the file's end, unless no
+  // row came in to tell where the stretch now starts.
+  if (dropped != kNoLine || newRows == 0) {
+    EnterBrowsing();
+    uint64_t cutAt;
+    stretchEnd = dropped != kNoLine && LineStartOf(dropped, &cutAt) ? cutAt : endNow;
+  }
+  if (following && !browsing) {
+    RestoreRowStream();
+    memcpy(carry, savedCarry, savedCarryCount);
+    carryCount = savedCarryCount;
+    readPosition = savedRead;
+  } else {
+    ResetPendingRow();
+    ForgetReadState();
+    SetLinesFed(ViewRows() ? ViewRowLine(ViewRows() - 1) + 1 : firstLine);
+  }
+  SeekTo(savedPosition);
+  int shift = int(inserted) - int(removed);
+  view.setTopIndex(view.context, std::max(0, top + shift));
+  if (list && caret != LB_ERR) SendMessageW(list, LB_SETCARETINDEX, WPARAM(std::max<LRESULT>(0, caret + shift)), FALSE);
+  ResumeViewRedraw();
+  RefreshAfterStretch();
+  return true;
+}
+
+void LoadStartOfFile() {
+  if (file == INVALID_HANDLE_VALUE) return;
+  ShowLineAt(dataStart, 0);
+  const RowView& view = CurrentRowView();
+  view.setTopIndex(view.context, 0);
+  if (engineHost.view) {
+    SendMessageW(engineHost.view, LB_SETCARETINDEX, 0, FALSE);
+    SendMessageW(engineHost.view, LB_SETSEL, FALSE, -1);
+    SendMessageW(engineHost.view, LB_SETSEL, TRUE, 0);
+  }
+}
+
+void FollowEndAgain() {
+  if (file == INVALID_HANDLE_VALUE) return;
+  browsing = false;
+  linesArrived = 0;
+  if (paused) {
+    paused = false;
+    if (HMENU menu = engineHost.menu) CheckMenuItem(menu, 1201, MF_BYCOMMAND | MF_UNCHECKED);
+  }
+  LoadFile();
+  ArmFirstPoll();
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+}
+
+uint64_t LinesArrivedWhileBrowsing() { return browsing ? linesArrived : 0; }
 
 bool FileIsOpen() { return file != INVALID_HANDLE_VALUE; }
 HANDLE FollowedFileHandle() { return file; }

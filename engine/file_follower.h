@@ -53,9 +53,12 @@ uint64_t StretchEnd();
 // the end. Returns the first view row at or after that line (-1 for none: the
 // filters hide it and all after it in the stretch).
 int ShowLineAt(uint64_t lineStart, int rowsBefore);
-void LoadEarlierRows();  // the stretch just before the first loaded row
+// The stretch just before the first loaded row; false when there is none.
+bool LoadEarlierRows();
 void LoadStartOfFile();  // the file's first rows
 void FollowEndAgain();   // the tail, following again
+// Line breaks written to the file since browsing began (counted as they come).
+uint64_t LinesArrivedWhileBrowsing();
 
 bool FileIsOpen();
 HANDLE FollowedFileHandle();     // INVALID_HANDLE_VALUE without a file

@@ -106,6 +106,19 @@ void ListAppend(void* context, const TextUnit* text) {
   if (LPARAM tag = TagNewRow(text); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
 }
 
+void ListInsert(void* context, int index, const TextUnit* text) {
+  HWND list = ListOf(context);
+  LRESULT row = ToView(list, LB_INSERTSTRING, WPARAM(index), reinterpret_cast<LPARAM>(text));
+  if (LPARAM tag = TagNewRow(text); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
+}
+
+void ListRemoveBottom(void* context, int rows) {
+  HWND list = ListOf(context);
+  for (int last = ListCount(context) - 1; rows > 0 && last >= 0; --rows, --last)
+    ToView(list, LB_DELETESTRING, WPARAM(last), 0);
+  shownRows.redrawAll = true;
+}
+
 int ListTopIndex(void* context) {
   LRESULT top = SendMessageW(ListOf(context), LB_GETTOPINDEX, 0, 0);
   return top == LB_ERR ? 0 : int(top);
@@ -181,8 +194,8 @@ void ListSetRedraw(void* context, bool on) {
 }  // namespace
 
 RowView ListBoxRowView(HWND listBox) {
-  return RowView{listBox,    ListCount,       ListRemoveTop,   ListClear,    ListAppend,
-                 ListTopIndex, ListSetTopIndex, ListScrollToEnd, ListSetRedraw};
+  return RowView{listBox,         ListCount,       ListRemoveTop, ListClear,        ListAppend,   ListTopIndex,
+                 ListSetTopIndex, ListScrollToEnd, ListSetRedraw, ListInsert, ListRemoveBottom};
 }
 
 size_t ReadViewRow(HWND listBox, int index, wchar_t* out) {

@@ -137,8 +137,9 @@ void ClearSizePane() {
   SetPane(kPaneSize, L"");
 }
 
-// Appends a count of rows or lines too costly to match, when there are any.
-void AppendBoundHits(wchar_t* tip, size_t capacity, size_t& length, uint32_t hits, UINT formatId) {
+// Appends a count (lines or rows too costly to match, lines that arrived while
+// browsing) when there is one.
+void AppendCount(wchar_t* tip, size_t capacity, size_t& length, uint32_t hits, UINT formatId) {
   if (!hits) return;
   if (length) AppendCut(tip, capacity, length, L" \u2013 ");
   wchar_t number[12];
@@ -157,8 +158,10 @@ void RefreshRowCountTip() {
     FormatFilterTip(filters, tip, std::size(tip));
     length = wcslen(tip);
   }
-  AppendBoundHits(tip, std::size(tip), length, FilterBoundHitLines(), IDS_FILTERS_BOUND_TIP);
-  AppendBoundHits(tip, std::size(tip), length, BoundHitRows(), IDS_RULES_BOUND_TIP);
+  AppendCount(tip, std::size(tip), length, FilterBoundHitLines(), IDS_FILTERS_BOUND_TIP);
+  AppendCount(tip, std::size(tip), length, BoundHitRows(), IDS_RULES_BOUND_TIP);
+  AppendCount(tip, std::size(tip), length, uint32_t(std::min<uint64_t>(LinesArrivedWhileBrowsing(), UINT32_MAX)),
+                  IDS_PANE_NEW_LINES);
   if (length) SetPaneTip(kPaneRowCount, tip);
 }
 
@@ -269,6 +272,9 @@ void RefreshStatus() {
   if (!open) {
     SetPaneIcon(kPaneFollow, nullptr);
     SetPane(kPaneFollow, L"");
+  } else if (Browsing()) {
+    SetPaneIcon(kPaneFollow, icons.browse);
+    SetPane(kPaneFollow, TextOf(IDS_PANE_BROWSING));
   } else if (FollowingPaused()) {
     SetPaneIcon(kPaneFollow, icons.pause);
     SetPane(kPaneFollow, TextOf(IDS_PANE_PAUSED));

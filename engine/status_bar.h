@@ -26,6 +26,7 @@ struct StatusIcons {
   HICON pause;
   HICON file;
   HICON unfinished;  // "BUFF"
+  HICON browse;
 };
 void SetStatusIcons(const StatusIcons& icons);
 

@@ -38,6 +38,14 @@ int TopIndex(void*) { return 0; }
 void SetTopIndex(void*, int) {}
 void ScrollToEnd(void*, bool) {}
 void SetRedraw(void*, bool) {}
+void Insert(void* context, int index, const TextUnit* text) {
+  auto& kept = static_cast<KeptRows*>(context)->rows;
+  kept.emplace(kept.begin() + std::clamp<ptrdiff_t>(index, 0, ptrdiff_t(kept.size())), text);
+}
+void RemoveBottom(void* context, int rows) {
+  auto& kept = static_cast<KeptRows*>(context)->rows;
+  kept.resize(kept.size() - std::min<size_t>(size_t(std::max(rows, 0)), kept.size()));
+}
 
 }  // namespace
 
@@ -53,5 +61,6 @@ std::u16string Input::Units(size_t most) {
 }
 
 RowView KeptRows::View() {
-  return RowView{this, Count, RemoveTop, Clear, Append, TopIndex, SetTopIndex, ScrollToEnd, SetRedraw};
+  return RowView{this,        Count,       RemoveTop, Clear,  Append, TopIndex,
+                 SetTopIndex, ScrollToEnd, SetRedraw, Insert, RemoveBottom};
 }

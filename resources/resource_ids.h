@@ -212,6 +212,8 @@
 #define IDS_PANE_LOCKED_TIP 243
 #define IDS_PANE_UNFINISHED 244
 #define IDS_PANE_SIZE_TIP 245
+#define IDS_PANE_BROWSING 175
+#define IDS_PANE_NEW_LINES 176
 
 // Language-independent strings (US English only): registry and stream names.
 #define IDS_REG_KEY 129

@@ -27,6 +27,8 @@ The set:
   B        About box: the same design (48 first, then 16 to 256).
   PLAY     following (16, 24, 32): green disc, white play triangle.
   PAUSE    paused (16, 24, 32): amber disc, two white bars.
+  BROWSE   browsing earlier rows (16, 24, 32): blue disc, two white chevrons
+           pointing up: the view stands back in the file.
   FILE     the file (16, 24, 32): the log page alone.
   BUFF     unfinished last line (16, 24, 32): the page whose last line stops
            short and trails off in three blue dots.
@@ -475,6 +477,14 @@ def file_small(s, buffered=False):
     return c
 
 
+def up_chevron(cx, apex, half, rise, thick):
+    """An up-pointing chevron: its tip at (cx, apex), arms half wide and
+    rise deep, strokes thick wide."""
+    left = sd_capsule(cx - half, apex + rise, cx, apex, thick / 2.0)
+    right = sd_capsule(cx, apex, cx + half, apex + rise, thick / 2.0)
+    return lambda x, y: min(left(x, y), right(x, y))
+
+
 def status_small(s, glyph, colours):
     c = Canvas(s)
     if s == 16:
@@ -482,6 +492,9 @@ def status_small(s, glyph, colours):
         c.sprite(DISC14, disc_palette(top, bottom, rim, 1, 15))
         if glyph == "play":
             c.fill(sd_polygon([(6, 4), (11.6, 8), (6, 12)]), WHITE)
+        elif glyph == "browse":
+            for apex in (4.6, 8.4):
+                c.fill(up_chevron(8, apex, 3.4, 3.0, 1.7), WHITE)
         else:
             c.sprite(PAUSE16_GLYPH, GLYPH_PALETTE)
         return c
@@ -492,6 +505,9 @@ def status_small(s, glyph, colours):
     if glyph == "play":
         c.fill(sd_polygon([(m - 2.0 * u, m - 4.5 * u), (m + 3.9 * u, m), (m - 2.0 * u, m + 4.5 * u)]),
                WHITE, (0, 0, s, s))
+    elif glyph == "browse":
+        for apex in (m - 3.4 * u, m + 0.4 * u):
+            c.fill(up_chevron(m, apex, 3.4 * u, 3.0 * u, 1.7 * u), WHITE, (0, 0, s, s))
     else:
         bar = round(2 * u)
         x0 = int(round(m - 1.5 * u)) - bar
@@ -589,7 +605,8 @@ def build_icons():
     icons["A"] = [a_small(16), a_small(24), a_small(32)] + [a_large(s) for s in (48, 64, 256)]
     # The About box shows the first image at its real size: the 48 px one.
     icons["B"] = [a_large(48), a_small(16), a_small(24), a_small(32), a_large(64), a_large(256)]
-    for name, glyph, colours in (("PLAY", "play", GREEN_SET), ("PAUSE", "pause", AMBER_SET)):
+    for name, glyph, colours in (("PLAY", "play", GREEN_SET), ("PAUSE", "pause", AMBER_SET),
+                                 ("BROWSE", "browse", BLUE_SET)):
         icons[name] = [status_small(s, glyph, colours) for s in (16, 24, 32)]
     icons["FILE"] = [file_small(s) for s in (16, 24, 32)]
     icons["BUFF"] = [file_small(s, True) for s in (16, 24, 32)]

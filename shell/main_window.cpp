@@ -90,7 +90,30 @@ LRESULT OnViewEraseBackground(HWND view, HDC dc) {
   return 0;
 }
 
+// Moving up past the first loaded row loads the stretch before it first; the
+// list box then moves as it would have.
+bool MovesPastFirstRow(HWND view, UINT message, WPARAM wparam) {
+  LRESULT top = SendMessageW(view, LB_GETTOPINDEX, 0, 0);
+  LRESULT caret = SendMessageW(view, LB_GETCARETINDEX, 0, 0);
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  switch (message) {
+    case WM_KEYDOWN:
+      if (wparam == VK_UP && !control) return caret == 0;
+      if (wparam == VK_HOME && control) return caret == 0 || top == 0;
+      if (wparam == VK_PRIOR && !control) return top == 0 && caret <= 0;
+      return false;
+    case WM_MOUSEWHEEL:
+      return !(GET_KEYSTATE_WPARAM(wparam) & MK_CONTROL) && GET_WHEEL_DELTA_WPARAM(wparam) > 0 && top == 0;
+    case WM_VSCROLL:
+      return top == 0 && (LOWORD(wparam) == SB_LINEUP || LOWORD(wparam) == SB_PAGEUP || LOWORD(wparam) == SB_TOP);
+  }
+  return false;
+}
+
 LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
+  if ((message == WM_KEYDOWN || message == WM_MOUSEWHEEL || message == WM_VSCROLL) && FileIsOpen() &&
+      MovesPastFirstRow(view, message, wparam))
+    LoadEarlierRows();
   switch (message) {
     case WM_CONTEXTMENU: OnViewContextMenu(view, lparam); break;
     case WM_VSCROLL: SetSuspendFlag(LOWORD(wparam) == SB_THUMBTRACK); break;

@@ -177,7 +177,8 @@ void AttachShieldBitmap(HMENU menu) {
 
 void LoadIcons() {
   SetStatusIcons({LoadProgramIcon(L"PLAY", false), LoadProgramIcon(L"PAUSE", false),
-                  LoadProgramIcon(L"FILE", false), LoadProgramIcon(L"BUFF", false)});
+                  LoadProgramIcon(L"FILE", false), LoadProgramIcon(L"BUFF", false),
+                  LoadProgramIcon(L"BROWSE", false)});
 }
 
 int RunLoop(HWND window) {

@@ -35,8 +35,9 @@ struct FollowerTest : HostedTest {
 // loads again with filters showing or hiding lines with their text ("F" alone
 // with none),
 // "g" appends the rest during the next poll's size pane refresh (between its
-// size check and its reads), "=" expects the rows (UTF-8, separated by "|")
-// and "f" the file's bytes.
+// size check and its reads), "b" loads earlier rows, "s" the start of the
+// file, "u" presses Up and "m" turns the wheel up on the first row, "E" goes back to the end, "B1" and "B0" expect browsing or not, "="
+// expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
   const char* name;
   std::vector<std::string> steps;
@@ -52,6 +53,14 @@ RowList RowsOf(const std::string& list) {
   }
   return rows;
 }
+
+// The rows NumberedLines makes, as "=" expects them.
+std::string NumberedRowText(int from, int to, const std::string& prefix) {
+  std::string text;
+  for (int i = from; i < to; ++i) text += (i > from ? "|" : "") + prefix + std::to_string(i);
+  return text;
+}
+const std::string kLongPrefix = std::string(300, 'x') + "line ";
 
 const std::string kMark16("\xFF\xFE", 2);
 std::wstring growPath;  // emptied by the one write
@@ -115,6 +124,21 @@ TEST_F(FollowerTest, Scenarios) {
       {"the load skips lines the limit would drop again; the view ends the same",
        {"W10", "w" + NumberedLines(0, 1000).append("a wrapped line of thirty chars\n\nlast\npartial"), "o", "p",
         "=line of th|irty chars|||last"}, 256, 5},
+      {"earlier rows go above the first, the far end drops, and new lines wait for the way back to the end",
+       {"w" + NumberedLines(0, 10), "o", "p", "=line 6|line 7|line 8|line 9", "b", "B1",
+        "=line 4|line 5|line 6|line 7", "aline 10\n", "p", "=line 4|line 5|line 6|line 7", "b", "u", "m",
+        "=line 0|line 1|line 2|line 3", "E", "p", "B0", "=line 7|line 8|line 9|line 10"}, 256, 4},
+      {"earlier rows that fit leave following going, an unfinished line too",
+       {"w" + NumberedLines(0, 6, kLongPrefix.c_str()) + "half", "o", "p", "=" + NumberedRowText(3, 6, kLongPrefix), "b",
+        "B0", "=" + NumberedRowText(0, 6, kLongPrefix), "a done\nnext\n", "p",
+        "=" + NumberedRowText(0, 6, kLongPrefix) + "|half done|next"}, 1, 9},
+      {"the start of the file, then a truncation, then a rotation-free regrowth follow the end again",
+       {"w" + NumberedLines(0, 10), "o", "p", "s", "B1", "=line 0|line 1|line 2", "wfresh\n", "p", "B0", "=fresh",
+        "anext\n", "p", "=fresh|next"}, 256, 3},
+      {"a filter applies to earlier rows; pausing while browsing goes back to the end",
+       {"w" + NumberedLines(0, 40, "ok ") + "ERR 1\n" + NumberedLines(0, 40, "ok ") + "ERR 2\n" +
+        NumberedLines(0, 40, "ok ") + "ERR 3\n", "o", "FsERR", "p", "=ERR 2|ERR 3", "b", "B1", "=ERR 1|ERR 2",
+        "z", "p", "B0", "=ERR 2|ERR 3"}, 256, 2},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
@@ -156,9 +180,61 @@ TEST_F(FollowerTest, Scenarios) {
         }
         case 'g': growPath = path, growBytes = rest, engineHost.refreshSize = GrowOnce; break;
         case 'f': EXPECT_EQ(ReadBytes(path), rest); break;
+        case 'b': LoadEarlierRows(); break;
+        case 'u': case 'm':
+          SendMessageW(engineHost.view, LB_SETCARETINDEX, 0, FALSE);
+          SendMessageW(engineHost.view, LB_SETTOPINDEX, 0, 0);
+          if (step[0] == 'u') SendMessageW(engineHost.view, WM_KEYDOWN, VK_UP, 0);
+          else SendMessageW(engineHost.view, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+          break;
+        case 's': LoadStartOfFile(); break;
+        case 'E': FollowEndAgain(); break;
+        case 'B': EXPECT_EQ(Browsing(), rest == "1"); break;
         case '=': EXPECT_EQ(Rows(), RowsOf(rest)); break;
       }
     }
+  }
+}
+
+// Long lines of characters of two, three and four bytes (a surrogate pair in
+// UTF-16) cross the edges of the reads of every stretch at all their offsets.
+TEST_F(FollowerTest, BrowsingBackToTheStartKeepsEveryCharacterWhole) {
+  RowList lines;
+  std::wstring text;
+  for (int i = 0; i < 900; ++i) {
+    std::wstring line = std::to_wstring(i) + L" ";
+    for (int k = 0; k < 180 + i % 7; ++k) line += L"\u00E9\u20AC\U0001F600";
+    lines.push_back(line);
+    text += line + L"\n";
+  }
+  for (bool wide : {false, true}) {
+    SCOPED_TRACE(wide ? "UTF-16" : "UTF-8");
+    CloseFile();
+    charsetState = CharsetState{};
+    AppSettings.kbLimit = 200;
+    AppSettings.linesLimit = 120;
+    AppSettings.wrapLines = 0;
+    std::string bytes;
+    if (wide) {
+      bytes = kMark16 + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    } else {
+      bytes.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr)));
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), int(bytes.size()), nullptr, nullptr);
+    }
+    WriteBytes(path, bytes);
+    Open(path);
+    Poll();
+    int loads = 0;
+    for (RowList rows = Rows();; rows = Rows()) {
+      ASSERT_FALSE(rows.empty());
+      size_t first = size_t(std::stoi(rows[0]));
+      ASSERT_LE(first + rows.size(), lines.size());
+      EXPECT_EQ(rows, RowList(lines.begin() + ptrdiff_t(first), lines.begin() + ptrdiff_t(first + rows.size())));
+      if (first == 0 || !LoadEarlierRows() || ++loads > 100) break;
+    }
+    EXPECT_EQ(Rows().front(), lines.front());
+    EXPECT_GT(loads, 10);
+    EXPECT_TRUE(Browsing());
   }
 }
 

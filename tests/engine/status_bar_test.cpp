@@ -7,19 +7,19 @@
 
 namespace {
 
-const wchar_t* const kIconNames[] = {L"PLAY", L"PAUSE", L"FILE", L"BUFF"};
+const wchar_t* const kIconNames[] = {L"PLAY", L"PAUSE", L"FILE", L"BUFF", L"BROWSE"};
 const std::wstring kLock = L"LOCKED" + std::wstring(42, L' ') + L"{Automatic scrolling is locked}";
 
 // The real main window with its status bar and list box, given the real menu.
 struct StatusTest : HostedTest {
   HMENU menu = nullptr;
-  HICON icons[4] = {};
+  HICON icons[5] = {};
 
   void SetUp() override {
     HostedTest::SetUp();
     SetMenu(window, engineHost.menu = menu = LoadLocalizedMenu(IDR_MAIN_MENU));
-    for (int i = 0; i < 4; ++i) icons[i] = LoadProgramIcon(kIconNames[i], false);
-    SetStatusIcons({icons[0], icons[1], icons[2], icons[3]});
+    for (int i = 0; i < 5; ++i) icons[i] = LoadProgramIcon(kIconNames[i], false);
+    SetStatusIcons({icons[0], icons[1], icons[2], icons[3], icons[4]});
     WriteBytes(path, "");
   }
   void Append(const std::string& bytes) { AppendBytes(path, bytes); PollFile(); }
@@ -29,7 +29,7 @@ struct StatusTest : HostedTest {
     SendMessageW(engineHost.statusBar, SB_GETTEXTW, pane, LPARAM(text));
     std::wstring tip = StatusTip(pane), shown = tip != text ? text + (L"{" + tip + L"}") : text;
     auto icon = HICON(SendMessageW(engineHost.statusBar, SB_GETICON, pane, 0));
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
       if (icon && icon == icons[i]) shown += std::wstring(L"[") + kIconNames[i] + L"]";
     return shown;
   }
