@@ -80,5 +80,6 @@ void RunRateBench();
 void RunIdleBench();
 void RunOutsideBench();
 void RunStartBench();  // starts tessel.exe of the same build folder
+void RunFindBench();
 // The other process of part 6.
 int RunProbe(HWND view, const wchar_t* path, int first, const wchar_t* results);

@@ -3,9 +3,10 @@
 # Wine prefix, started and stopped here. Prints the detail of each part, then
 # the table: metric | Quillon | baseline | goal. Takes about three minutes.
 #
-#   bench/run.sh                 all seven parts
+#   bench/run.sh                 parts 1 to 7 (part 8, find in 1 GiB, only when named)
 #   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU,
-#                                6 delay seen from another process, 7 start to final rows)
+#                                6 delay seen from another process, 7 start to final rows,
+#                                8 find through a 1 GiB log)
 #
 #   QUILLON_BENCH_BUILD    build folder (default: build-bench at the top)
 #   QUILLON_BENCH_PREFIX   Wine prefix (default: /tmp/benchwp)

@@ -128,6 +128,9 @@ uint32_t UnitValue(const uint8_t* bytes, uint32_t unit) {
 struct LinePattern {
   FindQuery query;
   Regex* regex = nullptr;
+  // The same searched through many lines at once, where that finds at least
+  // every line that matches alone; null where it might not.
+  Regex* manyLines = nullptr;
   uint32_t unit = 1;
   uint32_t newline = '\n';
   Needle needle;
@@ -254,6 +257,25 @@ size_t RequiredLiteral(const TextUnit* p, size_t n, bool matchCase, TextUnit* ou
   return bestLength;
 }
 
+namespace {
+
+// Searched through lines joined by line feeds, a pattern finds a match in
+// every line where it finds one alone, unless it looks around, anchors to the
+// text's ends or is beyond this simple reading; the feed is no word unit, as
+// the text's ends are not. Only where each line feed unit is a line feed byte.
+bool SearchableAcrossLines(const TextUnit* p, size_t n, uint32_t charset) {
+  if (charset != kCharsetUtf8 && charset != kCharsetUtf16Le && charset != kCharsetUtf16Be) return false;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    if (p[i] == u'(' && (p[i + 1] == u'*' || (p[i + 1] == u'?' && (i + 2 >= n || p[i + 2] != u':')))) return false;
+    if (p[i] != u'\\') continue;
+    TextUnit next = p[++i];
+    if (next == u'A' || next == u'z' || next == u'Z' || next == u'G' || next == u'K' || next == u'Q') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 LinePattern* MakeLinePattern(const FindQuery& given, uint32_t charset, RegexError* error) {
   LinePattern* pattern = new (std::nothrow) LinePattern;
   if (!pattern) return nullptr;
@@ -265,6 +287,8 @@ LinePattern* MakeLinePattern(const FindQuery& given, uint32_t charset, RegexErro
   if (query.regex) {
     pattern->regex = CompileRegex(query.text, length, query.matchCase, query.wholeWord, error);
     if (!pattern->regex) return FreeLinePattern(pattern), nullptr;
+    if (SearchableAcrossLines(query.text, length, charset))
+      pattern->manyLines = CompileManyLinesRegex(query.text, length, query.matchCase, query.wholeWord);
   }
   pattern->unit = CharsetUnitSize(charset);
   pattern->newline = CharsetNewlineUnit(charset);
@@ -279,6 +303,7 @@ LinePattern* MakeLinePattern(const FindQuery& given, uint32_t charset, RegexErro
 void FreeLinePattern(LinePattern* pattern) {
   if (!pattern) return;
   FreeRegex(pattern->regex);
+  FreeRegex(pattern->manyLines);
   delete pattern;
 }
 
@@ -298,16 +323,16 @@ namespace {
 // Decodes bytes[0, count) of one line (its break included, if it has one) and
 // tests it: the filters see it as the row builder does (its first
 // kMaxMatchUnits units, a CR kept), find without its break and CR.
-bool LineMatches(const LineScan& scan, const uint8_t* bytes, size_t count) {
+bool LineMatches(const LineScan& scan, const uint8_t* bytes, size_t count, TextUnit* decoded) {
   size_t units = 0;
   for (size_t at = 0; at < count;) {
     size_t piece = std::min(count - at, kChunkBytes), leftover = 0;
-    units += DecodeChunk(scan.charset, const_cast<uint8_t*>(bytes + at), piece, scan.units + units, &leftover,
+    units += DecodeChunk(scan.charset, const_cast<uint8_t*>(bytes + at), piece, decoded + units, &leftover,
                          *scan.system);
     if (leftover == piece) break;  // no whole character left
     at += piece - leftover;
   }
-  const TextUnit* line = scan.units;
+  const TextUnit* line = decoded;
   if (units && line[units - 1] == u'\n') --units;
   size_t tested = units && line[units - 1] == u'\r' ? units - 1 : units;
   if (!LineHoldsMatch(scan.pattern, line, tested)) return false;
@@ -334,9 +359,8 @@ size_t LineStartBefore(const LinePattern& pattern, const uint8_t* bytes, size_t 
 
 // Tests the whole lines in bytes[0, count), which starts a line, in order:
 // the offset where the first (or, with last, the last) line holding a match
-// starts, kNone without one.
-// *lineEnd: where that line ends.
-size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+// starts, kNone without one; *lineEnd where that line ends.
+size_t MatchingLineAlone(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
   const LinePattern& pattern = *scan.pattern;
   size_t found = kNone;
   for (size_t at = 0; at < count;) {
@@ -349,13 +373,103 @@ size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, 
     }
     size_t end = PastBreak(pattern, bytes, at, count);
     if (end == kNone) end = count;
-    if (LineMatches(scan, bytes + start, end - start)) {
+    if (LineMatches(scan, bytes + start, end - start, scan.units)) {
       found = start, *lineEnd = end;
       if (!last) break;
     }
     at = end;
   }
   return found;
+}
+
+constexpr size_t kJoinedBytes = size_t(256) << 10;
+
+// Blocks of whole lines decoded at once, the CR before each line feed left
+// out, and searched in one go: only a line a match starts in is then tested
+// alone, which decides. A block the byte search finds no candidate in is
+// passed by whole.
+size_t MatchingLineAcross(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+  const LinePattern& pattern = *scan.pattern;
+  uint32_t unit = pattern.unit;
+  size_t blockBytes = std::min(scan.byteCapacity / 2, kJoinedBytes);
+  blockBytes -= blockBytes % unit;
+  // A unit of text takes at least a unit of the file here (UTF-8, UTF-16).
+  TextUnit* joined = scan.units;
+  TextUnit* alone = scan.units + blockBytes;
+  size_t found = kNone;
+  auto take = [&](size_t start, size_t end) {
+    found = start, *lineEnd = end;
+    return !last;
+  };
+  for (size_t at = 0; at < count;) {
+    size_t end = std::min(count, at + blockBytes);
+    if (end < count) {
+      size_t lastBreak = 0;
+      for (size_t k = end; k >= at + unit && !lastBreak; k -= unit)
+        if (UnitValue(bytes + k - unit, unit) == pattern.newline) lastBreak = k;
+      if (!lastBreak) {  // a line longer than the block, alone
+        size_t lineEnd = PastBreak(pattern, bytes, at, count);
+        if (lineEnd == kNone) lineEnd = count;
+        if (LineMatches(scan, bytes + at, lineEnd - at, scan.units) && take(at, lineEnd)) return found;
+        at = lineEnd;
+        continue;
+      }
+      end = lastBreak;
+    }
+    if (pattern.needle.length && FindNeedle(pattern.needle, unit, bytes, at, end) == kNone) {
+      at = end;
+      continue;
+    }
+    size_t units = 0;
+    for (size_t from = at; from < end;) {
+      size_t piece = std::min(end - from, kChunkBytes), leftover = 0;
+      units += DecodeChunk(scan.charset, const_cast<uint8_t*>(bytes + from), piece, joined + units, &leftover,
+                           *scan.system);
+      if (leftover == piece) break;
+      from += piece - leftover;
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < units; ++i)
+      if (!(joined[i] == u'\r' && i + 1 < units && joined[i + 1] == u'\n')) joined[kept++] = joined[i];
+    units = kept;
+    // The line the cursor stands on, in units and in bytes alike: each line
+    // feed unit is a line feed in the file.
+    size_t cursorUnit = 0, cursorByte = at, from = 0;
+    for (;;) {
+      RegexSpan span;
+      RegexSearch result = SearchRegex(pattern.manyLines, joined, units, from, &span);
+      if (result == RegexSearch::kNoMatch) break;
+      if (result == RegexSearch::kBoundHit) {  // the rest of the block line by line
+        size_t restEnd = 0, rest = MatchingLineAlone(scan, bytes + cursorByte, end - cursorByte, last, &restEnd);
+        if (rest != kNone && take(cursorByte + rest, cursorByte + restEnd)) return found;
+        break;
+      }
+      size_t lineUnit = span.start;
+      while (lineUnit > cursorUnit && joined[lineUnit - 1] != u'\n') --lineUnit;
+      while (cursorUnit < lineUnit) {
+        while (joined[cursorUnit] != u'\n') ++cursorUnit;
+        ++cursorUnit;
+        size_t next = PastBreak(pattern, bytes, cursorByte, end);
+        cursorByte = next == kNone ? end : next;
+      }
+      size_t lineEnd = PastBreak(pattern, bytes, cursorByte, end);
+      if (lineEnd == kNone) lineEnd = end;
+      if (LineMatches(scan, bytes + cursorByte, lineEnd - cursorByte, alone) && take(cursorByte, lineEnd))
+        return found;
+      size_t next = lineUnit;
+      while (next < units && joined[next] != u'\n') ++next;
+      if (next >= units) break;
+      from = next + 1;
+    }
+    at = end;
+  }
+  return found;
+}
+
+// Blocks too small to hold a few lines are not worth joining.
+size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+  return scan.pattern->manyLines && scan.byteCapacity >= 64 ? MatchingLineAcross(scan, bytes, count, last, lineEnd)
+                                 : MatchingLineAlone(scan, bytes, count, last, lineEnd);
 }
 
 uint64_t GridFloor(uint64_t at, uint32_t unit) { return at - at % unit; }
