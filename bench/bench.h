@@ -82,5 +82,6 @@ void RunOutsideBench();
 void RunStartBench();  // starts tessel.exe of the same build folder
 void RunBrowseBench();
 void RunTimeSearchBench();  // writes a 6 GiB log beside the benchmark once
+void RunFindBench();
 // The other process of part 6.
 int RunProbe(HWND view, const wchar_t* path, int first, const wchar_t* results);

@@ -2,7 +2,7 @@
 // large log, the delay of an appended line, the writer rate the view keeps
 // up with, and CPU while idle, each next to a baseline. bench/run.sh runs it.
 //
-// quillon_bench [--parts 1234567bt] [--wineserver-pid N] [--clock-ticks N]
+// quillon_bench [--parts 1234567bft] [--wineserver-pid N] [--clock-ticks N]
 // quillon_bench --probe VIEW FILE FIRST RESULTS   (part 6 starts it)
 #include <windows.h>
 #include <commctrl.h>
@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
   }
   if (strchr(parts, '7')) RunStartBench();
   if (strchr(parts, 't')) RunTimeSearchBench();
+  if (strchr(parts, 'f')) RunFindBench();
   PrintResults();
   printf("(%.0f s)\n", MsSince(start) / 1000);
   return 0;

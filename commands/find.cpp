@@ -1,8 +1,17 @@
 #include "commands/find.h"
 
-#include <algorithm>
+#include <commctrl.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cwchar>
+#include <memory>
+#include <new>
+
+#include "core/line_search.h"
+#include "engine/charset.h"
 #include "engine/engine_host.h"
+#include "engine/file_follower.h"
 #include "engine/highlight_rules.h"
 #include "engine/row_builder.h"
 #include "engine/status_bar.h"
@@ -13,16 +22,45 @@
 
 namespace {
 
-// The Find dialog edits the text in place; it is told of 512 bytes.
-wchar_t findText[256];
+wchar_t findText[kFindTextUnits + 1];
 bool searchDown = true;
 bool wholeWord = false;
 bool matchCase = false;
+bool useRegex = false;   // kept while the program runs, as whole file
+bool wholeFile = false;
+// The dialog opens with Down chosen and whole word and match case cleared;
+// these take effect with its first search.
 // Set when the dialog opens: the first search then includes the current row.
 bool firstSearchPending = false;
-FINDREPLACEW findRecord;
-HWND findDialog = nullptr;  // one at a time: it shares the record and the text
+HWND findDialog = nullptr;
 wchar_t rowText[kMaxRowUnits + 1];
+
+// A search through the file: one at a time, its state owned here. The thread
+// writes the outcome, then sets ended, then posts; the window reads it only
+// once ended is set, after the thread has been waited for.
+constexpr size_t kScanBytes = size_t(4) << 20;
+constexpr DWORD kProgressEveryMs = 100;
+struct FileSearch {
+  HANDLE thread = nullptr;
+  HANDLE file = INVALID_HANDLE_VALUE;  // our own: the follower's handle has its position in use
+  HWND window = nullptr;
+  WPARAM number = 0;
+  bool down = true;
+  uint64_t from = 0, limit = 0;  // down: from to limit; up: from back to limit
+  uint32_t charset = 0;
+  LinePattern* pattern = nullptr;
+  std::unique_ptr<FilterStack> filters;
+  std::unique_ptr<uint8_t[]> bytes;
+  std::unique_ptr<TextUnit[]> units;
+  DWORD lastProgress = 0;
+  std::atomic<bool> stop{false};
+  std::atomic<bool> ended{false};
+  std::atomic<uint64_t> reached{0};
+  ScanEnd outcome = ScanEnd::kNone;
+  FoundLine found;
+};
+FileSearch fileSearch;
+WPARAM lastSearchNumber = 0;
 
 // The caret row, or 0 when the view has none.
 int CurrentRow(HWND view) {
@@ -30,32 +68,244 @@ int CurrentRow(HWND view) {
   return caret == LB_ERR || caret < 0 ? 0 : int(caret);
 }
 
+int RowCount() {
+  LRESULT count = engineHost.view ? SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) : 0;
+  return count == LB_ERR || count < 0 ? 0 : int(count);
+}
+
+FindQuery CurrentQuery() {
+  FindQuery query;
+  CopyText(query.text, AsText(findText), kFindTextUnits + 1);
+  query.matchCase = matchCase, query.wholeWord = wholeWord, query.regex = useRegex;
+  return query;
+}
+
+// The first row in [first, end) stepping by step that holds a match, or -1.
+int MatchingRow(int first, int end, int step) {
+  HWND view = engineHost.view;
+  FindQuery query = CurrentQuery();
+  Regex* regex = nullptr;
+  if (useRegex && !(regex = CompileRegex(query.text, TextLength(query.text), matchCase, wholeWord, nullptr)))
+    return -1;
+  int found = -1;
+  for (int row = first; row != end && found < 0; row += step) {
+    size_t length = ReadViewRow(view, row, rowText);
+    bool match = regex ? SearchRegex(regex, AsText(rowText), length, 0, nullptr) == RegexSearch::kMatch
+                       : RowMatches(AsText(rowText), length, query.text, matchCase, wholeWord);
+    if (match) found = row;
+  }
+  FreeRegex(regex);
+  return found;
+}
+
+void HideSearchProgress() {
+  if (engineHost.progress && !PollContinues()) ShowWindow(engineHost.progress, SW_HIDE);
+}
+
+// Range and position in units of 64 KiB, the bar filling the way the search goes.
+void ShowSearchProgress() {
+  HWND bar = engineHost.progress;
+  if (!bar) return;
+  uint64_t low = std::min(fileSearch.from, fileSearch.limit), high = std::max(fileSearch.from, fileSearch.limit);
+  uint64_t reached = std::clamp(fileSearch.reached.load(), low, high);
+  uint64_t done = fileSearch.down ? reached - low : high - reached;
+  SendMessageW(bar, PBM_SETRANGE32, 0, LPARAM((high - low) >> 16));
+  SendMessageW(bar, PBM_SETPOS, WPARAM(done >> 16), 0);
+  ShowWindow(bar, SW_SHOWNA);
+}
+
+void ReleaseFileSearch() {
+  if (fileSearch.thread) {
+    WaitForSingleObject(fileSearch.thread, INFINITE);
+    CloseHandle(fileSearch.thread);
+    fileSearch.thread = nullptr;
+  }
+  if (fileSearch.file != INVALID_HANDLE_VALUE) CloseHandle(fileSearch.file);
+  fileSearch.file = INVALID_HANDLE_VALUE;
+  FreeLinePattern(fileSearch.pattern);
+  fileSearch.pattern = nullptr;
+  if (fileSearch.filters) ClearFilterStack(fileSearch.filters.get());
+  fileSearch.filters.reset();
+  fileSearch.bytes.reset();
+  fileSearch.units.reset();
+  HideSearchProgress();
+}
+
+size_t ReadSearchedFile(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
+  OVERLAPPED where{};
+  where.Offset = DWORD(at);
+  where.OffsetHigh = DWORD(at >> 32);
+  DWORD got = 0;
+  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
+}
+
+bool SearchGoesOn(void*, uint64_t at) {
+  fileSearch.reached = at;
+  if (GetTickCount() - fileSearch.lastProgress >= kProgressEveryMs) {
+    fileSearch.lastProgress = GetTickCount();
+    PostMessageW(fileSearch.window, kFileSearchMessage, fileSearch.number, 0);
+  }
+  return !fileSearch.stop;
+}
+
+DWORD WINAPI SearchThread(void*) {
+  LineScan scan{{fileSearch.file, ReadSearchedFile}, fileSearch.charset, &SystemConversions(), fileSearch.pattern,
+                fileSearch.filters.get(), fileSearch.bytes.get(), kScanBytes, fileSearch.units.get(), SearchGoesOn,
+                nullptr};
+  fileSearch.outcome = fileSearch.down ? FindLineDown(scan, fileSearch.from, fileSearch.limit, &fileSearch.found)
+                                       : FindLineUp(scan, fileSearch.limit, fileSearch.from, &fileSearch.found);
+  fileSearch.ended = true;
+  PostMessageW(fileSearch.window, kFileSearchMessage, fileSearch.number, 0);
+  return 0;
+}
+
+// Our own handle on the followed file: reopened from the follower's, else
+// opened by its path, but only while the path still names the same file.
+HANDLE OpenSearchedFile() {
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE followed = FollowedFileHandle();
+  HANDLE own = ReOpenFile(followed, GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+  if (own != INVALID_HANDLE_VALUE) return own;
+  own = CreateFileW(FollowedPath(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                    nullptr);
+  FileIdentity held, opened;
+  if (own != INVALID_HANDLE_VALUE &&
+      (!ReadFileIdentity(followed, &held) || !ReadFileIdentity(own, &opened) || held.volume != opened.volume ||
+       held.indexHigh != opened.indexHigh || held.indexLow != opened.indexLow)) {
+    CloseHandle(own);
+    own = INVALID_HANDLE_VALUE;
+  }
+  return own;
+}
+
+// Goes on past the loaded stretch: down from its end to the file's size now,
+// up from its start to the first line after the byte-order mark. False when
+// there is nothing there or the search could not start.
+bool StartFileSearch(HWND window) {
+  if (!FileIsOpen() || !window) return false;
+  uint64_t floor = charsetState.detected && charsetState.detected == charsetState.active ? charsetState.bomLength : 0;
+  HANDLE file = OpenSearchedFile();
+  LARGE_INTEGER size{};
+  if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) {
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return false;
+  }
+  fileSearch.file = file;
+  fileSearch.window = window;
+  fileSearch.number = ++lastSearchNumber;
+  fileSearch.down = searchDown;
+  fileSearch.from = searchDown ? StretchEnd() : StretchStart();
+  fileSearch.limit = searchDown ? uint64_t(size.QuadPart) : floor;
+  fileSearch.charset = charsetState.active;
+  fileSearch.stop = false, fileSearch.ended = false, fileSearch.reached = fileSearch.from;
+  fileSearch.outcome = ScanEnd::kNone;
+  fileSearch.lastProgress = GetTickCount();
+  fileSearch.pattern = MakeLinePattern(CurrentQuery(), fileSearch.charset, nullptr);
+  fileSearch.filters.reset(new (std::nothrow) FilterStack);
+  fileSearch.bytes.reset(new (std::nothrow) uint8_t[kScanBytes]);
+  fileSearch.units.reset(new (std::nothrow) TextUnit[kScanBytes + kChunkUnits]);
+  bool nothingThere = searchDown ? fileSearch.from >= fileSearch.limit : fileSearch.from <= fileSearch.limit;
+  if (nothingThere || !fileSearch.pattern || !fileSearch.filters || !fileSearch.bytes || !fileSearch.units) {
+    ReleaseFileSearch();
+    return false;
+  }
+  BuildFilterStack(fileSearch.filters.get(), CurrentLineFilters(), nullptr);
+  fileSearch.thread = CreateThread(nullptr, 0, SearchThread, nullptr, 0, nullptr);
+  if (!fileSearch.thread) {
+    ReleaseFileSearch();
+    return false;
+  }
+  ShowSearchProgress();
+  return true;
+}
+
+// The line found: loaded with rows before it, and the row of it that holds
+// the match selected (the line's first row when its rows split the match).
+void ShowFoundLine(const FoundLine& line) {
+  int first = ShowLineAt(line.start, 4);
+  int count = RowCount();
+  if (first < 0 || first >= count) {
+    MessageBeep(MB_OK);
+    return;
+  }
+  // Every row of the line holds at least one of its units.
+  uint64_t most = std::min<uint64_t>(line.end - line.start, uint64_t(count - first));
+  int row = MatchingRow(first, first + int(most), 1);
+  ShowRow(row >= 0 ? row : first);
+}
+
 // Tests the rows from the current one on in the search direction; there is
-// no wrap-around, a miss only beeps.
-void Search() {
+// no wrap-around: a miss goes on through the file with "Whole file", else
+// only beeps.
+void Search(HWND window) {
   HWND view = engineHost.view;
   if (!view || !findText[0]) return;
-  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
+  CancelFileSearch();
+  int count = RowCount();
   int step = searchDown ? 1 : -1;
   // A view emptied while the dialog stays open (Close) has no row to test.
-  int row = count > 0 ? std::clamp(CurrentRow(view), 0, int(count) - 1) + (firstSearchPending ? 0 : step) : -1;
+  int row = count > 0 ? std::clamp(CurrentRow(view), 0, count - 1) + (firstSearchPending ? 0 : step) : -1;
   firstSearchPending = false;
-  for (; row >= 0 && row < count; row += step) {
-    if (RowMatches(AsText(rowText), ReadViewRow(view, row, rowText), AsText(findText), matchCase, wholeWord)) {
-      ShowRow(row);
-      return;
-    }
-  }
-  MessageBeep(MB_OK);
+  int found = row >= 0 && row < count ? MatchingRow(row, searchDown ? count : -1, step) : -1;
+  if (found >= 0) ShowRow(found);
+  else if (!wholeFile || !StartFileSearch(window)) MessageBeep(MB_OK);
 }
 
 void FocusView() {
   if (engineHost.view) SetFocus(engineHost.view);
 }
 
-int RowCount() {
-  LRESULT count = engineHost.view ? SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) : 0;
-  return count == LB_ERR || count < 0 ? 0 : int(count);
+void OnFindInit(HWND dialog) {
+  SendDlgItemMessageW(dialog, IDC_FIND_TEXT, EM_LIMITTEXT, kFindTextUnits, 0);
+  SetDlgItemTextW(dialog, IDC_FIND_TEXT, findText);
+  CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, IDC_FIND_DOWN);
+  CheckDlgButton(dialog, IDC_FIND_REGEX, useRegex ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, wholeFile ? BST_CHECKED : BST_UNCHECKED);
+  EnableWindow(GetDlgItem(dialog, IDOK), findText[0] != 0);
+}
+
+// A regular expression that does not compile keeps the dialog open on it.
+void OnFindNext(HWND dialog) {
+  wchar_t typed[kFindTextUnits + 1] = L"";
+  GetDlgItemTextW(dialog, IDC_FIND_TEXT, typed, int(kFindTextUnits + 1));
+  bool regex = IsDlgButtonChecked(dialog, IDC_FIND_REGEX) == BST_CHECKED;
+  bool word = IsDlgButtonChecked(dialog, IDC_FIND_WHOLE_WORD) == BST_CHECKED;
+  bool exact = IsDlgButtonChecked(dialog, IDC_FIND_MATCH_CASE) == BST_CHECKED;
+  if (!typed[0] || (regex && RefusedRegex(dialog, IDC_FIND_TEXT, AsText(typed), wcslen(typed), exact, word))) return;
+  wcscpy(findText, typed);
+  useRegex = regex, wholeWord = word, matchCase = exact;
+  searchDown = IsDlgButtonChecked(dialog, IDC_FIND_DOWN) == BST_CHECKED;
+  wholeFile = IsDlgButtonChecked(dialog, IDC_FIND_WHOLE_FILE) == BST_CHECKED;
+  Search(GetWindow(dialog, GW_OWNER));
+}
+
+// The main window takes input again before the dialog goes, so that it is
+// the one activated.
+void CloseFindDialog(HWND dialog) {
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  if (owner) EnableWindow(owner, TRUE);
+  dialogFocusWindow = owner;
+  findDialog = nullptr;
+  HideTrackingTooltip();
+  DestroyWindow(dialog);
+  FocusView();
+}
+
+INT_PTR CALLBACK FindProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG: OnFindInit(dialog); break;
+    case WM_CLOSE: CloseFindDialog(dialog); return TRUE;
+    case WM_DESTROY:
+      if (findDialog == dialog) CloseFindDialog(dialog);
+      break;
+    case WM_COMMAND:
+      if (LOWORD(wparam) == IDCANCEL) return CloseFindDialog(dialog), TRUE;
+      if (LOWORD(wparam) == IDOK) return OnFindNext(dialog), TRUE;
+      if (LOWORD(wparam) == IDC_FIND_TEXT && HIWORD(wparam) == EN_CHANGE)
+        EnableWindow(GetDlgItem(dialog, IDOK), GetWindowTextLengthW(GetDlgItem(dialog, IDC_FIND_TEXT)) > 0);
+      break;
+  }
+  return CommonDialogProc(dialog, message, wparam, lparam);
 }
 
 void OnGoToInit(HWND dialog) {
@@ -95,15 +345,7 @@ void ShowFindDialog(HWND window) {
     return;
   }
   firstSearchPending = true;
-  findRecord = FINDREPLACEW{};
-  findRecord.lStructSize = sizeof findRecord;
-  findRecord.hwndOwner = window;
-  findRecord.lpstrFindWhat = findText;
-  findRecord.wFindWhatLen = sizeof findText;
-  findRecord.Flags = FR_DOWN;
-  centerNextWindow = true;
-  HWND dialog = FindTextW(&findRecord);
-  centerNextWindow = false;
+  HWND dialog = CreateModelessDialog(window, IDD_FIND, FindProc);
   findDialog = dialog;
   if (dialog) {
     dialogFocusWindow = dialog;
@@ -112,25 +354,33 @@ void ShowFindDialog(HWND window) {
   FocusView();
 }
 
-// The dialog reports through our own record; any other address is forged.
-void HandleFindMessage(HWND window, const FINDREPLACEW* record) {
-  if (record != &findRecord || !findDialog) return;
-  if (record->Flags & FR_DIALOGTERM) {
-    findDialog = nullptr;
-    dialogFocusWindow = window;
-    EnableWindow(window, TRUE);
-    FocusView();
-  } else if (record->Flags & FR_FINDNEXT) {
-    searchDown = (record->Flags & FR_DOWN) != 0;
-    wholeWord = (record->Flags & FR_WHOLEWORD) != 0;
-    matchCase = (record->Flags & FR_MATCHCASE) != 0;
-    Search();
-  }
-}
-
-void FindNextRow(HWND) { Search(); }
+void FindNextRow(HWND window) { Search(window); }
 
 void ForgetFindText() { findText[0] = L'\0'; }
+
+// Only the search started last, and only once its thread has said it ended:
+// any process may post this message.
+void HandleFileSearchMessage(WPARAM number) {
+  if (!fileSearch.thread || number != fileSearch.number) return;
+  if (!fileSearch.ended) {
+    ShowSearchProgress();
+    return;
+  }
+  ScanEnd outcome = fileSearch.outcome;
+  FoundLine found = fileSearch.found;
+  ReleaseFileSearch();
+  if (outcome == ScanEnd::kFound) ShowFoundLine(found);
+  else if (outcome == ScanEnd::kNone) MessageBeep(MB_OK);
+}
+
+bool CancelFileSearch() {
+  if (!fileSearch.thread) return false;
+  fileSearch.stop = true;
+  ReleaseFileSearch();
+  return true;
+}
+
+bool FileSearchRunning() { return fileSearch.thread != nullptr; }
 
 void ShowGoToRowDialog(HWND window) {
   INT_PTR number = ShowDialog(window, IDD_GOTO_ROW, GoToRowProc);

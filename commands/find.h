@@ -1,8 +1,8 @@
 // Find in the view and Go to row: both end in showing one row, selected, with
-// a few rows of context above it.
+// a few rows of context above it. With "Whole file" a search that runs out of
+// loaded rows goes on through the file on disk in a thread of its own.
 #pragma once
 #include <windows.h>
-#include <commdlg.h>
 
 #include <cstddef>
 
@@ -10,10 +10,16 @@ void ShowFindDialog(HWND window);     // 1204
 void FindNextRow(HWND window);        // 1205, F3
 void ShowGoToRowDialog(HWND window);  // 1206
 
-// The Find dialog's "commdlg_FindReplace" message reaching the main window.
-void HandleFindMessage(HWND window, const FINDREPLACEW* record);
 // A newly opened file starts without a find text, so F3 waits for a new search.
 void ForgetFindText();
+
+// The search through the file reports its progress and its end to the main
+// window with this message, wparam the search's number.
+constexpr UINT kFileSearchMessage = WM_APP + 4;
+void HandleFileSearchMessage(WPARAM number);
+// Stops a search through the file and forgets it; false when none runs.
+bool CancelFileSearch();
+bool FileSearchRunning();
 
 // Selects row index alone and scrolls it to stand fifth from the top.
 void ShowRow(int index);

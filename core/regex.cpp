@@ -100,8 +100,9 @@ void TakeError(int code, size_t offset, RegexError* error) {
 // so that the callout at its end closes every alternative. The group is
 // closed after a quote left open (\Q) or a comment to the line's end ((?x)
 // and #) in the next tries; the first that compiles is the pattern as given.
-pcre2_code* CompileCode(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error) {
-  uint32_t options = kCompileOptions | (matchCase ? 0 : PCRE2_CASELESS);
+pcre2_code* CompileCode(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error,
+                        uint32_t more = 0) {
+  uint32_t options = kCompileOptions | more | (matchCase ? 0 : PCRE2_CASELESS);
   int code = 0;
   PCRE2_SIZE offset = 0;
   pcre2_code* compiled = pcre2_compile(Units(pattern), length, options, &code, &offset, nullptr);
@@ -146,10 +147,9 @@ RegexSearch Failure(int result) {
   }
 }
 
-}  // namespace
-
-Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error) {
-  pcre2_code* code = CompileCode(pattern, length, matchCase, wholeWord, error);
+Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error,
+                 uint32_t more) {
+  pcre2_code* code = CompileCode(pattern, length, matchCase, wholeWord, error, more);
   if (!code) return nullptr;
   Regex* regex = new (std::nothrow) Regex;
   if (!regex) {
@@ -177,6 +177,16 @@ Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool
   if (wholeWord) pcre2_set_callout(regex->matchContext, CheckWordEdges, regex);
   if (native) pcre2_jit_stack_assign(regex->matchContext, nullptr, regex->jitStack);
   return regex;
+}
+
+}  // namespace
+
+Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error) {
+  return MakeRegex(pattern, length, matchCase, wholeWord, error, 0);
+}
+
+Regex* CompileManyLinesRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord) {
+  return MakeRegex(pattern, length, matchCase, wholeWord, nullptr, PCRE2_MULTILINE);
 }
 
 void FreeRegex(Regex* regex) {

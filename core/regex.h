@@ -25,6 +25,9 @@ struct RegexError {
 // every match the pattern allows is tried, not just the first. Null when the
 // pattern does not compile (error, when given, says why) or memory ran out.
 Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error);
+// The same for text of many lines, each ended by a line feed: ^ and $ match
+// at the edges of every line too.
+Regex* CompileManyLinesRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord);
 // Frees all a compiled pattern holds; null is fine.
 void FreeRegex(Regex* regex);
 // Whether the pattern compiles, without keeping it; error as CompileRegex.

@@ -4,8 +4,7 @@
 #include <deque>
 #include <vector>
 
-#include "core/matching.h"
-#include "core/regex.h"
+#include "core/filter_stack.h"
 
 namespace {
 
@@ -14,10 +13,7 @@ TextUnit pendingRow[kMaxRowUnits + 1];
 constexpr size_t kFilterLineUnits = kMaxMatchUnits;
 RowOptions rowOptions;
 LineFilters lineFilters{};
-HighlightRule filterRules[kMaxFilters];  // each plain filter's pattern made ready for matching
-Regex* filterRegexes[kMaxFilters] = {};  // each regular expression's code, else null
-uint32_t filterBoundHits[kMaxFilters] = {};  // lines too costly for a filter's regular expression
-bool anyShowFilter = false;
+FilterStack filterStack;
 enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
 TextUnit heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
 size_t heldLength = 0;
@@ -126,23 +122,8 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
 
 // A line that stops a regular expression at its bound does not match; it is
 // counted when rows are built, not when lines are only counted.
-bool FilterMatches(int index, const TextUnit* line, size_t length, bool countBounds) {
-  if (!filterRegexes[index]) return RuleMatches(filterRules[index], line, length);
-  RegexSearch found = SearchRegex(filterRegexes[index], line, length, 0, nullptr);
-  if (found == RegexSearch::kBoundHit && countBounds) ++filterBoundHits[index];
-  return found == RegexSearch::kMatch;
-}
-
 bool LineShown(const TextUnit* line, size_t length, bool countBounds) {
-  bool shown = !anyShowFilter;
-  for (int i = 0; i < lineFilters.count; ++i) {
-    bool hide = lineFilters.items[i].hide;
-    if (shown && !hide) continue;  // another show filter cannot change the verdict
-    if (!FilterMatches(i, line, length, countBounds)) continue;
-    if (hide) return false;
-    shown = true;
-  }
-  return shown;
+  return FilterStackPasses(&filterStack, line, length, countBounds);
 }
 
 // A line waits here until its line feed, or until its first 65,536 units are
@@ -185,27 +166,7 @@ void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
 void SetLineFilters(const LineFilters& given) {
   static LineFilters filters;
   filters = given;  // given may be the filters in force
-  lineFilters.count = 0, anyShowFilter = false;
-  for (int i = 0; i < kMaxFilters; ++i) FreeRegex(filterRegexes[i]), filterRegexes[i] = nullptr, filterBoundHits[i] = 0;
-  for (int i = 0; i < std::clamp(filters.count, 0, kMaxFilters); ++i) {
-    LineFilter& taken = lineFilters.items[lineFilters.count];
-    taken = filters.items[i];
-    taken.pattern[kFilterPatternUnits - 1] = u'\0';
-    size_t length = TextLength(taken.pattern);
-    HighlightRule& rule = filterRules[lineFilters.count];
-    rule = HighlightRule{};
-    rule.matchCase = taken.matchCase;
-    if (taken.regex) {
-      // One that does not compile is no filter, as one without a pattern.
-      Regex*& regex = filterRegexes[lineFilters.count];
-      regex = length ? CompileRegex(taken.pattern, length, taken.matchCase, false, nullptr) : nullptr;
-      if (!regex) continue;
-    } else if (!MakeRule(&rule, taken.pattern, length)) {
-      continue;
-    }
-    anyShowFilter = anyShowFilter || !taken.hide;
-    ++lineFilters.count;
-  }
+  BuildFilterStack(&filterStack, filters, &lineFilters);
   lineVerdict = LineVerdict::kPending, heldLength = 0;
 }
 
@@ -215,11 +176,13 @@ size_t CountShownLines(const TextUnit* units, size_t count) { return FeedFiltere
 
 bool LinePassesFilter(const TextUnit* line, size_t length) { return LineShown(line, length, true); }
 
-uint32_t FilterBoundHits(int index) { return index >= 0 && index < lineFilters.count ? filterBoundHits[index] : 0; }
+uint32_t FilterBoundHits(int index) {
+  return index >= 0 && index < lineFilters.count ? filterStack.boundHits[index] : 0;
+}
 
 uint32_t FilterBoundHitLines() {
   uint32_t total = 0;
-  for (int i = 0; i < lineFilters.count; ++i) total += filterBoundHits[i];
+  for (int i = 0; i < lineFilters.count; ++i) total += filterStack.boundHits[i];
   return total;
 }
 

@@ -30,6 +30,7 @@ struct EngineHost {
   void (*fileOpened)(const wchar_t* name) = nullptr;  // history list, find text
   void (*advanceTray)() = nullptr;               // tray animation frame, when minimized there
   void (*ruleAlert)() = nullptr;                 // a row of an alert rule reached the view
+  void (*viewEmptied)() = nullptr;               // a load, close, erase or truncation empties the view
   bool (*cleanFullScreen)() = nullptr;           // scroll bars hidden by the full-screen mode
   void (*showError)(UINT messageId, DWORD error) = nullptr;  // message box for a failed operation
   void (*readOptions)(EngineOptions* options) = nullptr;     // the settings as they are now

@@ -156,6 +156,7 @@ void ForgetReadState() {
 }
 
 void EmptyView() {
+  if (engineHost.viewEmptied) engineHost.viewEmptied();
   DiscardBatchedRows();
   ClearView(CurrentRowView());
 }

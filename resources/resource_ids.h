@@ -83,6 +83,7 @@
 #define IDD_HIGHLIGHT_RULES 1011
 #define IDD_FILTER 1012
 #define IDD_GOTO_TIME 1013
+#define IDD_FIND 1014
 
 // Dialog controls. 0-128: button strip; 1024-1039: headings; the rest: content.
 #define IDC_STATIC (-1)
@@ -143,6 +144,14 @@
 #define IDC_HEADING_1 1025
 #define IDC_HEADING_2 1026
 #define IDC_HEADING_LAST 1039
+// The Find dialog keeps the ids of the system's.
+#define IDC_FIND_WHOLE_WORD 1040
+#define IDC_FIND_MATCH_CASE 1041
+#define IDC_FIND_UP 1056
+#define IDC_FIND_DOWN 1057
+#define IDC_FIND_REGEX 1070
+#define IDC_FIND_WHOLE_FILE 1071
+#define IDC_FIND_TEXT 1152
 
 // Help texts are looked up by offset from the menu command or control id.
 #define IDS_MENU_HELP_BASE 256

@@ -227,6 +227,7 @@ void OnCreate(HWND window) {
   engineHost.cleanFullScreen = CleanFullScreenHook;
   engineHost.advanceTray = AdvanceTrayFrame;
   engineHost.ruleAlert = AlertRuleMatch;
+  engineHost.viewEmptied = [] { CancelFileSearch(); };  // what it searched from is gone
   mainFrame.applyViewFont = ApplyFontToView;
   mainFrame.applyViewBackground = ApplyBackgroundToView;
   mainFrame.relayout = LayOutMainWindow;
@@ -365,7 +366,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
   if (IsForeignPrivateMessage(message)) return 0;
   // Registered messages have no fixed numbers for a case to name.
   if (message >= 0xC000) {
-    if (message == findReplaceMessage) return HandleFindMessage(window, reinterpret_cast<const FINDREPLACEW*>(lparam)), 0;
+    if (message == findReplaceMessage) return 0;  // no system Find dialog reports here
     if (message == taskbarCreatedMessage) HandleTaskbarCreated(window);
     if (message == shellHookMessage) return HandleShellHook(window, wparam, lparam);
   }
@@ -380,6 +381,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_DRAWITEM: DrawViewRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam)); return TRUE;
     case WM_TIMER: OnTimer(window, wparam); return 0;
     case kUpdateResultMessage: DeliverUpdateResult(lparam); return 0;
+    case kFileSearchMessage: HandleFileSearchMessage(wparam); return 0;
     case WM_COMMAND: ExecuteCommand(window, LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam)); return 0;
     case WM_MENUSELECT: HandleMenuSelect(window, wparam, lparam); return 0;
     case WM_NOTIFY: return OnNotify(window, reinterpret_cast<const NMHDR*>(lparam));
@@ -531,7 +533,9 @@ void SwitchFullScreen(HWND window) {
   if (mainMenu) CheckMenuItem(mainMenu, IDM_FULL_SCREEN, MF_BYCOMMAND | MF_UNCHECKED);
 }
 
+// Esc stops a search through the file before anything else.
 void AnswerEscape(HWND window) {
+  if (CancelFileSearch()) return;
   if (dialogFocusWindow == window) {
     if (AppSettings.escClose) PostMessageW(window, WM_CLOSE, 0, 0);
   } else if (dialogFocusWindow) {

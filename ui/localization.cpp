@@ -186,15 +186,20 @@ INT_PTR CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wparam, LPA
   return procedure(dialog, message, wparam, lparam);
 }
 
+// A private copy: the image's resource section is not ours to write.
+bool DialogTemplate(UINT templateId, std::vector<uint8_t>* copy) {
+  ResourceData dialog;
+  if (!LoadLocalizedResource(RT_DIALOG, MAKEINTRESOURCEW(templateId), &dialog)) return false;
+  copy->assign(static_cast<const uint8_t*>(dialog.data), static_cast<const uint8_t*>(dialog.data) + dialog.size);
+  if (LOBYTE(LOWORD(GetVersion())) > 5) copy->resize(ModernizeDialogFont(copy->data(), copy->size()));
+  return true;
+}
+
 }  // namespace
 
 INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parameter) {
-  ResourceData dialog;
-  if (!LoadLocalizedResource(RT_DIALOG, MAKEINTRESOURCEW(templateId), &dialog)) return -1;
-  // A private copy: the image's resource section is not ours to write.
-  std::vector<uint8_t> copy(static_cast<const uint8_t*>(dialog.data),
-                            static_cast<const uint8_t*>(dialog.data) + dialog.size);
-  if (LOBYTE(LOWORD(GetVersion())) > 5) copy.resize(ModernizeDialogFont(copy.data(), copy.size()));
+  std::vector<uint8_t> copy;
+  if (!DialogTemplate(templateId, &copy)) return -1;
   centerNextWindow = true;
   procedureOfNextDialog = procedure;
   INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
@@ -203,6 +208,19 @@ INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parame
   centerNextWindow = false;  // also when the dialog could not be made
   procedureOfNextDialog = nullptr;
   return result;
+}
+
+HWND CreateModelessDialog(HWND owner, UINT templateId, DLGPROC procedure) {
+  std::vector<uint8_t> copy;
+  if (!DialogTemplate(templateId, &copy)) return nullptr;
+  centerNextWindow = true;
+  procedureOfNextDialog = procedure;
+  HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()),
+                                           owner, GuardedDialogProc, 0);
+  centerNextWindow = false;
+  procedureOfNextDialog = nullptr;
+  if (dialog) ShowWindow(dialog, SW_SHOW);
+  return dialog;
 }
 
 void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage) {

@@ -38,6 +38,9 @@ size_t ModernizeDialogFont(uint8_t* dialogTemplate, size_t size);
 
 // Runs a dialog from its template in the UI language; -1 when it is missing.
 INT_PTR ShowDialog(HWND owner, UINT templateId, DLGPROC procedure, LPARAM parameter = 0);
+// The same dialog modeless, centred over its owner and shown; null when its
+// template is missing or it could not be made.
+HWND CreateModelessDialog(HWND owner, UINT templateId, DLGPROC procedure);
 
 void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage);
 

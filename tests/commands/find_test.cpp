@@ -1,9 +1,14 @@
-// Find and Go to row on a real view: the system's Find dialog typed
-// into and clicked, and the other dialogs answered from a timer while they run.
+// Find and Go to row on a real view: the Find dialog typed into and clicked,
+// the search through a large file on disk followed and stopped, and the other dialogs answered from a timer while they run.
+#include <windows.h>
+#include <commctrl.h>
+
 #include "command_fixture.h"
 #include "commands/find.h"
 #include "core/matching.h"
+#include "engine/file_follower.h"
 #include "engine/properties.h"
+#include "engine/row_builder.h"
 
 namespace {
 
@@ -55,6 +60,66 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   SetDlgItemTextW(dialog, 1152, L"ab"), CheckRadioButton(dialog, 1056, 1057, 1056);
   Run(IDM_FILE_CLOSE), SendMessageW(dialog, WM_COMMAND, IDOK, 0);  // an empty view: nothing to test
   EXPECT_TRUE(one && dialogFocusWindow == dialog && Selected() == -1);
+}
+
+std::wstring SelectedText() {
+  wchar_t text[kMaxRowUnits + 1] = L"";
+  int row = Selected();
+  if (row >= 0) ReadViewRow(engineHost.view, row, text);
+  return text;
+}
+
+// A 200 MB log with one line to find at a tenth of it: the search runs out of
+// loaded rows and goes on through the file on disk in either direction, and
+// Esc stops a search that is under way and nothing else.
+TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
+  std::string block;
+  for (int i = 0; i < 1000; ++i) block += "2024-05-01 12:00:00 INFO worker " + std::to_string(i % 10) + " took 12 ms\n";
+  std::string log;
+  log.reserve(size_t(210) << 20);
+  while (log.size() < (size_t(20) << 20)) log += block;
+  uint64_t target = log.size();
+  log += "2024-05-01 12:00:00 INFO needle took 4321 ms\n";
+  while (log.size() < (size_t(200) << 20)) log += block;
+  OpenLog(path, log);
+  log.clear(), log.shrink_to_fit();
+  allowDialogs = true;
+  Run(IDM_FIND);
+  HWND dialog = dialogFocusWindow;
+  ASSERT_TRUE(dialog != window && IsWindow(dialog));
+  const struct { const wchar_t* text; bool regex, down; } cases[] = {
+      {L"NEEDLE", false, false}, {L"took \\d{4} ms", true, false}, {L"NEEDLE", false, true}, {L"took \\d{4} ms", true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.down ? "down" : "up") << (c.regex ? ", regex" : ", plain"));
+    if (c.down) LoadStartOfFile();
+    else FollowEndAgain();
+    ShowRow(0);
+    SetDlgItemTextW(dialog, IDC_FIND_TEXT, c.text);
+    CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, c.down ? IDC_FIND_DOWN : IDC_FIND_UP);
+    CheckDlgButton(dialog, IDC_FIND_REGEX, c.regex), CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(FileSearchRunning());
+    ASSERT_TRUE(PumpUntil([] { return !FileSearchRunning(); }, 60000));
+    EXPECT_NE(SelectedText().find(L"needle took 4321 ms"), std::wstring::npos) << SelectedText();
+    EXPECT_TRUE(StretchStart() <= target && target < StretchEnd());
+  }
+  // No literal to look for: every line is decoded and tested, long enough to
+  // be stopped on the way.
+  FollowEndAgain();
+  int selected = Selected();
+  SetDlgItemTextW(dialog, IDC_FIND_TEXT, L"[xy]\\d{5}");
+  CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, IDC_FIND_UP);
+  CheckDlgButton(dialog, IDC_FIND_REGEX, BST_CHECKED);
+  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(PumpUntil([] { return SendMessageW(engineHost.progress, PBM_GETPOS, 0, 0) > 0 || !FileSearchRunning(); }));
+  ASSERT_TRUE(FileSearchRunning());
+  Run(IDM_ESCAPE);  // stops the search, and only that
+  EXPECT_FALSE(FileSearchRunning());
+  EXPECT_FALSE(IsWindowVisible(engineHost.progress));
+  EXPECT_TRUE(IsWindow(dialog) && dialogFocusWindow == dialog);
+  EXPECT_EQ(Selected(), selected);
+  Run(IDM_ESCAPE);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
 }
 
 std::vector<const wchar_t*> typed;

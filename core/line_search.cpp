@@ -1,0 +1,542 @@
+#include "core/line_search.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "core/matching.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr size_t kMostNeedleBytes = 4 * kFindTextUnits;
+constexpr size_t kNone = ~size_t(0);
+
+// The bytes searched for, and for each whether it stands for an ASCII letter
+// without case (held lower-case, compared with the 0x20 bit set).
+struct Needle {
+  size_t length = 0;
+  uint8_t bytes[kMostNeedleBytes] = {};
+  bool folded[kMostNeedleBytes] = {};
+  size_t second = 0;  // the other byte the wide search compares, besides the first
+};
+
+bool IsAsciiLetter(TextUnit unit) { return (unit | 0x20) >= u'a' && (unit | 0x20) <= u'z'; }
+
+// The units as the file holds them in the charset; false where that is not
+// one byte string (a charset decoded through tables, a replacement character
+// that invalid bytes may also give, a lone surrogate).
+bool EncodeNeedle(const TextUnit* units, size_t count, uint32_t charset, bool caseless, Needle* needle) {
+  size_t at = 0;
+  auto put = [&](uint8_t byte, bool fold) {
+    needle->folded[at] = fold;
+    needle->bytes[at++] = fold ? uint8_t(byte | 0x20) : byte;
+  };
+  for (size_t i = 0; i < count; ++i) {
+    TextUnit unit = units[i];
+    bool fold = caseless && IsAsciiLetter(unit);
+    switch (charset) {
+      case kCharsetUtf16Le: put(uint8_t(unit), fold), put(uint8_t(unit >> 8), false); break;
+      case kCharsetUtf16Be: put(uint8_t(unit >> 8), false), put(uint8_t(unit), fold); break;
+      case kCharsetUtf8: {
+        if (unit == 0xFFFD) return false;
+        uint32_t code = unit;
+        if ((unit & 0xFC00) == 0xD800) {
+          if (i + 1 == count || (units[i + 1] & 0xFC00) != 0xDC00) return false;
+          code = 0x10000 + ((uint32_t(unit) - 0xD800) << 10) + (units[++i] - 0xDC00);
+        } else if ((unit & 0xFC00) == 0xDC00) {
+          return false;
+        }
+        if (code < 0x80) put(uint8_t(code), fold);
+        else if (code < 0x800) put(uint8_t(0xC0 | code >> 6), false), put(uint8_t(0x80 | (code & 0x3F)), false);
+        else if (code < 0x10000)
+          put(uint8_t(0xE0 | code >> 12), false), put(uint8_t(0x80 | (code >> 6 & 0x3F)), false),
+              put(uint8_t(0x80 | (code & 0x3F)), false);
+        else
+          put(uint8_t(0xF0 | code >> 18), false), put(uint8_t(0x80 | (code >> 12 & 0x3F)), false),
+              put(uint8_t(0x80 | (code >> 6 & 0x3F)), false), put(uint8_t(0x80 | (code & 0x3F)), false);
+        break;
+      }
+      case kCharsetAnsi: case kCharsetOem: case kCharsetCurrent:
+        // Every code page the system offers here reads ASCII bytes as ASCII.
+        if (unit >= 0x80) return false;
+        put(uint8_t(unit), fold);
+        break;
+      default:
+        return false;
+    }
+  }
+  needle->length = at;
+  // The second byte compared: the last one that is neither a blank nor the
+  // zero half of a wide unit, which most text is full of.
+  needle->second = 0;
+  for (size_t i = at; i-- > 1;)
+    if (needle->bytes[i] != 0 && needle->bytes[i] != ' ') {
+      needle->second = i;
+      break;
+    }
+  return at > 0;
+}
+
+bool NeedleAt(const Needle& needle, const uint8_t* bytes) {
+  for (size_t i = 0; i < needle.length; ++i)
+    if (uint8_t(needle.folded[i] ? bytes[i] | 0x20 : bytes[i]) != needle.bytes[i]) return false;
+  return true;
+}
+
+// The first offset in [from, end) on the unit grid where the needle starts and
+// fits before end; kNone without one. from lies on the grid.
+size_t FindNeedle(const Needle& needle, uint32_t unit, const uint8_t* bytes, size_t from, size_t end) {
+  size_t length = needle.length;
+  if (end < from + length) return kNone;
+  size_t last = end - length;  // the last start
+  size_t at = from;
+#if defined(__SSE2__)
+  size_t second = needle.second;
+  const __m128i first = _mm_set1_epi8(char(needle.bytes[0])), other = _mm_set1_epi8(char(needle.bytes[second]));
+  const __m128i firstFold = _mm_set1_epi8(needle.folded[0] ? 0x20 : 0);
+  const __m128i otherFold = _mm_set1_epi8(needle.folded[second] ? 0x20 : 0);
+  // Starts off the grid of a wide unit are no candidates.
+  const unsigned grid = unit == 2 ? 0x5555 : unit == 4 ? 0x1111 : 0xFFFF;
+  for (; at + 16 <= last + 1; at += 16) {
+    __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at)), firstFold);
+    __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at + second)), otherFold);
+    unsigned hits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, other)))) & grid;
+    while (hits) {
+      size_t start = at + size_t(__builtin_ctz(hits));
+      if (NeedleAt(needle, bytes + start)) return start;
+      hits &= hits - 1;
+    }
+  }
+#endif
+  for (; at <= last; at += unit)
+    if (NeedleAt(needle, bytes + at)) return at;
+  return kNone;
+}
+
+uint32_t UnitValue(const uint8_t* bytes, uint32_t unit) {
+  uint32_t value = 0;
+  memcpy(&value, bytes, unit);
+  return value;
+}
+
+}  // namespace
+
+struct LinePattern {
+  FindQuery query;
+  Regex* regex = nullptr;
+  // The same searched through many lines at once, where that finds at least
+  // every line that matches alone; null where it might not.
+  Regex* manyLines = nullptr;
+  uint32_t unit = 1;
+  uint32_t newline = '\n';
+  Needle needle;
+};
+
+namespace {
+
+bool IsQuantifierStart(const TextUnit* p, size_t n, size_t i, size_t* end, bool* none) {
+  if (p[i] == u'*' || p[i] == u'?' || p[i] == u'+') {
+    *none = p[i] != u'+';
+    *end = i + 1;
+  } else if (p[i] == u'{') {
+    size_t k = i + 1, digits = 0;
+    uint32_t least = 0;
+    while (k < n && p[k] >= u'0' && p[k] <= u'9') least = std::min<uint32_t>(least * 10 + (p[k++] - u'0'), 1000), ++digits;
+    if (k < n && p[k] == u',') {
+      ++k;
+      while (k < n && p[k] >= u'0' && p[k] <= u'9') ++k, ++digits;
+    }
+    if (!digits || k >= n || p[k] != u'}') return false;
+    *none = least == 0;
+    *end = k + 1;
+  } else {
+    return false;
+  }
+  if (*end < n && (p[*end] == u'+' || p[*end] == u'?')) ++*end;  // possessive or lazy
+  return true;
+}
+
+// Past a character class opened at i; n when it is not closed.
+size_t PastClass(const TextUnit* p, size_t n, size_t i) {
+  size_t k = i + 1;
+  if (k < n && p[k] == u'^') ++k;
+  if (k < n && p[k] == u']') ++k;
+  while (k < n && p[k] != u']') {
+    if (p[k] == u'\\') k += 2;
+    else if (p[k] == u'[' && k + 1 < n && p[k + 1] == u':') {
+      size_t close = k + 2;
+      while (close + 1 < n && !(p[close] == u':' && p[close + 1] == u']')) ++close;
+      k = close + 2;
+    } else {
+      ++k;
+    }
+  }
+  return k < n ? k + 1 : n;
+}
+
+}  // namespace
+
+size_t RequiredLiteral(const TextUnit* p, size_t n, bool matchCase, TextUnit* out, size_t capacity) {
+  TextUnit run[kFindTextUnits];
+  size_t runLength = 0, bestLength = 0, lastUnits = 0;  // lastUnits: the run's last character, 0 after another item
+  auto endRun = [&] {
+    if (runLength > bestLength && runLength <= capacity) std::copy(run, run + runLength, out), bestLength = runLength;
+    runLength = 0, lastUnits = 0;
+  };
+  auto add = [&](const TextUnit* units, size_t count) {
+    if (runLength + count > kFindTextUnits) endRun();
+    std::copy(units, units + count, run + runLength);
+    runLength += count, lastUnits = count;
+  };
+  size_t i = 0;
+  while (i < n) {
+    TextUnit c = p[i];
+    size_t end = 0;
+    bool none = false;
+    if (IsQuantifierStart(p, n, i, &end, &none)) {
+      // It repeats the last character: kept when it must stand at least once.
+      if (lastUnits && none) runLength -= lastUnits;
+      endRun();
+      i = end;
+      continue;
+    }
+    switch (c) {
+      case u'|': case u')':
+        return 0;
+      case u'(': {
+        if (i + 2 < n && (p[i + 1] == u'*' || (p[i + 1] == u'?' && (IsAsciiLetter(p[i + 2]) || p[i + 2] == u'^' ||
+                                                                   p[i + 2] == u'-'))))
+          return 0;  // a verb, or options set for what follows
+        int depth = 0;
+        size_t k = i;
+        for (; k < n; ++k) {
+          if (p[k] == u'\\') ++k;
+          else if (p[k] == u'[') k = PastClass(p, n, k) - 1;
+          else if (p[k] == u'(') ++depth;
+          else if (p[k] == u')' && --depth == 0) break;
+        }
+        if (k >= n) return 0;
+        endRun();
+        i = k + 1;
+        continue;
+      }
+      case u'[':
+        endRun();
+        i = PastClass(p, n, i);
+        continue;
+      case u'.': case u'^': case u'$': case u'{': case u'}': case u']':
+        endRun();
+        ++i;
+        continue;
+      case u'\\': {
+        if (i + 1 >= n) return 0;
+        TextUnit next = p[i + 1];
+        if (next == u'Q' || next == u'E') return 0;
+        bool alnum = IsAsciiLetter(next) || (next >= u'0' && next <= u'9');
+        if (alnum || next >= 0x80) endRun();
+        else add(&p[i + 1], 1);
+        i += 2;
+        continue;
+      }
+      default:
+        break;
+    }
+    size_t units = (c & 0xFC00) == 0xD800 && i + 1 < n && (p[i + 1] & 0xFC00) == 0xDC00 ? 2 : 1;
+    // Without case, Unicode folds letters beyond ASCII, and k and s too
+    // (the Kelvin sign, the long s): none of them is a byte to look for.
+    bool safe = matchCase || (c < 0x80 && (c | 0x20) != u'k' && (c | 0x20) != u's');
+    if (safe) add(&p[i], units);
+    else endRun();
+    i += units;
+  }
+  endRun();
+  return bestLength;
+}
+
+namespace {
+
+// Searched through lines joined by line feeds, a pattern finds a match in
+// every line where it finds one alone, unless it looks around, anchors to the
+// text's ends or is beyond this simple reading; the feed is no word unit, as
+// the text's ends are not. Only where each line feed unit is a line feed byte.
+bool SearchableAcrossLines(const TextUnit* p, size_t n, uint32_t charset) {
+  if (charset != kCharsetUtf8 && charset != kCharsetUtf16Le && charset != kCharsetUtf16Be) return false;
+  for (size_t i = 0; i + 1 < n; ++i) {
+    if (p[i] == u'(' && (p[i + 1] == u'*' || (p[i + 1] == u'?' && (i + 2 >= n || p[i + 2] != u':')))) return false;
+    if (p[i] != u'\\') continue;
+    TextUnit next = p[++i];
+    if (next == u'A' || next == u'z' || next == u'Z' || next == u'G' || next == u'K' || next == u'Q') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+LinePattern* MakeLinePattern(const FindQuery& given, uint32_t charset, RegexError* error) {
+  LinePattern* pattern = new (std::nothrow) LinePattern;
+  if (!pattern) return nullptr;
+  pattern->query = given;
+  FindQuery& query = pattern->query;
+  query.text[kFindTextUnits] = 0;
+  size_t length = TextLength(query.text);
+  if (length == 0) return FreeLinePattern(pattern), nullptr;
+  if (query.regex) {
+    pattern->regex = CompileRegex(query.text, length, query.matchCase, query.wholeWord, error);
+    if (!pattern->regex) return FreeLinePattern(pattern), nullptr;
+    if (SearchableAcrossLines(query.text, length, charset))
+      pattern->manyLines = CompileManyLinesRegex(query.text, length, query.matchCase, query.wholeWord);
+  }
+  pattern->unit = CharsetUnitSize(charset);
+  pattern->newline = CharsetNewlineUnit(charset);
+  TextUnit literal[kFindTextUnits];
+  size_t literalLength = query.regex ? RequiredLiteral(query.text, length, query.matchCase, literal, kFindTextUnits)
+                                     : (std::copy(query.text, query.text + length, literal), length);
+  if (!literalLength || !EncodeNeedle(literal, literalLength, charset, !query.matchCase, &pattern->needle))
+    pattern->needle.length = 0;
+  return pattern;
+}
+
+void FreeLinePattern(LinePattern* pattern) {
+  if (!pattern) return;
+  FreeRegex(pattern->regex);
+  FreeRegex(pattern->manyLines);
+  delete pattern;
+}
+
+bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length) {
+  const FindQuery& query = pattern->query;
+  if (!pattern->regex) return RowMatches(line, length, query.text, query.matchCase, query.wholeWord);
+  return SearchRegex(pattern->regex, line, length, 0, nullptr) == RegexSearch::kMatch;
+}
+
+size_t CandidateBytes(const LinePattern* pattern, const uint8_t** bytes) {
+  *bytes = pattern->needle.bytes;
+  return pattern->needle.length;
+}
+
+namespace {
+
+// Decodes bytes[0, count) of one line (its break included, if it has one) and
+// tests it: the filters see it as the row builder does (its first
+// kMaxMatchUnits units, a CR kept), find without its break and CR.
+bool LineMatches(const LineScan& scan, const uint8_t* bytes, size_t count, TextUnit* decoded) {
+  size_t units = 0;
+  for (size_t at = 0; at < count;) {
+    size_t piece = std::min(count - at, kChunkBytes), leftover = 0;
+    units += DecodeChunk(scan.charset, const_cast<uint8_t*>(bytes + at), piece, decoded + units, &leftover,
+                         *scan.system);
+    if (leftover == piece) break;  // no whole character left
+    at += piece - leftover;
+  }
+  const TextUnit* line = decoded;
+  if (units && line[units - 1] == u'\n') --units;
+  size_t tested = units && line[units - 1] == u'\r' ? units - 1 : units;
+  if (!LineHoldsMatch(scan.pattern, line, tested)) return false;
+  return !scan.filters || FilterStackPasses(scan.filters, line, std::min(units, kMaxMatchUnits), false);
+}
+
+// Past the first line break in bytes[from, end) on the unit grid; kNone without one.
+size_t PastBreak(const LinePattern& pattern, const uint8_t* bytes, size_t from, size_t end) {
+  if (pattern.unit == 1) {
+    const void* found = memchr(bytes + from, int(pattern.newline), end - from);
+    return found ? size_t(static_cast<const uint8_t*>(found) - bytes) + 1 : kNone;
+  }
+  for (size_t at = from; at + pattern.unit <= end; at += pattern.unit)
+    if (UnitValue(bytes + at, pattern.unit) == pattern.newline) return at + pattern.unit;
+  return kNone;
+}
+
+// Where the line holding offset at starts, no earlier than from.
+size_t LineStartBefore(const LinePattern& pattern, const uint8_t* bytes, size_t from, size_t at) {
+  at -= (at - from) % pattern.unit;
+  while (at > from && UnitValue(bytes + at - pattern.unit, pattern.unit) != pattern.newline) at -= pattern.unit;
+  return at;
+}
+
+// Tests the whole lines in bytes[0, count), which starts a line, in order:
+// the offset where the first (or, with last, the last) line holding a match
+// starts, kNone without one; *lineEnd where that line ends.
+size_t MatchingLineAlone(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+  const LinePattern& pattern = *scan.pattern;
+  size_t found = kNone;
+  for (size_t at = 0; at < count;) {
+    size_t start = at;
+    if (pattern.needle.length) {
+      size_t candidate = FindNeedle(pattern.needle, pattern.unit, bytes, at, count);
+      if (candidate == kNone) break;
+      start = LineStartBefore(pattern, bytes, at, candidate);
+      at = candidate;
+    }
+    size_t end = PastBreak(pattern, bytes, at, count);
+    if (end == kNone) end = count;
+    if (LineMatches(scan, bytes + start, end - start, scan.units)) {
+      found = start, *lineEnd = end;
+      if (!last) break;
+    }
+    at = end;
+  }
+  return found;
+}
+
+constexpr size_t kJoinedBytes = size_t(256) << 10;
+
+// Blocks of whole lines decoded at once, the CR before each line feed left
+// out, and searched in one go: only a line a match starts in is then tested
+// alone, which decides. A block the byte search finds no candidate in is
+// passed by whole.
+size_t MatchingLineAcross(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+  const LinePattern& pattern = *scan.pattern;
+  uint32_t unit = pattern.unit;
+  size_t blockBytes = std::min(scan.byteCapacity / 2, kJoinedBytes);
+  blockBytes -= blockBytes % unit;
+  // A unit of text takes at least a unit of the file here (UTF-8, UTF-16).
+  TextUnit* joined = scan.units;
+  TextUnit* alone = scan.units + blockBytes;
+  size_t found = kNone;
+  auto take = [&](size_t start, size_t end) {
+    found = start, *lineEnd = end;
+    return !last;
+  };
+  for (size_t at = 0; at < count;) {
+    size_t end = std::min(count, at + blockBytes);
+    if (end < count) {
+      size_t lastBreak = 0;
+      for (size_t k = end; k >= at + unit && !lastBreak; k -= unit)
+        if (UnitValue(bytes + k - unit, unit) == pattern.newline) lastBreak = k;
+      if (!lastBreak) {  // a line longer than the block, alone
+        size_t lineEnd = PastBreak(pattern, bytes, at, count);
+        if (lineEnd == kNone) lineEnd = count;
+        if (LineMatches(scan, bytes + at, lineEnd - at, scan.units) && take(at, lineEnd)) return found;
+        at = lineEnd;
+        continue;
+      }
+      end = lastBreak;
+    }
+    if (pattern.needle.length && FindNeedle(pattern.needle, unit, bytes, at, end) == kNone) {
+      at = end;
+      continue;
+    }
+    size_t units = 0;
+    for (size_t from = at; from < end;) {
+      size_t piece = std::min(end - from, kChunkBytes), leftover = 0;
+      units += DecodeChunk(scan.charset, const_cast<uint8_t*>(bytes + from), piece, joined + units, &leftover,
+                           *scan.system);
+      if (leftover == piece) break;
+      from += piece - leftover;
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < units; ++i)
+      if (!(joined[i] == u'\r' && i + 1 < units && joined[i + 1] == u'\n')) joined[kept++] = joined[i];
+    units = kept;
+    // The line the cursor stands on, in units and in bytes alike: each line
+    // feed unit is a line feed in the file.
+    size_t cursorUnit = 0, cursorByte = at, from = 0;
+    for (;;) {
+      RegexSpan span;
+      RegexSearch result = SearchRegex(pattern.manyLines, joined, units, from, &span);
+      if (result == RegexSearch::kNoMatch) break;
+      if (result == RegexSearch::kBoundHit) {  // the rest of the block line by line
+        size_t restEnd = 0, rest = MatchingLineAlone(scan, bytes + cursorByte, end - cursorByte, last, &restEnd);
+        if (rest != kNone && take(cursorByte + rest, cursorByte + restEnd)) return found;
+        break;
+      }
+      size_t lineUnit = span.start;
+      while (lineUnit > cursorUnit && joined[lineUnit - 1] != u'\n') --lineUnit;
+      while (cursorUnit < lineUnit) {
+        while (joined[cursorUnit] != u'\n') ++cursorUnit;
+        ++cursorUnit;
+        size_t next = PastBreak(pattern, bytes, cursorByte, end);
+        cursorByte = next == kNone ? end : next;
+      }
+      size_t lineEnd = PastBreak(pattern, bytes, cursorByte, end);
+      if (lineEnd == kNone) lineEnd = end;
+      if (LineMatches(scan, bytes + cursorByte, lineEnd - cursorByte, alone) && take(cursorByte, lineEnd))
+        return found;
+      size_t next = lineUnit;
+      while (next < units && joined[next] != u'\n') ++next;
+      if (next >= units) break;
+      from = next + 1;
+    }
+    at = end;
+  }
+  return found;
+}
+
+// Blocks too small to hold a few lines are not worth joining.
+size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+  return scan.pattern->manyLines && scan.byteCapacity >= 64 ? MatchingLineAcross(scan, bytes, count, last, lineEnd)
+                                 : MatchingLineAlone(scan, bytes, count, last, lineEnd);
+}
+
+uint64_t GridFloor(uint64_t at, uint32_t unit) { return at - at % unit; }
+
+}  // namespace
+
+ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* line) {
+  const LinePattern& pattern = *scan.pattern;
+  uint32_t unit = pattern.unit;
+  size_t capacity = GridFloor(scan.byteCapacity, unit);
+  if (capacity == 0) return ScanEnd::kNone;
+  while (from < end) {
+    if (scan.goOn && !scan.goOn(scan.context, from)) return ScanEnd::kStopped;
+    size_t wanted = size_t(std::min<uint64_t>(capacity, end - from));
+    size_t got = scan.file.read(scan.file.context, from, scan.bytes, wanted);
+    if (got == 0) return ScanEnd::kNone;
+    bool reachesEnd = from + got >= end;
+    size_t lines = reachesEnd ? got : 0;  // the whole lines read; the last line counts at the end
+    if (!reachesEnd)
+      for (size_t at = GridFloor(got, unit); at >= unit && !lines; at -= unit)
+        if (UnitValue(scan.bytes + at - unit, unit) == pattern.newline) lines = at;
+    if (lines == 0) {
+      // A line longer than the buffer: its start is tested, then the scan
+      // goes on past its break.
+      size_t lineEnd = 0;
+      if (MatchingLineIn(scan, scan.bytes, GridFloor(got, unit), false, &lineEnd) != kNone)
+        return *line = {from, from + lineEnd}, ScanEnd::kFound;
+      uint64_t next = FindFirstWholeLine(scan.file, from + GridFloor(got, unit), scan.charset, scan.bytes, capacity);
+      if (next <= from) return ScanEnd::kNone;
+      from = next;
+      continue;
+    }
+    size_t lineEnd = 0, found = MatchingLineIn(scan, scan.bytes, lines, false, &lineEnd);
+    if (found != kNone) return *line = {from + found, from + lineEnd}, ScanEnd::kFound;
+    from += lines;
+  }
+  return ScanEnd::kNone;
+}
+
+ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* line) {
+  const LinePattern& pattern = *scan.pattern;
+  uint32_t unit = pattern.unit;
+  size_t capacity = GridFloor(scan.byteCapacity, unit);
+  if (capacity == 0) return ScanEnd::kNone;
+  while (to > floor) {
+    if (scan.goOn && !scan.goOn(scan.context, to)) return ScanEnd::kStopped;
+    uint64_t from = to - std::min<uint64_t>(capacity, to - floor);
+    from += (unit - (from - floor) % unit) % unit;  // on the grid that floor and to share
+    if (from >= to) return ScanEnd::kNone;
+    size_t wanted = size_t(to - from);
+    if (scan.file.read(scan.file.context, from, scan.bytes, wanted) != wanted) return ScanEnd::kNone;
+    // The line the stretch starts inside waits for the next one.
+    size_t first = from == floor ? 0 : PastBreak(pattern, scan.bytes, 0, wanted);
+    if (first == wanted || first == kNone) {
+      // One line longer than the buffer ends at to: its start is found and tested.
+      bool broken = UnitValue(scan.bytes + wanted - unit, unit) == pattern.newline;
+      uint64_t start = StartOfLastLines(scan.file, floor, to, scan.charset, broken ? 1 : 0, scan.bytes, capacity);
+      size_t head = size_t(std::min<uint64_t>(capacity, to - start));
+      if (start >= to || scan.file.read(scan.file.context, start, scan.bytes, head) != head) return ScanEnd::kNone;
+      size_t lineEnd = 0;
+      if (MatchingLineIn(scan, scan.bytes, head, false, &lineEnd) == 0) return *line = {start, start + lineEnd}, ScanEnd::kFound;
+      to = start;
+      continue;
+    }
+    size_t lineEnd = 0, found = MatchingLineIn(scan, scan.bytes + first, wanted - first, true, &lineEnd);
+    if (found != kNone) return *line = {from + first + found, from + first + lineEnd}, ScanEnd::kFound;
+    to = from + first;
+  }
+  return ScanEnd::kNone;
+}

@@ -1,0 +1,71 @@
+// Find through a file's bytes without building rows: whole lines decoded in
+// the charset the view decodes them in, each tested whole (a line break and
+// the CR before it left out), the lines the filters hide passed by. Where the
+// charset lets the text be written in the file's own bytes (UTF-8, UTF-16,
+// ASCII in a code page), a byte search for it, or for a literal every match
+// of the regular expression holds, first skips the stretches without one:
+// only a candidate line is decoded, and the decoded line decides.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "core/charset.h"
+#include "core/filter_stack.h"
+#include "core/line_starts.h"
+#include "core/regex.h"
+#include "core/text.h"
+
+constexpr size_t kFindTextUnits = 255;
+
+struct FindQuery {
+  TextUnit text[kFindTextUnits + 1] = {};  // terminated
+  bool matchCase = false, wholeWord = false, regex = false;
+};
+
+// A query made ready for one thread, with the bytes a candidate holds.
+struct LinePattern;
+// Null when the text is empty, a regular expression does not compile (error,
+// when given, says why) or memory ran out.
+LinePattern* MakeLinePattern(const FindQuery& query, uint32_t charset, RegexError* error);
+void FreeLinePattern(LinePattern* pattern);
+// Whether a decoded line holds a match: find's row test, or the regular
+// expression (one that stops at its bound does not match).
+bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length);
+// The bytes every line holding a match holds, as the byte search looks for
+// them (an ASCII letter without case stands lower-case); 0 when every line is
+// a candidate.
+size_t CandidateBytes(const LinePattern* pattern, const uint8_t** bytes);
+
+// The longest run of units that every match of the regular expression holds
+// in a row, without case unless matchCase where they are ASCII; 0 when
+// there is none or the pattern is beyond this simple reading (alternatives,
+// options set inside, quotes, verbs).
+size_t RequiredLiteral(const TextUnit* pattern, size_t length, bool matchCase, TextUnit* out, size_t capacity);
+
+struct LineScan {
+  ByteReader file;
+  uint32_t charset;
+  const CharsetConversions* system;
+  LinePattern* pattern;
+  FilterStack* filters;  // the thread's own; null for none
+  // Working memory: a line longer than byteCapacity is tested on its first
+  // byteCapacity bytes. units holds byteCapacity + kChunkUnits.
+  uint8_t* bytes;
+  size_t byteCapacity;
+  TextUnit* units;
+  // Asked before each stretch is read with the offset reached; false stops.
+  bool (*goOn)(void* context, uint64_t at);
+  void* context;
+};
+
+enum class ScanEnd : uint8_t { kFound, kNone, kStopped };
+struct FoundLine {
+  uint64_t start = 0, end = 0;  // end: past its break, or past the part tested of a longer line
+};
+
+// The first line holding a match among those that start in [from, end); from
+// starts a line, and a last line without a break ends at end.
+ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* found);
+// The last line holding a match among those that end at or before to (a line
+// start) and start at floor or later.
+ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* found);

@@ -1,0 +1,105 @@
+// Find through a file's bytes: the literal a regular expression's matches
+// hold, and the scans both ways over a file in memory, in three charsets and
+// through buffers large and small.
+#include "core/line_search.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/stored_values.h"
+
+const CharsetConversions& TestConversions();  // the system's, or the fuzzers' stand-in (charset_test.cpp)
+
+namespace {
+
+TEST(RequiredLiteral, TheLongestRunEveryMatchHolds) {
+  const struct { std::u16string pattern; bool matchCase; std::u16string literal; } cases[] = {
+      {u"took \\d{3,} ms", true, u"took "},
+      {u"took \\d{3,} ms", false, u"too"},  // without case k and s have kin beyond ASCII
+      {u"\\.log$", false, u".log"},
+      {u"ab?c", true, u"a"}, {u"ab+c", true, u"ab"}, {u"ab{2}cd", true, u"ab"}, {u"ab{0,2}cd", true, u"cd"},
+      {u"[abc]def", true, u"def"}, {u"x(abc)+yz", true, u"yz"}, {u"(?<=q)rst", true, u"rst"},
+      {u"čaj", true, u"čaj"}, {u"čaj", false, u"aj"},
+      {u"a|b", true, u""}, {u"(?i)abc", true, u""}, {u"a(*ACCEPT)bc", true, u""}, {u"a\\Qb\\E", true, u""},
+      {u"\\d+", true, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.pattern));
+    TextUnit out[kFindTextUnits];
+    size_t length = RequiredLiteral(c.pattern.c_str(), c.pattern.size(), c.matchCase, out, kFindTextUnits);
+    EXPECT_EQ(std::u16string(out, length), c.literal);
+  }
+}
+
+struct Memory {
+  std::string bytes;
+};
+
+size_t ReadMemory(void* context, uint64_t at, uint8_t* out, size_t count) {
+  const std::string& bytes = static_cast<Memory*>(context)->bytes;
+  if (at >= bytes.size()) return 0;
+  size_t got = std::min<size_t>(count, bytes.size() - size_t(at));
+  memcpy(out, bytes.data() + at, got);
+  return got;
+}
+
+std::string Encode(const std::string& ascii, uint32_t charset) {
+  if (charset != kCharsetUtf16Le) return ascii;
+  std::string wide;
+  for (char c : ascii) wide += c, wide += '\0';
+  return wide;
+}
+
+TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
+  // Lines start at 0, 6, 23, 41, 46 and 51 (the last one holds 61 bytes: longer than the small buffer).
+  const std::string text = "alpha\nbeta took 12 ms\r\ngamma took 345 ms\nBETA\nlast\nneedle " + std::string(53, 'x') + "\n" + "end";
+  const struct { const char* query; bool matchCase, wholeWord, regex; const char16_t* filter; bool down; uint64_t from, expected; } cases[] = {
+      {"beta", false, false, false, u"", true, 0, 6}, {"beta", false, false, false, u"", true, 23, 41},
+      {"BETA", true, false, false, u"", true, 0, 41}, {"eta", false, true, false, u"", true, 0, ~0ull},
+      {"beta", false, false, false, u"", false, 41, 6}, {"beta", false, false, false, u"", false, 46, 41},
+      {"took \\d{3,} ms", false, false, true, u"", true, 0, 23}, {"took \\d{3,} ms", false, false, true, u"", false, 46, 23},
+      {"ms$", false, false, true, u"", true, 0, 6},  // the CR before the break is no part of the line
+      {"^b", false, false, true, u"", false, 112, 41},
+      {"beta", false, false, false, u"h|beta", true, 0, ~0ull}, {"took", false, false, false, u"s|gamma", true, 0, 23},
+      {"took", false, false, false, u"sc|BETA", false, 112, ~0ull},
+      {"needle", false, false, false, u"", true, 0, 51}, {"needle", false, false, false, u"", false, 112, 51},
+      {"x\\d", false, false, true, u"", true, 0, ~0ull}, {"end", false, false, false, u"", true, 46, 112},
+  };
+  for (uint32_t charset : {kCharsetUtf8, kCharsetUtf16Le, kCharsetAnsi}) {
+    uint32_t unit = CharsetUnitSize(charset);
+    Memory file{Encode(text, charset)};
+    for (size_t capacity : {size_t(4096), size_t(64)}) {
+      for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "charset " << charset << ", buffer " << capacity << ", " << c.query
+                                        << (c.down ? " down from " : " up from ") << c.from);
+        FindQuery query;
+        for (size_t i = 0; c.query[i]; ++i) query.text[i] = TextUnit(c.query[i]);
+        query.matchCase = c.matchCase, query.wholeWord = c.wholeWord, query.regex = c.regex;
+        LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
+        ASSERT_TRUE(pattern);
+        FilterStack filters;
+        LineFilters given{};
+        if (*c.filter) {
+          ASSERT_TRUE(ParseStoredFilter(c.filter, &given.items[given.count++]));
+        }
+        BuildFilterStack(&filters, given, nullptr);
+        std::vector<uint8_t> bytes(capacity);
+        std::vector<TextUnit> units(capacity + kChunkUnits);
+        LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
+                      bytes.data(), capacity, units.data(), nullptr, nullptr};
+        FoundLine found{~0ull, 0};
+        ScanEnd end = c.down ? FindLineDown(scan, c.from * unit, file.bytes.size(), &found)
+                             : FindLineUp(scan, 0, c.from * unit, &found);
+        EXPECT_EQ(end, c.expected == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
+        EXPECT_EQ(found.start, c.expected == ~0ull ? ~0ull : c.expected * unit);
+        ClearFilterStack(&filters);
+        FreeLinePattern(pattern);
+      }
+    }
+  }
+}
+
+}  // namespace
