@@ -27,7 +27,7 @@ std::vector<TextUnit> batchText;
 std::vector<size_t> batchStarts;
 std::vector<uint64_t> batchLines;  // each batched row's line ordinal
 std::deque<uint64_t> viewLines;    // each view row's line ordinal
-uint64_t linesFed = 0;
+uint64_t linesFed = kFirstLineOrdinal;
 bool batchFrontKept = false;
 
 constexpr size_t kRowsBetweenTimeChecks = 16;

@@ -82,6 +82,9 @@ size_t BatchedUnits();  // the text the batch holds
 // Every line fed, shown or hidden, has an ordinal that each line break counts
 // up; every row, batched or in the view, knows its line's, so the follower
 // can tell where in the file the view's rows come from.
+// An emptied view's lines count from kFirstLineOrdinal: the lines before them,
+// loaded later, count down from there.
+constexpr uint64_t kFirstLineOrdinal = uint64_t(1) << 62;
 uint64_t LinesFed();
 void SetLinesFed(uint64_t ordinal);
 uint64_t BatchRowLine(size_t row);

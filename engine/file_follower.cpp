@@ -161,7 +161,9 @@ void EmptyView() {
   ClearView(CurrentRowView());
 }
 
+// The view is empty: its lines count afresh from at.
 void StartCheckpoints(uint64_t at) {
+  SetLinesFed(kFirstLineOrdinal);
   checkpoints.clear();
   checkpoints.push_back({at, LinesFed(), true});
 }
@@ -777,8 +779,8 @@ int ShowLineAt(uint64_t lineStart, int rowsBefore) {
   EmptyView();
   ResetPendingRow();
   ForgetReadState();
-  uint64_t wanted = LinesFed() + CountLineBreaks(FollowedReader(), from, lineStart, charset, byteBuffer, kChunkBytes);
   StartCheckpoints(from);
+  uint64_t wanted = LinesFed() + CountLineBreaks(FollowedReader(), from, lineStart, charset, byteBuffer, kChunkBytes);
   browseStart = from;
   SeekTo(from);
   readPosition = from;

@@ -241,7 +241,16 @@ TEST_F(FollowerTest, BrowsingBackToTheStartKeepsEveryCharacterWhole) {
     }
     EXPECT_EQ(Rows().front(), lines.front());
     EXPECT_GT(loads, 10);
-    EXPECT_TRUE(Browsing());
+    // And forward again, to the end, where following takes over.
+    for (loads = 0; Browsing() && ++loads < 100;) {
+      ASSERT_TRUE(LoadLaterRows());
+      RowList rows = Rows();
+      ASSERT_FALSE(rows.empty());
+      size_t first = size_t(std::stoi(rows[0]));
+      ASSERT_LE(first + rows.size(), lines.size());
+      EXPECT_EQ(rows, RowList(lines.begin() + ptrdiff_t(first), lines.begin() + ptrdiff_t(first + rows.size())));
+    }
+    EXPECT_EQ(Rows().back(), lines.back());
   }
 }
 
