@@ -11,6 +11,7 @@
 #include "bench/bench.h"
 #include "core/line_search.h"
 #include "engine/charset.h"
+#include "engine/file_follower.h"
 
 namespace {
 
@@ -50,14 +51,6 @@ bool WriteFindLog(const wchar_t* path) {
   return ok;
 }
 
-size_t ReadAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
-  OVERLAPPED where{};
-  where.Offset = DWORD(at);
-  where.OffsetHigh = DWORD(at >> 32);
-  DWORD got = 0;
-  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
-}
-
 // Reads the whole file in the search's buffer; with decode, decodes it too.
 // Returns ms, and the bytes in *size.
 double ReadAllMs(const wchar_t* path, bool decode, uint8_t* bytes, TextUnit* units, uint64_t* size) {
@@ -65,7 +58,7 @@ double ReadAllMs(const wchar_t* path, bool decode, uint8_t* bytes, TextUnit* uni
   HANDLE file = OpenForReading(path);
   uint64_t at = 0;
   size_t carry = 0;
-  for (size_t got; (got = ReadAt(file, at, bytes + carry, kBufferBytes - carry)) > 0;) {
+  for (size_t got; (got = ReadFileAt(file, at, bytes + carry, kBufferBytes - carry)) > 0;) {
     at += got;
     if (!decode) continue;
     size_t total = carry + got, from = 0;
@@ -92,7 +85,7 @@ double FindMs(const wchar_t* path, const char16_t* text, bool regex, uint8_t* by
   int64_t start = Ticks();
   HANDLE file = OpenForReading(path);
   LinePattern* pattern = MakeLinePattern(query, kCharsetUtf8, nullptr);
-  LineScan scan{{file, ReadAt}, kCharsetUtf8, &SystemConversions(), pattern, nullptr, bytes, kBufferBytes, units,
+  LineScan scan{HandleReader(file), kCharsetUtf8, &SystemConversions(), pattern, nullptr, bytes, kBufferBytes, units,
                 nullptr, nullptr};
   FoundLine line;
   *found = FindLineDown(scan, 0, size, &line) == ScanEnd::kFound ? line.start : ~0ull;

@@ -9,6 +9,7 @@
 #include "bench/bench.h"
 #include "core/time_search.h"
 #include "engine/charset.h"
+#include "engine/file_follower.h"
 
 namespace {
 
@@ -101,14 +102,6 @@ bool MakeLog(const wchar_t* path) {
   return true;
 }
 
-size_t ReadAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
-  OVERLAPPED where{};
-  where.Offset = DWORD(at);
-  where.OffsetHigh = DWORD(at >> 32);
-  DWORD got = 0;
-  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
-}
-
 alignas(8) uint8_t window[kChunkBytes];
 
 struct Searched {
@@ -124,7 +117,7 @@ Searched SearchOnce(const wchar_t* path, int64_t wanted, uint64_t expected, bool
                             OPEN_EXISTING, 0, nullptr);
   LARGE_INTEGER size{};
   GetFileSizeEx(file, &size);
-  TimeSearch search{ByteReader{file, ReadAt}, 0, uint64_t(size.QuadPart), kCharsetUtf8, YearHint{2025, 12},
+  TimeSearch search{HandleReader(file), 0, uint64_t(size.QuadPart), kCharsetUtf8, YearHint{2025, 12},
                     &SystemConversions(), window, sizeof window};
   uint64_t line = 0;
   TimeFound found = FindLineAtTime(search, wanted, &line);

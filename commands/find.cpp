@@ -131,14 +131,6 @@ void ReleaseFileSearch() {
   HideSearchProgress();
 }
 
-size_t ReadSearchedFile(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
-  OVERLAPPED where{};
-  where.Offset = DWORD(at);
-  where.OffsetHigh = DWORD(at >> 32);
-  DWORD got = 0;
-  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
-}
-
 bool SearchGoesOn(void*, uint64_t at) {
   fileSearch.reached = at;
   if (GetTickCount() - fileSearch.lastProgress >= kProgressEveryMs) {
@@ -149,7 +141,7 @@ bool SearchGoesOn(void*, uint64_t at) {
 }
 
 DWORD WINAPI SearchThread(void*) {
-  LineScan scan{{fileSearch.file, ReadSearchedFile}, fileSearch.charset, &SystemConversions(), fileSearch.pattern,
+  LineScan scan{HandleReader(fileSearch.file), fileSearch.charset, &SystemConversions(), fileSearch.pattern,
                 fileSearch.filters.get(), fileSearch.bytes.get(), kScanBytes, fileSearch.units.get(), SearchGoesOn,
                 nullptr};
   fileSearch.outcome = fileSearch.down ? FindLineDown(scan, fileSearch.from, fileSearch.limit, &fileSearch.found)

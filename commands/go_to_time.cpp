@@ -23,16 +23,6 @@ int64_t wantedTime = 0;
 alignas(8) uint8_t window[kChunkBytes];
 wchar_t rowText[kMaxRowUnits + 1];
 
-// Positioned reads that leave the handle's position alone matter only on the
-// search's own handle: the follower reads at its handle's position.
-size_t ReadAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
-  OVERLAPPED where{};
-  where.Offset = DWORD(at);
-  where.OffsetHigh = DWORD(at >> 32);
-  DWORD got = 0;
-  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
-}
-
 // Stamps without a year (syslog's) take the year of the file's last write.
 YearHint YearHintOf(HANDLE file) {
   FILETIME written, local;
@@ -57,7 +47,7 @@ struct OwnRead {
     if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) return false;
     // The mark is skipped when the load took the charset from it.
     uint64_t start = charsetState.detected && charsetState.detected == charsetState.active ? charsetState.bomLength : 0;
-    search = TimeSearch{ByteReader{file, ReadAt}, start, uint64_t(size.QuadPart), charsetState.active,
+    search = TimeSearch{HandleReader(file), start, uint64_t(size.QuadPart), charsetState.active,
                         YearHintOf(file), &SystemConversions(), window, sizeof window};
     return true;
   }

@@ -329,15 +329,8 @@ DWORD RefusalOf(HANDLE handle) {
   return 0;
 }
 
-size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
-  OVERLAPPED where{};
-  where.Offset = DWORD(at);
-  where.OffsetHigh = DWORD(at >> 32);
-  DWORD got = 0;
-  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
-}
 
-ByteReader FollowedReader() { return ByteReader{file, ReadFileAt}; }
+ByteReader FollowedReader() { return HandleReader(file); }
 
 bool UsableFor(const LineCheckpoint& checkpoint, uint64_t line) {
   return checkpoint.line < line || (checkpoint.line == line && checkpoint.lineStart);
@@ -433,6 +426,14 @@ void RefreshAfterStretch() {
 
 }  // namespace
 
+size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
+  OVERLAPPED where{};
+  where.Offset = DWORD(at);
+  where.OffsetHigh = DWORD(at >> 32);
+  DWORD got = 0;
+  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
+}
+
 bool FullPathOf(const wchar_t* name, wchar_t* out, size_t capacity) {
   if (wcsncmp(name, L"\\\\?\\", 4) == 0) {
     size_t length = wcslen(name);
@@ -478,11 +479,11 @@ bool ReadFileIdentity(HANDLE handle, FileIdentity* identity) {
 }
 
 uint64_t FindFirstWholeLine(HANDLE handle, uint64_t start, uint32_t charset) {
-  return FindFirstWholeLine(ByteReader{handle, ReadFileAt}, start, charset, byteBuffer, kChunkBytes);
+  return FindFirstWholeLine(HandleReader(handle), start, charset, byteBuffer, kChunkBytes);
 }
 
 uint64_t StartOfLastLines(HANDLE handle, uint64_t floor, uint64_t end, uint32_t charset, size_t lines) {
-  return StartOfLastLines(ByteReader{handle, ReadFileAt}, floor, end, charset, lines, byteBuffer, kChunkBytes);
+  return StartOfLastLines(HandleReader(handle), floor, end, charset, lines, byteBuffer, kChunkBytes);
 }
 
 bool OpenFile(const wchar_t* name) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/line_starts.h"
+
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollInterval = 10;       // ms between the end of a poll and the next
 constexpr UINT kFirstPollDelay = 20;     // ms after an open
@@ -78,6 +80,11 @@ struct FileIdentity {
   DWORD indexLow;
 };
 bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
+
+// Reads at an offset, for the core's scans over a file (a ByteReader); on a
+// handle opened for synchronous reads this moves its position too.
+size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count);
+inline ByteReader HandleReader(HANDLE file) { return ByteReader{file, ReadFileAt}; }
 
 // The core's line-start scans (core/line_starts.h) over the file, read a
 // chunk at a time; both move the handle's position.

@@ -8,19 +8,6 @@
 
 namespace {
 
-struct Bytes {
-  const uint8_t* data;
-  size_t size;
-};
-
-size_t ReadBytes(void* context, uint64_t at, uint8_t* bytes, size_t count) {
-  const Bytes& file = *static_cast<const Bytes*>(context);
-  if (at >= file.size) return 0;
-  size_t got = std::min<uint64_t>(count, file.size - at);
-  memcpy(bytes, file.data + at, got);
-  return got;
-}
-
 const char16_t* const kRegexes[] = {u"took \\d{3,} ms", u"a.c", u"^ab", u"x$", u"[ab]c+d", u"(?i)Ks", u"\\bé"};
 
 }  // namespace
@@ -57,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t unit = CharsetUnitSize(charset), newline = CharsetNewlineUnit(charset);
   std::vector<uint8_t> bytes(capacity);
   std::vector<TextUnit> units(capacity + kChunkUnits);
-  LineScan scan{{&file, ReadBytes}, charset, &kStandInConversions, pattern, &filters, bytes.data(), capacity,
+  LineScan scan{file.Reader(), charset, &kStandInConversions, pattern, &filters, bytes.data(), capacity,
                 units.data(), nullptr, nullptr};
 
   // The reference: each line on the unit grid alone, its first capacity bytes

@@ -7,19 +7,6 @@
 
 namespace {
 
-struct Bytes {
-  const uint8_t* data;
-  size_t size;
-};
-
-size_t ReadBytes(void* context, uint64_t at, uint8_t* bytes, size_t count) {
-  const Bytes& file = *static_cast<const Bytes*>(context);
-  if (at >= file.size) return 0;
-  size_t got = std::min<uint64_t>(count, file.size - at);
-  memcpy(bytes, file.data + at, got);
-  return got;
-}
-
 bool IsNewline(const Bytes& file, uint64_t at, uint32_t unit, uint32_t newline) {
   uint32_t value = 0;
   memcpy(&value, file.data + at, unit);
@@ -41,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint64_t floor = floorPick % (end + 1);
   uint32_t unit = CharsetUnitSize(charset), newline = CharsetNewlineUnit(charset);
   uint8_t buffer[260];
-  ByteReader reader{&file, ReadBytes};
+  ByteReader reader = file.Reader();
 
   // Backwards from the end on the file's grid: just past the line break
   // before the last `lines` breaks, or the floor.

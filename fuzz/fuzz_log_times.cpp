@@ -13,19 +13,6 @@ const int64_t kDay = TimeKey(0, 0, 1, 0, 0, 0, 0);
 
 namespace {
 
-struct Bytes {
-  const uint8_t* data;
-  size_t size;
-};
-
-size_t ReadBytes(void* context, uint64_t at, uint8_t* bytes, size_t count) {
-  const Bytes& file = *static_cast<const Bytes*>(context);
-  if (at >= file.size) return 0;
-  size_t got = std::min<uint64_t>(count, file.size - at);
-  memcpy(bytes, file.data + at, got);
-  return got;
-}
-
 void SearchFile(Input input, const YearHint& hint, int64_t wanted) {
   const uint32_t charsets[] = {kCharsetUtf8, kCharsetOem, kCharsetUtf16Le, kCharsetUtf16Be, kCharsetUtf32Le,
                                kCharsetUtf32Be};
@@ -34,7 +21,7 @@ void SearchFile(Input input, const YearHint& hint, int64_t wanted) {
   Bytes file{input.data, input.size};
   uint32_t unit = CharsetUnitSize(charset), newline = CharsetNewlineUnit(charset);
   std::vector<uint8_t> window(capacity);
-  TimeSearch search{ByteReader{&file, ReadBytes}, 0, file.size, charset, hint, &kStandInConversions,
+  TimeSearch search{file.Reader(), 0, file.size, charset, hint, &kStandInConversions,
                     window.data(), capacity};
   uint64_t line = 0;
   if (FindLineAtTime(search, wanted, &line) == TimeFound::kLine) {

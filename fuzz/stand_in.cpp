@@ -1,5 +1,7 @@
 #include "fuzz/stand_in.h"
 
+#include <cstring>
+
 namespace {
 
 // Bytes below 0x80 as themselves, the rest spread over the BMP, NUL and
@@ -47,7 +49,17 @@ void RemoveBottom(void* context, int rows) {
   kept.resize(kept.size() - std::min<size_t>(size_t(std::max(rows, 0)), kept.size()));
 }
 
+size_t ReadBytes(void* context, uint64_t at, uint8_t* bytes, size_t count) {
+  const Bytes& file = *static_cast<const Bytes*>(context);
+  if (at >= file.size) return 0;
+  size_t got = std::min<uint64_t>(count, file.size - at);
+  memcpy(bytes, file.data + at, got);
+  return got;
+}
+
 }  // namespace
+
+ByteReader Bytes::Reader() const { return ByteReader{const_cast<Bytes*>(this), ReadBytes}; }
 
 const CharsetConversions kStandInConversions{StandInToUnits, StandInLeadBytes};
 

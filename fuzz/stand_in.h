@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/charset.h"
+#include "core/line_starts.h"
 #include "core/rows.h"
 
 // ANSI and the current code page as a single-byte table; OEM as a double-byte
@@ -22,6 +23,13 @@ struct Input {
   uint8_t Byte() { return size ? (--size, *data++) : 0; }
   // Up to most bytes as UTF-16 units, two bytes a unit.
   std::u16string Units(size_t most);
+};
+
+// The fuzzer's bytes as a file the core's scans read.
+struct Bytes {
+  const uint8_t* data;
+  size_t size;
+  ByteReader Reader() const;
 };
 
 // The rows a RowView was handed, in order; the removal and clearing it was
