@@ -47,15 +47,16 @@ size_t ReadMemory(void* context, uint64_t at, uint8_t* out, size_t count) {
 }
 
 std::string Encode(const std::string& ascii, uint32_t charset) {
-  if (charset != kCharsetUtf16Le) return ascii;
+  if (charset != kCharsetUtf16Le && charset != kCharsetUtf16Be) return ascii;
   std::string wide;
-  for (char c : ascii) wide += c, wide += '\0';
+  for (char c : ascii) wide += charset == kCharsetUtf16Le ? std::string{c, '\0'} : std::string{'\0', c};
   return wide;
 }
 
 TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
-  // Lines start at 0, 6, 23, 41, 46 and 51 (the last one holds 61 bytes: longer than the small buffer).
-  const std::string text = "alpha\nbeta took 12 ms\r\ngamma took 345 ms\nBETA\nlast\nneedle " + std::string(53, 'x') + "\n" + "end";
+  // Lines start at 0, 6, 23, 41, 46, 51 (61 bytes: longer than the small buffer), 112 and 116.
+  const std::string text = "alpha\nbeta took 12 ms\r\ngamma took 345 ms\nBETA\nlast\nneedle " + std::string(53, 'x') + "\n" +
+                           "end\nhaz ZETA";
   const struct { const char* query; bool matchCase, wholeWord, regex; const char16_t* filter; bool down; uint64_t from, expected; } cases[] = {
       {"beta", false, false, false, u"", true, 0, 6}, {"beta", false, false, false, u"", true, 23, 41},
       {"BETA", true, false, false, u"", true, 0, 41}, {"eta", false, true, false, u"", true, 0, ~0ull},
@@ -67,8 +68,9 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
       {"took", false, false, false, u"sc|BETA", false, 112, ~0ull},
       {"needle", false, false, false, u"", true, 0, 51}, {"needle", false, false, false, u"", false, 112, 51},
       {"x\\d", false, false, true, u"", true, 0, ~0ull}, {"end", false, false, false, u"", true, 46, 112},
+      {"zeta", false, false, false, u"", true, 0, 116}, {"Haz", false, false, true, u"", false, 120, 116},
   };
-  for (uint32_t charset : {kCharsetUtf8, kCharsetUtf16Le, kCharsetAnsi}) {
+  for (uint32_t charset : {kCharsetUtf8, kCharsetUtf16Le, kCharsetUtf16Be, kCharsetAnsi}) {
     uint32_t unit = CharsetUnitSize(charset);
     Memory file{Encode(text, charset)};
     for (size_t capacity : {size_t(4096), size_t(64)}) {
