@@ -259,9 +259,15 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   Open(path);
   AppendBytes(path, "old 2\n");
   ASSERT_TRUE(WaitForRows({L"old 1", L"old 2"}));
+  // Browsing the old file, the rotation brings the view to the new one's end.
+  AppSettings.linesLimit = 1;
+  LoadStartOfFile();
+  AppSettings.linesLimit = Settings{}.linesLimit;
+  ASSERT_TRUE(Browsing());
   ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".1").c_str()));
   WriteBytes(path, "new 1\n");
   EXPECT_TRUE(WaitForRows({L"new 1"}));
+  EXPECT_FALSE(Browsing());
   wchar_t pane[MAX_PATH] = L"";  // reopened by its full path, yet one spelling: that of the first open
   SendMessageW(engineHost.statusBar, SB_GETTEXTW, 0, LPARAM(pane));
   EXPECT_EQ(std::wstring(AppSettings.history[0]) + L"|" + AppSettings.history[1] + L"|" + pane, path + L"||" + path);
