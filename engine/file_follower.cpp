@@ -812,6 +812,39 @@ int ShowLineAt(uint64_t lineStart, int rowsBefore) {
   return -1;
 }
 
+// Where the view stands, so that a load that adds or takes rows above can
+// put the same rows back in the same place.
+struct ViewPlace {
+  int top;
+  LRESULT caret;
+};
+
+ViewPlace TakeViewPlace() {
+  const RowView& view = CurrentRowView();
+  HWND list = engineHost.view;
+  return ViewPlace{view.topIndex(view.context), list ? SendMessageW(list, LB_GETCARETINDEX, 0, 0) : LB_ERR};
+}
+
+// Selects row alone, the caret on it.
+void SelectOnlyRow(LRESULT row) {
+  HWND list = engineHost.view;
+  if (!list) return;
+  SendMessageW(list, LB_SETCARETINDEX, WPARAM(row), FALSE);
+  SendMessageW(list, LB_SETSEL, FALSE, -1);
+  SendMessageW(list, LB_SETSEL, TRUE, row);
+}
+
+// The place again, shift rows down (up when negative); with selectCaret the
+// caret row is then the only one selected.
+void RestoreViewPlace(const ViewPlace& place, int shift, bool selectCaret) {
+  const RowView& view = CurrentRowView();
+  view.setTopIndex(view.context, std::max(0, place.top + shift));
+  if (!engineHost.view || place.caret == LB_ERR) return;
+  LRESULT caret = std::max<LRESULT>(0, place.caret + shift);
+  if (selectCaret) SelectOnlyRow(caret);
+  else SendMessageW(engineHost.view, LB_SETCARETINDEX, WPARAM(caret), FALSE);
+}
+
 // Where the stretch before the line at start begins: no more than the kb
 // limit's worth back, unless a single line is longer; and, where every line
 // makes a row, half the lines limit of lines back.
@@ -858,9 +891,7 @@ bool LoadEarlierRows() {
   if (start <= dataStart) return false;
   bool again = !browsing && firstLine < LinesFed() && LineStartOf(firstLine + 1, &end);
   uint64_t endNow = StretchEnd();
-  HWND list = engineHost.view;
-  int top = view.topIndex(view.context);
-  LRESULT caret = list ? SendMessageW(list, LB_GETCARETINDEX, 0, 0) : LB_ERR;
+  ViewPlace place = TakeViewPlace();
 
   // Following goes on after this as if nothing had been read meanwhile.
   bool following = !browsing;
@@ -921,9 +952,7 @@ bool LoadEarlierRows() {
     SetLinesFed(ViewRows() ? ViewRowLine(ViewRows() - 1) + 1 : firstLine);
   }
   SeekTo(savedPosition);
-  int shift = int(inserted) - int(removed);
-  view.setTopIndex(view.context, std::max(0, top + shift));
-  if (list && caret != LB_ERR) SendMessageW(list, LB_SETCARETINDEX, WPARAM(std::max<LRESULT>(0, caret + shift)), FALSE);
+  RestoreViewPlace(place, int(inserted) - int(removed), false);
   ResumeViewRedraw();
   RefreshAfterStretch();
   return true;
@@ -940,18 +969,10 @@ bool LoadLaterRows() {
   while (kept > 0 && ViewRowLine(kept - 1) == ViewRowLine(kept)) --kept;
   uint64_t from = stretchEnd;
   if (kept < rows && !LineStartOf(ViewRowLine(kept), &from)) return false;
-  HWND list = engineHost.view;
-  int top = view.topIndex(view.context);
-  LRESULT caret = list ? SendMessageW(list, LB_GETCARETINDEX, 0, 0) : LB_ERR;
+  ViewPlace place = TakeViewPlace();
   SuspendViewRedraw();
   ShowLineAt(from, 0);
-  int shift = -int(kept);
-  view.setTopIndex(view.context, std::max(0, top + shift));
-  if (list && caret != LB_ERR) {
-    SendMessageW(list, LB_SETCARETINDEX, WPARAM(std::max<LRESULT>(0, caret + shift)), FALSE);
-    SendMessageW(list, LB_SETSEL, FALSE, -1);
-    SendMessageW(list, LB_SETSEL, TRUE, std::max<LRESULT>(0, caret + shift));
-  }
+  RestoreViewPlace(place, -int(kept), true);
   ResumeViewRedraw();
   return true;
 }
@@ -961,11 +982,7 @@ void LoadStartOfFile() {
   ShowLineAt(dataStart, 0);
   const RowView& view = CurrentRowView();
   view.setTopIndex(view.context, 0);
-  if (engineHost.view) {
-    SendMessageW(engineHost.view, LB_SETCARETINDEX, 0, FALSE);
-    SendMessageW(engineHost.view, LB_SETSEL, FALSE, -1);
-    SendMessageW(engineHost.view, LB_SETSEL, TRUE, 0);
-  }
+  SelectOnlyRow(0);
 }
 
 void FollowEndAgain() {
