@@ -98,6 +98,17 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
     PostMessageW(window, forged.message, forged.wparam, forged.lparam);
     ASSERT_TRUE(followingGoesOn());
   }
+  // A timer procedure named to the thread itself, and to a dialog of ours
+  // (an owned window of its own, outside the main window's children).
+  PostThreadMessageW(GetWindowThreadProcessId(window, nullptr), WM_TIMER, 7, exitProcess);
+  ASSERT_TRUE(followingGoesOn());
+  PostMessageW(window, WM_COMMAND, 1204, 0);  // Find
+  HWND findDialog = WaitForDialogOwnedBy(window);
+  ASSERT_TRUE(findDialog);
+  PostMessageW(findDialog, WM_TIMER, 7, exitProcess);
+  PostMessageW(findDialog, WM_COMMAND, IDCANCEL, 0);
+  PumpUntil([&] { return !IsWindow(findDialog); });
+  ASSERT_TRUE(followingGoesOn());
 
   // A dialog's set-up message names where its values go: a copy sent from
   // here, and the dialog accepted, must write nothing there.

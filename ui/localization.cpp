@@ -168,21 +168,20 @@ size_t ModernizeDialogFont(uint8_t* dialogTemplate, size_t size) {
 
 namespace {
 
-constexpr wchar_t kDialogProcedure[] = L"Quillon.DialogProcedure";
 DLGPROC procedureOfNextDialog = nullptr;
 
 // Every dialog's procedure sits behind this one guard: a message whose
 // parameters only this thread may hand out (a set-up naming where results go,
 // a notification's pointer), sent from another thread, reaches none of them.
 INT_PTR CALLBACK GuardedDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto procedure = reinterpret_cast<DLGPROC>(GetPropW(dialog, kDialogProcedure));
+  auto procedure = reinterpret_cast<DLGPROC>(GetPropW(dialog, kDialogProcedureProperty));
   if (!procedure && procedureOfNextDialog) {  // the dialog's first message
     procedure = procedureOfNextDialog;
     procedureOfNextDialog = nullptr;
-    SetPropW(dialog, kDialogProcedure, reinterpret_cast<HANDLE>(procedure));
+    SetPropW(dialog, kDialogProcedureProperty, reinterpret_cast<HANDLE>(procedure));
   }
   if (!procedure || IsForeignPrivateMessage(message)) return FALSE;
-  if (message == WM_NCDESTROY) RemovePropW(dialog, kDialogProcedure);
+  if (message == WM_NCDESTROY) RemovePropW(dialog, kDialogProcedureProperty);
   return procedure(dialog, message, wparam, lparam);
 }
 

@@ -109,8 +109,12 @@ bool IsForgedQueuedMessage(const MSG& queued, HWND mainWindow) {
   if (IsThreadPrivateMessage(message)) return true;
   switch (message) {
     case WM_GETMINMAXINFO: return true;
-    case WM_TIMER:
-      return queued.lParam != 0 && mainWindow && queued.hwnd && GetAncestor(queued.hwnd, GA_ROOT) == mainWindow;
+    case WM_TIMER: {
+      if (queued.lParam == 0) return false;
+      if (!queued.hwnd) return platformKind == 2;
+      HWND root = GetAncestor(queued.hwnd, GA_ROOT);
+      return (mainWindow && root == mainWindow) || (root && GetPropW(root, kDialogProcedureProperty));
+    }
   }
   return message == shellHookMessage && message != 0 && queued.wParam == HSHELL_GETMINRECT;
 }

@@ -29,11 +29,14 @@ bool IsThreadPrivateMessage(UINT message);
 bool IsForeignPrivateMessage(UINT message);
 // A message taken from the queue that no one but a forger posts: those above,
 // the ones the system only ever sends, a minimize rectangle wanting an answer,
-// and a timer message naming a procedure to the main window or a child of it,
-// where no timer has one: dispatching it would call that address (Wine does,
-// unchecked). Timers of the thread and of other windows on it (the system's
-// dialogs) may have procedures of their own and are left to the system.
+// and a timer message naming a procedure to the main window, a child of it or
+// one of our own dialogs, where no timer has one: dispatching it would call
+// that address. Under Wine, which calls it unchecked, also one for no window
+// (a thread's timer); Windows checks those itself, and the system's dialogs
+// may have timers with procedures of their own.
 bool IsForgedQueuedMessage(const MSG& queued, HWND mainWindow);
+// Every dialog made from our templates carries this property (its procedure).
+constexpr wchar_t kDialogProcedureProperty[] = L"Quillon.DialogProcedure";
 
 // True when the size bytes at address all lie in committed, writable memory
 // of this process: a pointer another process made up is mostly neither.
