@@ -145,11 +145,11 @@ void HandleTaskbarCreated(HWND window) {
 
 // Aims the minimize animation at the notification area; without the standard
 // taskbar's parts (Wine has none) the system animates as usual. The message
-// passes the privilege filter, so its rectangle is written only to memory of
-// ours that can take it and that names this window.
+// passes the privilege filter, so its rectangle is written only to a record
+// on this thread's stack, where the system puts it, that names this window.
 LRESULT HandleShellHook(HWND window, WPARAM code, LPARAM data) {
   auto* target = reinterpret_cast<MinimizeTarget*>(data);
-  if (code != HSHELL_GETMINRECT || !AppSettings.trayMinimize || !IsWritableMemory(target, sizeof *target) ||
+  if (code != HSHELL_GETMINRECT || !AppSettings.trayMinimize || !IsOnThisThreadsStack(target, sizeof *target) ||
       target->window != window)
     return 0;
   HWND area = TaskbarNotificationArea();

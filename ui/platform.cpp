@@ -119,19 +119,17 @@ bool IsForgedQueuedMessage(const MSG& queued, HWND mainWindow) {
   return message == shellHookMessage && message != 0 && queued.wParam == HSHELL_GETMINRECT;
 }
 
-bool IsWritableMemory(const void* address, size_t size) {
+bool IsOnThisThreadsStack(const void* address, size_t size) {
   constexpr DWORD kWritable = PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-  auto at = reinterpret_cast<uintptr_t>(address);
-  uintptr_t end = at + size;
-  if (!address || size == 0 || end < at) return false;
-  while (at < end) {  // the range may cross into a region of other rights
-    MEMORY_BASIC_INFORMATION region{};
-    if (!VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) || region.State != MEM_COMMIT ||
-        !(region.Protect & kWritable) || (region.Protect & PAGE_GUARD))
-      return false;
-    at = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
-  }
-  return true;
+  int local = 0;
+  MEMORY_BASIC_INFORMATION stack{}, region{};
+  if (!address || size == 0 || !VirtualQuery(&local, &stack, sizeof stack) ||
+      !VirtualQuery(address, &region, sizeof region))
+    return false;
+  // The stack is one reservation; its pages in use are one committed region.
+  auto at = reinterpret_cast<uintptr_t>(address), end = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+  return region.AllocationBase == stack.AllocationBase && region.State == MEM_COMMIT &&
+         (region.Protect & kWritable) && !(region.Protect & PAGE_GUARD) && size <= end - at;
 }
 
 int visualStyleLevel() {

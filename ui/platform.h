@@ -38,9 +38,11 @@ bool IsForgedQueuedMessage(const MSG& queued, HWND mainWindow);
 // Every dialog made from our templates carries this property (its procedure).
 constexpr wchar_t kDialogProcedureProperty[] = L"Quillon.DialogProcedure";
 
-// True when the size bytes at address all lie in committed, writable memory
-// of this process: a pointer another process made up is mostly neither.
-bool IsWritableMemory(const void* address, size_t size);
+// True when the size bytes at address all lie on this thread's stack, where
+// the system puts the data of a message it sends with a pointer: a pointer
+// another process made up may name any writable memory of ours, our own
+// variables among them.
+bool IsOnThisThreadsStack(const void* address, size_t size);
 
 // 0 without visual styles; 2 with desktop composition; else 1.
 int visualStyleLevel();

@@ -75,6 +75,15 @@ TEST_F(TrayTest, MinimizingAimsAtTheNotificationArea) {
   }
   for (const auto& place : places) EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(pages + place.at)), 0) << place.name;
   VirtualFree(pages, 0, MEM_RELEASE);
+  // Nor to our own variables that begin with the window's handle: the engine's
+  // host would take coordinates for its view.
+  HWND view = engineHost.view;
+  ASSERT_EQ(engineHost.window, window);
+  auto* held = new HWND[3]{window, view, view};
+  EXPECT_EQ(HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(&engineHost)) +
+            HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(held)), 0);
+  EXPECT_TRUE(engineHost.view == view && held[1] == view);
+  delete[] held;
   DestroyWindow(bar);
 }
 
