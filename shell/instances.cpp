@@ -21,6 +21,9 @@ constexpr size_t kQueryPathLimit = sizeof(InstanceTable::queryPath) / sizeof(wch
 // start goes on without the table and a close leaves its record behind, to be
 // freed by a later lookup as the record of a dead window.
 constexpr DWORD kMutexWait = 3000;
+// Any process can also put windows of its own in the records that answer
+// slowly: a lookup asks them for this long in all, not each for as long.
+constexpr DWORD kLookupTime = 3000;
 
 HANDLE mutex = nullptr;
 InstanceTable* table = nullptr;
@@ -107,8 +110,10 @@ bool AskOthers(const wchar_t* path) {
   if (FullPathOf(path, fullPath, kQueryPathLimit + 1)) bytes = (wcslen(fullPath) + 1) * sizeof(wchar_t);
   if (bytes && VirtualAlloc(table->queryPath, bytes, MEM_COMMIT, PAGE_READWRITE)) {
     memcpy(table->queryPath, fullPath, bytes);
-    UINT timeout = GetDoubleClickTime();
+    DWORD began = GetTickCount();
     for (int i = kInstanceRecordCount - 1; i >= 0 && !found; --i) {
+      DWORD spent = GetTickCount() - began;
+      if (spent >= kLookupTime) break;
       InstanceRecord record = table->records[i];  // a copy: others may write the section meanwhile
       if (!record.window) continue;
       if (!StillTheRegisteredWindow(record)) {
@@ -116,6 +121,7 @@ bool AskOthers(const wchar_t* path) {
         continue;
       }
       DWORD_PTR answer = 0;
+      UINT timeout = std::min<UINT>(GetDoubleClickTime(), kLookupTime - spent);
       if (SendMessageTimeoutW(WindowOf(record), kInstanceQueryMessage, 0, 0, SMTO_ABORTIFHUNG, timeout,
                               &answer) && answer) {
         SetForegroundWindow(WindowOf(record));

@@ -33,7 +33,8 @@ InstanceTable* MapInstanceTable(HANDLE section);
 // The three below wait at most 3 seconds for the mutex another process may
 // hold: past that the lookup finds nothing and the start then runs without
 // registering, a registration is skipped, or a record stays until a later
-// lookup frees it as a dead window's.
+// lookup frees it as a dead window's. Asking the registered windows then
+// takes at most 3 seconds more, however many answer slowly.
 
 // Whether another instance follows path and took it over (it then comes to the front).
 bool AnotherInstanceTookOver(const wchar_t* path);
