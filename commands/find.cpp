@@ -7,6 +7,7 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "core/line_search.h"
 #include "engine/charset.h"
@@ -35,13 +36,15 @@ bool firstSearchPending = false;
 HWND findDialog = nullptr;
 wchar_t rowText[kMaxRowUnits + 1];
 
-// A search through the file: one at a time, its state owned here. The thread
-// writes the outcome, then sets ended, then posts; the window reads it only
-// once ended is set, after the thread has been waited for.
+// A search through the file: one at a time, its state held by the window and
+// by its thread. The thread writes the outcome, then sets ended, then posts;
+// the window reads it only once ended is set. Stopping waits for the thread a
+// moment only: a read stalled on a share goes on alone, and whichever of the
+// two lets go of the state last frees it.
 constexpr size_t kScanBytes = size_t(4) << 20;
 constexpr DWORD kProgressEveryMs = 100;
+constexpr DWORD kStopWaitMs = 100;
 struct FileSearch {
-  HANDLE thread = nullptr;
   HANDLE file = INVALID_HANDLE_VALUE;  // our own: the follower's handle has its position in use
   HWND window = nullptr;
   WPARAM number = 0;
@@ -53,14 +56,24 @@ struct FileSearch {
   std::unique_ptr<uint8_t[]> bytes;
   std::unique_ptr<TextUnit[]> units;
   DWORD lastProgress = 0;
+  std::atomic<int> holders{1};
   std::atomic<bool> stop{false};
   std::atomic<bool> ended{false};
   std::atomic<uint64_t> reached{0};
   ScanEnd outcome = ScanEnd::kNone;
   FoundLine found;
 };
-FileSearch fileSearch;
+FileSearch* fileSearch = nullptr;
+HANDLE searchThread = nullptr;
 WPARAM lastSearchNumber = 0;
+
+void LetGoOf(FileSearch* search) {
+  if (search->holders.fetch_sub(1) != 1) return;
+  if (search->file != INVALID_HANDLE_VALUE) CloseHandle(search->file);
+  FreeLinePattern(search->pattern);
+  if (search->filters) ClearFilterStack(search->filters.get());
+  delete search;
+}
 
 // The caret row, or 0 when the view has none.
 int CurrentRow(HWND view) {
@@ -103,51 +116,47 @@ void HideSearchProgress() {
 }
 
 // Range and position in units of 64 KiB, the bar filling the way the search goes.
-void ShowSearchProgress() {
+void ShowSearchProgress(const FileSearch& search) {
   HWND bar = engineHost.progress;
   if (!bar) return;
-  uint64_t low = std::min(fileSearch.from, fileSearch.limit), high = std::max(fileSearch.from, fileSearch.limit);
-  uint64_t reached = std::clamp(fileSearch.reached.load(), low, high);
-  uint64_t done = fileSearch.down ? reached - low : high - reached;
+  uint64_t low = std::min(search.from, search.limit), high = std::max(search.from, search.limit);
+  uint64_t reached = std::clamp(search.reached.load(), low, high);
+  uint64_t done = search.down ? reached - low : high - reached;
   SendMessageW(bar, PBM_SETRANGE32, 0, LPARAM((high - low) >> 16));
   SendMessageW(bar, PBM_SETPOS, WPARAM(done >> 16), 0);
   ShowWindow(bar, SW_SHOWNA);
 }
 
 void ReleaseFileSearch() {
-  if (fileSearch.thread) {
-    WaitForSingleObject(fileSearch.thread, INFINITE);
-    CloseHandle(fileSearch.thread);
-    fileSearch.thread = nullptr;
+  if (searchThread) {
+    fileSearch->stop = true;
+    WaitForSingleObject(searchThread, kStopWaitMs);
+    CloseHandle(searchThread);
+    searchThread = nullptr;
   }
-  if (fileSearch.file != INVALID_HANDLE_VALUE) CloseHandle(fileSearch.file);
-  fileSearch.file = INVALID_HANDLE_VALUE;
-  FreeLinePattern(fileSearch.pattern);
-  fileSearch.pattern = nullptr;
-  if (fileSearch.filters) ClearFilterStack(fileSearch.filters.get());
-  fileSearch.filters.reset();
-  fileSearch.bytes.reset();
-  fileSearch.units.reset();
+  if (fileSearch) LetGoOf(std::exchange(fileSearch, nullptr));
   HideSearchProgress();
 }
 
-bool SearchGoesOn(void*, uint64_t at) {
-  fileSearch.reached = at;
-  if (GetTickCount() - fileSearch.lastProgress >= kProgressEveryMs) {
-    fileSearch.lastProgress = GetTickCount();
-    PostMessageW(fileSearch.window, kFileSearchMessage, fileSearch.number, 0);
+bool SearchGoesOn(void* context, uint64_t at) {
+  auto* search = static_cast<FileSearch*>(context);
+  search->reached = at;
+  if (GetTickCount() - search->lastProgress >= kProgressEveryMs) {
+    search->lastProgress = GetTickCount();
+    PostMessageW(search->window, kFileSearchMessage, search->number, 0);
   }
-  return !fileSearch.stop;
+  return !search->stop;
 }
 
-DWORD WINAPI SearchThread(void*) {
-  LineScan scan{HandleReader(fileSearch.file), fileSearch.charset, &SystemConversions(), fileSearch.pattern,
-                fileSearch.filters.get(), fileSearch.bytes.get(), kScanBytes, fileSearch.units.get(), SearchGoesOn,
-                nullptr};
-  fileSearch.outcome = fileSearch.down ? FindLineDown(scan, fileSearch.from, fileSearch.limit, &fileSearch.found)
-                                       : FindLineUp(scan, fileSearch.limit, fileSearch.from, &fileSearch.found);
-  fileSearch.ended = true;
-  PostMessageW(fileSearch.window, kFileSearchMessage, fileSearch.number, 0);
+DWORD WINAPI SearchThread(void* context) {
+  auto* search = static_cast<FileSearch*>(context);
+  LineScan scan{HandleReader(search->file), search->charset, &SystemConversions(), search->pattern,
+                search->filters.get(), search->bytes.get(), kScanBytes, search->units.get(), SearchGoesOn, search};
+  search->outcome = search->down ? FindLineDown(scan, search->from, search->limit, &search->found)
+                                 : FindLineUp(scan, search->limit, search->from, &search->found);
+  search->ended = true;
+  PostMessageW(search->window, kFileSearchMessage, search->number, 0);
+  LetGoOf(search);
   return 0;
 }
 
@@ -182,32 +191,39 @@ bool StartFileSearch(HWND window) {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return false;
   }
-  fileSearch.file = file;
-  fileSearch.window = window;
-  fileSearch.number = ++lastSearchNumber;
-  fileSearch.down = searchDown;
-  fileSearch.from = searchDown ? StretchEnd() : StretchStart();
-  fileSearch.limit = searchDown ? uint64_t(size.QuadPart) : floor;
-  fileSearch.charset = charsetState.active;
-  fileSearch.stop = false, fileSearch.ended = false, fileSearch.reached = fileSearch.from;
-  fileSearch.outcome = ScanEnd::kNone;
-  fileSearch.lastProgress = GetTickCount();
-  fileSearch.pattern = MakeLinePattern(CurrentQuery(), fileSearch.charset, nullptr);
-  fileSearch.filters.reset(new (std::nothrow) FilterStack);
-  fileSearch.bytes.reset(new (std::nothrow) uint8_t[kScanBytes]);
-  fileSearch.units.reset(new (std::nothrow) TextUnit[kScanBytes + kChunkUnits]);
-  bool nothingThere = searchDown ? fileSearch.from >= fileSearch.limit : fileSearch.from <= fileSearch.limit;
-  if (nothingThere || !fileSearch.pattern || !fileSearch.filters || !fileSearch.bytes || !fileSearch.units) {
+  auto* search = new (std::nothrow) FileSearch;
+  if (!search) {
+    CloseHandle(file);
+    return false;
+  }
+  fileSearch = search;
+  search->file = file;
+  search->window = window;
+  search->number = ++lastSearchNumber;
+  search->down = searchDown;
+  search->from = searchDown ? StretchEnd() : StretchStart();
+  search->limit = searchDown ? uint64_t(size.QuadPart) : floor;
+  search->charset = charsetState.active;
+  search->reached = search->from;
+  search->lastProgress = GetTickCount();
+  search->pattern = MakeLinePattern(CurrentQuery(), search->charset, nullptr);
+  search->filters.reset(new (std::nothrow) FilterStack);
+  search->bytes.reset(new (std::nothrow) uint8_t[kScanBytes]);
+  search->units.reset(new (std::nothrow) TextUnit[kScanBytes + kChunkUnits]);
+  bool nothingThere = searchDown ? search->from >= search->limit : search->from <= search->limit;
+  if (nothingThere || !search->pattern || !search->filters || !search->bytes || !search->units) {
     ReleaseFileSearch();
     return false;
   }
-  BuildFilterStack(fileSearch.filters.get(), CurrentLineFilters(), nullptr);
-  fileSearch.thread = CreateThread(nullptr, 0, SearchThread, nullptr, 0, nullptr);
-  if (!fileSearch.thread) {
+  BuildFilterStack(search->filters.get(), CurrentLineFilters(), nullptr);
+  search->holders = 2;  // the thread's share
+  searchThread = CreateThread(nullptr, 0, SearchThread, search, 0, nullptr);
+  if (!searchThread) {
+    search->holders = 1;
     ReleaseFileSearch();
     return false;
   }
-  ShowSearchProgress();
+  ShowSearchProgress(*search);
   return true;
 }
 
@@ -353,26 +369,25 @@ void ForgetFindText() { findText[0] = L'\0'; }
 // Only the search started last, and only once its thread has said it ended:
 // any process may post this message.
 void HandleFileSearchMessage(WPARAM number) {
-  if (!fileSearch.thread || number != fileSearch.number) return;
-  if (!fileSearch.ended) {
-    ShowSearchProgress();
+  if (!fileSearch || number != fileSearch->number) return;
+  if (!fileSearch->ended) {
+    ShowSearchProgress(*fileSearch);
     return;
   }
-  ScanEnd outcome = fileSearch.outcome;
-  FoundLine found = fileSearch.found;
+  ScanEnd outcome = fileSearch->outcome;
+  FoundLine found = fileSearch->found;
   ReleaseFileSearch();
   if (outcome == ScanEnd::kFound) ShowFoundLine(found);
   else if (outcome == ScanEnd::kNone) MessageBeep(MB_OK);
 }
 
 bool CancelFileSearch() {
-  if (!fileSearch.thread) return false;
-  fileSearch.stop = true;
+  if (!fileSearch) return false;
   ReleaseFileSearch();
   return true;
 }
 
-bool FileSearchRunning() { return fileSearch.thread != nullptr; }
+bool FileSearchRunning() { return fileSearch != nullptr; }
 
 void ShowGoToRowDialog(HWND window) {
   INT_PTR number = ShowDialog(window, IDD_GOTO_ROW, GoToRowProc);

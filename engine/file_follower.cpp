@@ -155,8 +155,10 @@ void ForgetReadState() {
   tailCount = 0;
 }
 
-void EmptyView() {
-  if (engineHost.viewEmptied) engineHost.viewEmptied();
+// Moving through the file keeps what was found in it; a change of the file or
+// of how it reads (a reload, a truncation, a close) tells the host.
+void EmptyView(bool moving = false) {
+  if (engineHost.viewEmptied && !moving) engineHost.viewEmptied();
   DiscardBatchedRows();
   ClearView(CurrentRowView());
 }
@@ -397,12 +399,13 @@ void CountArrivedLines(uint64_t size) {
 // The watch of a browsing view: a file cut or rewritten brings the view back
 // to the end, as following would; a longer one adds to the new lines' count.
 // False when the view went back to following, whose poll goes on.
+void FollowTheEnd(bool moving);
 bool PollWhileBrowsing() {
   uint64_t size;
   if (!FileSize(&size)) return true;
   if (size < lastSize || size < watchedEnd ||
       (size > lastSize && !BytesStillBefore(watchedEnd, watchedTail, watchedTailCount))) {
-    FollowEndAgain();
+    FollowTheEnd(false);
     return false;
   }
   bool changed = size != lastSize;
@@ -544,13 +547,17 @@ void CloseFile() {
   if (engineHost.refreshStatus) engineHost.refreshStatus();
 }
 
-void LoadFile() {
+namespace {
+
+// The tail, or a browsing view's stretch, loaded again; moving: the view only
+// moves through the file (back to its end).
+void LoadTail(bool moving) {
   if (file == INVALID_HANDLE_VALUE) return;
   // A browsing view loads its stretch again, from its first line.
   uint64_t browsedFrom = browsing ? StretchStart() : 0;
   TakeEngineOptions();
   EndDrain();
-  EmptyView();
+  EmptyView(moving);
   SeekTo(0);
   PreallocateViewStorage();
   readPosition = 0;
@@ -597,6 +604,24 @@ void LoadFile() {
   startedOver = true;
   if (paused) oneShot = true;
 }
+
+// Browsing no more: the tail, following again; moving as for LoadTail.
+void FollowTheEnd(bool moving) {
+  if (file == INVALID_HANDLE_VALUE) return;
+  browsing = false;
+  linesArrived = 0;
+  if (paused) {
+    paused = false;
+    if (HMENU menu = engineHost.menu) CheckMenuItem(menu, 1201, MF_BYCOMMAND | MF_UNCHECKED);
+  }
+  LoadTail(moving);
+  ArmFirstPoll();
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+}
+
+}  // namespace
+
+void LoadFile() { LoadTail(false); }
 
 void PollFile() {
   // A read still going on while paused is the one-shot read of a reload: it
@@ -777,7 +802,7 @@ int ShowLineAt(uint64_t lineStart, int rowsBefore) {
   uint64_t from = rowsBefore > 0 ? StartOfLastLines(file, dataStart, lineStart, charset, size_t(rowsBefore)) : lineStart;
   EnterBrowsing();  // what following read stays watched from where it stopped
   EndDrain();
-  EmptyView();
+  EmptyView(true);
   ResetPendingRow();
   ForgetReadState();
   StartCheckpoints(from);
@@ -985,18 +1010,7 @@ void LoadStartOfFile() {
   SelectOnlyRow(0);
 }
 
-void FollowEndAgain() {
-  if (file == INVALID_HANDLE_VALUE) return;
-  browsing = false;
-  linesArrived = 0;
-  if (paused) {
-    paused = false;
-    if (HMENU menu = engineHost.menu) CheckMenuItem(menu, 1201, MF_BYCOMMAND | MF_UNCHECKED);
-  }
-  LoadFile();
-  ArmFirstPoll();
-  if (engineHost.refreshStatus) engineHost.refreshStatus();
-}
+void FollowEndAgain() { FollowTheEnd(true); }
 
 uint64_t LinesArrivedWhileBrowsing() { return browsing ? linesArrived : 0; }
 
