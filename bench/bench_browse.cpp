@@ -99,7 +99,7 @@ void RunBrowseBench() {
   for (int i = 1; i <= kJumps; ++i) {
     uint64_t at = FindFirstWholeLine(reader, kFileBytes / (kJumps + 1) * uint64_t(i), kCharsetUtf8);
     int64_t start = Ticks();
-    int row = ShowLineAt(at, 4);
+    int row = ShowLineAt(at, 0, 4);
     Painted();
     jumpMs.push_back(MsSince(start));
     jumpFloorMs.push_back(ReadAndDecodeMs(reader, StretchStart(), StretchEnd()));

@@ -227,19 +227,12 @@ bool StartFileSearch(HWND window) {
   return true;
 }
 
-// The line found: loaded with rows before it, and the row of it that holds
-// the match selected (the line's first row when its rows split the match).
+// The line found: loaded with rows before it, and the row where the match
+// starts selected.
 void ShowFoundLine(const FoundLine& line) {
-  int first = ShowLineAt(line.start, 4);
-  int count = RowCount();
-  if (first < 0 || first >= count) {
-    MessageBeep(MB_OK);
-    return;
-  }
-  // Every row of the line holds at least one of its units.
-  uint64_t most = std::min<uint64_t>(line.end - line.start, uint64_t(count - first));
-  int row = MatchingRow(first, first + int(most), 1);
-  ShowRow(row >= 0 ? row : first);
+  int row = ShowLineAt(line.start, line.matchUnit, 4);
+  if (row < 0 || row >= RowCount()) MessageBeep(MB_OK);
+  else ShowRow(row);
 }
 
 // Tests the rows from the current one on in the search direction; there is

@@ -110,7 +110,7 @@ void GoToTime(int64_t time) {
     FollowEndAgain();
     return;
   }
-  int row = found == TimeFound::kLine ? ShowLineAt(line, kRowsBeforeFound) : -1;
+  int row = found == TimeFound::kLine ? ShowLineAt(line, 0, kRowsBeforeFound) : -1;
   if (row >= 0) ShowRow(row);
   else MessageBeep(MB_OK);
 }

@@ -61,6 +61,7 @@ struct LineScan {
 enum class ScanEnd : uint8_t { kFound, kNone, kStopped };
 struct FoundLine {
   uint64_t start = 0, end = 0;  // end: past its break, or past the part tested of a longer line
+  size_t matchUnit = 0;         // where in the decoded line the match starts
 };
 
 // The first line holding a match among those that start in [from, end); from

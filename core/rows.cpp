@@ -25,9 +25,12 @@ bool widestRowGrew = false;
 // Finished rows of the current poll, NUL-terminated back to back.
 std::vector<TextUnit> batchText;
 std::vector<size_t> batchStarts;
-std::vector<uint64_t> batchLines;  // each batched row's line ordinal
-std::deque<uint64_t> viewLines;    // each view row's line ordinal
+std::vector<RowPlace> batchPlaces;  // each batched row's line and first unit
+std::deque<RowPlace> viewPlaces;    // each view row's
 uint64_t linesFed = kFirstLineOrdinal;
+uint64_t unitOfLine = 0;     // units of the line the rows have taken so far
+uint64_t rowStartUnit = 0;   // where in its line the row being built starts
+uint64_t unitsIntoLine = 0;  // units of the line fed so far, rows built or not
 bool batchFrontKept = false;
 
 constexpr size_t kRowsBetweenTimeChecks = 16;
@@ -44,7 +47,7 @@ void DropBatchFront(size_t rows) {
   size_t offset = batchStarts[rows];
   batchText.erase(batchText.begin(), batchText.begin() + ptrdiff_t(offset));
   batchStarts.erase(batchStarts.begin(), batchStarts.begin() + ptrdiff_t(rows));
-  batchLines.erase(batchLines.begin(), batchLines.begin() + ptrdiff_t(rows));
+  batchPlaces.erase(batchPlaces.begin(), batchPlaces.begin() + ptrdiff_t(rows));
   for (size_t& start : batchStarts) start -= offset;
 }
 
@@ -53,7 +56,7 @@ void DropBatchBack(size_t row) {
   if (row >= batchStarts.size()) return;
   batchText.resize(batchStarts[row]);
   batchStarts.resize(row);
-  batchLines.resize(row);
+  batchPlaces.resize(row);
 }
 
 void CompactBatch() {
@@ -69,7 +72,7 @@ void AddRow() {
   }
   pendingRow[pendingLength] = 0;
   batchStarts.push_back(batchText.size());
-  batchLines.push_back(linesFed);
+  batchPlaces.push_back({linesFed, rowStartUnit});
   batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
   pendingLength = 0;
   CompactBatch();
@@ -97,12 +100,15 @@ void EndRow() {
 void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
   for (size_t i = 0; i < count; ++i) {
     TextUnit c = units[i];
+    if (c == u'\n') {
+      EndRow();
+      ++linesFed;
+      unitOfLine = rowStartUnit = 0;
+      continue;
+    }
+    ++unitOfLine;
     switch (c) {
       case 0x000D: case 0xFEFF: case 0xFFFE:
-        continue;
-      case 0x000A:
-        EndRow();
-        ++linesFed;
         continue;
       case 0x0000:
         pendingRow[pendingLength++] = 0xFFFD;
@@ -116,7 +122,10 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
         pendingRow[pendingLength++] = c;
         break;
     }
-    if (pendingLength >= capacity) EndRow();
+    if (pendingLength >= capacity) {
+      EndRow();
+      rowStartUnit = unitOfLine;
+    }
   }
 }
 
@@ -161,6 +170,9 @@ void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
   capacity = std::clamp<size_t>(capacity, 1, kMaxRowUnits);
   if (lineFilters.count) FeedFiltered(units, count, capacity, false);
   else BuildRows(units, count, capacity);
+  size_t lineStart = count;
+  while (lineStart > 0 && units[lineStart - 1] != u'\n') --lineStart;
+  unitsIntoLine = lineStart ? count - lineStart : unitsIntoLine + count;
 }
 
 void SetLineFilters(const LineFilters& given) {
@@ -204,7 +216,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
     } else {
       removed = inView + rows - cap;
       view.removeTop(view.context, int(removed));
-      viewLines.erase(viewLines.begin(), viewLines.begin() + ptrdiff_t(std::min(removed, viewLines.size())));
+      viewPlaces.erase(viewPlaces.begin(), viewPlaces.begin() + ptrdiff_t(std::min(removed, viewPlaces.size())));
     }
   }
   // Rows left for the next call are counted against the limit already: the
@@ -212,7 +224,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   size_t end = first;
   while (end < rows) {
     view.append(view.context, batchText.data() + batchStarts[end]);
-    viewLines.push_back(batchLines[end++]);
+    viewPlaces.push_back(batchPlaces[end++]);
     if (outOfTime && end % kRowsBetweenTimeChecks == 0 && end < rows && outOfTime()) break;
   }
   // Keep the rows the user is reading where they are on screen.
@@ -220,7 +232,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   if (batchRedraw) view.setRedraw(view.context, true);
   // A view that lost rows some other way keeps no more ordinals than rows.
   size_t nowInView = size_t(std::max(view.count(view.context), 0));
-  if (viewLines.size() > nowInView) viewLines.erase(viewLines.begin(), viewLines.end() - ptrdiff_t(nowInView));
+  if (viewPlaces.size() > nowInView) viewPlaces.erase(viewPlaces.begin(), viewPlaces.end() - ptrdiff_t(nowInView));
   if (end == rows) DiscardBatchedRows();
   else DropBatchFront(end);
   return true;
@@ -239,7 +251,7 @@ struct SavedRowStream {
   LineVerdict lineVerdict;
   TextUnit heldLine[kFilterLineUnits];
   size_t heldLength;
-  uint64_t linesFed;
+  uint64_t linesFed, unitOfLine, rowStartUnit, unitsIntoLine;
 };
 SavedRowStream savedRowStream;
 }  // namespace
@@ -250,6 +262,7 @@ void SaveRowStream() {
   std::copy(heldLine, heldLine + heldLength, saved.heldLine);
   saved.pendingLength = pendingLength, saved.emptyRun = emptyRun, saved.lineVerdict = lineVerdict;
   saved.heldLength = heldLength, saved.linesFed = linesFed;
+  saved.unitOfLine = unitOfLine, saved.rowStartUnit = rowStartUnit, saved.unitsIntoLine = unitsIntoLine;
 }
 
 void RestoreRowStream() {
@@ -258,68 +271,82 @@ void RestoreRowStream() {
   std::copy(saved.heldLine, saved.heldLine + saved.heldLength, heldLine);
   pendingLength = saved.pendingLength, emptyRun = saved.emptyRun, lineVerdict = saved.lineVerdict;
   heldLength = saved.heldLength, linesFed = saved.linesFed;
+  unitOfLine = saved.unitOfLine, rowStartUnit = saved.rowStartUnit, unitsIntoLine = saved.unitsIntoLine;
 }
 
 void ResetPendingRow() {
   pendingLength = 0;
   emptyRun = 0;
   lineVerdict = LineVerdict::kPending, heldLength = 0;
+  unitOfLine = rowStartUnit = unitsIntoLine = 0;
+}
+
+void EndPendingRow() {
+  if (pendingLength == 0) return;
+  AddRow();
+  rowStartUnit = unitOfLine;
+}
+
+void ResumeLineAt(RowPlace place) {
+  ResetPendingRow();
+  linesFed = place.line;
+  // Inside a line the filters show it: its rows were built before.
+  if (lineFilters.count && place.unit > 0) lineVerdict = LineVerdict::kShown;
+  unitOfLine = rowStartUnit = unitsIntoLine = place.unit;
 }
 
 void DiscardBatchedRows() {
   batchText.clear();
   batchStarts.clear();
-  batchLines.clear();
+  batchPlaces.clear();
 }
 
 uint64_t LinesFed() { return linesFed; }
 void SetLinesFed(uint64_t ordinal) { linesFed = ordinal; }
-uint64_t BatchRowLine(size_t row) { return row < batchLines.size() ? batchLines[row] : kNoLine; }
+uint64_t UnitsIntoLine() { return unitsIntoLine; }
+RowPlace BatchRowPlace(size_t row) { return row < batchPlaces.size() ? batchPlaces[row] : RowPlace{}; }
+uint64_t BatchRowLine(size_t row) { return BatchRowPlace(row).line; }
 
-void DropBatchedLinesFrom(uint64_t ordinal) {
-  size_t row = size_t(std::lower_bound(batchLines.begin(), batchLines.end(), ordinal) - batchLines.begin());
-  DropBatchBack(row);
+size_t FirstBatchedRowFrom(RowPlace place) {
+  return size_t(std::lower_bound(batchPlaces.begin(), batchPlaces.end(), place) - batchPlaces.begin());
 }
 
-void DropBatchedLinesBefore(uint64_t ordinal) {
-  size_t row = size_t(std::lower_bound(batchLines.begin(), batchLines.end(), ordinal) - batchLines.begin());
-  if (row == batchStarts.size()) DiscardBatchedRows();
-  else if (row > 0) DropBatchFront(row);
+void DropBatchedRowsFrom(size_t row) { DropBatchBack(row); }
+
+void DropFirstBatchedRows(size_t count) {
+  if (count >= batchStarts.size()) DiscardBatchedRows();
+  else if (count > 0) DropBatchFront(count);
 }
 
 void KeepBatchFront(bool on) { batchFrontKept = on; }
 
-bool ViewLinesKnown(const RowView& view) { return size_t(view.count(view.context)) == viewLines.size(); }
-size_t ViewRows() { return viewLines.size(); }
-uint64_t ViewRowLine(size_t row) { return row < viewLines.size() ? viewLines[row] : kNoLine; }
+bool ViewLinesKnown(const RowView& view) { return size_t(view.count(view.context)) == viewPlaces.size(); }
+size_t ViewRows() { return viewPlaces.size(); }
+RowPlace ViewRowPlace(size_t row) { return row < viewPlaces.size() ? viewPlaces[row] : RowPlace{}; }
+uint64_t ViewRowLine(size_t row) { return ViewRowPlace(row).line; }
 
 void ClearView(const RowView& view) {
   view.clear(view.context);
-  viewLines.clear();
+  viewPlaces.clear();
 }
 
-size_t RemoveFirstViewLine(const RowView& view) {
-  size_t rows = 0;
-  while (rows < viewLines.size() && viewLines[rows] == viewLines.front()) ++rows;
-  if (rows == 0) return 0;
-  view.removeTop(view.context, int(rows));
-  viewLines.erase(viewLines.begin(), viewLines.begin() + ptrdiff_t(rows));
-  return rows;
+void RemoveFirstViewRows(const RowView& view, size_t count) {
+  count = std::min(count, viewPlaces.size());
+  if (count == 0) return;
+  view.removeTop(view.context, int(count));
+  viewPlaces.erase(viewPlaces.begin(), viewPlaces.begin() + ptrdiff_t(count));
 }
 
-size_t PrependRowsTo(const RowView& view, size_t limit, uint64_t* firstDropped) {
-  *firstDropped = kNoLine;
+size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) {
+  *firstDropped = RowPlace{};
   size_t rows = batchStarts.size();
   for (size_t i = 0; i < rows; ++i) view.insert(view.context, int(i), batchText.data() + batchStarts[i]);
-  viewLines.insert(viewLines.begin(), batchLines.begin(), batchLines.end());
+  viewPlaces.insert(viewPlaces.begin(), batchPlaces.begin(), batchPlaces.end());
   DiscardBatchedRows();
-  if (viewLines.size() <= limit) return rows;
-  // The line that the limit cuts goes whole, and every line after it.
-  size_t keep = limit;
-  while (keep > 0 && viewLines[keep - 1] == viewLines[keep]) --keep;
-  *firstDropped = viewLines[keep];
-  view.removeBottom(view.context, int(viewLines.size() - keep));
-  viewLines.resize(keep);
+  if (viewPlaces.size() <= limit) return rows;
+  *firstDropped = viewPlaces[limit];
+  view.removeBottom(view.context, int(viewPlaces.size() - limit));
+  viewPlaces.resize(limit);
   return rows;
 }
 

@@ -80,35 +80,56 @@ size_t BatchedRows();
 size_t BatchedUnits();  // the text the batch holds
 
 // Every line fed, shown or hidden, has an ordinal that each line break counts
-// up; every row, batched or in the view, knows its line's, so the follower
-// can tell where in the file the view's rows come from.
+// up; every row, batched or in the view, knows its line's and the unit of the
+// line it starts at (counted in the decoded line from its start, before tabs
+// are expanded, a CR counted too), so the follower can tell where in the file
+// the view's rows come from, and a view may hold only part of a long line.
 // An emptied view's lines count from kFirstLineOrdinal: the lines before them,
 // loaded later, count down from there.
 constexpr uint64_t kFirstLineOrdinal = uint64_t(1) << 62;
+constexpr uint64_t kNoLine = ~uint64_t(0);
+struct RowPlace {
+  uint64_t line = kNoLine;
+  uint64_t unit = 0;
+};
+inline bool operator<(const RowPlace& a, const RowPlace& b) {
+  return a.line < b.line || (a.line == b.line && a.unit < b.unit);
+}
+inline bool operator==(const RowPlace& a, const RowPlace& b) { return a.line == b.line && a.unit == b.unit; }
 uint64_t LinesFed();
 void SetLinesFed(uint64_t ordinal);
+// Units decoded of the line being fed, whether the filters decided on it or not.
+uint64_t UnitsIntoLine();
+// Feeding goes on at a place where a row started before: inside a line the
+// filters show, or at a line's start, rows starting afresh.
+void ResumeLineAt(RowPlace place);
+// Ends the row being built where feeding stopped, inside a line: the rows
+// after it are built from there on.
+void EndPendingRow();
+RowPlace BatchRowPlace(size_t row);  // line kNoLine past the batch
 uint64_t BatchRowLine(size_t row);
-// Forgets the batched rows of the lines from ordinal on.
-void DropBatchedLinesFrom(uint64_t ordinal);
-// Forgets the batched rows of the lines before ordinal.
-void DropBatchedLinesBefore(uint64_t ordinal);
-// While on, the batch keeps its first rows however many come: the caller
-// loading a stretch of the file trims it to whole lines itself.
+// The first batched row at or after place; BatchedRows() for none.
+size_t FirstBatchedRowFrom(RowPlace place);
+// Forgets the batched rows from row on, or the first count of them.
+void DropBatchedRowsFrom(size_t row);
+void DropFirstBatchedRows(size_t count);
+// While on, the batch keeps all its rows however many come: the caller
+// loading a stretch of the file trims it itself.
 void KeepBatchFront(bool on);
 
-// The line ordinals of the view's rows, as FlushRowsTo and the calls below
-// leave the view. Known while the view holds as many rows as they count.
+// The places of the view's rows, as FlushRowsTo and the calls below leave the
+// view. Known while the view holds as many rows as they count.
 bool ViewLinesKnown(const RowView& view);
 size_t ViewRows();
+RowPlace ViewRowPlace(size_t row);
 uint64_t ViewRowLine(size_t row);
 void ClearView(const RowView& view);
-// Takes the rows of the view's first line off its top; returns how many.
-size_t RemoveFirstViewLine(const RowView& view);
-// Puts the batch's rows above the view's, then drops the view's last lines
-// whole while it holds more than limit rows. Returns the rows put in;
-// *firstDropped is the first dropped line's ordinal, or kNoLine.
-constexpr uint64_t kNoLine = ~uint64_t(0);
-size_t PrependRowsTo(const RowView& view, size_t limit, uint64_t* firstDropped);
+// Takes count rows off the view's top.
+void RemoveFirstViewRows(const RowView& view, size_t count);
+// Puts the batch's rows above the view's, then drops the view's last rows
+// while it holds more than limit. Returns the rows put in; *firstDropped is
+// the place of the first row dropped, line kNoLine for none.
+size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped);
 
 // One saved copy of the line being built (its rows, the filters' pending
 // verdict, the line count): a stretch loaded before the view's rows is built

@@ -57,11 +57,20 @@ size_t carryCount = 0;
 uint8_t tail[kTailCheckBytes];
 size_t tailCount = 0;
 
-// Browsing: the view holds a stretch of lines that ends before the file's
-// end; the file is watched, its new lines counted, not read into rows.
+// Units decoded but not fed: feeding resumes inside a line from a checkpoint
+// before the unit it resumes at; and, once so many are fed, feeding stops
+// where a stretch loaded before goes on.
+uint64_t unitsToSkip = 0;
+constexpr uint64_t kNoUnitLimit = ~uint64_t(0);
+uint64_t unitsToFeed = kNoUnitLimit;
+
+// Browsing: the view holds a stretch of rows that ends before the file's
+// end; the file is watched, its new lines counted, not read into rows. Either
+// end of the stretch may lie inside a line longer than the view holds.
 bool browsing = false;
 uint64_t browseStart = 0;     // where the browsed stretch starts, hidden lines before its first row too
-uint64_t stretchEnd = 0;      // where the browsed stretch's last line ends
+RowPlace stretchEndPlace;     // the first row the browsed stretch does not hold
+uint64_t stretchEnd = 0;      // where the line of that row starts
 uint64_t watchedEnd = 0;      // the file's bytes counted for new lines so far
 uint64_t linesArrived = 0;    // line breaks past where following stopped
 uint8_t watchedTail[kTailCheckBytes];
@@ -76,6 +85,7 @@ struct LineCheckpoint {
   uint64_t offset;
   uint64_t line;     // lines ended before offset
   bool lineStart;    // offset is where that line starts
+  uint64_t unit = 0; // units of that line before offset
 };
 std::deque<LineCheckpoint> checkpoints;
 
@@ -153,6 +163,8 @@ bool TailStillMatches() { return BytesStillBefore(filePosition, tail, tailCount)
 void ForgetReadState() {
   carryCount = 0;
   tailCount = 0;
+  unitsToSkip = 0;
+  unitsToFeed = kNoUnitLimit;
 }
 
 // Moving through the file keeps what was found in it; a change of the file or
@@ -230,6 +242,7 @@ bool SliceOver() {
   return ms > kLongestSliceMs || (ms > kSliceMs && MessagesWaiting());
 }
 
+
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 // Reads at most most bytes.
 size_t ReadAndFeedChunk(size_t capacity, uint64_t most = kChunkBytes) {
@@ -251,9 +264,13 @@ size_t ReadAndFeedChunk(size_t capacity, uint64_t most = kChunkBytes) {
     charset = SniffUtf8(charsetState, bytes, total, &held);
     if (charset == kCharsetUtf8) UpdateCharsetMenu(engineHost.menu);
   }
-  FeedUnits(unitBuffer, DecodeKeepingCarry(charset, bytes, total, held, unitBuffer, carry, &carryCount, SystemConversions()),
-            capacity);
-  checkpoints.push_back({filePosition - carryCount, LinesFed(), false});
+  size_t units = DecodeKeepingCarry(charset, bytes, total, held, unitBuffer, carry, &carryCount, SystemConversions());
+  size_t skipped = size_t(std::min<uint64_t>(unitsToSkip, units));
+  unitsToSkip -= skipped;
+  size_t fed = size_t(std::min<uint64_t>(units - skipped, unitsToFeed));
+  if (unitsToFeed != kNoUnitLimit) unitsToFeed -= fed;
+  FeedUnits(unitBuffer + skipped, fed, capacity);
+  checkpoints.push_back({filePosition - carryCount, LinesFed(), false, UnitsIntoLine()});
   return got;
 }
 
@@ -372,14 +389,31 @@ void EnterBrowsing() {
   linesArrived = 0;
 }
 
-// Rows stop at a whole line: the line being read when the stretch ended goes,
-// and with it every line past the row limit.
-void CutStretchAt(uint64_t line) {
-  DropBatchedLinesFrom(line);
-  uint64_t end;
-  stretchEnd = LineStartOf(line, &end) ? end : filePosition;
+// Feeding goes on from the row at place, of a line fed before: from the last
+// checkpoint inside that line before it, else from the line's start, the
+// units up to it decoded and passed by. False when the line's start is not
+// known. The checkpoints past the one taken go: feeding pushes them again.
+bool ResumeFeedingAt(RowPlace place) {
+  uint64_t from = 0, unit = 0;
+  size_t kept = checkpoints.size();
+  while (kept > 0 && !(checkpoints[kept - 1].line == place.line && checkpoints[kept - 1].unit <= place.unit) &&
+         !UsableFor(checkpoints[kept - 1], place.line))
+    --kept;
+  if (kept == 0) return false;
+  const LineCheckpoint& checkpoint = checkpoints[kept - 1];
+  if (checkpoint.line == place.line) {  // a line starts where none of it was decoded yet
+    from = checkpoint.offset, unit = checkpoint.unit;
+  } else if (!LineStartOf(place.line, &from)) {
+    return false;
+  }
+  checkpoints.resize(kept);
   ResetPendingRow();
   ForgetReadState();
+  ResumeLineAt(place);
+  unitsToSkip = place.unit - unit;
+  SeekTo(from);
+  readPosition = from;
+  return true;
 }
 
 // Counts the lines written since browsing began, a bounded stretch per poll.
@@ -574,7 +608,7 @@ void LoadTail(bool moving) {
     uint32_t unit = CharsetUnitSize(charsetState.active);
     uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(file, AlignedToUnit(browsedFrom - unit), charsetState.active) : start;
     UpdateCharsetMenu(engineHost.menu);
-    ShowLineAt(from, 0);
+    ShowLineAt(from, 0, 0);
     return;
   }
   SeekTo(start);
@@ -782,43 +816,71 @@ uint64_t StretchEnd() {
   return LineStartOf(LinesFed(), &end) ? end : filePosition;
 }
 
+uint64_t StretchEndUnit() { return file != INVALID_HANDLE_VALUE && browsing ? stretchEndPlace.unit : 0; }
+
 uint64_t StretchStart() {
-  if (file != INVALID_HANDLE_VALUE && browsing) return browseStart;
   const RowView& view = CurrentRowView();
   uint64_t start;
-  if (file != INVALID_HANDLE_VALUE && ViewRows() && ViewLinesKnown(view) && LineStartOf(ViewRowLine(0), &start))
-    return start;
+  bool known = file != INVALID_HANDLE_VALUE && ViewRows() && ViewLinesKnown(view);
+  // Inside its first line, the stretch starts where that line does.
+  if (file != INVALID_HANDLE_VALUE && browsing && !(known && ViewRowPlace(0).unit > 0)) return browseStart;
+  if (known && LineStartOf(ViewRowLine(0), &start)) return start;
   return StretchEnd();
 }
 
-int ShowLineAt(uint64_t lineStart, int rowsBefore) {
-  uint64_t size;
-  if (file == INVALID_HANDLE_VALUE || !FileSize(&size)) return -1;
-  TakeEngineOptions();
-  EngineOptions options = CurrentEngineOptions();
-  size_t limit = std::max<uint32_t>(options.linesLimit, 1);
+uint64_t StretchStartUnit() {
+  const RowView& view = CurrentRowView();
+  return file != INVALID_HANDLE_VALUE && ViewRows() && ViewLinesKnown(view) ? ViewRowPlace(0).unit : 0;
+}
+
+namespace {
+
+// The batch's row that holds unit `unit` of line `line`: the last of that
+// line's rows starting at or before it; else the first row after it (the
+// line hidden, say). BatchedRows() when none has come yet; *complete tells
+// whether a row after it has come, so that no later row can hold it.
+size_t BatchRowHolding(RowPlace target, bool* complete) {
+  size_t after = FirstBatchedRowFrom({target.line, target.unit + 1});
+  *complete = after < BatchedRows();
+  if (after > 0 && BatchRowLine(after - 1) == target.line) return after - 1;
+  return after;
+}
+
+// Where feeding for the rows before the line at start begins: at most the
+// rows' worth of lines back, within the kb limit's bytes.
+uint64_t StartOfLinesBefore(uint64_t start, size_t lines) {
   uint32_t charset = charsetState.active;
-  lineStart = AlignedToUnit(std::clamp(lineStart, dataStart, size));
-  uint64_t from = rowsBefore > 0 ? StartOfLastLines(file, dataStart, lineStart, charset, size_t(rowsBefore)) : lineStart;
-  EnterBrowsing();  // what following read stays watched from where it stopped
-  EndDrain();
-  EmptyView(true);
-  ResetPendingRow();
-  ForgetReadState();
-  StartCheckpoints(from);
-  uint64_t wanted = LinesFed() + CountLineBreaks(FollowedReader(), from, lineStart, charset, byteBuffer, kChunkBytes);
-  browseStart = from;
-  SeekTo(from);
-  readPosition = from;
-  // At least the kb limit's worth, and on to the wanted line whatever it takes.
-  uint64_t enough = std::max(from + KbLimitBytes(), lineStart + 1);
+  uint64_t floor = AlignedToUnit(start - std::min(start - dataStart, KbLimitBytes()));
+  uint64_t from = StartOfLastLines(file, floor, start, charset, lines);
+  if (from == floor && floor > dataStart) from = std::min(FindFirstWholeLine(file, floor, charset), start);
+  return from;
+}
+
+// Loads the stretch from where feeding stands: until the batch holds the row
+// of target with up to rowsBefore rows before it and limit rows from there,
+// or the end. Reaching the end, the view follows again; else the
+// stretch stops after limit rows, however far into a line. Returns the view
+// row of target, -1 for none; *dropped whether rows before the first went.
+int LoadStretch(RowPlace target, size_t rowsBefore, uint64_t size, size_t limit, bool* dropped) {
+  limit = std::max<size_t>(limit, 1);
+  rowsBefore = std::min(rowsBefore, limit - 1);  // the row itself stays
   size_t capacity = RowCapacity();
-  bool atEnd = false;
+  bool atEnd = false, complete = false;
+  size_t held = BatchedRows();
   KeepBatchFront(true);
-  while (!atEnd && filePosition < enough && BatchedRows() <= limit)
-    atEnd = ReadAndFeedChunk(capacity, enough - filePosition) == 0;
+  for (;;) {
+    held = BatchRowHolding(target, &complete);
+    // The rows before it that are not needed go as they come: memory stays
+    // within a few times the limit however long the lines.
+    size_t first = held > rowsBefore ? held - rowsBefore : 0;
+    if (first > 0) DropFirstBatchedRows(first), held -= first, *dropped = true;
+    // One row past the limit tells where the stretch ends.
+    if (atEnd || (complete && BatchedRows() > limit)) break;
+    atEnd = ReadAndFeedChunk(capacity) == 0;
+  }
   if (!atEnd && filePosition >= size && carryCount == 0) atEnd = ReadAndFeedChunk(capacity) == 0;
   KeepBatchFront(false);
+  if (held >= BatchedRows()) held = BatchedRows();
   if (atEnd && BatchedRows() <= limit) {
     // The stretch reaches the end: following goes on from here.
     browsing = false;
@@ -826,16 +888,46 @@ int ShowLineAt(uint64_t lineStart, int rowsBefore) {
     lastSize = size;
     EndOfPoll();
   } else {
-    uint64_t cut = LinesFed();
-    if (BatchedRows() > limit) cut = std::min(cut, std::max(BatchRowLine(limit), wanted + 1));
-    CutStretchAt(cut);
+    stretchEndPlace = BatchRowPlace(limit);
+    if (!LineStartOf(stretchEndPlace.line, &stretchEnd)) stretchEnd = filePosition;
+    DropBatchedRowsFrom(limit);
+    ResetPendingRow();
+    ForgetReadState();
     FlushRowsTo(CurrentRowView(), false, false);
   }
   RefreshAfterStretch();
-  for (size_t row = 0; row < ViewRows(); ++row)
-    if (ViewRowLine(row) >= wanted) return int(row);
-  return -1;
+  return held < ViewRows() ? int(held) : -1;
 }
+
+}  // namespace
+
+int ShowLineAt(uint64_t lineStart, uint64_t unit, int rowsBefore) {
+  uint64_t size;
+  if (file == INVALID_HANDLE_VALUE || !FileSize(&size)) return -1;
+  TakeEngineOptions();
+  uint32_t charset = charsetState.active;
+  lineStart = AlignedToUnit(std::clamp(lineStart, dataStart, size));
+  size_t before = size_t(std::max(rowsBefore, 0));
+  uint64_t from = before > 0 ? StartOfLinesBefore(lineStart, before) : lineStart;
+  EnterBrowsing();  // what following read stays watched from where it stopped
+  EndDrain();
+  EmptyView(true);
+  ResetPendingRow();
+  ForgetReadState();
+  StartCheckpoints(from);
+  RowPlace target{LinesFed() + CountLineBreaks(FollowedReader(), from, lineStart, charset, byteBuffer, kChunkBytes),
+                  unit};
+  SeekTo(from);
+  readPosition = from;
+  bool dropped = false;
+  int row = LoadStretch(target, before, size, std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1), &dropped);
+  // The stretch starts with the lines the filters hide before its first row,
+  // unless rows before it went.
+  browseStart = from;
+  if (dropped && ViewRows() && !LineStartOf(ViewRowLine(0), &browseStart)) browseStart = from;
+  return row;
+}
+namespace {
 
 // Where the view stands, so that a load that adds or takes rows above can
 // put the same rows back in the same place.
@@ -870,52 +962,99 @@ void RestoreViewPlace(const ViewPlace& place, int shift, bool selectCaret) {
   else SendMessageW(engineHost.view, LB_SETCARETINDEX, WPARAM(caret), FALSE);
 }
 
+// Loading the rows above the view, the start of the line before is looked
+// for this far back at most, and a line is read again from its start this
+// far at most: the window waits for both.
+constexpr uint64_t kMostLineBytes = uint64_t(256) << 20;
+
 // Where the stretch before the line at start begins: no more than the kb
 // limit's worth back, unless a single line is longer; and, where every line
-// makes a row, half the lines limit of lines back.
+// makes a row, half the lines limit of lines back. start itself when the line
+// before is longer than kMostLineBytes.
 uint64_t StartOfEarlierStretch(uint64_t start, size_t half) {
   uint32_t charset = charsetState.active;
   uint64_t from = start - std::min(start - dataStart, KbLimitBytes());
   if (from > dataStart) from = std::min(FindFirstWholeLine(file, AlignedToUnit(from), charset), start);
-  if (!CurrentLineFilters().count && !CurrentEngineOptions().cutEmpty)
-    from = std::max(from, StartOfLastLines(file, dataStart, start, charset, half));
-  return from < start ? from : StartOfLastLines(file, dataStart, start, charset, 1);
+  if (!CurrentLineFilters().count && !CurrentEngineOptions().cutEmpty && from < start)
+    from = std::max(from, StartOfLastLines(file, from, start, charset, half));
+  if (from < start) return from;
+  uint64_t floor = AlignedToUnit(start - std::min(start - dataStart, kMostLineBytes));
+  from = StartOfLastLines(file, floor, start, charset, 1);
+  return from == floor && floor > dataStart ? start : from;
 }
 
-// Feeds the whole lines in [from, to) as the lines from firstLine on.
-void FeedStretch(uint64_t from, uint64_t to, uint64_t firstLine) {
-  SetLinesFed(firstLine);
+// Feeds the whole lines in [from, to) as the lines from firstLine on, keeping
+// the last keep rows; true when rows before those went.
+bool FeedStretch(uint64_t from, uint64_t to, uint64_t firstLine, size_t keep) {
   ResetPendingRow();
   ForgetReadState();
+  SetLinesFed(firstLine);
   SeekTo(from);
   size_t capacity = RowCapacity();
   size_t marked = checkpoints.size();
+  bool dropped = false;
   KeepBatchFront(true);
-  while (filePosition < to && ReadAndFeedChunk(capacity, to - filePosition) > 0) {}
+  while (filePosition < to && ReadAndFeedChunk(capacity, to - filePosition) > 0)
+    if (BatchedRows() > keep) DropFirstBatchedRows(BatchedRows() - keep), dropped = true;
   KeepBatchFront(false);
   checkpoints.resize(marked);  // they hold only the lines read in order
+  return dropped;
+}
+
+// The rows of the line that starts at lineStart before the row at `before`,
+// the last keep of them: from the line's start, unless the view's rows lie
+// more than kMostLineBytes into it; then from a checkpoint inside it, rows
+// starting afresh there and the last one cut where the view's first starts.
+void FeedLineBefore(uint64_t lineStart, RowPlace before, size_t keep) {
+  size_t capacity = RowCapacity();
+  uint64_t from = lineStart, unit = 0;
+  uint64_t wanted = uint64_t(keep) * capacity;  // units enough for keep rows
+  for (auto it = checkpoints.rbegin(); it != checkpoints.rend() && it->line >= before.line; ++it) {
+    if (it->line != before.line || it->unit > before.unit) continue;
+    if (it->offset - lineStart <= kMostLineBytes) break;
+    if (it->unit + wanted <= before.unit || it->unit == 0) {
+      from = it->offset, unit = it->unit;
+      break;
+    }
+  }
+  size_t marked = checkpoints.size();
+  ResetPendingRow();
+  ForgetReadState();
+  ResumeLineAt({before.line, unit});
+  unitsToFeed = before.unit - unit;
+  SeekTo(from);
+  KeepBatchFront(true);
+  while (unitsToFeed > 0 && ReadAndFeedChunk(capacity) > 0)
+    if (BatchedRows() > keep) DropFirstBatchedRows(BatchedRows() - keep);
+  EndPendingRow();
+  if (BatchedRows() > keep) DropFirstBatchedRows(BatchedRows() - keep);
+  KeepBatchFront(false);
+  unitsToFeed = kNoUnitLimit;
+  checkpoints.resize(marked);
 }
 
 constexpr double kEarlierSearchMs = 100;
+
+}  // namespace
 
 bool LoadEarlierRows() {
   const RowView& view = CurrentRowView();
   if (file == INVALID_HANDLE_VALUE) return false;
   if (continuing) EndOfPoll(), EndDrain();
-  if (!ViewLinesKnown(view) || (!browsing && !ViewRows())) return false;
+  if (!ViewLinesKnown(view)) return false;
   TakeEngineOptions();
   size_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
   size_t half = std::max<size_t>(limit / 2, 1);
   uint32_t charset = charsetState.active;
   // Following, the first line may have lost its first rows to the row limit:
-  // it comes again whole after the lines before it.
-  uint64_t firstLine = ViewRows() ? ViewRowLine(0) : LinesFed();
-  uint64_t start, end;
-  if (browsing) start = browseStart;
-  else if (!LineStartOf(firstLine, &start)) return false;
-  if (start <= dataStart) return false;
-  bool again = !browsing && firstLine < LinesFed() && LineStartOf(firstLine + 1, &end);
-  uint64_t endNow = StretchEnd();
+  // they come first, before the lines before it.
+  RowPlace first = ViewRows() ? ViewRowPlace(0) : RowPlace{LinesFed(), 0};
+  uint64_t lineStart;
+  if (!LineStartOf(first.line, &lineStart)) return false;
+  uint64_t start = browsing && first.unit == 0 ? browseStart : lineStart;
+  if (first.unit == 0 && start <= dataStart) return false;
+  RowPlace endNow = browsing ? stretchEndPlace : RowPlace{LinesFed(), 0};
+  uint64_t endOffsetNow = StretchEnd();
   ViewPlace place = TakeViewPlace();
 
   // Following goes on after this as if nothing had been read meanwhile.
@@ -927,44 +1066,41 @@ bool LoadEarlierRows() {
   memcpy(savedTail, tail, tailCount);
   if (following) SaveRowStream();
 
+  DiscardBatchedRows();
+  if (first.unit > 0) FeedLineBefore(lineStart, first, half);
   // Stretch after stretch back, while the filters hide all they hold.
+  uint64_t from = start, fromLine = first.line;
+  bool earlierLines = !HasBatchedRows() && start > dataStart, rowsWent = false;
   LARGE_INTEGER began = Now();
-  uint64_t from = start, fromLine = firstLine;
-  do {
+  while (earlierLines) {
     uint64_t to = from;
     from = StartOfEarlierStretch(to, half);
+    if (from >= to) break;  // the line before is too long to look through
     fromLine -= CountLineBreaks(FollowedReader(), from, to, charset, byteBuffer, kChunkBytes);
     DiscardBatchedRows();
-    FeedStretch(from, to, fromLine);
-  } while (!HasBatchedRows() && from > dataStart && MillisecondsSince(began) < kEarlierSearchMs);
-  // Half the limit at most: the rows nearest the view's stay.
-  if (BatchedRows() > half && BatchRowLine(0) < BatchRowLine(BatchedRows() - half)) {
-    uint64_t keepFrom = BatchRowLine(BatchedRows() - half);
-    DropBatchedLinesBefore(keepFrom);
-    from = SkipLines(FollowedReader(), from, charset, keepFrom - fromLine, byteBuffer, kChunkBytes);
-    fromLine = keepFrom;
+    rowsWent = FeedStretch(from, to, fromLine, half);
+    if (HasBatchedRows() || from <= dataStart || MillisecondsSince(began) >= kEarlierSearchMs) break;
+  }
+  if (from < start) {
+    checkpoints.push_front({from, fromLine, true, 0});
+    browseStart = from;
+    if (rowsWent && HasBatchedRows() && BatchRowPlace(0).unit == 0) LineStartOf(BatchRowLine(0), &browseStart);
   }
   size_t newRows = BatchedRows();
-  if (again) {
-    FeedStretch(start, end, firstLine);
-    again = BatchedRows() > newRows;  // else the line is hidden now: it stays
-  }
-  checkpoints.push_front({from, fromLine, true});
-  browseStart = from;
+  bool moved = newRows > 0 || from < start;
 
   SuspendViewRedraw();
-  size_t removed = again ? RemoveFirstViewLine(view) : 0;
-  uint64_t dropped;
+  RowPlace dropped;
   size_t inserted = PrependRowsTo(view, limit, &dropped);
   memcpy(tail, savedTail, savedTailCount);
   tailCount = savedTailCount;
   filePosition = savedPosition;
   // A view that keeps its last rows still ends at the file's end, unless no
   // row came in to tell where the stretch now starts.
-  if (dropped != kNoLine || newRows == 0) {
+  if (moved && (dropped.line != kNoLine || newRows == 0)) {
     EnterBrowsing();
-    uint64_t cutAt;
-    stretchEnd = dropped != kNoLine && LineStartOf(dropped, &cutAt) ? cutAt : endNow;
+    stretchEndPlace = dropped.line != kNoLine ? dropped : endNow;
+    if (dropped.line == kNoLine || !LineStartOf(dropped.line, &stretchEnd)) stretchEnd = endOffsetNow;
   }
   if (following && !browsing) {
     RestoreRowStream();
@@ -974,29 +1110,33 @@ bool LoadEarlierRows() {
   } else {
     ResetPendingRow();
     ForgetReadState();
-    SetLinesFed(ViewRows() ? ViewRowLine(ViewRows() - 1) + 1 : firstLine);
+    SetLinesFed(ViewRows() ? ViewRowLine(ViewRows() - 1) + 1 : first.line);
   }
   SeekTo(savedPosition);
-  RestoreViewPlace(place, int(inserted) - int(removed), false);
+  RestoreViewPlace(place, int(inserted), false);
   ResumeViewRedraw();
   RefreshAfterStretch();
-  return true;
+  return moved;
 }
 
 bool LoadLaterRows() {
   const RowView& view = CurrentRowView();
-  if (file == INVALID_HANDLE_VALUE || !browsing || !ViewLinesKnown(view)) return false;
+  uint64_t size;
+  if (file == INVALID_HANDLE_VALUE || !browsing || !ViewLinesKnown(view) || !FileSize(&size)) return false;
+  TakeEngineOptions();
   size_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
   size_t rows = ViewRows();
-  // The last half of the view's rows stay, at the top now, and the lines
-  // after them follow.
+  // The last half of the view's rows stay, at the top now, and the rows after
+  // them follow, read on from where the stretch stopped.
   size_t kept = rows > limit / 2 ? rows - limit / 2 : 0;
-  while (kept > 0 && ViewRowLine(kept - 1) == ViewRowLine(kept)) --kept;
-  uint64_t from = stretchEnd;
-  if (kept < rows && !LineStartOf(ViewRowLine(kept), &from)) return false;
   ViewPlace place = TakeViewPlace();
+  if (!ResumeFeedingAt(stretchEndPlace)) return false;
   SuspendViewRedraw();
-  ShowLineAt(from, 0);
+  DiscardBatchedRows();
+  RemoveFirstViewRows(view, kept);
+  bool dropped = false;
+  LoadStretch(stretchEndPlace, 0, size, limit - ViewRows(), &dropped);
+  if (browsing && ViewRows()) LineStartOf(ViewRowLine(0), &browseStart);
   RestoreViewPlace(place, -int(kept), true);
   ResumeViewRedraw();
   return true;
@@ -1004,7 +1144,7 @@ bool LoadLaterRows() {
 
 void LoadStartOfFile() {
   if (file == INVALID_HANDLE_VALUE) return;
-  ShowLineAt(dataStart, 0);
+  ShowLineAt(dataStart, 0, 0);
   const RowView& view = CurrentRowView();
   view.setTopIndex(view.context, 0);
   SelectOnlyRow(0);

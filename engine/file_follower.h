@@ -42,22 +42,30 @@ bool EraseFileContent();
 void ChooseCharset(int command);
 void SetAutodetect(bool on);
 
-// The view holds a stretch of the file's whole lines. Following, the stretch
-// ends at the file's end; otherwise the view is browsing: the file is still
+// The view holds a stretch of the file's rows. Following, the stretch ends
+// at the file's end; otherwise the view is browsing: the file is still
 // watched, but its new lines wait until the view goes back to the end.
+// Either end of a stretch may lie inside a line longer than the view holds.
 bool Browsing();
-// Byte offsets of the loaded stretch: where its first line starts, and where
-// the lines read into it end (the read position while following).
+// Where the loaded stretch starts: the start of its first line (while
+// browsing, of the lines the filters hide before it too), and the unit of that
+// line its first row starts at; and where it ends: the start of the line of
+// the first row it does not hold (the read position's line while following),
+// and the unit of that line that row starts at (0: the whole line).
 uint64_t StretchStart();
+uint64_t StretchStartUnit();
 uint64_t StretchEnd();
-// Loads the stretch holding the line that starts at byte lineStart, with up to
-// rowsBefore rows of the lines before it, browsing unless the stretch reaches
-// the end. Returns the first view row at or after that line (-1 for none: the
-// filters hide it and all after it in the stretch).
-int ShowLineAt(uint64_t lineStart, int rowsBefore);
-// The stretch just before the first loaded row; false when there is none.
+uint64_t StretchEndUnit();
+// Loads the stretch holding unit `unit` of the line that starts at byte
+// lineStart (counted in the decoded line, before tabs are expanded), with up
+// to rowsBefore rows before its row, browsing unless the stretch reaches the
+// end. Returns the view row that holds that unit, or the first after it (-1
+// for none: the filters hide it and all after it in the stretch).
+int ShowLineAt(uint64_t lineStart, uint64_t unit, int rowsBefore);
+// The rows just before the first loaded row, at most half the lines limit of
+// them; false when there are none.
 bool LoadEarlierRows();
-// Browsing, the lines after the last loaded row, the view keeping the last
+// Browsing, the rows after the last loaded row, the view keeping the last
 // half of its rows (following again once the end is reached); false when not
 // browsing.
 bool LoadLaterRows();

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <map>
 
 #include "engine/charset.h"
 #include "ui/settings.h"
@@ -37,7 +38,9 @@ struct FollowerTest : HostedTest {
 // "g" appends the rest during the next poll's size pane refresh (between its
 // size check and its reads), "b" loads earlier rows, "s" the start of the
 // file, "u" presses Up and "m" turns the wheel up on the first row, "d" presses
-// Down on the last, "E" goes back to the end, "B1" and "B0" expect browsing or not, "="
+// Down on the last, "E" goes back to the end, "j7,12" shows the line 7 lines
+// past the last line break before the byte 12 units into it, "#3" expects the
+// row it said holds that unit, "B1" and "B0" expect browsing or not, "="
 // expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
   const char* name;
@@ -142,9 +145,19 @@ TEST_F(FollowerTest, Scenarios) {
        {"w" + NumberedLines(0, 40, "ok ") + "ERR 1\n" + NumberedLines(0, 40, "ok ") + "ERR 2\n" +
         NumberedLines(0, 40, "ok ") + "ERR 3\n", "o", "FsERR", "p", "=ERR 2|ERR 3", "b", "B1", "=ERR 1|ERR 2",
         "z", "p", "B0", "=ERR 2|ERR 3"}, 256, 2},
+      {"rows before the line shown go first when they exceed the limit; earlier rows then come from before them",
+       {"w" + NumberedLines(0, 10), "o", "p", "j6,0", "#1", "B1", "=line 5|line 6", "b", "=line 4|line 5", "b",
+        "=line 3|line 4"}, 256, 2},
+      {"a line longer than the kb limit and the lines limit is shown around the unit asked for, and passed both ways",
+       {"W10", "wfirst\n" + std::string(1000, 'x') + "NEEDLE" + std::string(1000, 'y') + "\nlast\n", "o", "p", "=last",
+        "j1,1003", "#2", "=xxxxxxxxxx|xxxxxxxxxx|NEEDLEyyyy", "d", "=NEEDLEyyyy|yyyyyyyyyy|yyyyyyyyyy", "j1,0", "#1",
+        "=first|xxxxxxxxxx|xxxxxxxxxx", "j2,0", "B0", "=last", "b", "B0", "=yyyyyy|last", "b",
+        "=yyyyyyyyyy|yyyyyy|last", "b", "B1", "=yyyyyyyyyy|yyyyyyyyyy|yyyyyy", "d", "B0", "=yyyyyy|last"}, 1, 3},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
+  std::string written;
+  int shownRow = -1;
   for (const Scenario& s : scenarios) {
     SCOPED_TRACE(s.name);
     CloseFile();
@@ -158,8 +171,15 @@ TEST_F(FollowerTest, Scenarios) {
       SCOPED_TRACE(testing::PrintToString(step));
       std::string rest = step.substr(1);
       switch (step[0]) {
-        case 'w': WriteBytes(path, rest); break;
-        case 'a': AppendBytes(path, rest); break;
+        case 'w': WriteBytes(path, rest), written = rest; break;
+        case 'a': AppendBytes(path, rest), written += rest; break;
+        case 'j': {
+          size_t line = std::stoul(rest), start = 0;
+          for (size_t i = 0; i < line; ++i) start = written.find('\n', start) + 1;
+          shownRow = ShowLineAt(start, std::stoul(rest.substr(rest.find(',') + 1)), 4);
+          break;
+        }
+        case '#': EXPECT_EQ(shownRow, std::stoi(rest)); break;
         case 'o': Open(path); break;
         case 'p': Poll(); break;
         case 'r': LoadFile(); break;
@@ -203,54 +223,103 @@ TEST_F(FollowerTest, Scenarios) {
   }
 }
 
-// Long lines of characters of two, three and four bytes (a surrogate pair in
-// UTF-16) cross the edges of the reads of every stretch at all their offsets.
-TEST_F(FollowerTest, BrowsingBackToTheStartKeepsEveryCharacterWhole) {
-  RowList lines;
+// The rows a text makes, as the view builds them without blank rows cut:
+// each row with the line it comes from and the unit of that line it starts at.
+struct ExpectedRow {
   std::wstring text;
-  for (int i = 0; i < 900; ++i) {
-    std::wstring line = std::to_wstring(i) + L" ";
-    for (int k = 0; k < 180 + i % 7; ++k) line += L"\u00E9\u20AC\U0001F600";
-    lines.push_back(line);
-    text += line + L"\n";
+  size_t line, unit;
+};
+std::vector<ExpectedRow> RowsOfText(const std::wstring& text, size_t capacity) {
+  std::vector<ExpectedRow> rows;
+  std::wstring row;
+  size_t line = 0, unit = 0, start = 0;
+  for (wchar_t c : text) {
+    if (c == L'\n') {
+      rows.push_back({row, line++, start});
+      row.clear(), unit = start = 0;
+      continue;
+    }
+    ++unit;
+    if (c == L'\r') continue;
+    if (c == L'\t') row.resize(std::min((row.size() & ~size_t(7)) + 8, capacity), L' ');
+    else row += c;
+    if (row.size() >= capacity) rows.push_back({row, line, start}), row.clear(), start = unit;
   }
-  for (bool wide : {false, true}) {
-    SCOPED_TRACE(wide ? "UTF-16" : "UTF-8");
+  return rows;
+}
+
+std::string Encoded(const std::wstring& text, bool wide) {
+  if (wide) return kMark16 + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  std::string bytes(size_t(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), int(bytes.size()), nullptr, nullptr);
+  return bytes;
+}
+
+// Browsing back to the start and forward to the end, every view is a run of
+// the rows the file makes: characters of two, three and four bytes (a
+// surrogate pair in UTF-16) cross the edges of the reads at all their offsets,
+// and a line longer than the kb limit and than the lines limit is passed both
+// ways, its rows loaded part by part. Each row holds the line and its units.
+TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
+  std::wstring characters, longLine;
+  for (int i = 0; i < 900; ++i) {
+    characters += std::to_wstring(i) + L" ";
+    for (int k = 0; k < 180 + i % 7; ++k) characters += L"\u00E9\u20AC\U0001F600";
+    characters += L"\n";
+  }
+  for (int i = 0; i < 20000; ++i) longLine += L"k=" + std::to_wstring(i) + (i % 37 ? L"; " : L";\t\u20AC ");
+  std::wstring before = Widen(NumberedLines(0, 300, "before ")), after = Widen(NumberedLines(0, 300, "after "));
+  const struct { const char* name; std::wstring text; bool wide; uint32_t wrap, kbLimit, linesLimit; } cases[] = {
+      {"characters cut by the reads, UTF-8", characters, false, 0, 200, 120},
+      {"characters cut by the reads, UTF-16", characters, true, 0, 200, 120},
+      {"a line of 250,000 units wrapped at 80", before + longLine + L"\n" + after, false, 80, 64, 120},
+      {"the same in UTF-16, the long line last", before + longLine + L"\n", true, 80, 64, 100},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     CloseFile();
     charsetState = CharsetState{};
-    AppSettings.kbLimit = 200;
-    AppSettings.linesLimit = 120;
-    AppSettings.wrapLines = 0;
-    std::string bytes;
-    if (wide) {
-      bytes = kMark16 + std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-    } else {
-      bytes.resize(size_t(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr)));
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), int(bytes.size()), nullptr, nullptr);
-    }
-    WriteBytes(path, bytes);
+    AppSettings.kbLimit = c.kbLimit;
+    AppSettings.linesLimit = c.linesLimit;
+    AppSettings.wrapLines = c.wrap != 0;
+    AppSettings.rowLength = c.wrap;
+    std::vector<ExpectedRow> expected = RowsOfText(c.text, c.wrap ? c.wrap : kMaxRowUnits);
+    std::map<std::wstring, size_t> index;
+    for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(index.emplace(expected[i].text, i).second) << i;
+    WriteBytes(path, Encoded(c.text, c.wide));
     Open(path);
     Poll();
+    // The view's rows are expected[first, first + size); its first at the place it says.
+    auto firstRow = [&] {
+      RowList rows = Rows();
+      EXPECT_FALSE(rows.empty());
+      EXPECT_LE(rows.size(), c.linesLimit);
+      if (rows.empty() || !index.count(rows[0])) return size_t(0);
+      size_t first = index[rows[0]];
+      EXPECT_LE(first + rows.size(), expected.size());
+      for (size_t i = 0; i < rows.size() && first + i < expected.size(); ++i) {
+        EXPECT_EQ(rows[i], expected[first + i].text) << first + i;
+        RowPlace place = ViewRowPlace(i);
+        EXPECT_EQ(place.unit, expected[first + i].unit) << first + i;
+        if (i) EXPECT_EQ(place.line - ViewRowPlace(0).line, expected[first + i].line - expected[first].line);
+      }
+      return first;
+    };
     int loads = 0;
-    for (RowList rows = Rows();; rows = Rows()) {
-      ASSERT_FALSE(rows.empty());
-      size_t first = size_t(std::stoi(rows[0]));
-      ASSERT_LE(first + rows.size(), lines.size());
-      EXPECT_EQ(rows, RowList(lines.begin() + ptrdiff_t(first), lines.begin() + ptrdiff_t(first + rows.size())));
-      if (first == 0 || !LoadEarlierRows() || ++loads > 100) break;
-    }
-    EXPECT_EQ(Rows().front(), lines.front());
+    // A last line longer than the kb limit leaves the tail empty: Up still goes on.
+    for (size_t first = Rows().empty() ? expected.size() : firstRow(); first > 0 && ++loads < 400; first = firstRow())
+      ASSERT_TRUE(LoadEarlierRows());
+    ASSERT_FALSE(Rows().empty());
+    EXPECT_EQ(Rows().front(), expected.front().text);
     EXPECT_GT(loads, 10);
     // And forward again, to the end, where following takes over.
-    for (loads = 0; Browsing() && ++loads < 100;) {
+    for (loads = 0; Browsing() && ++loads < 400;) {
       ASSERT_TRUE(LoadLaterRows());
-      RowList rows = Rows();
-      ASSERT_FALSE(rows.empty());
-      size_t first = size_t(std::stoi(rows[0]));
-      ASSERT_LE(first + rows.size(), lines.size());
-      EXPECT_EQ(rows, RowList(lines.begin() + ptrdiff_t(first), lines.begin() + ptrdiff_t(first + rows.size())));
+      firstRow();
     }
-    EXPECT_EQ(Rows().back(), lines.back());
+    EXPECT_FALSE(Browsing());
+    ASSERT_FALSE(Rows().empty());
+    EXPECT_EQ(Rows().back(), expected.back().text);
   }
 }
 
