@@ -1,4 +1,5 @@
 #include "command_fixture.h"
+#include "commands/font_commands.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -39,6 +40,21 @@ TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
   SetMenu(window, menu);
   Run(IDM_STATUS_BAR);
   EXPECT_FALSE(IsWindowVisible(engineHost.statusBar));
+}
+
+// The colour chosen paints the view behind its rows and is stored at once.
+TEST_F(CommandTest, TheChosenBackgroundPaintsTheViewAndIsStored) {
+  OpenLog(PathOf(L"colour.log"), "one\n");
+  TakeChosenBackground(RGB(0x12, 0x34, 0x56));
+  RECT client;
+  GetClientRect(engineHost.view, &client);
+  HDC screen = GetDC(engineHost.view), dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, client.right, client.bottom));
+  SendMessageW(engineHost.view, WM_ERASEBKGND, WPARAM(dc), 0);
+  COLORREF below = GetPixel(dc, 10, client.bottom - 5);  // under the one row
+  DeleteObject(SelectObject(dc, old)), DeleteDC(dc), ReleaseDC(engineHost.view, screen);
+  EXPECT_EQ(below, RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(Stored(L"background"), RGB(0x12, 0x34, 0x56));
 }
 
 // Status-bar clicks post file commands also when no file is open.

@@ -17,6 +17,7 @@ using FilterTest = CommandFixture;
 // (s or h, c, r). The last step is "ok" or "cancel".
 std::vector<std::string> actions;
 std::vector<std::wstring> listed;  // before the dialog closed
+std::string buttons;  // Add, Change, Remove: 1 enabled, 0 not, before the dialog closed
 
 void TypeFilter(HWND dialog, const std::string& text) {
   size_t flags = text.find_first_not_of("shcr");
@@ -49,6 +50,9 @@ void CALLBACK AnswerFilters(HWND, UINT, UINT_PTR, DWORD) {
   for (const std::string& action : actions) {
     if (action == "ok" || action == "cancel") {
       HWND list = GetDlgItem(dialog, IDC_FILTER_LIST);
+      buttons.clear();
+      for (int id : {IDC_FILTER_ADD, IDC_FILTER_CHANGE, IDC_FILTER_REMOVE})
+        buttons += IsWindowEnabled(GetDlgItem(dialog, id)) ? '1' : '0';
       for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
         wchar_t item[400] = L"";
         SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
@@ -95,6 +99,7 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
     std::vector<std::string> actions;
     std::vector<std::wstring> listed, rows;
     std::wstring title, stored;
+    std::string buttons = "111";
   } steps[] = {
       {"two shown, one typed hiding is added by OK, its trailing blank kept",
        {"+sERR", "+scWARN", "=hbeat ", "ok"}, {L"ERR", L"WARN (match case)"},
@@ -104,6 +109,8 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
        {L"WARN b", L"warn c"}, L"app.log [WARN, not beat ] - Quillon", L"s|WARN|h|beat |||||"},
       {"cancel changes nothing", {"+sok", "cancel"}, {L"WARN", L"not beat ", L"ok"},
        {L"WARN b", L"warn c"}, L"app.log [WARN, not beat ] - Quillon", L"s|WARN|h|beat |||||"},
+      {"with none left to select, only Add stays", {"-1", "-0", "cancel"}, {},
+       {L"WARN b", L"warn c"}, L"app.log [WARN, not beat ] - Quillon", L"s|WARN|h|beat |||||", "100"},
       {"a regular expression, after one that does not compile was refused", {"+sr(b", "+sr^ok \\d$", "ok"},
        {L"WARN", L"not beat ", L"/^ok \\d$/"}, {L"WARN b", L"ok 1", L"warn c"},
        L"app.log [WARN, not beat , /^ok \\d$/] - Quillon", L"s|WARN|h|beat |sr|^ok \\d$||||"},
@@ -114,6 +121,7 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
     RunAnswered(IDM_FILTER, AnswerFilters);
     Poll();
     EXPECT_EQ(listed, step.listed);
+    EXPECT_EQ(buttons, step.buttons);
     EXPECT_EQ(Rows(), step.rows);
     EXPECT_EQ(WindowText(window), step.title);
     EXPECT_EQ(StoredFilters(), step.stored);
