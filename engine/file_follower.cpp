@@ -314,6 +314,8 @@ uint64_t StartOfLastShownLines(uint64_t floor, uint64_t end, size_t lines) {
   }
 }
 
+bool OpenNamed(const wchar_t* name, bool report);
+
 // Once a second: has the name been given to another file (log rotation)?
 // Returns true when the new file was opened.
 bool FollowRenamedFile() {
@@ -333,9 +335,9 @@ bool FollowRenamedFile() {
   // The new file under the name goes on with the filters of the old one,
   // unless it keeps its own.
   filtersAcrossRotation = CurrentLineFilters();
-  OpenFile(path);
+  bool opened = OpenNamed(path, false);  // no one asked: a failure keeps the file followed so far
   filtersAcrossRotation = LineFilters{};
-  return true;
+  return opened;
 }
 
 // Only plain disk files: a device or pipe would block the window on a read.
@@ -523,7 +525,11 @@ uint64_t StartOfLastLines(HANDLE handle, uint64_t floor, uint64_t end, uint32_t 
   return StartOfLastLines(HandleReader(handle), floor, end, charset, lines, byteBuffer, kChunkBytes);
 }
 
-bool OpenFile(const wchar_t* name) {
+namespace {
+
+// Opens name and follows it; on failure the file followed so far stays and,
+// with report, the host shows why.
+bool OpenNamed(const wchar_t* name, bool report) {
   if (name != requestedName) lstrcpynW(requestedName, name, int(kPathUnits));
   HANDLE opened = CreateFileW(requestedName, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -533,7 +539,7 @@ bool OpenFile(const wchar_t* name) {
     opened = INVALID_HANDLE_VALUE;
   }
   if (opened == INVALID_HANDLE_VALUE) {
-    if (engineHost.showError) engineHost.showError(kMsgOpenFailed, error);
+    if (report && engineHost.showError) engineHost.showError(kMsgOpenFailed, error);
     ArmFirstPoll();
     return false;
   }
@@ -561,6 +567,10 @@ bool OpenFile(const wchar_t* name) {
   ArmFirstPoll();
   return true;
 }
+
+}  // namespace
+
+bool OpenFile(const wchar_t* name) { return OpenNamed(name, true); }
 
 void CloseFile() {
   EndDrain();

@@ -153,6 +153,12 @@ TEST_F(FollowerTest, Scenarios) {
         "j1,1003", "#2", "=xxxxxxxxxx|xxxxxxxxxx|NEEDLEyyyy", "d", "=NEEDLEyyyy|yyyyyyyyyy|yyyyyyyyyy", "j1,0", "#1",
         "=first|xxxxxxxxxx|xxxxxxxxxx", "j2,0", "B0", "=last", "b", "B0", "=yyyyyy|last", "b",
         "=yyyyyyyyyy|yyyyyy|last", "b", "B1", "=yyyyyyyyyy|yyyyyyyyyy|yyyyyy", "d", "B0", "=yyyyyy|last"}, 1, 3},
+      {"browsing, a file rewritten past its old size brings the view to the new end",
+       {"w" + NumberedLines(0, 10), "o", "p", "s", "B1", "w" + NumberedLines(0, 20, "new "), "p", "B0",
+        "=new 17|new 18|new 19"}, 256, 3},
+      {"browsing, a file cut back between the bytes counted and its size brings the view to the end",  // over 4 MiB in a poll
+       {"w" + NumberedLines(0, 10), "o", "p", "s", "a" + NumberedLines(10, 450000), "p", "B1",
+        "w" + NumberedLines(0, 400000), "p", "B0", "=line 399997|line 399998|line 399999"}, 256, 3},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
