@@ -83,5 +83,6 @@ void RunStartBench();  // starts tessel.exe of the same build folder
 void RunBrowseBench();
 void RunTimeSearchBench();  // writes a 6 GiB log beside the benchmark once
 void RunFindBench();
+void RunStopBench();  // writes a 1 GiB and a 3 GiB file, one after the other
 // The other process of part 6.
 int RunProbe(HWND view, const wchar_t* path, int first, const wchar_t* results);

@@ -2,7 +2,7 @@
 // large log, the delay of an appended line, the writer rate the view keeps
 // up with, and CPU while idle, each next to a baseline. bench/run.sh runs it.
 //
-// quillon_bench [--parts 1234567bft] [--wineserver-pid N] [--clock-ticks N]
+// quillon_bench [--parts 1234567bfst] [--wineserver-pid N] [--clock-ticks N]
 // quillon_bench --probe VIEW FILE FIRST RESULTS   (part 6 starts it)
 #include <windows.h>
 #include <commctrl.h>
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   int64_t start = Ticks();
 
   if (strchr(parts, '1')) RunThroughputBench();
-  if (strpbrk(parts, "23456b")) {
+  if (strpbrk(parts, "23456bs")) {
     if (!CreateShownMainWindow()) {
       printf("cannot create the main window\n");
       return 1;
@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
     if (strchr(parts, '5')) RunIdleBench();
     if (strchr(parts, '6')) RunOutsideBench();
     if (strchr(parts, 'b')) RunBrowseBench();
+    if (strchr(parts, 's')) RunStopBench();
     DestroyWindow(engineHost.window);
   }
   if (strchr(parts, '7')) RunStartBench();

@@ -3,11 +3,13 @@
 # Wine prefix, started and stopped here. Prints the detail of each part, then
 # the table: metric | Quillon | baseline | goal. Takes about three minutes.
 #
-#   bench/run.sh                 parts 1 to 7 (browsing b, find f and go to time t only when asked)
+#   bench/run.sh                 parts 1 to 7 (browsing b, find f, stopping a find s and go to time t
+#                                only when asked)
 #   bench/run.sh --parts 34      only some (1 throughput, 2 open, 3 delay, 4 rate, 5 idle CPU,
 #                                6 delay seen from another process, 7 start to final rows,
 #                                b browsing a 1 GiB log: earlier rows, around a line, memory,
-#                                f find through a 1 GiB log, t go to time on a 6 GiB log)
+#                                f find through a 1 GiB log, s Esc during a costly find and in a 3 GiB
+#                                line, t go to time on a 6 GiB log)
 #
 #   QUILLON_BENCH_BUILD    build folder (default: build-bench at the top)
 #   QUILLON_BENCH_PREFIX   Wine prefix (default: /tmp/benchwp)
