@@ -87,6 +87,15 @@ TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
   // Back at the end, the view holds the file's last rows again.
   EXPECT_TRUE(PumpUntil([&] { return !Rows().empty() && Rows().back() == L"  at Frame.two()"; }));
   EXPECT_EQ(Rows()[Rows().size() - 3], row(39999));
+  // A line longer than the kb limit and than the view shows its first rows.
+  AppSettings.kbLimit = 1, AppSettings.linesLimit = 5, AppSettings.wrapLines = 1;
+  std::string longLine = StampedLine(102) + std::string(4000, '.'), around[2];
+  for (int i = 0; i < 200; ++i) around[i > 102] += i == 102 ? "" : StampedLine(i) + "\r\n";
+  OpenDated(*this, path, around[0] + longLine + "\r\n" + around[1]);
+  typed = {L"2026-03-01 01:01:42"}, shown.clear();
+  RunAnswered(IDM_GOTO_TIME, AnswerGoToTime);
+  EXPECT_EQ(SelectedRow(), Widen(longLine.substr(0, 80)));
+  EXPECT_TRUE(Browsing());
 }
 
 // Stamps out of order still give a row stamped at or after the time; a file
