@@ -456,7 +456,11 @@ bool PollWhileBrowsing() {
   return true;
 }
 
+// After a load: what it changed shown, and the checkpoints it left behind
+// the view's first line forgotten, as at the end of a poll (browsing, a load
+// is what reads).
 void RefreshAfterStretch() {
+  PruneCheckpoints();
   if (engineHost.refreshSize) engineHost.refreshSize();
   if (engineHost.refreshStatus) engineHost.refreshStatus();
   if (TakeWidestRowChange()) UpdateHorizontalExtent();
