@@ -22,7 +22,7 @@ bool ReadOnWithinBounds(const TimeSearch& search) {
   return search.readsOn <= (search.reads + 1) * (search.mostLineBytes / kStampBytes + 2);
 }
 
-void SearchFile(Input input, const YearHint& hint, int64_t wanted) {
+void SearchFile(Input input, const YearHint& hint, int64_t wanted, uint8_t boundsPick) {
   const uint32_t charsets[] = {kCharsetUtf8, kCharsetOem, kCharsetUtf16Le, kCharsetUtf16Be, kCharsetUtf32Le,
                                kCharsetUtf32Be};
   uint32_t charset = charsets[input.Byte() % 6];
@@ -32,6 +32,8 @@ void SearchFile(Input input, const YearHint& hint, int64_t wanted) {
   std::vector<uint8_t> window(capacity);
   TimeSearch search{file.Reader(), 0, file.size, charset, hint, &kStandInConversions,
                     window.data(), capacity};
+  // Now and then bounds small enough to stop it short.
+  if (boundsPick >= 192) search.mostLineBytes = 64 * (boundsPick % 32), search.mostReads = boundsPick % 8;
   uint64_t line = 0;
   if (FindLineAtTime(search, wanted, &line) == TimeFound::kLine) {
     uint32_t before = 0;
@@ -52,11 +54,11 @@ void SearchFile(Input input, const YearHint& hint, int64_t wanted) {
     int64_t time = -1;
     if (!FindLineTime(units, count, hint, &time) || time < wanted) __builtin_trap();
   }
-  if (search.reads > kMostSearchReads || !ReadOnWithinBounds(search)) __builtin_trap();
+  if (search.reads > search.mostReads || !ReadOnWithinBounds(search)) __builtin_trap();
   search.reads = 0;
   int64_t last = -1;
   if (FindLastStamp(search, &last) && last < 0) __builtin_trap();
-  if (search.reads > kMostSearchReads) __builtin_trap();
+  if (search.reads > search.mostReads) __builtin_trap();
 }
 
 // A log built from the bytes, its stamps in order, and what a plain walk
@@ -242,7 +244,8 @@ void SearchOrderedLog(Input input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input input{data, size};
-  YearHint hint{uint32_t(input.Byte()) * 16 + 1900, uint32_t(input.Byte() % 12) + 1};
+  uint8_t yearPick = input.Byte(), monthPick = input.Byte();
+  YearHint hint{uint32_t(yearPick) * 16 + 1900, uint32_t(monthPick % 12) + 1};
   Input file = input;
   std::u16string line = input.Units(SIZE_MAX);
   int64_t time = -1;
@@ -251,7 +254,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   int64_t wanted = -1;
   if (ParseWantedTime(line.c_str(), time, &wanted) && (wanted < 0 || TimeOfDay(wanted) >= kDay)) __builtin_trap();
-  SearchFile(file, hint, time >= 0 ? time : TimeKey(2000, 1, 1, 0, 0, 0, 0));
+  SearchFile(file, hint, time >= 0 ? time : TimeKey(2000, 1, 1, 0, 0, 0, 0), monthPick);
   SearchOrderedLog(file);
   return 0;
 }
