@@ -212,7 +212,6 @@ TEST(TimeSearch, LinesOfMegabytesGiveTheFirstLineAtOrAfterTheTime) {
   const struct { const char* what; LogFile log; } files[] = {
       {"three lines of 2 MiB", MakeLongLines(3, 2 * kMiB, false)},  // line 751 used to give the end
       {"six lines of 2 MiB", MakeLongLines(6, 2 * kMiB, false)},    // line 429 used to give line 502
-      {"an unstamped line of 1 MiB", MakeLongLines(1, kMiB, true)},
       {"unstamped lines of 3 MiB", MakeLongLines(5, 3 * kMiB, true)},
       {"short unstamped lines, 400 KiB", MakeLog(1000, 2, 1, 0, 600, 8000)},
   };
