@@ -5,9 +5,6 @@
 
 namespace {
 
-// Steps whose window held no stamped line before the search's upper bound,
-// kept to come back to; deeper ones are taken as lying at the bound.
-constexpr size_t kMostPendingSteps = 16;
 // How far back from the end the last stamp is looked for, in steps of less
 // than half a window.
 constexpr size_t kLastStampWindows = 8;
@@ -18,69 +15,99 @@ uint32_t UnitAt(const uint8_t* bytes, uint32_t unit) {
   return value;
 }
 
+// Where the first line break at or after i lies in bytes[0..got), got for none.
+size_t NextNewline(const uint8_t* bytes, size_t i, size_t got, uint32_t unit, uint32_t newline) {
+  if (unit == 1) {
+    const void* found = memchr(bytes + i, int(newline), got - i);
+    return found ? size_t(static_cast<const uint8_t*>(found) - bytes) : got;
+  }
+  while (i < got && UnitAt(bytes + i, unit) != newline) i += unit;
+  return i;
+}
+
 struct Stamped {
   uint64_t line;
   int64_t time;
 };
 
-// What one window tells: the last stamped line earlier than the time asked
-// for, and the first one at or after it, where the look stops.
+// What a look tells: the last stamped line earlier than the time asked for,
+// and the first one at or after it, where the look stops.
 struct Look {
   bool haveBefore = false, haveAfter = false;
   Stamped before{}, after{};
   uint64_t seenTo = 0;  // every line starting from the look's start up to here was looked at
 };
 
-// Reads one window and looks at the lines starting in [at, limit) in order,
-// up to the first stamped at or after wanted. The window may end before limit,
-// or cut a line before its stamp could be read: seenTo says how far it went.
-// at lies on the file's grid, at or past the start.
-Look LookAtLines(TimeSearch& s, uint64_t at, uint64_t limit, int64_t wanted) {
+enum class ReadOn {
+  kToStamp,  // a step: to the end of the first window that holds a stamped line
+  kToTime,   // the last scan: to the first line stamped at or after the time
+};
+
+// Looks at the lines starting in [at, limit) in order, up to the first stamped
+// at or after wanted, a window at a time. A step's first window counts in
+// reads; the windows after it, and all of the last scan's, in readsOn, read
+// only while they start less than mostLineBytes past at. seenTo falls short
+// of limit when that bound stops the look, or the file no longer reads there.
+// at lies on the file's grid, at or past the start, before limit.
+Look LookAtLines(TimeSearch& s, uint64_t at, uint64_t limit, int64_t wanted, ReadOn readOn) {
   uint32_t unit = CharsetUnitSize(s.charset), newline = CharsetNewlineUnit(s.charset);
+  size_t wantedBytes = s.capacity - s.capacity % unit;
   Look look;
   look.seenTo = at;
-  if (s.reads >= kMostSearchReads || at >= limit) return look;
   // One unit before at tells whether a line starts right at it.
   uint64_t from = at > s.start ? at - unit : at;
-  size_t wantedBytes = s.capacity - s.capacity % unit;
-  ++s.reads;
-  size_t got = s.file.read(s.file.context, from, s.buffer, wantedBytes);
-  bool atEnd = got < wantedBytes;
-  got -= got % unit;
-  if (got == 0) return look;
-
-  size_t i = 0;
-  if (at > s.start) {
-    while (i < got && UnitAt(s.buffer + i, unit) != newline) i += unit;
-    i += unit;
-  }
+  bool inLine = at > s.start;  // from lies within a line that started earlier
   uint8_t bytes[kStampBytes];
   TextUnit units[kStampBytes];
-  for (;;) {
-    if (i >= got || from + i >= limit) {
-      look.seenTo = std::min(from + std::min<uint64_t>(i, got), limit);
+  for (bool first = readOn == ReadOn::kToStamp;; first = false) {
+    if (from >= limit) {
+      look.seenTo = limit;
       return look;
     }
-    size_t next = i;
-    while (next < got && UnitAt(s.buffer + next, unit) != newline) next += unit;
-    size_t length = std::min(next - i, kStampBytes);
-    if (next == got && !atEnd && length < kStampBytes) {  // the window cuts the line before its stamp
-      look.seenTo = from + i;
-      return look;
+    if (first) ++s.reads;
+    else if (from >= at && from - at >= s.mostLineBytes) return look;
+    else ++s.readsOn;
+    size_t got = s.file.read(s.file.context, from, s.buffer, wantedBytes);
+    bool atEnd = got < wantedBytes;
+    uint64_t dataEnd = from + got;
+    got -= got % unit;
+    size_t i = 0;
+    if (inLine) {
+      i = NextNewline(s.buffer, 0, got, unit, newline);
+      if (i < got) i += unit, inLine = false;
     }
-    memcpy(bytes, s.buffer + i, length);
-    size_t leftover = 0;
-    size_t count = DecodeChunk(s.charset, bytes, length, units, &leftover, *s.system);
-    int64_t time;
-    if (FindLineTime(units, count, s.hint, &time)) {
-      if (time >= wanted) {
-        look.after = {from + i, time}, look.haveAfter = true;
-        look.seenTo = from + i;
+    while (!inLine && i < got) {
+      uint64_t line = from + i;
+      if (line >= limit) {
+        look.seenTo = limit;
         return look;
       }
-      look.before = {from + i, time}, look.haveBefore = true;
+      size_t next = NextNewline(s.buffer, i, got, unit, newline);
+      size_t length = std::min(next - i, kStampBytes);
+      if (next == got && !atEnd && length < kStampBytes) break;  // the window cuts the line before its stamp
+      memcpy(bytes, s.buffer + i, length);
+      size_t leftover = 0;
+      size_t count = DecodeChunk(s.charset, bytes, length, units, &leftover, *s.system);
+      int64_t time;
+      if (FindLineTime(units, count, s.hint, &time)) {
+        if (time >= wanted) {
+          look.after = {line, time}, look.haveAfter = true;
+          look.seenTo = line;
+          return look;
+        }
+        look.before = {line, time}, look.haveBefore = true;
+      }
+      if (next == got) inLine = true;  // it goes on past the window
+      i = next == got ? got : next + unit;
     }
-    i = next + unit;
+    if (atEnd) {  // every line the file holds was looked at
+      look.seenTo = std::clamp(dataEnd, at, limit);
+      return look;
+    }
+    uint64_t reached = from + i;  // where a line starts, or within one that goes on
+    look.seenTo = std::clamp(reached, at, limit);
+    if ((readOn == ReadOn::kToStamp && look.haveBefore) || reached <= from) return look;
+    from = reached;
   }
 }
 
@@ -88,55 +115,50 @@ Look LookAtLines(TimeSearch& s, uint64_t at, uint64_t limit, int64_t wanted) {
 
 TimeFound FindLineAtTime(TimeSearch& s, int64_t wanted, uint64_t* lineStart) {
   uint32_t unit = CharsetUnitSize(s.charset);
-  // The first stamped line at or after a position only moves forward as the
-  // position does: with stamps in order, "stamped at or after wanted" holds
-  // from some position on. lo and hi close in on it; at hi it holds (or hi is
-  // the end), and the line it names there is the candidate.
-  uint64_t lo = s.start, hi = s.end;
-  bool haveCandidate = false, metStamp = false, lostStep = false;
-  uint64_t candidate = 0;
-  // A step that met no stamp within its window says nothing either way: the
-  // search goes on before it, and comes back past its window when everything
-  // before it turns out earlier than wanted.
-  struct Pending {
-    uint64_t at, seenTo, hi;
-  } pending[kMostPendingSteps];
-  size_t pendingCount = 0;
-  while (s.reads < kMostSearchReads) {
-    if (lo >= hi) {
-      if (pendingCount == 0 || pending[pendingCount - 1].at != hi) break;
-      const Pending& back = pending[--pendingCount];
-      lo = back.seenTo, hi = back.hi;
-      continue;
-    }
+  // With stamps in order, "the first stamped line at or after here is at or
+  // after wanted" holds from some position on. lo and hi close in on it:
+  // every stamped line before lo is earlier than wanted, and after tells what
+  // the first stamped line at or after hi is.
+  enum class After { kNothing, kCandidate, kUnknown };
+  uint64_t lo = s.start, hi = s.end, candidate = 0;
+  After after = After::kNothing;
+  bool metStamp = false;
+  while (lo < hi && s.reads < s.mostReads) {
     uint64_t at = lo;
     if (hi - lo > s.capacity) at = lo + (hi - lo) / 2, at -= at % unit;
-    Look look = LookAtLines(s, at, hi, wanted);
+    Look look = LookAtLines(s, at, hi, wanted, ReadOn::kToStamp);
     metStamp = metStamp || look.haveBefore || look.haveAfter;
     if (look.haveAfter) {
-      candidate = look.after.line, haveCandidate = true;
-      // An earlier stamp just before it in the window: it is the line sought.
+      candidate = look.after.line, after = After::kCandidate;
+      // An earlier stamp before it in the look: it is the line sought.
       hi = look.haveBefore ? look.after.line : at;
       if (look.haveBefore) lo = hi;
     } else if (look.haveBefore) {
       lo = look.seenTo;  // all it saw is earlier
-    } else if (look.seenTo >= hi) {  // nothing stamped from at up to hi: at stands where hi does
-      if (pendingCount && pending[pendingCount - 1].at == hi) pending[pendingCount - 1].at = at;
-      hi = at;
+    } else if (look.seenTo >= hi) {
+      hi = at;  // nothing stamped from at up to hi: at stands where hi does
     } else if (at == lo) {
       if (look.seenTo <= lo) break;  // the file no longer reads there
       lo = look.seenTo;
     } else {
-      if (pendingCount < kMostPendingSteps) pending[pendingCount++] = {at, look.seenTo, hi};
-      else lostStep = true;
-      hi = at;
+      hi = at, after = After::kUnknown;  // no stamped line within the bound
     }
   }
-  if (haveCandidate) {
+  // The steps ran out before closing in: the lines from lo on, one by one.
+  if (lo < hi) {
+    Look scan = LookAtLines(s, lo, hi, wanted, ReadOn::kToTime);
+    if (scan.haveAfter) {
+      *lineStart = scan.after.line;
+      return TimeFound::kLine;
+    }
+    metStamp = metStamp || scan.haveBefore;
+    if (scan.seenTo < hi) return TimeFound::kNone;
+  }
+  if (after == After::kCandidate) {
     *lineStart = candidate;
     return TimeFound::kLine;
   }
-  return metStamp && !lostStep && lo >= hi ? TimeFound::kPastEnd : TimeFound::kNone;
+  return after == After::kNothing && metStamp ? TimeFound::kPastEnd : TimeFound::kNone;
 }
 
 bool FindLastStamp(TimeSearch& s, int64_t* time) {
@@ -145,10 +167,10 @@ bool FindLastStamp(TimeSearch& s, int64_t* time) {
   // read far enough for its stamp.
   uint64_t step = (s.capacity - kStampBytes) / 2;
   uint64_t hi = s.end;
-  for (size_t window = 0; window < kLastStampWindows && hi > s.start && s.reads < kMostSearchReads; ++window) {
+  for (size_t window = 0; window < kLastStampWindows && hi > s.start && s.reads < s.mostReads; ++window) {
     uint64_t at = hi - s.start > step ? hi - step : s.start;
     at -= at % unit;
-    Look look = LookAtLines(s, std::max(at, s.start), hi, INT64_MAX);
+    Look look = LookAtLines(s, std::max(at, s.start), hi, INT64_MAX, ReadOn::kToStamp);
     if (look.haveBefore) {
       *time = look.before.time;
       return true;

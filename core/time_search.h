@@ -1,8 +1,8 @@
 // Go to time over the file's bytes: a binary search on byte offsets for the
-// first line stamped at or after a time, one window of the file read at each
-// step. A line without a stamp belongs to the stamped line before it, so a
-// step looks forward from where it lands to the next stamped line. Stamps out
-// of order give whatever stamped line the search meets; it always ends.
+// first line stamped at or after a time. A line without a stamp belongs to the
+// stamped line before it, so each step reads on from where it lands to the
+// next stamped line, past lines longer than its window. Stamps out of order
+// give whatever stamped line the search meets; it always ends.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,8 +14,11 @@
 // Bytes of a line decoded to look for its stamp: the units FindLineTime looks
 // at, and a stamp starting at the last of them, in any charset.
 constexpr size_t kStampBytes = 512;
-// Reads one search or one look for the last stamp makes at most.
+// The steps of one search, or the windows of one look for the last stamp.
 constexpr size_t kMostSearchReads = 96;
+// How far a step reads on for a stamped line, and the search's last scan
+// forward: a stamped line and the unstamped ones after it take less.
+constexpr uint64_t kMostLineBytes = uint64_t(64) << 20;
 
 struct TimeSearch {
   ByteReader file;
@@ -26,16 +29,22 @@ struct TimeSearch {
   const CharsetConversions* system;
   uint8_t* buffer;   // the window, capacity bytes: at least 2 * kStampBytes
   size_t capacity;
-  size_t reads = 0;  // made so far
+  size_t reads = 0;    // the steps' first windows so far
+  size_t readsOn = 0;  // the windows read on after them, and the last scan's
+  size_t mostReads = kMostSearchReads;
+  uint64_t mostLineBytes = kMostLineBytes;
 };
 
 enum class TimeFound {
   kLine,     // *lineStart: the line found
   kPastEnd,  // the file's stamps all lie before the time
-  kNone,     // no stamp met, or the reads ran out
+  kNone,     // no stamp met, or the line lies further than the search reads
 };
 
-// The start of the first line stamped at or after wanted.
+// The start of the first line stamped at or after wanted, in a file whose
+// stamps are in order: mostReads steps of a binary search, then a scan
+// forward from where it got to; either reads on at most mostLineBytes at a
+// time. What lies further gives kNone, never another line.
 TimeFound FindLineAtTime(TimeSearch& search, int64_t wanted, uint64_t* lineStart);
 
 // The stamp of the last stamped line within the last few windows of the file;

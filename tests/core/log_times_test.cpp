@@ -18,6 +18,10 @@ const CharsetConversions& SearchConversions() { return SystemConversions(); }
 const CharsetConversions& SearchConversions() { return kStandInConversions; }
 #endif
 
+static void PrintTo(TimeFound found, std::ostream* out) {
+  *out << (found == TimeFound::kLine ? "kLine" : found == TimeFound::kPastEnd ? "kPastEnd" : "kNone");
+}
+
 namespace {
 
 int64_t At(uint32_t y, uint32_t mo, uint32_t d, uint32_t h, uint32_t mi, uint32_t s = 0, uint32_t ms = 0) {
@@ -117,8 +121,8 @@ int64_t StampOf(int seconds) { return TimeKey(2026, 3, 1, uint32_t(seconds / 360
                                               uint32_t(seconds % 60), 0); }
 
 // Lines every `step` seconds from 01:00 on in one form, each followed by
-// `plain` unstamped lines; a long unstamped stretch after line `gapAt`.
-LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1) {
+// `plain` unstamped lines; `gapLines` more after line `gapAt`.
+LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1, int gapLines = 400) {
   LogFile log;
   for (int i = 0; i < lines; ++i) {
     int seconds = 3600 + i * step;
@@ -126,7 +130,21 @@ LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1) {
     log.Add(line, StampOf(seconds) + (form == 0 || form == 1 || (form < 0 && i % 6 < 2) ? 250 : 0));
     for (int k = 0; k < plain; ++k) log.Add("    at frame " + std::to_string(k) + " of line " + std::to_string(i), -1);
     if (i == gapAt)
-      for (int k = 0; k < 400; ++k) log.Add("    unstamped " + std::string(40, 'x'), -1);
+      for (int k = 0; k < gapLines; ++k) log.Add("    unstamped " + std::string(40, 'x'), -1);
+  }
+  return log;
+}
+
+// A thousand slashed stamps a second apart from 01:00 on; `count` lines
+// spread evenly among them carry `tail` bytes more, behind their stamp or as
+// an unstamped line after them.
+LogFile MakeLongLines(int count, size_t tail, bool unstamped) {
+  LogFile log;
+  for (int i = 0, next = 0; i < 1000; ++i) {
+    bool longOne = next < count && i == (next + 1) * 1000 / (count + 1);
+    next += longOne;
+    log.Add(Stamped(2, 3600 + i, i) + (longOne && !unstamped ? std::string(tail, 'x') : ""), StampOf(3600 + i));
+    if (longOne && unstamped) log.Add(std::string(tail, '='), -1);
   }
   return log;
 }
@@ -136,10 +154,12 @@ struct Outcome {
   uint64_t line;
 };
 
-Outcome Search(const LogFile& log, int64_t wanted, size_t capacity, size_t* reads) {
+Outcome Search(const LogFile& log, int64_t wanted, size_t capacity, size_t* reads,
+               size_t mostReads = kMostSearchReads, uint64_t mostLineBytes = kMostLineBytes) {
   std::vector<uint8_t> window(capacity);
   TimeSearch search{ByteReader{const_cast<std::string*>(&log.bytes), ReadLog}, 0, log.bytes.size(), kCharsetUtf8,
                     YearHint{2026, 3}, &SearchConversions(), window.data(), capacity};
+  search.mostReads = mostReads, search.mostLineBytes = mostLineBytes;
   Outcome outcome{};
   outcome.found = FindLineAtTime(search, wanted, &outcome.line);
   *reads = search.reads;
@@ -180,6 +200,68 @@ TEST(TimeSearch, FindsTheFirstLineAtOrAfterTheTimeInEachForm) {
         EXPECT_EQ(got.line, expected.line);
         EXPECT_LE(reads, kMostSearchReads);
       }
+    }
+  }
+}
+
+// Lines of megabytes, and stretches without a stamp, longer than the window:
+// a step that lands in one reads on to the stamped line after it. Reads
+// running out used to give the end of the file, or a later line.
+TEST(TimeSearch, LinesOfMegabytesGiveTheFirstLineAtOrAfterTheTime) {
+  const size_t kMiB = size_t(1) << 20;
+  const struct { const char* what; LogFile log; } files[] = {
+      {"three lines of 2 MiB", MakeLongLines(3, 2 * kMiB, false)},  // line 751 used to give the end
+      {"six lines of 2 MiB", MakeLongLines(6, 2 * kMiB, false)},    // line 429 used to give line 502
+      {"unstamped lines of 3 MiB", MakeLongLines(5, 3 * kMiB, true)},
+      {"short unstamped lines, 400 KiB", MakeLog(1000, 2, 1, 0, 600, 8000)},
+  };
+  for (const auto& file : files) {
+    std::vector<int64_t> times = {StampOf(0), StampOf(3600 + 999) + 1};
+    for (int i = 0; i < 1000; i += 97) times.push_back(StampOf(3600 + i)), times.push_back(StampOf(3600 + i) + 1);
+    for (int i : {142, 143, 429, 501, 601, 751, 858}) times.push_back(StampOf(3600 + i));
+    for (int64_t wanted : times) {
+      SCOPED_TRACE(testing::Message() << file.what << ", time " << wanted);
+      size_t reads = 0;
+      Outcome got = Search(file.log, wanted, kChunkBytes, &reads), expected = Expected(file.log, wanted);
+      EXPECT_EQ(got.found, expected.found);
+      EXPECT_EQ(got.line, expected.line);
+      EXPECT_LE(reads, kMostSearchReads);
+    }
+  }
+}
+
+// Bounds shrunk: the steps run out, and the search scans on from where it got
+// to; or a line goes on further than the search reads, and it gives nothing
+// rather than another line or the end of the file.
+TEST(TimeSearch, PastItsBoundsTheSearchGivesNothingRatherThanAnotherLine) {
+  LogFile plain = MakeLog(3000, 2, 7, 0), traces = MakeLog(800, -1, 7, 5), none = MakeLog(0, 0, 0, 0);
+  LogFile longOne = MakeLongLines(1, 3 << 20, false);  // line 500
+  for (int i = 0; i < 4000; ++i) none.Add("no stamp in line " + std::to_string(i), -1);
+  const struct {
+    const char* what;
+    const LogFile* log;
+    int step, lines;  // stamps a step of seconds apart from 01:00 on
+    size_t window, mostReads;
+    uint64_t mostLineBytes;
+    int lastFound;  // the last stamped line found; after it, and past the end, nothing (unless it is the last)
+  } cases[] = {
+      {"no steps: a scan of the whole file", &plain, 7, 3000, 2 * kStampBytes, 0, 1 << 20, 2999},
+      {"two steps, then a scan", &traces, 7, 800, 2 * kStampBytes, 2, 1 << 20, 799},
+      {"no steps, no stamps", &none, 7, 800, 2 * kStampBytes, 0, 1 << 20, 799},
+      {"no steps: a scan of 4 KiB", &plain, 7, 3000, 2 * kStampBytes, 0, 4 << 10, 100},
+      {"a line longer than a step reads on", &longOne, 1, 1000, kChunkBytes, kMostSearchReads, 1 << 20, 500},
+  };
+  for (const auto& c : cases) {
+    for (int line : {0, 1, 50, 100, 200, 499, 500, 501, 799, 1500, 2999, 5000}) {
+      int64_t wanted = StampOf(3600 + line * c.step);
+      SCOPED_TRACE(testing::Message() << c.what << ", line " << line);
+      size_t reads = 0;
+      Outcome got = Search(*c.log, wanted, c.window, &reads, c.mostReads, c.mostLineBytes);
+      bool reached = line <= c.lastFound || c.lastFound == c.lines - 1;
+      Outcome expected = reached ? Expected(*c.log, wanted) : Outcome{TimeFound::kNone, 0};
+      EXPECT_EQ(got.found, expected.found);
+      EXPECT_EQ(got.line, expected.line);
+      EXPECT_LE(reads, c.mostReads);
     }
   }
 }
