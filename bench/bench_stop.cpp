@@ -68,7 +68,7 @@ void MeasureStops(const wchar_t* path, const wchar_t* text, bool regex, StopTime
   while (PollContinues() || SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) == 0) PumpFor(5);
   SendMessageW(window, WM_COMMAND, IDM_FIND, 0);
   HWND dialog = dialogFocusWindow;
-  if (!dialog || dialog == window) return Note("no Find dialog");
+  if (!dialog || dialog == window) return CloseFile(), Note("no Find dialog");
   SetDlgItemTextW(dialog, IDC_FIND_TEXT, text);
   CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, IDC_FIND_UP);
   CheckDlgButton(dialog, IDC_FIND_REGEX, regex ? BST_CHECKED : BST_UNCHECKED);
