@@ -160,13 +160,70 @@ bool IsQuantifierStart(const TextUnit* p, size_t n, size_t i, size_t* end, bool*
   return true;
 }
 
-// Past a character class opened at i; n when it is not closed.
+bool IsDigit(TextUnit unit) { return unit >= u'0' && unit <= u'9'; }
+bool IsHexDigit(TextUnit unit) { return IsDigit(unit) || ((unit | 0x20) >= u'a' && (unit | 0x20) <= u'f'); }
+
+// Past the delimiter that closes what opens at i ('{', '<' or '\''); 0
+// when it does not open there or is not closed.
+size_t PastDelimited(const TextUnit* p, size_t n, size_t i) {
+  if (i >= n) return 0;
+  TextUnit close = p[i] == u'{' ? u'}' : p[i] == u'<' ? u'>' : p[i] == u'\'' ? u'\'' : 0;
+  if (!close) return 0;
+  for (size_t k = i + 1; k < n; ++k)
+    if (p[k] == close) return k + 1;
+  return 0;
+}
+
+// The units the escape at i (a backslash, then a letter or digit) takes with
+// its argument: \x41 is one character, \p{Lu} one class, \k<n> one
+// reference, none of them text. 0 when unsure.
+size_t EscapeLength(const TextUnit* p, size_t n, size_t i) {
+  size_t k = i + 2;
+  switch (p[i + 1]) {
+    case u'x':
+      if (k < n && p[k] == u'{') return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+      while (k < n && k < i + 4 && IsHexDigit(p[k])) ++k;
+      return k - i;
+    case u'o':
+      return PastDelimited(p, n, k) && p[k] == u'{' ? PastDelimited(p, n, k) - i : 0;
+    case u'c':
+      return k < n && p[k] < 0x80 ? 3 : 0;
+    case u'N':
+      if (k < n && p[k] == u'{') return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+      return 2;
+    case u'p': case u'P':
+      if (k < n && p[k] == u'{') return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+      return k < n && p[k] < 0x80 ? 3 : 0;
+    case u'k':
+      return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+    case u'g':
+      if (PastDelimited(p, n, k)) return PastDelimited(p, n, k) - i;
+      if (k < n && (p[k] == u'-' || p[k] == u'+')) ++k;
+      if (k >= n || !IsDigit(p[k])) return 0;
+      while (k < n && IsDigit(p[k])) ++k;
+      return k - i;
+    default:
+      break;
+  }
+  if (IsDigit(p[i + 1])) {  // octal, or a back-reference: all its digits
+    while (k < n && IsDigit(p[k])) ++k;
+    return k - i;
+  }
+  // The escapes of one letter the library knows; any other is beyond this reading.
+  for (const char16_t* known = u"aefnrtdDhHsSvVwWRXbBAzZGK"; *known; ++known)
+    if (p[i + 1] == *known) return 2;
+  return 0;
+}
+
+// Past a character class opened at i; n when it is not closed or is beyond
+// this reading.
 size_t PastClass(const TextUnit* p, size_t n, size_t i) {
   size_t k = i + 1;
   if (k < n && p[k] == u'^') ++k;
   if (k < n && p[k] == u']') ++k;
   while (k < n && p[k] != u']') {
-    if (p[k] == u'\\') k += 2;
+    if (p[k] == u'\\' && k + 1 < n && (p[k + 1] == u'Q' || p[k + 1] == u'E')) return n;
+    if (p[k] == u'\\') k += k + 1 < n && p[k + 1] == u'c' ? 3 : 2;  // \c takes any character, ] too
     else if (p[k] == u'[' && k + 1 < n && p[k + 1] == u':') {
       size_t close = k + 2;
       while (close + 1 < n && !(p[close] == u':' && p[close + 1] == u']')) ++close;
@@ -214,7 +271,8 @@ size_t RequiredLiteral(const TextUnit* p, size_t n, bool matchCase, TextUnit* ou
         int depth = 0;
         size_t k = i;
         for (; k < n; ++k) {
-          if (p[k] == u'\\') ++k;
+          if (p[k] == u'\\' && k + 1 < n && (p[k + 1] == u'Q' || p[k + 1] == u'E')) return 0;
+          if (p[k] == u'\\') k += k + 1 < n && p[k + 1] == u'c' ? 2 : 1;
           else if (p[k] == u'[') k = PastClass(p, n, k) - 1;
           else if (p[k] == u'(') ++depth;
           else if (p[k] == u')' && --depth == 0) break;
@@ -236,10 +294,20 @@ size_t RequiredLiteral(const TextUnit* p, size_t n, bool matchCase, TextUnit* ou
         if (i + 1 >= n) return 0;
         TextUnit next = p[i + 1];
         if (next == u'Q' || next == u'E') return 0;
-        bool alnum = IsAsciiLetter(next) || (next >= u'0' && next <= u'9');
-        if (alnum || next >= 0x80) endRun();
-        else add(&p[i + 1], 1);
-        i += 2;
+        if (next >= 0x80) {  // that character itself, maybe a pair: passed by
+          endRun();
+          i += 2 + ((next & 0xFC00) == 0xD800 && i + 2 < n && (p[i + 2] & 0xFC00) == 0xDC00);
+          continue;
+        }
+        if (!IsAsciiLetter(next) && !IsDigit(next)) {
+          add(&p[i + 1], 1);
+          i += 2;
+          continue;
+        }
+        size_t escape = EscapeLength(p, n, i);
+        if (!escape) return 0;
+        endRun();
+        i += escape;
         continue;
       }
       default:
@@ -270,6 +338,7 @@ bool SearchableAcrossLines(const TextUnit* p, size_t n, uint32_t charset) {
     if (p[i] != u'\\') continue;
     TextUnit next = p[++i];
     if (next == u'A' || next == u'z' || next == u'Z' || next == u'G' || next == u'K' || next == u'Q') return false;
+    if (next == u'c') ++i;  // its argument may be a backslash
   }
   return true;
 }

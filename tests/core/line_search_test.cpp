@@ -25,6 +25,11 @@ TEST(RequiredLiteral, TheLongestRunEveryMatchHolds) {
       {u"čaj", true, u"čaj"}, {u"čaj", false, u"aj"},
       {u"a|b", true, u""}, {u"(?i)abc", true, u""}, {u"a(*ACCEPT)bc", true, u""}, {u"a\\Qb\\E", true, u""},
       {u"\\d+", true, u""},
+      // An escape's argument is no text of its own.
+      {u"\\p{Lu}\\d", true, u""}, {u"\\x41BC", true, u"BC"}, {u"\\x{41}BC", true, u"BC"}, {u"\\101BC", true, u"BC"},
+      {u"x\\cAy", true, u"x"}, {u"\\N{U+41}BC", true, u"BC"}, {u"(?<n>ab)\\k<n>", true, u""},
+      {u"\\pLxy", true, u"xy"}, {u"\\o{101}z", true, u"z"}, {u"(a)\\g{-1}bc\\g1de\\g'1'", true, u"bc"},
+      {u"[\\c]xyz]a", true, u"a"}, {u"ab\\c\\\\Ay", true, u"ab"}, {u"ab\\ix", true, u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.pattern));
@@ -53,6 +58,33 @@ std::string Encode(const std::string& ascii, uint32_t charset) {
   return wide;
 }
 
+// One scan through bytes in memory with a buffer of capacity bytes: down from
+// from to the end, or up from from to the start.
+ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
+             size_t capacity, bool down, uint64_t from, FoundLine* found) {
+  Memory file{bytes};
+  LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
+  EXPECT_TRUE(pattern);
+  if (!pattern) return ScanEnd::kNone;
+  FilterStack filters;
+  BuildFilterStack(&filters, given, nullptr);
+  std::vector<uint8_t> buffer(capacity);
+  std::vector<TextUnit> units(capacity + kChunkUnits);
+  LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
+                buffer.data(), capacity, units.data(), nullptr, nullptr};
+  ScanEnd end = down ? FindLineDown(scan, from, bytes.size(), found) : FindLineUp(scan, 0, from, found);
+  ClearFilterStack(&filters);
+  FreeLinePattern(pattern);
+  return end;
+}
+
+FindQuery Query(const char* text, bool regex, bool matchCase = false, bool wholeWord = false) {
+  FindQuery query;
+  for (size_t i = 0; text[i]; ++i) query.text[i] = TextUnit(uint8_t(text[i]));
+  query.matchCase = matchCase, query.wholeWord = wholeWord, query.regex = regex;
+  return query;
+}
+
 TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
   // Lines start at 0, 6, 23, 41, 46, 51 (61 bytes: longer than the small buffer), 112 and 116.
   const std::string text = "alpha\nbeta took 12 ms\r\ngamma took 345 ms\nBETA\nlast\nneedle " + std::string(53, 'x') + "\n" +
@@ -72,34 +104,48 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
   };
   for (uint32_t charset : {kCharsetUtf8, kCharsetUtf16Le, kCharsetUtf16Be, kCharsetAnsi}) {
     uint32_t unit = CharsetUnitSize(charset);
-    Memory file{Encode(text, charset)};
+    const std::string bytes = Encode(text, charset);
     for (size_t capacity : {size_t(4096), size_t(64)}) {
       for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "charset " << charset << ", buffer " << capacity << ", " << c.query
                                         << (c.down ? " down from " : " up from ") << c.from);
-        FindQuery query;
-        for (size_t i = 0; c.query[i]; ++i) query.text[i] = TextUnit(c.query[i]);
-        query.matchCase = c.matchCase, query.wholeWord = c.wholeWord, query.regex = c.regex;
-        LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
-        ASSERT_TRUE(pattern);
-        FilterStack filters;
         LineFilters given{};
         if (*c.filter) {
           ASSERT_TRUE(ParseStoredFilter(c.filter, &given.items[given.count++]));
         }
-        BuildFilterStack(&filters, given, nullptr);
-        std::vector<uint8_t> bytes(capacity);
-        std::vector<TextUnit> units(capacity + kChunkUnits);
-        LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
-                      bytes.data(), capacity, units.data(), nullptr, nullptr};
         FoundLine found{~0ull, 0};
-        ScanEnd end = c.down ? FindLineDown(scan, c.from * unit, file.bytes.size(), &found)
-                             : FindLineUp(scan, 0, c.from * unit, &found);
+        ScanEnd end = Scan(bytes, charset, Query(c.query, c.regex, c.matchCase, c.wholeWord), given, capacity, c.down,
+                           c.from * unit, &found);
         EXPECT_EQ(end, c.expected == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
         EXPECT_EQ(found.start, c.expected == ~0ull ? ~0ull : c.expected * unit);
-        ClearFilterStack(&filters);
-        FreeLinePattern(pattern);
       }
+    }
+  }
+}
+
+// Faults found before, each in a file of its own, searched both ways with
+// buffers that join lines and that test each alone: the line each scan finds
+// is the first (down) and the last (up) that matches tested alone.
+TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
+  const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
+  const struct { const char* fault; std::string text; FindQuery query; uint64_t down, up; } cases[] = {
+      {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 17},
+      {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
+      {"escape argument taken for text", escapes, Query("\\101BC", true), 2, 2},
+      {"escape argument taken for text", escapes, Query("x\\cAy", true), 13, 13},
+      {"escape argument taken for text", escapes, Query("\\N{U+41}BC", true), 2, 2},
+      {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 8},
+  };
+  for (const auto& c : cases) {
+    for (size_t capacity : {size_t(4096), size_t(32)}) {
+      SCOPED_TRACE(testing::Message() << c.fault << ", buffer " << capacity);
+      FoundLine found{~0ull, 0};
+      EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, true, 0, &found), ScanEnd::kFound);
+      EXPECT_EQ(found.start, c.down);
+      found = FoundLine{~0ull, 0};
+      EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, false, c.text.size(), &found),
+                ScanEnd::kFound);
+      EXPECT_EQ(found.start, c.up);
     }
   }
 }
