@@ -134,17 +134,11 @@ bool MovesStart(const TextUnit* pattern, size_t length) {
   return false;
 }
 
+// Besides the bounds, an error no search should meet leaves the row
+// undecided too: counted where bounds are counted, never passed off as a
+// row without a match.
 RegexSearch Failure(int result) {
-  switch (result) {
-    case PCRE2_ERROR_MATCHLIMIT:
-    case PCRE2_ERROR_DEPTHLIMIT:
-    case PCRE2_ERROR_HEAPLIMIT:
-    case PCRE2_ERROR_JIT_STACKLIMIT:
-    case PCRE2_ERROR_NOMEMORY:
-      return RegexSearch::kBoundHit;
-    default:
-      return RegexSearch::kNoMatch;
-  }
+  return result == PCRE2_ERROR_NOMATCH ? RegexSearch::kNoMatch : RegexSearch::kBoundHit;
 }
 
 Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error,
@@ -159,9 +153,12 @@ Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wh
   regex->code = code;
   regex->wholeWord = wholeWord;
   regex->startMoves = MovesStart(pattern, length);
-  // Without native code (none for this platform, or no memory for it) the
+  // Without native code (none for this platform, no memory for it, or a
+  // pattern that declines it, as (*NO_JIT) does while the call succeeds) the
   // interpreter matches, bounded alike.
-  bool native = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
+  size_t nativeSize = 0;
+  bool native = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0 &&
+                pcre2_pattern_info(code, PCRE2_INFO_JITSIZE, &nativeSize) == 0 && nativeSize > 0;
   // One pair: only where the whole match lies is wanted.
   regex->matchData = pcre2_match_data_create(1, nullptr);
   regex->matchContext = pcre2_match_context_create(nullptr);

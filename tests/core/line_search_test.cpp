@@ -135,6 +135,7 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
       {"escape argument taken for text", escapes, Query("x\\cAy", true), 13, 13},
       {"escape argument taken for text", escapes, Query("\\N{U+41}BC", true), 2, 2},
       {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 8},
+      {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 17},
   };
   for (const auto& c : cases) {
     for (size_t capacity : {size_t(4096), size_t(32)}) {
