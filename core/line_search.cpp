@@ -497,17 +497,22 @@ size_t MatchingLineAcross(const LineScan& scan, const uint8_t* bytes, size_t cou
       if (leftover == piece) break;
       from += piece - leftover;
     }
+    // A CR that ends the block ends a line not yet broken (a writer midway
+    // through CR LF): left out, as the line alone leaves it out.
     size_t kept = 0;
     for (size_t i = 0; i < units; ++i)
-      if (!(joined[i] == u'\r' && i + 1 < units && joined[i + 1] == u'\n')) joined[kept++] = joined[i];
+      if (!(joined[i] == u'\r' && (i + 1 == units || joined[i + 1] == u'\n'))) joined[kept++] = joined[i];
     units = kept;
+    bool brokenLast = units && joined[units - 1] == u'\n';
     // The line the cursor stands on, in units and in bytes alike: each line
     // feed unit is a line feed in the file.
     size_t cursorUnit = 0, cursorByte = at, from = 0;
     for (;;) {
       RegexSpan span;
       RegexSearch result = SearchRegex(pattern.manyLines, joined, units, from, &span);
-      if (result == RegexSearch::kNoMatch) break;
+      // Past the last line feed is no line (\B matches there).
+      if (result == RegexSearch::kNoMatch || (result == RegexSearch::kMatch && brokenLast && span.start >= units))
+        break;
       if (result == RegexSearch::kBoundHit) {  // the rest of the block line by line
         size_t restEnd = 0, rest = MatchingLineAlone(scan, bytes + cursorByte, end - cursorByte, last, &restEnd);
         if (rest != kNone && take(cursorByte + rest, cursorByte + restEnd)) return found;

@@ -128,6 +128,8 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
 // is the first (down) and the last (up) that matches tested alone.
 TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
+  std::string ab;  // longer than a joined block of the larger buffer
+  while (ab.size() < 2400) ab += "a b\n";
   const struct { const char* fault; std::string text; FindQuery query; uint64_t down, up; } cases[] = {
       {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 17},
       {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
@@ -136,6 +138,8 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
       {"escape argument taken for text", escapes, Query("\\N{U+41}BC", true), 2, 2},
       {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 8},
       {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 17},
+      {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 2400},
+      {"joined lines: CR of a last line not yet broken", "x\nabc\r", Query("c$", true), 2, 2},
   };
   for (const auto& c : cases) {
     for (size_t capacity : {size_t(4096), size_t(32)}) {
