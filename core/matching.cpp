@@ -41,38 +41,40 @@ TextUnit* FormatColour(uint32_t colour, TextUnit* out) {
   return out;
 }
 
-// The first index from at on whose unit is unit, or length; eight units a step.
+// The first index from at on whose unit is unit, or length; eight units a
+// step. Caseless, an ASCII letter's upper case counts too (unit is held
+// folded): only those two units differ in the 0x20 bit alone.
+template <bool caseless>
 size_t FindUnit(const TextUnit* text, size_t at, size_t length, TextUnit unit) {
+  const TextUnit fold = caseless && unit >= u'a' && unit <= u'z' ? 0x20 : 0;
 #ifdef __SSE2__
-  __m128i wanted = _mm_set1_epi16(short(unit));
+  const __m128i wanted = _mm_set1_epi16(short(unit)), folds = _mm_set1_epi16(short(fold));
   for (; at + 8 <= length; at += 8) {
     __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+    if (caseless) units = _mm_or_si128(units, folds);
     if (int found = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted)))
       return at + size_t(__builtin_ctz(unsigned(found))) / 2;  // two mask bits a unit
   }
 #endif
-  while (at < length && text[at] != unit) ++at;
+  while (at < length && TextUnit(text[at] | fold) != unit) ++at;
   return at;
 }
 
-const TextUnit* FoldRow(const TextUnit* row, size_t length) {
-  static TextUnit folded[kMaxMatchUnits];
-  for (size_t i = 0; i < length; ++i) folded[i] = FoldUnit(row[i]);
-  return folded;
-}
-
-// Knuth-Morris-Pratt over text, the row as compared (folded unless
-// matchCase), with a fast skip to the pattern's first unit: every occurrence
-// is met once, in one pass. Word edges are read from the row itself.
-bool Occurs(const HighlightRule& rule, const TextUnit* text, const TextUnit* row, size_t length) {
+// Knuth-Morris-Pratt over the row, each unit folded as it is read unless
+// matchCase (no copy of the row: each matcher and thread reads only its
+// own), with a fast skip to the pattern's first unit: every occurrence is
+// met once, in one pass.
+template <bool caseless>
+bool Occurs(const HighlightRule& rule, const TextUnit* row, size_t length) {
   size_t m = rule.length, k = 0;
   for (size_t i = 0; i < length; ++i) {
     if (k == 0) {
-      if ((i = FindUnit(text, i, length, rule.search[0])) == length) return false;
+      if ((i = FindUnit<caseless>(row, i, length, rule.search[0])) == length) return false;
       k = 1;
     } else {
-      while (k > 0 && rule.search[k] != text[i]) k = rule.fail[k - 1];
-      if (rule.search[k] == text[i]) ++k;
+      TextUnit unit = caseless ? FoldUnit(row[i]) : row[i];
+      while (k > 0 && rule.search[k] != unit) k = rule.fail[k - 1];
+      if (rule.search[k] == unit) ++k;
     }
     if (k < m) continue;
     if (!rule.wholeWord) return true;
@@ -82,6 +84,10 @@ bool Occurs(const HighlightRule& rule, const TextUnit* text, const TextUnit* row
     k = rule.fail[m - 1];
   }
   return false;
+}
+
+bool Occurs(const HighlightRule& rule, const TextUnit* row, size_t length) {
+  return rule.matchCase ? Occurs<false>(rule, row, length) : Occurs<true>(rule, row, length);
 }
 
 bool UnitsEqual(TextUnit a, TextUnit b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
@@ -146,7 +152,7 @@ void FormatRule(const HighlightRule& rule, TextUnit* out) {
 
 bool RuleMatches(const HighlightRule& rule, const TextUnit* row, size_t length) {
   length = std::min(length, kMaxMatchUnits);
-  return rule.length && !rule.regex && Occurs(rule, rule.matchCase ? row : FoldRow(row, length), row, length);
+  return rule.length && !rule.regex && Occurs(rule, row, length);
 }
 
 void PrepareRules(PreparedRules* prepared, const HighlightRule* rules) {
@@ -179,12 +185,10 @@ void PrepareRules(PreparedRules* prepared, const HighlightRule* rules) {
   for (PreparedRegex& unused : before) FreeRegex(std::exchange(unused.regex, nullptr));
 }
 
-// The row is folded once for all the plain rules that ignore case.
 int MatchingRule(PreparedRules* prepared, const TextUnit* row, size_t length, bool countBounds) {
   length = std::min(length, kMaxMatchUnits);
   const HighlightRule* rules = prepared->rules;
   if (!rules) return -1;
-  const TextUnit* folded = nullptr;
   for (int slot = 0; slot < kMaxRules; ++slot) {
     const HighlightRule& rule = rules[slot];
     if (!rule.length) continue;
@@ -197,8 +201,7 @@ int MatchingRule(PreparedRules* prepared, const TextUnit* row, size_t length, bo
       if (found == RegexSearch::kBoundHit && countBounds) ++regex.boundHits;
       continue;
     }
-    if (!rule.matchCase && !folded) folded = FoldRow(row, length);
-    if (Occurs(rule, rule.matchCase ? row : folded, row, length)) return slot;
+    if (Occurs(rule, row, length)) return slot;
   }
   return -1;
 }
