@@ -62,35 +62,44 @@ size_t FindUnit(const TextUnit* text, size_t at, size_t length, TextUnit unit) {
 
 // Knuth-Morris-Pratt over the row, each unit folded as it is read unless
 // matchCase (no copy of the row: each matcher and thread reads only its
-// own), with a fast skip to the pattern's first unit: every occurrence is
-// met once, in one pass.
+// own), with a fast skip to the pattern's first unit: from i on, with
+// *matched units of the pattern matched, where the next occurrence ends;
+// kNoOccurrence without one. Every occurrence is met once, in one pass.
 template <bool caseless>
-bool Occurs(const HighlightRule& rule, const TextUnit* row, size_t length) {
-  size_t m = rule.length, k = 0;
-  for (size_t i = 0; i < length; ++i) {
+size_t OccurrenceEnd(const HighlightRule& rule, const TextUnit* row, size_t length, size_t i, size_t* matched) {
+  size_t m = rule.length, k = *matched;
+  for (; i < length; ++i) {
     if (k == 0) {
-      if ((i = FindUnit<caseless>(row, i, length, rule.search[0])) == length) return false;
+      if ((i = FindUnit<caseless>(row, i, length, rule.search[0])) == length) break;
       k = 1;
     } else {
       TextUnit unit = caseless ? FoldUnit(row[i]) : row[i];
       while (k > 0 && rule.search[k] != unit) k = rule.fail[k - 1];
       if (rule.search[k] == unit) ++k;
     }
-    if (k < m) continue;
-    if (!rule.wholeWord) return true;
-    size_t start = i + 1 - m;
-    bool wordBefore = start > 0 && IsWordUnit(row[start - 1]), wordAfter = i + 1 < length && IsWordUnit(row[i + 1]);
-    if (!wordBefore && !wordAfter) return true;
-    k = rule.fail[m - 1];
+    if (k == m) {
+      *matched = rule.fail[m - 1];
+      return i + 1;
+    }
   }
-  return false;
+  return kNoOccurrence;
+}
+
+size_t OccurrenceEnd(const HighlightRule& rule, const TextUnit* row, size_t length, size_t i, size_t* matched) {
+  return rule.matchCase ? OccurrenceEnd<false>(rule, row, length, i, matched)
+                        : OccurrenceEnd<true>(rule, row, length, i, matched);
+}
+
+bool StandsAlone(const TextUnit* row, size_t length, size_t start, size_t end) {
+  return !(start > 0 && IsWordUnit(row[start - 1])) && !(end < length && IsWordUnit(row[end]));
 }
 
 bool Occurs(const HighlightRule& rule, const TextUnit* row, size_t length) {
-  return rule.matchCase ? Occurs<false>(rule, row, length) : Occurs<true>(rule, row, length);
+  size_t matched = 0;
+  for (size_t end = 0; (end = OccurrenceEnd(rule, row, length, end, &matched)) != kNoOccurrence;)
+    if (!rule.wholeWord || StandsAlone(row, length, end - rule.length, end)) return true;
+  return false;
 }
-
-bool UnitsEqual(TextUnit a, TextUnit b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
 
 // Whether a slot prepared from one rule serves another: a regex rule with the
 // same pattern and flags, or, when nothing was compiled, a rule that is none.
@@ -218,17 +227,15 @@ uint32_t AllBoundHits(const PreparedRules& prepared) {
   return hits;
 }
 
+size_t RowMatchStart(const HighlightRule& text, const TextUnit* row, size_t length) {
+  size_t matched = 0, end = text.length ? OccurrenceEnd(text, row, length, 0, &matched) : kNoOccurrence;
+  if (end == kNoOccurrence) return kNoOccurrence;
+  size_t start = end - text.length;
+  return !text.wholeWord || StandsAlone(row, length, start, end) ? start : kNoOccurrence;
+}
+
 bool RowMatches(const TextUnit* row, size_t rowLength, const TextUnit* text, bool exact, bool whole) {
-  size_t textLength = TextLength(text);
-  if (rowLength == 0 || textLength == 0 || textLength > rowLength) return false;
-  for (size_t at = 0; at + textLength <= rowLength; ++at) {
-    size_t k = 0;
-    while (k < textLength && UnitsEqual(row[at + k], text[k], exact)) ++k;
-    if (k < textLength) continue;
-    if (!whole) return true;
-    bool before = at > 0 && IsWordUnit(row[at - 1]);
-    bool after = at + textLength < rowLength && IsWordUnit(row[at + textLength]);
-    return !before && !after;
-  }
-  return false;
+  HighlightRule prepared;
+  prepared.matchCase = exact, prepared.wholeWord = whole;
+  return MakeRule(&prepared, text, TextLength(text)) && RowMatchStart(prepared, row, rowLength) != kNoOccurrence;
 }
