@@ -201,7 +201,7 @@ bool StartFileSearch(HWND window) {
     ReleaseFileSearch();
     return false;
   }
-  BuildFilterStack(fileSearch.filters.get(), CurrentLineFilters(), nullptr);
+  BuildFilterStack(fileSearch.filters.get(), CurrentLineFilters(), nullptr, true);
   fileSearch.thread = CreateThread(nullptr, 0, SearchThread, nullptr, 0, nullptr);
   if (!fileSearch.thread) {
     ReleaseFileSearch();

@@ -47,6 +47,8 @@ LineFilters Filters() {
   return filters;
 }
 
+bool GoOn(void*, uint64_t) { return true; }
+
 // Each line found, down from the start to the end, as start and match unit.
 std::vector<uint64_t> FindAll(const std::string& file, const char* text, bool regex) {
   FindQuery query;
@@ -54,17 +56,17 @@ std::vector<uint64_t> FindAll(const std::string& file, const char* text, bool re
   query.regex = regex;
   LinePattern* pattern = MakeLinePattern(query, kCharsetUtf8, nullptr);
   FilterStack filters;
-  BuildFilterStack(&filters, Filters(), nullptr);
+  BuildFilterStack(&filters, Filters(), nullptr, true);  // as the worker builds its own
   constexpr size_t kCapacity = 16384;
   std::vector<uint8_t> bytes(kCapacity);
   std::vector<TextUnit> units(kCapacity + kChunkUnits);
   Bytes memory{reinterpret_cast<const uint8_t*>(file.data()), file.size()};
   LineScan scan{memory.Reader(), kCharsetUtf8, &kStandInConversions, pattern, &filters, bytes.data(), kCapacity,
-                units.data(), nullptr, nullptr};
+                units.data(), GoOn, nullptr};
   std::vector<uint64_t> found;
   FoundLine line;
   for (uint64_t from = 0; FindLineDown(scan, from, file.size(), &line) == ScanEnd::kFound; from = line.end)
-    found.push_back(line.start);
+    found.push_back(line.start), found.push_back(line.matchUnit);
   ClearFilterStack(&filters);
   FreeLinePattern(pattern);
   return found;

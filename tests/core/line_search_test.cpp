@@ -61,7 +61,8 @@ std::string Encode(const std::string& ascii, uint32_t charset) {
 // One scan through bytes in memory with a buffer of capacity bytes: down from
 // from to the end, or up from from to the start.
 ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
-             size_t capacity, bool down, uint64_t from, FoundLine* found) {
+             size_t capacity, bool down, uint64_t from, FoundLine* found,
+             bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr) {
   Memory file{bytes};
   LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
   EXPECT_TRUE(pattern);
@@ -71,7 +72,7 @@ ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query,
   std::vector<uint8_t> buffer(capacity);
   std::vector<TextUnit> units(capacity + kChunkUnits);
   LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
-                buffer.data(), capacity, units.data(), nullptr, nullptr};
+                buffer.data(), capacity, units.data(), goOn, context};
   ScanEnd end = down ? FindLineDown(scan, from, bytes.size(), found) : FindLineUp(scan, 0, from, found);
   ClearFilterStack(&filters);
   FreeLinePattern(pattern);
@@ -125,32 +126,87 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
 
 // Faults found before, each in a file of its own, searched both ways with
 // buffers that join lines and that test each alone: the line each scan finds
-// is the first (down) and the last (up) that matches tested alone.
+// is the first (down) and the last (up) that matches tested alone, and the
+// match starts at matchUnit of it as decoded (a tab not expanded, a CR inside
+// kept).
 TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
   std::string ab;  // longer than a joined block of the larger buffer
   while (ab.size() < 2400) ab += "a b\n";
-  const struct { const char* fault; std::string text; FindQuery query; uint64_t down, up; } cases[] = {
-      {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 17},
+  const struct { const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit; } cases[] = {
+      {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
       {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
       {"escape argument taken for text", escapes, Query("\\101BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("x\\cAy", true), 13, 13},
+      {"escape argument taken for text", escapes, Query("x\\cAy", true), 13, 0},
       {"escape argument taken for text", escapes, Query("\\N{U+41}BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 8},
-      {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 17},
-      {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 2400},
+      {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 0},
+      {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 0},
+      {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 1},
       {"joined lines: CR of a last line not yet broken", "x\nabc\r", Query("c$", true), 2, 2},
+      {"match unit: the first occurrence", "-\nA beta BETA\n", Query("beta", false), 2, 2},
+      {"match unit: a tab as one unit", "-\n\tbeta\n", Query("beta", false), 2, 1},
+      {"match unit: a CR inside the line", "-\na\rbeta\r\n", Query("beta$", true), 2, 2},
+      {"match unit: a regular expression's first match", "-\nab took 12 took 3\n", Query("took \\d", true), 2, 3},
+      {"whole word: only the first occurrence counts", "xab ab\n", Query("ab", false, false, true), ~0ull, 0},
   };
   for (const auto& c : cases) {
     for (size_t capacity : {size_t(4096), size_t(32)}) {
-      SCOPED_TRACE(testing::Message() << c.fault << ", buffer " << capacity);
-      FoundLine found{~0ull, 0};
-      EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, true, 0, &found), ScanEnd::kFound);
-      EXPECT_EQ(found.start, c.down);
-      found = FoundLine{~0ull, 0};
-      EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, false, c.text.size(), &found),
-                ScanEnd::kFound);
-      EXPECT_EQ(found.start, c.up);
+      for (bool down : {true, false}) {
+        SCOPED_TRACE(testing::Message() << c.fault << ", buffer " << capacity << (down ? ", down" : ", up"));
+        FoundLine found{~0ull, 0, ~size_t(0)};
+        ScanEnd end = Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, down, down ? 0 : c.text.size(), &found);
+        EXPECT_EQ(end, c.line == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
+        EXPECT_EQ(found.start, c.line);
+        EXPECT_EQ(found.matchUnit, c.line == ~0ull ? ~size_t(0) : c.matchUnit);
+      }
+    }
+  }
+}
+
+// Asks counted; the stopAt-th and every later one says no (0: none does).
+struct Asks {
+  size_t count = 0, stopAt = 0;
+};
+
+bool Ask(void* context, uint64_t) {
+  Asks* asks = static_cast<Asks*>(context);
+  return ++asks->count < asks->stopAt || asks->stopAt == 0;
+}
+
+// However long a line or costly a pattern, goOn is asked often: before each
+// stretch is read, also while passing a long line by, each line tested and
+// each call of the regular expressions' library. Stopped at any of those
+// asks, the scan ends there.
+TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
+  const std::string longLine(200 << 10, 'x');
+  std::string costly, costlyLines;  // many starts, each a few thousand steps
+  while (costly.size() < 3800) costly += "aaaaaaaaaaaaaaaaaa-", costlyLines += "aaaaaaaaaaaaaaaaaa-\n";
+  costly += "b\n", costlyLines += "b\n";
+  const struct { const char* fault; std::string text; FindQuery query; bool down; uint64_t line; size_t fewestAsks; } cases[] = {
+      {"stop unheard while passing a long line by", longLine + "\nneedle\n", Query("needle", false), true,
+       longLine.size() + 1, 25},
+      {"stop unheard while finding a long line's start", "needle\n" + longLine + "\n", Query("needle", false), false,
+       0, 25},
+      {"stop unheard during a costly regex over one line", costly, Query("(a|aa)*[bc]", true), true, 0, 20},
+      {"stop unheard during a costly regex over joined lines", costlyLines, Query("(a|aa)*[bc]", true), true,
+       costlyLines.size() - 2, 20},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    Asks asks;
+    FoundLine found{~0ull, 0};
+    const size_t capacity = 8192;
+    uint64_t from = c.down ? 0 : c.text.size();
+    EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, c.down, from, &found, Ask, &asks),
+              ScanEnd::kFound);
+    EXPECT_EQ(found.start, c.line);
+    EXPECT_GE(asks.count, c.fewestAsks);
+    for (size_t stopAt = 1; stopAt <= c.fewestAsks; ++stopAt) {
+      SCOPED_TRACE(testing::Message() << "stopped at ask " << stopAt);
+      Asks stopping{0, stopAt};
+      EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, c.down, from, &found, Ask, &stopping),
+                ScanEnd::kStopped);
+      EXPECT_EQ(stopping.count, stopAt);  // not asked again once told to stop
     }
   }
 }
