@@ -687,10 +687,11 @@ ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine*
       to = start;
       continue;
     }
+    // Stopped before the stretch's last line was tested, a line found is not the last.
     LineHit hit = MatchingLineIn(&pacer, scan.bytes + first, wanted - first, true);
+    if (pacer.stopped) return ScanEnd::kStopped;
     if (hit.start != kNone)
       return *line = {from + first + hit.start, from + first + hit.end, hit.matchUnit}, ScanEnd::kFound;
-    if (pacer.stopped) return ScanEnd::kStopped;
     to = from + first;
   }
   return ScanEnd::kNone;

@@ -190,6 +190,8 @@ TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
       {"stop unheard during a costly regex over one line", costly, Query("(a|aa)*[bc]", true), true, 0, 20},
       {"stop unheard during a costly regex over joined lines", costlyLines, Query("(a|aa)*[bc]", true), true,
        costlyLines.size() - 2, 20},
+      {"up: stopped, a line found before the last was tested taken for the last", "x\nx\nx\n", Query("x", false), false,
+       4, 4},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
