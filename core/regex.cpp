@@ -143,6 +143,17 @@ pcre2_code* CompileCode(const TextUnit* pattern, size_t length, bool matchCase, 
   return TakeError(code, offset, error), nullptr;
 }
 
+// Whether trying the starts a stretch at a time finds what one call finds:
+// not where a verb ((*COMMIT), (*SKIP)) may end the whole search or move its
+// next start, nor where \G anchors to where a call starts. Any (* after the
+// start options, or \G, is taken for one.
+bool StartsMayBeSplit(const TextUnit* pattern, size_t length) {
+  for (size_t i = StartOptionsLength(pattern, length); i + 1 < length; ++i)
+    if ((pattern[i] == u'(' && pattern[i + 1] == u'*') || (pattern[i] == u'\\' && pattern[i + 1] == u'G'))
+      return false;
+  return true;
+}
+
 bool MovesStart(const TextUnit* pattern, size_t length) {
   for (size_t i = 0; i + 1 < length; ++i)
     if (pattern[i] == u'\\' && pattern[i + 1] == u'K') return true;
@@ -168,7 +179,7 @@ Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wh
   regex->code = code;
   regex->wholeWord = wholeWord;
   regex->startMoves = MovesStart(pattern, length);
-  regex->paced = more & kPacedOptions;
+  regex->paced = (more & kPacedOptions) && StartsMayBeSplit(pattern, length);
   // Without native code (none for this platform, no memory for it, or a
   // pattern that declines it, as (*NO_JIT) does while the call succeeds) the
   // interpreter matches, bounded alike.

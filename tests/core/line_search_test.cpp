@@ -124,15 +124,31 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
   }
 }
 
+// Asks counted; the stopAt-th and every later one says no (0: none does).
+struct Asks {
+  size_t count = 0, stopAt = 0;
+};
+
+bool Ask(void* context, uint64_t) {
+  Asks* asks = static_cast<Asks*>(context);
+  return ++asks->count < asks->stopAt || asks->stopAt == 0;
+}
+
 // Faults found before, each in a file of its own, searched both ways with
 // buffers that join lines and that test each alone: the line each scan finds
 // is the first (down) and the last (up) that matches tested alone, and the
 // match starts at matchUnit of it as decoded (a tab not expanded, a CR inside
-// kept).
+// kept). goOn is asked, so regular expressions are searched paced.
 TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
   std::string ab;  // longer than a joined block of the larger buffer
   while (ab.size() < 2400) ab += "a b\n";
+  // Costly starts, then one that commits to no match and, in the next
+  // stretch of starts a paced search would try, one that matches.
+  std::string costlyThenCommit;
+  while (costlyThenCommit.size() < 3013) costlyThenCommit += "aaaaaaaaaaaaaaaaaa-";
+  costlyThenCommit.resize(3013);
+  costlyThenCommit += "-xxy\n";
   const struct { const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit; } cases[] = {
       {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
       {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
@@ -148,29 +164,23 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
       {"match unit: a CR inside the line", "-\na\rbeta\r\n", Query("beta$", true), 2, 2},
       {"match unit: a regular expression's first match", "-\nab took 12 took 3\n", Query("took \\d", true), 2, 3},
       {"whole word: only the first occurrence counts", "xab ab\n", Query("ab", false, false, true), ~0ull, 0},
+      {"paced: starts tried on after a verb ended the whole search", costlyThenCommit,
+       Query("(a|aa)*c|x(*COMMIT)y", true), ~0ull, 0},
   };
   for (const auto& c : cases) {
     for (size_t capacity : {size_t(4096), size_t(32)}) {
       for (bool down : {true, false}) {
         SCOPED_TRACE(testing::Message() << c.fault << ", buffer " << capacity << (down ? ", down" : ", up"));
         FoundLine found{~0ull, 0, ~size_t(0)};
-        ScanEnd end = Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, down, down ? 0 : c.text.size(), &found);
+        Asks asks;
+        ScanEnd end = Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, down, down ? 0 : c.text.size(), &found,
+                           Ask, &asks);
         EXPECT_EQ(end, c.line == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
         EXPECT_EQ(found.start, c.line);
         EXPECT_EQ(found.matchUnit, c.line == ~0ull ? ~size_t(0) : c.matchUnit);
       }
     }
   }
-}
-
-// Asks counted; the stopAt-th and every later one says no (0: none does).
-struct Asks {
-  size_t count = 0, stopAt = 0;
-};
-
-bool Ask(void* context, uint64_t) {
-  Asks* asks = static_cast<Asks*>(context);
-  return ++asks->count < asks->stopAt || asks->stopAt == 0;
 }
 
 // However long a line or costly a pattern, goOn is asked often: before each
