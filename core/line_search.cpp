@@ -615,6 +615,14 @@ LineHit MatchingLineIn(Pacer* pacer, const uint8_t* bytes, size_t count, bool la
 
 uint64_t GridFloor(uint64_t at, uint32_t unit) { return at - at % unit; }
 
+// Whether the unit before at is a line break, read anew.
+bool BreakBefore(const LineScan& scan, uint64_t at) {
+  uint32_t unit = scan.pattern->unit;
+  uint8_t bytes[4];
+  return at >= unit && scan.file.read(scan.file.context, at - unit, bytes, unit) == unit &&
+         UnitValue(bytes, unit) == scan.pattern->newline;
+}
+
 }  // namespace
 
 ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* line) {
@@ -644,7 +652,8 @@ ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLin
       if (pacer.stopped) return ScanEnd::kStopped;
       uint64_t next = FindFirstWholeLine(paced, from + GridFloor(got, unit), scan.charset, scan.bytes, capacity);
       if (pacer.stopped) return ScanEnd::kStopped;
-      if (next <= from) return ScanEnd::kNone;
+      // Without a break it ran to the end: a partial unit after it is its own, no line.
+      if (next <= from || !BreakBefore(scan, next)) return ScanEnd::kNone;
       from = next;
       continue;
     }

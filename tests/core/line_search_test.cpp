@@ -149,7 +149,18 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   while (costlyThenCommit.size() < 3013) costlyThenCommit += "aaaaaaaaaaaaaaaaaa-";
   costlyThenCommit.resize(3013);
   costlyThenCommit += "-xxy\n";
-  const struct { const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit; } cases[] = {
+  std::string longWide;  // longer than the smaller buffer, its last unit cut short
+  for (int i = 0; i < 40; ++i) longWide += std::string("a\0", 2);
+  longWide += '\x01';
+  const struct {
+    const char* fault;
+    std::string text;
+    FindQuery query;
+    uint64_t line;
+    size_t matchUnit;
+    uint32_t charset = kCharsetUtf8;
+    bool up = true;  // also up from the end
+  } cases[] = {
       {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
       {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
       {"escape argument taken for text", escapes, Query("\\101BC", true), 2, 2},
@@ -166,14 +177,17 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
       {"whole word: only the first occurrence counts", "xab ab\n", Query("ab", false, false, true), ~0ull, 0},
       {"paced: starts tried on after a verb ended the whole search", costlyThenCommit,
        Query("(a|aa)*c|x(*COMMIT)y", true), ~0ull, 0},
+      {"a partial unit after a long last line taken for a line", longWide, Query("^$", true), ~0ull, 0,
+       kCharsetUtf16Le, false},
   };
   for (const auto& c : cases) {
     for (size_t capacity : {size_t(4096), size_t(32)}) {
       for (bool down : {true, false}) {
+        if (!down && !c.up) continue;
         SCOPED_TRACE(testing::Message() << c.fault << ", buffer " << capacity << (down ? ", down" : ", up"));
         FoundLine found{~0ull, 0, ~size_t(0)};
         Asks asks;
-        ScanEnd end = Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, down, down ? 0 : c.text.size(), &found,
+        ScanEnd end = Scan(c.text, c.charset, c.query, LineFilters{}, capacity, down, down ? 0 : c.text.size(), &found,
                            Ask, &asks);
         EXPECT_EQ(end, c.line == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
         EXPECT_EQ(found.start, c.line);
