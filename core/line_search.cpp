@@ -331,14 +331,20 @@ namespace {
 // Searched through lines joined by line feeds, a pattern finds a match in
 // every line where it finds one alone, unless it looks around, anchors to the
 // text's ends or is beyond this simple reading; the feed is no word unit, as
-// the text's ends are not. Only where each line feed unit is a line feed byte.
+// the text's ends are not. Nor where it may take the feed for good, so that
+// it cannot end the match where the line alone ends: a possessive quantifier,
+// \R, or \X (CR and LF are one character to it). Only where each line feed
+// unit is a line feed byte.
 bool SearchableAcrossLines(const TextUnit* p, size_t n, uint32_t charset) {
   if (charset != kCharsetUtf8 && charset != kCharsetUtf16Le && charset != kCharsetUtf16Be) return false;
   for (size_t i = 0; i + 1 < n; ++i) {
     if (p[i] == u'(' && (p[i + 1] == u'*' || (p[i + 1] == u'?' && (i + 2 >= n || p[i + 2] != u':')))) return false;
+    if ((p[i] == u'*' || p[i] == u'+' || p[i] == u'?' || p[i] == u'}') && p[i + 1] == u'+') return false;
     if (p[i] != u'\\') continue;
     TextUnit next = p[++i];
-    if (next == u'A' || next == u'z' || next == u'Z' || next == u'G' || next == u'K' || next == u'Q') return false;
+    if (next == u'A' || next == u'z' || next == u'Z' || next == u'G' || next == u'K' || next == u'Q' ||
+        next == u'R' || next == u'X')
+      return false;
     if (next == u'c') ++i;  // its argument may be a backslash
   }
   return true;

@@ -79,16 +79,23 @@ void PutUnit(std::vector<uint8_t>* file, uint32_t charset, uint32_t code) {
   }
 }
 
-// Pieces encoded in the charset, as many as the input's bytes choose.
+// Pieces encoded in the charset, as many as the input's bytes choose; a byte
+// from 0xF0 on repeats the piece before up to 256 times, so that a short
+// input makes long lines and many.
 std::vector<uint8_t> FileOfPieces(Input* input, uint32_t charset) {
   std::vector<uint8_t> file;
-  while (input->size) {
-    std::u16string piece = kPieces[input->Byte() % std::size(kPieces)];
-    for (size_t i = 0; i < piece.size(); ++i) {
-      uint32_t code = piece[i];
-      if ((code & 0xFC00) == 0xD800 && i + 1 < piece.size())
-        code = 0x10000 + ((code - 0xD800) << 10) + (piece[++i] - 0xDC00);
-      PutUnit(&file, charset, code);
+  std::u16string piece;
+  while (input->size && file.size() < (16u << 10)) {
+    uint8_t byte = input->Byte();
+    size_t times = byte >= 0xF0 ? size_t(byte - 0xEF) << 4 : 1;
+    if (byte < 0xF0) piece = kPieces[byte % std::size(kPieces)];
+    for (size_t time = 0; time < times; ++time) {
+      for (size_t i = 0; i < piece.size(); ++i) {
+        uint32_t code = piece[i];
+        if ((code & 0xFC00) == 0xD800 && i + 1 < piece.size())
+          code = 0x10000 + ((code - 0xD800) << 10) + (piece[++i] - 0xDC00);
+        PutUnit(&file, charset, code);
+      }
     }
   }
   return file;
