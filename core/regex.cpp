@@ -258,8 +258,8 @@ int SearchStarts(Regex* regex, const TextUnit* text, size_t length, size_t first
   // Each start's share, a power of two no more than kCallSteps / starts: a
   // shift, not a division. One start alone has the whole bound.
   size_t starts = last - first + 1;
-  uint32_t limit = starts == 1 ? kMatchLimit
-                               : uint32_t(std::clamp<uint64_t>(kCallSteps >> std::bit_width(starts - 1), 1, kMatchLimit));
+  uint64_t share = starts == 1 ? kMatchLimit : kCallSteps >> std::bit_width(starts - 1);
+  uint32_t limit = uint32_t(std::clamp<uint64_t>(share, 1, kMatchLimit));
   int result = MatchStarts(regex, text, length, first, last, limit);
   if (result != PCRE2_ERROR_MATCHLIMIT || limit == kMatchLimit) return result;
   size_t piece = (starts + 15) / 16;
@@ -270,10 +270,6 @@ int SearchStarts(Regex* regex, const TextUnit* text, size_t length, size_t first
   }
   return PCRE2_ERROR_NOMATCH;
 }
-
-}  // namespace
-
-namespace {
 
 // The search from from on, its calls of the library made by call(from),
 // again from the next start where whole words refuse what it found.

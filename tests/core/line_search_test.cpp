@@ -209,7 +209,14 @@ TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
   std::string costly, costlyLines;  // many starts, each a few thousand steps
   while (costly.size() < 3800) costly += "aaaaaaaaaaaaaaaaaa-", costlyLines += "aaaaaaaaaaaaaaaaaa-\n";
   costly += "b\n", costlyLines += "b\n";
-  const struct { const char* fault; std::string text; FindQuery query; bool down; uint64_t line; size_t fewestAsks; } cases[] = {
+  const struct {
+    const char* fault;
+    std::string text;
+    FindQuery query;
+    bool down;
+    uint64_t line;
+    size_t fewestAsks;
+  } cases[] = {
       {"stop unheard while passing a long line by", longLine + "\nneedle\n", Query("needle", false), true,
        longLine.size() + 1, 25},
       {"stop unheard while finding a long line's start", "needle\n" + longLine + "\n", Query("needle", false), false,
