@@ -152,14 +152,9 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   std::string longWide;  // longer than the smaller buffer, its last unit cut short
   for (int i = 0; i < 40; ++i) longWide += std::string("a\0", 2);
   longWide += '\x01';
-  const struct {
-    const char* fault;
-    std::string text;
-    FindQuery query;
-    uint64_t line;
-    size_t matchUnit;
-    uint32_t charset = kCharsetUtf8;
-    bool up = true;  // also up from the end
+  const struct {  // up: also up from the end
+    const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit;
+    uint32_t charset = kCharsetUtf8; bool up = true;
   } cases[] = {
       {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
       {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
@@ -210,12 +205,7 @@ TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
   while (costly.size() < 3800) costly += "aaaaaaaaaaaaaaaaaa-", costlyLines += "aaaaaaaaaaaaaaaaaa-\n";
   costly += "b\n", costlyLines += "b\n";
   const struct {
-    const char* fault;
-    std::string text;
-    FindQuery query;
-    bool down;
-    uint64_t line;
-    size_t fewestAsks;
+    const char* fault; std::string text; FindQuery query; bool down; uint64_t line; size_t fewest;
   } cases[] = {
       {"stop unheard while passing a long line by", longLine + "\nneedle\n", Query("needle", false), true,
        longLine.size() + 1, 25},
@@ -236,8 +226,8 @@ TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
     EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, c.down, from, &found, Ask, &asks),
               ScanEnd::kFound);
     EXPECT_EQ(found.start, c.line);
-    EXPECT_GE(asks.count, c.fewestAsks);
-    for (size_t stopAt = 1; stopAt <= c.fewestAsks; ++stopAt) {
+    EXPECT_GE(asks.count, c.fewest);
+    for (size_t stopAt = 1; stopAt <= c.fewest; ++stopAt) {
       SCOPED_TRACE(testing::Message() << "stopped at ask " << stopAt);
       Asks stopping{0, stopAt};
       EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, c.down, from, &found, Ask, &stopping),
