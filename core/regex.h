@@ -53,6 +53,7 @@ struct RegexPace {
 // The same search, the pace's goOn asked before each call of the library;
 // kStopped when it says no. Compiled paced, however long the text, no call
 // takes more than a few milliseconds: the starts are tried a stretch at a
-// time where they cost much.
+// time where they cost much. Not a pattern with a verb after its start
+// options, or \G: (*COMMIT) may end the whole search, so it takes one call.
 RegexSearch SearchRegexPaced(Regex* regex, const TextUnit* text, size_t length, size_t from, RegexSpan* match,
                              const RegexPace& pace);
