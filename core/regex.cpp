@@ -131,8 +131,10 @@ pcre2_code* CompileCode(const TextUnit* pattern, size_t length, bool matchCase, 
     std::u16string tried = grouped + close;
     int triedCode = 0;
     PCRE2_SIZE triedOffset = 0;
-    compiled = pcre2_compile(Units(tried.data()), tried.size(), options | PCRE2_AUTO_CALLOUT, &triedCode,
-                             &triedOffset, nullptr);
+    // Repeats the library would make possessive could not give back what the
+    // callout at the end refuses: "a\W*" would never stand whole in "a-- b".
+    compiled = pcre2_compile(Units(tried.data()), tried.size(), options | PCRE2_AUTO_CALLOUT | PCRE2_NO_AUTO_POSSESS,
+                             &triedCode, &triedOffset, nullptr);
     if (compiled) return compiled;
     // Told as the pattern was typed: grown too large with the callouts, say.
     if (close[0] == u')') {

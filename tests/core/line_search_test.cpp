@@ -173,6 +173,7 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
       {"match unit: a CR inside the line", "-\na\rbeta\r\n", Query("beta$", true), 2, 2},
       {"match unit: a regular expression's first match", "-\nab took 12 took 3\n", Query("took \\d", true), 2, 3},
       {"whole word: only the first occurrence counts", "xab ab\n", Query("ab", false, false, true), ~0ull, 0},
+      {"whole word: a repeat made possessive", "-\na-- b\n-\n", Query("a\\W*", true, false, true), 2, 0},
       {"paced: starts tried on after a verb ended the whole search", costlyThenCommit,
        Query("(a|aa)*c|x(*COMMIT)y", true), ~0ull, 0},
       {"a partial unit after a long last line taken for a line", longWide, Query("^$", true), ~0ull, 0,

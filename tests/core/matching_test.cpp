@@ -42,6 +42,7 @@ TEST(HighlightRules, ParseFormatAndMatch) {
       {u"wr|-|-|(?x) b | c  # b or c", u"ab cd c", true, true},     // a comment to the end
       {u"wr|-|-|ab", u"xab ab_", true, true}, {u"wr|-|-|\\d+", u"id42 x7", true, false},
       {u"wr|-|-|\\d+", u"id42 (7)", true, true},
+      {u"wr|-|-|a\\W*", u"a-- b", true, true},  // a repeat gives back what stands beside a word
       {u"r|-|-|x.", u"x\xD83D", true, false},  // half a pair, the row cut, matches nothing
       {u"r|-|-|^.x", u"\xDE00x", true, false}, {u"wr|-|-|x", u"\xDE00x\xD83D", true, true},
       {u"r|-|-|^.$", u"\xD83D\xDE00", true, true},  // a whole pair is one character
