@@ -215,7 +215,7 @@ bool StartFileSearch(HWND window) {
     ReleaseFileSearch();
     return false;
   }
-  BuildFilterStack(search->filters.get(), CurrentLineFilters(), nullptr);
+  BuildFilterStack(search->filters.get(), CurrentLineFilters(), nullptr, true);
   search->holders = 2;  // the thread's share
   searchThread = CreateThread(nullptr, 0, SearchThread, search, 0, nullptr);
   if (!searchThread) {

@@ -9,7 +9,7 @@ void ClearFilterStack(FilterStack* stack) {
   stack->anyShow = false;
 }
 
-void BuildFilterStack(FilterStack* stack, const LineFilters& filters, LineFilters* accepted) {
+void BuildFilterStack(FilterStack* stack, const LineFilters& filters, LineFilters* accepted, bool paced) {
   ClearFilterStack(stack);
   if (accepted) accepted->count = 0;
   for (int i = 0; i < std::clamp(filters.count, 0, kMaxFilters); ++i) {
@@ -23,7 +23,7 @@ void BuildFilterStack(FilterStack* stack, const LineFilters& filters, LineFilter
     if (taken.regex) {
       // One that does not compile is no filter, as one without a pattern.
       Regex*& regex = stack->regexes[slot];
-      regex = length ? CompileRegex(taken.pattern, length, taken.matchCase, false, nullptr) : nullptr;
+      regex = length ? CompileRegex(taken.pattern, length, taken.matchCase, false, nullptr, paced) : nullptr;
       if (!regex) continue;
     } else if (!MakeRule(&rule, taken.pattern, length)) {
       continue;
@@ -37,21 +37,28 @@ void BuildFilterStack(FilterStack* stack, const LineFilters& filters, LineFilter
 
 namespace {
 
-bool FilterMatches(FilterStack* stack, int index, const TextUnit* line, size_t length, bool countBounds) {
-  if (!stack->regexes[index]) return RuleMatches(stack->rules[index], line, length);
-  RegexSearch found = SearchRegex(stack->regexes[index], line, length, 0, nullptr);
+RegexSearch FilterMatches(FilterStack* stack, int index, const TextUnit* line, size_t length, bool countBounds,
+                          const RegexPace* pace) {
+  if (!stack->regexes[index])
+    return RuleMatches(stack->rules[index], line, length) ? RegexSearch::kMatch : RegexSearch::kNoMatch;
+  Regex* regex = stack->regexes[index];
+  RegexSearch found = pace ? SearchRegexPaced(regex, line, length, 0, nullptr, *pace)
+                           : SearchRegex(regex, line, length, 0, nullptr);
   if (found == RegexSearch::kBoundHit && countBounds) ++stack->boundHits[index];
-  return found == RegexSearch::kMatch;
+  return found;
 }
 
 }  // namespace
 
-bool FilterStackPasses(FilterStack* stack, const TextUnit* line, size_t length, bool countBounds) {
+bool FilterStackPasses(FilterStack* stack, const TextUnit* line, size_t length, bool countBounds,
+                       const RegexPace* pace) {
   bool shown = !stack->anyShow;
   for (int i = 0; i < stack->count; ++i) {
     bool hide = stack->hide[i];
     if (shown && !hide) continue;  // another show filter cannot change the verdict
-    if (!FilterMatches(stack, i, line, length, countBounds)) continue;
+    RegexSearch found = FilterMatches(stack, i, line, length, countBounds, pace);
+    if (found == RegexSearch::kStopped) return false;
+    if (found != RegexSearch::kMatch) continue;
     if (hide) return false;
     shown = true;
   }

@@ -21,10 +21,13 @@ struct FilterStack {
 
 // Frees what the stack held and makes it the filters that have a pattern (and,
 // for a regular expression, one that compiles), as many as fit, in their
-// order; those taken are copied to accepted when given.
-void BuildFilterStack(FilterStack* stack, const LineFilters& filters, LineFilters* accepted);
+// order; those taken are copied to accepted when given. paced: the regular
+// expressions made for a scan's pace (core/regex.h), as find's worker uses them.
+void BuildFilterStack(FilterStack* stack, const LineFilters& filters, LineFilters* accepted, bool paced = false);
 void ClearFilterStack(FilterStack* stack);
 // Whether the line becomes rows: no hiding filter matches it and, if any
 // filter shows, one showing filter does. A regular expression that stops at
-// its bound does not match; with countBounds the line is counted.
-bool FilterStackPasses(FilterStack* stack, const TextUnit* line, size_t length, bool countBounds);
+// its bound does not match; with countBounds the line is counted. With pace
+// (core/regex.h) the regular expressions ask it; stopped, the line does not pass.
+bool FilterStackPasses(FilterStack* stack, const TextUnit* line, size_t length, bool countBounds,
+                       const RegexPace* pace = nullptr);

@@ -127,6 +127,7 @@ uint32_t UnitValue(const uint8_t* bytes, uint32_t unit) {
 
 struct LinePattern {
   FindQuery query;
+  HighlightRule text;  // plain text made ready for find's row test
   Regex* regex = nullptr;
   // The same searched through many lines at once, where that finds at least
   // every line that matches alone; null where it might not.
@@ -160,13 +161,70 @@ bool IsQuantifierStart(const TextUnit* p, size_t n, size_t i, size_t* end, bool*
   return true;
 }
 
-// Past a character class opened at i; n when it is not closed.
+bool IsDigit(TextUnit unit) { return unit >= u'0' && unit <= u'9'; }
+bool IsHexDigit(TextUnit unit) { return IsDigit(unit) || ((unit | 0x20) >= u'a' && (unit | 0x20) <= u'f'); }
+
+// Past the delimiter that closes what opens at i ('{', '<' or '\''); 0
+// when it does not open there or is not closed.
+size_t PastDelimited(const TextUnit* p, size_t n, size_t i) {
+  if (i >= n) return 0;
+  TextUnit close = p[i] == u'{' ? u'}' : p[i] == u'<' ? u'>' : p[i] == u'\'' ? u'\'' : 0;
+  if (!close) return 0;
+  for (size_t k = i + 1; k < n; ++k)
+    if (p[k] == close) return k + 1;
+  return 0;
+}
+
+// The units the escape at i (a backslash, then a letter or digit) takes with
+// its argument: \x41 is one character, \p{Lu} one class, \k<n> one
+// reference, none of them text. 0 when unsure.
+size_t EscapeLength(const TextUnit* p, size_t n, size_t i) {
+  size_t k = i + 2;
+  switch (p[i + 1]) {
+    case u'x':
+      if (k < n && p[k] == u'{') return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+      while (k < n && k < i + 4 && IsHexDigit(p[k])) ++k;
+      return k - i;
+    case u'o':
+      return PastDelimited(p, n, k) && p[k] == u'{' ? PastDelimited(p, n, k) - i : 0;
+    case u'c':
+      return k < n && p[k] < 0x80 ? 3 : 0;
+    case u'N':
+      if (k < n && p[k] == u'{') return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+      return 2;
+    case u'p': case u'P':
+      if (k < n && p[k] == u'{') return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+      return k < n && p[k] < 0x80 ? 3 : 0;
+    case u'k':
+      return PastDelimited(p, n, k) ? PastDelimited(p, n, k) - i : 0;
+    case u'g':
+      if (PastDelimited(p, n, k)) return PastDelimited(p, n, k) - i;
+      if (k < n && (p[k] == u'-' || p[k] == u'+')) ++k;
+      if (k >= n || !IsDigit(p[k])) return 0;
+      while (k < n && IsDigit(p[k])) ++k;
+      return k - i;
+    default:
+      break;
+  }
+  if (IsDigit(p[i + 1])) {  // octal, or a back-reference: all its digits
+    while (k < n && IsDigit(p[k])) ++k;
+    return k - i;
+  }
+  // The escapes of one letter the library knows; any other is beyond this reading.
+  for (const char16_t* known = u"aefnrtdDhHsSvVwWRXbBAzZGK"; *known; ++known)
+    if (p[i + 1] == *known) return 2;
+  return 0;
+}
+
+// Past a character class opened at i; n when it is not closed or is beyond
+// this reading.
 size_t PastClass(const TextUnit* p, size_t n, size_t i) {
   size_t k = i + 1;
   if (k < n && p[k] == u'^') ++k;
   if (k < n && p[k] == u']') ++k;
   while (k < n && p[k] != u']') {
-    if (p[k] == u'\\') k += 2;
+    if (p[k] == u'\\' && k + 1 < n && (p[k + 1] == u'Q' || p[k + 1] == u'E')) return n;
+    if (p[k] == u'\\') k += k + 1 < n && p[k + 1] == u'c' ? 3 : 2;  // \c takes any character, ] too
     else if (p[k] == u'[' && k + 1 < n && p[k + 1] == u':') {
       size_t close = k + 2;
       while (close + 1 < n && !(p[close] == u':' && p[close + 1] == u']')) ++close;
@@ -214,7 +272,8 @@ size_t RequiredLiteral(const TextUnit* p, size_t n, bool matchCase, TextUnit* ou
         int depth = 0;
         size_t k = i;
         for (; k < n; ++k) {
-          if (p[k] == u'\\') ++k;
+          if (p[k] == u'\\' && k + 1 < n && (p[k + 1] == u'Q' || p[k + 1] == u'E')) return 0;
+          if (p[k] == u'\\') k += k + 1 < n && p[k + 1] == u'c' ? 2 : 1;
           else if (p[k] == u'[') k = PastClass(p, n, k) - 1;
           else if (p[k] == u'(') ++depth;
           else if (p[k] == u')' && --depth == 0) break;
@@ -236,10 +295,20 @@ size_t RequiredLiteral(const TextUnit* p, size_t n, bool matchCase, TextUnit* ou
         if (i + 1 >= n) return 0;
         TextUnit next = p[i + 1];
         if (next == u'Q' || next == u'E') return 0;
-        bool alnum = IsAsciiLetter(next) || (next >= u'0' && next <= u'9');
-        if (alnum || next >= 0x80) endRun();
-        else add(&p[i + 1], 1);
-        i += 2;
+        if (next >= 0x80) {  // that character itself, maybe a pair: passed by
+          endRun();
+          i += 2 + ((next & 0xFC00) == 0xD800 && i + 2 < n && (p[i + 2] & 0xFC00) == 0xDC00);
+          continue;
+        }
+        if (!IsAsciiLetter(next) && !IsDigit(next)) {
+          add(&p[i + 1], 1);
+          i += 2;
+          continue;
+        }
+        size_t escape = EscapeLength(p, n, i);
+        if (!escape) return 0;
+        endRun();
+        i += escape;
         continue;
       }
       default:
@@ -262,14 +331,21 @@ namespace {
 // Searched through lines joined by line feeds, a pattern finds a match in
 // every line where it finds one alone, unless it looks around, anchors to the
 // text's ends or is beyond this simple reading; the feed is no word unit, as
-// the text's ends are not. Only where each line feed unit is a line feed byte.
+// the text's ends are not. Nor where it may take the feed for good, so that
+// it cannot end the match where the line alone ends: a possessive quantifier,
+// \R, or \X (CR and LF are one character to it). Only where each line feed
+// unit is a line feed byte.
 bool SearchableAcrossLines(const TextUnit* p, size_t n, uint32_t charset) {
   if (charset != kCharsetUtf8 && charset != kCharsetUtf16Le && charset != kCharsetUtf16Be) return false;
   for (size_t i = 0; i + 1 < n; ++i) {
     if (p[i] == u'(' && (p[i + 1] == u'*' || (p[i + 1] == u'?' && (i + 2 >= n || p[i + 2] != u':')))) return false;
+    if ((p[i] == u'*' || p[i] == u'+' || p[i] == u'?' || p[i] == u'}') && p[i + 1] == u'+') return false;
     if (p[i] != u'\\') continue;
     TextUnit next = p[++i];
-    if (next == u'A' || next == u'z' || next == u'Z' || next == u'G' || next == u'K' || next == u'Q') return false;
+    if (next == u'A' || next == u'z' || next == u'Z' || next == u'G' || next == u'K' || next == u'Q' ||
+        next == u'R' || next == u'X')
+      return false;
+    if (next == u'c') ++i;  // its argument may be a backslash
   }
   return true;
 }
@@ -277,6 +353,7 @@ bool SearchableAcrossLines(const TextUnit* p, size_t n, uint32_t charset) {
 }  // namespace
 
 LinePattern* MakeLinePattern(const FindQuery& given, uint32_t charset, RegexError* error) {
+  static_assert(kFindTextUnits <= kMaxPatternUnits);
   LinePattern* pattern = new (std::nothrow) LinePattern;
   if (!pattern) return nullptr;
   pattern->query = given;
@@ -285,10 +362,13 @@ LinePattern* MakeLinePattern(const FindQuery& given, uint32_t charset, RegexErro
   size_t length = TextLength(query.text);
   if (length == 0) return FreeLinePattern(pattern), nullptr;
   if (query.regex) {
-    pattern->regex = CompileRegex(query.text, length, query.matchCase, query.wholeWord, error);
+    pattern->regex = CompileRegex(query.text, length, query.matchCase, query.wholeWord, error, true);
     if (!pattern->regex) return FreeLinePattern(pattern), nullptr;
     if (SearchableAcrossLines(query.text, length, charset))
       pattern->manyLines = CompileManyLinesRegex(query.text, length, query.matchCase, query.wholeWord);
+  } else {
+    pattern->text.matchCase = query.matchCase, pattern->text.wholeWord = query.wholeWord;
+    MakeRule(&pattern->text, query.text, length);
   }
   pattern->unit = CharsetUnitSize(charset);
   pattern->newline = CharsetNewlineUnit(charset);
@@ -307,10 +387,25 @@ void FreeLinePattern(LinePattern* pattern) {
   delete pattern;
 }
 
-bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length) {
-  const FindQuery& query = pattern->query;
-  if (!pattern->regex) return RowMatches(line, length, query.text, query.matchCase, query.wholeWord);
-  return SearchRegex(pattern->regex, line, length, 0, nullptr) == RegexSearch::kMatch;
+namespace {
+
+// Where the match starts in a decoded line; kNoOccurrence without one (a
+// regular expression stopped at its bound, or by the pace, has none).
+size_t MatchStart(LinePattern* pattern, const TextUnit* line, size_t length, const RegexPace* pace) {
+  if (!pattern->regex) return RowMatchStart(pattern->text, line, length);
+  RegexSpan span;
+  RegexSearch found = pace ? SearchRegexPaced(pattern->regex, line, length, 0, &span, *pace)
+                           : SearchRegex(pattern->regex, line, length, 0, &span);
+  return found == RegexSearch::kMatch ? span.start : kNoOccurrence;
+}
+
+}  // namespace
+
+bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length, size_t* matchUnit) {
+  size_t start = MatchStart(pattern, line, length, nullptr);
+  if (start == kNoOccurrence) return false;
+  if (matchUnit) *matchUnit = start;
+  return true;
 }
 
 size_t CandidateBytes(const LinePattern* pattern, const uint8_t** bytes) {
@@ -320,10 +415,42 @@ size_t CandidateBytes(const LinePattern* pattern, const uint8_t** bytes) {
 
 namespace {
 
+// One scan's asking whether to go on: before each stretch is read, each line
+// is tested, each call of the regular expressions' library and each read of
+// the skip past a long line. Once goOn says no, all that follows gives up.
+struct Pacer {
+  const LineScan* scan;
+  uint64_t at;  // the offset reached, as goOn is told
+  bool stopped;
+  RegexPace regex;
+};
+
+bool GoesOn(Pacer* pacer) {
+  const LineScan& scan = *pacer->scan;
+  if (!pacer->stopped && scan.goOn && !scan.goOn(scan.context, pacer->at)) pacer->stopped = true;
+  return !pacer->stopped;
+}
+
+bool RegexGoesOn(void* pacer) { return GoesOn(static_cast<Pacer*>(pacer)); }
+
+size_t ReadPaced(void* context, uint64_t at, uint8_t* bytes, size_t count) {
+  Pacer* pacer = static_cast<Pacer*>(context);
+  pacer->at = at;
+  return GoesOn(pacer) ? pacer->scan->file.read(pacer->scan->file.context, at, bytes, count) : 0;
+}
+
+// A line found in the bytes searched: where it starts and ends, and where in
+// it the match starts (FoundLine's matchUnit); start kNone for none.
+struct LineHit {
+  size_t start = kNone, end = 0, matchUnit = 0;
+};
+
 // Decodes bytes[0, count) of one line (its break included, if it has one) and
 // tests it: the filters see it as the row builder does (its first
 // kMaxMatchUnits units, a CR kept), find without its break and CR.
-bool LineMatches(const LineScan& scan, const uint8_t* bytes, size_t count, TextUnit* decoded) {
+bool LineMatches(Pacer* pacer, const uint8_t* bytes, size_t count, TextUnit* decoded, size_t* matchUnit) {
+  const LineScan& scan = *pacer->scan;
+  if (!GoesOn(pacer)) return false;
   size_t units = 0;
   for (size_t at = 0; at < count;) {
     size_t piece = std::min(count - at, kChunkBytes), leftover = 0;
@@ -335,8 +462,13 @@ bool LineMatches(const LineScan& scan, const uint8_t* bytes, size_t count, TextU
   const TextUnit* line = decoded;
   if (units && line[units - 1] == u'\n') --units;
   size_t tested = units && line[units - 1] == u'\r' ? units - 1 : units;
-  if (!LineHoldsMatch(scan.pattern, line, tested)) return false;
-  return !scan.filters || FilterStackPasses(scan.filters, line, std::min(units, kMaxMatchUnits), false);
+  const RegexPace* pace = scan.goOn ? &pacer->regex : nullptr;
+  size_t start = MatchStart(scan.pattern, line, tested, pace);
+  if (start == kNoOccurrence ||
+      (scan.filters && !FilterStackPasses(scan.filters, line, std::min(units, kMaxMatchUnits), false, pace)))
+    return false;
+  *matchUnit = start;
+  return !pacer->stopped;
 }
 
 // Past the first line break in bytes[from, end) on the unit grid; kNone without one.
@@ -358,12 +490,12 @@ size_t LineStartBefore(const LinePattern& pattern, const uint8_t* bytes, size_t 
 }
 
 // Tests the whole lines in bytes[0, count), which starts a line, in order:
-// the offset where the first (or, with last, the last) line holding a match
-// starts, kNone without one; *lineEnd where that line ends.
-size_t MatchingLineAlone(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+// the first (or, with last, the last) line holding a match.
+LineHit MatchingLineAlone(Pacer* pacer, const uint8_t* bytes, size_t count, bool last) {
+  const LineScan& scan = *pacer->scan;
   const LinePattern& pattern = *scan.pattern;
-  size_t found = kNone;
-  for (size_t at = 0; at < count;) {
+  LineHit found;
+  for (size_t at = 0; at < count && !pacer->stopped;) {
     size_t start = at;
     if (pattern.needle.length) {
       size_t candidate = FindNeedle(pattern.needle, pattern.unit, bytes, at, count);
@@ -373,8 +505,9 @@ size_t MatchingLineAlone(const LineScan& scan, const uint8_t* bytes, size_t coun
     }
     size_t end = PastBreak(pattern, bytes, at, count);
     if (end == kNone) end = count;
-    if (LineMatches(scan, bytes + start, end - start, scan.units)) {
-      found = start, *lineEnd = end;
+    size_t matchUnit = 0;
+    if (LineMatches(pacer, bytes + start, end - start, scan.units, &matchUnit)) {
+      found = LineHit{start, end, matchUnit};
       if (!last) break;
     }
     at = end;
@@ -388,29 +521,33 @@ constexpr size_t kJoinedBytes = size_t(256) << 10;
 // out, and searched in one go: only a line a match starts in is then tested
 // alone, which decides. A block the byte search finds no candidate in is
 // passed by whole.
-size_t MatchingLineAcross(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
+LineHit MatchingLineAcross(Pacer* pacer, const uint8_t* bytes, size_t count, bool last) {
+  const LineScan& scan = *pacer->scan;
   const LinePattern& pattern = *scan.pattern;
+  const RegexPace* pace = scan.goOn ? &pacer->regex : nullptr;
   uint32_t unit = pattern.unit;
   size_t blockBytes = std::min(scan.byteCapacity / 2, kJoinedBytes);
   blockBytes -= blockBytes % unit;
   // A unit of text takes at least a unit of the file here (UTF-8, UTF-16).
   TextUnit* joined = scan.units;
   TextUnit* alone = scan.units + blockBytes;
-  size_t found = kNone;
-  auto take = [&](size_t start, size_t end) {
-    found = start, *lineEnd = end;
+  LineHit found;
+  // Whether the search is done with the line found.
+  auto take = [&](size_t start, size_t end, size_t matchUnit) {
+    found = LineHit{start, end, matchUnit};
     return !last;
   };
-  for (size_t at = 0; at < count;) {
+  for (size_t at = 0; at < count && !pacer->stopped;) {
     size_t end = std::min(count, at + blockBytes);
     if (end < count) {
       size_t lastBreak = 0;
       for (size_t k = end; k >= at + unit && !lastBreak; k -= unit)
         if (UnitValue(bytes + k - unit, unit) == pattern.newline) lastBreak = k;
       if (!lastBreak) {  // a line longer than the block, alone
-        size_t lineEnd = PastBreak(pattern, bytes, at, count);
+        size_t lineEnd = PastBreak(pattern, bytes, at, count), matchUnit = 0;
         if (lineEnd == kNone) lineEnd = count;
-        if (LineMatches(scan, bytes + at, lineEnd - at, scan.units) && take(at, lineEnd)) return found;
+        if (LineMatches(pacer, bytes + at, lineEnd - at, scan.units, &matchUnit) && take(at, lineEnd, matchUnit))
+          return found;
         at = lineEnd;
         continue;
       }
@@ -428,20 +565,28 @@ size_t MatchingLineAcross(const LineScan& scan, const uint8_t* bytes, size_t cou
       if (leftover == piece) break;
       from += piece - leftover;
     }
+    // A CR that ends the block ends a line not yet broken (a writer midway
+    // through CR LF): left out, as the line alone leaves it out.
     size_t kept = 0;
     for (size_t i = 0; i < units; ++i)
-      if (!(joined[i] == u'\r' && i + 1 < units && joined[i + 1] == u'\n')) joined[kept++] = joined[i];
+      if (!(joined[i] == u'\r' && (i + 1 == units || joined[i + 1] == u'\n'))) joined[kept++] = joined[i];
     units = kept;
+    bool brokenLast = units && joined[units - 1] == u'\n';
     // The line the cursor stands on, in units and in bytes alike: each line
     // feed unit is a line feed in the file.
     size_t cursorUnit = 0, cursorByte = at, from = 0;
     for (;;) {
       RegexSpan span;
-      RegexSearch result = SearchRegex(pattern.manyLines, joined, units, from, &span);
-      if (result == RegexSearch::kNoMatch) break;
+      RegexSearch result = pace ? SearchRegexPaced(pattern.manyLines, joined, units, from, &span, *pace)
+                                : SearchRegex(pattern.manyLines, joined, units, from, &span);
+      // Past the last line feed is no line (\B matches there).
+      if (result == RegexSearch::kNoMatch || result == RegexSearch::kStopped ||
+          (result == RegexSearch::kMatch && brokenLast && span.start >= units))
+        break;
       if (result == RegexSearch::kBoundHit) {  // the rest of the block line by line
-        size_t restEnd = 0, rest = MatchingLineAlone(scan, bytes + cursorByte, end - cursorByte, last, &restEnd);
-        if (rest != kNone && take(cursorByte + rest, cursorByte + restEnd)) return found;
+        LineHit rest = MatchingLineAlone(pacer, bytes + cursorByte, end - cursorByte, last);
+        if (rest.start != kNone && take(cursorByte + rest.start, cursorByte + rest.end, rest.matchUnit))
+          return found;
         break;
       }
       size_t lineUnit = span.start;
@@ -452,13 +597,14 @@ size_t MatchingLineAcross(const LineScan& scan, const uint8_t* bytes, size_t cou
         size_t next = PastBreak(pattern, bytes, cursorByte, end);
         cursorByte = next == kNone ? end : next;
       }
-      size_t lineEnd = PastBreak(pattern, bytes, cursorByte, end);
+      size_t lineEnd = PastBreak(pattern, bytes, cursorByte, end), matchUnit = 0;
       if (lineEnd == kNone) lineEnd = end;
-      if (LineMatches(scan, bytes + cursorByte, lineEnd - cursorByte, alone) && take(cursorByte, lineEnd))
+      if (LineMatches(pacer, bytes + cursorByte, lineEnd - cursorByte, alone, &matchUnit) &&
+          take(cursorByte, lineEnd, matchUnit))
         return found;
       size_t next = lineUnit;
       while (next < units && joined[next] != u'\n') ++next;
-      if (next >= units) break;
+      if (next >= units || pacer->stopped) break;
       from = next + 1;
     }
     at = end;
@@ -467,12 +613,21 @@ size_t MatchingLineAcross(const LineScan& scan, const uint8_t* bytes, size_t cou
 }
 
 // Blocks too small to hold a few lines are not worth joining.
-size_t MatchingLineIn(const LineScan& scan, const uint8_t* bytes, size_t count, bool last, size_t* lineEnd) {
-  return scan.pattern->manyLines && scan.byteCapacity >= 64 ? MatchingLineAcross(scan, bytes, count, last, lineEnd)
-                                 : MatchingLineAlone(scan, bytes, count, last, lineEnd);
+LineHit MatchingLineIn(Pacer* pacer, const uint8_t* bytes, size_t count, bool last) {
+  return pacer->scan->pattern->manyLines && pacer->scan->byteCapacity >= 64
+             ? MatchingLineAcross(pacer, bytes, count, last)
+             : MatchingLineAlone(pacer, bytes, count, last);
 }
 
 uint64_t GridFloor(uint64_t at, uint32_t unit) { return at - at % unit; }
+
+// Whether the unit before at is a line break, read anew.
+bool BreakBefore(const LineScan& scan, uint64_t at) {
+  uint32_t unit = scan.pattern->unit;
+  uint8_t bytes[4];
+  return at >= unit && scan.file.read(scan.file.context, at - unit, bytes, unit) == unit &&
+         UnitValue(bytes, unit) == scan.pattern->newline;
+}
 
 }  // namespace
 
@@ -481,8 +636,12 @@ ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLin
   uint32_t unit = pattern.unit;
   size_t capacity = GridFloor(scan.byteCapacity, unit);
   if (capacity == 0) return ScanEnd::kNone;
+  Pacer pacer{&scan, from, false, {}};
+  pacer.regex = RegexPace{RegexGoesOn, &pacer};
+  const ByteReader paced{&pacer, ReadPaced};
   while (from < end) {
-    if (scan.goOn && !scan.goOn(scan.context, from)) return ScanEnd::kStopped;
+    pacer.at = from;
+    if (!GoesOn(&pacer)) return ScanEnd::kStopped;
     size_t wanted = size_t(std::min<uint64_t>(capacity, end - from));
     size_t got = scan.file.read(scan.file.context, from, scan.bytes, wanted);
     if (got == 0) return ScanEnd::kNone;
@@ -494,16 +653,19 @@ ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLin
     if (lines == 0) {
       // A line longer than the buffer: its start is tested, then the scan
       // goes on past its break.
-      size_t lineEnd = 0;
-      if (MatchingLineIn(scan, scan.bytes, GridFloor(got, unit), false, &lineEnd) != kNone)
-        return *line = {from, from + lineEnd}, ScanEnd::kFound;
-      uint64_t next = FindFirstWholeLine(scan.file, from + GridFloor(got, unit), scan.charset, scan.bytes, capacity);
-      if (next <= from) return ScanEnd::kNone;
+      LineHit hit = MatchingLineIn(&pacer, scan.bytes, GridFloor(got, unit), false);
+      if (hit.start != kNone) return *line = {from + hit.start, from + hit.end, hit.matchUnit}, ScanEnd::kFound;
+      if (pacer.stopped) return ScanEnd::kStopped;
+      uint64_t next = FindFirstWholeLine(paced, from + GridFloor(got, unit), scan.charset, scan.bytes, capacity);
+      if (pacer.stopped) return ScanEnd::kStopped;
+      // Without a break it ran to the end: a partial unit after it is its own, no line.
+      if (next <= from || !BreakBefore(scan, next)) return ScanEnd::kNone;
       from = next;
       continue;
     }
-    size_t lineEnd = 0, found = MatchingLineIn(scan, scan.bytes, lines, false, &lineEnd);
-    if (found != kNone) return *line = {from + found, from + lineEnd}, ScanEnd::kFound;
+    LineHit hit = MatchingLineIn(&pacer, scan.bytes, lines, false);
+    if (hit.start != kNone) return *line = {from + hit.start, from + hit.end, hit.matchUnit}, ScanEnd::kFound;
+    if (pacer.stopped) return ScanEnd::kStopped;
     from += lines;
   }
   return ScanEnd::kNone;
@@ -514,8 +676,12 @@ ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine*
   uint32_t unit = pattern.unit;
   size_t capacity = GridFloor(scan.byteCapacity, unit);
   if (capacity == 0) return ScanEnd::kNone;
+  Pacer pacer{&scan, to, false, {}};
+  pacer.regex = RegexPace{RegexGoesOn, &pacer};
+  const ByteReader paced{&pacer, ReadPaced};
   while (to > floor) {
-    if (scan.goOn && !scan.goOn(scan.context, to)) return ScanEnd::kStopped;
+    pacer.at = to;
+    if (!GoesOn(&pacer)) return ScanEnd::kStopped;
     uint64_t from = to - std::min<uint64_t>(capacity, to - floor);
     from += (unit - (from - floor) % unit) % unit;  // on the grid that floor and to share
     if (from >= to) return ScanEnd::kNone;
@@ -526,16 +692,21 @@ ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine*
     if (first == wanted || first == kNone) {
       // One line longer than the buffer ends at to: its start is found and tested.
       bool broken = UnitValue(scan.bytes + wanted - unit, unit) == pattern.newline;
-      uint64_t start = StartOfLastLines(scan.file, floor, to, scan.charset, broken ? 1 : 0, scan.bytes, capacity);
+      uint64_t start = StartOfLastLines(paced, floor, to, scan.charset, broken ? 1 : 0, scan.bytes, capacity);
+      if (pacer.stopped) return ScanEnd::kStopped;
       size_t head = size_t(std::min<uint64_t>(capacity, to - start));
       if (start >= to || scan.file.read(scan.file.context, start, scan.bytes, head) != head) return ScanEnd::kNone;
-      size_t lineEnd = 0;
-      if (MatchingLineIn(scan, scan.bytes, head, false, &lineEnd) == 0) return *line = {start, start + lineEnd}, ScanEnd::kFound;
+      LineHit hit = MatchingLineIn(&pacer, scan.bytes, head, false);
+      if (hit.start == 0) return *line = {start, start + hit.end, hit.matchUnit}, ScanEnd::kFound;
+      if (pacer.stopped) return ScanEnd::kStopped;
       to = start;
       continue;
     }
-    size_t lineEnd = 0, found = MatchingLineIn(scan, scan.bytes + first, wanted - first, true, &lineEnd);
-    if (found != kNone) return *line = {from + first + found, from + first + lineEnd}, ScanEnd::kFound;
+    // Stopped before the stretch's last line was tested, a line found is not the last.
+    LineHit hit = MatchingLineIn(&pacer, scan.bytes + first, wanted - first, true);
+    if (pacer.stopped) return ScanEnd::kStopped;
+    if (hit.start != kNone)
+      return *line = {from + first + hit.start, from + first + hit.end, hit.matchUnit}, ScanEnd::kFound;
     to = from + first;
   }
   return ScanEnd::kNone;

@@ -28,9 +28,11 @@ struct LinePattern;
 // when given, says why) or memory ran out.
 LinePattern* MakeLinePattern(const FindQuery& query, uint32_t charset, RegexError* error);
 void FreeLinePattern(LinePattern* pattern);
-// Whether a decoded line holds a match: find's row test, or the regular
-// expression (one that stops at its bound does not match).
-bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length);
+// Whether a decoded line holds a match: find's row test (as RowMatches
+// decides, in one pass), or the regular expression (one that stops at its
+// bound does not match). matchUnit, when given, takes where the match starts
+// (as FoundLine's).
+bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length, size_t* matchUnit = nullptr);
 // The bytes every line holding a match holds, as the byte search looks for
 // them (an ASCII letter without case stands lower-case); 0 when every line is
 // a candidate.
@@ -53,7 +55,10 @@ struct LineScan {
   uint8_t* bytes;
   size_t byteCapacity;
   TextUnit* units;
-  // Asked before each stretch is read with the offset reached; false stops.
+  // Asked with the offset reached at least every few milliseconds of work:
+  // before each stretch is read (also while skipping a long line's rest),
+  // each line tested and each call of the regular expressions' library
+  // (core/regex.h); false stops the scan.
   bool (*goOn)(void* context, uint64_t at);
   void* context;
 };
@@ -61,11 +66,16 @@ struct LineScan {
 enum class ScanEnd : uint8_t { kFound, kNone, kStopped };
 struct FoundLine {
   uint64_t start = 0, end = 0;  // end: past its break, or past the part tested of a longer line
-  size_t matchUnit = 0;         // where in the decoded line the match starts
+  // Where the match starts, in units of the line as decoded from its start:
+  // before tabs are expanded, a CR inside the line counted, its break left
+  // out. Find's row test: the occurrence its verdict rests on (the first);
+  // a regular expression: its first match.
+  size_t matchUnit = 0;
 };
 
 // The first line holding a match among those that start in [from, end); from
-// starts a line, and a last line without a break ends at end.
+// starts a line, and a last line without a break ends at end. kStopped as
+// soon as goOn says no.
 ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* found);
 // The last line holding a match among those that end at or before to (a line
 // start) and start at floor or later.

@@ -41,50 +41,65 @@ TextUnit* FormatColour(uint32_t colour, TextUnit* out) {
   return out;
 }
 
-// The first index from at on whose unit is unit, or length; eight units a step.
+// The first index from at on whose unit is unit, or length; eight units a
+// step. Caseless, an ASCII letter's upper case counts too (unit is held
+// folded): only those two units differ in the 0x20 bit alone.
+template <bool caseless>
 size_t FindUnit(const TextUnit* text, size_t at, size_t length, TextUnit unit) {
+  const TextUnit fold = caseless && unit >= u'a' && unit <= u'z' ? 0x20 : 0;
 #ifdef __SSE2__
-  __m128i wanted = _mm_set1_epi16(short(unit));
+  const __m128i wanted = _mm_set1_epi16(short(unit)), folds = _mm_set1_epi16(short(fold));
   for (; at + 8 <= length; at += 8) {
     __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+    if (caseless) units = _mm_or_si128(units, folds);
     if (int found = _mm_movemask_epi8(_mm_cmpeq_epi16(units, wanted)))
       return at + size_t(__builtin_ctz(unsigned(found))) / 2;  // two mask bits a unit
   }
 #endif
-  while (at < length && text[at] != unit) ++at;
+  while (at < length && TextUnit(text[at] | fold) != unit) ++at;
   return at;
 }
 
-const TextUnit* FoldRow(const TextUnit* row, size_t length) {
-  static TextUnit folded[kMaxMatchUnits];
-  for (size_t i = 0; i < length; ++i) folded[i] = FoldUnit(row[i]);
-  return folded;
-}
-
-// Knuth-Morris-Pratt over text, the row as compared (folded unless
-// matchCase), with a fast skip to the pattern's first unit: every occurrence
-// is met once, in one pass. Word edges are read from the row itself.
-bool Occurs(const HighlightRule& rule, const TextUnit* text, const TextUnit* row, size_t length) {
-  size_t m = rule.length, k = 0;
-  for (size_t i = 0; i < length; ++i) {
+// Knuth-Morris-Pratt over the row, each unit folded as it is read unless
+// matchCase (no copy of the row: each matcher and thread reads only its
+// own), with a fast skip to the pattern's first unit: from i on, with
+// *matched units of the pattern matched, where the next occurrence ends;
+// kNoOccurrence without one. Every occurrence is met once, in one pass.
+template <bool caseless>
+size_t OccurrenceEnd(const HighlightRule& rule, const TextUnit* row, size_t length, size_t i, size_t* matched) {
+  size_t m = rule.length, k = *matched;
+  for (; i < length; ++i) {
     if (k == 0) {
-      if ((i = FindUnit(text, i, length, rule.search[0])) == length) return false;
+      if ((i = FindUnit<caseless>(row, i, length, rule.search[0])) == length) break;
       k = 1;
     } else {
-      while (k > 0 && rule.search[k] != text[i]) k = rule.fail[k - 1];
-      if (rule.search[k] == text[i]) ++k;
+      TextUnit unit = caseless ? FoldUnit(row[i]) : row[i];
+      while (k > 0 && rule.search[k] != unit) k = rule.fail[k - 1];
+      if (rule.search[k] == unit) ++k;
     }
-    if (k < m) continue;
-    if (!rule.wholeWord) return true;
-    size_t start = i + 1 - m;
-    bool wordBefore = start > 0 && IsWordUnit(row[start - 1]), wordAfter = i + 1 < length && IsWordUnit(row[i + 1]);
-    if (!wordBefore && !wordAfter) return true;
-    k = rule.fail[m - 1];
+    if (k == m) {
+      *matched = rule.fail[m - 1];
+      return i + 1;
+    }
   }
-  return false;
+  return kNoOccurrence;
 }
 
-bool UnitsEqual(TextUnit a, TextUnit b, bool exact) { return a == b || (!exact && FoldUnit(a) == FoldUnit(b)); }
+size_t OccurrenceEnd(const HighlightRule& rule, const TextUnit* row, size_t length, size_t i, size_t* matched) {
+  return rule.matchCase ? OccurrenceEnd<false>(rule, row, length, i, matched)
+                        : OccurrenceEnd<true>(rule, row, length, i, matched);
+}
+
+bool StandsAlone(const TextUnit* row, size_t length, size_t start, size_t end) {
+  return !(start > 0 && IsWordUnit(row[start - 1])) && !(end < length && IsWordUnit(row[end]));
+}
+
+bool Occurs(const HighlightRule& rule, const TextUnit* row, size_t length) {
+  size_t matched = 0;
+  for (size_t end = 0; (end = OccurrenceEnd(rule, row, length, end, &matched)) != kNoOccurrence;)
+    if (!rule.wholeWord || StandsAlone(row, length, end - rule.length, end)) return true;
+  return false;
+}
 
 // Whether a slot prepared from one rule serves another: a regex rule with the
 // same pattern and flags, or, when nothing was compiled, a rule that is none.
@@ -146,7 +161,7 @@ void FormatRule(const HighlightRule& rule, TextUnit* out) {
 
 bool RuleMatches(const HighlightRule& rule, const TextUnit* row, size_t length) {
   length = std::min(length, kMaxMatchUnits);
-  return rule.length && !rule.regex && Occurs(rule, rule.matchCase ? row : FoldRow(row, length), row, length);
+  return rule.length && !rule.regex && Occurs(rule, row, length);
 }
 
 void PrepareRules(PreparedRules* prepared, const HighlightRule* rules) {
@@ -179,12 +194,10 @@ void PrepareRules(PreparedRules* prepared, const HighlightRule* rules) {
   for (PreparedRegex& unused : before) FreeRegex(std::exchange(unused.regex, nullptr));
 }
 
-// The row is folded once for all the plain rules that ignore case.
 int MatchingRule(PreparedRules* prepared, const TextUnit* row, size_t length, bool countBounds) {
   length = std::min(length, kMaxMatchUnits);
   const HighlightRule* rules = prepared->rules;
   if (!rules) return -1;
-  const TextUnit* folded = nullptr;
   for (int slot = 0; slot < kMaxRules; ++slot) {
     const HighlightRule& rule = rules[slot];
     if (!rule.length) continue;
@@ -197,8 +210,7 @@ int MatchingRule(PreparedRules* prepared, const TextUnit* row, size_t length, bo
       if (found == RegexSearch::kBoundHit && countBounds) ++regex.boundHits;
       continue;
     }
-    if (!rule.matchCase && !folded) folded = FoldRow(row, length);
-    if (Occurs(rule, rule.matchCase ? row : folded, row, length)) return slot;
+    if (Occurs(rule, row, length)) return slot;
   }
   return -1;
 }
@@ -215,17 +227,15 @@ uint32_t AllBoundHits(const PreparedRules& prepared) {
   return hits;
 }
 
+size_t RowMatchStart(const HighlightRule& text, const TextUnit* row, size_t length) {
+  size_t matched = 0, end = text.length ? OccurrenceEnd(text, row, length, 0, &matched) : kNoOccurrence;
+  if (end == kNoOccurrence) return kNoOccurrence;
+  size_t start = end - text.length;
+  return !text.wholeWord || StandsAlone(row, length, start, end) ? start : kNoOccurrence;
+}
+
 bool RowMatches(const TextUnit* row, size_t rowLength, const TextUnit* text, bool exact, bool whole) {
-  size_t textLength = TextLength(text);
-  if (rowLength == 0 || textLength == 0 || textLength > rowLength) return false;
-  for (size_t at = 0; at + textLength <= rowLength; ++at) {
-    size_t k = 0;
-    while (k < textLength && UnitsEqual(row[at + k], text[k], exact)) ++k;
-    if (k < textLength) continue;
-    if (!whole) return true;
-    bool before = at > 0 && IsWordUnit(row[at - 1]);
-    bool after = at + textLength < rowLength && IsWordUnit(row[at + textLength]);
-    return !before && !after;
-  }
-  return false;
+  HighlightRule prepared;
+  prepared.matchCase = exact, prepared.wholeWord = whole;
+  return MakeRule(&prepared, text, TextLength(text)) && RowMatchStart(prepared, row, rowLength) != kNoOccurrence;
 }

@@ -86,5 +86,11 @@ uint32_t AllBoundHits(const PreparedRules& prepared);
 
 // Find's row test: whether a row holds the text, compared one unit at a time,
 // folded unless matchCase; with wholeWord only the first occurrence counts,
-// and it must have no letter or digit on either side.
+// and it must have no letter or digit on either side. A text longer than
+// kMaxPatternUnits (find takes 255 units) is in no row.
 bool RowMatches(const TextUnit* row, size_t rowLength, const TextUnit* text, bool matchCase, bool wholeWord);
+// The same test in one pass over the row, its text made ready once as a rule
+// (MakeRule, with matchCase and wholeWord set): where the occurrence the
+// verdict rests on starts, kNoOccurrence when the row does not match.
+constexpr size_t kNoOccurrence = ~size_t(0);
+size_t RowMatchStart(const HighlightRule& text, const TextUnit* row, size_t rowLength);

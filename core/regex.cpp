@@ -1,6 +1,7 @@
 #include "core/regex.h"
 
 #include <algorithm>
+#include <bit>
 #include <new>
 #include <string>
 
@@ -16,6 +17,11 @@ struct Regex {
   pcre2_jit_stack* jitStack = nullptr;
   bool wholeWord = false;
   bool startMoves = false;  // \K may move where a match starts
+  // Made for paced searches: the starts tried a stretch at a time, with the
+  // limits the match context holds set again only when they change.
+  bool paced = false;
+  uint32_t limitSet = 0;
+  size_t offsetLimitSet = PCRE2_UNSET;
 };
 
 namespace {
@@ -29,9 +35,18 @@ constexpr uint32_t kMatchLimit = 100000;
 // made), in KiB; native code has a stack of a fixed size.
 constexpr uint32_t kHeapLimitKiB = 4096;
 constexpr size_t kJitStackBytes = 256 * 1024;
+// The most steps one call of the library may take over many starts: a few
+// milliseconds where each step is slowest (the interpreter's, some 12 ns),
+// so that a paced search asks again that often.
+constexpr uint64_t kCallSteps = kMatchLimit;
+// SearchStarts' own result when the pace said stop: no error of the library's.
+constexpr int kStoppedResult = 1 << 30;
 
 // \C could leave a match in the middle of a surrogate pair.
 constexpr uint32_t kCompileOptions = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | PCRE2_NEVER_BACKSLASH_C;
+// A paced search tries its starts a stretch at a time; the offset limit this
+// allows makes each call a little slower, so rows go without it.
+constexpr uint32_t kPacedOptions = PCRE2_USE_OFFSET_LIMIT;
 
 // Whole words, if a match stands beside a word unit all the same: searched
 // again from the next start so often at most, then the row is left undecided.
@@ -116,8 +131,10 @@ pcre2_code* CompileCode(const TextUnit* pattern, size_t length, bool matchCase, 
     std::u16string tried = grouped + close;
     int triedCode = 0;
     PCRE2_SIZE triedOffset = 0;
-    compiled = pcre2_compile(Units(tried.data()), tried.size(), options | PCRE2_AUTO_CALLOUT, &triedCode,
-                             &triedOffset, nullptr);
+    // Repeats the library would make possessive could not give back what the
+    // callout at the end refuses: "a\W*" would never stand whole in "a-- b".
+    compiled = pcre2_compile(Units(tried.data()), tried.size(), options | PCRE2_AUTO_CALLOUT | PCRE2_NO_AUTO_POSSESS,
+                             &triedCode, &triedOffset, nullptr);
     if (compiled) return compiled;
     // Told as the pattern was typed: grown too large with the callouts, say.
     if (close[0] == u')') {
@@ -128,23 +145,28 @@ pcre2_code* CompileCode(const TextUnit* pattern, size_t length, bool matchCase, 
   return TakeError(code, offset, error), nullptr;
 }
 
+// Whether trying the starts a stretch at a time finds what one call finds:
+// not where a verb ((*COMMIT), (*SKIP)) may end the whole search or move its
+// next start, nor where \G anchors to where a call starts. Any (* after the
+// start options, or \G, is taken for one.
+bool StartsMayBeSplit(const TextUnit* pattern, size_t length) {
+  for (size_t i = StartOptionsLength(pattern, length); i + 1 < length; ++i)
+    if ((pattern[i] == u'(' && pattern[i + 1] == u'*') || (pattern[i] == u'\\' && pattern[i + 1] == u'G'))
+      return false;
+  return true;
+}
+
 bool MovesStart(const TextUnit* pattern, size_t length) {
   for (size_t i = 0; i + 1 < length; ++i)
     if (pattern[i] == u'\\' && pattern[i + 1] == u'K') return true;
   return false;
 }
 
+// Besides the bounds, an error no search should meet leaves the row
+// undecided too: counted where bounds are counted, never passed off as a
+// row without a match.
 RegexSearch Failure(int result) {
-  switch (result) {
-    case PCRE2_ERROR_MATCHLIMIT:
-    case PCRE2_ERROR_DEPTHLIMIT:
-    case PCRE2_ERROR_HEAPLIMIT:
-    case PCRE2_ERROR_JIT_STACKLIMIT:
-    case PCRE2_ERROR_NOMEMORY:
-      return RegexSearch::kBoundHit;
-    default:
-      return RegexSearch::kNoMatch;
-  }
+  return result == PCRE2_ERROR_NOMATCH ? RegexSearch::kNoMatch : RegexSearch::kBoundHit;
 }
 
 Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error,
@@ -159,9 +181,13 @@ Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wh
   regex->code = code;
   regex->wholeWord = wholeWord;
   regex->startMoves = MovesStart(pattern, length);
-  // Without native code (none for this platform, or no memory for it) the
+  regex->paced = (more & kPacedOptions) && StartsMayBeSplit(pattern, length);
+  // Without native code (none for this platform, no memory for it, or a
+  // pattern that declines it, as (*NO_JIT) does while the call succeeds) the
   // interpreter matches, bounded alike.
-  bool native = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
+  size_t nativeSize = 0;
+  bool native = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0 &&
+                pcre2_pattern_info(code, PCRE2_INFO_JITSIZE, &nativeSize) == 0 && nativeSize > 0;
   // One pair: only where the whole match lies is wanted.
   regex->matchData = pcre2_match_data_create(1, nullptr);
   regex->matchContext = pcre2_match_context_create(nullptr);
@@ -170,7 +196,7 @@ Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wh
     FreeRegex(regex);
     return nullptr;
   }
-  pcre2_set_match_limit(regex->matchContext, kMatchLimit);
+  pcre2_set_match_limit(regex->matchContext, regex->limitSet = kMatchLimit);
   pcre2_set_depth_limit(regex->matchContext, kMatchLimit);
   pcre2_set_heap_limit(regex->matchContext, kHeapLimitKiB);
   // Without whole words the pattern's own callouts, if any, are passed by.
@@ -181,12 +207,13 @@ Regex* MakeRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wh
 
 }  // namespace
 
-Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error) {
-  return MakeRegex(pattern, length, matchCase, wholeWord, error, 0);
+Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error,
+                    bool paced) {
+  return MakeRegex(pattern, length, matchCase, wholeWord, error, paced ? kPacedOptions : 0);
 }
 
 Regex* CompileManyLinesRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord) {
-  return MakeRegex(pattern, length, matchCase, wholeWord, nullptr, PCRE2_MULTILINE);
+  return MakeRegex(pattern, length, matchCase, wholeWord, nullptr, PCRE2_MULTILINE | kPacedOptions);
 }
 
 void FreeRegex(Regex* regex) {
@@ -204,14 +231,56 @@ bool RegexCompiles(const TextUnit* pattern, size_t length, bool matchCase, bool 
   return code != nullptr;
 }
 
-RegexSearch SearchRegex(Regex* regex, const TextUnit* text, size_t length, size_t from, RegexSpan* match) {
+namespace {
+
+void SetLimits(Regex* regex, uint32_t limit, size_t offsetLimit) {
+  if (regex->limitSet != limit) pcre2_set_match_limit(regex->matchContext, regex->limitSet = limit);
+  if (regex->offsetLimitSet != offsetLimit)
+    pcre2_set_offset_limit(regex->matchContext, regex->offsetLimitSet = offsetLimit);
+}
+
+// The first match starting in [first, last], each start stopped at limit steps.
+int MatchStarts(Regex* regex, const TextUnit* text, size_t length, size_t first, size_t last, uint32_t limit) {
+  SetLimits(regex, limit, last < length ? last : PCRE2_UNSET);
+  return regex->jitStack
+             ? pcre2_jit_match(regex->code, Units(text), length, first, 0, regex->matchData, regex->matchContext)
+             : pcre2_match(regex->code, Units(text), length, first, 0, regex->matchData, regex->matchContext);
+}
+
+// The library's step limit holds for each start on its own: over a long text
+// one call could take minutes. The starts in [first, last] are tried within
+// kCallSteps, each with its share as its limit; where one needs more, they
+// are tried again a sixteenth at a time with sixteen times the share, down to
+// the full kMatchLimit. What stops there is the bound, at the start where a
+// single call would have stopped: the answer is that call's.
+int SearchStarts(Regex* regex, const TextUnit* text, size_t length, size_t first, size_t last,
+                 const RegexPace& pace) {
+  if (!pace.goOn(pace.context)) return kStoppedResult;
+  if (!regex->paced) return MatchStarts(regex, text, length, first, length, kMatchLimit);
+  // Each start's share, a power of two no more than kCallSteps / starts: a
+  // shift, not a division. One start alone has the whole bound.
+  size_t starts = last - first + 1;
+  uint64_t share = starts == 1 ? kMatchLimit : kCallSteps >> std::bit_width(starts - 1);
+  uint32_t limit = uint32_t(std::clamp<uint64_t>(share, 1, kMatchLimit));
+  int result = MatchStarts(regex, text, length, first, last, limit);
+  if (result != PCRE2_ERROR_MATCHLIMIT || limit == kMatchLimit) return result;
+  size_t piece = (starts + 15) / 16;
+  for (size_t at = first; at <= last; at += piece) {
+    result = SearchStarts(regex, text, length, at, std::min(last, at + piece - 1), pace);
+    if (result != PCRE2_ERROR_NOMATCH) return result;
+    if (last - at < piece) break;
+  }
+  return PCRE2_ERROR_NOMATCH;
+}
+
+// The search from from on, its calls of the library made by call(from),
+// again from the next start where whole words refuse what it found.
+template <typename Call>
+RegexSearch SearchWith(Regex* regex, const TextUnit* text, size_t length, size_t from, RegexSpan* match,
+                       Call call) {
   for (int retries = 0; from <= length && retries <= kMaxEdgeRetries; ++retries) {
-    // Native code is entered directly, past the checks the interpreter's
-    // entry makes on every call: rows are short, and matched by the thousand.
-    int result = regex->jitStack ? pcre2_jit_match(regex->code, Units(text), length, from, 0, regex->matchData,
-                                                   regex->matchContext)
-                                 : pcre2_match(regex->code, Units(text), length, from, 0, regex->matchData,
-                                               regex->matchContext);
+    int result = call(from);
+    if (result == kStoppedResult) return RegexSearch::kStopped;
     if (result < 0) return Failure(result);
     // 0: the one pair held the whole match.
     const PCRE2_SIZE* pairs = pcre2_get_ovector_pointer(regex->matchData);
@@ -226,4 +295,26 @@ RegexSearch SearchRegex(Regex* regex, const TextUnit* text, size_t length, size_
     from = next < length && (text[next] & 0xFC00) == 0xDC00 && (text[next - 1] & 0xFC00) == 0xD800 ? next + 1 : next;
   }
   return from > length ? RegexSearch::kNoMatch : RegexSearch::kBoundHit;
+}
+
+}  // namespace
+
+RegexSearch SearchRegex(Regex* regex, const TextUnit* text, size_t length, size_t from, RegexSpan* match) {
+  // The limits as made. Native code is entered directly, past the checks the
+  // interpreter's entry makes on every call: rows are short, and matched by
+  // the thousand.
+  return SearchWith(regex, text, length, from, match, [&](size_t start) {
+    return regex->jitStack
+               ? pcre2_jit_match(regex->code, Units(text), length, start, 0, regex->matchData, regex->matchContext)
+               : pcre2_match(regex->code, Units(text), length, start, 0, regex->matchData, regex->matchContext);
+  });
+}
+
+RegexSearch SearchRegexPaced(Regex* regex, const TextUnit* text, size_t length, size_t from, RegexSpan* match,
+                             const RegexPace& pace) {
+  RegexSearch found = SearchWith(regex, text, length, from, match, [&](size_t start) {
+    return SearchStarts(regex, text, length, start, length, pace);
+  });
+  SetLimits(regex, kMatchLimit, PCRE2_UNSET);  // as made, for SearchRegex
+  return found;
 }

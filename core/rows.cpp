@@ -176,8 +176,7 @@ void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
 }
 
 void SetLineFilters(const LineFilters& given) {
-  static LineFilters filters;
-  filters = given;  // given may be the filters in force
+  LineFilters filters = given;  // given may be the filters in force
   BuildFilterStack(&filterStack, filters, &lineFilters);
   lineVerdict = LineVerdict::kPending, heldLength = 0;
 }

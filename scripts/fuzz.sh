@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the core natively with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer, runs the core's table-driven tests (tests/core),
-# then every fuzz target for [seconds] each (default 60; 0 runs the tests only), starting from its corpus in fuzz/corpus/<target>. Prints each
+# then the two-thread check under ThreadSanitizer (fuzz/search_threads.cpp, in
+# build-fuzz/tsan) and every fuzz target for [seconds] each (default 60; 0
+# runs the tests only), starting from its corpus in fuzz/corpus/<target>. Prints each
 # target's executions and coverage; exits non-zero on a finding, whose input
 # is left in build-fuzz/findings/<target>/. QUILLON_FUZZ_ARGS adds libFuzzer
 # flags (CI: a fixed seed and run count).
@@ -21,6 +23,14 @@ ninja -C "$build" >"$build/ninja.log" || { cat "$build/ninja.log"; exit 1; }
 "$build/core_tests" --gtest_brief=1 >"$build/core_tests.log" 2>&1 || { cat "$build/core_tests.log"; exit 1; }
 echo "core tests: $(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$build/core_tests.log" | head -1), passed"
 [ "$seconds" -gt 0 ] || exit 0
+# The find worker's search beside the view's matching, on two threads under
+# ThreadSanitizer: every verdict checked, and no race.
+tsan=$build/tsan
+cmake -G Ninja -S "$root/fuzz" -B "$tsan" -DQUILLON_TSAN=ON -DCMAKE_C_COMPILER=clang-14 \
+  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+ninja -C "$tsan" search_threads >"$tsan/ninja.log" || { cat "$tsan/ninja.log"; exit 1; }
+"$tsan/search_threads" 20 >"$tsan/run.log" 2>&1 || { cat "$tsan/run.log"; exit 1; }
+tail -1 "$tsan/run.log"
 status=0
 for program in "$build"/fuzz_*; do
   [ -x "$program" ] || continue

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/languages.h"
@@ -46,6 +47,12 @@ TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers
   EXPECT_FALSE(RowMatches(u"ab1", 3, u"ab", false, true));
   EXPECT_TRUE(RowMatches(u"abc", 2, u"ab", false, true));  // the row ends before the c
   EXPECT_FALSE(RowMatches(u"abc", 2, u"abc", false, false));
+  EXPECT_TRUE(RowMatches(u"xAAAB", 5, u"aab", false, false));    // a start that failed midway is met again
+  EXPECT_FALSE(RowMatches(u"xab ab", 6, u"ab", false, true));    // only the first occurrence counts
+  EXPECT_FALSE(RowMatches(u"xab", 3, u"", false, false));
+  const std::u16string a(4000, u'a'), text = std::u16string(254, u'a') + u"b";
+  EXPECT_TRUE(RowMatches((a + u"b").c_str(), a.size() + 1, text.c_str(), true, false));
+  EXPECT_FALSE(RowMatches(a.c_str(), a.size(), text.c_str(), true, false));
 }
 
 }  // namespace

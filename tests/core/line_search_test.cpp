@@ -25,6 +25,11 @@ TEST(RequiredLiteral, TheLongestRunEveryMatchHolds) {
       {u"čaj", true, u"čaj"}, {u"čaj", false, u"aj"},
       {u"a|b", true, u""}, {u"(?i)abc", true, u""}, {u"a(*ACCEPT)bc", true, u""}, {u"a\\Qb\\E", true, u""},
       {u"\\d+", true, u""},
+      // An escape's argument is no text of its own.
+      {u"\\p{Lu}\\d", true, u""}, {u"\\x41BC", true, u"BC"}, {u"\\x{41}BC", true, u"BC"}, {u"\\101BC", true, u"BC"},
+      {u"x\\cAy", true, u"x"}, {u"\\N{U+41}BC", true, u"BC"}, {u"(?<n>ab)\\k<n>", true, u""},
+      {u"\\pLxy", true, u"xy"}, {u"\\o{101}z", true, u"z"}, {u"(a)\\g{-1}bc\\g1de\\g'1'", true, u"bc"},
+      {u"[\\c]xyz]a", true, u"a"}, {u"ab\\c\\\\Ay", true, u"ab"}, {u"ab\\ix", true, u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.pattern));
@@ -53,6 +58,34 @@ std::string Encode(const std::string& ascii, uint32_t charset) {
   return wide;
 }
 
+// One scan through bytes in memory with a buffer of capacity bytes: down from
+// from to the end, or up from from to the start.
+ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
+             size_t capacity, bool down, uint64_t from, FoundLine* found,
+             bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr) {
+  Memory file{bytes};
+  LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
+  EXPECT_TRUE(pattern);
+  if (!pattern) return ScanEnd::kNone;
+  FilterStack filters;
+  BuildFilterStack(&filters, given, nullptr);
+  std::vector<uint8_t> buffer(capacity);
+  std::vector<TextUnit> units(capacity + kChunkUnits);
+  LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
+                buffer.data(), capacity, units.data(), goOn, context};
+  ScanEnd end = down ? FindLineDown(scan, from, bytes.size(), found) : FindLineUp(scan, 0, from, found);
+  ClearFilterStack(&filters);
+  FreeLinePattern(pattern);
+  return end;
+}
+
+FindQuery Query(const char* text, bool regex, bool matchCase = false, bool wholeWord = false) {
+  FindQuery query;
+  for (size_t i = 0; text[i]; ++i) query.text[i] = TextUnit(uint8_t(text[i]));
+  query.matchCase = matchCase, query.wholeWord = wholeWord, query.regex = regex;
+  return query;
+}
+
 TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
   // Lines start at 0, 6, 23, 41, 46, 51 (61 bytes: longer than the small buffer), 112 and 116.
   const std::string text = "alpha\nbeta took 12 ms\r\ngamma took 345 ms\nBETA\nlast\nneedle " + std::string(53, 'x') + "\n" +
@@ -72,34 +105,135 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
   };
   for (uint32_t charset : {kCharsetUtf8, kCharsetUtf16Le, kCharsetUtf16Be, kCharsetAnsi}) {
     uint32_t unit = CharsetUnitSize(charset);
-    Memory file{Encode(text, charset)};
+    const std::string bytes = Encode(text, charset);
     for (size_t capacity : {size_t(4096), size_t(64)}) {
       for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "charset " << charset << ", buffer " << capacity << ", " << c.query
                                         << (c.down ? " down from " : " up from ") << c.from);
-        FindQuery query;
-        for (size_t i = 0; c.query[i]; ++i) query.text[i] = TextUnit(c.query[i]);
-        query.matchCase = c.matchCase, query.wholeWord = c.wholeWord, query.regex = c.regex;
-        LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
-        ASSERT_TRUE(pattern);
-        FilterStack filters;
         LineFilters given{};
         if (*c.filter) {
           ASSERT_TRUE(ParseStoredFilter(c.filter, &given.items[given.count++]));
         }
-        BuildFilterStack(&filters, given, nullptr);
-        std::vector<uint8_t> bytes(capacity);
-        std::vector<TextUnit> units(capacity + kChunkUnits);
-        LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
-                      bytes.data(), capacity, units.data(), nullptr, nullptr};
         FoundLine found{~0ull, 0};
-        ScanEnd end = c.down ? FindLineDown(scan, c.from * unit, file.bytes.size(), &found)
-                             : FindLineUp(scan, 0, c.from * unit, &found);
+        ScanEnd end = Scan(bytes, charset, Query(c.query, c.regex, c.matchCase, c.wholeWord), given, capacity, c.down,
+                           c.from * unit, &found);
         EXPECT_EQ(end, c.expected == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
         EXPECT_EQ(found.start, c.expected == ~0ull ? ~0ull : c.expected * unit);
-        ClearFilterStack(&filters);
-        FreeLinePattern(pattern);
       }
+    }
+  }
+}
+
+// Asks counted; the stopAt-th and every later one says no (0: none does).
+struct Asks {
+  size_t count = 0, stopAt = 0;
+};
+
+bool Ask(void* context, uint64_t) {
+  Asks* asks = static_cast<Asks*>(context);
+  return ++asks->count < asks->stopAt || asks->stopAt == 0;
+}
+
+// Faults found before, each in a file of its own, searched both ways with
+// buffers that join lines and that test each alone: the line each scan finds
+// is the first (down) and the last (up) that matches tested alone, and the
+// match starts at matchUnit of it as decoded (a tab not expanded, a CR inside
+// kept). goOn is asked, so regular expressions are searched paced.
+TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
+  const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
+  std::string ab;  // longer than a joined block of the larger buffer
+  while (ab.size() < 2400) ab += "a b\n";
+  // Costly starts, then one that commits to no match and, in the next
+  // stretch of starts a paced search would try, one that matches.
+  std::string costlyThenCommit;
+  while (costlyThenCommit.size() < 3013) costlyThenCommit += "aaaaaaaaaaaaaaaaaa-";
+  costlyThenCommit.resize(3013);
+  costlyThenCommit += "-xxy\n";
+  std::string longWide;  // longer than the smaller buffer, its last unit cut short
+  for (int i = 0; i < 40; ++i) longWide += std::string("a\0", 2);
+  longWide += '\x01';
+  const struct {  // up: also up from the end
+    const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit;
+    uint32_t charset = kCharsetUtf8; bool up = true;
+  } cases[] = {
+      {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
+      {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
+      {"escape argument taken for text", escapes, Query("\\101BC", true), 2, 2},
+      {"escape argument taken for text", escapes, Query("x\\cAy", true), 13, 0},
+      {"escape argument taken for text", escapes, Query("\\N{U+41}BC", true), 2, 2},
+      {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 0},
+      {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 0},
+      {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 1},
+      {"joined lines: CR of a last line not yet broken", "x\nabc\r", Query("c$", true), 2, 2},
+      {"joined lines: a possessive quantifier takes the line feed", "a \nb\n", Query("a\\s*+$", true), 0, 0},
+      {"joined lines: \\X takes CR and line feed as one", "-\nx\r\r\nb\n", Query("x\\X", true, false, true), 2, 0},
+      {"joined lines: \\R takes CR and line feed as one", "-\nx\r\r\nb\n", Query("x\\R$", true), 2, 0},
+      {"match unit: the first occurrence", "-\nA beta BETA\n", Query("beta", false), 2, 2},
+      {"match unit: a tab as one unit", "-\n\tbeta\n", Query("beta", false), 2, 1},
+      {"match unit: a CR inside the line", "-\na\rbeta\r\n", Query("beta$", true), 2, 2},
+      {"match unit: a regular expression's first match", "-\nab took 12 took 3\n", Query("took \\d", true), 2, 3},
+      {"whole word: only the first occurrence counts", "xab ab\n", Query("ab", false, false, true), ~0ull, 0},
+      {"whole word: a repeat made possessive", "-\na-- b\n-\n", Query("a\\W*", true, false, true), 2, 0},
+      {"paced: starts tried on after a verb ended the whole search", costlyThenCommit,
+       Query("(a|aa)*c|x(*COMMIT)y", true), ~0ull, 0},
+      {"a partial unit after a long last line taken for a line", longWide, Query("^$", true), ~0ull, 0,
+       kCharsetUtf16Le, false},
+  };
+  for (const auto& c : cases) {
+    for (size_t capacity : {size_t(4096), size_t(32)}) {
+      for (bool down : {true, false}) {
+        if (!down && !c.up) continue;
+        SCOPED_TRACE(testing::Message() << c.fault << ", buffer " << capacity << (down ? ", down" : ", up"));
+        FoundLine found{~0ull, 0, ~size_t(0)};
+        Asks asks;
+        ScanEnd end = Scan(c.text, c.charset, c.query, LineFilters{}, capacity, down, down ? 0 : c.text.size(), &found,
+                           Ask, &asks);
+        EXPECT_EQ(end, c.line == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
+        EXPECT_EQ(found.start, c.line);
+        EXPECT_EQ(found.matchUnit, c.line == ~0ull ? ~size_t(0) : c.matchUnit);
+      }
+    }
+  }
+}
+
+// However long a line or costly a pattern, goOn is asked often: before each
+// stretch is read, also while passing a long line by, each line tested and
+// each call of the regular expressions' library. Stopped at any of those
+// asks, the scan ends there.
+TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
+  const std::string longLine(200 << 10, 'x');
+  std::string costly, costlyLines;  // many starts, each a few thousand steps
+  while (costly.size() < 3800) costly += "aaaaaaaaaaaaaaaaaa-", costlyLines += "aaaaaaaaaaaaaaaaaa-\n";
+  costly += "b\n", costlyLines += "b\n";
+  const struct {
+    const char* fault; std::string text; FindQuery query; bool down; uint64_t line; size_t fewest;
+  } cases[] = {
+      {"stop unheard while passing a long line by", longLine + "\nneedle\n", Query("needle", false), true,
+       longLine.size() + 1, 25},
+      {"stop unheard while finding a long line's start", "needle\n" + longLine + "\n", Query("needle", false), false,
+       0, 25},
+      {"stop unheard during a costly regex over one line", costly, Query("(a|aa)*[bc]", true), true, 0, 20},
+      {"stop unheard during a costly regex over joined lines", costlyLines, Query("(a|aa)*[bc]", true), true,
+       costlyLines.size() - 2, 20},
+      {"up: stopped, a line found before the last was tested taken for the last", "x\nx\nx\n", Query("x", false), false,
+       4, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    Asks asks;
+    FoundLine found{~0ull, 0};
+    const size_t capacity = 8192;
+    uint64_t from = c.down ? 0 : c.text.size();
+    EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, c.down, from, &found, Ask, &asks),
+              ScanEnd::kFound);
+    EXPECT_EQ(found.start, c.line);
+    EXPECT_GE(asks.count, c.fewest);
+    for (size_t stopAt = 1; stopAt <= c.fewest; ++stopAt) {
+      SCOPED_TRACE(testing::Message() << "stopped at ask " << stopAt);
+      Asks stopping{0, stopAt};
+      EXPECT_EQ(Scan(c.text, kCharsetUtf8, c.query, LineFilters{}, capacity, c.down, from, &found, Ask, &stopping),
+                ScanEnd::kStopped);
+      EXPECT_EQ(stopping.count, stopAt);  // not asked again once told to stop
     }
   }
 }

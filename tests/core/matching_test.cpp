@@ -35,11 +35,14 @@ TEST(HighlightRules, ParseFormatAndMatch) {
       {u"r|-|-|TOOK \\d{3,} MS", u"GET took 870 ms", true, true}, {u"r|-|-|took \\d{3,}", u"took 87", true, false},
       {u"cr|-|-|took \\d+", u"TOOK 870", true, false},
       {u"r|-|-|\u00C9T\u00C9", u"un \u00E9t\u00E9", true, true},  // beyond ASCII, unlike plain rules
+      {u"r|-|-|(*NO_JIT)took \\d+", u"took 87", true, true},  // no native code: matched all the same
+      {u"wr|-|-|(*NO_JIT)ab", u"xab ab", true, true},
       {u"wr|-|-|a|ab", u"ab-", true, true},                            // the longer match is whole
       {u"wr|-|-|(*UCP)a|ab", u"ab-", true, true}, {u"wr|-|-|\\Qa.b", u"xa.b a.b", true, true},  // open quote
       {u"wr|-|-|(?x) b | c  # b or c", u"ab cd c", true, true},     // a comment to the end
       {u"wr|-|-|ab", u"xab ab_", true, true}, {u"wr|-|-|\\d+", u"id42 x7", true, false},
       {u"wr|-|-|\\d+", u"id42 (7)", true, true},
+      {u"wr|-|-|a\\W*", u"a-- b", true, true},  // a repeat gives back what stands beside a word
       {u"r|-|-|x.", u"x\xD83D", true, false},  // half a pair, the row cut, matches nothing
       {u"r|-|-|^.x", u"\xDE00x", true, false}, {u"wr|-|-|x", u"\xDE00x\xD83D", true, true},
       {u"r|-|-|^.$", u"\xD83D\xDE00", true, true},  // a whole pair is one character
