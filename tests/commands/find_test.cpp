@@ -123,6 +123,35 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
 }
 
+// A hit on disk in a line longer than the kb limit and than the view loads
+// the rows around the match and selects the row where it starts: across a
+// wrap, and for a match only there before tabs are expanded.
+TEST_F(FindTest, AHitInALongLineSelectsTheRowWhereTheMatchStarts) {
+  AppSettings.kbLimit = 1, AppSettings.linesLimit = 8, AppSettings.wrapLines = 1, AppSettings.rowLength = 10;
+  std::string log = "start\n" + std::string(2007, 'x') + "NEEDLE" + std::string(3000, 'y') + "\n" +
+                    std::string(95, 'w') + "q\tz" + std::string(2000, 'v') + "\n" + NumberedLines(0, 50, "end ");
+  OpenLog(path, log);
+  allowDialogs = true;
+  Run(IDM_FIND);
+  HWND dialog = dialogFocusWindow;
+  ASSERT_TRUE(dialog != window && IsWindow(dialog));
+  const struct { const wchar_t* text; bool regex; const wchar_t *selected, *next; } cases[] = {
+      {L"q\\tz", true, L"wwwwwq  zv", L"vvvvvvvvvv"}, {L"needle", false, L"xxxxxxxNEE", L"DLEyyyyyyy"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
+    SetDlgItemTextW(dialog, IDC_FIND_TEXT, c.text);
+    CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, IDC_FIND_UP);
+    CheckDlgButton(dialog, IDC_FIND_REGEX, c.regex), CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([] { return !FileSearchRunning(); }, 60000));
+    EXPECT_EQ(SelectedText(), c.selected);
+    wchar_t next[kMaxRowUnits + 1] = L"";
+    ReadViewRow(engineHost.view, Selected() + 1, next);
+    EXPECT_STREQ(next, c.next);
+  }
+  Run(IDM_ESCAPE);
+}
+
 std::vector<const wchar_t*> typed;
 std::vector<std::wstring> shown;
 

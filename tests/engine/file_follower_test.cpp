@@ -307,7 +307,7 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
         EXPECT_EQ(rows[i], expected[first + i].text) << first + i;
         RowPlace place = ViewRowPlace(i);
         EXPECT_EQ(place.unit, expected[first + i].unit) << first + i;
-        if (i) EXPECT_EQ(place.line - ViewRowPlace(0).line, expected[first + i].line - expected[first].line);
+        EXPECT_EQ(place.line - ViewRowPlace(0).line, expected[first + i].line - expected[first].line);
       }
       return first;
     };
