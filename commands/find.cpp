@@ -50,6 +50,7 @@ struct FileSearch {
   WPARAM number = 0;
   bool down = true;
   uint64_t from = 0, limit = 0;  // down: from to limit; up: from back to limit
+  size_t fromUnit = 0;           // the view searched the line at from up to (down) or from (up) this unit
   uint32_t charset = 0;
   LinePattern* pattern = nullptr;
   std::unique_ptr<FilterStack> filters;
@@ -152,8 +153,8 @@ DWORD WINAPI SearchThread(void* context) {
   auto* search = static_cast<FileSearch*>(context);
   LineScan scan{HandleReader(search->file), search->charset, &SystemConversions(), search->pattern,
                 search->filters.get(), search->bytes.get(), kScanBytes, search->units.get(), SearchGoesOn, search};
-  search->outcome = search->down ? FindLineDown(scan, search->from, search->limit, &search->found)
-                                 : FindLineUp(scan, search->limit, search->from, &search->found);
+  search->outcome = search->down ? FindLineDown(scan, search->from, search->limit, &search->found, search->fromUnit)
+                                 : FindLineUp(scan, search->limit, search->from, &search->found, search->fromUnit);
   search->ended = true;
   PostMessageW(search->window, kFileSearchMessage, search->number, 0);
   LetGoOf(search);
@@ -201,7 +202,9 @@ bool StartFileSearch(HWND window) {
   search->window = window;
   search->number = ++lastSearchNumber;
   search->down = searchDown;
+  // Either end of the view may lie inside a line: the rest of it is searched.
   search->from = searchDown ? StretchEnd() : StretchStart();
+  search->fromUnit = searchDown ? StretchEndUnit() : StretchStartUnit();
   search->limit = searchDown ? uint64_t(size.QuadPart) : floor;
   search->charset = charsetState.active;
   search->reached = search->from;
@@ -210,7 +213,7 @@ bool StartFileSearch(HWND window) {
   search->filters.reset(new (std::nothrow) FilterStack);
   search->bytes.reset(new (std::nothrow) uint8_t[kScanBytes]);
   search->units.reset(new (std::nothrow) TextUnit[kScanBytes + kChunkUnits]);
-  bool nothingThere = searchDown ? search->from >= search->limit : search->from <= search->limit;
+  bool nothingThere = searchDown ? search->from >= search->limit : search->from <= search->limit && !search->fromUnit;
   if (nothingThere || !search->pattern || !search->filters || !search->bytes || !search->units) {
     ReleaseFileSearch();
     return false;

@@ -389,14 +389,31 @@ void FreeLinePattern(LinePattern* pattern) {
 
 namespace {
 
-// Where the match starts in a decoded line; kNoOccurrence without one (a
-// regular expression stopped at its bound, or by the pace, has none).
-size_t MatchStart(LinePattern* pattern, const TextUnit* line, size_t length, const RegexPace* pace) {
-  if (!pattern->regex) return RowMatchStart(pattern->text, line, length);
+// Where the match starts in a decoded line, from unit from on; kNoOccurrence
+// without one (a regular expression stopped at its bound, or by the pace,
+// has none).
+size_t MatchStart(LinePattern* pattern, const TextUnit* line, size_t length, const RegexPace* pace, size_t from = 0) {
+  if (from > length) return kNoOccurrence;
+  if (!pattern->regex) return RowMatchStart(pattern->text, line, length, from);
   RegexSpan span;
-  RegexSearch found = pace ? SearchRegexPaced(pattern->regex, line, length, 0, &span, *pace)
-                           : SearchRegex(pattern->regex, line, length, 0, &span);
+  RegexSearch found = pace ? SearchRegexPaced(pattern->regex, line, length, from, &span, *pace)
+                           : SearchRegex(pattern->regex, line, length, from, &span);
   return found == RegexSearch::kMatch ? span.start : kNoOccurrence;
+}
+
+// Where the last match that starts before `before` starts: what a search
+// going up meets first.
+size_t LastMatchStart(LinePattern* pattern, const TextUnit* line, size_t length, const RegexPace* pace,
+                      size_t before) {
+  if (!pattern->regex) return RowLastMatchStart(pattern->text, line, length, before);
+  size_t last = kNoOccurrence;
+  for (size_t from = 0; from <= length;) {
+    size_t start = MatchStart(pattern, line, length, pace, from);
+    if (start == kNoOccurrence || start >= before) break;
+    last = start;
+    from = start + 1;
+  }
+  return last;
 }
 
 }  // namespace
@@ -423,6 +440,7 @@ struct Pacer {
   uint64_t at;  // the offset reached, as goOn is told
   bool stopped;
   RegexPace regex;
+  bool up = false;  // going up, a line's last match is the one met first
 };
 
 bool GoesOn(Pacer* pacer) {
@@ -447,8 +465,11 @@ struct LineHit {
 
 // Decodes bytes[0, count) of one line (its break included, if it has one) and
 // tests it: the filters see it as the row builder does (its first
-// kMaxMatchUnits units, a CR kept), find without its break and CR.
-bool LineMatches(Pacer* pacer, const uint8_t* bytes, size_t count, TextUnit* decoded, size_t* matchUnit) {
+// kMaxMatchUnits units, a CR kept), find without its break and CR, for a
+// match that starts in [from, before).
+constexpr size_t kWholeLine = ~size_t(0);
+bool LineMatches(Pacer* pacer, const uint8_t* bytes, size_t count, TextUnit* decoded, size_t* matchUnit,
+                 size_t from = 0, size_t before = kWholeLine) {
   const LineScan& scan = *pacer->scan;
   if (!GoesOn(pacer)) return false;
   size_t units = 0;
@@ -463,8 +484,9 @@ bool LineMatches(Pacer* pacer, const uint8_t* bytes, size_t count, TextUnit* dec
   if (units && line[units - 1] == u'\n') --units;
   size_t tested = units && line[units - 1] == u'\r' ? units - 1 : units;
   const RegexPace* pace = scan.goOn ? &pacer->regex : nullptr;
-  size_t start = MatchStart(scan.pattern, line, tested, pace);
-  if (start == kNoOccurrence ||
+  size_t start = pacer->up ? LastMatchStart(scan.pattern, line, tested, pace, before)
+                            : MatchStart(scan.pattern, line, tested, pace, from);
+  if (start == kNoOccurrence || start >= before ||
       (scan.filters && !FilterStackPasses(scan.filters, line, std::min(units, kMaxMatchUnits), false, pace)))
     return false;
   *matchUnit = start;
@@ -565,13 +587,15 @@ LineHit MatchingLineAcross(Pacer* pacer, const uint8_t* bytes, size_t count, boo
       if (leftover == piece) break;
       from += piece - leftover;
     }
+    // Whether the block's last line is broken, before its CR goes: a line of
+    // a CR alone, not yet broken, is a line, empty once its CR is left out.
+    bool brokenLast = units && joined[units - 1] == u'\n';
     // A CR that ends the block ends a line not yet broken (a writer midway
     // through CR LF): left out, as the line alone leaves it out.
     size_t kept = 0;
     for (size_t i = 0; i < units; ++i)
       if (!(joined[i] == u'\r' && (i + 1 == units || joined[i + 1] == u'\n'))) joined[kept++] = joined[i];
     units = kept;
-    bool brokenLast = units && joined[units - 1] == u'\n';
     // The line the cursor stands on, in units and in bytes alike: each line
     // feed unit is a line feed in the file.
     size_t cursorUnit = 0, cursorByte = at, from = 0;
@@ -629,9 +653,25 @@ bool BreakBefore(const LineScan& scan, uint64_t at) {
          UnitValue(bytes, unit) == scan.pattern->newline;
 }
 
+// The one line that starts at lineStart, on its first capacity bytes, for a
+// match that starts in [from, before): its hit, start kNone for none; *next
+// where the line after it starts (kNone: none in the bytes read).
+LineHit EdgeLineHit(Pacer* pacer, uint64_t lineStart, size_t capacity, size_t from, size_t before, uint64_t* next) {
+  const LineScan& scan = *pacer->scan;
+  *next = kNone;
+  pacer->at = lineStart;
+  size_t got = GoesOn(pacer) ? scan.file.read(scan.file.context, lineStart, scan.bytes, capacity) : 0;
+  size_t end = PastBreak(*scan.pattern, scan.bytes, 0, got);
+  if (end != kNone) *next = lineStart + end;
+  else end = got;  // the line goes on past the buffer, or is the last (a partial unit its own)
+  size_t matchUnit = 0;
+  if (end && LineMatches(pacer, scan.bytes, end, scan.units, &matchUnit, from, before)) return {0, end, matchUnit};
+  return {};
+}
+
 }  // namespace
 
-ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* line) {
+ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* line, size_t firstFrom) {
   const LinePattern& pattern = *scan.pattern;
   uint32_t unit = pattern.unit;
   size_t capacity = GridFloor(scan.byteCapacity, unit);
@@ -639,6 +679,19 @@ ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLin
   Pacer pacer{&scan, from, false, {}};
   pacer.regex = RegexPace{RegexGoesOn, &pacer};
   const ByteReader paced{&pacer, ReadPaced};
+  if (firstFrom > 0 && from < end) {
+    uint64_t next = 0;
+    LineHit hit = EdgeLineHit(&pacer, from, size_t(std::min<uint64_t>(capacity, end - from)), firstFrom, kWholeLine, &next);
+    if (hit.start != kNone) return *line = {from, from + hit.end, hit.matchUnit}, ScanEnd::kFound;
+    if (pacer.stopped) return ScanEnd::kStopped;
+    if (next == kNone) {  // longer than the buffer, or the last line
+      next = FindFirstWholeLine(paced, from + GridFloor(std::min<uint64_t>(capacity, end - from), unit), scan.charset,
+                                scan.bytes, capacity);
+      if (pacer.stopped) return ScanEnd::kStopped;
+      if (next <= from || next > end || !BreakBefore(scan, next)) return ScanEnd::kNone;
+    }
+    from = next;
+  }
   while (from < end) {
     pacer.at = from;
     if (!GoesOn(&pacer)) return ScanEnd::kStopped;
@@ -671,14 +724,21 @@ ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLin
   return ScanEnd::kNone;
 }
 
-ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* line) {
+ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* line, size_t lastBefore) {
   const LinePattern& pattern = *scan.pattern;
   uint32_t unit = pattern.unit;
   size_t capacity = GridFloor(scan.byteCapacity, unit);
   if (capacity == 0) return ScanEnd::kNone;
   Pacer pacer{&scan, to, false, {}};
   pacer.regex = RegexPace{RegexGoesOn, &pacer};
+  pacer.up = true;
   const ByteReader paced{&pacer, ReadPaced};
+  if (lastBefore > 0) {
+    uint64_t next = 0;
+    LineHit hit = EdgeLineHit(&pacer, to, capacity, 0, lastBefore, &next);
+    if (hit.start != kNone) return *line = {to, to + hit.end, hit.matchUnit}, ScanEnd::kFound;
+    if (pacer.stopped) return ScanEnd::kStopped;
+  }
   while (to > floor) {
     pacer.at = to;
     if (!GoesOn(&pacer)) return ScanEnd::kStopped;

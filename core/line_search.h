@@ -69,14 +69,17 @@ struct FoundLine {
   // Where the match starts, in units of the line as decoded from its start:
   // before tabs are expanded, a CR inside the line counted, its break left
   // out. Find's row test: the occurrence its verdict rests on (the first);
-  // a regular expression: its first match.
+  // a regular expression: its first match. Going up, the last one instead
+  // (find's row test with whole words still has only the first).
   size_t matchUnit = 0;
 };
 
 // The first line holding a match among those that start in [from, end); from
 // starts a line, and a last line without a break ends at end. kStopped as
-// soon as goOn says no.
-ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* found);
+// soon as goOn says no. With firstFrom, the line at from holds only a match
+// that starts at that unit or later (the view searched the rest of it).
+ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLine* found, size_t firstFrom = 0);
 // The last line holding a match among those that end at or before to (a line
-// start) and start at floor or later.
-ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* found);
+// start) and start at floor or later. With lastBefore, the line that starts
+// at to comes first, holding a match only where one starts before that unit.
+ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine* found, size_t lastBefore = 0);

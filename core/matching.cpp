@@ -227,11 +227,24 @@ uint32_t AllBoundHits(const PreparedRules& prepared) {
   return hits;
 }
 
-size_t RowMatchStart(const HighlightRule& text, const TextUnit* row, size_t length) {
-  size_t matched = 0, end = text.length ? OccurrenceEnd(text, row, length, 0, &matched) : kNoOccurrence;
+size_t RowMatchStart(const HighlightRule& text, const TextUnit* row, size_t length, size_t from) {
+  size_t matched = 0, end = text.length ? OccurrenceEnd(text, row, length, from, &matched) : kNoOccurrence;
   if (end == kNoOccurrence) return kNoOccurrence;
   size_t start = end - text.length;
   return !text.wholeWord || StandsAlone(row, length, start, end) ? start : kNoOccurrence;
+}
+
+size_t RowLastMatchStart(const HighlightRule& text, const TextUnit* row, size_t length, size_t before) {
+  if (text.wholeWord || !text.length) {
+    size_t start = RowMatchStart(text, row, length);
+    return start < before ? start : kNoOccurrence;
+  }
+  size_t matched = 0, last = kNoOccurrence;
+  for (size_t end = 0; (end = OccurrenceEnd(text, row, length, end, &matched)) != kNoOccurrence;) {
+    if (end - text.length >= before) break;
+    last = end - text.length;
+  }
+  return last;
 }
 
 bool RowMatches(const TextUnit* row, size_t rowLength, const TextUnit* text, bool exact, bool whole) {

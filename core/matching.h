@@ -91,6 +91,10 @@ uint32_t AllBoundHits(const PreparedRules& prepared);
 bool RowMatches(const TextUnit* row, size_t rowLength, const TextUnit* text, bool matchCase, bool wholeWord);
 // The same test in one pass over the row, its text made ready once as a rule
 // (MakeRule, with matchCase and wholeWord set): where the occurrence the
-// verdict rests on starts, kNoOccurrence when the row does not match.
+// verdict rests on starts, kNoOccurrence when the row does not match. From
+// from on only, the units before it still telling a word's edge.
 constexpr size_t kNoOccurrence = ~size_t(0);
-size_t RowMatchStart(const HighlightRule& text, const TextUnit* row, size_t rowLength);
+size_t RowMatchStart(const HighlightRule& text, const TextUnit* row, size_t rowLength, size_t from = 0);
+// The last such occurrence that starts before `before` (with wholeWord, the
+// first occurrence is the only one that counts).
+size_t RowLastMatchStart(const HighlightRule& text, const TextUnit* row, size_t rowLength, size_t before);

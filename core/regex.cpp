@@ -212,8 +212,10 @@ Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool
   return MakeRegex(pattern, length, matchCase, wholeWord, error, paced ? kPacedOptions : 0);
 }
 
+// ^ matches after a line feed that ends the text too: the text may end with
+// an empty line, as a line of a CR alone not yet broken leaves it.
 Regex* CompileManyLinesRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord) {
-  return MakeRegex(pattern, length, matchCase, wholeWord, nullptr, PCRE2_MULTILINE | kPacedOptions);
+  return MakeRegex(pattern, length, matchCase, wholeWord, nullptr, PCRE2_MULTILINE | PCRE2_ALT_CIRCUMFLEX | kPacedOptions);
 }
 
 void FreeRegex(Regex* regex) {

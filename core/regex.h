@@ -28,7 +28,8 @@ struct RegexError {
 Regex* CompileRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord, RegexError* error,
                     bool paced = false);
 // The same, paced, for text of many lines, each ended by a line feed: ^ and
-// $ match at the edges of every line too.
+// $ match at the edges of every line too, ^ also at the text's end after a
+// line feed.
 Regex* CompileManyLinesRegex(const TextUnit* pattern, size_t length, bool matchCase, bool wholeWord);
 // Frees all a compiled pattern holds; null is fine.
 void FreeRegex(Regex* regex);

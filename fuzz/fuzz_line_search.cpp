@@ -105,23 +105,42 @@ std::vector<uint8_t> FileOfPieces(Input* input, uint32_t charset) {
   return file;
 }
 
-// Find's row test at every start, as the dialog's rows were once tested:
-// where the first occurrence starts, if it counts.
-size_t PlainMatch(const std::u16string& text, const TextUnit* line, size_t length, bool matchCase, bool wholeWord) {
-  size_t m = text.size();
-  for (size_t at = 0; m && at + m <= length; ++at) {
+constexpr size_t kNoMatch = ~size_t(0);
+
+// Find's row test at every start from `from` on, as the dialog's rows were
+// once tested: where the first occurrence starts, if it counts; with last,
+// the last occurrence that starts before `before` (whole words: the first
+// still the only one that counts).
+size_t PlainMatch(const std::u16string& text, const TextUnit* line, size_t length, bool matchCase, bool wholeWord,
+                  size_t from = 0, bool last = false, size_t before = kNoMatch) {
+  size_t m = text.size(), found = kNoMatch;
+  for (size_t at = last && wholeWord ? 0 : from; m && at + m <= length && at < before; ++at) {
     size_t k = 0;
     while (k < m && (matchCase ? line[at + k] == text[k] : FoldUnit(line[at + k]) == FoldUnit(text[k]))) ++k;
     if (k < m) continue;
-    bool before = at > 0 && IsWordUnit(line[at - 1]), after = at + m < length && IsWordUnit(line[at + m]);
-    return !wholeWord || (!before && !after) ? at : ~size_t(0);
+    bool edge = at > 0 && IsWordUnit(line[at - 1]), after = at + m < length && IsWordUnit(line[at + m]);
+    if (wholeWord) return !edge && !after ? at : kNoMatch;
+    if (!last) return at;
+    found = at;
   }
-  return ~size_t(0);
+  return found;
+}
+
+// The regular expression searched in the line alone, the same way.
+size_t RegexMatch(Regex* regex, const TextUnit* line, size_t length, size_t from = 0, bool last = false,
+                  size_t before = kNoMatch) {
+  size_t found = kNoMatch;
+  RegexSpan span;
+  while (from <= length && SearchRegex(regex, line, length, from, &span) == RegexSearch::kMatch && span.start < before) {
+    if (!last) return span.start;
+    found = span.start, from = span.start + 1;
+  }
+  return found;
 }
 
 struct Line {
   uint64_t start, end;  // end: past its break, or past the part tested of a longer line
-  size_t matchUnit;
+  size_t matchUnit, lastUnit;  // the first match, and the last one (what going up finds)
 };
 
 // A scan's asks counted; from stopAt on (0: never) each says no.
@@ -186,6 +205,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint64_t> starts;
   std::vector<Line> matching;
   std::vector<TextUnit> decoded(kChunkUnits + 8);
+  // The line searched from an edge (the view holds part of it): its first
+  // match from the unit edge on, and its last before it.
+  uint64_t from = 0;
+  size_t edge = input.Byte() % 8;
+  Line edgeLine{~0ull, 0, kNoMatch, kNoMatch};
   for (uint64_t start = 0; start < file.size;) {
     uint64_t end = start;
     bool broken = false;
@@ -202,56 +226,65 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                       &leftover, kStandInConversions) : 0;
     if (count && decoded[count - 1] == u'\n') --count;
     size_t tested = count && decoded[count - 1] == u'\r' ? count - 1 : count;
-    size_t matchUnit = ~size_t(0);
-    RegexSpan span;
-    if (!grid) {
-    } else if (!alone) {
-      matchUnit = PlainMatch(text, decoded.data(), tested, query.matchCase, query.wholeWord);
-    } else if (SearchRegex(alone, decoded.data(), tested, 0, &span) == RegexSearch::kMatch) {
-      matchUnit = span.start;
+    auto match = [&](size_t from, bool last, size_t before) {
+      if (!grid) return kNoMatch;
+      return alone ? RegexMatch(alone, decoded.data(), tested, from, last, before)
+                   : PlainMatch(text, decoded.data(), tested, query.matchCase, query.wholeWord, from, last, before);
+    };
+    bool passes = FilterStackPasses(&referenceFilters, decoded.data(), std::min(count, kMaxMatchUnits), false);
+    size_t matchUnit = match(0, false, kNoMatch);
+    if (matchUnit != kNoMatch && passes) matching.push_back(Line{start, start + length, matchUnit, match(0, true, kNoMatch)});
+    if (starts.size() == 1 + (input.size ? data[0] : 0) % 64) {
+      from = start;
+      if (passes) edgeLine = Line{start, start + length, match(edge, false, kNoMatch), match(0, true, edge)};
     }
-    if (matchUnit != ~size_t(0) &&
-        FilterStackPasses(&referenceFilters, decoded.data(), std::min(count, kMaxMatchUnits), false))
-      matching.push_back(Line{start, start + length, matchUnit});
     start = end;
   }
 
   // Down from a line start to the end, and up from it to the start, match
-  // after match (eight at most); stopped at an ask, the scan ends there.
-  uint64_t from = starts.empty() ? 0 : starts[input.size ? data[0] % starts.size() : 0];
-  auto same = [](const FoundLine& found, const Line& line) {
-    return found.start == line.start && found.end == line.end && found.matchUnit == line.matchUnit;
+  // after match (eight at most); stopped at an ask, the scan ends there. The
+  // first turn each way, with an edge, searches the line at from only from
+  // (down) or before (up) that unit.
+  if (edgeLine.start == ~0ull) edge = 0, from = starts.empty() ? 0 : starts.back();
+  auto same = [](const FoundLine& found, const Line& line, bool up) {
+    return found.start == line.start && found.end == line.end &&
+           found.matchUnit == (up ? line.lastUnit : line.matchUnit);
   };
   size_t next = 0;
   while (next < matching.size() && matching[next].start < from) ++next;
   size_t lastAbove = next;
+  // Past the edge line searched from its edge, down goes on after it.
+  if (edge && next < matching.size() && matching[next].start == from) ++next;
   for (uint64_t at = from, turns = 0; turns < 8; ++turns) {
     FoundLine found;
     asks = Asks{0, stopAt};
-    ScanEnd end = FindLineDown(scan, at, file.size, &found);
+    bool edged = turns == 0 && edge && edgeLine.matchUnit != kNoMatch;
+    ScanEnd end = FindLineDown(scan, at, file.size, &found, turns == 0 ? edge : 0);
     if (end == ScanEnd::kStopped) {
       if (asks.count != stopAt) __builtin_trap();
       break;
     }
-    if ((end == ScanEnd::kFound) != (next < matching.size())) __builtin_trap();
+    if ((end == ScanEnd::kFound) != (edged || next < matching.size())) __builtin_trap();
     if (end == ScanEnd::kNone) break;
-    if (!same(found, matching[next])) __builtin_trap();
+    if (!same(found, edged ? edgeLine : matching[next], false)) __builtin_trap();
     // On from the next line, past the rest of a longer one.
-    auto after = std::upper_bound(starts.begin(), starts.end(), matching[next++].start);
+    auto after = std::upper_bound(starts.begin(), starts.end(), edged ? from : matching[next++].start);
     if (after == starts.end()) break;
     at = *after;
   }
   for (uint64_t to = from, turns = 0; turns < 8; ++turns) {
     FoundLine found;
     asks = Asks{0, stopAt};
-    ScanEnd end = FindLineUp(scan, 0, to, &found);
+    bool edged = turns == 0 && edge && edgeLine.lastUnit != kNoMatch;
+    ScanEnd end = FindLineUp(scan, 0, to, &found, turns == 0 ? edge : 0);
     if (end == ScanEnd::kStopped) {
       if (asks.count != stopAt) __builtin_trap();
       break;
     }
-    if ((end == ScanEnd::kFound) != (lastAbove > 0)) __builtin_trap();
+    if ((end == ScanEnd::kFound) != (edged || lastAbove > 0)) __builtin_trap();
     if (end == ScanEnd::kNone) break;
-    if (!same(found, matching[--lastAbove])) __builtin_trap();
+    if (!same(found, edged ? Line{edgeLine.start, edgeLine.end, 0, edgeLine.lastUnit} : matching[--lastAbove], true))
+      __builtin_trap();
     to = found.start;
   }
   ClearFilterStack(&scanFilters);

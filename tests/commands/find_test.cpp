@@ -128,19 +128,23 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
 // wrap, and for a match only there before tabs are expanded.
 TEST_F(FindTest, AHitInALongLineSelectsTheRowWhereTheMatchStarts) {
   AppSettings.kbLimit = 1, AppSettings.linesLimit = 8, AppSettings.wrapLines = 1, AppSettings.rowLength = 10;
-  std::string log = "start\n" + std::string(2007, 'x') + "NEEDLE" + std::string(3000, 'y') + "\n" +
-                    std::string(95, 'w') + "q\tz" + std::string(2000, 'v') + "\n" + NumberedLines(0, 50, "end ");
+  std::string log = "start\n" + std::string(2007, 'x') + "NEEDLE" + std::string(2000, 'y') + "NEEDLE" +
+                    std::string(1000, 'y') + "\n" + std::string(95, 'w') + "q\tz" + std::string(2000, 'v') + "\n" +
+                    NumberedLines(0, 50, "end ");
   OpenLog(path, log);
   allowDialogs = true;
   Run(IDM_FIND);
   HWND dialog = dialogFocusWindow;
   ASSERT_TRUE(dialog != window && IsWindow(dialog));
-  const struct { const wchar_t* text; bool regex; const wchar_t *selected, *next; } cases[] = {
-      {L"q\\tz", true, L"wwwwwq  zv", L"vvvvvvvvvv"}, {L"needle", false, L"xxxxxxxNEE", L"DLEyyyyyyy"}};
+  // Going up, the last match of the line comes first; then on through the
+  // same line, above and below the rows the view holds of it.
+  const struct { const wchar_t* text; bool regex, down; const wchar_t *selected, *next; } cases[] = {
+      {L"q\\tz", true, false, L"wwwwwq  zv", L"vvvvvvvvvv"}, {L"needle", false, false, L"yyyNEEDLEy", L"yyyyyyyyyy"},
+      {L"needle", false, false, L"xxxxxxxNEE", L"DLEyyyyyyy"}, {L"needle", false, true, L"yyyNEEDLEy", L"yyyyyyyyyy"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
     SetDlgItemTextW(dialog, IDC_FIND_TEXT, c.text);
-    CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, IDC_FIND_UP);
+    CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, c.down ? IDC_FIND_DOWN : IDC_FIND_UP);
     CheckDlgButton(dialog, IDC_FIND_REGEX, c.regex), CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpUntil([] { return !FileSearchRunning(); }, 60000));

@@ -59,10 +59,11 @@ std::string Encode(const std::string& ascii, uint32_t charset) {
 }
 
 // One scan through bytes in memory with a buffer of capacity bytes: down from
-// from to the end, or up from from to the start.
+// from to the end, or up from from to the start; the line at from searched
+// from (down) or before (up) the unit edge.
 ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
              size_t capacity, bool down, uint64_t from, FoundLine* found,
-             bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr) {
+             bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr, size_t edge = 0) {
   Memory file{bytes};
   LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
   EXPECT_TRUE(pattern);
@@ -73,7 +74,7 @@ ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query,
   std::vector<TextUnit> units(capacity + kChunkUnits);
   LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
                 buffer.data(), capacity, units.data(), goOn, context};
-  ScanEnd end = down ? FindLineDown(scan, from, bytes.size(), found) : FindLineUp(scan, 0, from, found);
+  ScanEnd end = down ? FindLineDown(scan, from, bytes.size(), found, edge) : FindLineUp(scan, 0, from, found, edge);
   ClearFilterStack(&filters);
   FreeLinePattern(pattern);
   return end;
@@ -90,7 +91,8 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
   // Lines start at 0, 6, 23, 41, 46, 51 (61 bytes: longer than the small buffer), 112 and 116.
   const std::string text = "alpha\nbeta took 12 ms\r\ngamma took 345 ms\nBETA\nlast\nneedle " + std::string(53, 'x') + "\n" +
                            "end\nhaz ZETA";
-  const struct { const char* query; bool matchCase, wholeWord, regex; const char16_t* filter; bool down; uint64_t from, expected; } cases[] = {
+  // The view may end inside a line: edge is the unit it searched the line at from to (down) or from (up).
+  const struct { const char* query; bool matchCase, wholeWord, regex; const char16_t* filter; bool down; uint64_t from, expected; size_t edge = 0; } cases[] = {
       {"beta", false, false, false, u"", true, 0, 6}, {"beta", false, false, false, u"", true, 23, 41},
       {"BETA", true, false, false, u"", true, 0, 41}, {"eta", false, true, false, u"", true, 0, ~0ull},
       {"beta", false, false, false, u"", false, 41, 6}, {"beta", false, false, false, u"", false, 46, 41},
@@ -102,6 +104,10 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
       {"needle", false, false, false, u"", true, 0, 51}, {"needle", false, false, false, u"", false, 112, 51},
       {"x\\d", false, false, true, u"", true, 0, ~0ull}, {"end", false, false, false, u"", true, 46, 112},
       {"zeta", false, false, false, u"", true, 0, 116}, {"Haz", false, false, true, u"", false, 120, 116},
+      {"needle", false, false, false, u"", true, 51, ~0ull, 1}, {"x", false, false, false, u"", true, 51, 51, 8},
+      {"x{3}", false, false, true, u"", true, 51, 51, 20}, {"needle", false, false, false, u"", false, 51, 51, 3},
+      {"xx", false, false, false, u"", false, 51, ~0ull, 7}, {"end", false, false, false, u"", false, 112, 112, 2},
+      {"took", false, false, false, u"", true, 6, 23, 6},
   };
   for (uint32_t charset : {kCharsetUtf8, kCharsetUtf16Le, kCharsetUtf16Be, kCharsetAnsi}) {
     uint32_t unit = CharsetUnitSize(charset);
@@ -116,7 +122,7 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
         }
         FoundLine found{~0ull, 0};
         ScanEnd end = Scan(bytes, charset, Query(c.query, c.regex, c.matchCase, c.wholeWord), given, capacity, c.down,
-                           c.from * unit, &found);
+                           c.from * unit, &found, nullptr, nullptr, c.edge);
         EXPECT_EQ(end, c.expected == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
         EXPECT_EQ(found.start, c.expected == ~0ull ? ~0ull : c.expected * unit);
       }
@@ -138,7 +144,8 @@ bool Ask(void* context, uint64_t) {
 // buffers that join lines and that test each alone: the line each scan finds
 // is the first (down) and the last (up) that matches tested alone, and the
 // match starts at matchUnit of it as decoded (a tab not expanded, a CR inside
-// kept). goOn is asked, so regular expressions are searched paced.
+// kept; going up, the last match, at upUnit where that differs). goOn is
+// asked, so regular expressions are searched paced.
 TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
   std::string ab;  // longer than a joined block of the larger buffer
@@ -154,7 +161,7 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   longWide += '\x01';
   const struct {  // up: also up from the end
     const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit;
-    uint32_t charset = kCharsetUtf8; bool up = true;
+    uint32_t charset = kCharsetUtf8; bool up = true; size_t upUnit = ~size_t(0);
   } cases[] = {
       {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
       {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
@@ -165,13 +172,16 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
       {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 0},
       {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 1},
       {"joined lines: CR of a last line not yet broken", "x\nabc\r", Query("c$", true), 2, 2},
+      {"joined lines: a last line of a CR alone, not yet broken", "ab\n\r", Query("^$", true), 3, 0},
       {"joined lines: a possessive quantifier takes the line feed", "a \nb\n", Query("a\\s*+$", true), 0, 0},
       {"joined lines: \\X takes CR and line feed as one", "-\nx\r\r\nb\n", Query("x\\X", true, false, true), 2, 0},
       {"joined lines: \\R takes CR and line feed as one", "-\nx\r\r\nb\n", Query("x\\R$", true), 2, 0},
-      {"match unit: the first occurrence", "-\nA beta BETA\n", Query("beta", false), 2, 2},
+      {"match unit: the first occurrence, going up the last", "-\nA beta BETA\n", Query("beta", false), 2, 2,
+       kCharsetUtf8, true, 7},
       {"match unit: a tab as one unit", "-\n\tbeta\n", Query("beta", false), 2, 1},
       {"match unit: a CR inside the line", "-\na\rbeta\r\n", Query("beta$", true), 2, 2},
-      {"match unit: a regular expression's first match", "-\nab took 12 took 3\n", Query("took \\d", true), 2, 3},
+      {"match unit: a regular expression's first match, going up the last", "-\nab took 12 took 3\n",
+       Query("took \\d", true), 2, 3, kCharsetUtf8, true, 11},
       {"whole word: only the first occurrence counts", "xab ab\n", Query("ab", false, false, true), ~0ull, 0},
       {"whole word: a repeat made possessive", "-\na-- b\n-\n", Query("a\\W*", true, false, true), 2, 0},
       {"paced: starts tried on after a verb ended the whole search", costlyThenCommit,
@@ -190,7 +200,7 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
                            Ask, &asks);
         EXPECT_EQ(end, c.line == ~0ull ? ScanEnd::kNone : ScanEnd::kFound);
         EXPECT_EQ(found.start, c.line);
-        EXPECT_EQ(found.matchUnit, c.line == ~0ull ? ~size_t(0) : c.matchUnit);
+        EXPECT_EQ(found.matchUnit, c.line == ~0ull ? ~size_t(0) : !down && c.upUnit != ~size_t(0) ? c.upUnit : c.matchUnit);
       }
     }
   }
