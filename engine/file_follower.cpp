@@ -242,7 +242,6 @@ bool SliceOver() {
   return ms > kLongestSliceMs || (ms > kSliceMs && MessagesWaiting());
 }
 
-
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 // Reads at most most bytes.
 size_t ReadAndFeedChunk(size_t capacity, uint64_t most = kChunkBytes) {
@@ -873,8 +872,9 @@ uint64_t StartOfLinesBefore(uint64_t start, size_t lines) {
 // Loads the stretch from where feeding stands: until the batch holds the row
 // of target with up to rowsBefore rows before it and limit rows from there,
 // or the end. Reaching the end, the view follows again; else the
-// stretch stops after limit rows, however far into a line. Returns the view
-// row of target, -1 for none; *dropped whether rows before the first went.
+// stretch stops after limit rows, however far into a line. Returns the row
+// of target among those loaded (the view's, when it was empty), -1 for none;
+// *dropped whether rows before the first went.
 int LoadStretch(RowPlace target, size_t rowsBefore, uint64_t size, size_t limit, bool* dropped) {
   limit = std::max<size_t>(limit, 1);
   rowsBefore = std::min(rowsBefore, limit - 1);  // the row itself stays
@@ -894,7 +894,6 @@ int LoadStretch(RowPlace target, size_t rowsBefore, uint64_t size, size_t limit,
   }
   if (!atEnd && filePosition >= size && carryCount == 0) atEnd = ReadAndFeedChunk(capacity) == 0;
   KeepBatchFront(false);
-  if (held >= BatchedRows()) held = BatchedRows();
   if (atEnd && BatchedRows() <= limit) {
     // The stretch reaches the end: following goes on from here.
     browsing = false;
@@ -941,6 +940,7 @@ int ShowLineAt(uint64_t lineStart, uint64_t unit, int rowsBefore) {
   if (dropped && ViewRows() && !LineStartOf(ViewRowLine(0), &browseStart)) browseStart = from;
   return row;
 }
+
 namespace {
 
 // Where the view stands, so that a load that adds or takes rows above can

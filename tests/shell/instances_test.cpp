@@ -1,7 +1,6 @@
 #include "shell/instances.h"
 
 #include <deque>
-#include <vector>
 
 #include "shell/main_window.h"
 #include "test_support.h"
@@ -103,13 +102,10 @@ TEST_F(InstanceTableTest, SlowPeersHoldALookupForThreeSecondsInAll) {
   HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Kavex.Quillon::Share");
   InstanceTable* peer = MapInstanceTable(section);
   ASSERT_TRUE(CloseHandle(section) && peer);
-  struct Slow {
-    HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr), done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::vector<HWND> windows;
-  } slow;
+  static HWND slow[16];
+  static HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   // The main window's class name, registered for another module as a peer's own.
-  auto peerThread = [](void* context) -> DWORD {
-    auto* s = static_cast<Slow*>(context);
+  auto peerThread = [](void*) -> DWORD {
     WNDCLASSW windowClass{};
     windowClass.hInstance = GetModuleHandleW(L"kernel32.dll");
     windowClass.lpszClassName = kMainWindowClass;
@@ -118,34 +114,26 @@ TEST_F(InstanceTableTest, SlowPeersHoldALookupForThreeSecondsInAll) {
       return DefWindowProcW(w, message, wparam, lparam);
     };
     RegisterClassW(&windowClass);
-    for (int i = 0; i < 16; ++i)
-      s->windows.push_back(CreateWindowW(kMainWindowClass, nullptr, 0, 0, 0, 0, 0, nullptr, nullptr,
-                                         windowClass.hInstance, nullptr));
-    SetEvent(s->made);
+    for (HWND& w : slow) w = CreateWindowW(kMainWindowClass, nullptr, 0, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetEvent(made);
     MSG message;
-    while (WaitForSingleObject(s->done, 0) == WAIT_TIMEOUT && GetMessageW(&message, nullptr, 0, 0))
-      DispatchMessageW(&message);
-    for (HWND w : s->windows) DestroyWindow(w);
-    UnregisterClassW(kMainWindowClass, windowClass.hInstance);
-    return 0;
+    while (GetMessageW(&message, nullptr, 0, 0)) DispatchMessageW(&message);
+    for (HWND w : slow) DestroyWindow(w);
+    return UnregisterClassW(kMainWindowClass, windowClass.hInstance);
   };
-  HANDLE thread = CreateThread(nullptr, 0, peerThread, &slow, 0, nullptr);
-  ASSERT_EQ(WaitForSingleObject(slow.made, 10000), WAIT_OBJECT_0);
+  HANDLE thread = CreateThread(nullptr, 0, peerThread, nullptr, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(made, 10000), WAIT_OBJECT_0);
   DWORD threadId = GetThreadId(thread);
-  size_t next = 0;
-  for (InstanceRecord& record : peer->records)
-    if (!record.window && next < slow.windows.size()) {
-      HWND w = slow.windows[next++];
-      record = {uint32_t(uintptr_t(w)), GetCurrentProcessId(), threadId, uint16_t(GetClassLongW(w, GCW_ATOM)), 0};
-    }
-  ASSERT_EQ(next, slow.windows.size());
+  for (size_t i = 0, next = 0; next < std::size(slow); ++i)
+    if (!peer->records[i].window)
+      peer->records[i] = {uint32_t(uintptr_t(slow[next])), GetCurrentProcessId(), threadId,
+                          uint16_t(GetClassLongW(slow[next], GCW_ATOM)), 0}, ++next;
   DWORD began = GetTickCount();
   EXPECT_FALSE(AnotherInstanceTookOver(path.c_str()));
   EXPECT_LT(GetTickCount() - began, 5000u);  // each of 16 given half a second: 8 seconds
-  SetEvent(slow.done);
-  PostThreadMessageW(threadId, WM_NULL, 0, 0);
+  PostThreadMessageW(threadId, WM_QUIT, 0, 0);
   EXPECT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
   for (InstanceRecord& record : peer->records)
-    if (record.processId == GetCurrentProcessId() && record.threadId == threadId) record = InstanceRecord{};
-  CloseHandle(thread), CloseHandle(slow.made), CloseHandle(slow.done);
+    if (record.threadId == threadId) record = InstanceRecord{};
+  CloseHandle(thread);
 }
