@@ -425,11 +425,6 @@ bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length, s
   return true;
 }
 
-size_t CandidateBytes(const LinePattern* pattern, const uint8_t** bytes) {
-  *bytes = pattern->needle.bytes;
-  return pattern->needle.length;
-}
-
 namespace {
 
 // One scan's asking whether to go on: before each stretch is read, each line

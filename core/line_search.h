@@ -33,11 +33,6 @@ void FreeLinePattern(LinePattern* pattern);
 // bound does not match). matchUnit, when given, takes where the match starts
 // (as FoundLine's).
 bool LineHoldsMatch(LinePattern* pattern, const TextUnit* line, size_t length, size_t* matchUnit = nullptr);
-// The bytes every line holding a match holds, as the byte search looks for
-// them (an ASCII letter without case stands lower-case); 0 when every line is
-// a candidate.
-size_t CandidateBytes(const LinePattern* pattern, const uint8_t** bytes);
-
 // The longest run of units that every match of the regular expression holds
 // in a row, without case unless matchCase where they are ASCII; 0 when
 // there is none or the pattern is beyond this simple reading (alternatives,

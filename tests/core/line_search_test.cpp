@@ -58,6 +58,12 @@ std::string Encode(const std::string& ascii, uint32_t charset) {
   return wide;
 }
 
+std::string NumberedText(int lines) {
+  std::string text;
+  for (int i = 0; i < lines; ++i) text += "line " + std::to_string(i) + " of a log\n";
+  return text;
+}
+
 // One scan through bytes in memory with a buffer of capacity bytes: down from
 // from to the end, or up from from to the start; the line at from searched
 // from (down) or before (up) the unit edge.
@@ -138,6 +144,28 @@ struct Asks {
 bool Ask(void* context, uint64_t) {
   Asks* asks = static_cast<Asks*>(context);
   return ++asks->count < asks->stopAt || asks->stopAt == 0;
+}
+
+// The byte search passes by the lines without the text's bytes, none of
+// them decoded and tested (each line tested is asked about): a text of ASCII
+// letters without case, and characters of two, three and four bytes in
+// UTF-8 and in wide units, with case.
+TEST(LineScan, TheByteSearchPassesLinesWithoutTheText) {
+  const struct { const char16_t* text; bool matchCase; uint32_t charset; } cases[] = {
+      {u"NeEdLe", false, kCharsetUtf8}, {u"café €", true, kCharsetUtf8}, {u"x😀", true, kCharsetUtf8},
+      {u"x😀", true, kCharsetUtf16Le}, {u"NeEdLe", false, kCharsetUtf16Be}};
+  std::string lines = NumberedText(2000);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::u16string(c.text)) + " in charset " + std::to_string(c.charset));
+    FindQuery query;
+    std::copy(c.text, c.text + std::char_traits<char16_t>::length(c.text), query.text);
+    query.matchCase = c.matchCase;
+    Asks asks;
+    FoundLine found;
+    EXPECT_EQ(Scan(Encode(lines, c.charset), c.charset, query, LineFilters{}, 4096, true, 0, &found, Ask, &asks),
+              ScanEnd::kNone);
+    EXPECT_LT(asks.count, 100u);  // a read of 4 KiB asks once; each of 2000 lines tested would
+  }
 }
 
 // Faults found before, each in a file of its own, searched both ways with
