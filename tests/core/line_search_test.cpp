@@ -13,6 +13,15 @@
 
 const CharsetConversions& TestConversions();  // the system's, or the fuzzers' stand-in (charset_test.cpp)
 
+// A file in memory, for the scans here and the time search (log_times_test.cpp).
+size_t ReadString(void* bytes, uint64_t at, uint8_t* out, size_t count) {
+  const std::string& text = *static_cast<const std::string*>(bytes);
+  if (at >= text.size()) return 0;
+  size_t got = std::min<size_t>(count, text.size() - size_t(at));
+  memcpy(out, text.data() + at, got);
+  return got;
+}
+
 namespace {
 
 TEST(RequiredLiteral, TheLongestRunEveryMatchHolds) {
@@ -39,18 +48,6 @@ TEST(RequiredLiteral, TheLongestRunEveryMatchHolds) {
   }
 }
 
-struct Memory {
-  std::string bytes;
-};
-
-size_t ReadMemory(void* context, uint64_t at, uint8_t* out, size_t count) {
-  const std::string& bytes = static_cast<Memory*>(context)->bytes;
-  if (at >= bytes.size()) return 0;
-  size_t got = std::min<size_t>(count, bytes.size() - size_t(at));
-  memcpy(out, bytes.data() + at, got);
-  return got;
-}
-
 std::string Encode(const std::string& ascii, uint32_t charset) {
   if (charset != kCharsetUtf16Le && charset != kCharsetUtf16Be) return ascii;
   std::string wide;
@@ -70,7 +67,6 @@ std::string NumberedText(int lines) {
 ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
              size_t capacity, bool down, uint64_t from, FoundLine* found,
              bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr, size_t edge = 0) {
-  Memory file{bytes};
   LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
   EXPECT_TRUE(pattern);
   if (!pattern) return ScanEnd::kNone;
@@ -78,7 +74,7 @@ ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query,
   BuildFilterStack(&filters, given, nullptr);
   std::vector<uint8_t> buffer(capacity);
   std::vector<TextUnit> units(capacity + kChunkUnits);
-  LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
+  LineScan scan{{const_cast<std::string*>(&bytes), ReadString}, charset, &TestConversions(), pattern, &filters,
                 buffer.data(), capacity, units.data(), goOn, context};
   ScanEnd end = down ? FindLineDown(scan, from, bytes.size(), found, edge) : FindLineUp(scan, 0, from, found, edge);
   ClearFilterStack(&filters);
@@ -137,9 +133,7 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
 }
 
 // Asks counted; the stopAt-th and every later one says no (0: none does).
-struct Asks {
-  size_t count = 0, stopAt = 0;
-};
+struct Asks { size_t count = 0, stopAt = 0; };
 
 bool Ask(void* context, uint64_t) {
   Asks* asks = static_cast<Asks*>(context);
@@ -176,6 +170,7 @@ TEST(LineScan, TheByteSearchPassesLinesWithoutTheText) {
 // asked, so regular expressions are searched paced.
 TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
+  const char* escape = "escape argument taken for text";
   std::string ab;  // longer than a joined block of the larger buffer
   while (ab.size() < 2400) ab += "a b\n";
   // Costly starts, then one that commits to no match and, in the next
@@ -191,12 +186,9 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
     const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit;
     uint32_t charset = kCharsetUtf8; bool up = true; size_t upUnit = ~size_t(0);
   } cases[] = {
-      {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
-      {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("\\101BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("x\\cAy", true), 13, 0},
-      {"escape argument taken for text", escapes, Query("\\N{U+41}BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 0},
+      {escape, escapes, Query("\\p{Lu}\\d", true, true), 17, 0}, {escape, escapes, Query("\\x41BC", true), 2, 2},
+      {escape, escapes, Query("\\101BC", true), 2, 2}, {escape, escapes, Query("x\\cAy", true), 13, 0},
+      {escape, escapes, Query("\\N{U+41}BC", true), 2, 2}, {escape, escapes, Query("(?<n>ab)\\k<n>", true), 8, 0},
       {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 0},
       {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 1},
       {"joined lines: CR of a last line not yet broken", "x\nabc\r", Query("c$", true), 2, 2},

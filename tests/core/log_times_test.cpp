@@ -10,13 +10,8 @@
 
 #include "core/time_search.h"
 
-#ifdef _WIN32
-#include "engine/charset.h"
-const CharsetConversions& SearchConversions() { return SystemConversions(); }
-#else
-#include "fuzz/stand_in.h"
-const CharsetConversions& SearchConversions() { return kStandInConversions; }
-#endif
+const CharsetConversions& TestConversions();  // the system's, or the fuzzers' stand-in (charset_test.cpp)
+size_t ReadString(void* bytes, uint64_t at, uint8_t* out, size_t count);  // from a std::string (line_search_test.cpp)
 
 static void PrintTo(TimeFound found, std::ostream* out) {
   *out << (found == TimeFound::kLine ? "kLine" : found == TimeFound::kPastEnd ? "kPastEnd" : "kNone");
@@ -34,8 +29,7 @@ TEST(LogTimes, StampsInTheFormsLogsUse) {
   const struct { std::u16string line; int64_t time; } cases[] = {
       {u"2026-12-07T08:15:00.123+01:00 started", At(2026, 12, 7, 8, 15, 0, 123)},
       {u"2026-12-07 08:15:00,5 INFO x", At(2026, 12, 7, 8, 15, 0, 500)},  // log4j's comma
-      {u"2026/12/07 08:15 done", At(2026, 12, 7, 8, 15)},
-      {u"[2026-12-07 23:59:60Z] leap", At(2026, 12, 7, 23, 59, 60)},
+      {u"2026/12/07 08:15 done", At(2026, 12, 7, 8, 15)}, {u"[2026-12-07 23:59:60Z] leap", At(2026, 12, 7, 23, 59, 60)},
       {u"INFO  2026-01-02 03:04:05 behind a level word", At(2026, 1, 2, 3, 4, 5)},
       {u"host [07/Dec/2026:08:15:00 +0000] \"GET /\"", At(2026, 12, 7, 8, 15)},
       {u"Mar  7 08:15:00 host cron", At(2026, 3, 7, 8, 15)},
@@ -93,14 +87,6 @@ struct LogFile {
   }
 };
 
-size_t ReadLog(void* context, uint64_t at, uint8_t* out, size_t count) {
-  const std::string& bytes = *static_cast<const std::string*>(context);
-  if (at >= bytes.size()) return 0;
-  size_t got = std::min<uint64_t>(count, bytes.size() - at);
-  memcpy(out, bytes.data() + at, got);
-  return got;
-}
-
 std::string TwoDigits(int value) { return std::string(1, char('0' + value / 10)) + char('0' + value % 10); }
 
 // Line `index` stamped in the given form on 2026-03-01, `seconds` into the day.
@@ -152,13 +138,15 @@ LogFile MakeLongLines(int count, size_t tail, bool unstamped) {
 struct Outcome {
   TimeFound found;
   uint64_t line;
+  bool operator==(const Outcome&) const = default;
 };
+void PrintTo(const Outcome& outcome, std::ostream* out) { PrintTo(outcome.found, out), *out << " at " << outcome.line; }
 
 Outcome Search(const LogFile& log, int64_t wanted, size_t capacity, size_t* reads,
                size_t mostReads = kMostSearchReads, uint64_t mostLineBytes = kMostLineBytes) {
   std::vector<uint8_t> window(capacity);
-  TimeSearch search{ByteReader{const_cast<std::string*>(&log.bytes), ReadLog}, 0, log.bytes.size(), kCharsetUtf8,
-                    YearHint{2026, 3}, &SearchConversions(), window.data(), capacity};
+  TimeSearch search{ByteReader{const_cast<std::string*>(&log.bytes), ReadString}, 0, log.bytes.size(), kCharsetUtf8,
+                    YearHint{2026, 3}, &TestConversions(), window.data(), capacity};
   search.mostReads = mostReads, search.mostLineBytes = mostLineBytes;
   Outcome outcome{};
   outcome.found = FindLineAtTime(search, wanted, &outcome.line);
@@ -176,15 +164,10 @@ Outcome Expected(const LogFile& log, int64_t wanted) {
 
 TEST(TimeSearch, FindsTheFirstLineAtOrAfterTheTimeInEachForm) {
   const struct { const char* what; LogFile log; } files[] = {
-      {"iso with T, zone, fraction", MakeLog(3000, 0, 7, 0)},
-      {"log4j comma", MakeLog(3000, 1, 7, 0)},
-      {"slashed", MakeLog(3000, 2, 7, 0)},
-      {"syslog", MakeLog(3000, 3, 7, 0)},
-      {"apache", MakeLog(3000, 4, 7, 0)},
-      {"behind a level word and a bracket", MakeLog(3000, 5, 7, 0)},
-      {"forms mixed", MakeLog(3000, -1, 7, 0)},
-      {"one second repeated", MakeLog(3000, 3, 0, 0)},
-      {"stamps on some lines only", MakeLog(800, -1, 7, 5)},
+      {"iso with T, zone, fraction", MakeLog(3000, 0, 7, 0)}, {"log4j comma", MakeLog(3000, 1, 7, 0)},
+      {"slashed", MakeLog(3000, 2, 7, 0)}, {"syslog", MakeLog(3000, 3, 7, 0)}, {"apache", MakeLog(3000, 4, 7, 0)},
+      {"behind a level word and a bracket", MakeLog(3000, 5, 7, 0)}, {"forms mixed", MakeLog(3000, -1, 7, 0)},
+      {"one second repeated", MakeLog(3000, 3, 0, 0)}, {"stamps on some lines only", MakeLog(800, -1, 7, 5)},
       {"an unstamped stretch longer than a window", MakeLog(800, 2, 7, 1, 500)},
   };
   const int64_t times[] = {StampOf(0), StampOf(3600), StampOf(3600) + 1, StampOf(3600 + 7 * 123 + 3),
@@ -195,9 +178,7 @@ TEST(TimeSearch, FindsTheFirstLineAtOrAfterTheTimeInEachForm) {
       for (size_t capacity : {size_t(2 * kStampBytes), kChunkBytes}) {
         SCOPED_TRACE(testing::Message() << file.what << ", time " << wanted << ", window " << capacity);
         size_t reads = 0;
-        Outcome got = Search(file.log, wanted, capacity, &reads), expected = Expected(file.log, wanted);
-        EXPECT_EQ(got.found, expected.found);
-        EXPECT_EQ(got.line, expected.line);
+        EXPECT_EQ(Search(file.log, wanted, capacity, &reads), Expected(file.log, wanted));
         EXPECT_LE(reads, kMostSearchReads);
       }
     }
@@ -222,9 +203,7 @@ TEST(TimeSearch, LinesOfMegabytesGiveTheFirstLineAtOrAfterTheTime) {
     for (int64_t wanted : times) {
       SCOPED_TRACE(testing::Message() << file.what << ", time " << wanted);
       size_t reads = 0;
-      Outcome got = Search(file.log, wanted, kChunkBytes, &reads), expected = Expected(file.log, wanted);
-      EXPECT_EQ(got.found, expected.found);
-      EXPECT_EQ(got.line, expected.line);
+      EXPECT_EQ(Search(file.log, wanted, kChunkBytes, &reads), Expected(file.log, wanted));
       EXPECT_LE(reads, kMostSearchReads);
     }
   }
@@ -237,13 +216,11 @@ TEST(TimeSearch, PastItsBoundsTheSearchGivesNothingRatherThanAnotherLine) {
   LogFile plain = MakeLog(3000, 2, 7, 0), traces = MakeLog(800, -1, 7, 5), none = MakeLog(0, 0, 0, 0);
   LogFile longOne = MakeLongLines(1, 3 << 20, false);  // line 500
   for (int i = 0; i < 4000; ++i) none.Add("no stamp in line " + std::to_string(i), -1);
+  // Stamps a step of seconds apart from 01:00 on; lastFound: the last stamped line found, after which, and past
+  // the end, nothing is (unless it is the last).
   const struct {
-    const char* what;
-    const LogFile* log;
-    int step, lines;  // stamps a step of seconds apart from 01:00 on
-    size_t window, mostReads;
-    uint64_t mostLineBytes;
-    int lastFound;  // the last stamped line found; after it, and past the end, nothing (unless it is the last)
+    const char* what; const LogFile* log;
+    int step, lines; size_t window, mostReads; uint64_t mostLineBytes; int lastFound;
   } cases[] = {
       {"no steps: a scan of the whole file", &plain, 7, 3000, 2 * kStampBytes, 0, 1 << 20, 2999},
       {"two steps, then a scan", &traces, 7, 800, 2 * kStampBytes, 2, 1 << 20, 799},
@@ -256,11 +233,9 @@ TEST(TimeSearch, PastItsBoundsTheSearchGivesNothingRatherThanAnotherLine) {
       int64_t wanted = StampOf(3600 + line * c.step);
       SCOPED_TRACE(testing::Message() << c.what << ", line " << line);
       size_t reads = 0;
-      Outcome got = Search(*c.log, wanted, c.window, &reads, c.mostReads, c.mostLineBytes);
       bool reached = line <= c.lastFound || c.lastFound == c.lines - 1;
-      Outcome expected = reached ? Expected(*c.log, wanted) : Outcome{TimeFound::kNone, 0};
-      EXPECT_EQ(got.found, expected.found);
-      EXPECT_EQ(got.line, expected.line);
+      EXPECT_EQ(Search(*c.log, wanted, c.window, &reads, c.mostReads, c.mostLineBytes),
+                (reached ? Expected(*c.log, wanted) : Outcome{TimeFound::kNone, 0}));
       EXPECT_LE(reads, c.mostReads);
     }
   }
@@ -307,8 +282,8 @@ TEST(TimeSearch, TheLastStampNearTheEnd) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.charset);
     std::vector<uint8_t> window(2 * kStampBytes);
-    TimeSearch search{ByteReader{const_cast<std::string*>(c.bytes), ReadLog}, c.start, c.bytes->size(), c.charset,
-                      YearHint{2026, 3}, &SearchConversions(), window.data(), window.size()};
+    TimeSearch search{ByteReader{const_cast<std::string*>(c.bytes), ReadString}, c.start, c.bytes->size(), c.charset,
+                      YearHint{2026, 3}, &TestConversions(), window.data(), window.size()};
     int64_t time = -1;
     EXPECT_EQ(FindLastStamp(search, &time), c.time >= 0);
     EXPECT_EQ(time, c.time);
