@@ -84,6 +84,34 @@ struct CommandFixture : HostedTest {
     return value;
   }
 
+  static int Selected() {  // the one selected row of the view, else -1
+    if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return -1;
+    return int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0));
+  }
+  static std::wstring SelectedText() {  // "none" when not one row is selected
+    wchar_t text[kMaxRowUnits + 1] = L"none";
+    if (Selected() >= 0) ReadViewRow(engineHost.view, Selected(), text);
+    return text;
+  }
+
+  // A command whose dialog of one field is answered: each time it shows, what the field shows is noted in
+  // shownInField, and the next text is typed into it and OK pressed; once all are typed, Cancel.
+  static inline std::vector<std::wstring> typedInField, shownInField;
+  static inline int typedField = 0;
+  void RunTyping(int command, int field, const std::vector<std::wstring>& texts) {
+    typedField = field, typedInField = texts, shownInField.clear();
+    RunAnswered(command, [](HWND, UINT, UINT_PTR, DWORD) {
+      wchar_t text[64] = L"";
+      std::vector<std::wstring>&typed = typedInField, &shown = shownInField;
+      if (HWND dialog = OwnDialog()) {
+        GetDlgItemTextW(dialog, typedField, text, 64);
+        shown.push_back(text);
+        if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, typedField, typed[shown.size() - 1].c_str());
+        SendMessageW(dialog, WM_COMMAND, shown.size() <= typed.size() ? IDOK : IDCANCEL, 0);
+      }
+    });
+  }
+
   static HWND OwnDialog() {  // a visible dialog of this thread
     HWND found = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {

@@ -8,25 +8,6 @@ namespace {
 
 using GoToTimeTest = CommandFixture;
 
-std::vector<std::wstring> typed, shown;
-
-void CALLBACK AnswerGoToTime(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, types the next text or cancels
-  wchar_t field[64] = L"";
-  if (HWND dialog = CommandFixture::OwnDialog()) {
-    GetDlgItemTextW(dialog, IDC_TIME_TEXT, field, 64);
-    shown.push_back(field);
-    if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, IDC_TIME_TEXT, typed[shown.size() - 1].c_str());
-    SendMessageW(dialog, WM_COMMAND, shown.size() <= typed.size() ? IDOK : IDCANCEL, 0);
-  }
-}
-
-std::wstring SelectedRow() {
-  if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return L"none";
-  wchar_t text[kMaxRowUnits + 1];
-  ReadViewRow(engineHost.view, int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0)), text);
-  return text;
-}
-
 std::string Two(int value) { return std::string(1, char('0' + value / 10)) + char('0' + value % 10); }
 
 // Line i of 2026-03-01, stamped 01:00:00 + i seconds in the forms logs use in turn.
@@ -78,10 +59,9 @@ TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.typed));
-    typed = c.typed, shown.clear();
-    RunAnswered(IDM_GOTO_TIME, AnswerGoToTime);
-    EXPECT_EQ(shown, c.shown);
-    EXPECT_EQ(SelectedRow(), c.selected);
+    RunTyping(IDM_GOTO_TIME, IDC_TIME_TEXT, c.typed);
+    EXPECT_EQ(shownInField, c.shown);
+    EXPECT_EQ(SelectedText(), c.selected);
     EXPECT_EQ(Browsing(), c.browsing);
   }
   // Back at the end, the view holds the file's last rows again.
@@ -92,9 +72,8 @@ TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
   std::string longLine = StampedLine(102) + std::string(4000, '.'), around[2];
   for (int i = 0; i < 200; ++i) around[i > 102] += i == 102 ? "" : StampedLine(i) + "\r\n";
   OpenDated(*this, path, around[0] + longLine + "\r\n" + around[1]);
-  typed = {L"2026-03-01 01:01:42"}, shown.clear();
-  RunAnswered(IDM_GOTO_TIME, AnswerGoToTime);
-  EXPECT_EQ(SelectedRow(), Widen(longLine.substr(0, 80)));
+  RunTyping(IDM_GOTO_TIME, IDC_TIME_TEXT, {L"2026-03-01 01:01:42"});
+  EXPECT_EQ(SelectedText(), Widen(longLine.substr(0, 80)));
   EXPECT_TRUE(Browsing());
 }
 
@@ -109,17 +88,16 @@ TEST_F(GoToTimeTest, StampsOutOfOrderOrNone) {
     std::string log;
     for (int i = 0; i < 20000; ++i) log += (c.stamped ? StampedLine((i * 7919) % 20000) : "plain " + std::to_string(i)) + "\n";
     OpenDated(*this, path, log);
-    std::wstring before = SelectedRow();
-    typed = {c.text}, shown.clear();
-    RunAnswered(IDM_GOTO_TIME, AnswerGoToTime);
-    std::wstring selected = SelectedRow();
+    std::wstring before = SelectedText();
+    RunTyping(IDM_GOTO_TIME, IDC_TIME_TEXT, {c.text});
+    std::wstring selected = SelectedText();
     EXPECT_TRUE(c.found || (selected == before && !Browsing()));
     std::string narrow(selected.begin(), selected.end());
     int64_t time = -1;
     std::u16string units(selected.begin(), selected.end());
     EXPECT_EQ(FindLineTime(units.data(), units.size(), YearHint{2026, 6}, &time), c.found) << narrow;
     EXPECT_GE(time, c.found ? TimeKey(2026, 3, 1, 2, 0, 0, 0) : -1);
-    EXPECT_EQ(shown.size(), c.text == L"02:00" ? 2u : 1u);  // a time alone with no stamp to give its day is refused
+    EXPECT_EQ(shownInField.size(), c.text == L"02:00" ? 2u : 1u);  // a time alone, no stamp to give its day: refused
   }
 }
 
