@@ -49,15 +49,10 @@ void CALLBACK AnswerFilters(HWND, UINT, UINT_PTR, DWORD) {
   if (std::exchange(busy, true)) return;
   for (const std::string& action : actions) {
     if (action == "ok" || action == "cancel") {
-      HWND list = GetDlgItem(dialog, IDC_FILTER_LIST);
       buttons.clear();
       for (int id : {IDC_FILTER_ADD, IDC_FILTER_CHANGE, IDC_FILTER_REMOVE})
         buttons += IsWindowEnabled(GetDlgItem(dialog, id)) ? '1' : '0';
-      for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
-        wchar_t item[400] = L"";
-        SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
-        listed.push_back(item);
-      }
+      listed = ListRows(GetDlgItem(dialog, IDC_FILTER_LIST));
       Click(dialog, action == "ok" ? IDOK : IDCANCEL);
     } else if (action[0] == '+' || action[0] == '=') {
       TypeFilter(dialog, action.substr(1));
@@ -84,22 +79,13 @@ std::wstring StoredFilters() {
   return keys;
 }
 
-std::wstring RowPaneTip(HWND statusBar) {
-  wchar_t tip[2048] = L"";
-  SendMessageW(statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneRowCount, 2048), reinterpret_cast<LPARAM>(tip));
-  return tip;
-}
-
 // Each step opens the dialog on the file as the steps before left it.
 TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
   const std::wstring log = PathOf(L"app.log");
   OpenLog(log, "ERR a\nWARN b\nERR heartbeat x\nok 1\nwarn c\n");
   const struct {
-    const char* what;
-    std::vector<std::string> actions;
-    std::vector<std::wstring> listed, rows;
-    std::wstring title, stored;
-    std::string buttons = "111";
+    const char* what; std::vector<std::string> actions; std::vector<std::wstring> listed, rows;
+    std::wstring title, stored; std::string buttons = "111";
   } steps[] = {
       {"two shown, one typed hiding is added by OK, its trailing blank kept",
        {"+sERR", "+scWARN", "=hbeat ", "ok"}, {L"ERR", L"WARN (match case)"},
@@ -128,7 +114,7 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
   }
   EXPECT_EQ(boxes, std::vector<std::wstring>{
                        L"The pattern is not a valid regular expression:\nmissing closing parenthesis at position 3."});
-  EXPECT_EQ(RowPaneTip(engineHost.statusBar), L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \"");
+  EXPECT_EQ(StatusTip(kPaneRowCount), L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \"");
   // Kept with the file: opened again, it is filtered again.
   ASSERT_TRUE(OpenFile(log.c_str()));
   Poll();
