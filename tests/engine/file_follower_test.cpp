@@ -168,11 +168,8 @@ TEST_F(FollowerTest, Scenarios) {
     SCOPED_TRACE(s.name);
     CloseFile();
     SetScrollLock(false);
-    AppSettings.kbLimit = s.kbLimit;
-    AppSettings.linesLimit = s.linesLimit;
-    AppSettings.wrapLines = 0;
-    charsetState = CharsetState{};
-    charsetState.fallback = s.fallback;
+    AppSettings.kbLimit = s.kbLimit, AppSettings.linesLimit = s.linesLimit, AppSettings.wrapLines = 0;
+    charsetState = CharsetState{}, charsetState.fallback = s.fallback;
     for (const std::string& step : s.steps) {
       SCOPED_TRACE(testing::PrintToString(step));
       std::string rest = step.substr(1);
@@ -231,10 +228,7 @@ TEST_F(FollowerTest, Scenarios) {
 
 // The rows a text makes, as the view builds them without blank rows cut:
 // each row with the line it comes from and the unit of that line it starts at.
-struct ExpectedRow {
-  std::wstring text;
-  size_t line, unit;
-};
+struct ExpectedRow { std::wstring text; size_t line, unit; };
 std::vector<ExpectedRow> RowsOfText(const std::wstring& text, size_t capacity) {
   std::vector<ExpectedRow> rows;
   std::wstring row;
@@ -285,10 +279,8 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
     SCOPED_TRACE(c.name);
     CloseFile();
     charsetState = CharsetState{};
-    AppSettings.kbLimit = c.kbLimit;
-    AppSettings.linesLimit = c.linesLimit;
-    AppSettings.wrapLines = c.wrap != 0;
-    AppSettings.rowLength = c.wrap;
+    AppSettings.kbLimit = c.kbLimit, AppSettings.linesLimit = c.linesLimit;
+    AppSettings.wrapLines = c.wrap != 0, AppSettings.rowLength = c.wrap;
     std::vector<ExpectedRow> expected = RowsOfText(c.text, c.wrap ? c.wrap : kMaxRowUnits);
     std::map<std::wstring, size_t> index;
     for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(index.emplace(expected[i].text, i).second) << i;
