@@ -1,6 +1,5 @@
-// Starts the real program on a file, as the shell would, and watches it from
-// here as another process: its rows, its window and what it keeps with the
-// file. Its settings are those of the test prefix's registry.
+// Starts the real program on a file, as the shell would, and watches it from here as another process: its rows, its
+// window and what it keeps with the file. Its settings are those of the test prefix's registry.
 #include "test_support.h"
 
 namespace {
@@ -11,9 +10,8 @@ std::vector<LONG> Frame(HWND window) {
   return {f.left, f.top, f.right, f.bottom};
 }
 
-// With "save position" off the window goes where TESSEL_* say and nothing is
-// stored when it closes; choosing Czech restarts the program on the same file,
-// which now takes the stored place and stores where it was moved to when it
+// With "save position" off the window goes where TESSEL_* say and nothing is stored when it closes; choosing Czech
+// restarts the program on the same file, which now takes the stored place and stores where it was moved to when it
 // closes.
 TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   std::wstring directory = MakeTempDirectory(), title = L"log with spaces.log - Quillon";
@@ -52,11 +50,10 @@ TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   RemoveDirectoryTree(directory);
 }
 
-// Forged messages: the real program reached as any process of the desktop may reach it:
-// messages naming memory it never handed out. Each one must leave the window
-// answering, its rows as they were, and following going on. (Under Wine a
-// fault in a message sent from another process does not end the program; one
-// in a posted message, or in what a sent one leaves behind, does.)
+// Forged messages: the real program reached as any process of the desktop may reach it: messages naming memory it never
+// handed out. Each one must leave the window answering, its rows as they were, and following going on. (Under Wine a
+// fault in a message sent from another process does not end the program; one in a posted message, or in what a sent one
+// leaves behind, does.)
 TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   std::wstring directory = MakeTempDirectory(), path = directory + L"\\forged.log";
   WriteBytes(path, NumberedLines(0, 3));

@@ -61,9 +61,8 @@ HWND WaitForDialogOwnedBy(HWND owner);
 // Toggles the thread's Scroll Lock state, as the keyboard would.
 void SetScrollLock(bool on);
 
-// Fresh engine state (settings, charset, view, Scroll Lock), a hidden main
-// window whose real list box receives the rows, and a temp directory for the
-// log. Polls are driven by hand unless a test pumps messages for timer 1.
+// Fresh engine state (settings, charset, view, Scroll Lock), a hidden main window whose real list box receives the
+// rows, and a temp directory for the log. Polls are driven by hand unless a test pumps messages for timer 1.
 struct HostedTest : testing::Test {
   HWND window = nullptr;
   std::wstring directory = MakeTempDirectory(), path = directory + L"\\app.log";

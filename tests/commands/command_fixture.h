@@ -1,7 +1,6 @@
-// The shell and command tests' one fixture: fresh settings stored under a
-// throwaway key of the test prefix's registry, a temp directory, a real main
-// window with menu 1000, and a guard that refuses (and counts) every dialog,
-// message box and popup menu, so that no test can block on one.
+// The shell and command tests' one fixture: fresh settings stored under a throwaway key of the test prefix's registry,
+// a temp directory, a real main window with menu 1000, and a guard that refuses (and counts) every dialog, message box
+// and popup menu, so that no test can block on one.
 #pragma once
 #include "commands/command_set.h"
 #include "engine/charset.h"

@@ -78,9 +78,8 @@ TEST_F(CommandTest, EraseKeepsTheFileUnlessConfirmedAndCopyTakesTheSelectedRowsE
   EXPECT_EQ(ClipboardText(window), L"one\r\nthree\r\n");
 }
 
-// Anyone may post a drop: a block is read only when it is a whole drop list,
-// and the first name opens. A list read past its end, freed by the drop or not,
-// would open whatever follows in memory.
+// Anyone may post a drop: a block is read only when it is a whole drop list, and the first name opens. A list read past
+// its end, freed by the drop or not, would open whatever follows in memory.
 TEST_F(CommandTest, ADropOpensOnlyFromAWholeDropList) {
   std::wstring dropped = PathOf(L"dropped.log");
   WriteBytes(dropped, "dropped\n");

@@ -1,6 +1,5 @@
-// The Filter dialog on a real view: the stack edited through the dialog's
-// own buttons, kept in the file's properties stream beside what the stream
-// already held, named in the title and the row pane's tip.
+// The Filter dialog on a real view: the stack edited through the dialog's own buttons, kept in the file's properties
+// stream beside what the stream already held, named in the title and the row pane's tip.
 #include "command_fixture.h"
 
 #include <commctrl.h>
@@ -12,9 +11,8 @@ namespace {
 
 using FilterTest = CommandFixture;
 
-// A dialog session: "+" adds, "=" only types, "~N" selects filter N and
-// changes it, "-N" removes filter N; each editor text is flags then pattern
-// (s or h, c, r). The last step is "ok" or "cancel".
+// A dialog session: "+" adds, "=" only types, "~N" selects filter N and changes it, "-N" removes filter N; each editor
+// text is flags then pattern (s or h, c, r). The last step is "ok" or "cancel".
 std::vector<std::string> actions;
 std::vector<std::wstring> listed;  // before the dialog closed
 std::string buttons;  // Add, Change, Remove: 1 enabled, 0 not, before the dialog closed
@@ -121,9 +119,8 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"WARN b", L"ok 1", L"warn c"}));
 }
 
-// A stream an older version wrote: its one filter is read, and moved into
-// "Filters" by the next save; a value that is no filter keeps its key, also
-// through Clear filter.
+// A stream an older version wrote: its one filter is read, and moved into "Filters" by the next save; a value that is
+// no filter keeps its key, also through Clear filter.
 TEST_F(FilterTest, AnOlderFilterMovesAndForeignValuesStay) {
   const std::wstring log = PathOf(L"old.log");
   WriteBytes(log, "ok 1\nERR a\nok beat\n");

@@ -68,9 +68,8 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   EXPECT_TRUE(one && dialogFocusWindow == dialog && Selected() == -1);
 }
 
-// A 200 MB log with one line to find at a tenth of it: the search runs out of
-// loaded rows and goes on through the file on disk in either direction, and
-// Esc stops a search that is under way and nothing else.
+// A 200 MB log with one line to find at a tenth of it: the search runs out of loaded rows and goes on through the file
+// on disk in either direction, and Esc stops a search that is under way and nothing else.
 TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
   std::string block;
   for (int i = 0; i < 1000; ++i) block += "2024-05-01 12:00:00 INFO worker " + std::to_string(i % 10) + " took 12 ms\n";
@@ -98,8 +97,7 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
     EXPECT_NE(SelectedText().find(L"needle took 4321 ms"), std::wstring::npos) << SelectedText();
     EXPECT_TRUE(StretchStart() <= target && target < StretchEnd());
   }
-  // No literal to look for: every line is decoded and tested, long enough to
-  // be stopped on the way.
+  // No literal to look for: every line is decoded and tested, long enough to be stopped on the way.
   FollowEndAgain();
   int selected = Selected();
   FindInFile(dialog, L"[xy]\\d{5}", true, false);
@@ -114,9 +112,8 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
 }
 
-// A hit on disk in a line longer than the kb limit and than the view loads
-// the rows around the match and selects the row where it starts: across a
-// wrap, and for a match only there before tabs are expanded.
+// A hit on disk in a line longer than the kb limit and than the view loads the rows around the match and selects the
+// row where it starts: across a wrap, and for a match only there before tabs are expanded.
 TEST_F(FindTest, AHitInALongLineSelectsTheRowWhereTheMatchStarts) {
   AppSettings.kbLimit = 1, AppSettings.linesLimit = 8, AppSettings.wrapLines = 1, AppSettings.rowLength = 10;
   std::string log = "start\n" + std::string(2007, 'x') + "NEEDLE" + std::string(2000, 'y') + "NEEDLE" +

@@ -77,8 +77,7 @@ TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
   EXPECT_TRUE(Browsing());
 }
 
-// Stamps out of order still give a row stamped at or after the time; a file
-// without stamps beeps and stays as it was.
+// Stamps out of order still give a row stamped at or after the time; a file without stamps beeps and stays as it was.
 TEST_F(GoToTimeTest, StampsOutOfOrderOrNone) {
   AppSettings.wrapLines = 0;
   const struct { bool stamped; std::wstring text; bool found; } cases[] = {

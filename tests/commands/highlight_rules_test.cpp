@@ -1,6 +1,5 @@
-// Highlight rules on the real view and registry: rows tagged as they arrive
-// and through trimming, drawn in their rule's colours, the alert, and the
-// dialog storing and recolouring without a reload, or changing nothing.
+// Highlight rules on the real view and registry: rows tagged as they arrive and through trimming, drawn in their rule's
+// colours, the alert, and the dialog storing and recolouring without a reload, or changing nothing.
 #include "command_fixture.h"
 #include "engine/status_bar.h"
 #include "shell/tray_icon.h"
@@ -132,10 +131,9 @@ void CALLBACK DriveRegexRules(HWND, UINT, UINT_PTR, DWORD) {
   type(L"end$"), click(IDOK), busy = false;
 }
 
-// A regex rule passes by rows on which it backtracks without end, counted in
-// the row pane's tip and beside the rule in the dialog; retagging counts them
-// no more. The dialog refuses a pattern that does not compile, telling why
-// and where; a stored one stays in the registry as it is.
+// A regex rule passes by rows on which it backtracks without end, counted in the row pane's tip and beside the rule in
+// the dialog; retagging counts them no more. The dialog refuses a pattern that does not compile, telling why and where;
+// a stored one stays in the registry as it is.
 TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile) {
   Store(L"rule 0", L"r|FF0000|-|(a+)+$"), Store(L"rule 1", L"r|-|-|(b"), Store(L"rule 2", L"|-|-|b");
   LoadSettings();
@@ -161,9 +159,8 @@ TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile
   EXPECT_EQ(StatusTip(kPaneRowCount), tip);
 }
 
-// Rules that take long over a full view are applied to the rows on screen at
-// once and to the others as they are drawn: tagging 4,000 rows that each
-// stop a pattern at its bound would hold the window for a second.
+// Rules that take long over a full view are applied to the rows on screen at once and to the others as they are drawn:
+// tagging 4,000 rows that each stop a pattern at its bound would hold the window for a second.
 TEST_F(RulesTest, RetaggingACostlyRuleLeavesTheRowsOffScreenToTheirDrawing) {
   AppSettings.wrapLines = 0, AppSettings.linesLimit = 5000, AppSettings.kbLimit = 20000;
   std::string costly;
@@ -251,9 +248,8 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
     InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
     EXPECT_TRUE(drawn == ViewOnScreen());
   }
-  // Redraw off over a long read, which hands back to the message loop: a row
-  // selected meanwhile (by the user, by another process), and a paint asked
-  // for meanwhile, are drawn too.
+  // Redraw off over a long read, which hands back to the message loop: a row selected meanwhile (by the user, by
+  // another process), and a paint asked for meanwhile, are drawn too.
   SendMessageW(engineHost.view, LB_SETSEL, FALSE, -1), UpdateWindow(engineHost.view);
   SuspendViewRedraw();
   SendMessageW(engineHost.view, LB_SETSEL, TRUE, SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0) + 2);

@@ -66,9 +66,8 @@ TEST(LineFilterStack, ShowAndHideCombined) {
   SetLineFilters(LineFilters{});
 }
 
-// A line on which a filter's pattern backtracks without end is found after a
-// bounded search, does not match, and is counted for that filter when rows
-// are built, not when lines are only counted for the tail's start.
+// A line on which a filter's pattern backtracks without end is found after a bounded search, does not match, and is
+// counted for that filter when rows are built, not when lines are only counted for the tail's start.
 TEST(LineFilterStack, LinesTooCostlyForARegexAreCountedAsNotMatching) {
   LineFilters filters{};
   ASSERT_TRUE(ParseStoredFilter(u"s|b", &filters.items[0]));

@@ -1,6 +1,5 @@
-// Find through a file's bytes: the literal a regular expression's matches
-// hold, and the scans both ways over a file in memory, in three charsets and
-// through buffers large and small.
+// Find through a file's bytes: the literal a regular expression's matches hold, and the scans both ways over a file in
+// memory, in three charsets and through buffers large and small.
 #include "core/line_search.h"
 
 #include <gtest/gtest.h>
@@ -61,9 +60,8 @@ std::string NumberedText(int lines) {
   return text;
 }
 
-// One scan through bytes in memory with a buffer of capacity bytes: down from
-// from to the end, or up from from to the start; the line at from searched
-// from (down) or before (up) the unit edge.
+// One scan through bytes in memory with a buffer of capacity bytes: down from from to the end, or up from from to the
+// start; the line at from searched from (down) or before (up) the unit edge.
 ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
              size_t capacity, bool down, uint64_t from, FoundLine* found,
              bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr, size_t edge = 0) {
@@ -140,10 +138,9 @@ bool Ask(void* context, uint64_t) {
   return ++asks->count < asks->stopAt || asks->stopAt == 0;
 }
 
-// The byte search passes by the lines without the text's bytes, none of
-// them decoded and tested (each line tested is asked about): a text of ASCII
-// letters without case, and characters of two, three and four bytes in
-// UTF-8 and in wide units, with case.
+// The byte search passes by the lines without the text's bytes, none of them decoded and tested (each line tested is
+// asked about): a text of ASCII letters without case, and characters of two, three and four bytes in UTF-8 and in wide
+// units, with case.
 TEST(LineScan, TheByteSearchPassesLinesWithoutTheText) {
   const struct { const char16_t* text; bool matchCase; uint32_t charset; } cases[] = {
       {u"NeEdLe", false, kCharsetUtf8}, {u"café €", true, kCharsetUtf8}, {u"x😀", true, kCharsetUtf8},
@@ -162,12 +159,10 @@ TEST(LineScan, TheByteSearchPassesLinesWithoutTheText) {
   }
 }
 
-// Faults found before, each in a file of its own, searched both ways with
-// buffers that join lines and that test each alone: the line each scan finds
-// is the first (down) and the last (up) that matches tested alone, and the
-// match starts at matchUnit of it as decoded (a tab not expanded, a CR inside
-// kept; going up, the last match, at upUnit where that differs). goOn is
-// asked, so regular expressions are searched paced.
+// Faults found before, each in a file of its own, searched both ways with buffers that join lines and that test each
+// alone: the line each scan finds is the first (down) and the last (up) that matches tested alone, and the match starts
+// at matchUnit of it as decoded (a tab not expanded, a CR inside kept; going up, the last match, at upUnit where that
+// differs). goOn is asked, so regular expressions are searched paced.
 TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
   const char* escape = "escape argument taken for text";
@@ -226,10 +221,9 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   }
 }
 
-// However long a line or costly a pattern, goOn is asked often: before each
-// stretch is read, also while passing a long line by, each line tested and
-// each call of the regular expressions' library. Stopped at any of those
-// asks, the scan ends there.
+// However long a line or costly a pattern, goOn is asked often: before each stretch is read, also while passing a long
+// line by, each line tested and each call of the regular expressions' library. Stopped at any of those asks, the scan
+// ends there.
 TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
   const std::string longLine(200 << 10, 'x');
   std::string costly, costlyLines;  // many starts, each a few thousand steps

@@ -23,8 +23,7 @@ int64_t At(uint32_t y, uint32_t mo, uint32_t d, uint32_t h, uint32_t mi, uint32_
   return TimeKey(y, mo, d, h, mi, s, ms);
 }
 
-// A line, and the time of its stamp (-1: none); syslog's year from a file
-// last written in March 2026.
+// A line, and the time of its stamp (-1: none); syslog's year from a file last written in March 2026.
 TEST(LogTimes, StampsInTheFormsLogsUse) {
   const struct { std::u16string line; int64_t time; } cases[] = {
       {u"2026-12-07T08:15:00.123+01:00 started", At(2026, 12, 7, 8, 15, 0, 123)},
@@ -121,9 +120,8 @@ LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1, int ga
   return log;
 }
 
-// A thousand slashed stamps a second apart from 01:00 on; `count` lines
-// spread evenly among them carry `tail` bytes more, behind their stamp or as
-// an unstamped line after them.
+// A thousand slashed stamps a second apart from 01:00 on; `count` lines spread evenly among them carry `tail` bytes
+// more, behind their stamp or as an unstamped line after them.
 LogFile MakeLongLines(int count, size_t tail, bool unstamped) {
   LogFile log;
   for (int i = 0, next = 0; i < 1000; ++i) {
@@ -185,9 +183,8 @@ TEST(TimeSearch, FindsTheFirstLineAtOrAfterTheTimeInEachForm) {
   }
 }
 
-// Lines of megabytes, and stretches without a stamp, longer than the window:
-// a step that lands in one reads on to the stamped line after it. Reads
-// running out used to give the end of the file, or a later line.
+// Lines of megabytes, and stretches without a stamp, longer than the window: a step that lands in one reads on to the
+// stamped line after it. Reads running out used to give the end of the file, or a later line.
 TEST(TimeSearch, LinesOfMegabytesGiveTheFirstLineAtOrAfterTheTime) {
   const size_t kMiB = size_t(1) << 20;
   const struct { const char* what; LogFile log; } files[] = {
@@ -209,9 +206,8 @@ TEST(TimeSearch, LinesOfMegabytesGiveTheFirstLineAtOrAfterTheTime) {
   }
 }
 
-// Bounds shrunk: the steps run out, and the search scans on from where it got
-// to; or a line goes on further than the search reads, and it gives nothing
-// rather than another line or the end of the file.
+// Bounds shrunk: the steps run out, and the search scans on from where it got to; or a line goes on further than the
+// search reads, and it gives nothing rather than another line or the end of the file.
 TEST(TimeSearch, PastItsBoundsTheSearchGivesNothingRatherThanAnotherLine) {
   LogFile plain = MakeLog(3000, 2, 7, 0), traces = MakeLog(800, -1, 7, 5), none = MakeLog(0, 0, 0, 0);
   LogFile longOne = MakeLongLines(1, 3 << 20, false);  // line 500
@@ -241,8 +237,7 @@ TEST(TimeSearch, PastItsBoundsTheSearchGivesNothingRatherThanAnotherLine) {
   }
 }
 
-// Stamps out of order, or none: a stamped line at or after the time, or
-// nothing, within the reads allowed.
+// Stamps out of order, or none: a stamped line at or after the time, or nothing, within the reads allowed.
 TEST(TimeSearch, EndsOnAnyFile) {
   LogFile shuffled, none, last;
   for (int i = 0; i < 4000; ++i) {
@@ -265,8 +260,7 @@ TEST(TimeSearch, EndsOnAnyFile) {
   }
 }
 
-// The last stamp: behind a tail of unstamped lines, in UTF-16 past its mark;
-// none near the end.
+// The last stamp: behind a tail of unstamped lines, in UTF-16 past its mark; none near the end.
 TEST(TimeSearch, TheLastStampNearTheEnd) {
   LogFile log = MakeLog(200, 1, 7, 30);
   const std::u16string wide = u"\xFEFF" u"2026-03-01 01:00:00 first\n" u"Mar  2 00:00:01 last\n  trace\n";

@@ -7,9 +7,8 @@
 
 namespace {
 
-// A stored value, a row, and whether the value is a rule that matches the row;
-// a rule's value also comes back as it was stored. Regular expressions are
-// matched as the engine matches them, compiled once.
+// A stored value, a row, and whether the value is a rule that matches the row; a rule's value also comes back as it was
+// stored. Regular expressions are matched as the engine matches them, compiled once.
 TEST(HighlightRules, ParseFormatAndMatch) {
   const std::u16string a255(255, u'a'), longRow = std::u16string(4095 - 257, u'a') + u" " + a255 + u" ";
   std::u16string words, logRow;  // full rows a pattern of ordinary use must get through
@@ -74,9 +73,8 @@ TEST(HighlightRules, ParseFormatAndMatch) {
   EXPECT_TRUE(rule.alert && rule.text == 0x0080FFu && rule.background == kViewColour);
 }
 
-// A row on which a pattern backtracks without end does not match it, found
-// after a bounded search, and is counted for that rule: again when the rule
-// moves to another slot, anew when its pattern or flags change.
+// A row on which a pattern backtracks without end does not match it, found after a bounded search, and is counted for
+// that rule: again when the rule moves to another slot, anew when its pattern or flags change.
 TEST(HighlightRules, RowsTooCostlyForARegexAreCountedAsNotMatching) {
   HighlightRule rules[kMaxRules];
   ASSERT_TRUE(ParseRule(u"r|-|-|(a+)+$", &rules[2]));

@@ -29,19 +29,14 @@ struct FollowerTest : HostedTest {
   bool WaitForRows(const RowList& expected) { return PumpUntil([&] { return Rows() == expected; }); }
 };
 
-// A writer's moves, the follower's steps and what the view then holds: "w"
-// writes the file anew, "a" appends, "o" opens, "p" polls, "r" reloads, "z"
-// toggles pause, "L1" and "L0" set Scroll Lock, "c" picks the charset of a
-// command, "e" erases the content, "W4" wraps rows at 4 units, "FsERR,hbeat"
-// loads again with filters showing or hiding lines with their text ("F" alone
-// with none),
-// "g" appends the rest during the next poll's size pane refresh (between its
-// size check and its reads), "b" loads earlier rows, "s" the start of the
-// file, "u" presses Up and "m" turns the wheel up on the first row, "d" presses
-// Down on the last, "E" goes back to the end, "j7,12" shows the line 7 lines
-// past the last line break before the byte 12 units into it, "#3" expects the
-// row it said holds that unit, "B1" and "B0" expect browsing or not, "="
-// expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
+// A writer's moves, the follower's steps and what the view then holds: "w" writes the file anew, "a" appends, "o"
+// opens, "p" polls, "r" reloads, "z" toggles pause, "L1" and "L0" set Scroll Lock, "c" picks the charset of a command,
+// "e" erases the content, "W4" wraps rows at 4 units, "FsERR,hbeat" loads again with filters showing or hiding lines
+// with their text ("F" alone with none), "g" appends the rest during the next poll's size pane refresh (between its
+// size check and its reads), "b" loads earlier rows, "s" the start of the file, "u" presses Up and "m" turns the wheel
+// up on the first row, "d" presses Down on the last, "E" goes back to the end, "j7,12" shows the line 7 lines past the
+// last line break before the byte 12 units into it, "#3" expects the row it said holds that unit, "B1" and "B0" expect
+// browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
   const char* name;
   std::vector<std::string> steps;
@@ -255,11 +250,10 @@ std::string Encoded(const std::wstring& text, bool wide) {
   return bytes;
 }
 
-// Browsing back to the start and forward to the end, every view is a run of
-// the rows the file makes: characters of two, three and four bytes (a
-// surrogate pair in UTF-16) cross the edges of the reads at all their offsets,
-// and a line longer than the kb limit and than the lines limit is passed both
-// ways, its rows loaded part by part. Each row holds the line and its units.
+// Browsing back to the start and forward to the end, every view is a run of the rows the file makes: characters of two,
+// three and four bytes (a surrogate pair in UTF-16) cross the edges of the reads at all their offsets, and a line
+// longer than the kb limit and than the lines limit is passed both ways, its rows loaded part by part. Each row holds
+// the line and its units.
 TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
   std::wstring characters, longLine;
   for (int i = 0; i < 900; ++i) {

@@ -1,6 +1,5 @@
-// The update check against a real HTTP server on 127.0.0.1, run by this test
-// on a thread: what the program asks, what it shows in the link and pane 7,
-// and what it records; and the reply grammar on its own.
+// The update check against a real HTTP server on 127.0.0.1, run by this test on a thread: what the program asks, what
+// it shows in the link and pane 7, and what it records; and the reply grammar on its own.
 #include <winsock2.h>
 
 #include <commctrl.h>
@@ -31,8 +30,7 @@ TEST(UpdateReply, VersionsMessagesAndTheAddressOnlyAnUpdateNeeds) {
   }
 }
 
-// Answers each connection with the next reply ("" never answers), noting
-// the request line.
+// Answers each connection with the next reply ("" never answers), noting the request line.
 struct Server {
   SOCKET listener = INVALID_SOCKET;
   std::vector<std::string> replies, requests;

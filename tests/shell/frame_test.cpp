@@ -5,9 +5,8 @@ namespace {
 
 using FrameTest = CommandFixture;
 
-// F11 gives the classic full screen and Shift+F11 the clean one (no menu,
-// status bar or scroll bars, also while rows arrive); the setting swaps them.
-// Leaving restores the frame as it was.
+// F11 gives the classic full screen and Shift+F11 the clean one (no menu, status bar or scroll bars, also while rows
+// arrive); the setting swaps them. Leaving restores the frame as it was.
 TEST_F(FrameTest, FullScreenModesAndTheWayBack) {
   OpenLog(PathOf(L"busy.log"), "first\n");
   const struct { uint32_t setting; bool shift, clean, fromMaximized; } cases[] = {

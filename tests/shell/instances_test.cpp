@@ -61,9 +61,8 @@ TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadT
     EXPECT_EQ(RegisteredWindow(peer, id), nullptr) << id;  // closed windows left, foreign records freed unasked
 }
 
-// A process that takes the mutex and keeps it (here this one) only delays a
-// start, which then shows a window of its own and stays unregistered, and a
-// close, which leaves its record behind until a later lookup frees it.
+// A process that takes the mutex and keeps it (here this one) only delays a start, which then shows a window of its own
+// and stays unregistered, and a close, which leaves its record behind until a later lookup frees it.
 TEST_F(InstanceTableTest, APeerHoldingTheMutexKeepsNoWindowFromShowingOrClosing) {
   WriteBytes(path, "row\n");
   DeleteProgramSetting(L"restrict instances");  // on
