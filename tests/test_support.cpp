@@ -45,8 +45,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes, bool append)
   CloseHandle(file);
 }
 
-void AppendBytes(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes, true); }
-
 std::string ReadBytes(const std::wstring& path) {
   std::ifstream file(std::filesystem::path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), {});
@@ -150,8 +148,6 @@ DWORD StoredNumber(HKEY root, const wchar_t* name) {
   RegGetValueW(root, LocalizedString(IDS_REG_KEY), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
   return value;
 }
-
-DWORD ProgramSetting(const wchar_t* name) { return StoredNumber(HKEY_CURRENT_USER, name); }
 
 Program::Program(const std::wstring& file) {
   std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + file + L"\"";

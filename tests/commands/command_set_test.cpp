@@ -118,8 +118,7 @@ TEST(MenuHelp, ItemsAndTheMenuBarsPopups) {
       {MAKEWPARAM(IDM_RELOAD, 0), bar, IDS_MENU_HELP_BASE + IDM_RELOAD}, {MAKEWPARAM(2, MF_POPUP), bar, 258},
       {MAKEWPARAM(2, MF_POPUP), popup, 0}, {MAKEWPARAM(IDM_RELOAD, MF_SYSMENU), bar, 0}, {0, bar, 0}};
   for (const auto& c : cases) EXPECT_EQ(MenuHelpStringId(c.wparam, LPARAM(c.menu), bar), c.id) << c.wparam;
-  DestroyMenu(bar);
-  DestroyMenu(popup);
+  DestroyMenu(bar), DestroyMenu(popup);
 }
 
 // Real key presses, so these run alone (tests/CMakeLists.txt). The menu presses the key once; the key

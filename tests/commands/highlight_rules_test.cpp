@@ -225,12 +225,10 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
   // mostDrawn: the rows painted for it and the uncovered ones, of the 37 shown;
   // all of them while the view still scrolls
   const struct { const char* what; std::string text; bool held; int mostDrawn; } cases[] = {
-      {"one row", "warn 1\n", false, 37},
-      {"three rows", "ERROR a\nplain\nwarn b\n", false, 37},
+      {"one row", "warn 1\n", false, 37}, {"three rows", "ERROR a\nplain\nwarn b\n", false, 37},
       {"a line wrapped in two", "warn " + std::string(100, 'x') + "\n", false, 37},
       {"sixteen rows", NumberedLines(0, 16, "warn "), false, 37},
-      {"seventeen rows", NumberedLines(0, 17, "ERROR "), false, 20},
-      {"one row, the view full", "warn 1\n", false, 4},
+      {"seventeen rows", NumberedLines(0, 17, "ERROR "), false, 20}, {"one row, the view full", "warn 1\n", false, 4},
       {"three rows, the view full", "ERROR a\nplain\nwarn b\n", false, 6},
       {"held by a thumb drag", "ERROR held\nwarn held\n", true, 4},
       {"more than the limit, put back whole", NumberedLines(0, 90, "warn "), false, 37},

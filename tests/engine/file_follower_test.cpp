@@ -321,9 +321,7 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   AppendBytes(path, "old 2\n");
   ASSERT_TRUE(WaitForRows({L"old 1", L"old 2"}));
   // Browsing the old file, the rotation brings the view to the new one's end.
-  AppSettings.linesLimit = 1;
-  LoadStartOfFile();
-  AppSettings.linesLimit = Settings{}.linesLimit;
+  AppSettings.linesLimit = 1, LoadStartOfFile(), AppSettings.linesLimit = Settings{}.linesLimit;
   ASSERT_TRUE(Browsing());
   ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".1").c_str()));
   WriteBytes(path, "new 1\n");
