@@ -70,7 +70,6 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
     return shown == wanted;
   };
   ASSERT_TRUE(window && view && waitForRows(NumberedRows(0, 3)));
-
   UINT find = RegisterWindowMessageW(L"commdlg_FindReplace"), shellHook = RegisterWindowMessageW(L"SHELLHOOK");
   // A system library's function lies at the same address in every process.
   auto exitProcess = LPARAM(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess"));
@@ -85,8 +84,7 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   // A timer's message comes only once the posted ones are handled: a row
   // appended after a forged message shows that it has been.
   auto followingGoesOn = [&] {
-    AppendBytes(path, NumberedLines(next, next + 1));
-    ++next;
+    AppendBytes(path, NumberedLines(next, next + 1)), ++next;
     EXPECT_TRUE(waitForRows(NumberedRows(0, next))) << shown.size() << " rows";
     return !program.EndsWithin(0);
   };
@@ -106,7 +104,6 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   PostMessageW(findDialog, WM_COMMAND, IDCANCEL, 0);
   PumpUntil([&] { return !IsWindow(findDialog); });
   ASSERT_TRUE(followingGoesOn());
-
   // A dialog's set-up message names where its values go: a copy sent from
   // here, and the dialog accepted, must write nothing there.
   PostMessageW(window, WM_COMMAND, 1406, 0);  // Size limits

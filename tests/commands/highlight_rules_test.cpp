@@ -88,7 +88,6 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   for (int i = 0; i < 2; ++i) AppendBytes(path, "ok\n"), Poll();
   EXPECT_TRUE(std::wstring(TrayIconRecord().szTip).starts_with(L"A highlighted row arrived\napp.log\n\\\\?\\"));
   flashWindowEx = saved, DestroyWindow(front), ShowWindow(window, SW_RESTORE);
-
   for (bool cancelled : {true, false}) {
     cancel = cancelled, RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
     EXPECT_EQ(StoredText(L"rule 0"), cancelled ? L"|FF0000|-|ERROR" : L"a|-|00FF00|row 8");

@@ -133,11 +133,7 @@ LogFile MakeLongLines(int count, size_t tail, bool unstamped) {
   return log;
 }
 
-struct Outcome {
-  TimeFound found;
-  uint64_t line;
-  bool operator==(const Outcome&) const = default;
-};
+struct Outcome { TimeFound found; uint64_t line; bool operator==(const Outcome&) const = default; };
 void PrintTo(const Outcome& outcome, std::ostream* out) { PrintTo(outcome.found, out), *out << " at " << outcome.line; }
 
 Outcome Search(const LogFile& log, int64_t wanted, size_t capacity, size_t* reads,

@@ -38,8 +38,7 @@ struct FollowerTest : HostedTest {
 // last line break before the byte 12 units into it, "#3" expects the row it said holds that unit, "B1" and "B0" expect
 // browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
-  const char* name;
-  std::vector<std::string> steps;
+  const char* name; std::vector<std::string> steps;
   uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
 };
 
@@ -69,8 +68,7 @@ void GrowOnce() { if (!growPath.empty()) AppendBytes(std::exchange(growPath, L""
 TEST_F(FollowerTest, Scenarios) {
   const Scenario scenarios[] = {
       {"a line written in pieces becomes one row",
-       {"wfirst\n", "o", "p", "=first", "ahel", "p", "=first", "alo\r\nwor", "p", "ald\n", "p",
-        "=first|hello|world"}},
+       {"wfirst\n", "o", "p", "=first", "ahel", "p", "=first", "alo\r\nwor", "p", "ald\n", "p", "=first|hello|world"}},
       {"a UTF-8 character finished by later writes",
        {"wprice: \xE2", "o", "p", "a\x82", "p", "a\xAC\n", "p", "=price: \xE2\x82\xAC"}, 256, 2048, kCharsetUtf8},
       {"a cut UTF-8 character keeps the line feed after it",
@@ -333,7 +331,6 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   AppendBytes(path + L".1", "late write to the old file\n");
   AppendBytes(path, "new 2\n");
   EXPECT_TRUE(WaitForRows({L"new 1", L"new 2"}));
-
   ASSERT_TRUE(DeleteFileW(path.c_str()));
   // The timer may fall behind on a busy machine: a poll made a whole interval
   // after the deletion is sure to check the file's identity.
@@ -401,7 +398,6 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   Poll();
   ASSERT_FALSE(Rows().empty());
   EXPECT_EQ(Rows().front(), Widen(bytes.substr(first, bytes.find('\n', first) - first)));
-
   // A smaller file opened next is no truncation of the first one.
   WriteBytes(directory + L"\\small.log", NumberedLines(0, 25000, "small "));  // 288,890 bytes
   Open(directory + L"\\small.log");

@@ -31,10 +31,7 @@ TEST(UpdateReply, VersionsMessagesAndTheAddressOnlyAnUpdateNeeds) {
 }
 
 // Answers each connection with the next reply ("" never answers), noting the request line.
-struct Server {
-  SOCKET listener = INVALID_SOCKET;
-  std::vector<std::string> replies, requests;
-};
+struct Server { SOCKET listener = INVALID_SOCKET; std::vector<std::string> replies, requests; };
 
 DWORD WINAPI Serve(void* parameter) {
   auto* server = static_cast<Server*>(parameter);
@@ -143,9 +140,7 @@ uint32_t MinutesOf(SYSTEMTIME utc) {
 }
 
 std::wstring NextCheckTip(uint64_t minutes) {
-  ULARGE_INTEGER units;
-  units.QuadPart = minutes * 600000000ull;
-  FILETIME time{units.LowPart, units.HighPart};
+  FILETIME time{DWORD(minutes * 600000000ull), DWORD(minutes * 600000000ull >> 32)};
   SYSTEMTIME utc, local;
   FileTimeToSystemTime(&time, &utc);
   SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
