@@ -135,9 +135,6 @@ struct CommandFixture : HostedTest {
   }
 
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }
-  void OpenLog(const std::wstring& path, const std::string& bytes) {  // and read all of it
-    WriteBytes(path, bytes);
-    ASSERT_TRUE(OpenFile(path.c_str()));
-    Poll();
-  }
+  void Follow(const std::wstring& path) { ASSERT_TRUE(OpenFile(path.c_str())); Poll(); }  // and read all of it
+  void OpenLog(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes), Follow(path); }
 };

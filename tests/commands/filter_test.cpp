@@ -114,8 +114,7 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
                        L"The pattern is not a valid regular expression:\nmissing closing parenthesis at position 3."});
   EXPECT_EQ(StatusTip(kPaneRowCount), L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \"");
   // Kept with the file: opened again, it is filtered again.
-  ASSERT_TRUE(OpenFile(log.c_str()));
-  Poll();
+  Follow(log);
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"WARN b", L"ok 1", L"warn c"}));
 }
 
@@ -128,8 +127,7 @@ TEST_F(FilterTest, AnOlderFilterMovesAndForeignValuesStay) {
   WritePrivateProfileStringW(L"Filter", L"Pattern", L"\"ERR\"", PropertiesStreamPath());
   WritePrivateProfileStringW(L"Filter", L"Mode", L"HIDE", PropertiesStreamPath());
   WritePrivateProfileStringW(L"Filters", L"1", L"not a filter", PropertiesStreamPath());
-  ASSERT_TRUE(OpenFile(log.c_str()));
-  Poll();
+  Follow(log);
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"ok 1", L"ok beat"}));
   actions = {"+hbeat", "ok"}, listed.clear();
   RunAnswered(IDM_FILTER, AnswerFilters);

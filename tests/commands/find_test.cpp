@@ -53,8 +53,7 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   ShowRow(5);
   Run(IDM_FIND_NEXT);  // the options stay: up, whole word
   EXPECT_EQ(Selected(), 2);
-  ASSERT_TRUE(OpenFile(path.c_str()));
-  Poll();
+  Follow(path);
   ShowRow(3);
   Run(IDM_FIND_NEXT);  // a file opened forgets the text
   EXPECT_EQ(Selected(), 3);
