@@ -3,26 +3,14 @@
 #include "command_fixture.h"
 #include "commands/find.h"
 #include "core/log_times.h"
+#include "core/stamped_lines.h"
 
 namespace {
 
 using GoToTimeTest = CommandFixture;
 
-std::string Two(int value) { return std::string(1, char('0' + value / 10)) + char('0' + value % 10); }
-
 // Line i of 2026-03-01, stamped 01:00:00 + i seconds in the forms logs use in turn.
-std::string StampedLine(int i) {
-  int seconds = 3600 + i;
-  std::string h = Two(seconds / 3600), m = Two(seconds / 60 % 60), s = Two(seconds % 60), n = std::to_string(i);
-  switch (i % 6) {
-    case 0: return "2026-03-01T" + h + ":" + m + ":" + s + ".000+01:00 iso " + n;
-    case 1: return "2026-03-01 " + h + ":" + m + ":" + s + ",000 INFO log4j " + n;
-    case 2: return "2026/03/01 " + h + ":" + m + ":" + s + " slashed " + n;
-    case 3: return "Mar  1 " + h + ":" + m + ":" + s + " host syslog " + n;
-    case 4: return "10.0.0.1 - - [01/Mar/2026:" + h + ":" + m + ":" + s + " +0000] \"GET /" + n + "\"";
-    default: return "ERROR [2026-03-01 " + h + ":" + m + ":" + s + "] bracket " + n;
-  }
-}
+std::string StampedLine(int i) { return Stamped(i % 6, 3600 + i, i); }
 
 // Writes the file, dated June 2026 for its syslog stamps, and follows it.
 void OpenDated(CommandFixture& test, const std::wstring& path, const std::string& bytes) {
@@ -32,9 +20,7 @@ void OpenDated(CommandFixture& test, const std::wstring& path, const std::string
   FILETIME written;
   SystemTimeToFileTime(&june, &written);
   SetFileTime(file, nullptr, nullptr, &written);
-  CloseHandle(file);
-  ASSERT_TRUE(OpenFile(path.c_str()));
-  test.Poll();
+  CloseHandle(file), test.Follow(path);
 }
 
 TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
@@ -49,13 +35,13 @@ TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
   auto row = [](int i) { return Widen(StampedLine(i)); };
   const struct { std::vector<std::wstring> typed, shown; std::wstring selected; bool browsing; } cases[] = {
       {{L"2026-03-01 05:00:00"}, {L"2026-03-01 12:06:39"}, row(14400), true},  // iso with T, zone; the caret on a trace
-      {{L"2026-03-01 05:00:00.5"}, {L"2026-03-01 05:00:00"}, row(14401), true},  // log4j's comma
-      {{L"2026-03-01T01:00:02"}, {L"2026-03-01 05:00:01"}, row(2), true},        // slashed
+      {{L"2026-03-01 05:00:00.5"}, {L"2026-03-01 05:00:00.250"}, row(14401), true},  // log4j's comma
+      {{L"2026-03-01T01:00:02"}, {L"2026-03-01 05:00:01.250"}, row(2), true},        // slashed
       {{L" 2026-03-01  01:05:03 "}, {L"2026-03-01 01:00:02"}, row(303), true},   // syslog
       {{L"tomorrow", L"01:10:04"}, {L"2026-03-01 01:05:03", L"tomorrow"}, row(604), true},  // apache; a time alone
       {{L"2026-03-01 12:00:04.5"}, {L"2026-03-01 01:10:04"}, row(39605), false},  // behind a level word, near the end
       {{L"2000-01-01 00:00"}, {L"2026-03-01 12:00:05"}, row(0), true},           // before the first stamp
-      {{L"2030-01-01 00:00"}, {L"2026-03-01 01:00:00"}, L"none", false},         // after the last: the end again
+      {{L"2030-01-01 00:00"}, {L"2026-03-01 01:00:00.250"}, L"none", false},     // after the last: the end again
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.typed));
