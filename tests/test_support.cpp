@@ -1,7 +1,6 @@
 #include "test_support.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -27,13 +26,8 @@ std::wstring MakeTempDirectory() {
 }
 
 void RemoveDirectoryTree(const std::wstring& directory) {
-  if (directory.find(L"quillon-test-") == std::wstring::npos) return;  // never the current folder
-  std::wstring from = directory + L'\0';  // the list ends with a second NUL
-  SHFILEOPSTRUCTW operation{};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_NO_UI;
-  SHFileOperationW(&operation);
+  std::error_code ignored;  // only the tests' own folders, never the current one
+  if (directory.find(L"quillon-test-") != std::wstring::npos) std::filesystem::remove_all(directory, ignored);
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes, bool append) {
