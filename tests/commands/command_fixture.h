@@ -30,9 +30,7 @@ struct CommandFixture : HostedTest {
   void SetUp() override {
     HostedTest::SetUp();
     ResetSettings(AppSettings);
-    dialogFocusWindow = nullptr;
-    refused = 0;
-    allowDialogs = false;
+    dialogFocusWindow = nullptr, refused = 0, allowDialogs = false;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
                               nullptr), ERROR_SUCCESS);
     SetSettingsRoot(root);
@@ -56,11 +54,8 @@ struct CommandFixture : HostedTest {
 
   void TearDown() override {
     HostedTest::TearDown();
-    UnhookWindowsHookEx(guard);
-    SetSettingsRoot(nullptr);
-    RegCloseKey(root);
-    RegDeleteTreeW(HKEY_CURRENT_USER, rootPath.c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
+    UnhookWindowsHookEx(guard), SetSettingsRoot(nullptr), RegCloseKey(root);
+    RegDeleteTreeW(HKEY_CURRENT_USER, rootPath.c_str()), RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
   }
 
   void Run(int command, int source = 0) { ExecuteCommand(window, command, source, nullptr); }
