@@ -104,11 +104,8 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
     actions = step.actions, listed.clear(), boxes.clear();
     RunAnswered(IDM_FILTER, AnswerFilters);
     Poll();
-    EXPECT_EQ(listed, step.listed);
-    EXPECT_EQ(buttons, step.buttons);
-    EXPECT_EQ(Rows(), step.rows);
-    EXPECT_EQ(WindowText(window), step.title);
-    EXPECT_EQ(StoredFilters(), step.stored);
+    EXPECT_EQ(std::tuple(listed, buttons, Rows(), WindowText(window), StoredFilters()),
+              std::tuple(step.listed, step.buttons, step.rows, step.title, step.stored));
   }
   EXPECT_EQ(boxes, std::vector<std::wstring>{
                        L"The pattern is not a valid regular expression:\nmissing closing parenthesis at position 3."});

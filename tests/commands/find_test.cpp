@@ -145,9 +145,8 @@ TEST_F(FindTest, GoToRowKeepsTheDialogUntilTheNumberIsARow) {
       {{L"0", L"201", L"100"}, {L"8", L"0", L"201"}, 95, 99}, {{L"3"}, {L"100"}, 0, 2}, {{}, {L"3"}, 0, 2}};
   for (const auto& c : cases) {
     RunTyping(IDM_GOTO_LINE, IDC_ROW_NUMBER, c.typed);
-    EXPECT_EQ(shownInField, c.shown);
-    EXPECT_EQ(SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), c.top);
-    EXPECT_EQ(Selected(), c.selected);
+    EXPECT_EQ(std::tuple(shownInField, SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), Selected()),
+              std::tuple(c.shown, c.top, c.selected));
   }
 }
 

@@ -19,8 +19,7 @@ void OpenDated(CommandFixture& test, const std::wstring& path, const std::string
   SYSTEMTIME june{2026, 6, 1, 1, 12, 0, 0, 0};
   FILETIME written;
   SystemTimeToFileTime(&june, &written);
-  SetFileTime(file, nullptr, nullptr, &written);
-  CloseHandle(file), test.Follow(path);
+  SetFileTime(file, nullptr, nullptr, &written), CloseHandle(file), test.Follow(path);
 }
 
 TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
@@ -46,9 +45,7 @@ TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.typed));
     RunTyping(IDM_GOTO_TIME, IDC_TIME_TEXT, c.typed);
-    EXPECT_EQ(shownInField, c.shown);
-    EXPECT_EQ(SelectedText(), c.selected);
-    EXPECT_EQ(Browsing(), c.browsing);
+    EXPECT_EQ(std::tuple(shownInField, SelectedText(), Browsing()), std::tuple(c.shown, c.selected, c.browsing));
   }
   // Back at the end, the view holds the file's last rows again.
   EXPECT_TRUE(PumpUntil([&] { return !Rows().empty() && Rows().back() == L"  at Frame.two()"; }));

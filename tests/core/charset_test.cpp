@@ -49,8 +49,7 @@ TEST(CharsetNames, StoredNamesAndCommands) {
     uint32_t code = 12345;
     bool setsFallback = !c.setsFallback;
     ASSERT_TRUE(CharsetFromCommand(c.command, &code, &setsFallback));
-    EXPECT_EQ(code, c.code);
-    EXPECT_EQ(setsFallback, c.setsFallback);
+    EXPECT_EQ(std::pair(code, setsFallback), std::pair(c.code, c.setsFallback));
   }
 }
 
