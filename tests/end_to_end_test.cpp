@@ -11,8 +11,7 @@ std::vector<LONG> Frame(HWND window) {
 }
 
 // With "save position" off the window goes where TESSEL_* say and nothing is stored when it closes; choosing Czech
-// restarts the program on the same file, which now takes the stored place and stores where it was moved to when it
-// closes.
+// restarts the program on the same file, which now takes the stored place and stores where it was moved to on closing.
 TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   std::wstring directory = MakeTempDirectory(), title = L"log with spaces.log - Quillon";
   std::wstring path = directory + L"\\log with spaces.log", stream = path + L":Kavex.Quillon.Properties";

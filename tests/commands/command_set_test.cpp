@@ -8,8 +8,7 @@ namespace {
 
 using CommandTest = CommandFixture;
 
-// The clean full screen takes the menu bar off: the marks must follow anyway.
-// The row settings rebuild the rows at once.
+// The clean full screen takes the menu bar off: the marks must follow anyway. Row settings rebuild the rows at once.
 TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
   const std::wstring x(100, L'x');
   const std::vector<std::wstring> all{L"a", L"", L"b", x.substr(0, 80), x.substr(80)},

@@ -1,5 +1,5 @@
-// Find and Go to row on a real view: the Find dialog typed into and clicked,
-// the search through a large file on disk followed and stopped, and the other dialogs answered from a timer while they run.
+// Find and Go to row on a real view: the Find dialog typed into and clicked, the search through a large file on disk
+// followed and stopped, and the other dialogs answered from a timer while they run.
 #include <windows.h>
 #include <commctrl.h>
 

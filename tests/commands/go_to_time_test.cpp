@@ -1,5 +1,4 @@
-// Go to time on a real file followed by the real engine: the dialog answered
-// from a timer while it runs, the row selected read back from the view.
+// Go to time on a file the real engine follows: the dialog answered from a timer, the row selected read from the view.
 #include "command_fixture.h"
 #include "commands/find.h"
 #include "core/log_times.h"

@@ -1,5 +1,4 @@
-// Runs in the Windows suite and natively (fuzz/): the system's code pages
-// under Windows, the fuzzers' stand-in elsewhere.
+// In the Windows suite and natively (fuzz/): the system's code pages under Windows, the fuzzers' stand-in elsewhere.
 #include "core/charset.h"
 
 #include <gtest/gtest.h>

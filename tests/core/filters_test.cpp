@@ -9,8 +9,7 @@
 
 namespace {
 
-// Stored values that are filters, and how they are written back (the flags in
-// their order); values that are none leave the filter alone.
+// Stored filters and how they are written back (the flags in their order); other values leave the filter alone.
 TEST(StoredFilters, ParseAndFormat) {
   const std::u16string longest(255, u'p');
   const struct { std::u16string value; bool hide, matchCase, regex; std::u16string pattern, written; } filters[] = {
@@ -40,8 +39,7 @@ TEST(StoredFilters, ParseAndFormat) {
   }
 }
 
-// Each filter as stored: a line passes when no hiding filter matches it and,
-// if any filter shows, one showing filter does.
+// A line passes when no hiding filter matches it and, if any filter shows, one showing filter does.
 TEST(LineFilterStack, ShowAndHideCombined) {
   const struct { std::vector<std::u16string> filters; std::u16string line; bool passes; } cases[] = {
       {{}, u"anything", true},

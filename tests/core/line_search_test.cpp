@@ -60,8 +60,7 @@ std::string NumberedText(int lines) {
   return text;
 }
 
-// One scan through bytes in memory with a buffer of capacity bytes: down from from to the end, or up from from to the
-// start; the line at from searched from (down) or before (up) the unit edge.
+// One scan of the bytes with a buffer of capacity bytes, down from `from` to the end or up from it to the start.
 ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
              size_t capacity, bool down, uint64_t from, FoundLine* found,
              bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr, size_t edge = 0) {
@@ -138,9 +137,8 @@ bool Ask(void* context, uint64_t) {
   return ++asks->count < asks->stopAt || asks->stopAt == 0;
 }
 
-// The byte search passes by the lines without the text's bytes, none of them decoded and tested (each line tested is
-// asked about): a text of ASCII letters without case, and characters of two, three and four bytes in UTF-8 and in wide
-// units, with case.
+// The byte search passes by lines without the text's bytes, decoding and testing none (each line tested is asked
+// about): ASCII letters without case, and characters of two to four bytes in UTF-8 and in wide units, with case.
 TEST(LineScan, TheByteSearchPassesLinesWithoutTheText) {
   const struct { const char16_t* text; bool matchCase; uint32_t charset; } cases[] = {
       {u"NeEdLe", false, kCharsetUtf8}, {u"café €", true, kCharsetUtf8}, {u"x😀", true, kCharsetUtf8},
@@ -222,8 +220,7 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
 }
 
 // However long a line or costly a pattern, goOn is asked often: before each stretch is read, also while passing a long
-// line by, each line tested and each call of the regular expressions' library. Stopped at any of those asks, the scan
-// ends there.
+// line by, each line tested and each call of the regex library. Stopped at any of those asks, the scan ends there.
 TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
   const std::string longLine(200 << 10, 'x');
   std::string costly, costlyLines;  // many starts, each a few thousand steps

@@ -90,8 +90,7 @@ struct LogFile {
 int64_t StampOf(int seconds) { return TimeKey(2026, 3, 1, uint32_t(seconds / 3600), uint32_t(seconds / 60 % 60),
                                               uint32_t(seconds % 60), 0); }
 
-// Lines every `step` seconds from 01:00 on in one form, each followed by
-// `plain` unstamped lines; `gapLines` more after line `gapAt`.
+// Lines `step` seconds apart from 01:00 in one form, `plain` unstamped ones after each and `gapLines` after `gapAt`.
 LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1, int gapLines = 400) {
   LogFile log;
   for (int i = 0; i < lines; ++i) {

@@ -19,10 +19,7 @@ std::string Utf16(const std::string& ascii) {
 }
 
 struct FollowerTest : HostedTest {
-  void SetUp() override {
-    HostedTest::SetUp();
-    engineHost.showError = [](UINT, DWORD) {};  // no box to block on
-  }
+  void SetUp() override { HostedTest::SetUp(), engineHost.showError = [](UINT, DWORD) {}; }  // no box to block on
   void Open(const std::wstring& name) { ASSERT_TRUE(OpenFile(name.c_str())); }
 
   // Lets timer 1 run until the view holds the expected rows, at most a few seconds.
@@ -219,8 +216,7 @@ TEST_F(FollowerTest, Scenarios) {
   }
 }
 
-// The rows a text makes, as the view builds them without blank rows cut:
-// each row with the line it comes from and the unit of that line it starts at.
+// The rows a text makes (blank rows not cut), each with its line and the unit of that line it starts at.
 struct ExpectedRow { std::wstring text; size_t line, unit; };
 std::vector<ExpectedRow> RowsOfText(const std::wstring& text, size_t capacity) {
   std::vector<ExpectedRow> rows;
@@ -248,10 +244,9 @@ std::string Encoded(const std::wstring& text, bool wide) {
   return bytes;
 }
 
-// Browsing back to the start and forward to the end, every view is a run of the rows the file makes: characters of two,
-// three and four bytes (a surrogate pair in UTF-16) cross the edges of the reads at all their offsets, and a line
-// longer than the kb limit and than the lines limit is passed both ways, its rows loaded part by part. Each row holds
-// the line and its units.
+// Browsing back to the start and forward to the end, every view is a run of the rows the file makes, lines and units
+// too: characters of two to four bytes (a surrogate pair in UTF-16) cross the edges of the reads at all their offsets,
+// and a line longer than the kb limit and the lines limit is passed both ways, its rows loaded part by part.
 TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
   std::wstring characters, longLine;
   for (int i = 0; i < 900; ++i) {
@@ -340,8 +335,7 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   EXPECT_EQ(Rows(), (RowList{L"new 1", L"new 2"}));
 }
 
-// A poll that reads for long hands back to the loop when messages wait; a
-// pause or a reload while paused must not leave that read half done.
+// A long read yields to waiting messages: a pause, or a reload while paused, must not leave that read half done.
 TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
   AppSettings.kbLimit = 65535;
   AppSettings.cutEmpty = 1;  // no skipping ahead: all 50 MB are read
@@ -419,22 +413,19 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   EXPECT_EQ(StartOfLastLines(handle, 4, 14, kCharsetUtf16Le, 2), 6u);  // a line break first in the read
 }
 
-// A name opened becomes its long-path form; what the history and the file pane
-// show is unprefixed where the path opens as well without it.
+// A name opened takes the long-path form; the history and the file pane drop the prefix where the path opens without.
 TEST(PathForms, FullPathsTakeTheLongPathPrefixAndShownPathsDropItWhereNotNeeded) {
   const std::wstring longest = L"C:\\logs\\" + std::wstring(247, L'n') + L".log";  // MAX_PATH - 1 units
   const std::wstring longestShare = L"\\\\server\\share\\" + std::wstring(240, L'n') + L".log";  // as long
   const struct { std::wstring full, shown; } cases[] = {
       {L"\\\\?\\C:\\logs\\app.log", L"C:\\logs\\app.log"},
       {L"\\\\?\\UNC\\server\\share\\app.log", L"\\\\server\\share\\app.log"},
-      {L"\\\\?\\" + longest, longest},
-      {L"\\\\?\\" + longest + L"x", L"\\\\?\\" + longest + L"x"},
+      {L"\\\\?\\" + longest, longest}, {L"\\\\?\\" + longest + L"x", L"\\\\?\\" + longest + L"x"},
       {L"\\\\?\\UNC" + longestShare.substr(1), longestShare},
       {L"\\\\?\\UNC" + longestShare.substr(1) + L"x", L"\\\\?\\UNC" + longestShare.substr(1) + L"x"},
       {L"\\\\?\\C:\\logs\\app.log.", L"\\\\?\\C:\\logs\\app.log."},  // without the prefix: another file
       {L"\\\\?\\C:\\logs\\..\\app.log", L"\\\\?\\C:\\logs\\..\\app.log"},
-      {L"\\\\?\\Volume{0}\\app.log", L"\\\\?\\Volume{0}\\app.log"},
-      {L"C:\\logs\\app.log", L"C:\\logs\\app.log"}};
+      {L"\\\\?\\Volume{0}\\app.log", L"\\\\?\\Volume{0}\\app.log"}, {L"C:\\logs\\app.log", L"C:\\logs\\app.log"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.full));
     wchar_t shown[kPathUnits];

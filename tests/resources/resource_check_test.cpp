@@ -1,6 +1,5 @@
-// The program's own resources, linked in here: English, Czech and Slovak carry the
-// same strings, menus, keys and dialog controls, translations keep what the code
-// fills in or acts on, and the dispatcher carries out every command they send.
+// The program's own resources, linked in here: English, Czech and Slovak carry the same strings, menus, keys and dialog
+// controls, translations keep what the code fills in or acts on, and the dispatcher carries out each command they send.
 #include <windows.h>
 #include <commctrl.h>
 
