@@ -47,8 +47,7 @@ struct CommandFixture : HostedTest {
     menu = LoadLocalizedMenu(IDR_MAIN_MENU);
     WindowPlacementRequest request;
     request.x = 40, request.y = 30, request.width = 700, request.height = 500;
-    window = CreateMainWindow(GetModuleHandleW(nullptr), request, menu);
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(window = CreateMainWindow(GetModuleHandleW(nullptr), request, menu), nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
   }
 
@@ -63,8 +62,7 @@ struct CommandFixture : HostedTest {
   void RunAnswered(int command, TIMERPROC answer) {
     allowDialogs = true;
     UINT_PTR timer = SetTimer(nullptr, 0, 10, answer);
-    Run(command);
-    KillTimer(nullptr, timer);
+    Run(command), KillTimer(nullptr, timer);
   }
   bool Checked(int command) const {  // a missing item (state -1) is not
     return (GetMenuState(menu, UINT(command), MF_BYCOMMAND) & (MF_CHECKED | 0x80000000)) == MF_CHECKED;
@@ -96,13 +94,13 @@ struct CommandFixture : HostedTest {
     typedField = field, typedInField = texts, shownInField.clear();
     RunAnswered(command, [](HWND, UINT, UINT_PTR, DWORD) {
       wchar_t text[64] = L"";
-      std::vector<std::wstring>&typed = typedInField, &shown = shownInField;
-      if (HWND dialog = OwnDialog()) {
-        GetDlgItemTextW(dialog, typedField, text, 64);
-        shown.push_back(text);
-        if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, typedField, typed[shown.size() - 1].c_str());
-        SendMessageW(dialog, WM_COMMAND, shown.size() <= typed.size() ? IDOK : IDCANCEL, 0);
-      }
+      HWND dialog = OwnDialog();
+      if (!dialog) return;
+      GetDlgItemTextW(dialog, typedField, text, 64);
+      shownInField.push_back(text);
+      bool more = shownInField.size() <= typedInField.size();
+      if (more) SetDlgItemTextW(dialog, typedField, typedInField[shownInField.size() - 1].c_str());
+      SendMessageW(dialog, WM_COMMAND, more ? IDOK : IDCANCEL, 0);
     });
   }
 

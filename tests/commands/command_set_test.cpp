@@ -101,8 +101,7 @@ TEST_F(CommandTest, ADropOpensOnlyFromAWholeDropList) {
     CloseFile();
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, c.block.size());
     ASSERT_NE(block, nullptr);
-    memcpy(GlobalLock(block), c.block.data(), c.block.size());
-    GlobalUnlock(block);
+    memcpy(GlobalLock(block), c.block.data(), c.block.size()), GlobalUnlock(block);
     SendMessageW(window, WM_DROPFILES, WPARAM(block), 0);
     Poll();
     EXPECT_EQ(Rows(), c.opens ? std::vector<std::wstring>{L"dropped"} : std::vector<std::wstring>{});

@@ -24,10 +24,8 @@ void OpenDated(CommandFixture& test, const std::wstring& path, const std::string
 TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {
   AppSettings.wrapLines = 0;
   std::string log;  // 40,000 lines, every tenth followed by a stack trace without stamps
-  for (int i = 0; i < 40000; ++i) {
-    log += StampedLine(i) + "\r\n";
-    if (i % 10 == 9) log += "  at Frame.one()\r\n  at Frame.two()\r\n";
-  }
+  for (int i = 0; i < 40000; ++i)
+    log += StampedLine(i) + (i % 10 == 9 ? "\r\n  at Frame.one()\r\n  at Frame.two()" : "") + "\r\n";
   OpenDated(*this, path, log);
   ASSERT_FALSE(Browsing());
   auto row = [](int i) { return Widen(StampedLine(i)); };

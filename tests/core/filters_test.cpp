@@ -68,8 +68,7 @@ TEST(LineFilterStack, ShowAndHideCombined) {
 // counted for that filter when rows are built, not when lines are only counted for the tail's start.
 TEST(LineFilterStack, LinesTooCostlyForARegexAreCountedAsNotMatching) {
   LineFilters filters{};
-  ASSERT_TRUE(ParseStoredFilter(u"s|b", &filters.items[0]));
-  ASSERT_TRUE(ParseStoredFilter(u"hr|(a+)+$", &filters.items[1]));
+  ASSERT_TRUE(ParseStoredFilter(u"s|b", &filters.items[0]) && ParseStoredFilter(u"hr|(a+)+$", &filters.items[1]));
   filters.count = 2;
   SetLineFilters(filters);
   const std::u16string lines = std::u16string(4000, u'a') + u"b\n" + u"ab\n";

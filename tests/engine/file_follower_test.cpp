@@ -337,8 +337,7 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
 
 // A long read yields to waiting messages: a pause, or a reload while paused, must not leave that read half done.
 TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
-  AppSettings.kbLimit = 65535;
-  AppSettings.cutEmpty = 1;  // no skipping ahead: all 50 MB are read
+  AppSettings.kbLimit = 65535, AppSettings.cutEmpty = 1;  // no skipping ahead: all 50 MB are read
   WriteBytes(path, NumberedLines(0, 4000000));
   auto readHandsBack = [&] {
     PostMessageW(window, WM_NULL, 0, 0);

@@ -15,7 +15,6 @@ const std::wstring kLock = L"LOCKED" + std::wstring(42, L' ') + L"{Automatic scr
 struct StatusTest : HostedTest {
   HMENU menu = nullptr;
   HICON icons[5] = {};
-
   void SetUp() override {
     HostedTest::SetUp();
     SetMenu(window, engineHost.menu = menu = LoadLocalizedMenu(IDR_MAIN_MENU));
