@@ -83,7 +83,8 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   // A timer's message comes only once the posted ones are handled: a row
   // appended after a forged message shows that it has been.
   auto followingGoesOn = [&] {
-    AppendBytes(path, NumberedLines(next, next + 1)), ++next;
+    AppendBytes(path, NumberedLines(next, next + 1));
+    ++next;
     EXPECT_TRUE(waitForRows(NumberedRows(0, next))) << shown.size() << " rows";
     return !program.EndsWithin(0);
   };

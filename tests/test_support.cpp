@@ -196,15 +196,21 @@ HWND WaitForDialogOwnedBy(HWND owner) {
 
 void SetScrollLock(bool on) {
   BYTE keys[256];
-  GetKeyboardState(keys), keys[VK_SCROLL] = on ? 0x01 : 0x00, SetKeyboardState(keys);
+  GetKeyboardState(keys);
+  keys[VK_SCROLL] = on ? 0x01 : 0x00;
+  SetKeyboardState(keys);
 }
 
 void HostedTest::SetUp() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   AppSettings = Settings{}, uiLanguage = 0, charsetState = CharsetState{};
-  SetRowView(nullptr), SetScrollLock(false), SetSuspendFlag(false);
-  ResetPendingRow(), DiscardBatchedRows(), ResetWidestRow();
+  SetRowView(nullptr);
+  SetScrollLock(false);
+  SetSuspendFlag(false);
+  ResetPendingRow();
+  DiscardBatchedRows();
+  ResetWidestRow();
   ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr)));
   ASSERT_NE(window = CreateMainWindow(GetModuleHandleW(nullptr)), nullptr);
   ShowWindow(window, SW_SHOWNOACTIVATE);

@@ -53,8 +53,11 @@ struct CommandFixture : HostedTest {
 
   void TearDown() override {
     HostedTest::TearDown();
-    UnhookWindowsHookEx(guard), SetSettingsRoot(nullptr), RegCloseKey(root);
-    RegDeleteTreeW(HKEY_CURRENT_USER, rootPath.c_str()), RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
+    UnhookWindowsHookEx(guard);
+    SetSettingsRoot(nullptr);
+    RegCloseKey(root);
+    RegDeleteTreeW(HKEY_CURRENT_USER, rootPath.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
   }
 
   void Run(int command, int source = 0) { ExecuteCommand(window, command, source, nullptr); }
@@ -62,7 +65,8 @@ struct CommandFixture : HostedTest {
   void RunAnswered(int command, TIMERPROC answer) {
     allowDialogs = true;
     UINT_PTR timer = SetTimer(nullptr, 0, 10, answer);
-    Run(command), KillTimer(nullptr, timer);
+    Run(command);
+    KillTimer(nullptr, timer);
   }
   bool Checked(int command) const {  // a missing item (state -1) is not
     return (GetMenuState(menu, UINT(command), MF_BYCOMMAND) & (MF_CHECKED | 0x80000000)) == MF_CHECKED;
@@ -91,7 +95,9 @@ struct CommandFixture : HostedTest {
   static inline std::vector<std::wstring> typedInField, shownInField;
   static inline int typedField = 0;
   void RunTyping(int command, int field, const std::vector<std::wstring>& texts) {
-    typedField = field, typedInField = texts, shownInField.clear();
+    typedField = field;
+    typedInField = texts;
+    shownInField.clear();
     RunAnswered(command, [](HWND, UINT, UINT_PTR, DWORD) {
       wchar_t text[64] = L"";
       HWND dialog = OwnDialog();
@@ -129,5 +135,5 @@ struct CommandFixture : HostedTest {
 
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }
   void Follow(const std::wstring& path) { ASSERT_TRUE(OpenFile(path.c_str())); Poll(); }  // and read all of it
-  void OpenLog(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes), Follow(path); }
+  void OpenLog(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes); Follow(path); }
 };

@@ -101,7 +101,8 @@ TEST_F(CommandTest, ADropOpensOnlyFromAWholeDropList) {
     CloseFile();
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, c.block.size());
     ASSERT_NE(block, nullptr);
-    memcpy(GlobalLock(block), c.block.data(), c.block.size()), GlobalUnlock(block);
+    memcpy(GlobalLock(block), c.block.data(), c.block.size());
+    GlobalUnlock(block);
     SendMessageW(window, WM_DROPFILES, WPARAM(block), 0);
     Poll();
     EXPECT_EQ(Rows(), c.opens ? std::vector<std::wstring>{L"dropped"} : std::vector<std::wstring>{});
@@ -116,7 +117,8 @@ TEST(MenuHelp, ItemsAndTheMenuBarsPopups) {
       {MAKEWPARAM(IDM_RELOAD, 0), bar, IDS_MENU_HELP_BASE + IDM_RELOAD}, {MAKEWPARAM(2, MF_POPUP), bar, 258},
       {MAKEWPARAM(2, MF_POPUP), popup, 0}, {MAKEWPARAM(IDM_RELOAD, MF_SYSMENU), bar, 0}, {0, bar, 0}};
   for (const auto& c : cases) EXPECT_EQ(MenuHelpStringId(c.wparam, LPARAM(c.menu), bar), c.id) << c.wparam;
-  DestroyMenu(bar), DestroyMenu(popup);
+  DestroyMenu(bar);
+  DestroyMenu(popup);
 }
 
 // Real key presses, so these run alone (tests/CMakeLists.txt). The menu presses the key once; the key

@@ -14,7 +14,8 @@ namespace {
 
 struct FindTest : CommandFixture {
   HWND OpenFind() {  // the Find dialog, left open
-    allowDialogs = true, Run(IDM_FIND);
+    allowDialogs = true;
+    Run(IDM_FIND);
     return dialogFocusWindow != window && IsWindow(dialogFocusWindow) ? dialogFocusWindow : nullptr;
   }
 };
@@ -23,7 +24,8 @@ struct FindTest : CommandFixture {
 void FindInFile(HWND dialog, const wchar_t* text, bool regex, bool down) {
   SetDlgItemTextW(dialog, IDC_FIND_TEXT, text);
   CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, down ? IDC_FIND_DOWN : IDC_FIND_UP);
-  CheckDlgButton(dialog, IDC_FIND_REGEX, regex), CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
+  CheckDlgButton(dialog, IDC_FIND_REGEX, regex);
+  CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
   SendMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 

@@ -18,7 +18,9 @@ void OpenDated(CommandFixture& test, const std::wstring& path, const std::string
   SYSTEMTIME june{2026, 6, 1, 1, 12, 0, 0, 0};
   FILETIME written;
   SystemTimeToFileTime(&june, &written);
-  SetFileTime(file, nullptr, nullptr, &written), CloseHandle(file), test.Follow(path);
+  SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  test.Follow(path);
 }
 
 TEST_F(GoToTimeTest, ShowsTheFirstRowLoggedAtOrAfterTheTime) {

@@ -118,7 +118,7 @@ LogFile MakeLongLines(int count, size_t tail, bool unstamped) {
 }
 
 struct Outcome { TimeFound found; uint64_t line; bool operator==(const Outcome&) const = default; };
-void PrintTo(const Outcome& outcome, std::ostream* out) { PrintTo(outcome.found, out), *out << " at " << outcome.line; }
+void PrintTo(const Outcome& outcome, std::ostream* out) { PrintTo(outcome.found, out); *out << " at " << outcome.line; }
 
 Outcome Search(const LogFile& log, int64_t wanted, size_t capacity, size_t* reads,
                size_t mostReads = kMostSearchReads, uint64_t mostLineBytes = kMostLineBytes) {

@@ -19,7 +19,7 @@ std::string Utf16(const std::string& ascii) {
 }
 
 struct FollowerTest : HostedTest {
-  void SetUp() override { HostedTest::SetUp(), engineHost.showError = [](UINT, DWORD) {}; }  // no box to block on
+  void SetUp() override { HostedTest::SetUp(); engineHost.showError = [](UINT, DWORD) {}; }  // no box to block on
   void Open(const std::wstring& name) { ASSERT_TRUE(OpenFile(name.c_str())); }
 
   // Lets timer 1 run until the view holds the expected rows, at most a few seconds.
@@ -314,7 +314,9 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   AppendBytes(path, "old 2\n");
   ASSERT_TRUE(WaitForRows({L"old 1", L"old 2"}));
   // Browsing the old file, the rotation brings the view to the new one's end.
-  AppSettings.linesLimit = 1, LoadStartOfFile(), AppSettings.linesLimit = Settings{}.linesLimit;
+  AppSettings.linesLimit = 1;
+  LoadStartOfFile();
+  AppSettings.linesLimit = Settings{}.linesLimit;
   ASSERT_TRUE(Browsing());
   ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".1").c_str()));
   WriteBytes(path, "new 1\n");

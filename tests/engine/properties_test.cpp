@@ -24,13 +24,15 @@ std::wstring Frame(HWND window) {  // as Stored() shows a placement
 // The real main window following a file last written long ago.
 struct PropertiesTest : HostedTest {
   void SetUp() override {
-    HostedTest::SetUp(), SetStoredCharsetReader(ReadStoredCharsetName);
+    HostedTest::SetUp();
+    SetStoredCharsetReader(ReadStoredCharsetName);
     WriteBytes(path, std::string("\0h\0i\0\n", 6));
     HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    SetFileTime(file, nullptr, nullptr, &kLongAgo), CloseHandle(file);
+    SetFileTime(file, nullptr, nullptr, &kLongAgo);
+    CloseHandle(file);
     ASSERT_TRUE(OpenFile(path.c_str()));
   }
-  void TearDown() override { SetStoredCharsetReader(nullptr), HostedTest::TearDown(); }
+  void TearDown() override { SetStoredCharsetReader(nullptr); HostedTest::TearDown(); }
 };
 
 TEST_F(PropertiesTest, ChosenCharsetIsStoredBesideTheFileAndDecidesTheNextLoad) {

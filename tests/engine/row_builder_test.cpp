@@ -36,7 +36,8 @@ TEST_F(RowBuilderTest, LinesBecomeRows) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0), ResetPendingRow();
+    SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);
+    ResetPendingRow();
     AppSettings.wrapLines = c.rowLength != 0, AppSettings.rowLength = c.rowLength ? c.rowLength : 80;
     AppSettings.cutEmpty = c.cutEmpty;
     Feed(c.input);

@@ -56,7 +56,9 @@ TEST_F(StatusTest, PanesTitleAndMenusFollowTheFile) {
   ASSERT_TRUE(OpenFile(path.c_str()));
   Append("");
   EXPECT_EQ(Shown(), path + file + L"The log is actively followed[PLAY] /  / line 2" + size);
-  TogglePause(), SetScrollLock(true), ShowLockState(true);
+  TogglePause();
+  SetScrollLock(true);
+  ShowLockState(true);
   EXPECT_EQ(Shown(), path + file + L"Log is paused[PAUSE] / " + kLock + L" / line 2" + size + L" 1201 1207");
   CloseFile();
   EXPECT_EQ(Shown(), L" /  /  / " + kLock + L" /  / 0 lines in log /  / Quillon / grayed");
@@ -65,7 +67,8 @@ TEST_F(StatusTest, PanesTitleAndMenusFollowTheFile) {
   Append("");
   EXPECT_EQ(Shown(), path + file + L"The log is actively followed[PLAY] / " + kLock + L" / line 1" + size +
                          L" 1207");
-  SetScrollLock(false), ShowLockState(false);  // as on window activation: the tip stays
+  SetScrollLock(false);  // as on window activation: the tip stays
+  ShowLockState(false);
   // A file title longer than its buffer is cut, and the window title with it.
   const std::wstring name = L"C:\\logs\\" + std::wstring(300, L'n') + L".log";
   ShowStatusFile(name.c_str());
@@ -81,7 +84,8 @@ TEST_F(StatusTest, PanesTitleAndMenusFollowTheFile) {
     EXPECT_EQ(Pane(kPaneUnfinished) + L" / " + Pane(kPaneRowCount), c.shown);
   }
   // Browsing has its own icon and text; the lines written meanwhile go to the row count's tip.
-  AppSettings.linesLimit = 1, LoadStartOfFile();
+  AppSettings.linesLimit = 1;
+  LoadStartOfFile();
   Append("more\nand more\n");
   EXPECT_EQ(Pane(kPaneFollow) + L" / " + Pane(kPaneRowCount),
             L"Browsing: Alt+End follows the end again[BROWSE] / 1 lines in log{New lines since browsing began: 2}");

@@ -23,9 +23,12 @@ TEST_F(FrameTest, FullScreenModesAndTheWayBack) {
     SCOPED_TRACE(testing::Message() << "fullscreen " << c.setting << (c.shift ? ", Shift" : ""));
     AppSettings.fullscreen = c.setting;
     ShowWindow(window, c.fromMaximized ? SW_MAXIMIZE : SW_SHOWNOACTIVATE);
-    GetKeyboardState(keys), keys[VK_SHIFT] = c.shift ? 0x80 : 0, SetKeyboardState(keys);
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = c.shift ? 0x80 : 0;
+    SetKeyboardState(keys);
     Run(IDM_FULL_SCREEN);
-    keys[VK_SHIFT] = 0, SetKeyboardState(keys);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
     AppendBytes(PathOf(L"busy.log"), std::string(200, 'w') + std::string(100, '\n'));
     Poll();
     EXPECT_EQ(state(), (std::vector<bool>{true, !c.clean, !c.clean, !c.clean}));
