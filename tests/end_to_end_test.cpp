@@ -1,6 +1,5 @@
-// Starts the real program on a file, as the shell would, and watches it from
-// here as another process: its rows, its window and what it keeps with the
-// file. Its settings are those of the test prefix's registry.
+// Starts the real program on a file, as the shell would, and watches it from here as another process: its rows, its
+// window and what it keeps with the file. Its settings are those of the test prefix's registry.
 #include "test_support.h"
 
 namespace {
@@ -11,10 +10,8 @@ std::vector<LONG> Frame(HWND window) {
   return {f.left, f.top, f.right, f.bottom};
 }
 
-// With "save position" off the window goes where TESSEL_* say and nothing is
-// stored when it closes; choosing Czech restarts the program on the same file,
-// which now takes the stored place and stores where it was moved to when it
-// closes.
+// With "save position" off the window goes where TESSEL_* say and nothing is stored when it closes; choosing Czech
+// restarts the program on the same file, which now takes the stored place and stores where it was moved to on closing.
 TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   std::wstring directory = MakeTempDirectory(), title = L"log with spaces.log - Quillon";
   std::wstring path = directory + L"\\log with spaces.log", stream = path + L":Kavex.Quillon.Properties";
@@ -52,11 +49,10 @@ TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   RemoveDirectoryTree(directory);
 }
 
-// Forged messages: the real program reached as any process of the desktop may reach it:
-// messages naming memory it never handed out. Each one must leave the window
-// answering, its rows as they were, and following going on. (Under Wine a
-// fault in a message sent from another process does not end the program; one
-// in a posted message, or in what a sent one leaves behind, does.)
+// Forged messages: the real program reached as any process of the desktop may reach it: messages naming memory it never
+// handed out. Each one must leave the window answering, its rows as they were, and following going on. (Under Wine a
+// fault in a message sent from another process does not end the program; one in a posted message, or in what a sent one
+// leaves behind, does.)
 TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   std::wstring directory = MakeTempDirectory(), path = directory + L"\\forged.log";
   WriteBytes(path, NumberedLines(0, 3));
@@ -73,7 +69,6 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
     return shown == wanted;
   };
   ASSERT_TRUE(window && view && waitForRows(NumberedRows(0, 3)));
-
   UINT find = RegisterWindowMessageW(L"commdlg_FindReplace"), shellHook = RegisterWindowMessageW(L"SHELLHOOK");
   // A system library's function lies at the same address in every process.
   auto exitProcess = LPARAM(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ExitProcess"));
@@ -109,7 +104,6 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   PostMessageW(findDialog, WM_COMMAND, IDCANCEL, 0);
   PumpUntil([&] { return !IsWindow(findDialog); });
   ASSERT_TRUE(followingGoesOn());
-
   // A dialog's set-up message names where its values go: a copy sent from
   // here, and the dialog accepted, must write nothing there.
   PostMessageW(window, WM_COMMAND, 1406, 0);  // Size limits

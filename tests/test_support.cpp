@@ -1,7 +1,6 @@
 #include "test_support.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -27,13 +26,8 @@ std::wstring MakeTempDirectory() {
 }
 
 void RemoveDirectoryTree(const std::wstring& directory) {
-  if (directory.find(L"quillon-test-") == std::wstring::npos) return;  // never the current folder
-  std::wstring from = directory + L'\0';  // the list ends with a second NUL
-  SHFILEOPSTRUCTW operation{};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_NO_UI;
-  SHFileOperationW(&operation);
+  std::error_code ignored;  // only the tests' own folders, never the current one
+  if (directory.find(L"quillon-test-") != std::wstring::npos) std::filesystem::remove_all(directory, ignored);
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes, bool append) {
@@ -44,8 +38,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes, bool append)
   WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
   CloseHandle(file);
 }
-
-void AppendBytes(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes, true); }
 
 std::string ReadBytes(const std::wstring& path) {
   std::ifstream file(std::filesystem::path(path), std::ios::binary);
@@ -151,8 +143,6 @@ DWORD StoredNumber(HKEY root, const wchar_t* name) {
   return value;
 }
 
-DWORD ProgramSetting(const wchar_t* name) { return StoredNumber(HKEY_CURRENT_USER, name); }
-
 Program::Program(const std::wstring& file) {
   std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + file + L"\"";
   STARTUPINFOW startup{};
@@ -214,9 +204,7 @@ void SetScrollLock(bool on) {
 void HostedTest::SetUp() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  AppSettings = Settings{};
-  uiLanguage = 0;
-  charsetState = CharsetState{};
+  AppSettings = Settings{}, uiLanguage = 0, charsetState = CharsetState{};
   SetRowView(nullptr);
   SetScrollLock(false);
   SetSuspendFlag(false);

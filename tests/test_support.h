@@ -17,7 +17,7 @@ std::wstring MakeTempDirectory();
 void RemoveDirectoryTree(const std::wstring& directory);
 
 void WriteBytes(const std::wstring& path, const std::string& bytes, bool append = false);
-void AppendBytes(const std::wstring& path, const std::string& bytes);
+inline void AppendBytes(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes, true); }
 std::string ReadBytes(const std::wstring& path);
 // Lines "<prefix><from>" up to before "<prefix><to>", each ending in a line feed.
 std::string NumberedLines(int from, int to, const char* prefix = "line ");
@@ -39,8 +39,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD limit = 5000);
 // The settings of the test prefix's registry, as a started program reads them.
 void SetProgramSetting(const wchar_t* name, DWORD value);
 void DeleteProgramSetting(const wchar_t* name);
-DWORD ProgramSetting(const wchar_t* name);  // ~0u when absent
-DWORD StoredNumber(HKEY root, const wchar_t* name);  // the same under another root
+DWORD StoredNumber(HKEY root, const wchar_t* name);  // ~0u when absent
+inline DWORD ProgramSetting(const wchar_t* name) { return StoredNumber(HKEY_CURRENT_USER, name); }
 
 // The real program started on a file as a second process (CTest runs the tests
 // in the build folder), or the one showing a window; ended however the test ends.
@@ -61,9 +61,8 @@ HWND WaitForDialogOwnedBy(HWND owner);
 // Toggles the thread's Scroll Lock state, as the keyboard would.
 void SetScrollLock(bool on);
 
-// Fresh engine state (settings, charset, view, Scroll Lock), a hidden main
-// window whose real list box receives the rows, and a temp directory for the
-// log. Polls are driven by hand unless a test pumps messages for timer 1.
+// Fresh engine state (settings, charset, view, Scroll Lock), a hidden main window whose real list box receives the
+// rows, and a temp directory for the log. Polls are driven by hand unless a test pumps messages for timer 1.
 struct HostedTest : testing::Test {
   HWND window = nullptr;
   std::wstring directory = MakeTempDirectory(), path = directory + L"\\app.log";

@@ -1,7 +1,6 @@
-// The shell and command tests' one fixture: fresh settings stored under a
-// throwaway key of the test prefix's registry, a temp directory, a real main
-// window with menu 1000, and a guard that refuses (and counts) every dialog,
-// message box and popup menu, so that no test can block on one.
+// The shell and command tests' one fixture: fresh settings stored under a throwaway key of the test prefix's registry,
+// a temp directory, a real main window with menu 1000, and a guard that refuses (and counts) every dialog, message box
+// and popup menu, so that no test can block on one.
 #pragma once
 #include "commands/command_set.h"
 #include "engine/charset.h"
@@ -31,9 +30,7 @@ struct CommandFixture : HostedTest {
   void SetUp() override {
     HostedTest::SetUp();
     ResetSettings(AppSettings);
-    dialogFocusWindow = nullptr;
-    refused = 0;
-    allowDialogs = false;
+    dialogFocusWindow = nullptr, refused = 0, allowDialogs = false;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
                               nullptr), ERROR_SUCCESS);
     SetSettingsRoot(root);
@@ -50,8 +47,7 @@ struct CommandFixture : HostedTest {
     menu = LoadLocalizedMenu(IDR_MAIN_MENU);
     WindowPlacementRequest request;
     request.x = 40, request.y = 30, request.width = 700, request.height = 500;
-    window = CreateMainWindow(GetModuleHandleW(nullptr), request, menu);
-    ASSERT_NE(window, nullptr);
+    ASSERT_NE(window = CreateMainWindow(GetModuleHandleW(nullptr), request, menu), nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
   }
 
@@ -84,6 +80,36 @@ struct CommandFixture : HostedTest {
     return value;
   }
 
+  static int Selected() {  // the one selected row of the view, else -1
+    if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return -1;
+    return int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0));
+  }
+  static std::wstring SelectedText() {  // "none" when not one row is selected
+    wchar_t text[kMaxRowUnits + 1] = L"none";
+    if (Selected() >= 0) ReadViewRow(engineHost.view, Selected(), text);
+    return text;
+  }
+
+  // A command whose dialog of one field is answered: each time it shows, what the field shows is noted in
+  // shownInField, and the next text is typed into it and OK pressed; once all are typed, Cancel.
+  static inline std::vector<std::wstring> typedInField, shownInField;
+  static inline int typedField = 0;
+  void RunTyping(int command, int field, const std::vector<std::wstring>& texts) {
+    typedField = field;
+    typedInField = texts;
+    shownInField.clear();
+    RunAnswered(command, [](HWND, UINT, UINT_PTR, DWORD) {
+      wchar_t text[64] = L"";
+      HWND dialog = OwnDialog();
+      if (!dialog) return;
+      GetDlgItemTextW(dialog, typedField, text, 64);
+      shownInField.push_back(text);
+      bool more = shownInField.size() <= typedInField.size();
+      if (more) SetDlgItemTextW(dialog, typedField, typedInField[shownInField.size() - 1].c_str());
+      SendMessageW(dialog, WM_COMMAND, more ? IDOK : IDCANCEL, 0);
+    });
+  }
+
   static HWND OwnDialog() {  // a visible dialog of this thread
     HWND found = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM out) {
@@ -108,9 +134,6 @@ struct CommandFixture : HostedTest {
   }
 
   std::wstring PathOf(const wchar_t* name) const { return directory + L"\\" + name; }
-  void OpenLog(const std::wstring& path, const std::string& bytes) {  // and read all of it
-    WriteBytes(path, bytes);
-    ASSERT_TRUE(OpenFile(path.c_str()));
-    Poll();
-  }
+  void Follow(const std::wstring& path) { ASSERT_TRUE(OpenFile(path.c_str())); Poll(); }  // and read all of it
+  void OpenLog(const std::wstring& path, const std::string& bytes) { WriteBytes(path, bytes); Follow(path); }
 };

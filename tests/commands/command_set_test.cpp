@@ -8,8 +8,7 @@ namespace {
 
 using CommandTest = CommandFixture;
 
-// The clean full screen takes the menu bar off: the marks must follow anyway.
-// The row settings rebuild the rows at once.
+// The clean full screen takes the menu bar off: the marks must follow anyway. Row settings rebuild the rows at once.
 TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
   const std::wstring x(100, L'x');
   const std::vector<std::wstring> all{L"a", L"", L"b", x.substr(0, 80), x.substr(80)},
@@ -78,9 +77,8 @@ TEST_F(CommandTest, EraseKeepsTheFileUnlessConfirmedAndCopyTakesTheSelectedRowsE
   EXPECT_EQ(ClipboardText(window), L"one\r\nthree\r\n");
 }
 
-// Anyone may post a drop: a block is read only when it is a whole drop list,
-// and the first name opens. A list read past its end, freed by the drop or not,
-// would open whatever follows in memory.
+// Anyone may post a drop: a block is read only when it is a whole drop list, and the first name opens. A list read past
+// its end, freed by the drop or not, would open whatever follows in memory.
 TEST_F(CommandTest, ADropOpensOnlyFromAWholeDropList) {
   std::wstring dropped = PathOf(L"dropped.log");
   WriteBytes(dropped, "dropped\n");

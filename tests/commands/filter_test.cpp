@@ -1,6 +1,5 @@
-// The Filter dialog on a real view: the stack edited through the dialog's
-// own buttons, kept in the file's properties stream beside what the stream
-// already held, named in the title and the row pane's tip.
+// The Filter dialog on a real view: the stack edited through the dialog's own buttons, kept in the file's properties
+// stream beside what the stream already held, named in the title and the row pane's tip.
 #include "command_fixture.h"
 
 #include <commctrl.h>
@@ -12,9 +11,8 @@ namespace {
 
 using FilterTest = CommandFixture;
 
-// A dialog session: "+" adds, "=" only types, "~N" selects filter N and
-// changes it, "-N" removes filter N; each editor text is flags then pattern
-// (s or h, c, r). The last step is "ok" or "cancel".
+// A dialog session: "+" adds, "=" only types, "~N" selects filter N and changes it, "-N" removes filter N; each editor
+// text is flags then pattern (s or h, c, r). The last step is "ok" or "cancel".
 std::vector<std::string> actions;
 std::vector<std::wstring> listed;  // before the dialog closed
 std::string buttons;  // Add, Change, Remove: 1 enabled, 0 not, before the dialog closed
@@ -49,15 +47,10 @@ void CALLBACK AnswerFilters(HWND, UINT, UINT_PTR, DWORD) {
   if (std::exchange(busy, true)) return;
   for (const std::string& action : actions) {
     if (action == "ok" || action == "cancel") {
-      HWND list = GetDlgItem(dialog, IDC_FILTER_LIST);
       buttons.clear();
       for (int id : {IDC_FILTER_ADD, IDC_FILTER_CHANGE, IDC_FILTER_REMOVE})
         buttons += IsWindowEnabled(GetDlgItem(dialog, id)) ? '1' : '0';
-      for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
-        wchar_t item[400] = L"";
-        SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
-        listed.push_back(item);
-      }
+      listed = ListRows(GetDlgItem(dialog, IDC_FILTER_LIST));
       Click(dialog, action == "ok" ? IDOK : IDCANCEL);
     } else if (action[0] == '+' || action[0] == '=') {
       TypeFilter(dialog, action.substr(1));
@@ -84,22 +77,13 @@ std::wstring StoredFilters() {
   return keys;
 }
 
-std::wstring RowPaneTip(HWND statusBar) {
-  wchar_t tip[2048] = L"";
-  SendMessageW(statusBar, SB_GETTIPTEXTW, MAKEWPARAM(kPaneRowCount, 2048), reinterpret_cast<LPARAM>(tip));
-  return tip;
-}
-
 // Each step opens the dialog on the file as the steps before left it.
 TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
   const std::wstring log = PathOf(L"app.log");
   OpenLog(log, "ERR a\nWARN b\nERR heartbeat x\nok 1\nwarn c\n");
   const struct {
-    const char* what;
-    std::vector<std::string> actions;
-    std::vector<std::wstring> listed, rows;
-    std::wstring title, stored;
-    std::string buttons = "111";
+    const char* what; std::vector<std::string> actions; std::vector<std::wstring> listed, rows;
+    std::wstring title, stored; std::string buttons = "111";
   } steps[] = {
       {"two shown, one typed hiding is added by OK, its trailing blank kept",
        {"+sERR", "+scWARN", "=hbeat ", "ok"}, {L"ERR", L"WARN (match case)"},
@@ -120,24 +104,19 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
     actions = step.actions, listed.clear(), boxes.clear();
     RunAnswered(IDM_FILTER, AnswerFilters);
     Poll();
-    EXPECT_EQ(listed, step.listed);
-    EXPECT_EQ(buttons, step.buttons);
-    EXPECT_EQ(Rows(), step.rows);
-    EXPECT_EQ(WindowText(window), step.title);
-    EXPECT_EQ(StoredFilters(), step.stored);
+    EXPECT_EQ(std::tuple(listed, buttons, Rows(), WindowText(window), StoredFilters()),
+              std::tuple(step.listed, step.buttons, step.rows, step.title, step.stored));
   }
   EXPECT_EQ(boxes, std::vector<std::wstring>{
                        L"The pattern is not a valid regular expression:\nmissing closing parenthesis at position 3."});
-  EXPECT_EQ(RowPaneTip(engineHost.statusBar), L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \"");
+  EXPECT_EQ(StatusTip(kPaneRowCount), L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \"");
   // Kept with the file: opened again, it is filtered again.
-  ASSERT_TRUE(OpenFile(log.c_str()));
-  Poll();
+  Follow(log);
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"WARN b", L"ok 1", L"warn c"}));
 }
 
-// A stream an older version wrote: its one filter is read, and moved into
-// "Filters" by the next save; a value that is no filter keeps its key, also
-// through Clear filter.
+// A stream an older version wrote: its one filter is read, and moved into "Filters" by the next save; a value that is
+// no filter keeps its key, also through Clear filter.
 TEST_F(FilterTest, AnOlderFilterMovesAndForeignValuesStay) {
   const std::wstring log = PathOf(L"old.log");
   WriteBytes(log, "ok 1\nERR a\nok beat\n");
@@ -145,8 +124,7 @@ TEST_F(FilterTest, AnOlderFilterMovesAndForeignValuesStay) {
   WritePrivateProfileStringW(L"Filter", L"Pattern", L"\"ERR\"", PropertiesStreamPath());
   WritePrivateProfileStringW(L"Filter", L"Mode", L"HIDE", PropertiesStreamPath());
   WritePrivateProfileStringW(L"Filters", L"1", L"not a filter", PropertiesStreamPath());
-  ASSERT_TRUE(OpenFile(log.c_str()));
-  Poll();
+  Follow(log);
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"ok 1", L"ok beat"}));
   actions = {"+hbeat", "ok"}, listed.clear();
   RunAnswered(IDM_FILTER, AnswerFilters);

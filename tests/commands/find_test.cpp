@@ -1,5 +1,5 @@
-// Find and Go to row on a real view: the Find dialog typed into and clicked,
-// the search through a large file on disk followed and stopped, and the other dialogs answered from a timer while they run.
+// Find and Go to row on a real view: the Find dialog typed into and clicked, the search through a large file on disk
+// followed and stopped, and the other dialogs answered from a timer while they run.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,21 +12,29 @@
 
 namespace {
 
-using FindTest = CommandFixture;
+struct FindTest : CommandFixture {
+  HWND OpenFind() {  // the Find dialog, left open
+    allowDialogs = true;
+    Run(IDM_FIND);
+    return dialogFocusWindow != window && IsWindow(dialogFocusWindow) ? dialogFocusWindow : nullptr;
+  }
+};
 
-int Selected() {  // the one selected row, else -1
-  if (SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) != 1) return -1;
-  return int(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0));
+// Searches from the open Find dialog, through the whole file.
+void FindInFile(HWND dialog, const wchar_t* text, bool regex, bool down) {
+  SetDlgItemTextW(dialog, IDC_FIND_TEXT, text);
+  CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, down ? IDC_FIND_DOWN : IDC_FIND_UP);
+  CheckDlgButton(dialog, IDC_FIND_REGEX, regex);
+  CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
+  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
 }
 
 TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   AppSettings.wrapLines = 0;
   std::string log = "x\nerror one\nab-xab\nxab ab\nError two\n";
   OpenLog(path, log.append(4092, 'y').append(" ab\n"));  // the last row is 4,095 units long
-  allowDialogs = true;
-  Run(IDM_FIND);
-  HWND dialog = dialogFocusWindow;
-  ASSERT_TRUE(dialog != window && IsWindowVisible(dialog) && !IsWindowEnabled(window));
+  HWND dialog = OpenFind();
+  ASSERT_TRUE(dialog && IsWindowVisible(dialog) && !IsWindowEnabled(window));
   // The first search includes the current row; radio button 1056 is up, 1057 down; box 1040 whole word, 1041 case.
   const struct { const wchar_t* text; int direction, wholeWord, matchCase, from, expected; } steps[] = {
       {L"ERROR", 1057, 0, 0, 1, 1}, {L"ERROR", 1057, 0, 0, 1, 4}, {L"ERROR", 1057, 0, 0, 4, 4},
@@ -47,8 +55,7 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   ShowRow(5);
   Run(IDM_FIND_NEXT);  // the options stay: up, whole word
   EXPECT_EQ(Selected(), 2);
-  ASSERT_TRUE(OpenFile(path.c_str()));
-  Poll();
+  Follow(path);
   ShowRow(3);
   Run(IDM_FIND_NEXT);  // a file opened forgets the text
   EXPECT_EQ(Selected(), 3);
@@ -62,16 +69,8 @@ TEST_F(FindTest, TheDialogSearchesFromTheCurrentRowOneWayWithoutWrapping) {
   EXPECT_TRUE(one && dialogFocusWindow == dialog && Selected() == -1);
 }
 
-std::wstring SelectedText() {
-  wchar_t text[kMaxRowUnits + 1] = L"";
-  int row = Selected();
-  if (row >= 0) ReadViewRow(engineHost.view, row, text);
-  return text;
-}
-
-// A 200 MB log with one line to find at a tenth of it: the search runs out of
-// loaded rows and goes on through the file on disk in either direction, and
-// Esc stops a search that is under way and nothing else.
+// A 200 MB log with one line to find at a tenth of it: the search runs out of loaded rows and goes on through the file
+// on disk in either direction, and Esc stops a search that is under way and nothing else.
 TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
   std::string block;
   for (int i = 0; i < 1000; ++i) block += "2024-05-01 12:00:00 INFO worker " + std::to_string(i % 10) + " took 12 ms\n";
@@ -83,10 +82,8 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
   while (log.size() < (size_t(200) << 20)) log += block;
   OpenLog(path, log);
   log.clear(), log.shrink_to_fit();
-  allowDialogs = true;
-  Run(IDM_FIND);
-  HWND dialog = dialogFocusWindow;
-  ASSERT_TRUE(dialog != window && IsWindow(dialog));
+  HWND dialog = OpenFind();
+  ASSERT_TRUE(dialog);
   const struct { const wchar_t* text; bool regex, down; } cases[] = {
       {L"NEEDLE", false, false}, {L"took \\d{4} ms", true, false}, {L"NEEDLE", false, true}, {L"took \\d{4} ms", true, true}};
   for (const auto& c : cases) {
@@ -94,24 +91,17 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
     if (c.down) LoadStartOfFile();
     else FollowEndAgain();
     ShowRow(0);
-    SetDlgItemTextW(dialog, IDC_FIND_TEXT, c.text);
-    CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, c.down ? IDC_FIND_DOWN : IDC_FIND_UP);
-    CheckDlgButton(dialog, IDC_FIND_REGEX, c.regex), CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    FindInFile(dialog, c.text, c.regex, c.down);
     EXPECT_TRUE(FileSearchRunning());
     if (c.down) LoadLaterRows();  // moving on while it searches leaves it searching
     ASSERT_TRUE(PumpUntil([] { return !FileSearchRunning(); }, 60000));
     EXPECT_NE(SelectedText().find(L"needle took 4321 ms"), std::wstring::npos) << SelectedText();
     EXPECT_TRUE(StretchStart() <= target && target < StretchEnd());
   }
-  // No literal to look for: every line is decoded and tested, long enough to
-  // be stopped on the way.
+  // No literal to look for: every line is decoded and tested, long enough to be stopped on the way.
   FollowEndAgain();
   int selected = Selected();
-  SetDlgItemTextW(dialog, IDC_FIND_TEXT, L"[xy]\\d{5}");
-  CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, IDC_FIND_UP);
-  CheckDlgButton(dialog, IDC_FIND_REGEX, BST_CHECKED);
-  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+  FindInFile(dialog, L"[xy]\\d{5}", true, false);
   ASSERT_TRUE(PumpUntil([] { return SendMessageW(engineHost.progress, PBM_GETPOS, 0, 0) > 0 || !FileSearchRunning(); }));
   ASSERT_TRUE(FileSearchRunning());
   Run(IDM_ESCAPE);  // stops the search, and only that
@@ -123,19 +113,16 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
 }
 
-// A hit on disk in a line longer than the kb limit and than the view loads
-// the rows around the match and selects the row where it starts: across a
-// wrap, and for a match only there before tabs are expanded.
+// A hit on disk in a line longer than the kb limit and than the view loads the rows around the match and selects the
+// row where it starts: across a wrap, and for a match only there before tabs are expanded.
 TEST_F(FindTest, AHitInALongLineSelectsTheRowWhereTheMatchStarts) {
   AppSettings.kbLimit = 1, AppSettings.linesLimit = 8, AppSettings.wrapLines = 1, AppSettings.rowLength = 10;
   std::string log = "start\n" + std::string(2007, 'x') + "NEEDLE" + std::string(2000, 'y') + "NEEDLE" +
                     std::string(1000, 'y') + "\n" + std::string(95, 'w') + "q\tz" + std::string(2000, 'v') + "\n" +
                     NumberedLines(0, 50, "end ");
   OpenLog(path, log);
-  allowDialogs = true;
-  Run(IDM_FIND);
-  HWND dialog = dialogFocusWindow;
-  ASSERT_TRUE(dialog != window && IsWindow(dialog));
+  HWND dialog = OpenFind();
+  ASSERT_TRUE(dialog);
   // Going up, the last match of the line comes first; then on through the
   // same line, above and below the rows the view holds of it.
   const struct { const wchar_t* text; bool regex, down; const wchar_t *selected, *next; } cases[] = {
@@ -143,10 +130,7 @@ TEST_F(FindTest, AHitInALongLineSelectsTheRowWhereTheMatchStarts) {
       {L"needle", false, false, L"xxxxxxxNEE", L"DLEyyyyyyy"}, {L"needle", false, true, L"yyyNEEDLEy", L"yyyyyyyyyy"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
-    SetDlgItemTextW(dialog, IDC_FIND_TEXT, c.text);
-    CheckRadioButton(dialog, IDC_FIND_UP, IDC_FIND_DOWN, c.down ? IDC_FIND_DOWN : IDC_FIND_UP);
-    CheckDlgButton(dialog, IDC_FIND_REGEX, c.regex), CheckDlgButton(dialog, IDC_FIND_WHOLE_FILE, BST_CHECKED);
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    FindInFile(dialog, c.text, c.regex, c.down);
     ASSERT_TRUE(PumpUntil([] { return !FileSearchRunning(); }, 60000));
     EXPECT_EQ(SelectedText(), c.selected);
     wchar_t next[kMaxRowUnits + 1] = L"";
@@ -156,30 +140,15 @@ TEST_F(FindTest, AHitInALongLineSelectsTheRowWhereTheMatchStarts) {
   Run(IDM_ESCAPE);
 }
 
-std::vector<const wchar_t*> typed;
-std::vector<std::wstring> shown;
-
-void CALLBACK AnswerGoToRow(HWND, UINT, UINT_PTR, DWORD) {  // notes the field, types the next number or cancels
-  wchar_t field[16] = L"";
-  if (HWND dialog = CommandFixture::OwnDialog()) {
-    GetDlgItemTextW(dialog, IDC_ROW_NUMBER, field, 16);
-    shown.push_back(field);
-    if (shown.size() <= typed.size()) SetDlgItemTextW(dialog, IDC_ROW_NUMBER, typed[shown.size() - 1]);
-    SendMessageW(dialog, WM_COMMAND, shown.size() <= typed.size() ? IDOK : IDCANCEL, 0);
-  }
-}
-
 TEST_F(FindTest, GoToRowKeepsTheDialogUntilTheNumberIsARow) {
   OpenLog(path, NumberedLines(0, 200));
   ShowRow(7);
-  const struct { std::vector<const wchar_t*> typed; std::vector<std::wstring> shown; LRESULT top; int selected; } cases[] = {
+  const struct { std::vector<std::wstring> typed, shown; LRESULT top; int selected; } cases[] = {
       {{L"0", L"201", L"100"}, {L"8", L"0", L"201"}, 95, 99}, {{L"3"}, {L"100"}, 0, 2}, {{}, {L"3"}, 0, 2}};
   for (const auto& c : cases) {
-    typed = c.typed, shown.clear();
-    RunAnswered(IDM_GOTO_LINE, AnswerGoToRow);
-    EXPECT_EQ(shown, c.shown);
-    EXPECT_EQ(SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), c.top);
-    EXPECT_EQ(Selected(), c.selected);
+    RunTyping(IDM_GOTO_LINE, IDC_ROW_NUMBER, c.typed);
+    EXPECT_EQ(std::tuple(shownInField, SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), Selected()),
+              std::tuple(c.shown, c.top, c.selected));
   }
 }
 

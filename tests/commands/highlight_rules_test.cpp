@@ -1,6 +1,5 @@
-// Highlight rules on the real view and registry: rows tagged as they arrive
-// and through trimming, drawn in their rule's colours, the alert, and the
-// dialog storing and recolouring without a reload, or changing nothing.
+// Highlight rules on the real view and registry: rows tagged as they arrive and through trimming, drawn in their rule's
+// colours, the alert, and the dialog storing and recolouring without a reload, or changing nothing.
 #include "command_fixture.h"
 #include "engine/status_bar.h"
 #include "shell/tray_icon.h"
@@ -89,7 +88,6 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   for (int i = 0; i < 2; ++i) AppendBytes(path, "ok\n"), Poll();
   EXPECT_TRUE(std::wstring(TrayIconRecord().szTip).starts_with(L"A highlighted row arrived\napp.log\n\\\\?\\"));
   flashWindowEx = saved, DestroyWindow(front), ShowWindow(window, SW_RESTORE);
-
   for (bool cancelled : {true, false}) {
     cancel = cancelled, RunAnswered(IDM_HIGHLIGHT_RULES, DriveRules);
     EXPECT_EQ(StoredText(L"rule 0"), cancelled ? L"|FF0000|-|ERROR" : L"a|-|00FF00|row 8");
@@ -132,10 +130,9 @@ void CALLBACK DriveRegexRules(HWND, UINT, UINT_PTR, DWORD) {
   type(L"end$"), click(IDOK), busy = false;
 }
 
-// A regex rule passes by rows on which it backtracks without end, counted in
-// the row pane's tip and beside the rule in the dialog; retagging counts them
-// no more. The dialog refuses a pattern that does not compile, telling why
-// and where; a stored one stays in the registry as it is.
+// A regex rule passes by rows on which it backtracks without end, counted in the row pane's tip and beside the rule in
+// the dialog; retagging counts them no more. The dialog refuses a pattern that does not compile, telling why and where;
+// a stored one stays in the registry as it is.
 TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile) {
   Store(L"rule 0", L"r|FF0000|-|(a+)+$"), Store(L"rule 1", L"r|-|-|(b"), Store(L"rule 2", L"|-|-|b");
   LoadSettings();
@@ -161,9 +158,8 @@ TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile
   EXPECT_EQ(StatusTip(kPaneRowCount), tip);
 }
 
-// Rules that take long over a full view are applied to the rows on screen at
-// once and to the others as they are drawn: tagging 4,000 rows that each
-// stop a pattern at its bound would hold the window for a second.
+// Rules that take long over a full view are applied to the rows on screen at once and to the others as they are drawn:
+// tagging 4,000 rows that each stop a pattern at its bound would hold the window for a second.
 TEST_F(RulesTest, RetaggingACostlyRuleLeavesTheRowsOffScreenToTheirDrawing) {
   AppSettings.wrapLines = 0, AppSettings.linesLimit = 5000, AppSettings.kbLimit = 20000;
   std::string costly;
@@ -228,12 +224,10 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
   // mostDrawn: the rows painted for it and the uncovered ones, of the 37 shown;
   // all of them while the view still scrolls
   const struct { const char* what; std::string text; bool held; int mostDrawn; } cases[] = {
-      {"one row", "warn 1\n", false, 37},
-      {"three rows", "ERROR a\nplain\nwarn b\n", false, 37},
+      {"one row", "warn 1\n", false, 37}, {"three rows", "ERROR a\nplain\nwarn b\n", false, 37},
       {"a line wrapped in two", "warn " + std::string(100, 'x') + "\n", false, 37},
       {"sixteen rows", NumberedLines(0, 16, "warn "), false, 37},
-      {"seventeen rows", NumberedLines(0, 17, "ERROR "), false, 20},
-      {"one row, the view full", "warn 1\n", false, 4},
+      {"seventeen rows", NumberedLines(0, 17, "ERROR "), false, 20}, {"one row, the view full", "warn 1\n", false, 4},
       {"three rows, the view full", "ERROR a\nplain\nwarn b\n", false, 6},
       {"held by a thumb drag", "ERROR held\nwarn held\n", true, 4},
       {"more than the limit, put back whole", NumberedLines(0, 90, "warn "), false, 37},
@@ -251,9 +245,8 @@ TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
     InvalidateRect(engineHost.view, nullptr, TRUE), UpdateWindow(engineHost.view);
     EXPECT_TRUE(drawn == ViewOnScreen());
   }
-  // Redraw off over a long read, which hands back to the message loop: a row
-  // selected meanwhile (by the user, by another process), and a paint asked
-  // for meanwhile, are drawn too.
+  // Redraw off over a long read, which hands back to the message loop: a row selected meanwhile (by the user, by
+  // another process), and a paint asked for meanwhile, are drawn too.
   SendMessageW(engineHost.view, LB_SETSEL, FALSE, -1), UpdateWindow(engineHost.view);
   SuspendViewRedraw();
   SendMessageW(engineHost.view, LB_SETSEL, TRUE, SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0) + 2);

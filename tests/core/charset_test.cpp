@@ -1,5 +1,4 @@
-// Runs in the Windows suite and natively (fuzz/): the system's code pages
-// under Windows, the fuzzers' stand-in elsewhere.
+// In the Windows suite and natively (fuzz/): the system's code pages under Windows, the fuzzers' stand-in elsewhere.
 #include "core/charset.h"
 
 #include <gtest/gtest.h>
@@ -49,8 +48,7 @@ TEST(CharsetNames, StoredNamesAndCommands) {
     uint32_t code = 12345;
     bool setsFallback = !c.setsFallback;
     ASSERT_TRUE(CharsetFromCommand(c.command, &code, &setsFallback));
-    EXPECT_EQ(code, c.code);
-    EXPECT_EQ(setsFallback, c.setsFallback);
+    EXPECT_EQ(std::pair(code, setsFallback), std::pair(c.code, c.setsFallback));
   }
 }
 

@@ -9,8 +9,7 @@
 
 namespace {
 
-// Stored values that are filters, and how they are written back (the flags in
-// their order); values that are none leave the filter alone.
+// Stored filters and how they are written back (the flags in their order); other values leave the filter alone.
 TEST(StoredFilters, ParseAndFormat) {
   const std::u16string longest(255, u'p');
   const struct { std::u16string value; bool hide, matchCase, regex; std::u16string pattern, written; } filters[] = {
@@ -40,8 +39,7 @@ TEST(StoredFilters, ParseAndFormat) {
   }
 }
 
-// Each filter as stored: a line passes when no hiding filter matches it and,
-// if any filter shows, one showing filter does.
+// A line passes when no hiding filter matches it and, if any filter shows, one showing filter does.
 TEST(LineFilterStack, ShowAndHideCombined) {
   const struct { std::vector<std::u16string> filters; std::u16string line; bool passes; } cases[] = {
       {{}, u"anything", true},
@@ -66,13 +64,11 @@ TEST(LineFilterStack, ShowAndHideCombined) {
   SetLineFilters(LineFilters{});
 }
 
-// A line on which a filter's pattern backtracks without end is found after a
-// bounded search, does not match, and is counted for that filter when rows
-// are built, not when lines are only counted for the tail's start.
+// A line on which a filter's pattern backtracks without end is found after a bounded search, does not match, and is
+// counted for that filter when rows are built, not when lines are only counted for the tail's start.
 TEST(LineFilterStack, LinesTooCostlyForARegexAreCountedAsNotMatching) {
   LineFilters filters{};
-  ASSERT_TRUE(ParseStoredFilter(u"s|b", &filters.items[0]));
-  ASSERT_TRUE(ParseStoredFilter(u"hr|(a+)+$", &filters.items[1]));
+  ASSERT_TRUE(ParseStoredFilter(u"s|b", &filters.items[0]) && ParseStoredFilter(u"hr|(a+)+$", &filters.items[1]));
   filters.count = 2;
   SetLineFilters(filters);
   const std::u16string lines = std::u16string(4000, u'a') + u"b\n" + u"ab\n";

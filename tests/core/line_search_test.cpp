@@ -1,6 +1,5 @@
-// Find through a file's bytes: the literal a regular expression's matches
-// hold, and the scans both ways over a file in memory, in three charsets and
-// through buffers large and small.
+// Find through a file's bytes: the literal a regular expression's matches hold, and the scans both ways over a file in
+// memory, in three charsets and through buffers large and small.
 #include "core/line_search.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +11,15 @@
 #include "core/stored_values.h"
 
 const CharsetConversions& TestConversions();  // the system's, or the fuzzers' stand-in (charset_test.cpp)
+
+// A file in memory, for the scans here and the time search (log_times_test.cpp).
+size_t ReadString(void* bytes, uint64_t at, uint8_t* out, size_t count) {
+  const std::string& text = *static_cast<const std::string*>(bytes);
+  if (at >= text.size()) return 0;
+  size_t got = std::min<size_t>(count, text.size() - size_t(at));
+  memcpy(out, text.data() + at, got);
+  return got;
+}
 
 namespace {
 
@@ -39,18 +47,6 @@ TEST(RequiredLiteral, TheLongestRunEveryMatchHolds) {
   }
 }
 
-struct Memory {
-  std::string bytes;
-};
-
-size_t ReadMemory(void* context, uint64_t at, uint8_t* out, size_t count) {
-  const std::string& bytes = static_cast<Memory*>(context)->bytes;
-  if (at >= bytes.size()) return 0;
-  size_t got = std::min<size_t>(count, bytes.size() - size_t(at));
-  memcpy(out, bytes.data() + at, got);
-  return got;
-}
-
 std::string Encode(const std::string& ascii, uint32_t charset) {
   if (charset != kCharsetUtf16Le && charset != kCharsetUtf16Be) return ascii;
   std::string wide;
@@ -64,13 +60,10 @@ std::string NumberedText(int lines) {
   return text;
 }
 
-// One scan through bytes in memory with a buffer of capacity bytes: down from
-// from to the end, or up from from to the start; the line at from searched
-// from (down) or before (up) the unit edge.
+// One scan of the bytes with a buffer of capacity bytes, down from `from` to the end or up from it to the start.
 ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query, const LineFilters& given,
              size_t capacity, bool down, uint64_t from, FoundLine* found,
              bool (*goOn)(void*, uint64_t) = nullptr, void* context = nullptr, size_t edge = 0) {
-  Memory file{bytes};
   LinePattern* pattern = MakeLinePattern(query, charset, nullptr);
   EXPECT_TRUE(pattern);
   if (!pattern) return ScanEnd::kNone;
@@ -78,7 +71,7 @@ ScanEnd Scan(const std::string& bytes, uint32_t charset, const FindQuery& query,
   BuildFilterStack(&filters, given, nullptr);
   std::vector<uint8_t> buffer(capacity);
   std::vector<TextUnit> units(capacity + kChunkUnits);
-  LineScan scan{{&file, ReadMemory}, charset, &TestConversions(), pattern, &filters,
+  LineScan scan{{const_cast<std::string*>(&bytes), ReadString}, charset, &TestConversions(), pattern, &filters,
                 buffer.data(), capacity, units.data(), goOn, context};
   ScanEnd end = down ? FindLineDown(scan, from, bytes.size(), found, edge) : FindLineUp(scan, 0, from, found, edge);
   ClearFilterStack(&filters);
@@ -137,19 +130,15 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
 }
 
 // Asks counted; the stopAt-th and every later one says no (0: none does).
-struct Asks {
-  size_t count = 0, stopAt = 0;
-};
+struct Asks { size_t count = 0, stopAt = 0; };
 
 bool Ask(void* context, uint64_t) {
   Asks* asks = static_cast<Asks*>(context);
   return ++asks->count < asks->stopAt || asks->stopAt == 0;
 }
 
-// The byte search passes by the lines without the text's bytes, none of
-// them decoded and tested (each line tested is asked about): a text of ASCII
-// letters without case, and characters of two, three and four bytes in
-// UTF-8 and in wide units, with case.
+// The byte search passes by lines without the text's bytes, decoding and testing none (each line tested is asked
+// about): ASCII letters without case, and characters of two to four bytes in UTF-8 and in wide units, with case.
 TEST(LineScan, TheByteSearchPassesLinesWithoutTheText) {
   const struct { const char16_t* text; bool matchCase; uint32_t charset; } cases[] = {
       {u"NeEdLe", false, kCharsetUtf8}, {u"café €", true, kCharsetUtf8}, {u"x😀", true, kCharsetUtf8},
@@ -168,14 +157,13 @@ TEST(LineScan, TheByteSearchPassesLinesWithoutTheText) {
   }
 }
 
-// Faults found before, each in a file of its own, searched both ways with
-// buffers that join lines and that test each alone: the line each scan finds
-// is the first (down) and the last (up) that matches tested alone, and the
-// match starts at matchUnit of it as decoded (a tab not expanded, a CR inside
-// kept; going up, the last match, at upUnit where that differs). goOn is
-// asked, so regular expressions are searched paced.
+// Faults found before, each in a file of its own, searched both ways with buffers that join lines and that test each
+// alone: the line each scan finds is the first (down) and the last (up) that matches tested alone, and the match starts
+// at matchUnit of it as decoded (a tab not expanded, a CR inside kept; going up, the last match, at upUnit where that
+// differs). goOn is asked, so regular expressions are searched paced.
 TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   const std::string escapes = "-\nxxABC\nabab\nx\x01y\nB1\n";  // lines at 0, 2, 8, 13, 17
+  const char* escape = "escape argument taken for text";
   std::string ab;  // longer than a joined block of the larger buffer
   while (ab.size() < 2400) ab += "a b\n";
   // Costly starts, then one that commits to no match and, in the next
@@ -191,12 +179,9 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
     const char* fault; std::string text; FindQuery query; uint64_t line; size_t matchUnit;
     uint32_t charset = kCharsetUtf8; bool up = true; size_t upUnit = ~size_t(0);
   } cases[] = {
-      {"escape argument taken for text", escapes, Query("\\p{Lu}\\d", true, true), 17, 0},
-      {"escape argument taken for text", escapes, Query("\\x41BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("\\101BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("x\\cAy", true), 13, 0},
-      {"escape argument taken for text", escapes, Query("\\N{U+41}BC", true), 2, 2},
-      {"escape argument taken for text", escapes, Query("(?<n>ab)\\k<n>", true), 8, 0},
+      {escape, escapes, Query("\\p{Lu}\\d", true, true), 17, 0}, {escape, escapes, Query("\\x41BC", true), 2, 2},
+      {escape, escapes, Query("\\101BC", true), 2, 2}, {escape, escapes, Query("x\\cAy", true), 13, 0},
+      {escape, escapes, Query("\\N{U+41}BC", true), 2, 2}, {escape, escapes, Query("(?<n>ab)\\k<n>", true), 8, 0},
       {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 0},
       {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 1},
       {"joined lines: CR of a last line not yet broken", "x\nabc\r", Query("c$", true), 2, 2},
@@ -234,10 +219,8 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
   }
 }
 
-// However long a line or costly a pattern, goOn is asked often: before each
-// stretch is read, also while passing a long line by, each line tested and
-// each call of the regular expressions' library. Stopped at any of those
-// asks, the scan ends there.
+// However long a line or costly a pattern, goOn is asked often: before each stretch is read, also while passing a long
+// line by, each line tested and each call of the regex library. Stopped at any of those asks, the scan ends there.
 TEST(LineScan, StopsAtEveryAskWithinLongLinesAndCostlyPatterns) {
   const std::string longLine(200 << 10, 'x');
   std::string costly, costlyLines;  // many starts, each a few thousand steps

@@ -9,14 +9,10 @@
 #include <vector>
 
 #include "core/time_search.h"
+#include "stamped_lines.h"
 
-#ifdef _WIN32
-#include "engine/charset.h"
-const CharsetConversions& SearchConversions() { return SystemConversions(); }
-#else
-#include "fuzz/stand_in.h"
-const CharsetConversions& SearchConversions() { return kStandInConversions; }
-#endif
+const CharsetConversions& TestConversions();  // the system's, or the fuzzers' stand-in (charset_test.cpp)
+size_t ReadString(void* bytes, uint64_t at, uint8_t* out, size_t count);  // from a std::string (line_search_test.cpp)
 
 static void PrintTo(TimeFound found, std::ostream* out) {
   *out << (found == TimeFound::kLine ? "kLine" : found == TimeFound::kPastEnd ? "kPastEnd" : "kNone");
@@ -28,14 +24,12 @@ int64_t At(uint32_t y, uint32_t mo, uint32_t d, uint32_t h, uint32_t mi, uint32_
   return TimeKey(y, mo, d, h, mi, s, ms);
 }
 
-// A line, and the time of its stamp (-1: none); syslog's year from a file
-// last written in March 2026.
+// A line, and the time of its stamp (-1: none); syslog's year from a file last written in March 2026.
 TEST(LogTimes, StampsInTheFormsLogsUse) {
   const struct { std::u16string line; int64_t time; } cases[] = {
       {u"2026-12-07T08:15:00.123+01:00 started", At(2026, 12, 7, 8, 15, 0, 123)},
       {u"2026-12-07 08:15:00,5 INFO x", At(2026, 12, 7, 8, 15, 0, 500)},  // log4j's comma
-      {u"2026/12/07 08:15 done", At(2026, 12, 7, 8, 15)},
-      {u"[2026-12-07 23:59:60Z] leap", At(2026, 12, 7, 23, 59, 60)},
+      {u"2026/12/07 08:15 done", At(2026, 12, 7, 8, 15)}, {u"[2026-12-07 23:59:60Z] leap", At(2026, 12, 7, 23, 59, 60)},
       {u"INFO  2026-01-02 03:04:05 behind a level word", At(2026, 1, 2, 3, 4, 5)},
       {u"host [07/Dec/2026:08:15:00 +0000] \"GET /\"", At(2026, 12, 7, 8, 15)},
       {u"Mar  7 08:15:00 host cron", At(2026, 3, 7, 8, 15)},
@@ -93,35 +87,10 @@ struct LogFile {
   }
 };
 
-size_t ReadLog(void* context, uint64_t at, uint8_t* out, size_t count) {
-  const std::string& bytes = *static_cast<const std::string*>(context);
-  if (at >= bytes.size()) return 0;
-  size_t got = std::min<uint64_t>(count, bytes.size() - at);
-  memcpy(out, bytes.data() + at, got);
-  return got;
-}
-
-std::string TwoDigits(int value) { return std::string(1, char('0' + value / 10)) + char('0' + value % 10); }
-
-// Line `index` stamped in the given form on 2026-03-01, `seconds` into the day.
-std::string Stamped(int form, int seconds, int index) {
-  std::string h = TwoDigits(seconds / 3600), m = TwoDigits(seconds / 60 % 60), s = TwoDigits(seconds % 60);
-  std::string rest = " line " + std::to_string(index);
-  switch (form) {
-    case 0: return "2026-03-01T" + h + ":" + m + ":" + s + ".250+01:00" + rest;
-    case 1: return "2026-03-01 " + h + ":" + m + ":" + s + ",250 INFO" + rest;
-    case 2: return "2026/03/01 " + h + ":" + m + ":" + s + rest;
-    case 3: return "Mar  1 " + h + ":" + m + ":" + s + " host" + rest;
-    case 4: return "10.0.0.1 - - [01/Mar/2026:" + h + ":" + m + ":" + s + " +0000] \"GET /\"" + rest;
-    default: return "WARN  [2026-03-01 " + h + ":" + m + ":" + s + "Z]" + rest;
-  }
-}
-
 int64_t StampOf(int seconds) { return TimeKey(2026, 3, 1, uint32_t(seconds / 3600), uint32_t(seconds / 60 % 60),
                                               uint32_t(seconds % 60), 0); }
 
-// Lines every `step` seconds from 01:00 on in one form, each followed by
-// `plain` unstamped lines; `gapLines` more after line `gapAt`.
+// Lines `step` seconds apart from 01:00 in one form, `plain` unstamped ones after each and `gapLines` after `gapAt`.
 LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1, int gapLines = 400) {
   LogFile log;
   for (int i = 0; i < lines; ++i) {
@@ -135,9 +104,8 @@ LogFile MakeLog(int lines, int form, int step, int plain, int gapAt = -1, int ga
   return log;
 }
 
-// A thousand slashed stamps a second apart from 01:00 on; `count` lines
-// spread evenly among them carry `tail` bytes more, behind their stamp or as
-// an unstamped line after them.
+// A thousand slashed stamps a second apart from 01:00 on; `count` lines spread evenly among them carry `tail` bytes
+// more, behind their stamp or as an unstamped line after them.
 LogFile MakeLongLines(int count, size_t tail, bool unstamped) {
   LogFile log;
   for (int i = 0, next = 0; i < 1000; ++i) {
@@ -149,16 +117,14 @@ LogFile MakeLongLines(int count, size_t tail, bool unstamped) {
   return log;
 }
 
-struct Outcome {
-  TimeFound found;
-  uint64_t line;
-};
+struct Outcome { TimeFound found; uint64_t line; bool operator==(const Outcome&) const = default; };
+void PrintTo(const Outcome& outcome, std::ostream* out) { PrintTo(outcome.found, out); *out << " at " << outcome.line; }
 
 Outcome Search(const LogFile& log, int64_t wanted, size_t capacity, size_t* reads,
                size_t mostReads = kMostSearchReads, uint64_t mostLineBytes = kMostLineBytes) {
   std::vector<uint8_t> window(capacity);
-  TimeSearch search{ByteReader{const_cast<std::string*>(&log.bytes), ReadLog}, 0, log.bytes.size(), kCharsetUtf8,
-                    YearHint{2026, 3}, &SearchConversions(), window.data(), capacity};
+  TimeSearch search{ByteReader{const_cast<std::string*>(&log.bytes), ReadString}, 0, log.bytes.size(), kCharsetUtf8,
+                    YearHint{2026, 3}, &TestConversions(), window.data(), capacity};
   search.mostReads = mostReads, search.mostLineBytes = mostLineBytes;
   Outcome outcome{};
   outcome.found = FindLineAtTime(search, wanted, &outcome.line);
@@ -176,15 +142,10 @@ Outcome Expected(const LogFile& log, int64_t wanted) {
 
 TEST(TimeSearch, FindsTheFirstLineAtOrAfterTheTimeInEachForm) {
   const struct { const char* what; LogFile log; } files[] = {
-      {"iso with T, zone, fraction", MakeLog(3000, 0, 7, 0)},
-      {"log4j comma", MakeLog(3000, 1, 7, 0)},
-      {"slashed", MakeLog(3000, 2, 7, 0)},
-      {"syslog", MakeLog(3000, 3, 7, 0)},
-      {"apache", MakeLog(3000, 4, 7, 0)},
-      {"behind a level word and a bracket", MakeLog(3000, 5, 7, 0)},
-      {"forms mixed", MakeLog(3000, -1, 7, 0)},
-      {"one second repeated", MakeLog(3000, 3, 0, 0)},
-      {"stamps on some lines only", MakeLog(800, -1, 7, 5)},
+      {"iso with T, zone, fraction", MakeLog(3000, 0, 7, 0)}, {"log4j comma", MakeLog(3000, 1, 7, 0)},
+      {"slashed", MakeLog(3000, 2, 7, 0)}, {"syslog", MakeLog(3000, 3, 7, 0)}, {"apache", MakeLog(3000, 4, 7, 0)},
+      {"behind a level word and a bracket", MakeLog(3000, 5, 7, 0)}, {"forms mixed", MakeLog(3000, -1, 7, 0)},
+      {"one second repeated", MakeLog(3000, 3, 0, 0)}, {"stamps on some lines only", MakeLog(800, -1, 7, 5)},
       {"an unstamped stretch longer than a window", MakeLog(800, 2, 7, 1, 500)},
   };
   const int64_t times[] = {StampOf(0), StampOf(3600), StampOf(3600) + 1, StampOf(3600 + 7 * 123 + 3),
@@ -195,18 +156,15 @@ TEST(TimeSearch, FindsTheFirstLineAtOrAfterTheTimeInEachForm) {
       for (size_t capacity : {size_t(2 * kStampBytes), kChunkBytes}) {
         SCOPED_TRACE(testing::Message() << file.what << ", time " << wanted << ", window " << capacity);
         size_t reads = 0;
-        Outcome got = Search(file.log, wanted, capacity, &reads), expected = Expected(file.log, wanted);
-        EXPECT_EQ(got.found, expected.found);
-        EXPECT_EQ(got.line, expected.line);
+        EXPECT_EQ(Search(file.log, wanted, capacity, &reads), Expected(file.log, wanted));
         EXPECT_LE(reads, kMostSearchReads);
       }
     }
   }
 }
 
-// Lines of megabytes, and stretches without a stamp, longer than the window:
-// a step that lands in one reads on to the stamped line after it. Reads
-// running out used to give the end of the file, or a later line.
+// Lines of megabytes, and stretches without a stamp, longer than the window: a step that lands in one reads on to the
+// stamped line after it. Reads running out used to give the end of the file, or a later line.
 TEST(TimeSearch, LinesOfMegabytesGiveTheFirstLineAtOrAfterTheTime) {
   const size_t kMiB = size_t(1) << 20;
   const struct { const char* what; LogFile log; } files[] = {
@@ -222,28 +180,23 @@ TEST(TimeSearch, LinesOfMegabytesGiveTheFirstLineAtOrAfterTheTime) {
     for (int64_t wanted : times) {
       SCOPED_TRACE(testing::Message() << file.what << ", time " << wanted);
       size_t reads = 0;
-      Outcome got = Search(file.log, wanted, kChunkBytes, &reads), expected = Expected(file.log, wanted);
-      EXPECT_EQ(got.found, expected.found);
-      EXPECT_EQ(got.line, expected.line);
+      EXPECT_EQ(Search(file.log, wanted, kChunkBytes, &reads), Expected(file.log, wanted));
       EXPECT_LE(reads, kMostSearchReads);
     }
   }
 }
 
-// Bounds shrunk: the steps run out, and the search scans on from where it got
-// to; or a line goes on further than the search reads, and it gives nothing
-// rather than another line or the end of the file.
+// Bounds shrunk: the steps run out, and the search scans on from where it got to; or a line goes on further than the
+// search reads, and it gives nothing rather than another line or the end of the file.
 TEST(TimeSearch, PastItsBoundsTheSearchGivesNothingRatherThanAnotherLine) {
   LogFile plain = MakeLog(3000, 2, 7, 0), traces = MakeLog(800, -1, 7, 5), none = MakeLog(0, 0, 0, 0);
   LogFile longOne = MakeLongLines(1, 3 << 20, false);  // line 500
   for (int i = 0; i < 4000; ++i) none.Add("no stamp in line " + std::to_string(i), -1);
+  // Stamps a step of seconds apart from 01:00 on; lastFound: the last stamped line found, after which, and past
+  // the end, nothing is (unless it is the last).
   const struct {
-    const char* what;
-    const LogFile* log;
-    int step, lines;  // stamps a step of seconds apart from 01:00 on
-    size_t window, mostReads;
-    uint64_t mostLineBytes;
-    int lastFound;  // the last stamped line found; after it, and past the end, nothing (unless it is the last)
+    const char* what; const LogFile* log;
+    int step, lines; size_t window, mostReads; uint64_t mostLineBytes; int lastFound;
   } cases[] = {
       {"no steps: a scan of the whole file", &plain, 7, 3000, 2 * kStampBytes, 0, 1 << 20, 2999},
       {"two steps, then a scan", &traces, 7, 800, 2 * kStampBytes, 2, 1 << 20, 799},
@@ -256,18 +209,15 @@ TEST(TimeSearch, PastItsBoundsTheSearchGivesNothingRatherThanAnotherLine) {
       int64_t wanted = StampOf(3600 + line * c.step);
       SCOPED_TRACE(testing::Message() << c.what << ", line " << line);
       size_t reads = 0;
-      Outcome got = Search(*c.log, wanted, c.window, &reads, c.mostReads, c.mostLineBytes);
       bool reached = line <= c.lastFound || c.lastFound == c.lines - 1;
-      Outcome expected = reached ? Expected(*c.log, wanted) : Outcome{TimeFound::kNone, 0};
-      EXPECT_EQ(got.found, expected.found);
-      EXPECT_EQ(got.line, expected.line);
+      EXPECT_EQ(Search(*c.log, wanted, c.window, &reads, c.mostReads, c.mostLineBytes),
+                (reached ? Expected(*c.log, wanted) : Outcome{TimeFound::kNone, 0}));
       EXPECT_LE(reads, c.mostReads);
     }
   }
 }
 
-// Stamps out of order, or none: a stamped line at or after the time, or
-// nothing, within the reads allowed.
+// Stamps out of order, or none: a stamped line at or after the time, or nothing, within the reads allowed.
 TEST(TimeSearch, EndsOnAnyFile) {
   LogFile shuffled, none, last;
   for (int i = 0; i < 4000; ++i) {
@@ -290,8 +240,7 @@ TEST(TimeSearch, EndsOnAnyFile) {
   }
 }
 
-// The last stamp: behind a tail of unstamped lines, in UTF-16 past its mark;
-// none near the end.
+// The last stamp: behind a tail of unstamped lines, in UTF-16 past its mark; none near the end.
 TEST(TimeSearch, TheLastStampNearTheEnd) {
   LogFile log = MakeLog(200, 1, 7, 30);
   const std::u16string wide = u"\xFEFF" u"2026-03-01 01:00:00 first\n" u"Mar  2 00:00:01 last\n  trace\n";
@@ -307,8 +256,8 @@ TEST(TimeSearch, TheLastStampNearTheEnd) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.charset);
     std::vector<uint8_t> window(2 * kStampBytes);
-    TimeSearch search{ByteReader{const_cast<std::string*>(c.bytes), ReadLog}, c.start, c.bytes->size(), c.charset,
-                      YearHint{2026, 3}, &SearchConversions(), window.data(), window.size()};
+    TimeSearch search{ByteReader{const_cast<std::string*>(c.bytes), ReadString}, c.start, c.bytes->size(), c.charset,
+                      YearHint{2026, 3}, &TestConversions(), window.data(), window.size()};
     int64_t time = -1;
     EXPECT_EQ(FindLastStamp(search, &time), c.time >= 0);
     EXPECT_EQ(time, c.time);

@@ -7,9 +7,8 @@
 
 namespace {
 
-// A stored value, a row, and whether the value is a rule that matches the row;
-// a rule's value also comes back as it was stored. Regular expressions are
-// matched as the engine matches them, compiled once.
+// A stored value, a row, and whether the value is a rule that matches the row; a rule's value also comes back as it was
+// stored. Regular expressions are matched as the engine matches them, compiled once.
 TEST(HighlightRules, ParseFormatAndMatch) {
   const std::u16string a255(255, u'a'), longRow = std::u16string(4095 - 257, u'a') + u" " + a255 + u" ";
   std::u16string words, logRow;  // full rows a pattern of ordinary use must get through
@@ -17,19 +16,17 @@ TEST(HighlightRules, ParseFormatAndMatch) {
   while (logRow.size() < 4080) logRow += u"12:00:01.123 INFO GET /api/items?id=42 took 87 ms; ";
   words.resize(4095), logRow.resize(4080), logRow += u" took 1234 ms";
   const struct { std::u16string value, row; bool parses, matches; } cases[] = {
-      {u"|-|-|error", u"an Error here", true, true},
-      {u"c|-|-|Error", u"an error", true, false},
+      {u"|-|-|error", u"an Error here", true, true}, {u"c|-|-|Error", u"an error", true, false},
       {u"cwa|FF8000|00000A|a|b", u"x a|b", true, true},  // the pattern keeps its '|'
       {u"w|-|-|ab", u"xab ab", true, true},                // a later occurrence is whole
       {u"w|-|-|ab", u"xab abc ab_", true, true},          // '_' is no word unit
       {u"w|-|-|ab", u"xab abc 1ab", true, false}, {u"w|-|-|aa", u"aaa", true, false},
       {u"w|-|-|a-a", u"xa-a-a", true, true},  // the whole occurrence overlaps one that is not
       {u"|-|-|aab", u"aaab", true, true}, {u"|-|-|abac", u"ababac", true, true},
-      {u"w|-|-|" + a255, std::u16string(4095, u'a'), true, false},
-      {u"w|-|-|" + a255, longRow, true, true},
+      {u"w|-|-|" + a255, std::u16string(4095, u'a'), true, false}, {u"w|-|-|" + a255, longRow, true, true},
       {u"|-|-|" + a255 + u"a", u"a", false, false},  // a pattern too long
-      {u"|-|-|", u"", false, false},
-      {u"x|-|-|p", u"p", false, false}, {u"cc|-|-|p", u"p", false, false},  // unknown and repeated flags
+      {u"|-|-|", u"", false, false}, {u"x|-|-|p", u"p", false, false},  // empty; an unknown flag
+      {u"cc|-|-|p", u"p", false, false}, {u"rr|-|-|p", u"p", false, false},  // repeated flags
       {u"|12345|-|p", u"p", false, false}, {u"|12345G|-|p", u"p", false, false}, {u"|-|1234567|p", u"p", false, false},
       {u"|-|-p", u"-p", false, false}, {u"-|-|p", u"p", false, false},
       {u"r|-|-|TOOK \\d{3,} MS", u"GET took 870 ms", true, true}, {u"r|-|-|took \\d{3,}", u"took 87", true, false},
@@ -49,7 +46,6 @@ TEST(HighlightRules, ParseFormatAndMatch) {
       {u"r|-|-|(\\w+\\s*)+$", words, true, true}, {u"wr|-|-|took \\d{3,} ms", logRow, true, true},
       {u"cwar|FF8000|-|\\bx+", u"a xx", true, true}, {u"cwar|FF8000|00000A|" + a255, a255, true, true},  // the longest
       {u"r|-|-|(a", u"(a", false, false}, {u"r|-|-|\\C", u"x", false, false},  // they do not compile
-      {u"rr|-|-|p", u"p", false, false},
   };
   HighlightRule rules[kMaxRules];
   PreparedRules prepared;
@@ -74,13 +70,11 @@ TEST(HighlightRules, ParseFormatAndMatch) {
   EXPECT_TRUE(rule.alert && rule.text == 0x0080FFu && rule.background == kViewColour);
 }
 
-// A row on which a pattern backtracks without end does not match it, found
-// after a bounded search, and is counted for that rule: again when the rule
-// moves to another slot, anew when its pattern or flags change.
+// A row on which a pattern backtracks without end does not match it, found after a bounded search, and is counted for
+// that rule: again when the rule moves to another slot, anew when its pattern or flags change.
 TEST(HighlightRules, RowsTooCostlyForARegexAreCountedAsNotMatching) {
   HighlightRule rules[kMaxRules];
-  ASSERT_TRUE(ParseRule(u"r|-|-|(a+)+$", &rules[2]));
-  ASSERT_TRUE(ParseRule(u"|-|-|b", &rules[9]));
+  ASSERT_TRUE(ParseRule(u"r|-|-|(a+)+$", &rules[2]) && ParseRule(u"|-|-|b", &rules[9]));
   PreparedRules prepared;
   PrepareRules(&prepared, rules);
   const std::u16string costly = std::u16string(4000, u'a') + u"b";

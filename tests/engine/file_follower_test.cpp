@@ -19,32 +19,23 @@ std::string Utf16(const std::string& ascii) {
 }
 
 struct FollowerTest : HostedTest {
-  void SetUp() override {
-    HostedTest::SetUp();
-    engineHost.showError = [](UINT, DWORD) {};  // no box to block on
-  }
+  void SetUp() override { HostedTest::SetUp(); engineHost.showError = [](UINT, DWORD) {}; }  // no box to block on
   void Open(const std::wstring& name) { ASSERT_TRUE(OpenFile(name.c_str())); }
 
   // Lets timer 1 run until the view holds the expected rows, at most a few seconds.
   bool WaitForRows(const RowList& expected) { return PumpUntil([&] { return Rows() == expected; }); }
 };
 
-// A writer's moves, the follower's steps and what the view then holds: "w"
-// writes the file anew, "a" appends, "o" opens, "p" polls, "r" reloads, "z"
-// toggles pause, "L1" and "L0" set Scroll Lock, "c" picks the charset of a
-// command, "e" erases the content, "W4" wraps rows at 4 units, "FsERR,hbeat"
-// loads again with filters showing or hiding lines with their text ("F" alone
-// with none),
-// "g" appends the rest during the next poll's size pane refresh (between its
-// size check and its reads), "b" loads earlier rows, "s" the start of the
-// file, "u" presses Up and "m" turns the wheel up on the first row, "d" presses
-// Down on the last, "E" goes back to the end, "j7,12" shows the line 7 lines
-// past the last line break before the byte 12 units into it, "#3" expects the
-// row it said holds that unit, "B1" and "B0" expect browsing or not, "="
-// expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
+// A writer's moves, the follower's steps and what the view then holds: "w" writes the file anew, "a" appends, "o"
+// opens, "p" polls, "r" reloads, "z" toggles pause, "L1" and "L0" set Scroll Lock, "c" picks the charset of a command,
+// "e" erases the content, "W4" wraps rows at 4 units, "FsERR,hbeat" loads again with filters showing or hiding lines
+// with their text ("F" alone with none), "g" appends the rest during the next poll's size pane refresh (between its
+// size check and its reads), "b" loads earlier rows, "s" the start of the file, "u" presses Up and "m" turns the wheel
+// up on the first row, "d" presses Down on the last, "E" goes back to the end, "j7,12" shows the line 7 lines past the
+// last line break before the byte 12 units into it, "#3" expects the row it said holds that unit, "B1" and "B0" expect
+// browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
 struct Scenario {
-  const char* name;
-  std::vector<std::string> steps;
+  const char* name; std::vector<std::string> steps;
   uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
 };
 
@@ -74,8 +65,7 @@ void GrowOnce() { if (!growPath.empty()) AppendBytes(std::exchange(growPath, L""
 TEST_F(FollowerTest, Scenarios) {
   const Scenario scenarios[] = {
       {"a line written in pieces becomes one row",
-       {"wfirst\n", "o", "p", "=first", "ahel", "p", "=first", "alo\r\nwor", "p", "ald\n", "p",
-        "=first|hello|world"}},
+       {"wfirst\n", "o", "p", "=first", "ahel", "p", "=first", "alo\r\nwor", "p", "ald\n", "p", "=first|hello|world"}},
       {"a UTF-8 character finished by later writes",
        {"wprice: \xE2", "o", "p", "a\x82", "p", "a\xAC\n", "p", "=price: \xE2\x82\xAC"}, 256, 2048, kCharsetUtf8},
       {"a cut UTF-8 character keeps the line feed after it",
@@ -168,11 +158,8 @@ TEST_F(FollowerTest, Scenarios) {
     SCOPED_TRACE(s.name);
     CloseFile();
     SetScrollLock(false);
-    AppSettings.kbLimit = s.kbLimit;
-    AppSettings.linesLimit = s.linesLimit;
-    AppSettings.wrapLines = 0;
-    charsetState = CharsetState{};
-    charsetState.fallback = s.fallback;
+    AppSettings.kbLimit = s.kbLimit, AppSettings.linesLimit = s.linesLimit, AppSettings.wrapLines = 0;
+    charsetState = CharsetState{}, charsetState.fallback = s.fallback;
     for (const std::string& step : s.steps) {
       SCOPED_TRACE(testing::PrintToString(step));
       std::string rest = step.substr(1);
@@ -229,12 +216,8 @@ TEST_F(FollowerTest, Scenarios) {
   }
 }
 
-// The rows a text makes, as the view builds them without blank rows cut:
-// each row with the line it comes from and the unit of that line it starts at.
-struct ExpectedRow {
-  std::wstring text;
-  size_t line, unit;
-};
+// The rows a text makes (blank rows not cut), each with its line and the unit of that line it starts at.
+struct ExpectedRow { std::wstring text; size_t line, unit; };
 std::vector<ExpectedRow> RowsOfText(const std::wstring& text, size_t capacity) {
   std::vector<ExpectedRow> rows;
   std::wstring row;
@@ -261,11 +244,9 @@ std::string Encoded(const std::wstring& text, bool wide) {
   return bytes;
 }
 
-// Browsing back to the start and forward to the end, every view is a run of
-// the rows the file makes: characters of two, three and four bytes (a
-// surrogate pair in UTF-16) cross the edges of the reads at all their offsets,
-// and a line longer than the kb limit and than the lines limit is passed both
-// ways, its rows loaded part by part. Each row holds the line and its units.
+// Browsing back to the start and forward to the end, every view is a run of the rows the file makes, lines and units
+// too: characters of two to four bytes (a surrogate pair in UTF-16) cross the edges of the reads at all their offsets,
+// and a line longer than the kb limit and the lines limit is passed both ways, its rows loaded part by part.
 TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
   std::wstring characters, longLine;
   for (int i = 0; i < 900; ++i) {
@@ -285,10 +266,8 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
     SCOPED_TRACE(c.name);
     CloseFile();
     charsetState = CharsetState{};
-    AppSettings.kbLimit = c.kbLimit;
-    AppSettings.linesLimit = c.linesLimit;
-    AppSettings.wrapLines = c.wrap != 0;
-    AppSettings.rowLength = c.wrap;
+    AppSettings.kbLimit = c.kbLimit, AppSettings.linesLimit = c.linesLimit;
+    AppSettings.wrapLines = c.wrap != 0, AppSettings.rowLength = c.wrap;
     std::vector<ExpectedRow> expected = RowsOfText(c.text, c.wrap ? c.wrap : kMaxRowUnits);
     std::map<std::wstring, size_t> index;
     for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(index.emplace(expected[i].text, i).second) << i;
@@ -349,7 +328,6 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   AppendBytes(path + L".1", "late write to the old file\n");
   AppendBytes(path, "new 2\n");
   EXPECT_TRUE(WaitForRows({L"new 1", L"new 2"}));
-
   ASSERT_TRUE(DeleteFileW(path.c_str()));
   // The timer may fall behind on a busy machine: a poll made a whole interval
   // after the deletion is sure to check the file's identity.
@@ -359,11 +337,9 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   EXPECT_EQ(Rows(), (RowList{L"new 1", L"new 2"}));
 }
 
-// A poll that reads for long hands back to the loop when messages wait; a
-// pause or a reload while paused must not leave that read half done.
+// A long read yields to waiting messages: a pause, or a reload while paused, must not leave that read half done.
 TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
-  AppSettings.kbLimit = 65535;
-  AppSettings.cutEmpty = 1;  // no skipping ahead: all 50 MB are read
+  AppSettings.kbLimit = 65535, AppSettings.cutEmpty = 1;  // no skipping ahead: all 50 MB are read
   WriteBytes(path, NumberedLines(0, 4000000));
   auto readHandsBack = [&] {
     PostMessageW(window, WM_NULL, 0, 0);
@@ -417,7 +393,6 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   Poll();
   ASSERT_FALSE(Rows().empty());
   EXPECT_EQ(Rows().front(), Widen(bytes.substr(first, bytes.find('\n', first) - first)));
-
   // A smaller file opened next is no truncation of the first one.
   WriteBytes(directory + L"\\small.log", NumberedLines(0, 25000, "small "));  // 288,890 bytes
   Open(directory + L"\\small.log");
@@ -439,22 +414,19 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   EXPECT_EQ(StartOfLastLines(handle, 4, 14, kCharsetUtf16Le, 2), 6u);  // a line break first in the read
 }
 
-// A name opened becomes its long-path form; what the history and the file pane
-// show is unprefixed where the path opens as well without it.
+// A name opened takes the long-path form; the history and the file pane drop the prefix where the path opens without.
 TEST(PathForms, FullPathsTakeTheLongPathPrefixAndShownPathsDropItWhereNotNeeded) {
   const std::wstring longest = L"C:\\logs\\" + std::wstring(247, L'n') + L".log";  // MAX_PATH - 1 units
   const std::wstring longestShare = L"\\\\server\\share\\" + std::wstring(240, L'n') + L".log";  // as long
   const struct { std::wstring full, shown; } cases[] = {
       {L"\\\\?\\C:\\logs\\app.log", L"C:\\logs\\app.log"},
       {L"\\\\?\\UNC\\server\\share\\app.log", L"\\\\server\\share\\app.log"},
-      {L"\\\\?\\" + longest, longest},
-      {L"\\\\?\\" + longest + L"x", L"\\\\?\\" + longest + L"x"},
+      {L"\\\\?\\" + longest, longest}, {L"\\\\?\\" + longest + L"x", L"\\\\?\\" + longest + L"x"},
       {L"\\\\?\\UNC" + longestShare.substr(1), longestShare},
       {L"\\\\?\\UNC" + longestShare.substr(1) + L"x", L"\\\\?\\UNC" + longestShare.substr(1) + L"x"},
       {L"\\\\?\\C:\\logs\\app.log.", L"\\\\?\\C:\\logs\\app.log."},  // without the prefix: another file
       {L"\\\\?\\C:\\logs\\..\\app.log", L"\\\\?\\C:\\logs\\..\\app.log"},
-      {L"\\\\?\\Volume{0}\\app.log", L"\\\\?\\Volume{0}\\app.log"},
-      {L"C:\\logs\\app.log", L"C:\\logs\\app.log"}};
+      {L"\\\\?\\Volume{0}\\app.log", L"\\\\?\\Volume{0}\\app.log"}, {L"C:\\logs\\app.log", L"C:\\logs\\app.log"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.full));
     wchar_t shown[kPathUnits];

@@ -32,10 +32,7 @@ struct PropertiesTest : HostedTest {
     CloseHandle(file);
     ASSERT_TRUE(OpenFile(path.c_str()));
   }
-  void TearDown() override {
-    SetStoredCharsetReader(nullptr);
-    HostedTest::TearDown();
-  }
+  void TearDown() override { SetStoredCharsetReader(nullptr); HostedTest::TearDown(); }
 };
 
 TEST_F(PropertiesTest, ChosenCharsetIsStoredBesideTheFileAndDecidesTheNextLoad) {

@@ -16,14 +16,9 @@ struct RowBuilderTest : HostedTest {
 };
 
 TEST_F(RowBuilderTest, LinesBecomeRows) {
-  struct Case {
-    const char* name;
-    uint32_t rowLength;  // 0: no wrapping
-    bool cutEmpty;
-    std::wstring input;
-    std::vector<std::wstring> rows;
-  };
-  const Case cases[] = {
+  const struct {  // rowLength 0: no wrapping
+    const char* name; uint32_t rowLength; bool cutEmpty; std::wstring input; std::vector<std::wstring> rows;
+  } cases[] = {
       {"CR vanishes, tabs stop every 8 columns", 80, false, L"x\ty\r\n12345678\tq\rr\n",
        {L"x       y", L"12345678        qr"}},
       {"a tab reaching the row length ends the row", 10, false, L"12345678\tab\n", {L"12345678  ", L"ab"}},
@@ -37,15 +32,13 @@ TEST_F(RowBuilderTest, LinesBecomeRows) {
       {"spaces and tabs are blank", 80, true, L"a\n   \n\t\nb\n", {L"a", L"        ", L"b"}},
       {"no-break and ideographic spaces are blank", 80, true, L"a\n\x00A0\n\x3000\n\x00A0\nb\n",
        {L"a", L"\x3000", L"b"}},
-      {"U+2001 and U+FFFD are not blank", 80, true, L"a\n\x2001\n\xFFFD\nb\n",
-       {L"a", L"\x2001", L"\xFFFD", L"b"}},
+      {"U+2001 and U+FFFD are not blank", 80, true, L"a\n\x2001\n\xFFFD\nb\n", {L"a", L"\x2001", L"\xFFFD", L"b"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SendMessageW(engineHost.view, LB_RESETCONTENT, 0, 0);
     ResetPendingRow();
-    AppSettings.wrapLines = c.rowLength != 0;
-    AppSettings.rowLength = c.rowLength ? c.rowLength : 80;
+    AppSettings.wrapLines = c.rowLength != 0, AppSettings.rowLength = c.rowLength ? c.rowLength : 80;
     AppSettings.cutEmpty = c.cutEmpty;
     Feed(c.input);
     EXPECT_EQ(Rows(), c.rows);
@@ -71,8 +64,7 @@ TEST_F(RowBuilderTest, ALargePollKeepsOnlyTheRowsTheViewCanHoldAndABlockedViewKe
 }
 
 TEST_F(RowBuilderTest, ExtentFollowsTheWidestRowEvenWhenTrimmed) {
-  AppSettings.wrapLines = 0;
-  AppSettings.linesLimit = 1;
+  AppSettings.wrapLines = 0, AppSettings.linesLimit = 1;
   auto extentAfter = [&](const std::wstring& units) {
     Feed(units);
     return int(Ask(LB_GETHORIZONTALEXTENT)) - 4;
@@ -82,8 +74,7 @@ TEST_F(RowBuilderTest, ExtentFollowsTheWidestRowEvenWhenTrimmed) {
   EXPECT_EQ(extentAfter(std::wstring(40, L'y') + L"\nshort\n"), 4 * ten);
   EXPECT_EQ(extentAfter(L"tiny\n"), 4 * ten);  // the widest row stays, trimmed or not
   EXPECT_EQ(WidestRow(), 40u);
-  AppSettings.wrapLines = 1;
-  AppSettings.rowLength = 20;
+  AppSettings.wrapLines = 1, AppSettings.rowLength = 20;
   UpdateHorizontalExtent();
   EXPECT_EQ(int(Ask(LB_GETHORIZONTALEXTENT)) - 4, 2 * ten);
 }

@@ -16,8 +16,7 @@ using PrintingTest = CommandFixture;
 
 struct {  // what the dialogs showed; margins: page setup's left margin, shown and typed
   int preset, pausedDuring, cancelAt, cancelledAt; std::wstring message; std::vector<std::wstring> margins, typed;
-  int reloadAt; std::wstring log;  // from that page on, the log is rewritten and reloaded
-  int printDialogs;
+  int reloadAt, printDialogs; std::wstring log;  // from page reloadAt on, the log is rewritten and reloaded
 } seen;
 
 int pagesStarted, refuseAt;
@@ -102,7 +101,7 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
     }
     if (printed % r) expected.push_back("\f");
     if (c.paused) TogglePause();
-    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, PathOf(Widen(title).c_str()), 0};
+    seen = {-1, -1, c.cancelAt, 0, L"", {}, {}, c.reloadAt, 0, PathOf(Widen(title).c_str())};
     pagesStarted = 0, refuseAt = c.refuseAt;
     SetStartPageForTesting(c.refuseAt ? RefusingStartPage : nullptr);
     RunAnswered(IDM_PRINT, AnswerDialogs);
@@ -129,7 +128,7 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
 }
 
 TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
-  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, L"", 0};
+  seen = {-1, -1, 0, 0, L"", {}, {L"30", L"40", L"30"}, 0, 0, L""};
   for (int i = 0; i < 3; ++i) RunAnswered(IDM_PRINT_SETUP, AnswerDialogs);
   EXPECT_EQ(seen.margins, std::vector<std::wstring>({L"25", L"30", L"30"}));  // the second was cancelled
   EXPECT_EQ(PrinterFacts(nullptr).margins.left, 3000u);

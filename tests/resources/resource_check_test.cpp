@@ -1,6 +1,5 @@
-// The program's own resources, linked in here: English, Czech and Slovak carry the
-// same strings, menus, keys and dialog controls, translations keep what the code
-// fills in or acts on, and the dispatcher carries out every command they send.
+// The program's own resources, linked in here: English, Czech and Slovak carry the same strings, menus, keys and dialog
+// controls, translations keep what the code fills in or acts on, and the dispatcher carries out each command they send.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -37,13 +36,6 @@ std::vector<WORD> Data(LPCWSTR type, UINT id, UINT language) {
   if (std::find(languages.begin(), languages.end(), language) == languages.end() || !found) return {};
   auto* words = static_cast<const WORD*>(LockResource(LoadResource(nullptr, found)));
   return std::vector<WORD>(words, words + SizeofResource(nullptr, found) / 2);
-}
-
-// Menus and dialogs exist once per UI language, English as 9 or 1033.
-std::vector<UINT> CopiesOf(LPCWSTR type, UINT id) {
-  std::vector<UINT> languages = Enumerate(type, id);
-  EXPECT_EQ(languages.size(), 3u) << id;
-  return languages;
 }
 
 // Each string as what a translation must keep: printf conversions in order,
@@ -98,7 +90,8 @@ TEST(ResourceMenus, SameShapesAndKeysEverywhereAndEveryCommandHandled) {
   std::set<int> commands;
   for (UINT id : {IDR_MAIN_MENU, IDR_VIEW_MENU, IDR_TRAY_MENU}) {
     std::set<std::string> shapes;
-    for (UINT language : CopiesOf(RT_MENU, id)) {
+    EXPECT_EQ(Enumerate(RT_MENU, id).size(), 3u) << id;  // once per UI language, English as 9 or 1033
+    for (UINT language : Enumerate(RT_MENU, id)) {
       HMENU menu = LoadMenuIndirectW(Data(RT_MENU, id, language).data());
       shapes.insert(MenuShape(menu, &commands));
       DestroyMenu(menu);
@@ -126,7 +119,8 @@ TEST(ResourceDialogs, SameControlsInEveryLanguageAlsoWithTheModernFont) {
   EXPECT_GE(Enumerate(RT_DIALOG).size(), 8u);
   for (UINT id : Enumerate(RT_DIALOG)) {
     std::set<std::wstring> structures;
-    for (UINT language : CopiesOf(RT_DIALOG, id)) {
+    EXPECT_EQ(Enumerate(RT_DIALOG, id).size(), 3u) << id;  // once per UI language, English as 9 or 1033
+    for (UINT language : Enumerate(RT_DIALOG, id)) {
       std::vector<WORD> data = Data(RT_DIALOG, id, language), modern = data;
       modern.resize(ModernizeDialogFont(reinterpret_cast<uint8_t*>(modern.data()), data.size() * 2) / 2);
       EXPECT_EQ(modern.size(), data.size() - 6) << id;

@@ -5,9 +5,8 @@ namespace {
 
 using FrameTest = CommandFixture;
 
-// F11 gives the classic full screen and Shift+F11 the clean one (no menu,
-// status bar or scroll bars, also while rows arrive); the setting swaps them.
-// Leaving restores the frame as it was.
+// F11 gives the classic full screen and Shift+F11 the clean one (no menu, status bar or scroll bars, also while rows
+// arrive); the setting swaps them. Leaving restores the frame as it was.
 TEST_F(FrameTest, FullScreenModesAndTheWayBack) {
   OpenLog(PathOf(L"busy.log"), "first\n");
   const struct { uint32_t setting; bool shift, clean, fromMaximized; } cases[] = {
@@ -56,17 +55,10 @@ TEST_F(FrameTest, LanguageMarkFollowsTheStoredLanguage) {
 // A stored font height counts pixels at 96 DPI: made larger for a screen of
 // more DPI, and a height chosen there stored back as the same one.
 TEST(FontHeightTest, StoredHeightsScaleToTheScreenAndBack) {
-  const struct {
-    LONG stored;
-    int dpi;
-    LONG onScreen;
-  } cases[] = {{13, 96, 13}, {13, 120, 16}, {13, 144, 20}, {13, 192, 26}, {7, 144, 11}, {40, 144, 60}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.stored << " at " << c.dpi);
-    EXPECT_EQ(ScreenFontHeight(c.stored, c.dpi), c.onScreen);
-    EXPECT_EQ(StoredFontHeight(c.onScreen, c.dpi), c.stored);
-  }
-  for (int dpi : {120, 144, 168, 192})
+  const struct { LONG stored; int dpi; LONG onScreen; } cases[] = {
+      {13, 96, 13}, {13, 120, 16}, {13, 144, 20}, {13, 192, 26}, {7, 144, 11}, {40, 144, 60}};
+  for (const auto& c : cases) EXPECT_EQ(ScreenFontHeight(c.stored, c.dpi), c.onScreen) << c.stored << " at " << c.dpi;
+  for (int dpi : {96, 120, 144, 168, 192})
     for (LONG height = 1; height <= 100; ++height) ASSERT_EQ(StoredFontHeight(ScreenFontHeight(height, dpi), dpi), height) << dpi;
 }
 

@@ -13,14 +13,21 @@ static HWND RegisteredWindow(const InstanceTable* table, DWORD processId) {
 
 // Real program instances meeting in the shared table with this process, whose window follows
 // a file too and which writes the table as a hostile peer might.
-using InstanceTableTest = HostedTest;
+struct InstanceTableTest : HostedTest {
+  InstanceTable* peer = nullptr;  // the table of this process, as a peer maps it
+  void SetUp() override {
+    HostedTest::SetUp();
+    ASSERT_TRUE(OpenInstanceTable());
+    HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Kavex.Quillon::Share");
+    peer = MapInstanceTable(section);
+    ASSERT_TRUE(CloseHandle(section) && peer);  // the name lives on in the program's handle alone
+  }
+};
+
 TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadTheScan) {
   EXPECT_FALSE(MapInstanceTable(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 65536, nullptr)));
   WriteBytes(path, "row\n");
-  ASSERT_TRUE(OpenInstanceTable() && OpenFile(path.c_str()));
-  HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Kavex.Quillon::Share");
-  InstanceTable* peer = MapInstanceTable(section);
-  ASSERT_TRUE(CloseHandle(section) && peer);  // the name lives on in the program's handle alone
+  ASSERT_TRUE(OpenFile(path.c_str()));
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Kavex.Quillon::Share::Mutex");
   WaitForSingleObject(mutex, INFINITE);
   std::fill_n(peer->queryPath, 512, L'x');  // no terminator up to the end of the committed page
@@ -61,16 +68,11 @@ TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadT
     EXPECT_EQ(RegisteredWindow(peer, id), nullptr) << id;  // closed windows left, foreign records freed unasked
 }
 
-// A process that takes the mutex and keeps it (here this one) only delays a
-// start, which then shows a window of its own and stays unregistered, and a
-// close, which leaves its record behind until a later lookup frees it.
+// A process that takes the mutex and keeps it (here this one) only delays a start, which then shows a window of its own
+// and stays unregistered, and a close, which leaves its record behind until a later lookup frees it.
 TEST_F(InstanceTableTest, APeerHoldingTheMutexKeepsNoWindowFromShowingOrClosing) {
   WriteBytes(path, "row\n");
   DeleteProgramSetting(L"restrict instances");  // on
-  ASSERT_TRUE(OpenInstanceTable());
-  HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Kavex.Quillon::Share");
-  InstanceTable* peer = MapInstanceTable(section);
-  ASSERT_TRUE(CloseHandle(section) && peer);
   const DWORD patience = 30000;  // each start or close may wait 3 seconds, twice
   Program first(path);
   EXPECT_TRUE(WaitForProgramWindow(first.id, nullptr, patience));
@@ -98,10 +100,6 @@ TEST_F(InstanceTableTest, APeerHoldingTheMutexKeepsNoWindowFromShowingOrClosing)
 // Windows a peer puts in the records that each answer just after the asker
 // gave up on them hold a start for 3 seconds in all, not half a second each.
 TEST_F(InstanceTableTest, SlowPeersHoldALookupForThreeSecondsInAll) {
-  ASSERT_TRUE(OpenInstanceTable());
-  HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, L"Kavex.Quillon::Share");
-  InstanceTable* peer = MapInstanceTable(section);
-  ASSERT_TRUE(CloseHandle(section) && peer);
   static HWND slow[16];
   static HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   // The main window's class name, registered for another module as a peer's own.

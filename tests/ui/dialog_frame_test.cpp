@@ -40,8 +40,7 @@ TEST_F(DialogFrameTest, ControlHelpShowsUntilAButtonIsPressedAndVersionHistorySh
   CreateTrackingTooltip(window);
   EXPECT_EQ(SendMessageW(trackingTooltip, TTM_GETMAXTIPWIDTH, 0, 0), 300);  // a long help text wraps
   RunAnswered(IDM_ABOUT, AskForHelpThenClose);
-  DestroyWindow(trackingTooltip);
-  trackingTooltip = nullptr;
+  DestroyWindow(std::exchange(trackingTooltip, nullptr));
   EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_CONTROL_HELP_BASE + IDC_VERSION)) + L"|shown|hidden");
   EXPECT_EQ(ShowDialog(window, 999, CommonDialogProc), -1);
   EXPECT_FALSE(centerNextWindow);  // a dialog that could not be made leaves no window to centre

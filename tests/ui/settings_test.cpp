@@ -18,8 +18,7 @@ TEST_F(SettingsTest, LoadTakesTheStoredValuesAndReplacesThoseTheProgramCannotHol
       {L"wrap lines", &Settings::wrapLines, std::string(1, '\0'), 1},  // too short
       {L"language", &Settings::language, std::string("\x05\x04\0\0", 4), 0x405}};
   for (const auto& c : cases) {
-    RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), c.name, REG_BINARY, c.bytes.data(),
-                    DWORD(c.bytes.size()));
+    RegSetKeyValueW(root, LocalizedString(IDS_REG_KEY), c.name, REG_BINARY, c.bytes.data(), DWORD(c.bytes.size()));
     LoadSettings();
     EXPECT_EQ(AppSettings.*c.field, c.expected) << testing::PrintToString(std::wstring(c.name));
   }
