@@ -41,6 +41,17 @@ TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
   EXPECT_FALSE(IsWindowVisible(engineHost.statusBar));
 }
 
+// Larger and Smaller step the font by one, within 8 and 96.
+TEST_F(CommandTest, FontSizeStepsByOneWithinItsBounds) {
+  const struct { LONG from; int command; LONG to; } steps[] = {
+      {9, IDM_FONT_SMALLER, 8}, {8, IDM_FONT_SMALLER, 8}, {95, IDM_FONT_LARGER, 96}, {96, IDM_FONT_LARGER, 96}};
+  for (const auto& step : steps) {
+    AppSettings.font.lfHeight = step.from;
+    Run(step.command);
+    EXPECT_EQ(AppSettings.font.lfHeight, step.to) << step.from << " " << step.command;
+  }
+}
+
 // The colour chosen paints the view behind its rows and is stored at once.
 TEST_F(CommandTest, TheChosenBackgroundPaintsTheViewAndIsStored) {
   OpenLog(PathOf(L"colour.log"), "one\n");

@@ -48,6 +48,7 @@ TEST(LineFilterStack, ShowAndHideCombined) {
       {{u"h|beat"}, u"INFO x", true}, {{u"h|beat"}, u"heartbeat", false},
       {{u"s|ERR", u"s|WARN", u"h|beat"}, u"WARN heartbeat", false},
       {{u"h|beat", u"s|ERR", u"s|WARN"}, u"ERR x", true},  // the order changes nothing
+      {{u"s|ERR", u"h|beat"}, u"ERR heartbeat", false}, {{u"s|ERR"}, u"ERR heartbeat", true},  // one dropped: gone
       {{u"sr|WARN(ING)?$", u"hr|^\\s"}, u"a warning", true}, {{u"sr|WARN(ING)?$", u"hr|^\\s"}, u" warn", false},
       {{u"scr|WARN"}, u"warn", false}, {{u"sr|\\d{3,} ms"}, u"took 87 ms", false},
       {{u"sr|(a"}, u"(a", true},  // does not compile: no filter

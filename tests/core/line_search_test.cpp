@@ -183,6 +183,7 @@ TEST(LineScan, RegressionsFindWhatEachLineAloneMatches) {
       {escape, escapes, Query("\\101BC", true), 2, 2}, {escape, escapes, Query("x\\cAy", true), 13, 0},
       {escape, escapes, Query("\\N{U+41}BC", true), 2, 2}, {escape, escapes, Query("(?<n>ab)\\k<n>", true), 8, 0},
       {"no native code, no match", escapes, Query("(*NO_JIT)b\\d", true), 17, 0},
+      {"a class's POSIX class taken for its end", escapes, Query("[[:upper:]yz]1", true, true), 17, 0},
       {"joined lines: empty place past the last line feed", ab + "zz", Query("\\B", true), 2400, 1},
       {"joined lines: CR of a last line not yet broken", "x\nabc\r", Query("c$", true), 2, 2},
       {"joined lines: a last line of a CR alone, not yet broken", "ab\n\r", Query("^$", true), 3, 0},

@@ -84,7 +84,9 @@ TEST_F(TrayTest, MinimizingAimsAtTheNotificationArea) {
             HandleShellHook(window, HSHELL_GETMINRECT, LPARAM(held)), 0);
   EXPECT_TRUE(engineHost.view == view && held[1] == view);
   delete[] held;
-  DestroyWindow(bar);
+  DestroyWindow(bar);  // no notification area: the system animates as usual
+  mine = {window, 0, 0, 0, 0};
+  EXPECT_EQ(SendMessageW(window, shellHookMessage, HSHELL_GETMINRECT, LPARAM(&mine)), 0);
 }
 
 // A title of 127 units or more is all; a path too long to compact keeps its start and name.

@@ -24,6 +24,11 @@ void CALLBACK AskForHelpThenClose(HWND, UINT, UINT_PTR, DWORD) {
   seen = std::wstring(tip) + (IsWindowVisible(trackingTooltip) ? L"|shown" : L"|hidden");
   SendMessageW(dialog, WM_COMMAND, IDOK, 0);  // any command hides it
   seen += IsWindowVisible(trackingTooltip) ? L"|shown" : L"|hidden";
+  NMLINK click{{version, IDC_VERSION, UINT(NM_CLICK)}, {}};  // told by a control that is no link: no link's click
+  wcscpy(click.item.szUrl, L"check");
+  std::wstring shown = WindowText(version);
+  SendMessageW(dialog, WM_NOTIFY, IDC_VERSION, reinterpret_cast<LPARAM>(&click));
+  seen += WindowText(version) == shown ? L"|kept" : L"|changed";
   SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
@@ -41,7 +46,7 @@ TEST_F(DialogFrameTest, ControlHelpShowsUntilAButtonIsPressedAndVersionHistorySh
   EXPECT_EQ(SendMessageW(trackingTooltip, TTM_GETMAXTIPWIDTH, 0, 0), 300);  // a long help text wraps
   RunAnswered(IDM_ABOUT, AskForHelpThenClose);
   DestroyWindow(std::exchange(trackingTooltip, nullptr));
-  EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_CONTROL_HELP_BASE + IDC_VERSION)) + L"|shown|hidden");
+  EXPECT_EQ(seen, std::wstring(LocalizedString(IDS_CONTROL_HELP_BASE + IDC_VERSION)) + L"|shown|hidden|kept");
   EXPECT_EQ(ShowDialog(window, 999, CommonDialogProc), -1);
   EXPECT_FALSE(centerNextWindow);  // a dialog that could not be made leaves no window to centre
   readId = IDC_HISTORY_TEXT;  // all of it after its byte-order mark
