@@ -16,6 +16,7 @@ using FilterTest = CommandFixture;
 std::vector<std::string> actions;
 std::vector<std::wstring> listed;  // before the dialog closed
 std::string buttons;  // Add, Change, Remove: 1 enabled, 0 not, before the dialog closed
+std::wstring boundNote;  // the editor's note of lines too costly for its filter, before the dialog closed
 
 void TypeFilter(HWND dialog, const std::string& text) {
   size_t flags = text.find_first_not_of("shcr");
@@ -51,6 +52,7 @@ void CALLBACK AnswerFilters(HWND, UINT, UINT_PTR, DWORD) {
       for (int id : {IDC_FILTER_ADD, IDC_FILTER_CHANGE, IDC_FILTER_REMOVE})
         buttons += IsWindowEnabled(GetDlgItem(dialog, id)) ? '1' : '0';
       listed = ListRows(GetDlgItem(dialog, IDC_FILTER_LIST));
+      boundNote = WindowText(GetDlgItem(dialog, IDC_FILTER_BOUND));
       Click(dialog, action == "ok" ? IDOK : IDCANCEL);
     } else if (action[0] == '+' || action[0] == '=') {
       TypeFilter(dialog, action.substr(1));
@@ -113,6 +115,18 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
   // Kept with the file: opened again, it is filtered again.
   Follow(log);
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"WARN b", L"ok 1", L"warn c"}));
+}
+
+// The lines too costly for a filter are noted beside it in the editor; the note moves up with its filter.
+TEST_F(FilterTest, TheCostlyLinesNoteFollowsItsFilter) {
+  OpenLog(PathOf(L"costly.log"), "ok\n" + std::string(4000, 'a') + "b\n");
+  actions = {"+hbeat", "+hr(a+)+$", "ok"};
+  RunAnswered(IDM_FILTER, AnswerFilters);
+  Poll();
+  actions = {"-0", "cancel"};
+  RunAnswered(IDM_FILTER, AnswerFilters);
+  EXPECT_EQ(listed, std::vector<std::wstring>{L"not /(a+)+$/"});
+  EXPECT_EQ(boundNote, L"lines too costly to match so far: 1");
 }
 
 // A stream an older version wrote: its one filter is read, and moved into "Filters" by the next save; a value that is

@@ -32,6 +32,7 @@ TEST(ChooseResourceLanguage, FallbackOrder) {
       {"1031 stored by hand, Czech user", mainMenu, {0, 1031, 1029, 1033}, 1029},
       {"system default requested skips the user", mainMenu, {0x0800, 0, 1029, 1051}, 1051},
       {"requested language first", mainMenu, {1051, 1029, 1029, 1029}, 1051},
+      {"requested language's family before the UI's", mainMenu, {0x0809, 1029, 1029, 1029}, 9},
       {"requested language in the neutral UI's sublanguage", {1029, 0x0809}, {1033, 0x0800, 1029, 1029}, 0x0809},
       {"nothing fits: neutral is the last resort", {0, 1030}, {0, 0, 1029, 1029}, 0},
       {"nothing at all", {}, {0, 9, 9, 9}, 0},

@@ -364,6 +364,11 @@ TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
   ASSERT_TRUE(readHandsBack());
   EXPECT_TRUE(finishedWhilePaused());
   EXPECT_EQ(Rows(), NumberedRows(4000000 - 2048, 4000000));
+  TogglePause();
+  LoadFile();
+  ASSERT_TRUE(readHandsBack());
+  CloseFile();  // closed in the middle of a read: nothing of it stays
+  EXPECT_TRUE(!PollContinues() && !ViewRedrawSuspended() && !IsWindowVisible(engineHost.progress) && Rows().empty());
 }
 
 TEST_F(FollowerTest, TrimKeepsTheSelectionOfSurvivingRows) {
