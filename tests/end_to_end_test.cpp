@@ -49,10 +49,9 @@ TEST(EndToEnd, LanguageRestartKeepsTheFileAndThePlaceOnlyWhenAsked) {
   RemoveDirectoryTree(directory);
 }
 
-// Forged messages: the real program reached as any process of the desktop may reach it: messages naming memory it never
-// handed out. Each one must leave the window answering, its rows as they were, and following going on. (Under Wine a
-// fault in a message sent from another process does not end the program; one in a posted message, or in what a sent one
-// leaves behind, does.)
+// Messages naming memory the real program never handed out, as any process of the desktop may send them: each leaves
+// the window answering, its rows as they were, following on. (Under Wine a fault in a message sent from another process
+// does not end the program; one in a posted message, or in what a sent one leaves behind, does.)
 TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   std::wstring directory = MakeTempDirectory(), path = directory + L"\\forged.log";
   WriteBytes(path, NumberedLines(0, 3));

@@ -42,8 +42,7 @@ void DeleteProgramSetting(const wchar_t* name);
 DWORD StoredNumber(HKEY root, const wchar_t* name);  // ~0u when absent
 inline DWORD ProgramSetting(const wchar_t* name) { return StoredNumber(HKEY_CURRENT_USER, name); }
 
-// The real program started on a file as a second process (CTest runs the tests
-// in the build folder), or the one showing a window; ended however the test ends.
+// The real program started on a file as a second process, or the one showing a window; ended however the test ends.
 struct Program {
   HANDLE process = nullptr;
   DWORD id = 0;

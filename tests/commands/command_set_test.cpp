@@ -41,7 +41,6 @@ TEST_F(CommandTest, TogglesFlipTheSettingTheMarkAndTheStoredValue) {
   EXPECT_FALSE(IsWindowVisible(engineHost.statusBar));
 }
 
-// Larger and Smaller step the font by one, within 8 and 96.
 TEST_F(CommandTest, FontSizeStepsByOneWithinItsBounds) {
   const struct { LONG from; int command; LONG to; } steps[] = {
       {9, IDM_FONT_SMALLER, 8}, {8, IDM_FONT_SMALLER, 8}, {95, IDM_FONT_LARGER, 96}, {96, IDM_FONT_LARGER, 96}};

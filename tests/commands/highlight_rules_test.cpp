@@ -208,8 +208,7 @@ LRESULT CALLBACK CountDrawnRows(HWND window, UINT message, WPARAM wparam, LPARAM
   return CallWindowProcW(hostProc, window, message, wparam, lparam);
 }
 
-// Rows arriving a few at a time are drawn alone, the rest scrolled as drawn;
-// the screen ends as a full repaint draws it: rule colours, selection, focus.
+// Rows arriving a few at a time are drawn alone, the rest scrolled; the screen ends as a full repaint draws it.
 TEST_F(RulesTest, ArrivingRowsLeaveTheScreenAsAFullRepaintDrawsIt) {
   Store(L"rule 0", L"|FFFFFF|C00000|ERROR"), Store(L"rule 1", L"|-|FFF0B0|warn");
   LoadSettings();

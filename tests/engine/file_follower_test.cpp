@@ -298,10 +298,7 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
     EXPECT_EQ(Rows().front(), expected.front().text);
     EXPECT_GT(loads, 10);
     // And forward again, to the end, where following takes over.
-    for (loads = 0; Browsing() && ++loads < 400;) {
-      ASSERT_TRUE(LoadLaterRows());
-      firstRow();
-    }
+    for (loads = 0; Browsing() && ++loads < 400; firstRow()) ASSERT_TRUE(LoadLaterRows());
     EXPECT_FALSE(Browsing());
     ASSERT_FALSE(Rows().empty());
     EXPECT_EQ(Rows().back(), expected.back().text);

@@ -45,8 +45,7 @@ TEST_F(RowBuilderTest, LinesBecomeRows) {
   }
 }
 
-// A huge poll holds no more rows than can ever be shown; a blocked view, twice
-// the limit, trimmed from the front while the row the user reads stays in place.
+// A huge poll keeps no more rows than can be shown; a blocked view is trimmed from the front, the row read in place.
 TEST_F(RowBuilderTest, ALargePollKeepsOnlyTheRowsTheViewCanHoldAndABlockedViewKeepsThePlace) {
   AppSettings.linesLimit = 100;
   for (bool blocked : {false, true}) {

@@ -38,8 +38,7 @@ std::vector<WORD> Data(LPCWSTR type, UINT id, UINT language) {
   return std::vector<WORD>(words, words + SizeofResource(nullptr, found) / 2);
 }
 
-// Each string as what a translation must keep: printf conversions in order,
-// tabs (menu help aligns on them), line breaks and link targets ("check").
+// Each string as a translation must keep it: printf conversions in order, tabs, line breaks, link targets ("check").
 std::map<UINT, std::wstring> StringShapes(UINT language) {
   std::map<UINT, std::wstring> shapes;
   for (UINT block : Enumerate(RT_STRING)) {
@@ -73,8 +72,7 @@ TEST(ResourceStrings, EveryLanguageHasTheSameIdsAndKeepsFormats) {
     EXPECT_FALSE(independent.count(id)) << id << " hides a registry name";
 }
 
-// A menu as text: "[...]" a popup, else an item's id and state (type and
-// state flags: separator, grayed, checked, radio, default). Collects the ids.
+// A menu as text: "[...]" a popup, else an item's id and state flags (separator, grayed, checked, radio, default).
 std::string MenuShape(HMENU menu, std::set<int>* commands) {
   std::string shape;
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
@@ -111,8 +109,7 @@ TEST(ResourceMenus, SameShapesAndKeysEverywhereAndEveryCommandHandled) {
   EXPECT_FALSE(IsKnownCommand(IDM_LANG_LAST));
 }
 
-// A dialog as the system builds it: each control's id, class and style in
-// order. The modern font the program puts in on newer systems changes none.
+// A dialog as the system builds it: each control's id, class and style in order, whatever font the program puts in.
 TEST(ResourceDialogs, SameControlsInEveryLanguageAlsoWithTheModernFont) {
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LINK_CLASS | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);

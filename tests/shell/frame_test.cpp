@@ -52,8 +52,7 @@ TEST_F(FrameTest, LanguageMarkFollowsTheStoredLanguage) {
 
 }  // namespace
 
-// A stored font height counts pixels at 96 DPI: made larger for a screen of
-// more DPI, and a height chosen there stored back as the same one.
+// A stored font height counts pixels at 96 DPI: larger on a screen of more DPI, and stored back as the same one.
 TEST(FontHeightTest, StoredHeightsScaleToTheScreenAndBack) {
   const struct { LONG stored; int dpi; LONG onScreen; } cases[] = {
       {13, 96, 13}, {13, 120, 16}, {13, 144, 20}, {13, 192, 26}, {7, 144, 11}, {40, 144, 60}};

@@ -97,8 +97,7 @@ TEST_F(InstanceTableTest, APeerHoldingTheMutexKeepsNoWindowFromShowingOrClosing)
   CloseHandle(held);
 }
 
-// Windows a peer puts in the records that each answer just after the asker
-// gave up on them hold a start for 3 seconds in all, not half a second each.
+// Peers each answering just after the asker gave up on them hold a start for 3 seconds in all, not 0.5 s each.
 TEST_F(InstanceTableTest, SlowPeersHoldALookupForThreeSecondsInAll) {
   static HWND slow[16];
   static HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);

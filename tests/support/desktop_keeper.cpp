@@ -1,6 +1,5 @@
-// Keeps Wine's desktop process alive while the test suite runs: without a window on the desktop it exits after every
-// program, and each test process would then pay for starting it again. Once its window is up it creates the file named
-// on its command line.
+// Keeps Wine's desktop process alive through the suite: with no window on it, it exits after every program and each
+// test would pay for starting it again. Once its window is up it creates the file named on its command line.
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR readyFile, int) {

@@ -1,5 +1,4 @@
-// The frame every dialog shares, on the real About and Version history
-// dialogs, driven from a timer while they run; and the real error box.
+// The frame every dialog shares, on the real About and Version history dialogs driven from a timer; the real error box.
 #include "../commands/command_fixture.h"
 
 #include <commctrl.h>

@@ -4,8 +4,7 @@ namespace {
 
 using SettingsTest = CommandFixture;
 
-// Values the program cannot use are replaced; a value of another size is absent.
-// The stored language decides the language of the interface.
+// Values the program cannot use are replaced; a value of another size is absent; the stored language decides the UI's.
 TEST_F(SettingsTest, LoadTakesTheStoredValuesAndReplacesThoseTheProgramCannotHold) {
   const struct { const wchar_t* name; uint32_t Settings::*field; std::string bytes; uint32_t expected; } cases[] = {
       {L"kb limit", &Settings::kbLimit, std::string(4, '\0'), 256},  // not an empty view
