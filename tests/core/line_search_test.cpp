@@ -116,7 +116,7 @@ TEST(LineScan, FindsWholeLinesBothWaysPastHiddenOnes) {
         SCOPED_TRACE(testing::Message() << "charset " << charset << ", buffer " << capacity << ", " << c.query
                                         << (c.down ? " down from " : " up from ") << c.from);
         LineFilters given{};
-        if (*c.filter) ASSERT_TRUE(ParseStoredFilter(c.filter, &given.items[given.count++]));
+        ASSERT_TRUE(!*c.filter || ParseStoredFilter(c.filter, &given.items[given.count++]));
         FoundLine found{~0ull, 0};
         ScanEnd end = Scan(bytes, charset, Query(c.query, c.regex, c.matchCase, c.wholeWord), given, capacity, c.down,
                            c.from * unit, &found, nullptr, nullptr, c.edge);
