@@ -86,7 +86,7 @@ struct CommandFixture : HostedTest {
   }
   static std::wstring SelectedText() {  // "none" when not one row is selected
     wchar_t text[kMaxRowUnits + 1] = L"none";
-    if (Selected() >= 0) ReadViewRow(engineHost.view, Selected(), text);
+    if (int row = Selected(); row >= 0) ReadViewRow(engineHost.view, row, text);
     return text;
   }
 

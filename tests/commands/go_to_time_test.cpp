@@ -2,7 +2,7 @@
 #include "command_fixture.h"
 #include "commands/find.h"
 #include "core/log_times.h"
-#include "core/stamped_lines.h"
+#include "../core/stamped_lines.h"
 
 namespace {
 

@@ -67,8 +67,8 @@ TEST_F(StatusTest, PanesTitleAndMenusFollowTheFile) {
   Append("");
   EXPECT_EQ(Shown(), path + file + L"The log is actively followed[PLAY] / " + kLock + L" / line 1" + size +
                          L" 1207");
-  SetScrollLock(false);  // as on window activation: the tip stays
-  ShowLockState(false);
+  SetScrollLock(false);
+  ShowLockState(false);  // as on window activation: the tip stays
   // A file title longer than its buffer is cut, and the window title with it.
   const std::wstring name = L"C:\\logs\\" + std::wstring(300, L'n') + L".log";
   ShowStatusFile(name.c_str());
