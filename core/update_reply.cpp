@@ -80,9 +80,10 @@ bool ParseUpdateReply(const char* body, UpdateReply* reply) {
 }
 
 UpdateNews NewsOf(const UpdateReply& reply) {
-  if (reply.major > 1) return UpdateNews::kMajor;
-  if (reply.major == 1 && reply.minor > 7) return UpdateNews::kMinor;
-  if (reply.major == 1 && reply.minor == 7 && reply.patch > 2) return UpdateNews::kPatch;
+  constexpr uint32_t major = QUILLON_VERSION_MAJOR, minor = QUILLON_VERSION_MINOR, patch = QUILLON_VERSION_PATCH;
+  if (reply.major > major) return UpdateNews::kMajor;
+  if (reply.major == major && reply.minor > minor) return UpdateNews::kMinor;
+  if (reply.major == major && reply.minor == minor && reply.patch > patch) return UpdateNews::kPatch;
   return UpdateNews::kNone;
 }
 

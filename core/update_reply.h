@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "core/text.h"
+#include "quillon_version.h"
 
 struct UpdateReply {
   uint32_t major, minor, patch;
@@ -22,11 +23,13 @@ bool ParseUpdateReply(const char* body, UpdateReply* reply);
 // break out of link markup.
 bool IsWebAddress(const char* text, size_t length);
 
-// What the replied version is to this one, 1.7.2.
+// What the replied version is to this one (its first three fields).
 enum class UpdateNews { kNone, kPatch, kMinor, kMajor };
 UpdateNews NewsOf(const UpdateReply& reply);
 
-constexpr uint32_t kBuiltInVersion = 0x10702;  // 1.7.2
+// As stored: major, minor and patch, one byte each below the major (1.7.2 is 0x10702).
+constexpr uint32_t kBuiltInVersion =
+    QUILLON_VERSION_MAJOR << 16 | QUILLON_VERSION_MINOR << 8 | QUILLON_VERSION_PATCH;
 // Whether the automatic check runs at a start at now (minutes since 1601):
 // the last check was more than three days before, or lies in the future
 // (a clock that was once wrong would otherwise stop the checks for good).

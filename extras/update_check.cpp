@@ -24,7 +24,7 @@ DWORD updateWaitMilliseconds = 20000;
 
 namespace {
 
-constexpr wchar_t kVersionWithBuild[] = L"1.7.2.3098";
+constexpr wchar_t kVersionWithBuild[] = L"" QUILLON_VERSION_FULL_TEXT;
 constexpr wchar_t kServiceAddress[] = L"http://www.morvane.example/morvane/services/tessel.php";
 constexpr wchar_t kDonationAddress[] = L"http://www.morvane.example/morvane/services/tessel.donate.php?language=";
 constexpr size_t kRequestUnits = 2048;

@@ -33,10 +33,10 @@ bool FollowUpdateIndicator(HWND window);
 // How long a check waits to connect, send and receive.
 extern DWORD updateWaitMilliseconds;
 
-// String 54 (no update), 57 (patch), 56 (minor) or 55 (major) against 1.7.2.
+// String 54 (no update), 57 (patch), 56 (minor) or 55 (major) against the built version.
 UINT UpdateMessageFor(const UpdateReply& reply);
 
-// The request: service?i=..&u=..&l=..&f=........&v=1.7.2.3098.
+// The request: service?i=..&u=..&l=..&f=........&v= and the built version, A.B.C.D.
 void FormatUpdateRequest(const wchar_t* service, uint32_t installed, unsigned language, uint32_t id,
                          wchar_t* out, size_t capacity);
 // Pane 7's tip text for these settings; the next check in local time, which

@@ -14,8 +14,9 @@ namespace {
 TEST(UpdateReply, VersionsMessagesAndTheAddressOnlyAnUpdateNeeds) {
   const std::string longest = "http://h/" + std::string(118, 'a');  // 127 units
   const struct { std::string body; UINT message; } cases[] = {
-      {"1.7.2.9>http://h/", IDS_NO_UPDATE}, {"0.9.0>http://h/", IDS_NO_UPDATE},
-      {"1.7.2>", IDS_NO_UPDATE}, {"1.7.2>\r\n", IDS_NO_UPDATE}, {"1.6.9>" + longest + "a", IDS_NO_UPDATE},
+      {QUILLON_VERSION_TEXT ".9>http://h/", IDS_NO_UPDATE}, {"0.9.0>http://h/", IDS_NO_UPDATE},
+      {QUILLON_VERSION_TEXT ">", IDS_NO_UPDATE}, {QUILLON_VERSION_TEXT ">\r\n", IDS_NO_UPDATE},
+      {"1.6.9>" + longest + "a", IDS_NO_UPDATE},
       {"1.7.3>http://h/get\r\n", IDS_NEW_PATCH}, {"1.8.0>https://h.example:8080/a?b=c#d", IDS_NEW_MINOR},
       {"1.10.0>http://[::1]/", IDS_NEW_MINOR}, {"2.0.0>" + longest, IDS_NEW_MAJOR},
       {"4294967295.4294967295.4294967295>http://h/", IDS_NEW_MAJOR},
@@ -92,7 +93,8 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   const std::wstring longestShown = Widen(longest);
   updateWaitMilliseconds = 1000;
   Start({"4294967295.4294967295.4294967295>" + longest + "\r\n", "1.7.3", "1.8.0>http://h/\r\n", "2.0.0>" + longest,
-         "1.7.3" + std::string(950, ' ') + ">http://h/" + std::string(100, 'a'), "1.7.2>" + std::string(1500, 'x'),
+         "1.7.3" + std::string(950, ' ') + ">http://h/" + std::string(100, 'a'),
+         QUILLON_VERSION_TEXT ">" + std::string(1500, 'x'),
          ""});
   Run(IDM_CHECK_UPDATE);  // the automatic check: pane 7 announces, the check is recorded
   const std::wstring announced = L"New Quillon, version 4294967295.4294967295.4294967295 is available. " +
@@ -103,7 +105,7 @@ TEST_F(UpdateCheckTest, AutomaticThenLinkChecksShowAndRecordTheirResults) {
   RegOverridePredefKey(HKEY_CLASSES_ROOT, root), FollowUpdateIndicator(window);  // no class known: no browser opens
   RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
   EXPECT_EQ(SendMessageW(engineHost.statusBar, SB_GETICON, kPaneUpdate, 0), 0);  // the warning went
-  EXPECT_EQ(Stored(L"installed"), 0x10702u);
+  EXPECT_EQ(Stored(L"installed"), kBuiltInVersion);
   EXPECT_EQ(Stored(L"last check"), minutesNow);  // its request: as the first start's below
   // A window holding link 121 in the dialogs' font, as the About dialog does.
   HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 60, window, nullptr, nullptr, nullptr);
@@ -153,17 +155,18 @@ std::wstring NextCheckTip(uint64_t minutes) {
 TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
   const uint32_t now = MinutesOf({2026, 12, 6, 5, 11, 2, 0, 0}), noValue = ~0u;  // Saturday 5 December 2026 11:02 UTC
   minutesNow = now;
-  Start({"1.7.2>", "1.7.2>\r\n", "1.7.2>", "1.7.2>"});  // one more than due: a check made wrongly is seen
+  const std::string same = QUILLON_VERSION_TEXT ">";
+  Start({same, same + "\r\n", same, same});  // one more than due: a check made wrongly is seen
   wchar_t id[16] = L"";
   const std::wstring off = L"No update is available. Automatic checking is disabled, check manually in the About dialog.";
   // installed: the stored value, or none; request: its query, or none made
   const struct { uint32_t autoCheck, lastCheck, installed; std::wstring tip, request; } starts[] = {
       {1, 0, noValue, NextCheckTip(4320), L"i=1&u=0"},  // never checked
       {0, 0, noValue, off, L""},
-      {1, now + 1, 0x10701, NextCheckTip(now), L"i=0&u=1"},  // a clock once ahead; upgraded since
-      {1, now - 4320, 0x10702, NextCheckTip(now), L""},
-      {1, now, 0x10702, NextCheckTip(now + 4320), L""},
-      {1, 0xFFFFFFFF, 0x10702, NextCheckTip(now), L"i=0&u=0"}};
+      {1, now + 1, kBuiltInVersion - 1, NextCheckTip(now), L"i=0&u=1"},  // a clock once ahead; upgraded since
+      {1, now - 4320, kBuiltInVersion, NextCheckTip(now), L""},
+      {1, now, kBuiltInVersion, NextCheckTip(now + 4320), L""},
+      {1, 0xFFFFFFFF, kBuiltInVersion, NextCheckTip(now), L"i=0&u=0"}};
   std::vector<std::wstring> expected;
   for (const auto& start : starts) {
     SCOPED_TRACE(testing::Message() << "auto check " << start.autoCheck << ", last check " << start.lastCheck);
@@ -183,7 +186,7 @@ TEST_F(UpdateCheckTest, WindowCreationChecksWhenDueAndItsTipNamesTheNextCheck) {
     EXPECT_TRUE(PumpUntil([&] { return Stored(L"last check") == now && StatusTip(kPaneUpdate) == later; }));
     swprintf(id, 16, L"%08x", AppSettings.repo);
     expected.push_back(L"GET /morvane/services/tessel.php?" + start.request + L"&l=9&f=" + id +
-                       L"&v=1.7.2.3098 HTTP/1.1");
+                       L"&v=" QUILLON_VERSION_FULL_TEXT " HTTP/1.1");
   }
   std::vector<std::wstring> requests;
   for (const std::string& request : server.requests) requests.push_back(Widen(request));
