@@ -3,6 +3,11 @@
 // write there, ".log" and ".txt" pointing at it, and the "Watch file as
 // log..." verb on every file. Without the rights the dialog only shows them.
 //
+// Everything is written for the current user, in HKEY_CURRENT_USER's
+// classes, which needs no administrator; what is there is read from the
+// user's classes first, then from the classes root (Wine's classes root does
+// not show the user's, and an older version wrote to the machine's).
+//
 // Save writes an extension only when its box changed since the dialog
 // opened. Taking an extension over keeps what it pointed at in a value of our
 // own beside it and giving it back restores that, so that another program's
@@ -14,6 +19,7 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <initializer_list>
 
 #include "engine/engine_host.h"
 #include "resources/resource_ids.h"
@@ -32,7 +38,13 @@ constexpr DWORD kPathUnits = 32767;
 constexpr int kBoxes[] = {IDC_ASSOC_LOG, IDC_ASSOC_TXT, IDC_ASSOC_CONTEXT_MENU};
 constexpr const wchar_t* kExtensions[] = {L".log", L".txt"};
 
-HKEY classesRoot = HKEY_CLASSES_ROOT;
+constexpr wchar_t kUserClasses[] = L"Software\\Classes";
+
+// Where we write, and what is read after it.
+struct ClassRoots {
+  HKEY user, all;
+};
+HKEY testUserRoot = nullptr, testAllRoot = nullptr;
 // "<program>" "%1"; empty when the program's path does not fit.
 wchar_t commandLine[kPathUnits + 8];
 
@@ -62,6 +74,32 @@ bool ReadText(HKEY key, const wchar_t* subkey, const wchar_t* name, wchar_t* out
   return false;
 }
 
+// The user's own value first, as the merged classes root shows it on Windows.
+bool ReadClassText(const ClassRoots& roots, const wchar_t* subkey, const wchar_t* name, wchar_t* out, DWORD bytes) {
+  return ReadText(roots.user, subkey, name, out, bytes) || ReadText(roots.all, subkey, name, out, bytes);
+}
+
+bool ClassKeyExists(const ClassRoots& roots, const wchar_t* subkey) {
+  HKEY key;
+  for (HKEY root : {roots.user, roots.all})
+    if (RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS) return RegCloseKey(key), true;
+  return false;
+}
+
+// The user's classes key, created when missing; read-only when it cannot be
+// written, null when it cannot be opened. Tests' keys are not theirs to close.
+ClassRoots OpenClassRoots() {
+  if (testUserRoot) return {testUserRoot, testAllRoot};
+  HKEY user = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr))
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserClasses, 0, KEY_READ, &user)) user = nullptr;
+  return {user, HKEY_CLASSES_ROOT};
+}
+
+void CloseClassRoots(const ClassRoots& roots) {
+  if (!testUserRoot && roots.user) RegCloseKey(roots.user);
+}
+
 void MakeCommandLine() {
   static wchar_t path[kPathUnits + 1];
   DWORD length = GetModuleFileNameW(nullptr, path, kPathUnits + 1);
@@ -69,41 +107,41 @@ void MakeCommandLine() {
   if (length && length <= kPathUnits) swprintf(commandLine, kPathUnits + 8, L"\"%ls\" \"%%1\"", path);
 }
 
-void RegisterFileType(HKEY root, HKEY type) {
+void RegisterFileType(const ClassRoots& roots, HKEY type) {
   SetText(type, nullptr, nullptr, LocalizedString(IDS_PRODUCT_NAME));
   RegSetValueExW(type, L"EditFlags", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kEditFlags),
                  sizeof kEditFlags);
   SetText(type, nullptr, L"FriendlyTypeName", LocalizedString(IDS_LOG_FILE_TYPE));
   SetText(type, L"CurVer", nullptr, LocalizedString(IDS_PROG_ID));
   wchar_t icon[MAX_PATH + 32];  // a path and an index
-  bool copied = ReadText(root, L"txtfile\\DefaultIcon", nullptr, icon, sizeof icon);
+  bool copied = ReadClassText(roots, L"txtfile\\DefaultIcon", nullptr, icon, sizeof icon);
   SetText(type, L"DefaultIcon", nullptr, copied ? icon : LocalizedString(IDS_DEFAULT_ICON));
   SetText(type, L"shell\\open\\command", nullptr, commandLine);
 }
 
 // Registers our file type when the user may write, and reads which boxes are
 // ours; false with the error when our file type cannot even be read.
-bool FindAssociations(HKEY root, Found* state, DWORD* error) {
+bool FindAssociations(const ClassRoots& roots, Found* state, DWORD* error) {
   const wchar_t* progId = LocalizedString(IDS_PROG_ID);
   *state = {};
   HKEY type = nullptr;
-  if ((state->writable = CreateKey(root, progId, &type))) {
+  if ((state->writable = roots.user && CreateKey(roots.user, progId, &type))) {
     MakeCommandLine();
-    RegisterFileType(root, type);
+    RegisterFileType(roots, type);
   } else {
-    LSTATUS status = RegOpenKeyExW(root, progId, 0, KEY_READ, &type);
+    LSTATUS status = roots.user ? RegOpenKeyExW(roots.user, progId, 0, KEY_READ, &type) : ERROR_FILE_NOT_FOUND;
+    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
+      status = RegOpenKeyExW(roots.all, progId, 0, KEY_READ, &type);
     if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) return true;  // nothing can be ours
     if (status != ERROR_SUCCESS) return *error = DWORD(status), false;
   }
   RegCloseKey(type);
   wchar_t target[256];
   for (int i = 0; i < 2; ++i) {  // letter case counts: another spelling is not ours
-    bool read = ReadText(root, kExtensions[i], nullptr, target, sizeof target);
+    bool read = ReadClassText(roots, kExtensions[i], nullptr, target, sizeof target);
     state->checked[i] = read && !wcscmp(target, progId);
   }
-  HKEY verb;
-  state->checked[2] = RegOpenKeyExW(root, LocalizedString(IDS_VERB_KEY), 0, KEY_READ, &verb) == ERROR_SUCCESS;
-  if (state->checked[2]) RegCloseKey(verb);
+  state->checked[2] = ClassKeyExists(roots, LocalizedString(IDS_VERB_KEY));
   return true;
 }
 
@@ -115,28 +153,31 @@ bool AnotherClass(const wchar_t* className) {
 
 // Points the extension at our file type, keeping what it pointed at, or
 // gives back what was kept.
-void SetExtension(HKEY root, const wchar_t* extension, bool ours) {
+void SetExtension(const ClassRoots& roots, const wchar_t* extension, bool ours) {
   HKEY key;
-  if (!CreateKey(root, extension, &key)) return;
+  if (!CreateKey(roots.user, extension, &key)) return;
   wchar_t before[256];
   if (ours) {
-    if (ReadText(key, nullptr, nullptr, before, sizeof before) && AnotherClass(before))
+    if (ReadClassText(roots, extension, nullptr, before, sizeof before) && AnotherClass(before))
       SetText(key, nullptr, kPreviousValue, before);
     else RegDeleteValueW(key, kPreviousValue);
     SetText(key, nullptr, nullptr, LocalizedString(IDS_PROG_ID));
   } else {
-    bool kept = ReadText(key, nullptr, kPreviousValue, before, sizeof before) && AnotherClass(before);
+    bool kept = ReadClassText(roots, extension, kPreviousValue, before, sizeof before) && AnotherClass(before);
     SetText(key, nullptr, nullptr, kept ? before : kTextFileClass);
     RegDeleteValueW(key, kPreviousValue);
   }
   RegCloseKey(key);
 }
 
-void SetVerb(HKEY root, bool on) {
+void SetVerb(const ClassRoots& roots, bool on) {
   const wchar_t* verbKey = LocalizedString(IDS_VERB_KEY);
   HKEY verb;
-  if (!on) SHDeleteKeyW(root, verbKey);
-  if (!on || !CreateKey(root, verbKey, &verb)) return;
+  if (!on) {
+    SHDeleteKeyW(roots.user, verbKey);
+    SHDeleteKeyW(roots.all, verbKey);  // one an older version wrote for every user, where we may
+  }
+  if (!on || !CreateKey(roots.user, verbKey, &verb)) return;
   SetText(verb, nullptr, nullptr, LocalizedString(IDS_WATCH_VERB));
   SetText(verb, L"Command", nullptr, commandLine);
   RegCloseKey(verb);
@@ -144,10 +185,10 @@ void SetVerb(HKEY root, bool on) {
 
 // Writes the extensions whose boxes changed and the verb, which carries the
 // program's path and so is written again; true when a box changed.
-bool SaveAssociations(HKEY root, const bool was[3], const bool now[3]) {
+bool SaveAssociations(const ClassRoots& roots, const bool was[3], const bool now[3]) {
   for (int i = 0; i < 2; ++i)
-    if (now[i] != was[i]) SetExtension(root, kExtensions[i], now[i]);
-  SetVerb(root, now[2]);
+    if (now[i] != was[i]) SetExtension(roots, kExtensions[i], now[i]);
+  SetVerb(roots, now[2]);
   return now[0] != was[0] || now[1] != was[1] || now[2] != was[2];
 }
 
@@ -165,8 +206,10 @@ void OnAssociationsCommand(HWND dialog, int command) {
   if (command != IDOK || !found.writable) return;
   bool now[3];
   for (int i = 0; i < 3; ++i) now[i] = IsDlgButtonChecked(dialog, kBoxes[i]) == BST_CHECKED;
-  if (SaveAssociations(classesRoot, found.checked, now))
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+  ClassRoots roots = OpenClassRoots();
+  bool changed = roots.user && SaveAssociations(roots, found.checked, now);
+  CloseClassRoots(roots);
+  if (changed) SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
   EndDialog(dialog, 1);
 }
 
@@ -180,11 +223,29 @@ INT_PTR CALLBACK AssociationsProc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-void SetAssociationsRoot(HKEY root) { classesRoot = root ? root : HKEY_CLASSES_ROOT; }
+void SetAssociationsRoots(HKEY user, HKEY all) { testUserRoot = user, testAllRoot = all; }
+
+void UnregisterAssociations() {
+  ClassRoots roots = OpenClassRoots();
+  if (!roots.user) return;
+  const wchar_t* progId = LocalizedString(IDS_PROG_ID);
+  wchar_t target[256];
+  bool changed = false;
+  for (const wchar_t* extension : kExtensions)  // ours in any spelling
+    if (ReadText(roots.user, extension, nullptr, target, sizeof target) && target[0] && !AnotherClass(target))
+      SetExtension(roots, extension, false), changed = true;
+  for (const wchar_t* subkey : {LocalizedString(IDS_VERB_KEY), progId})
+    changed |= SHDeleteKeyW(roots.user, subkey) == ERROR_SUCCESS;
+  CloseClassRoots(roots);
+  if (changed) SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
 
 void ShowAssociationsDialog(HWND window) {
   DWORD error = 0;
-  if (FindAssociations(classesRoot, &found, &error)) ShowDialog(window, IDD_ASSOCIATIONS, AssociationsProc);
+  ClassRoots roots = OpenClassRoots();
+  bool read = FindAssociations(roots, &found, &error);
+  CloseClassRoots(roots);
+  if (read) ShowDialog(window, IDD_ASSOCIATIONS, AssociationsProc);
   else ShowSystemError(window, IDS_ASSOC_READ_FAILED, error);
   if (engineHost.view) SetFocus(engineHost.view);
 }

@@ -5,5 +5,12 @@
 
 void ShowAssociationsDialog(HWND window);  // 1405
 
-// Tests hand the dialog a key of their own instead of HKEY_CLASSES_ROOT.
-void SetAssociationsRoot(HKEY root);
+// Undoes what the program registered for the current user, as its
+// uninstaller asks ("/unregister"): our file type and verb go, and ".log" and
+// ".txt" pointing at our type are given back.
+void UnregisterAssociations();
+
+// Tests hand in keys of their own: user for the current user's classes
+// (HKEY_CURRENT_USER\Software\Classes), where everything is written, and
+// all for what is read after it (HKEY_CLASSES_ROOT). Null for the real ones.
+void SetAssociationsRoots(HKEY user, HKEY all);

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "commands/associations.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
@@ -215,6 +216,12 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   int argumentCount = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
   const wchar_t* fileArgument = arguments && argumentCount > 1 ? arguments[1] : nullptr;
+  // The uninstaller's call: no window, no other instance asked, no settings touched.
+  if (argumentCount == 2 && CompareStringOrdinal(fileArgument, -1, L"/unregister", -1, TRUE) == CSTR_EQUAL) {
+    UnregisterAssociations();
+    LocalFree(arguments);
+    return 0;
+  }
 
   LoadSettings();
   charsetState.active = AppSettings.charset;

@@ -1,4 +1,5 @@
-// The associations dialog answered from a timer, with the fixture's throwaway key as the classes root.
+// The associations dialog answered from a timer, with the fixture's throwaway key as the classes root (the user's
+// classes and the classes root in one, unless a test splits them); and what the uninstaller's call undoes.
 #include "command_fixture.h"
 #include "commands/associations.h"
 #include <sddl.h>
@@ -20,8 +21,8 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
 
 struct AssociationsTest : CommandFixture {
   wchar_t text[1024];
-  void SetUp() override { CommandFixture::SetUp(), SetAssociationsRoot(root); }
-  void TearDown() override { SetAssociationsRoot(nullptr), CommandFixture::TearDown(); }
+  void SetUp() override { CommandFixture::SetUp(), SetAssociationsRoots(root, root); }
+  void TearDown() override { SetAssociationsRoots(nullptr, nullptr), CommandFixture::TearDown(); }
   void Open(const char* boxes) { answer = boxes, shown.clear(), RunAnswered(IDM_ASSOCIATIONS, Answer); }
   void Set(const wchar_t* key, const wchar_t* data) { RegSetValueW(root, key, REG_SZ, data, 0); }  // default texts
   std::wstring Stored(const wchar_t* key) { LONG n = sizeof text; return RegQueryValueW(root, key, text, &n) ? L"-" : text; }
@@ -82,6 +83,37 @@ TEST_F(AssociationsTest, WithoutWriteAccessTheBoxesOnlyShowTheState) {
   Open("011+");
   EXPECT_EQ(shown, std::wstring(L"xoos:").append(LocalizedString(IDS_ASSOC_NO_RIGHTS)));
   EXPECT_EQ(Stored(L".log") + Stored(L".txt") + Stored(L"Kavex.Quillon.1\\CurVer"), L"Kavex.Quillon.1kavex.quillon.1-");
+}
+
+// Reads see the user's classes over the classes root; every write, and what the uninstaller's call undoes, is the
+// user's alone.
+TEST_F(AssociationsTest, WrittenForTheUserAndReadFromTheUserThenTheClassesRoot) {
+  HKEY user, all;
+  RegCreateKeyExW(root, L"user", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr);
+  RegCreateKeyExW(root, L"all", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &all, nullptr);
+  SetAssociationsRoots(user, all);
+  Set(L"all\\.log", L"OtherApp.log"), Set(L"all\\.txt", L"Kavex.Quillon.1"), Set(L"user\\.txt", L"UserEditor.txt");
+  Set(L"all\\*\\shell\\Kavex.Quillon", L"Watch");  // as an older version registered it for every user
+  Open("110+");
+  EXPECT_EQ(shown, L"OOXS:");
+  const std::wstring afterSave = Stored(L"user\\.log") + L"|" + Kept(L"user\\.log") + L"|" + Stored(L"user\\.txt") + L"|" +
+                                 Kept(L"user\\.txt") + L"|" + Stored(L"all\\.log") + L"|" + Stored(L"all\\.txt");
+  EXPECT_EQ(afterSave, L"Kavex.Quillon.1|OtherApp.log|Kavex.Quillon.1|UserEditor.txt|OtherApp.log|Kavex.Quillon.1");
+  EXPECT_EQ(Stored(L"user\\Kavex.Quillon.1") + Stored(L"all\\Kavex.Quillon.1") + Stored(L"all\\*\\shell\\Kavex.Quillon"),
+            L"Quillon--");
+  Set(L"user\\Kavex.Quillon.1\\Kept", L"x"), Set(L"user\\*\\shell\\Kavex.Quillon", L"Watch");
+  const struct { const wchar_t *txt, *log, *txtAfter; } calls[] = {
+      {L"KAVEX.QUILLON.1", L"OtherApp.log", L"UserEditor.txt"},  // ours in any spelling: given back
+      {L"Another.txt", L"OtherApp.log", L"Another.txt"}};        // another's, left as it is
+  for (const auto& call : calls) {
+    RegSetKeyValueW(user, L".txt", nullptr, REG_SZ, call.txt, DWORD(wcslen(call.txt) + 1) * 2);
+    UnregisterAssociations();
+    EXPECT_EQ(Stored(L"user\\.log") + L"|" + Kept(L"user\\.log") + L"|" + Stored(L"user\\.txt") + L"|" +
+                  Kept(L"user\\.txt") + L"|" + Stored(L"user\\Kavex.Quillon.1") + Stored(L"user\\*\\shell\\Kavex.Quillon") +
+                  L"|" + Stored(L"all\\.log") + Stored(L"all\\.txt"),
+              std::wstring(call.log) + L"|-|" + call.txtAfter + L"|-|--|OtherApp.logKavex.Quillon.1");
+  }
+  RegCloseKey(user), RegCloseKey(all);
 }
 
 }  // namespace
