@@ -92,26 +92,26 @@ TEST_F(AssociationsTest, WrittenForTheUserAndReadFromTheUserThenTheClassesRoot) 
   RegCreateKeyExW(root, L"user", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr);
   RegCreateKeyExW(root, L"all", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &all, nullptr);
   SetAssociationsRoots(user, all);
+  // The user's .log and .txt with their kept owners, our type and verb | the classes root's .log, .txt, type and verb.
+  auto state = [&] {
+    std::wstring seen;
+    for (const wchar_t* key : {L"user\\.log", L"user\\.txt"}) seen += Stored(key) + L"," + Kept(key) + L"|";
+    for (const wchar_t* key : {L"user\\Kavex.Quillon.1", L"user\\*\\shell\\Kavex.Quillon", L"|", L"all\\.log", L"all\\.txt",
+                               L"all\\Kavex.Quillon.1", L"all\\*\\shell\\Kavex.Quillon"})
+      seen += key[0] == L'|' ? L"|" : Stored(key) + L" ";
+    return seen;
+  };
   Set(L"all\\.log", L"OtherApp.log"), Set(L"all\\.txt", L"Kavex.Quillon.1"), Set(L"user\\.txt", L"UserEditor.txt");
   Set(L"all\\*\\shell\\Kavex.Quillon", L"Watch");  // as an older version registered it for every user
   Open("110+");
-  EXPECT_EQ(shown, L"OOXS:");
-  const std::wstring afterSave = Stored(L"user\\.log") + L"|" + Kept(L"user\\.log") + L"|" + Stored(L"user\\.txt") + L"|" +
-                                 Kept(L"user\\.txt") + L"|" + Stored(L"all\\.log") + L"|" + Stored(L"all\\.txt");
-  EXPECT_EQ(afterSave, L"Kavex.Quillon.1|OtherApp.log|Kavex.Quillon.1|UserEditor.txt|OtherApp.log|Kavex.Quillon.1");
-  EXPECT_EQ(Stored(L"user\\Kavex.Quillon.1") + Stored(L"all\\Kavex.Quillon.1") + Stored(L"all\\*\\shell\\Kavex.Quillon"),
-            L"Quillon--");
+  EXPECT_EQ(shown + state(), L"OOXS:Kavex.Quillon.1,OtherApp.log|Kavex.Quillon.1,UserEditor.txt|Quillon - |OtherApp.log "
+                             L"Kavex.Quillon.1 - - ");
   Set(L"user\\Kavex.Quillon.1\\Kept", L"x"), Set(L"user\\*\\shell\\Kavex.Quillon", L"Watch");
-  const struct { const wchar_t *txt, *log, *txtAfter; } calls[] = {
-      {L"KAVEX.QUILLON.1", L"OtherApp.log", L"UserEditor.txt"},  // ours in any spelling: given back
-      {L"Another.txt", L"OtherApp.log", L"Another.txt"}};        // another's, left as it is
-  for (const auto& call : calls) {
-    RegSetKeyValueW(user, L".txt", nullptr, REG_SZ, call.txt, DWORD(wcslen(call.txt) + 1) * 2);
+  for (const wchar_t* txt : {L"KAVEX.QUILLON.1", L"Another.txt"}) {  // ours in any spelling, given back; another's, left
+    RegSetKeyValueW(user, L".txt", nullptr, REG_SZ, txt, DWORD(wcslen(txt) + 1) * 2);
     UnregisterAssociations();
-    EXPECT_EQ(Stored(L"user\\.log") + L"|" + Kept(L"user\\.log") + L"|" + Stored(L"user\\.txt") + L"|" +
-                  Kept(L"user\\.txt") + L"|" + Stored(L"user\\Kavex.Quillon.1") + Stored(L"user\\*\\shell\\Kavex.Quillon") +
-                  L"|" + Stored(L"all\\.log") + Stored(L"all\\.txt"),
-              std::wstring(call.log) + L"|-|" + call.txtAfter + L"|-|--|OtherApp.logKavex.Quillon.1");
+    EXPECT_EQ(state(), L"OtherApp.log,-|" + std::wstring(txt[0] == L'K' ? L"UserEditor.txt" : txt) +
+                           L",-|- - |OtherApp.log Kavex.Quillon.1 - - ");
   }
   RegCloseKey(user), RegCloseKey(all);
 }
