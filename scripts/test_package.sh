@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the release and installs it for real under Wine, in a fresh prefix of
 # its own (build/package-test/wineprefix): a silent install, the program run
-# from where it was installed, a file association made through it, an upgrade
-# by a package of a higher version that keeps it and the settings, a silent
-# uninstall that takes the association back, and the zip unpacked and run.
-# Prints each check; fails when any fails.
+# from where it was installed, a file association made through it and kept by
+# an upgrade's removal, an upgrade by a package of a higher version that keeps
+# the settings, a silent uninstall that takes the association back, and the
+# zip unpacked and run. Prints each check; fails when any fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLON_BUILD:-$root/build}
@@ -40,7 +40,7 @@ same_file() { cmp -s "$1" "$2"; }
 fails() { ! "$@"; }
 windows_path() { winepath -w "$1" 2>/dev/null; }
 folder_of() { winepath -u "$(wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
-msiexec_quiet() { wine msiexec "$1" "$(windows_path "$2")" /qn </dev/null >/dev/null 2>&1; }
+msiexec_quiet() { wine msiexec "$1" "$(windows_path "$2")" /qn "${@:3}" </dev/null >/dev/null 2>&1; }
 # A value's data (the key's default with an empty name), empty when missing.
 reg_value() {
   local options=(/v "$2")
@@ -112,14 +112,24 @@ kept=$(settings)
 check "there are settings to keep (the history the program stored, a value written here)" \
   bash -c '[[ "$1" == *"history 0"*app.log* && "$1" == *"lines limit"* ]]' - "$kept"
 
+# An upgrade removes the older product with UPGRADINGPRODUCTCODE set, and the
+# associations stay; Wine's upgrade does not set it (and so takes them back),
+# so the removal an upgrade makes on Windows is made here by hand.
+echo "== removed as an upgrade removes it"
+check "msiexec /x with UPGRADINGPRODUCTCODE removes it" \
+  msiexec_quiet /x "$first_msi" 'UPGRADINGPRODUCTCODE={00000000-0000-0000-0000-000000000001}'
+check "its files are gone" test ! -e "$programs/tessel.exe"
+check "the association stays for the version that follows" associated
+check "and it installs again" msiexec_quiet /i "$first_msi"
+
 echo "== upgrade to $next"
 check "msiexec /i of the higher version installs silently" msiexec_quiet /i "$next_msi"
 check "tessel.exe replaced by the higher version's" same_file "$programs/tessel.exe" "$work/build-next/tessel.exe"
 check "one entry in the installed programs, version $next" one_entry_of_version "$next"
 check "the shortcut stays" shortcut_points_at "$installed_path"
 check "the settings are kept" test "$(settings)" = "$kept"
-check "so is the association" associated
-
+check "the associations dialog of the higher version saves .log as Quillon's" probe "$programs/tessel.exe" 1
+check ".log is Quillon's for the user" associated
 
 echo "== uninstall"
 check "msiexec /x uninstalls silently" msiexec_quiet /x "$next_msi"
