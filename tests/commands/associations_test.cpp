@@ -6,17 +6,22 @@
 
 namespace {
 std::wstring shown;  // per box x checked, o not, s Save, upper case when enabled; ':' and the note
-const char* answer;  // the boxes to leave checked, then '+' to press Save before Cancel
+const char* answer;  // the boxes to leave checked, then '+' to press Save rather than Cancel
 void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
   HWND dialog = GetActiveWindow();
   wchar_t note[128] = L":";
-  if (!shown.empty() || !GetWindow(dialog, GW_OWNER)) return;  // answered, or not open yet
+  if (!GetWindow(dialog, GW_OWNER)) return;  // not open yet
+  if (!shown.empty()) {                       // answered, yet still open: '!', and Cancel
+    shown += L'!';
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
   GetDlgItemTextW(dialog, IDC_RIGHTS_NOTE, note + 1, 127);
   for (int id : {IDC_ASSOC_LOG, IDC_ASSOC_TXT, IDC_ASSOC_CONTEXT_MENU, IDOK})
     shown += wchar_t((id == IDOK ? 's' : "ox"[IsDlgButtonChecked(dialog, id)]) - 32 * IsWindowEnabled(GetDlgItem(dialog, id)));
   shown += note;
   for (int i = 0; i < 3; ++i) CheckDlgButton(dialog, i < 2 ? IDC_ASSOC_LOG + i : IDC_ASSOC_CONTEXT_MENU, answer[i] == '1');
-  for (int button : {answer[3] == '+' ? IDOK : IDCANCEL, IDCANCEL}) SendMessageW(dialog, WM_COMMAND, button, 0);
+  SendMessageW(dialog, WM_COMMAND, answer[3] == '+' ? IDOK : IDCANCEL, 0);
 }
 
 struct AssociationsTest : CommandFixture {
@@ -81,7 +86,7 @@ TEST_F(AssociationsTest, WithoutWriteAccessTheBoxesOnlyShowTheState) {
   ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly, nullptr);
   RegSetKeySecurity(type, DACL_SECURITY_INFORMATION, readOnly), LocalFree(readOnly), RegCloseKey(type);
   Open("011+");
-  EXPECT_EQ(shown, std::wstring(L"xoos:").append(LocalizedString(IDS_ASSOC_NO_RIGHTS)));
+  EXPECT_EQ(shown, std::wstring(L"xoos:").append(LocalizedString(IDS_ASSOC_NO_RIGHTS)) + L"!");  // Save stays shut
   EXPECT_EQ(Stored(L".log") + Stored(L".txt") + Stored(L"Kavex.Quillon.1\\CurVer"), L"Kavex.Quillon.1kavex.quillon.1-");
 }
 
