@@ -49,6 +49,12 @@ void ToggleCutEmpty() {
   RebuildRows();
 }
 
+void ToggleLevelColors() {
+  ToggleCheckedSetting(IDM_LEVEL_COLORS, &AppSettings.levelColors);
+  StoreSetting(kSettingLevelColors);
+  if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
+}
+
 void ToggleAutodetect() {
   bool on = ToggleCheckedSetting(IDM_AUTODETECT, &AppSettings.autodetect);
   StoreSetting(kSettingAutodetect);

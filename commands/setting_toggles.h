@@ -13,5 +13,6 @@ bool ToggleCheckedSetting(int command, uint32_t* setting);
 void ToggleStatusBar(HWND window);  // 1403
 void ToggleWrapLines();             // 1407
 void ToggleCutEmpty();              // 1408
+void ToggleLevelColors();           // 1411
 void ToggleAutodetect();            // 1319
 void SelectCharset(int command);    // 1301..1310

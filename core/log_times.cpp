@@ -83,8 +83,9 @@ bool ReadDate(Cursor& c, uint32_t* year, uint32_t* month, uint32_t* day) {
   return c.Number(1, 2, month) && c.Take(separator) && c.Number(1, 2, day);
 }
 
+// Each reader leaves c just past the stamp it read.
 // ISO 8601 and its relatives: a date, 'T' or a blank, a time.
-bool IsoAt(Cursor c, int64_t* time) {
+bool IsoAt(Cursor& c, int64_t* time) {
   uint32_t year, month, day;
   Clock clock;
   return ReadDate(c, &year, &month, &day) && (c.Take(u'T') || c.Take(u' ')) && ReadClock(c, &clock) &&
@@ -92,7 +93,7 @@ bool IsoAt(Cursor c, int64_t* time) {
 }
 
 // Apache's 07/Dec/2026:08:15:00.
-bool ApacheAt(Cursor c, int64_t* time) {
+bool ApacheAt(Cursor& c, int64_t* time) {
   uint32_t year, month, day;
   Clock clock;
   return c.Number(1, 2, &day) && c.Take(u'/') && c.Month(&month) && c.Take(u'/') && c.Number(4, 4, &year) &&
@@ -100,7 +101,7 @@ bool ApacheAt(Cursor c, int64_t* time) {
 }
 
 // Syslog's "Dec  7 08:15:00", its year from the hint.
-bool SyslogAt(Cursor c, const YearHint& hint, int64_t* time) {
+bool SyslogAt(Cursor& c, const YearHint& hint, int64_t* time) {
   uint32_t month, day;
   Clock clock;
   if (!c.Month(&month) || !c.TakeBlanks(1, 2) || !c.Number(1, 2, &day) || !c.TakeBlanks(1, 1) ||
@@ -121,12 +122,17 @@ int64_t TimeKey(uint32_t year, uint32_t month, uint32_t day, uint32_t hour, uint
 int64_t DayOf(int64_t time) { return time - time % kMillisecondsOfDay; }
 int64_t TimeOfDay(int64_t time) { return time % kMillisecondsOfDay; }
 
-bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int64_t* time) {
+bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int64_t* time, size_t* stampEnd) {
   const TextUnit* end = line + length;
   for (size_t i = 0; i < std::min(length, kStampSearchUnits); ++i) {
     if (i > 0 && IsWordUnit(line[i - 1])) continue;  // a stamp starts a word
-    Cursor at{line + i, end};
-    if (IsDigit(line[i]) ? IsoAt(at, time) || ApacheAt(at, time) : SyslogAt(at, hint, time)) return true;
+    Cursor iso{line + i, end}, apache = iso, syslog = iso;
+    const Cursor* read = nullptr;
+    if (IsDigit(line[i])) read = IsoAt(iso, time) ? &iso : ApacheAt(apache, time) ? &apache : nullptr;
+    else if (SyslogAt(syslog, hint, time)) read = &syslog;
+    if (!read) continue;
+    if (stampEnd) *stampEnd = size_t(read->at - line);
+    return true;
   }
   return false;
 }

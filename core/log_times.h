@@ -28,8 +28,10 @@ struct YearHint {
 // forms logs use, alone or behind a bracket or a level word:
 //   2026-12-07T08:15:00.123+01:00  2026-12-07 08:15:00,123  2026/12/07 08:15
 //   Dec  7 08:15:00                [07/Dec/2026:08:15:00 +0000]
-// False when the line has none.
-bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int64_t* time);
+// False when the line has none. stampEnd, when given, gets where the stamp's
+// time of day ends.
+bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int64_t* time,
+                  size_t* stampEnd = nullptr);
 
 // The time typed into "Go to time": a date and a time ("2026-12-07 08:15",
 // "T" accepted between them, seconds and a fraction optional) or a time alone,

@@ -32,6 +32,12 @@ uint64_t unitOfLine = 0;     // units of the line the rows have taken so far
 uint64_t rowStartUnit = 0;   // where in its line the row being built starts
 uint64_t unitsIntoLine = 0;  // units of the line fed so far, rows built or not
 bool batchFrontKept = false;
+// The start of the line being fed, until its level is decided.
+TextUnit lineHead[kLevelSearchUnits];
+size_t headLength = 0;
+bool lineLevelKnown = false;
+LogLevel lineLevel = LogLevel::kNone;
+LevelCarry levelCarry;
 
 constexpr size_t kRowsBetweenTimeChecks = 16;
 
@@ -65,14 +71,20 @@ void CompactBatch() {
   DropBatchFront(batchStarts.size() - keep);
 }
 
+void DecideLineLevel() {
+  if (!lineLevelKnown) lineLevel = ShownLineLevel(lineHead, headLength, &levelCarry);
+  lineLevelKnown = true;
+}
+
 void AddRow() {
+  DecideLineLevel();
   if (pendingLength > widestRow) {
     widestRow = pendingLength;
     widestRowGrew = true;
   }
   pendingRow[pendingLength] = 0;
   batchStarts.push_back(batchText.size());
-  batchPlaces.push_back({linesFed, rowStartUnit});
+  batchPlaces.push_back({linesFed, rowStartUnit, lineLevel});
   batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
   pendingLength = 0;
   CompactBatch();
@@ -101,11 +113,14 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
   for (size_t i = 0; i < count; ++i) {
     TextUnit c = units[i];
     if (c == u'\n') {
+      DecideLineLevel();  // also for a line that leaves no row: it may carry its level on
       EndRow();
       ++linesFed;
       unitOfLine = rowStartUnit = 0;
+      headLength = 0, lineLevelKnown = false;
       continue;
     }
+    if (!lineLevelKnown && headLength < kLevelSearchUnits) lineHead[headLength++] = c;
     ++unitOfLine;
     switch (c) {
       case 0x000D: case 0xFEFF: case 0xFFFE:
@@ -222,7 +237,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   // view then holds fewer rows for a while, never more.
   size_t end = first;
   while (end < rows) {
-    view.append(view.context, batchText.data() + batchStarts[end]);
+    view.append(view.context, batchText.data() + batchStarts[end], batchPlaces[end].level);
     viewPlaces.push_back(batchPlaces[end++]);
     if (outOfTime && end % kRowsBetweenTimeChecks == 0 && end < rows && outOfTime()) break;
   }
@@ -251,6 +266,11 @@ struct SavedRowStream {
   TextUnit heldLine[kFilterLineUnits];
   size_t heldLength;
   uint64_t linesFed, unitOfLine, rowStartUnit, unitsIntoLine;
+  TextUnit lineHead[kLevelSearchUnits];
+  size_t headLength;
+  bool lineLevelKnown;
+  LogLevel lineLevel;
+  LevelCarry levelCarry;
 };
 SavedRowStream savedRowStream;
 }  // namespace
@@ -262,6 +282,9 @@ void SaveRowStream() {
   saved.pendingLength = pendingLength, saved.emptyRun = emptyRun, saved.lineVerdict = lineVerdict;
   saved.heldLength = heldLength, saved.linesFed = linesFed;
   saved.unitOfLine = unitOfLine, saved.rowStartUnit = rowStartUnit, saved.unitsIntoLine = unitsIntoLine;
+  std::copy(lineHead, lineHead + headLength, saved.lineHead);
+  saved.headLength = headLength, saved.lineLevelKnown = lineLevelKnown, saved.lineLevel = lineLevel;
+  saved.levelCarry = levelCarry;
 }
 
 void RestoreRowStream() {
@@ -271,6 +294,9 @@ void RestoreRowStream() {
   pendingLength = saved.pendingLength, emptyRun = saved.emptyRun, lineVerdict = saved.lineVerdict;
   heldLength = saved.heldLength, linesFed = saved.linesFed;
   unitOfLine = saved.unitOfLine, rowStartUnit = saved.rowStartUnit, unitsIntoLine = saved.unitsIntoLine;
+  std::copy(saved.lineHead, saved.lineHead + saved.headLength, lineHead);
+  headLength = saved.headLength, lineLevelKnown = saved.lineLevelKnown, lineLevel = saved.lineLevel;
+  levelCarry = saved.levelCarry;
 }
 
 void ResetPendingRow() {
@@ -278,6 +304,7 @@ void ResetPendingRow() {
   emptyRun = 0;
   lineVerdict = LineVerdict::kPending, heldLength = 0;
   unitOfLine = rowStartUnit = unitsIntoLine = 0;
+  headLength = 0, lineLevelKnown = false, levelCarry = LevelCarry{};
 }
 
 void EndPendingRow() {
@@ -292,6 +319,8 @@ void ResumeLineAt(RowPlace place) {
   // Inside a line the filters show it: its rows were built before.
   if (lineFilters.count && place.unit > 0) lineVerdict = LineVerdict::kShown;
   unitOfLine = rowStartUnit = unitsIntoLine = place.unit;
+  // Inside a line its start is not read again: its rows go on without a level.
+  if (place.unit > 0) lineLevelKnown = true, lineLevel = LogLevel::kNone;
 }
 
 void DiscardBatchedRows() {
@@ -339,7 +368,8 @@ void RemoveFirstViewRows(const RowView& view, size_t count) {
 size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) {
   *firstDropped = RowPlace{};
   size_t rows = batchStarts.size();
-  for (size_t i = 0; i < rows; ++i) view.insert(view.context, int(i), batchText.data() + batchStarts[i]);
+  for (size_t i = 0; i < rows; ++i)
+    view.insert(view.context, int(i), batchText.data() + batchStarts[i], batchPlaces[i].level);
   viewPlaces.insert(viewPlaces.begin(), batchPlaces.begin(), batchPlaces.end());
   DiscardBatchedRows();
   if (viewPlaces.size() <= limit) return rows;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/log_levels.h"
 #include "core/text.h"
 
 constexpr size_t kMaxRowUnits = 4095;
@@ -19,12 +20,13 @@ struct RowView {
   int (*count)(void* context);
   void (*removeTop)(void* context, int rows);
   void (*clear)(void* context);
-  void (*append)(void* context, const TextUnit* text);  // NUL-terminated
+  // NUL-terminated, with the level its line is shown with.
+  void (*append)(void* context, const TextUnit* text, LogLevel level);
   int (*topIndex)(void* context);
   void (*setTopIndex)(void* context, int index);
   void (*scrollToEnd)(void* context, bool giveFocus);
   void (*setRedraw)(void* context, bool on);
-  void (*insert)(void* context, int index, const TextUnit* text);  // NUL-terminated
+  void (*insert)(void* context, int index, const TextUnit* text, LogLevel level);
   void (*removeBottom)(void* context, int rows);
 };
 
@@ -88,9 +90,12 @@ size_t BatchedUnits();  // the text the batch holds
 // loaded later, count down from there.
 constexpr uint64_t kFirstLineOrdinal = uint64_t(1) << 62;
 constexpr uint64_t kNoLine = ~uint64_t(0);
+// A row also carries the level its line is shown with (ShownLineLevel over the
+// line's first units, as far as they were in when its first row ended).
 struct RowPlace {
   uint64_t line = kNoLine;
   uint64_t unit = 0;
+  LogLevel level = LogLevel::kNone;
 };
 inline bool operator<(const RowPlace& a, const RowPlace& b) {
   return a.line < b.line || (a.line == b.line && a.unit < b.unit);

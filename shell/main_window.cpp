@@ -170,7 +170,8 @@ void RemoveUncheckedMarks(HMENU menu) {
                {IDM_STATUS_BAR, &Settings::statusBar},
                {IDM_WRAP_LINES, &Settings::wrapLines},
                {IDM_CUT_EMPTY, &Settings::cutEmpty},
-               {IDM_AUTO_CHECK, &Settings::autoCheck}};
+               {IDM_AUTO_CHECK, &Settings::autoCheck},
+               {IDM_LEVEL_COLORS, &Settings::levelColors}};
   for (const auto& mark : marks)
     if (!(AppSettings.*mark.field)) CheckMenuItem(menu, UINT(mark.command), MF_BYCOMMAND | MF_UNCHECKED);
 }

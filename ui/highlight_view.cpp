@@ -14,6 +14,32 @@ constexpr ULONGLONG kRetagBudgetMs = 50;
 
 }  // namespace
 
+// From one colour a part of the way towards another.
+COLORREF Blend(COLORREF from, COLORREF to, int eighths) {
+  auto part = [&](int shift) {
+    int a = int(from >> shift & 0xFF), b = int(to >> shift & 0xFF);
+    return COLORREF(a + (b - a) * eighths / 8) << shift;
+  };
+  return part(0) | part(8) | part(16);
+}
+
+RowColours ColoursOfRow(LogLevel level, const HighlightRule* rule) {
+  RowColours colours{COLORREF(AppSettings.textColor), COLORREF(AppSettings.background)};
+  if (AppSettings.levelColors) {
+    constexpr COLORREF kRed = RGB(255, 0, 0), kAmber = RGB(255, 176, 0);
+    switch (level) {
+      case LogLevel::kFatal: colours.background = Blend(colours.background, kRed, 3); break;
+      case LogLevel::kError: colours.background = Blend(colours.background, kRed, 2); break;
+      case LogLevel::kWarning: colours.background = Blend(colours.background, kAmber, 2); break;
+      case LogLevel::kDebug: colours.text = Blend(colours.text, colours.background, 4); break;
+      default: break;
+    }
+  }
+  if (rule && rule->text != kViewColour) colours.text = rule->text;
+  if (rule && rule->background != kViewColour) colours.background = rule->background;
+  return colours;
+}
+
 COLORREF RuleTextColour(const HighlightRule* rule) {
   return rule && rule->text != kViewColour ? rule->text : AppSettings.textColor;
 }
@@ -52,12 +78,12 @@ void DrawViewRow(const DRAWITEMSTRUCT* item) {
   if (!RectVisible(item->hDC, &item->rcItem)) return;
   size_t length = ReadViewRow(item->hwndItem, int(item->itemID), rowText);
   LPARAM tag = LPARAM(item->itemData);
-  if (tag == kUntaggedRow) {
-    tag = MatchingRule(rowText, length) + 1;
+  if ((tag & kRuleTagBits) == kUntaggedRow) {
+    tag = (tag & ~kRuleTagBits) | (MatchingRule(rowText, length) + 1);
     SendMessageW(item->hwndItem, LB_SETITEMDATA, item->itemID, tag);
   }
-  const HighlightRule* rule = RuleOfTag(tag);
-  DrawRow(item, rowText, length, RuleTextColour(rule), RuleBackground(rule));
+  RowColours colours = ColoursOfRow(LevelOfTag(tag), RuleOfTag(tag & kRuleTagBits));
+  DrawRow(item, rowText, length, colours.text, colours.background);
 }
 
 void RetagViewRows() {
@@ -65,9 +91,11 @@ void RetagViewRows() {
   HWND view = engineHost.view;
   if (!view) return;
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
+  // The rule's part of each row's tag changes, its level stays.
+  auto levelOf = [&](LRESULT row) { return SendMessageW(view, LB_GETITEMDATA, WPARAM(row), 0) & ~kRuleTagBits; };
   auto retag = [&](LRESULT row) {
     int slot = MatchingRule(rowText, ReadViewRow(view, int(row), rowText));
-    SendMessageW(view, LB_SETITEMDATA, WPARAM(row), slot + 1);
+    SendMessageW(view, LB_SETITEMDATA, WPARAM(row), levelOf(row) | (slot + 1));
   };
   // The rows on screen first. A costly rule can take seconds over a full
   // view: past the budget, the other rows are tagged when they are drawn.
@@ -81,7 +109,7 @@ void RetagViewRows() {
   for (LRESULT row = 0; row < count; ++row) {
     if (row >= top && row < end) continue;
     if (GetTickCount64() <= deadline) retag(row);
-    else SendMessageW(view, LB_SETITEMDATA, WPARAM(row), kUntaggedRow);
+    else SendMessageW(view, LB_SETITEMDATA, WPARAM(row), levelOf(row) | kUntaggedRow);
   }
   InvalidateRect(view, nullptr, TRUE);
 }

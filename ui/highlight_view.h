@@ -9,6 +9,16 @@
 
 #include "engine/highlight_rules.h"
 
+// A row's colours: the view's, moved by its line's level when levels are
+// coloured (fatal and error towards red, warning towards amber, debug text
+// half-way to the background), then a rule's, part by part, over them.
+struct RowColours {
+  COLORREF text, background;
+};
+RowColours ColoursOfRow(LogLevel level, const HighlightRule* rule);
+// A colour moved eighths/8 of the way from one colour to another.
+COLORREF Blend(COLORREF from, COLORREF to, int eighths);
+
 // A rule's colours for a row; the view's own where it gives none.
 COLORREF RuleTextColour(const HighlightRule* rule);
 COLORREF RuleBackground(const HighlightRule* rule);

@@ -41,6 +41,7 @@ constexpr NumericValue kLaterValues[] = {
     {kSettingFullscreen, &Settings::fullscreen},
     {kSettingEscClose, &Settings::escClose},
     {kSettingSavePosition, &Settings::savePosition},
+    {kSettingLevelColors, &Settings::levelColors},
 };
 
 const NumericValue* FindNumeric(UINT name) {

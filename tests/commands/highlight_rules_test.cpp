@@ -15,7 +15,8 @@ struct RulesTest : CommandFixture {
   template <typename Oracle> void ExpectTags(Oracle tagOf) {
     std::vector<LRESULT> tags, expected;
     for (const std::wstring& row : Rows()) expected.push_back(tagOf(row));
-    for (size_t i = 0; i < expected.size(); ++i) tags.push_back(SendMessageW(engineHost.view, LB_GETITEMDATA, i, 0));
+    for (size_t i = 0; i < expected.size(); ++i)
+      tags.push_back(SendMessageW(engineHost.view, LB_GETITEMDATA, i, 0) & kRuleTagBits);
     EXPECT_EQ(tags, expected);
   }
   COLORREF Pixel(int row, int x) {  // the view as it paints itself
@@ -81,7 +82,13 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   AppendBytes(path, "error\n"), Poll();  // no alert rule
   EXPECT_EQ(flashes, 2);
   EXPECT_EQ(Pixel(16, 600), RGB(0, 255, 0));  // "all ok"
-  EXPECT_EQ(Pixel(17, 600), AppSettings.background);
+  // "Error ok": its rule sets the text alone, its level the background; "row 15" is plain. Levels toggled off and on.
+  const COLORREF errorBackground = Blend(AppSettings.background, RGB(255, 0, 0), 2);
+  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 17, 0), LevelTag(LogLevel::kError) | 1);
+  EXPECT_EQ(std::vector<COLORREF>({Pixel(17, 600), Pixel(15, 600)}), std::vector<COLORREF>({errorBackground, AppSettings.background}));
+  Run(IDM_LEVEL_COLORS);
+  EXPECT_EQ(std::vector<COLORREF>({Pixel(17, 600), Stored(L"level colors")}), std::vector<COLORREF>({AppSettings.background, 0}));
+  Run(IDM_LEVEL_COLORS);
   SendMessageW(engineHost.view, LB_SETSEL, TRUE, 16);
   EXPECT_EQ(Pixel(16, 600), GetSysColor(COLOR_HIGHLIGHT));
   LoadTrayResources(), SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -154,7 +161,7 @@ TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile
       {L"rule 3", L"r|FF0000|-|warn \\d+"}, {L"rule 4", L"r|FF0000|-|end$"}};
   for (const auto& [name, value] : slots) EXPECT_EQ(StoredText(name), value) << testing::PrintToString(name);
   AppendBytes(path, "warn 12\n"), Poll();
-  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 3, 0), 4);
+  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 3, 0) & kRuleTagBits, 4);
   EXPECT_EQ(StatusTip(kPaneRowCount), tip);
 }
 
@@ -168,7 +175,7 @@ TEST_F(RulesTest, RetaggingACostlyRuleLeavesTheRowsOffScreenToTheirDrawing) {
   ASSERT_EQ(SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0), 4000);
   ASSERT_TRUE(ParseRule(u"r|-|-|(a+)+$", &AppSettings.rules[0]) && ParseRule(u"|-|-|b", &AppSettings.rules[1]));
   RetagViewRows();
-  auto tagOf = [](int row) { return SendMessageW(engineHost.view, LB_GETITEMDATA, WPARAM(row), 0); };
+  auto tagOf = [](int row) { return SendMessageW(engineHost.view, LB_GETITEMDATA, WPARAM(row), 0) & kRuleTagBits; };
   int untagged = 0, firstUntagged = -1;
   for (int row = 0; row < 4000; ++row) {
     LRESULT tag = tagOf(row);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/log_levels.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -45,6 +47,47 @@ TEST(LogTimes, StampsInTheFormsLogsUse) {
     int64_t time = -1;
     EXPECT_EQ(FindLineTime(c.line.data(), c.line.size(), YearHint{2026, 3}, &time), c.time >= 0);
     EXPECT_EQ(time, c.time);
+  }
+}
+
+// Lines of one file in order, each with the level it is shown with: its own, or that of the stamped line it continues.
+TEST(LogLevels, TheLevelsRealLogsStateAndTheLinesThatContinueThem) {
+  constexpr LogLevel none = LogLevel::kNone, debug = LogLevel::kDebug, info = LogLevel::kInfo,
+                     warning = LogLevel::kWarning, error = LogLevel::kError, fatal = LogLevel::kFatal;
+  const struct { std::u16string line; LogLevel shown; } lines[] = {
+      {u"2026-12-07 08:15:00,123 ERROR [main] com.example.App - Failed", error},  // log4j
+      {u"java.lang.IllegalStateException: closed", error},                     // its stack trace
+      {u"\tat com.example.App.run(App.java:42)", error}, {u"Caused by: java.io.IOException", error},
+      {u"08:15:00.123 [worker-1] WARN  c.e.Pool - slow", warning},  // logback: a time alone is skipped
+      {u"2026-12-07 08:15:00,123 - app.db - INFO - connected", info},  // Python logging
+      {u"CRITICAL:root:disk full", fatal},                              // Python's default format, no stamp
+      {u"Traceback (most recent call last):", info},  // continues the last stamped line, not an unstamped one
+      {u"2016-06-30 12:00:07.1234|ERROR|Orders|failed", error},  // NLog
+      {u"[08:15:00 WRN] Retrying", warning},                    // Serilog
+      {u"fail: Microsoft.AspNetCore.Server[1]", error},           // .NET's console logger
+      {u"Dec  7 08:15:00 host sshd[123]: error: no such user", none},  // syslog: a word in the message
+      {u"2026/12/07 08:15:00 [error] 1234#0: *1 open() failed", error},  // nginx
+      {u"[Mon Dec 07 08:15:00.123456 2026] [core:error] [pid 42] AH00037", error},  // Apache
+      {u"[Mon Dec 07 08:15:00.123456 2026] [mpm_event:notice] [pid 42] resuming", info},
+      {u"time=2026-12-07T08:15:00Z level=warn msg=\"disk at 91%\"", warning},  // logfmt
+      {u"ts=2026-12-07T08:15:00Z caller=main.go:42 component=api severity=DEBUG", debug},
+      {u"{\"name\":\"api\",\"hostname\":\"h\",\"pid\":7,\"level\":50,\"msg\":\"x\"}", error},  // bunyan
+      {u"{\"level\":\"fatal\",\"time\":\"2026-12-07T08:15:00Z\"}", fatal},
+      {u"{\"time\":\"2026-12-07T08:15:01Z\",\"level\":35}", none},  // no such number
+      {u"12-07 08:15:00.123 E/ActivityManager( 1234): ANR", error},  // Android
+      {u"12-07 08:15:00.123 W/Looper( 1234): slow", warning},
+      {u"2016-06-30 12:00:07 fatal out of memory", fatal},  // lower case as the first word
+      {u"2016-06-30 12:00:07Z <warning> late", warning},
+      {u"2026-12-07 08:15:00 Checked: no error found", none},   // not among the first words, or lower case
+      {u"2026-12-07 08:15:00 one two three four ERROR", none},  // past the fourth word
+      {u"    at the end of a line with no level", none},      // continues the stamped line before
+      {u"2026-12-07 08:15:00 ERRORS, Errored, eRROR, debugger, INFORMATION", none},
+      {u"2026-12-07 08:15:00 battery level=low A/B test", none},
+      {u"E/Tag: a letter form with no time before it", none}, {u"", none}};
+  LevelCarry carry;
+  for (const auto& l : lines) {
+    SCOPED_TRACE(testing::PrintToString(l.line));
+    EXPECT_EQ(int(ShownLineLevel(l.line.data(), l.line.size(), &carry)), int(l.shown));
   }
 }
 
