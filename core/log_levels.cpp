@@ -160,8 +160,9 @@ LineLevel ReadLineLevel(const TextUnit* line, size_t length) {
   return read;
 }
 
-LogLevel ShownLineLevel(const TextUnit* line, size_t length, LevelCarry* carry) {
+LogLevel ShownLineLevel(const TextUnit* line, size_t length, LevelCarry* carry, bool* stated) {
   LineLevel read = ReadLineLevel(line, length);
+  if (stated) *stated = read.level != LogLevel::kNone;
   if (read.stamped) carry->level = read.level;
   return read.level != LogLevel::kNone || read.stamped ? read.level : carry->level;
 }

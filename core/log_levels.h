@@ -25,4 +25,5 @@ struct LevelCarry {
 };
 // The level a line is shown with: its own; or, when it states none and has
 // no stamp, the level of the stamped line it follows. Advances the carry.
-LogLevel ShownLineLevel(const TextUnit* line, size_t length, LevelCarry* carry);
+// stated, when given, gets whether the line states its level itself.
+LogLevel ShownLineLevel(const TextUnit* line, size_t length, LevelCarry* carry, bool* stated = nullptr);

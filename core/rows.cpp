@@ -37,7 +37,22 @@ TextUnit lineHead[kLevelSearchUnits];
 size_t headLength = 0;
 bool lineLevelKnown = false;
 LogLevel lineLevel = LogLevel::kNone;
+bool lineLevelStated = false;
 LevelCarry levelCarry;
+uint32_t viewLevelLines[kLogLevels] = {};
+
+// Keeps viewLevelLines as rows enter (+1) and leave (-1) the view.
+template <typename Iterator>
+void CountViewLevels(Iterator first, Iterator last, int sign) {
+  for (; first != last; ++first)
+    if (first->levelStated && first->unit == 0) viewLevelLines[size_t(first->level)] += uint32_t(sign);
+}
+
+void EraseFirstViewPlaces(size_t count) {
+  count = std::min(count, viewPlaces.size());
+  CountViewLevels(viewPlaces.begin(), viewPlaces.begin() + ptrdiff_t(count), -1);
+  viewPlaces.erase(viewPlaces.begin(), viewPlaces.begin() + ptrdiff_t(count));
+}
 
 constexpr size_t kRowsBetweenTimeChecks = 16;
 
@@ -72,7 +87,7 @@ void CompactBatch() {
 }
 
 void DecideLineLevel() {
-  if (!lineLevelKnown) lineLevel = ShownLineLevel(lineHead, headLength, &levelCarry);
+  if (!lineLevelKnown) lineLevel = ShownLineLevel(lineHead, headLength, &levelCarry, &lineLevelStated);
   lineLevelKnown = true;
 }
 
@@ -84,7 +99,7 @@ void AddRow() {
   }
   pendingRow[pendingLength] = 0;
   batchStarts.push_back(batchText.size());
-  batchPlaces.push_back({linesFed, rowStartUnit, lineLevel});
+  batchPlaces.push_back({linesFed, rowStartUnit, lineLevel, lineLevelStated});
   batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
   pendingLength = 0;
   CompactBatch();
@@ -230,7 +245,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
     } else {
       removed = inView + rows - cap;
       view.removeTop(view.context, int(removed));
-      viewPlaces.erase(viewPlaces.begin(), viewPlaces.begin() + ptrdiff_t(std::min(removed, viewPlaces.size())));
+      EraseFirstViewPlaces(removed);
     }
   }
   // Rows left for the next call are counted against the limit already: the
@@ -238,6 +253,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   size_t end = first;
   while (end < rows) {
     view.append(view.context, batchText.data() + batchStarts[end], batchPlaces[end].level);
+    CountViewLevels(&batchPlaces[end], &batchPlaces[end] + 1, 1);
     viewPlaces.push_back(batchPlaces[end++]);
     if (outOfTime && end % kRowsBetweenTimeChecks == 0 && end < rows && outOfTime()) break;
   }
@@ -246,7 +262,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   if (batchRedraw) view.setRedraw(view.context, true);
   // A view that lost rows some other way keeps no more ordinals than rows.
   size_t nowInView = size_t(std::max(view.count(view.context), 0));
-  if (viewPlaces.size() > nowInView) viewPlaces.erase(viewPlaces.begin(), viewPlaces.end() - ptrdiff_t(nowInView));
+  if (viewPlaces.size() > nowInView) EraseFirstViewPlaces(viewPlaces.size() - nowInView);
   if (end == rows) DiscardBatchedRows();
   else DropBatchFront(end);
   return true;
@@ -270,6 +286,7 @@ struct SavedRowStream {
   size_t headLength;
   bool lineLevelKnown;
   LogLevel lineLevel;
+  bool lineLevelStated;
   LevelCarry levelCarry;
 };
 SavedRowStream savedRowStream;
@@ -284,6 +301,7 @@ void SaveRowStream() {
   saved.unitOfLine = unitOfLine, saved.rowStartUnit = rowStartUnit, saved.unitsIntoLine = unitsIntoLine;
   std::copy(lineHead, lineHead + headLength, saved.lineHead);
   saved.headLength = headLength, saved.lineLevelKnown = lineLevelKnown, saved.lineLevel = lineLevel;
+  saved.lineLevelStated = lineLevelStated;
   saved.levelCarry = levelCarry;
 }
 
@@ -296,6 +314,7 @@ void RestoreRowStream() {
   unitOfLine = saved.unitOfLine, rowStartUnit = saved.rowStartUnit, unitsIntoLine = saved.unitsIntoLine;
   std::copy(saved.lineHead, saved.lineHead + saved.headLength, lineHead);
   headLength = saved.headLength, lineLevelKnown = saved.lineLevelKnown, lineLevel = saved.lineLevel;
+  lineLevelStated = saved.lineLevelStated;
   levelCarry = saved.levelCarry;
 }
 
@@ -320,7 +339,7 @@ void ResumeLineAt(RowPlace place) {
   if (lineFilters.count && place.unit > 0) lineVerdict = LineVerdict::kShown;
   unitOfLine = rowStartUnit = unitsIntoLine = place.unit;
   // Inside a line its start is not read again: its rows go on without a level.
-  if (place.unit > 0) lineLevelKnown = true, lineLevel = LogLevel::kNone;
+  if (place.unit > 0) lineLevelKnown = true, lineLevel = LogLevel::kNone, lineLevelStated = false;
 }
 
 void DiscardBatchedRows() {
@@ -352,17 +371,19 @@ bool ViewLinesKnown(const RowView& view) { return size_t(view.count(view.context
 size_t ViewRows() { return viewPlaces.size(); }
 RowPlace ViewRowPlace(size_t row) { return row < viewPlaces.size() ? viewPlaces[row] : RowPlace{}; }
 uint64_t ViewRowLine(size_t row) { return ViewRowPlace(row).line; }
+const uint32_t* ViewLevelLines() { return viewLevelLines; }
 
 void ClearView(const RowView& view) {
   view.clear(view.context);
   viewPlaces.clear();
+  std::fill(std::begin(viewLevelLines), std::end(viewLevelLines), 0u);
 }
 
 void RemoveFirstViewRows(const RowView& view, size_t count) {
   count = std::min(count, viewPlaces.size());
   if (count == 0) return;
   view.removeTop(view.context, int(count));
-  viewPlaces.erase(viewPlaces.begin(), viewPlaces.begin() + ptrdiff_t(count));
+  EraseFirstViewPlaces(count);
 }
 
 size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) {
@@ -371,10 +392,12 @@ size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) 
   for (size_t i = 0; i < rows; ++i)
     view.insert(view.context, int(i), batchText.data() + batchStarts[i], batchPlaces[i].level);
   viewPlaces.insert(viewPlaces.begin(), batchPlaces.begin(), batchPlaces.end());
+  CountViewLevels(batchPlaces.begin(), batchPlaces.end(), 1);
   DiscardBatchedRows();
   if (viewPlaces.size() <= limit) return rows;
   *firstDropped = viewPlaces[limit];
   view.removeBottom(view.context, int(viewPlaces.size() - limit));
+  CountViewLevels(viewPlaces.begin() + ptrdiff_t(limit), viewPlaces.end(), -1);
   viewPlaces.resize(limit);
   return rows;
 }

@@ -96,6 +96,7 @@ struct RowPlace {
   uint64_t line = kNoLine;
   uint64_t unit = 0;
   LogLevel level = LogLevel::kNone;
+  bool levelStated = false;  // by the line itself, not carried over from the line before
 };
 inline bool operator<(const RowPlace& a, const RowPlace& b) {
   return a.line < b.line || (a.line == b.line && a.unit < b.unit);
@@ -128,6 +129,8 @@ bool ViewLinesKnown(const RowView& view);
 size_t ViewRows();
 RowPlace ViewRowPlace(size_t row);
 uint64_t ViewRowLine(size_t row);
+// Lines of the view that state each level themselves (counted at their first row), by LogLevel.
+const uint32_t* ViewLevelLines();
 void ClearView(const RowView& view);
 // Takes count rows off the view's top.
 void RemoveFirstViewRows(const RowView& view, size_t count);

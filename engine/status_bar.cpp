@@ -147,7 +147,7 @@ void AppendCount(wchar_t* tip, size_t capacity, size_t& length, uint32_t hits, U
   AppendFormatted(tip, capacity, length, formatId, number);
 }
 
-// The rows pane's tip tells the filters, and the lines a filter and the rows
+// The rows pane's tip tells the filters, the loaded lines of each level, and the lines a filter and the rows
 // a rule were too costly to match, while there are any; else it stays the
 // pane's text.
 void RefreshRowCountTip() {
@@ -158,6 +158,11 @@ void RefreshRowCountTip() {
     FormatFilterTip(filters, tip, std::size(tip));
     length = wcslen(tip);
   }
+  // The loaded lines that state each level, the gravest first.
+  const uint32_t* levelLines = ViewLevelLines();
+  const LogLevel levels[] = {LogLevel::kFatal, LogLevel::kError, LogLevel::kWarning, LogLevel::kInfo, LogLevel::kDebug};
+  for (size_t i = 0; i < std::size(levels); ++i)
+    AppendCount(tip, std::size(tip), length, levelLines[size_t(levels[i])], UINT(IDS_LEVEL_LINES_FATAL + i));
   AppendCount(tip, std::size(tip), length, FilterBoundHitLines(), IDS_FILTERS_BOUND_TIP);
   AppendCount(tip, std::size(tip), length, BoundHitRows(), IDS_RULES_BOUND_TIP);
   AppendCount(tip, std::size(tip), length, uint32_t(std::min<uint64_t>(LinesArrivedWhileBrowsing(), UINT32_MAX)),

@@ -216,6 +216,11 @@
 #define IDS_PANE_SIZE_TIP 245
 #define IDS_PANE_BROWSING 175
 #define IDS_PANE_NEW_LINES 176
+#define IDS_LEVEL_LINES_FATAL 177  // one per level, fatal to debug
+#define IDS_LEVEL_LINES_ERROR 178
+#define IDS_LEVEL_LINES_WARNING 179
+#define IDS_LEVEL_LINES_INFO 180
+#define IDS_LEVEL_LINES_DEBUG 181
 
 // Language-independent strings (US English only): registry and stream names.
 #define IDS_REG_KEY 129

@@ -89,6 +89,7 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   Run(IDM_LEVEL_COLORS);
   EXPECT_EQ(std::vector<COLORREF>({Pixel(17, 600), Stored(L"level colors")}), std::vector<COLORREF>({AppSettings.background, 0}));
   Run(IDM_LEVEL_COLORS);
+  EXPECT_EQ(StatusTip(kPaneRowCount), L"Errors: 2");  // "Error ok" and "error"
   SendMessageW(engineHost.view, LB_SETSEL, TRUE, 16);
   EXPECT_EQ(Pixel(16, 600), GetSysColor(COLOR_HIGHLIGHT));
   LoadTrayResources(), SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);

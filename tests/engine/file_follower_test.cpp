@@ -255,7 +255,7 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
     characters += L"\n";
   }
   for (int i = 0; i < 20000; ++i) longLine += L"k=" + std::to_wstring(i) + (i % 37 ? L"; " : L";\t\u20AC ");
-  std::wstring before = Widen(NumberedLines(0, 300, "before ")), after = Widen(NumberedLines(0, 300, "after "));
+  std::wstring before = Widen(NumberedLines(0, 300, "WARN before ")), after = Widen(NumberedLines(0, 300, "DEBUG after "));
   const struct { const char* name; std::wstring text; bool wide; uint32_t wrap, kbLimit, linesLimit; } cases[] = {
       {"characters cut by the reads, UTF-8", characters, false, 0, 200, 120},
       {"characters cut by the reads, UTF-16", characters, true, 0, 200, 120},
@@ -288,6 +288,10 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
         EXPECT_EQ(place.unit, expected[first + i].unit) << first + i;
         EXPECT_EQ(place.line - ViewRowPlace(0).line, expected[first + i].line - expected[first].line);
       }
+      uint32_t levelLines[kLogLevels] = {};  // the view's count of lines per level, kept as rows come and go
+      for (size_t i = 0; i < rows.size(); ++i)
+        if (RowPlace place = ViewRowPlace(i); place.unit == 0 && place.levelStated) ++levelLines[size_t(place.level)];
+      EXPECT_TRUE(std::equal(levelLines, levelLines + kLogLevels, ViewLevelLines()));
       return first;
     };
     int loads = 0;
