@@ -3,11 +3,14 @@
 // The same bytes as a file searched for a time: the search ends within its
 // reads and names the start of a line stamped at or after the time. And a log
 // built from them with its stamps in order: the search names exactly the line
-// a plain walk finds, or nothing when its bounds stop it short.
+// a plain walk finds, or nothing when its bounds stop it short. The line's
+// level comes from its first units alone, and from something there that
+// names it: a level word, whole in any case, a JSON number, a letter and '/'.
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "core/log_levels.h"
 #include "core/log_times.h"
 #include "core/time_search.h"
 #include "fuzz/stand_in.h"
@@ -240,6 +243,49 @@ void SearchOrderedLog(Input input) {
   if (search.reads > search.mostReads) __builtin_trap();
 }
 
+// Whether the text holds what could name the level: a plain reading of the forms.
+bool NamesLevel(const std::u16string& text, LogLevel level) {
+  const struct { const char* word; LogLevel level; } kWords[] = {
+      {"fatal", LogLevel::kFatal}, {"critical", LogLevel::kFatal}, {"crit", LogLevel::kFatal},
+      {"emerg", LogLevel::kFatal}, {"alert", LogLevel::kFatal}, {"severe", LogLevel::kFatal},
+      {"ftl", LogLevel::kFatal}, {"error", LogLevel::kError}, {"err", LogLevel::kError},
+      {"fail", LogLevel::kError}, {"warn", LogLevel::kWarning}, {"warning", LogLevel::kWarning},
+      {"wrn", LogLevel::kWarning}, {"debug", LogLevel::kDebug}, {"trace", LogLevel::kDebug},
+      {"verbose", LogLevel::kDebug}, {"fine", LogLevel::kDebug}, {"finer", LogLevel::kDebug},
+      {"finest", LogLevel::kDebug}, {"dbug", LogLevel::kDebug}, {"trce", LogLevel::kDebug},
+      {"dbg", LogLevel::kDebug}, {"vrb", LogLevel::kDebug}, {"info", LogLevel::kInfo},
+      {"notice", LogLevel::kInfo}, {"inf", LogLevel::kInfo}};
+  const char* const kLetters[] = {"", "VD", "I", "W", "E", "FA"};  // Android's, by level
+  const char* const kNumbers[] = {"", "1020", "30", "40", "50", "60"};
+  auto isLetter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+  auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (i > 0 && (isLetter(text[i - 1]) || isDigit(text[i - 1]))) continue;
+    size_t end = i;
+    while (end < text.size() && (isLetter(text[end]) || isDigit(text[end]))) ++end;
+    std::string word;
+    for (size_t k = i; k < end; ++k) word.push_back(char(text[k] | (isLetter(text[k]) ? 0x20 : 0)));
+    for (const auto& entry : kWords) if (entry.level == level && word == entry.word) return true;
+    if (end == i + 1 && end < text.size() && text[end] == u'/' && strchr(kLetters[size_t(level)], char(text[i])))
+      return true;
+    for (const char* n = kNumbers[size_t(level)]; *n; n += 2) if (word == std::string(n, 2)) return true;
+  }
+  return false;
+}
+
+void CheckLineLevel(const std::u16string& line) {
+  std::u16string head = line.substr(0, kLevelSearchUnits);
+  LineLevel read = ReadLineLevel(line.data(), line.size()), ofHead = ReadLineLevel(head.data(), head.size());
+  if (read.level != ofHead.level || read.stamped != ofHead.stamped) __builtin_trap();
+  int64_t time;
+  if (FindLineTime(head.data(), head.size(), YearHint{2000, 1}, &time) && !read.stamped) __builtin_trap();
+  if (read.level != LogLevel::kNone && !NamesLevel(head, read.level)) __builtin_trap();
+  // A stamped line shows its own level whatever came before; an unstamped one without a level, the carried one.
+  LevelCarry carry{LogLevel::kError};
+  LogLevel shown = ShownLineLevel(line.data(), line.size(), &carry);
+  if (shown != (read.stamped || read.level != LogLevel::kNone ? read.level : LogLevel::kError)) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -254,6 +300,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   int64_t wanted = -1;
   if (ParseWantedTime(line.c_str(), time, &wanted) && (wanted < 0 || TimeOfDay(wanted) >= kDay)) __builtin_trap();
+  CheckLineLevel(line);
   SearchFile(file, hint, time >= 0 ? time : TimeKey(2000, 1, 1, 0, 0, 0, 0), monthPick);
   SearchOrderedLog(file);
   return 0;
