@@ -19,7 +19,7 @@ TEST(UpdateReply, VersionsMessagesAndTheAddressOnlyAnUpdateNeeds) {
       {"1.6.9>" + longest + "a", IDS_NO_UPDATE},
       {"1.7.3>http://h/get\r\n", IDS_NEW_PATCH}, {"1.8.0>https://h.example:8080/a?b=c#d", IDS_NEW_MINOR},
       {"1.10.0>http://[::1]/", IDS_NEW_MINOR}, {"2.0.0>" + longest, IDS_NEW_MAJOR},
-      {"2.0.0>http://z09.example/", IDS_NEW_MAJOR}, {"1.7.3>http://h/a b", 0},
+      {"2.0.0>http://z09.example/", IDS_NEW_MAJOR}, {"1.7.3>http://h/a b", 0}, {"1.7.3>http://h/a\x7f", 0},
       {"4294967295.4294967295.4294967295>http://h/", IDS_NEW_MAJOR},
       {"1.7.3", 0}, {"1.7.3>", 0}, {"1.7.3>\n", 0}, {"<html>Not found</html>", 0},
       {"1.7.3>file:///c:/x", 0}, {"1.7.3>\\\\server\\share", 0},
