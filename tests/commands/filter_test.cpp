@@ -111,7 +111,8 @@ TEST_F(FilterTest, TheStackIsEditedKeptBesideOtherValuesAndNamed) {
   }
   EXPECT_EQ(boxes, std::vector<std::wstring>{
                        L"The pattern is not a valid regular expression:\nmissing closing parenthesis at position 3."});
-  EXPECT_EQ(StatusTip(kPaneRowCount), L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \"");
+  EXPECT_EQ(StatusTip(kPaneRowCount),
+            L"Shown: the lines containing \"WARN\" or /^ok \\d$/; Hidden: the lines containing \"beat \" \u2013 Warnings: 2");
   // Kept with the file: opened again, it is filtered again.
   Follow(log);
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"WARN b", L"ok 1", L"warn c"}));

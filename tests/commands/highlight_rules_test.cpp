@@ -163,7 +163,7 @@ TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile
   for (const auto& [name, value] : slots) EXPECT_EQ(StoredText(name), value) << testing::PrintToString(name);
   AppendBytes(path, "warn 12\n"), Poll();
   EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 3, 0) & kRuleTagBits, 4);
-  EXPECT_EQ(StatusTip(kPaneRowCount), tip);
+  EXPECT_EQ(StatusTip(kPaneRowCount), L"Warnings: 1 \u2013 " + tip);  // "warn 12" states its level
 }
 
 // Rules that take long over a full view are applied to the rows on screen at once and to the others as they are drawn:
