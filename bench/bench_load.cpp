@@ -232,7 +232,7 @@ void RunLoadBench() {
   target.lastRow[size_t(lastUnits) - lastRowStart] = 0;
   text = {};
 
-  std::vector<double> openMs, baseMs, rulesMs, regexMs, listBoxMs;
+  std::vector<double> openMs, baseMs, rulesMs, regexMs, listBoxMs, noLevelsMs;
   // Run 0 warms up: the list box's and the row batch's memory are grown once.
   // Each run opens without rules, then with them, so that other work on the
   // machine weighs on both alike.
@@ -243,11 +243,15 @@ void RunLoadBench() {
     UseBenchMatching(BenchMatching::kRegex), StoreBenchFilters(path, BenchMatching::kRegex);
     double withRegex = withRules < 0 ? withRules : TimedOpen(path, target, "  with regex rules and filters", run);
     UseBenchMatching(BenchMatching::kNone), StoreBenchFilters(path, BenchMatching::kNone);
-    if (withRegex < 0) break;
+    AppSettings.levelColors = 0;
+    double withoutLevels = withRegex < 0 ? withRegex : TimedOpen(path, target, "  with level colours off", run);
+    AppSettings.levelColors = 1;
+    if (withoutLevels < 0) break;
     if (run == 0) continue;
     openMs.push_back(ms);
     rulesMs.push_back(withRules);
     regexMs.push_back(withRegex);
+    noLevelsMs.push_back(withoutLevels);
     baseMs.push_back(ReadAndDecodeMs(path, tailStart));
     listBoxMs.push_back(BareListBoxMs(int(target.rows), capacity));
   }
@@ -286,6 +290,9 @@ void RunLoadBench() {
        double(target.size - tailStart) / 1e6, quillon, quillon / baseline);
   AddResult("open 64 MiB to final rows (ratio)", Format("%.0f ms (%.2fx)", quillon, quillon / baseline),
             Format("%.0f ms read+decode", baseline), "< 1000 ms, <= 2.5x");
+  double withoutLevels = Median(noLevelsMs);
+  AddResult("open 64 MiB, level colours on / off", Format("%.0f ms (%.2fx)", quillon, quillon / withoutLevels),
+            Format("%.0f ms with them off", withoutLevels), "<= 1.1x");
   double withRules = Median(rulesMs);
   double floor = Median(listBoxMs);
   Note("a bare list box taking the %ld rows alone: %.0f ms; read+decode and it: %.0f ms", long(target.rows), floor,

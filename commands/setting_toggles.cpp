@@ -52,7 +52,7 @@ void ToggleCutEmpty() {
 void ToggleLevelColors() {
   ToggleCheckedSetting(IDM_LEVEL_COLORS, &AppSettings.levelColors);
   StoreSetting(kSettingLevelColors);
-  if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
+  RebuildRows();  // levels are read, or not, as rows are built
 }
 
 void ToggleAutodetect() {

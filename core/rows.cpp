@@ -87,7 +87,10 @@ void CompactBatch() {
 }
 
 void DecideLineLevel() {
-  if (!lineLevelKnown) lineLevel = ShownLineLevel(lineHead, headLength, &levelCarry, &lineLevelStated);
+  if (!lineLevelKnown && rowOptions.readLevels)
+    lineLevel = ShownLineLevel(lineHead, headLength, &levelCarry, &lineLevelStated);
+  else if (!lineLevelKnown)
+    lineLevel = LogLevel::kNone, lineLevelStated = false;
   lineLevelKnown = true;
 }
 

@@ -34,6 +34,7 @@ struct RowView {
 struct RowOptions {
   uint32_t linesLimit = 2048;  // rows the view keeps; 0 counts as 1
   bool cutEmpty = false;       // the empty-row restriction
+  bool readLevels = true;      // each row's level read from its line; kNone for all without
 };
 void SetRowOptions(const RowOptions& options);
 

@@ -16,6 +16,7 @@ struct EngineOptions {
   bool wrapLines = true;
   bool cutEmpty = false;         // the empty-row restriction
   const HighlightRule* rules = nullptr;  // kMaxRules slots, or none
+  bool levelColors = true;       // rows read and drawn with their lines' levels
 };
 
 struct EngineHost {

@@ -336,6 +336,6 @@ EngineOptions CurrentEngineOptions() {
 
 void TakeEngineOptions() {
   EngineOptions options = CurrentEngineOptions();
-  SetRowOptions(RowOptions{options.linesLimit, options.cutEmpty});
+  SetRowOptions(RowOptions{options.linesLimit, options.cutEmpty, options.levelColors});
   TakeRules(options.rules);
 }

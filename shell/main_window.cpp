@@ -179,7 +179,8 @@ void RemoveUncheckedMarks(HMENU menu) {
 // The settings the engine works with, as they are when it asks.
 void ReadEngineOptions(EngineOptions* options) {
   *options = EngineOptions{AppSettings.kbLimit, AppSettings.linesLimit, AppSettings.rowLength,
-                           AppSettings.wrapLines != 0, AppSettings.cutEmpty != 0, AppSettings.rules};
+                           AppSettings.wrapLines != 0, AppSettings.cutEmpty != 0, AppSettings.rules,
+                           AppSettings.levelColors != 0};
 }
 
 void OnCreate(HWND window) {
