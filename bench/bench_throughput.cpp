@@ -25,12 +25,12 @@ constexpr size_t kFlushEveryBytes = 1u << 20;
 int NullCount(void*) { return 0; }
 void NullRemoveTop(void*, int) {}
 void NullClear(void*) {}
-void NullAppend(void*, const TextUnit*, LogLevel) {}
+void NullAppend(void*, const TextUnit*) {}
 int NullTopIndex(void*) { return 0; }
 void NullSetTopIndex(void*, int) {}
 void NullScrollToEnd(void*, bool) {}
 void NullSetRedraw(void*, bool) {}
-void NullInsert(void*, int, const TextUnit*, LogLevel) {}
+void NullInsert(void*, int, const TextUnit*) {}
 void NullRemoveBottom(void*, int) {}
 const RowView kNullView{nullptr,         NullCount,       NullRemoveTop, NullClear,  NullAppend,      NullTopIndex,
                         NullSetTopIndex, NullScrollToEnd, NullSetRedraw, NullInsert, NullRemoveBottom};

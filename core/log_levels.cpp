@@ -75,29 +75,32 @@ bool SameWordAnyCase(const TextUnit* text, size_t length, const char16_t* word) 
   return i == length && !word[i];
 }
 
+// Whether the word before the '=' or ':' at is a level's key, a quote and blanks allowed between.
+bool KeyBefore(const TextUnit* line, size_t at) {
+  while (at > 0 && line[at - 1] == u' ') --at;
+  if (at > 0 && line[at - 1] == u'"') --at;
+  size_t start = at;
+  while (start > 0 && IsLetter(line[start - 1])) --start;
+  if (start > 0 && IsWordUnit(line[start - 1])) return false;
+  return SameWordAnyCase(line + start, at - start, u"level") || SameWordAnyCase(line + start, at - start, u"severity");
+}
+
+// The value after a key's '=' or ':', in any case, or a number.
+LogLevel KeyValueLevel(const TextUnit* line, size_t length, size_t at) {
+  while (at < length && (line[at] == u' ' || line[at] == u'"')) ++at;
+  size_t end = at;
+  while (end < length && (IsLetter(line[end]) || IsDigitUnit(line[end]))) ++end;
+  if (end == at) return LogLevel::kNone;
+  return IsDigitUnit(line[at]) ? NumberLevel(line + at, end - at) : WordLevel(line + at, end - at, true);
+}
+
 // level=error, severity=ERROR, "level":"error", "level":50: the first such
 // key whose value is a level, anywhere in the units looked at.
 LogLevel KeyedLevel(const TextUnit* line, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    if (!IsLetter(line[i]) || (i > 0 && IsWordUnit(line[i - 1]))) continue;
-    size_t keyEnd = i;
-    while (keyEnd < length && IsLetter(line[keyEnd])) ++keyEnd;
-    bool key = SameWordAnyCase(line + i, keyEnd - i, u"level") || SameWordAnyCase(line + i, keyEnd - i, u"severity");
-    size_t at = keyEnd;
-    if (key && at < length && line[at] == u'"') ++at;
-    while (key && at < length && line[at] == u' ') ++at;
-    if (!key || at >= length || (line[at] != u'=' && line[at] != u':')) {
-      i = keyEnd;
-      continue;
-    }
-    ++at;
-    while (at < length && (line[at] == u' ' || line[at] == u'"')) ++at;
-    size_t valueEnd = at;
-    while (valueEnd < length && (IsLetter(line[valueEnd]) || IsDigitUnit(line[valueEnd]))) ++valueEnd;
-    LogLevel level = IsDigitUnit(line[at]) ? NumberLevel(line + at, valueEnd - at)
-                                           : WordLevel(line + at, valueEnd - at, true);
-    if (level != LogLevel::kNone) return level;
-    i = keyEnd;
+  for (size_t i = 1; i < length; ++i) {
+    if (line[i] != u'=' && line[i] != u':') continue;
+    if (!KeyBefore(line, i)) continue;
+    if (LogLevel level = KeyValueLevel(line, length, i + 1); level != LogLevel::kNone) return level;
   }
   return LogLevel::kNone;
 }
@@ -136,12 +139,16 @@ LineLevel ReadLineLevel(const TextUnit* line, size_t length) {
   LineLevel read{LogLevel::kNone, FindLineTime(line, length, YearHint{2000, 1}, &time, &at)};
   read.stamped = read.stamped || StartsWithClock(line, length);
   if (read.stamped && at < length && line[at] == u'Z') ++at;  // UTC's zone letter
-  if ((read.level = KeyedLevel(line, length)) != LogLevel::kNone) return read;
   // Among the first four words after the stamp; tokens without a letter (a
-  // time without a date, a process id) are not counted.
+  // time without a date, a process id) are not counted. A key's value there
+  // is read as the key forms read it.
   bool afterNumbers = read.stamped;
   for (int words = 0; at < length && words < 4;) {
+    size_t gap = at;
     while (at < length && IsTokenEnd(line[at])) ++at;
+    for (size_t i = gap; i < at; ++i)
+      if ((line[i] == u'=' || line[i] == u':') && i > 0 && KeyBefore(line, i))
+        if ((read.level = KeyValueLevel(line, length, i + 1)) != LogLevel::kNone) return read;
     size_t end = at;
     bool letters = false;
     for (; end < length && !IsTokenEnd(line[end]); ++end) letters = letters || IsLetter(line[end]);
@@ -157,6 +164,7 @@ LineLevel ReadLineLevel(const TextUnit* line, size_t length) {
     if ((read.level = WordLevel(line + at, end - at, words == 0 || closed)) != LogLevel::kNone) return read;
     at = end, ++words;
   }
+  read.level = KeyedLevel(line, length);  // a key further on
   return read;
 }
 

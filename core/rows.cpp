@@ -32,13 +32,16 @@ uint64_t unitOfLine = 0;     // units of the line the rows have taken so far
 uint64_t rowStartUnit = 0;   // where in its line the row being built starts
 uint64_t unitsIntoLine = 0;  // units of the line fed so far, rows built or not
 bool batchFrontKept = false;
-// The start of the line being fed, until its level is decided.
-TextUnit lineHead[kLevelSearchUnits];
-size_t headLength = 0;
-bool lineLevelKnown = false;
-LogLevel lineLevel = LogLevel::kNone;
-bool lineLevelStated = false;
-LevelCarry levelCarry;
+// Levels are read as rows go to the view, in order: only the rows that can
+// reach it are read, not every line of a large tail. A row goes on its line's
+// level; a line's first row decides it.
+struct LevelReading {
+  LevelCarry carry;
+  uint64_t line = kNoLine;  // the last line decided
+  LogLevel level = LogLevel::kNone;
+  bool stated = false;
+};
+LevelReading levelReading;  // of the rows appended; a stretch put above reads on its own
 uint32_t viewLevelLines[kLogLevels] = {};
 
 // Keeps viewLevelLines as rows enter (+1) and leave (-1) the view.
@@ -86,23 +89,27 @@ void CompactBatch() {
   DropBatchFront(batchStarts.size() - keep);
 }
 
-void DecideLineLevel() {
-  if (!lineLevelKnown && rowOptions.readLevels)
-    lineLevel = ShownLineLevel(lineHead, headLength, &levelCarry, &lineLevelStated);
-  else if (!lineLevelKnown)
-    lineLevel = LogLevel::kNone, lineLevelStated = false;
-  lineLevelKnown = true;
+// Sets batched row i's level, reading it from the row when it starts its line.
+void ReadRowLevel(size_t i, LevelReading* reading) {
+  RowPlace& place = batchPlaces[i];
+  if (place.unit == 0 && rowOptions.readLevels) {
+    const TextUnit* text = batchText.data() + batchStarts[i];
+    reading->level = ShownLineLevel(text, TextLengthWithin(text, kLevelSearchUnits), &reading->carry, &reading->stated);
+    reading->line = place.line;
+  }
+  bool ours = place.line == reading->line && rowOptions.readLevels;
+  place.level = ours ? reading->level : LogLevel::kNone;
+  place.levelStated = ours && place.unit == 0 && reading->stated;
 }
 
 void AddRow() {
-  DecideLineLevel();
   if (pendingLength > widestRow) {
     widestRow = pendingLength;
     widestRowGrew = true;
   }
   pendingRow[pendingLength] = 0;
   batchStarts.push_back(batchText.size());
-  batchPlaces.push_back({linesFed, rowStartUnit, lineLevel, lineLevelStated});
+  batchPlaces.push_back({linesFed, rowStartUnit});
   batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
   pendingLength = 0;
   CompactBatch();
@@ -131,14 +138,11 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
   for (size_t i = 0; i < count; ++i) {
     TextUnit c = units[i];
     if (c == u'\n') {
-      DecideLineLevel();  // also for a line that leaves no row: it may carry its level on
       EndRow();
       ++linesFed;
       unitOfLine = rowStartUnit = 0;
-      headLength = 0, lineLevelKnown = false;
       continue;
     }
-    if (!lineLevelKnown && headLength < kLevelSearchUnits) lineHead[headLength++] = c;
     ++unitOfLine;
     switch (c) {
       case 0x000D: case 0xFEFF: case 0xFFFE:
@@ -255,7 +259,8 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   // view then holds fewer rows for a while, never more.
   size_t end = first;
   while (end < rows) {
-    view.append(view.context, batchText.data() + batchStarts[end], batchPlaces[end].level);
+    ReadRowLevel(end, &levelReading);
+    view.append(view.context, batchText.data() + batchStarts[end]);
     CountViewLevels(&batchPlaces[end], &batchPlaces[end] + 1, 1);
     viewPlaces.push_back(batchPlaces[end++]);
     if (outOfTime && end % kRowsBetweenTimeChecks == 0 && end < rows && outOfTime()) break;
@@ -285,12 +290,7 @@ struct SavedRowStream {
   TextUnit heldLine[kFilterLineUnits];
   size_t heldLength;
   uint64_t linesFed, unitOfLine, rowStartUnit, unitsIntoLine;
-  TextUnit lineHead[kLevelSearchUnits];
-  size_t headLength;
-  bool lineLevelKnown;
-  LogLevel lineLevel;
-  bool lineLevelStated;
-  LevelCarry levelCarry;
+  LevelReading levelReading;
 };
 SavedRowStream savedRowStream;
 }  // namespace
@@ -302,10 +302,7 @@ void SaveRowStream() {
   saved.pendingLength = pendingLength, saved.emptyRun = emptyRun, saved.lineVerdict = lineVerdict;
   saved.heldLength = heldLength, saved.linesFed = linesFed;
   saved.unitOfLine = unitOfLine, saved.rowStartUnit = rowStartUnit, saved.unitsIntoLine = unitsIntoLine;
-  std::copy(lineHead, lineHead + headLength, saved.lineHead);
-  saved.headLength = headLength, saved.lineLevelKnown = lineLevelKnown, saved.lineLevel = lineLevel;
-  saved.lineLevelStated = lineLevelStated;
-  saved.levelCarry = levelCarry;
+  saved.levelReading = levelReading;
 }
 
 void RestoreRowStream() {
@@ -315,10 +312,7 @@ void RestoreRowStream() {
   pendingLength = saved.pendingLength, emptyRun = saved.emptyRun, lineVerdict = saved.lineVerdict;
   heldLength = saved.heldLength, linesFed = saved.linesFed;
   unitOfLine = saved.unitOfLine, rowStartUnit = saved.rowStartUnit, unitsIntoLine = saved.unitsIntoLine;
-  std::copy(saved.lineHead, saved.lineHead + saved.headLength, lineHead);
-  headLength = saved.headLength, lineLevelKnown = saved.lineLevelKnown, lineLevel = saved.lineLevel;
-  lineLevelStated = saved.lineLevelStated;
-  levelCarry = saved.levelCarry;
+  levelReading = saved.levelReading;
 }
 
 void ResetPendingRow() {
@@ -326,7 +320,7 @@ void ResetPendingRow() {
   emptyRun = 0;
   lineVerdict = LineVerdict::kPending, heldLength = 0;
   unitOfLine = rowStartUnit = unitsIntoLine = 0;
-  headLength = 0, lineLevelKnown = false, levelCarry = LevelCarry{};
+  levelReading = LevelReading{};
 }
 
 void EndPendingRow() {
@@ -341,8 +335,6 @@ void ResumeLineAt(RowPlace place) {
   // Inside a line the filters show it: its rows were built before.
   if (lineFilters.count && place.unit > 0) lineVerdict = LineVerdict::kShown;
   unitOfLine = rowStartUnit = unitsIntoLine = place.unit;
-  // Inside a line its start is not read again: its rows go on without a level.
-  if (place.unit > 0) lineLevelKnown = true, lineLevel = LogLevel::kNone, lineLevelStated = false;
 }
 
 void DiscardBatchedRows() {
@@ -392,8 +384,11 @@ void RemoveFirstViewRows(const RowView& view, size_t count) {
 size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) {
   *firstDropped = RowPlace{};
   size_t rows = batchStarts.size();
-  for (size_t i = 0; i < rows; ++i)
-    view.insert(view.context, int(i), batchText.data() + batchStarts[i], batchPlaces[i].level);
+  LevelReading above;  // the lines before the stretch are not known: it starts with no level carried
+  for (size_t i = 0; i < rows; ++i) {
+    ReadRowLevel(i, &above);
+    view.insert(view.context, int(i), batchText.data() + batchStarts[i]);
+  }
   viewPlaces.insert(viewPlaces.begin(), batchPlaces.begin(), batchPlaces.end());
   CountViewLevels(batchPlaces.begin(), batchPlaces.end(), 1);
   DiscardBatchedRows();

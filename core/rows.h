@@ -20,13 +20,12 @@ struct RowView {
   int (*count)(void* context);
   void (*removeTop)(void* context, int rows);
   void (*clear)(void* context);
-  // NUL-terminated, with the level its line is shown with.
-  void (*append)(void* context, const TextUnit* text, LogLevel level);
+  void (*append)(void* context, const TextUnit* text);  // NUL-terminated
   int (*topIndex)(void* context);
   void (*setTopIndex)(void* context, int index);
   void (*scrollToEnd)(void* context, bool giveFocus);
   void (*setRedraw)(void* context, bool on);
-  void (*insert)(void* context, int index, const TextUnit* text, LogLevel level);
+  void (*insert)(void* context, int index, const TextUnit* text);  // NUL-terminated
   void (*removeBottom)(void* context, int rows);
 };
 
@@ -91,8 +90,9 @@ size_t BatchedUnits();  // the text the batch holds
 // loaded later, count down from there.
 constexpr uint64_t kFirstLineOrdinal = uint64_t(1) << 62;
 constexpr uint64_t kNoLine = ~uint64_t(0);
-// A row also carries the level its line is shown with (ShownLineLevel over the
-// line's first units, as far as they were in when its first row ended).
+// A row in the view also carries the level its line is shown with
+// (ShownLineLevel over the line's first row, tabs expanded, at most
+// kLevelSearchUnits of it), read as rows go to the view.
 struct RowPlace {
   uint64_t line = kNoLine;
   uint64_t unit = 0;

@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include "core/log_levels.h"
 #include "core/matching.h"
 #include "engine/wide_text.h"
 
@@ -21,11 +20,6 @@ bool TakeRuleAlert();
 const HighlightRule* RuleOfTag(LPARAM tag);
 // A row's tag not known yet: it is found when the row is drawn.
 constexpr LPARAM kUntaggedRow = 0x7FFF;
-// A row's item data holds its rule's tag in the low 16 bits and its line's
-// level above them.
-constexpr LPARAM kRuleTagBits = 0xFFFF;
-constexpr LPARAM LevelTag(LogLevel level) { return LPARAM(level) << 16; }
-constexpr LogLevel LevelOfTag(LPARAM tag) { return LogLevel(tag >> 16 & 7); }
 // Rows entering the view whose search stopped at the bound of the taken rule
 // like this one (same pattern and flags), since it was taken; of all rules.
 uint32_t RuleBoundHits(const HighlightRule& rule);

@@ -100,16 +100,16 @@ void ListClear(void* context) {
 }
 
 // A row's rule is found once, here, and kept as its item data for drawing.
-void ListAppend(void* context, const TextUnit* text, LogLevel level) {
+void ListAppend(void* context, const TextUnit* text) {
   HWND list = ListOf(context);
   LRESULT row = ToView(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-  if (LPARAM tag = TagNewRow(text) | LevelTag(level); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
+  if (LPARAM tag = TagNewRow(text); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
 }
 
-void ListInsert(void* context, int index, const TextUnit* text, LogLevel level) {
+void ListInsert(void* context, int index, const TextUnit* text) {
   HWND list = ListOf(context);
   LRESULT row = ToView(list, LB_INSERTSTRING, WPARAM(index), reinterpret_cast<LPARAM>(text));
-  if (LPARAM tag = TagNewRow(text) | LevelTag(level); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
+  if (LPARAM tag = TagNewRow(text); tag && row >= 0) ToView(list, LB_SETITEMDATA, WPARAM(row), tag);
 }
 
 void ListRemoveBottom(void* context, int rows) {

@@ -35,12 +35,12 @@ void RemoveTop(void* context, int rows) {
   kept.erase(kept.begin(), kept.begin() + std::min<ptrdiff_t>(rows, ptrdiff_t(kept.size())));
 }
 void Clear(void* context) { static_cast<KeptRows*>(context)->rows.clear(); }
-void Append(void* context, const TextUnit* text, LogLevel) { static_cast<KeptRows*>(context)->rows.emplace_back(text); }
+void Append(void* context, const TextUnit* text) { static_cast<KeptRows*>(context)->rows.emplace_back(text); }
 int TopIndex(void*) { return 0; }
 void SetTopIndex(void*, int) {}
 void ScrollToEnd(void*, bool) {}
 void SetRedraw(void*, bool) {}
-void Insert(void* context, int index, const TextUnit* text, LogLevel) {
+void Insert(void* context, int index, const TextUnit* text) {
   auto& kept = static_cast<KeptRows*>(context)->rows;
   kept.emplace(kept.begin() + std::clamp<ptrdiff_t>(index, 0, ptrdiff_t(kept.size())), text);
 }

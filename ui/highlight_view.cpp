@@ -78,11 +78,14 @@ void DrawViewRow(const DRAWITEMSTRUCT* item) {
   if (!RectVisible(item->hDC, &item->rcItem)) return;
   size_t length = ReadViewRow(item->hwndItem, int(item->itemID), rowText);
   LPARAM tag = LPARAM(item->itemData);
-  if ((tag & kRuleTagBits) == kUntaggedRow) {
-    tag = (tag & ~kRuleTagBits) | (MatchingRule(rowText, length) + 1);
+  if (tag == kUntaggedRow) {
+    tag = MatchingRule(rowText, length) + 1;
     SendMessageW(item->hwndItem, LB_SETITEMDATA, item->itemID, tag);
   }
-  RowColours colours = ColoursOfRow(LevelOfTag(tag), RuleOfTag(tag & kRuleTagBits));
+  // The level is the rows' own record of the view, while it holds the list box's rows.
+  bool placesKnown = size_t(SendMessageW(item->hwndItem, LB_GETCOUNT, 0, 0)) == ViewRows();
+  LogLevel level = placesKnown ? ViewRowPlace(item->itemID).level : LogLevel::kNone;
+  RowColours colours = ColoursOfRow(level, RuleOfTag(tag));
   DrawRow(item, rowText, length, colours.text, colours.background);
 }
 
@@ -91,11 +94,9 @@ void RetagViewRows() {
   HWND view = engineHost.view;
   if (!view) return;
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
-  // The rule's part of each row's tag changes, its level stays.
-  auto levelOf = [&](LRESULT row) { return SendMessageW(view, LB_GETITEMDATA, WPARAM(row), 0) & ~kRuleTagBits; };
   auto retag = [&](LRESULT row) {
     int slot = MatchingRule(rowText, ReadViewRow(view, int(row), rowText));
-    SendMessageW(view, LB_SETITEMDATA, WPARAM(row), levelOf(row) | (slot + 1));
+    SendMessageW(view, LB_SETITEMDATA, WPARAM(row), slot + 1);
   };
   // The rows on screen first. A costly rule can take seconds over a full
   // view: past the budget, the other rows are tagged when they are drawn.
@@ -109,7 +110,7 @@ void RetagViewRows() {
   for (LRESULT row = 0; row < count; ++row) {
     if (row >= top && row < end) continue;
     if (GetTickCount64() <= deadline) retag(row);
-    else SendMessageW(view, LB_SETITEMDATA, WPARAM(row), levelOf(row) | kUntaggedRow);
+    else SendMessageW(view, LB_SETITEMDATA, WPARAM(row), kUntaggedRow);
   }
   InvalidateRect(view, nullptr, TRUE);
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "core/log_levels.h"
 #include "engine/highlight_rules.h"
 
 // A row's colours: the view's, moved by its line's level when levels are

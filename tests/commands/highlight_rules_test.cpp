@@ -16,7 +16,7 @@ struct RulesTest : CommandFixture {
     std::vector<LRESULT> tags, expected;
     for (const std::wstring& row : Rows()) expected.push_back(tagOf(row));
     for (size_t i = 0; i < expected.size(); ++i)
-      tags.push_back(SendMessageW(engineHost.view, LB_GETITEMDATA, i, 0) & kRuleTagBits);
+      tags.push_back(SendMessageW(engineHost.view, LB_GETITEMDATA, i, 0));
     EXPECT_EQ(tags, expected);
   }
   COLORREF Pixel(int row, int x) {  // the view as it paints itself
@@ -84,7 +84,7 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   EXPECT_EQ(Pixel(16, 600), RGB(0, 255, 0));  // "all ok"
   // "Error ok": its rule sets the text alone, its level the background; "row 15" is plain. Levels toggled off and on.
   const COLORREF errorBackground = Blend(AppSettings.background, RGB(255, 0, 0), 2);
-  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 17, 0), LevelTag(LogLevel::kError) | 1);
+  EXPECT_EQ(int(ViewRowPlace(17).level), int(LogLevel::kError));
   EXPECT_EQ(std::vector<COLORREF>({Pixel(17, 600), Pixel(15, 600)}), std::vector<COLORREF>({errorBackground, AppSettings.background}));
   Run(IDM_LEVEL_COLORS), Poll();  // the rows built again, without levels
   EXPECT_EQ(std::vector<COLORREF>({Pixel(17, 600), Stored(L"level colors")}), std::vector<COLORREF>({AppSettings.background, 0}));
@@ -162,7 +162,7 @@ TEST_F(RulesTest, RegexRulesCountCostlyRowsAndTheDialogRefusesWhatDoesNotCompile
       {L"rule 3", L"r|FF0000|-|warn \\d+"}, {L"rule 4", L"r|FF0000|-|end$"}};
   for (const auto& [name, value] : slots) EXPECT_EQ(StoredText(name), value) << testing::PrintToString(name);
   AppendBytes(path, "warn 12\n"), Poll();
-  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 3, 0) & kRuleTagBits, 4);
+  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETITEMDATA, 3, 0), 4);
   EXPECT_EQ(StatusTip(kPaneRowCount), L"Warnings: 1 \u2013 " + tip);  // "warn 12" states its level
 }
 
@@ -176,7 +176,7 @@ TEST_F(RulesTest, RetaggingACostlyRuleLeavesTheRowsOffScreenToTheirDrawing) {
   ASSERT_EQ(SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0), 4000);
   ASSERT_TRUE(ParseRule(u"r|-|-|(a+)+$", &AppSettings.rules[0]) && ParseRule(u"|-|-|b", &AppSettings.rules[1]));
   RetagViewRows();
-  auto tagOf = [](int row) { return SendMessageW(engineHost.view, LB_GETITEMDATA, WPARAM(row), 0) & kRuleTagBits; };
+  auto tagOf = [](int row) { return SendMessageW(engineHost.view, LB_GETITEMDATA, WPARAM(row), 0); };
   int untagged = 0, firstUntagged = -1;
   for (int row = 0; row < 4000; ++row) {
     LRESULT tag = tagOf(row);
