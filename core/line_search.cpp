@@ -161,8 +161,7 @@ bool IsQuantifierStart(const TextUnit* p, size_t n, size_t i, size_t* end, bool*
   return true;
 }
 
-bool IsDigit(TextUnit unit) { return unit >= u'0' && unit <= u'9'; }
-bool IsHexDigit(TextUnit unit) { return IsDigit(unit) || ((unit | 0x20) >= u'a' && (unit | 0x20) <= u'f'); }
+bool IsHexDigit(TextUnit unit) { return IsDigitUnit(unit) || ((unit | 0x20) >= u'a' && (unit | 0x20) <= u'f'); }
 
 // Past the delimiter that closes what opens at i ('{', '<' or '\''); 0
 // when it does not open there or is not closed.
@@ -200,14 +199,14 @@ size_t EscapeLength(const TextUnit* p, size_t n, size_t i) {
     case u'g':
       if (PastDelimited(p, n, k)) return PastDelimited(p, n, k) - i;
       if (k < n && (p[k] == u'-' || p[k] == u'+')) ++k;
-      if (k >= n || !IsDigit(p[k])) return 0;
-      while (k < n && IsDigit(p[k])) ++k;
+      if (k >= n || !IsDigitUnit(p[k])) return 0;
+      while (k < n && IsDigitUnit(p[k])) ++k;
       return k - i;
     default:
       break;
   }
-  if (IsDigit(p[i + 1])) {  // octal, or a back-reference: all its digits
-    while (k < n && IsDigit(p[k])) ++k;
+  if (IsDigitUnit(p[i + 1])) {  // octal, or a back-reference: all its digits
+    while (k < n && IsDigitUnit(p[k])) ++k;
     return k - i;
   }
   // The escapes of one letter the library knows; any other is beyond this reading.
@@ -300,7 +299,7 @@ size_t RequiredLiteral(const TextUnit* p, size_t n, bool matchCase, TextUnit* ou
           i += 2 + ((next & 0xFC00) == 0xD800 && i + 2 < n && (p[i + 2] & 0xFC00) == 0xDC00);
           continue;
         }
-        if (!IsAsciiLetter(next) && !IsDigit(next)) {
+        if (!IsAsciiLetter(next) && !IsDigitUnit(next)) {
           add(&p[i + 1], 1);
           i += 2;
           continue;

@@ -25,7 +25,6 @@ constexpr LevelWord kLevelWords[] = {
 bool IsUpper(TextUnit unit) { return unit >= u'A' && unit <= u'Z'; }
 bool IsLower(TextUnit unit) { return unit >= u'a' && unit <= u'z'; }
 bool IsLetter(TextUnit unit) { return IsUpper(unit) || IsLower(unit); }
-bool IsDigitUnit(TextUnit unit) { return unit >= u'0' && unit <= u'9'; }
 
 // Where tokens end: blanks, brackets, quotes and the punctuation logs put around a level.
 bool IsTokenEnd(TextUnit unit) {

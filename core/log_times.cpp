@@ -8,7 +8,6 @@ constexpr int64_t kMillisecondsOfDay = int64_t(24) * 60 * 61 * 1000;  // a leap 
 const char16_t* const kMonthNames[] = {u"jan", u"feb", u"mar", u"apr", u"may", u"jun",
                                        u"jul", u"aug", u"sep", u"oct", u"nov", u"dec"};
 
-bool IsDigit(TextUnit unit) { return unit >= u'0' && unit <= u'9'; }
 
 // Reads through text that has ended exactly where end points.
 struct Cursor {
@@ -30,8 +29,8 @@ struct Cursor {
   bool Number(size_t least, size_t most, uint32_t* value) {
     size_t n = 0;
     uint32_t read = 0;
-    while (n < most && at + n < end && IsDigit(at[n])) read = read * 10 + uint32_t(at[n++] - u'0');
-    if (n < least || (at + n < end && IsDigit(at[n]))) return false;
+    while (n < most && at + n < end && IsDigitUnit(at[n])) read = read * 10 + uint32_t(at[n++] - u'0');
+    if (n < least || (at + n < end && IsDigitUnit(at[n]))) return false;
     at += n, *value = read;
     return true;
   }
@@ -60,9 +59,9 @@ bool ReadClock(Cursor& c, Clock* clock) {
   if (Cursor more = c; more.Take(u':') && more.Number(2, 2, &clock->second)) {
     c = more;
     if (Cursor fraction = c; (fraction.Take(u'.') || fraction.Take(u',')) && fraction.at < fraction.end &&
-                             IsDigit(*fraction.at)) {
+                             IsDigitUnit(*fraction.at)) {
       uint32_t scale = 100;
-      for (; fraction.at < fraction.end && IsDigit(*fraction.at); ++fraction.at, scale /= 10)
+      for (; fraction.at < fraction.end && IsDigitUnit(*fraction.at); ++fraction.at, scale /= 10)
         clock->millisecond += uint32_t(*fraction.at - u'0') * scale;
       c = fraction;
     }
@@ -128,7 +127,7 @@ bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int
     if (i > 0 && IsWordUnit(line[i - 1])) continue;  // a stamp starts a word
     Cursor iso{line + i, end}, apache = iso, syslog = iso;
     const Cursor* read = nullptr;
-    if (IsDigit(line[i])) read = IsoAt(iso, time) ? &iso : ApacheAt(apache, time) ? &apache : nullptr;
+    if (IsDigitUnit(line[i])) read = IsoAt(iso, time) ? &iso : ApacheAt(apache, time) ? &apache : nullptr;
     else if (SyslogAt(syslog, hint, time)) read = &syslog;
     if (!read) continue;
     if (stampEnd) *stampEnd = size_t(read->at - line);

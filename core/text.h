@@ -20,6 +20,7 @@ size_t DecimalText(uint32_t value, TextUnit* out);
 
 // Folding as the C runtime's towlower does in its "C" locale: ASCII letters only.
 inline TextUnit FoldUnit(TextUnit unit) { return unit >= u'A' && unit <= u'Z' ? TextUnit(unit + 32) : unit; }
+inline bool IsDigitUnit(TextUnit unit) { return unit >= u'0' && unit <= u'9'; }
 // A letter or decimal digit, by the table of the C runtime's wide classes.
 bool IsWordUnit(TextUnit unit);
 // The units an empty row may consist of.

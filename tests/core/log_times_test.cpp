@@ -71,6 +71,7 @@ TEST(LogLevels, TheLevelsRealLogsStateAndTheLinesThatContinueThem) {
       {u"[Mon Dec 07 08:15:00.123456 2026] [mpm_event:notice] [pid 42] resuming", info},
       {u"time=2026-12-07T08:15:00Z level=warn msg=\"disk at 91%\"", warning},  // logfmt
       {u"ts=2026-12-07T08:15:00Z caller=main.go:42 component=api severity=DEBUG", debug},
+      {u"level=error ts=2026-12-07T08:15:00Z caller=db.go:7", error},  // a key before the stamp
       {u"{\"name\":\"api\",\"hostname\":\"h\",\"pid\":7,\"level\":50,\"msg\":\"x\"}", error},  // bunyan
       {u"{\"level\":\"fatal\",\"time\":\"2026-12-07T08:15:00Z\"}", fatal},
       {u"{\"time\":\"2026-12-07T08:15:01Z\",\"level\":35}", none},  // no such number
