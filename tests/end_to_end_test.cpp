@@ -120,23 +120,4 @@ TEST(ForgedMessages, MadeUpPointersLeaveTheWindowAnsweringAndFollowing) {
   RemoveDirectoryTree(directory);
 }
 
-// The uninstaller's call, as the prefix's user: no window, an exit with 0 at once, ".log" given back to the owner kept
-// for it and our file type gone (what else it undoes, and where, the associations dialog's tests show).
-TEST(EndToEnd, UnregisterGivesTheUsersAssociationsBackAndEnds) {
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Classes\\.log", nullptr, REG_SZ, L"Kavex.Quillon.1", 32);
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Classes\\.log", L"Kavex.Quillon.previous", REG_SZ, L"Other.log", 20);
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Classes\\Kavex.Quillon.1\\shell", nullptr, REG_SZ, L"open", 10);
-  Program program(L"/unregister");
-  DWORD exitCode = 1, size = sizeof(wchar_t[32]);
-  ASSERT_TRUE(program.EndsWithin(10000));
-  GetExitCodeProcess(program.process, &exitCode);
-  wchar_t owner[32] = L"";
-  RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\.log", nullptr, RRF_RT_REG_SZ, nullptr, owner, &size);
-  HKEY type = nullptr;
-  EXPECT_EQ(std::to_wstring(exitCode) + owner + std::to_wstring(RegOpenKeyExW(HKEY_CURRENT_USER,
-            L"Software\\Classes\\Kavex.Quillon.1", 0, KEY_READ, &type)), L"0Other.log2");
-  for (const wchar_t* key : {L"Software\\Classes\\.log", L"Software\\Classes\\Kavex.Quillon.1"})
-    RegDeleteTreeW(HKEY_CURRENT_USER, key);
-}
-
 }  // namespace

@@ -143,8 +143,8 @@ DWORD StoredNumber(HKEY root, const wchar_t* name) {
   return value;
 }
 
-Program::Program(const std::wstring& file) {
-  std::wstring commandLine = L"" TESSEL_EXE_NAME " \"" + file + L"\"";
+Program::Program(const std::wstring& file, const std::wstring& program) {
+  std::wstring commandLine = L"\"" + program + L"\" \"" + file + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};

@@ -46,7 +46,7 @@ inline DWORD ProgramSetting(const wchar_t* name) { return StoredNumber(HKEY_CURR
 struct Program {
   HANDLE process = nullptr;
   DWORD id = 0;
-  explicit Program(const std::wstring& file);
+  explicit Program(const std::wstring& file, const std::wstring& program = L"" TESSEL_EXE_NAME);
   explicit Program(HWND window);
   Program(const Program&) = delete;
   ~Program();

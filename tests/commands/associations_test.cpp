@@ -13,8 +13,7 @@ void CALLBACK Answer(HWND, UINT, UINT_PTR, DWORD) {
   if (!GetWindow(dialog, GW_OWNER)) return;  // not open yet
   if (!shown.empty()) {                       // answered, yet still open: '!', and Cancel
     shown += L'!';
-    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    return;
+    return (void)SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   }
   GetDlgItemTextW(dialog, IDC_RIGHTS_NOTE, note + 1, 127);
   for (int id : {IDC_ASSOC_LOG, IDC_ASSOC_TXT, IDC_ASSOC_CONTEXT_MENU, IDOK})
@@ -93,30 +92,27 @@ TEST_F(AssociationsTest, WithoutWriteAccessTheBoxesOnlyShowTheState) {
 // Reads see the user's classes over the classes root; every write, and what the uninstaller's call undoes, is the
 // user's alone.
 TEST_F(AssociationsTest, WrittenForTheUserAndReadFromTheUserThenTheClassesRoot) {
-  HKEY user, all;
-  RegCreateKeyExW(root, L"user", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr);
-  RegCreateKeyExW(root, L"all", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &all, nullptr);
+  HKEY user, all;  // the user's classes and the classes root
+  for (auto [name, key] : {std::pair{L"user", &user}, {L"all", &all}}) RegCreateKeyW(root, name, key);
   SetAssociationsRoots(user, all);
-  // The user's .log and .txt with their kept owners, our type and verb | the classes root's .log, .txt, type and verb.
-  auto state = [&] {
+  auto state = [&] {  // the user's .log, .txt (each with its kept owner), type and verb, then the classes root's
     std::wstring seen;
-    for (const wchar_t* key : {L"user\\.log", L"user\\.txt"}) seen += Stored(key) + L"," + Kept(key) + L"|";
-    for (const wchar_t* key : {L"user\\Kavex.Quillon.1", L"user\\*\\shell\\Kavex.Quillon", L"|", L"all\\.log", L"all\\.txt",
-                               L"all\\Kavex.Quillon.1", L"all\\*\\shell\\Kavex.Quillon"})
-      seen += key[0] == L'|' ? L"|" : Stored(key) + L" ";
+    for (const wchar_t* key : {L"user\\.log", L"user\\.txt", L"user\\Kavex.Quillon.1", L"user\\*\\shell\\Kavex.Quillon",
+                               L"all\\.log", L"all\\.txt", L"all\\Kavex.Quillon.1", L"all\\*\\shell\\Kavex.Quillon"})
+      seen += Stored(key) + L"," + Kept(key) + L" ";
     return seen;
   };
   Set(L"all\\.log", L"OtherApp.log"), Set(L"all\\.txt", L"Kavex.Quillon.1"), Set(L"user\\.txt", L"UserEditor.txt");
   Set(L"all\\*\\shell\\Kavex.Quillon", L"Watch");  // as an older version registered it for every user
   Open("110+");
-  EXPECT_EQ(shown + state(), L"OOXS:Kavex.Quillon.1,OtherApp.log|Kavex.Quillon.1,UserEditor.txt|Quillon - |OtherApp.log "
-                             L"Kavex.Quillon.1 - - ");
+  EXPECT_EQ(shown + state(), L"OOXS:Kavex.Quillon.1,OtherApp.log Kavex.Quillon.1,UserEditor.txt Quillon,- -,- "
+                             L"OtherApp.log,- Kavex.Quillon.1,- -,- -,- ");
   Set(L"user\\Kavex.Quillon.1\\Kept", L"x"), Set(L"user\\*\\shell\\Kavex.Quillon", L"Watch");
   for (const wchar_t* txt : {L"KAVEX.QUILLON.1", L"Another.txt"}) {  // ours in any spelling, given back; another's, left
     RegSetKeyValueW(user, L".txt", nullptr, REG_SZ, txt, DWORD(wcslen(txt) + 1) * 2);
     UnregisterAssociations();
-    EXPECT_EQ(state(), L"OtherApp.log,-|" + std::wstring(txt[0] == L'K' ? L"UserEditor.txt" : txt) +
-                           L",-|- - |OtherApp.log Kavex.Quillon.1 - - ");
+    EXPECT_EQ(state(), L"OtherApp.log,- " + std::wstring(txt[0] == L'K' ? L"UserEditor.txt" : txt) +
+                           L",- -,- -,- OtherApp.log,- Kavex.Quillon.1,- -,- -,- ");
   }
   RegCloseKey(user), RegCloseKey(all);
 }

@@ -75,8 +75,7 @@ TEST(LogLevels, TheLevelsRealLogsStateAndTheLinesThatContinueThem) {
       {u"{\"name\":\"api\",\"hostname\":\"h\",\"pid\":7,\"level\":50,\"msg\":\"x\"}", error},  // bunyan
       {u"{\"level\":\"fatal\",\"time\":\"2026-12-07T08:15:00Z\"}", fatal},
       {u"{\"time\":\"2026-12-07T08:15:01Z\",\"level\":35}", none},  // no such number
-      {u"12-07 08:15:00.123 E/ActivityManager( 1234): ANR", error},  // Android
-      {u"12-07 08:15:00.123 W/Looper( 1234): slow", warning},
+      {u"12-07 08:15:00.123 E/ActivityManager( 1234): ANR", error}, {u"12-07 08:15:00.123 W/Looper( 1): slow", warning},
       {u"2016-06-30 12:00:07 fatal out of memory", fatal},  // lower case as the first word
       {u"2016-06-30 12:00:07Z <warning> late", warning},
       {u"2026-12-07 08:15:00 Checked: no error found", none},   // not among the first words, or lower case

@@ -282,15 +282,14 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
       if (rows.empty() || !index.count(rows[0])) return size_t(0);
       size_t first = index[rows[0]];
       EXPECT_LE(first + rows.size(), expected.size());
+      uint32_t levelLines[kLogLevels] = {};  // the view's count of lines per level, kept as rows come and go
       for (size_t i = 0; i < rows.size() && first + i < expected.size(); ++i) {
         EXPECT_EQ(rows[i], expected[first + i].text) << first + i;
         RowPlace place = ViewRowPlace(i);
         EXPECT_EQ(place.unit, expected[first + i].unit) << first + i;
         EXPECT_EQ(place.line - ViewRowPlace(0).line, expected[first + i].line - expected[first].line);
+        levelLines[size_t(place.level)] += place.unit == 0 && place.levelStated;
       }
-      uint32_t levelLines[kLogLevels] = {};  // the view's count of lines per level, kept as rows come and go
-      for (size_t i = 0; i < rows.size(); ++i)
-        if (RowPlace place = ViewRowPlace(i); place.unit == 0 && place.levelStated) ++levelLines[size_t(place.level)];
       EXPECT_TRUE(std::equal(levelLines, levelLines + kLogLevels, ViewLevelLines()));
       return first;
     };

@@ -32,16 +32,10 @@ bool AssociateLog(HWND window) {
 int wmain(int argumentCount, wchar_t** arguments) {
   if (argumentCount < 4) return Fail("usage: package_probe <tessel.exe> <log> <associate: 0 or 1> <row>...");
   std::wstring log = arguments[2], title = log.substr(log.find_last_of(L"\\/") + 1) + L" - Quillon";
-  std::wstring commandLine = L"\"" + std::wstring(arguments[1]) + L"\" \"" + log + L"\"";
   std::vector<std::wstring> wanted(arguments + 4, arguments + argumentCount), seen;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessW(arguments[1], commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started))
-    return Fail("the program did not start");
-  CloseHandle(started.hThread);
-  HWND window = WaitForProgramWindow(started.dwProcessId, title.c_str(), kWaitMs);
+  Program program(log, arguments[1]);
+  if (!program.process) return Fail("the program did not start");
+  HWND window = WaitForProgramWindow(program.id, title.c_str(), kWaitMs);
   HWND view = window ? FindWindowExW(window, nullptr, L"LISTBOX", nullptr) : nullptr;
   int result = 0;
   if (!view) result = Fail("no window titled with the log's name, or no view in it");
@@ -49,8 +43,6 @@ int wmain(int argumentCount, wchar_t** arguments) {
     result = Fail("the view never showed the rows asked for; it shows:", seen);
   else if (arguments[3][0] == L'1' && !AssociateLog(window)) result = Fail("the associations dialog did not come and go");
   if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(started.hProcess, kWaitMs) != WAIT_OBJECT_0)
-    result = Fail("the program did not end when closed"), TerminateProcess(started.hProcess, 1);
-  CloseHandle(started.hProcess);
+  if (!program.EndsWithin(kWaitMs)) result = Fail("the program did not end when closed");
   return result;
 }
