@@ -1,6 +1,7 @@
 #include "commands/clipboard_copy.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/engine_host.h"
 #include "resources/resource_ids.h"
@@ -56,6 +57,21 @@ HGLOBAL RowsText(HWND view, const int* rows, int count) {
   return memory;
 }
 
+// Gives the clipboard, open and emptied, the text (null when it could not be
+// had, the last error set), closes it and reports a failure.
+void HandOverText(HWND window, HGLOBAL text) {
+  bool failed = false;
+  DWORD error = NO_ERROR;
+  if (!text || !SetClipboardData(CF_UNICODETEXT, text)) {
+    failed = true;
+    error = GetLastError();
+    if (text) GlobalFree(text);
+  }
+  // Closed before the message box, so other programs are not kept from it.
+  CloseClipboard();
+  if (failed) ShowSystemError(window, IDS_COPY_FAILED, error);
+}
+
 }  // namespace
 
 void CopySelectedRows(HWND window) {
@@ -68,16 +84,26 @@ void CopySelectedRows(HWND window) {
     CloseClipboard();
     return;
   }
-  bool failed = false;
-  DWORD error = NO_ERROR;
   HGLOBAL text = RowsText(view, rows, count);
-  if (!text || !SetClipboardData(CF_UNICODETEXT, text)) {
-    failed = true;
-    error = GetLastError();
-    if (text) GlobalFree(text);
-  }
   free(rows);
-  // Closed before the message box, so other programs are not kept from it.
-  CloseClipboard();
-  if (failed) ShowSystemError(window, IDS_COPY_FAILED, error);
+  HandOverText(window, text);
+}
+
+void CopyTextToClipboard(HWND window, const wchar_t* text, size_t units) {
+  if (!OpenClipboard(window)) return;
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (units + 1) * sizeof(wchar_t));
+  auto* copy = memory ? static_cast<wchar_t*>(GlobalLock(memory)) : nullptr;
+  if (memory && !copy) {
+    DWORD error = GetLastError();
+    GlobalFree(memory);
+    SetLastError(error);
+    memory = nullptr;
+  }
+  if (copy) {
+    memcpy(copy, text, units * sizeof(wchar_t));
+    copy[units] = 0;
+    GlobalUnlock(memory);
+  }
+  HandOverText(window, memory);
 }

@@ -5,3 +5,5 @@
 // Each selected row followed by CR LF. Nothing selected leaves the clipboard
 // emptied; a failure is reported with the system's reason.
 void CopySelectedRows(HWND window);
+// Replaces the clipboard's content with the text, units long; reported alike.
+void CopyTextToClipboard(HWND window, const wchar_t* text, size_t units);

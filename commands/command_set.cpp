@@ -1,6 +1,7 @@
 #include "commands/command_set.h"
 
 #include "commands/associations.h"
+#include "commands/bookmark_commands.h"
 #include "commands/clipboard_copy.h"
 #include "commands/filter_commands.h"
 #include "commands/find.h"
@@ -48,6 +49,11 @@ void StartOfFile(HWND, int, int) { LoadStartOfFile(); }
 void BackToEnd(HWND, int, int) { FollowEndAgain(); }
 void GoToTime(HWND window, int, int) { ShowGoToTimeDialog(window); }
 void Copy(HWND window, int, int) { CopySelectedRows(window); }
+void ToggleMark(HWND, int, int) { ToggleBookmarkAtCaret(); }
+void NextMark(HWND, int, int) { GoToBookmark(true); }
+void PreviousMark(HWND, int, int) { GoToBookmark(false); }
+void ClearMarks(HWND, int, int) { ClearBookmarks(); }
+void CopyMarkedLines(HWND window, int, int) { CopyBookmarkedLines(window); }
 
 void SelectAll(HWND, int, int) {
   if (engineHost.view) SendMessageW(engineHost.view, LB_SETSEL, TRUE, -1);
@@ -142,6 +148,11 @@ constexpr Command kCommands[] = {
     {IDM_LOAD_EARLIER, IDM_LOAD_EARLIER, true, LoadEarlier},
     {IDM_START_OF_FILE, IDM_START_OF_FILE, true, StartOfFile},
     {IDM_BACK_TO_END, IDM_BACK_TO_END, true, BackToEnd},
+    {IDM_TOGGLE_BOOKMARK, IDM_TOGGLE_BOOKMARK, true, ToggleMark},
+    {IDM_NEXT_BOOKMARK, IDM_NEXT_BOOKMARK, true, NextMark},
+    {IDM_PREVIOUS_BOOKMARK, IDM_PREVIOUS_BOOKMARK, true, PreviousMark},
+    {IDM_CLEAR_BOOKMARKS, IDM_CLEAR_BOOKMARKS, true, ClearMarks},
+    {IDM_COPY_BOOKMARKED, IDM_COPY_BOOKMARKED, true, CopyMarkedLines},
     {IDM_FILTER, IDM_FILTER, true, Filter},
     {IDM_CLEAR_FILTER, IDM_CLEAR_FILTER, true, ClearFilter},
     {IDM_LOCK_SCROLL, IDM_LOCK_SCROLL, true, LockScrolling},

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/engine_host.h"
+#include "engine/file_bookmarks.h"
 #include "engine/file_follower.h"
 #include "resources/resource_ids.h"
 #include "ui/localization.h"
@@ -23,6 +24,8 @@ wchar_t droppedName[kPathUnits];
 void EnableContextItems(HMENU menu, bool fileOpen) {
   for (int id : kContextItems)
     EnableMenuItem(menu, UINT(id), MF_BYCOMMAND | (fileOpen ? MF_ENABLED : MF_GRAYED));
+  bool marked = fileOpen && !FileBookmarks().items.empty();
+  EnableMenuItem(menu, IDM_COPY_BOOKMARKED, MF_BYCOMMAND | (marked ? MF_ENABLED : MF_GRAYED));
 }
 
 // The row the keyboard's menu opens under: the current one, else the last,

@@ -10,6 +10,7 @@
 #include "core/line_starts.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
+#include "engine/file_bookmarks.h"
 #include "engine/properties.h"
 #include "engine/row_builder.h"
 
@@ -88,6 +89,9 @@ struct LineCheckpoint {
   uint64_t unit = 0; // units of that line before offset
 };
 std::deque<LineCheckpoint> checkpoints;
+// Counts up whenever the view's lines are numbered afresh or lines are
+// numbered before the first checkpoint: what was found of them goes.
+uint64_t linesEpoch = 0;
 
 alignas(8) uint8_t byteBuffer[kChunkBytes];
 TextUnit unitBuffer[kChunkUnits];
@@ -179,6 +183,7 @@ void EmptyView(bool moving = false) {
 void StartCheckpoints(uint64_t at) {
   SetLinesFed(kFirstLineOrdinal);
   checkpoints.clear();
+  ++linesEpoch;
   checkpoints.push_back({at, LinesFed(), true});
 }
 
@@ -219,6 +224,7 @@ void RestartFromTop() {
   ForgetReadState();
   EmptyView();
   StartCheckpoints(0);
+  DropFileBookmarks();  // their lines are gone
   ResetPendingRow();  // the end of the poll clears the unfinished-line pane
   startedOver = true;
 }
@@ -440,6 +446,7 @@ bool PollWhileBrowsing() {
   if (!FileSize(&size)) return true;
   if (size < lastSize || size < watchedEnd ||
       (size > lastSize && !BytesStillBefore(watchedEnd, watchedTail, watchedTailCount))) {
+    DropFileBookmarks();
     FollowTheEnd(false);
     return false;
   }
@@ -567,6 +574,7 @@ bool OpenNamed(const wchar_t* name, bool report) {
   SetSuspendFlag(false);
   lastIdentityCheck = GetTickCount();
   LoadFile();
+  LoadFileBookmarks();  // checked in the charset the load settled on
   ArmFirstPoll();
   return true;
 }
@@ -585,6 +593,8 @@ void CloseFile() {
   fullPath[0] = 0;
   browsing = false;
   checkpoints.clear();
+  ++linesEpoch;
+  ForgetFileBookmarks();
   SetLineFilters(LineFilters{});
   if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   SetSuspendFlag(false);
@@ -1097,6 +1107,7 @@ bool LoadEarlierRows() {
   }
   if (from < start) {
     checkpoints.push_front({from, fromLine, true, 0});
+    ++linesEpoch;
     browseStart = from;
     if (rowsWent && HasBatchedRows() && BatchRowPlace(0).unit == 0) LineStartOf(BatchRowLine(0), &browseStart);
   }
@@ -1174,3 +1185,41 @@ bool FollowingPaused() { return paused; }
 const wchar_t* FollowedPath() { return fullPath; }
 uint64_t LastFileSize() { return lastSize; }
 bool PollContinues() { return continuing; }
+
+size_t ReadFollowedBytes(uint64_t at, uint8_t* bytes, size_t count) {
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  size_t got = ReadFileAt(file, at, bytes, count);
+  SeekTo(filePosition);
+  return got;
+}
+
+namespace {
+
+size_t ReadFollowed(void*, uint64_t at, uint8_t* bytes, size_t count) { return ReadFollowedBytes(at, bytes, count); }
+
+}  // namespace
+
+ByteReader FollowedBytesReader() { return ByteReader{nullptr, ReadFollowed}; }
+
+uint64_t ViewLinesEpoch() { return linesEpoch; }
+
+bool DecodedSpan(uint64_t* from, uint64_t* to) {
+  if (file == INVALID_HANDLE_VALUE || checkpoints.empty()) return false;
+  *from = checkpoints.front().offset, *to = checkpoints.back().offset;
+  return true;
+}
+
+bool LineOfOffset(uint64_t offset, uint64_t* line, uint64_t countFrom, uint64_t countFromLine) {
+  if (file == INVALID_HANDLE_VALUE || checkpoints.empty() || offset < checkpoints.front().offset ||
+      offset > checkpoints.back().offset)
+    return false;
+  auto after = std::upper_bound(checkpoints.begin(), checkpoints.end(), offset,
+                                [](uint64_t at, const LineCheckpoint& checkpoint) { return at < checkpoint.offset; });
+  const LineCheckpoint& checkpoint = *(after - 1);
+  if (countFrom < checkpoint.offset || countFrom > offset) countFrom = checkpoint.offset, countFromLine = checkpoint.line;
+  *line = countFromLine + CountLineBreaks(FollowedReader(), countFrom, offset, charsetState.active, byteBuffer, kChunkBytes);
+  SeekTo(filePosition);
+  return true;
+}
+
+bool ViewLineStart(uint64_t line, uint64_t* offset) { return file != INVALID_HANDLE_VALUE && LineStartOf(line, offset); }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
+#include <vector>
 
 #include "core/regex.h"
 #include "core/stored_values.h"
@@ -20,11 +21,29 @@ const wchar_t kFormat[] = L"Format";
 const wchar_t kPosition[] = L"Position";
 const wchar_t kFilter[] = L"Filter";    // an older version's one filter
 const wchar_t kFilters[] = L"Filters";
+const wchar_t kBookmarks[] = L"Bookmarks";
+// A full set's section, with room for keys and values at their longest.
+constexpr size_t kBookmarkSectionUnits = kMostBookmarks * (4 + 1 + kBookmarkValueUnits) + 2;
 
 void WriteNumber(const wchar_t* key, int value) {
   wchar_t text[63];
   swprintf(text, 63, L"%d", value);
   WritePrivateProfileStringW(kPosition, key, text, streamPath);
+}
+
+bool TakeLogWriteTime(HANDLE logFile, FILETIME* written) {
+  return logFile != INVALID_HANDLE_VALUE && GetFileTime(logFile, nullptr, nullptr, written);
+}
+
+// Writing the stream counts as writing the file: its last-write time is put
+// back as it was.
+void PutBackLogWriteTime(const FILETIME& written) {
+  HANDLE stream = CreateFileW(streamPath, FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (stream == INVALID_HANDLE_VALUE) return;
+  SetFileTime(stream, nullptr, nullptr, &written);
+  CloseHandle(stream);
 }
 
 }  // namespace
@@ -116,6 +135,27 @@ void WriteStoredFilters(const LineFilters& filters) {
   WritePrivateProfileStringW(kFilter, nullptr, nullptr, streamPath);
 }
 
+void ReadStoredBookmarks(BookmarkSet* set) {
+  set->items.clear();
+  if (!streamPath[0]) return;
+  std::vector<wchar_t> block(kBookmarkSectionUnits);
+  DWORD length = GetPrivateProfileSectionW(kBookmarks, block.data(), DWORD(block.size()), streamPath);
+  ParseBookmarkSection(AsText(block.data()), length, set);
+}
+
+void WriteStoredBookmarks(const BookmarkSet& set, HANDLE logFile) {
+  if (!streamPath[0]) return;
+  FILETIME written;
+  bool haveTime = TakeLogWriteTime(logFile, &written);
+  if (set.items.empty()) {
+    WritePrivateProfileStringW(kBookmarks, nullptr, nullptr, streamPath);
+  } else {
+    std::vector<TextUnit> block = BookmarkSectionBlock(set);
+    WritePrivateProfileSectionW(kBookmarks, AsWide(block.data()), streamPath);
+  }
+  if (haveTime) PutBackLogWriteTime(written);
+}
+
 StoredPlacement ReadStoredPlacement() {
   StoredPlacement placement{};
   if (!streamPath[0]) return placement;
@@ -131,7 +171,7 @@ StoredPlacement ReadStoredPlacement() {
 void SaveWindowPlacement(HWND window, HANDLE logFile) {
   if (!streamPath[0]) return;
   FILETIME written;
-  bool haveTime = logFile != INVALID_HANDLE_VALUE && GetFileTime(logFile, nullptr, nullptr, &written);
+  bool haveTime = TakeLogWriteTime(logFile, &written);
   bool minimized = IsIconic(window);
   bool maximized = IsZoomed(window);
   RECT frame;
@@ -144,13 +184,7 @@ void SaveWindowPlacement(HWND window, HANDLE logFile) {
   WritePrivateProfileStringW(kPosition, L"Maximized", maximized ? L"1" : nullptr, streamPath);
   WritePrivateProfileStringW(kPosition, L"Minimized", !maximized && minimized ? L"1" : nullptr,
                              streamPath);
-  if (!haveTime) return;
-  HANDLE stream = CreateFileW(streamPath, FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (stream == INVALID_HANDLE_VALUE) return;
-  SetFileTime(stream, nullptr, nullptr, &written);
-  CloseHandle(stream);
+  if (haveTime) PutBackLogWriteTime(written);
 }
 
 int ApplyWindowPlacement(HWND window, int showCommand) {

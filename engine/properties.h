@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "core/bookmarks.h"
 #include "core/placement.h"
 #include "engine/wide_text.h"
 
@@ -26,6 +27,12 @@ void ReadStoredFilters(LineFilters* filters);
 void WriteStoredFilters(const LineFilters& filters);
 // How many filters saving can keep: the keys not holding something else.
 int StoredFilterRoom();
+
+// The file's bookmarks: section "Bookmarks", keys "0" upwards, each
+// "offset|hash"; an empty set removes the section. Writing keeps the log's
+// last-write time.
+void ReadStoredBookmarks(BookmarkSet* set);
+void WriteStoredBookmarks(const BookmarkSet& set, HANDLE logFile);
 
 StoredPlacement ReadStoredPlacement();
 

@@ -28,7 +28,9 @@ constexpr wchar_t kNoticeText[] = L"\u00A9                ";  // the sign and 16
 constexpr UINT kFileCommands[] = {IDM_PRINT,    IDM_FILE_CLOSE, IDM_PAUSE,       IDM_COPY,
                                   IDM_SELECT_ALL, IDM_FIND,     IDM_FIND_NEXT,   IDM_GOTO_LINE,
                                   IDM_LOCK_SCROLL, IDM_RELOAD,     IDM_FILTER,      IDM_CLEAR_FILTER,
-                                  IDM_GOTO_TIME,  IDM_LOAD_EARLIER, IDM_START_OF_FILE, IDM_BACK_TO_END};
+                                  IDM_GOTO_TIME,  IDM_LOAD_EARLIER, IDM_START_OF_FILE, IDM_BACK_TO_END,
+                                  IDM_TOGGLE_BOOKMARK, IDM_NEXT_BOOKMARK, IDM_PREVIOUS_BOOKMARK,
+                                  IDM_CLEAR_BOOKMARKS};
 
 StatusIcons icons{};
 wchar_t fileTitle[kFileTitleUnits];

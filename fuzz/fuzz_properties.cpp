@@ -1,8 +1,9 @@
 // Values of a file's properties stream: the charset name a load reads, with
-// the file's first bytes, the window placement and the filter's section; and
-// the size limits from the registry.
+// the file's first bytes, the window placement, the filter's section and the
+// bookmarks' section; and the size limits from the registry.
 #include <cstring>
 
+#include "core/bookmarks.h"
 #include "core/placement.h"
 #include "core/stored_values.h"
 #include "fuzz/stand_in.h"
@@ -23,6 +24,28 @@ int32_t Number(Input& input) {
   uint32_t value = 0;
   for (int i = 0; i < 4; ++i) value = value << 8 | input.Byte();
   return int32_t(value);
+}
+
+// A bookmark's value read the plain way: 1 to 20 decimal digits within 64
+// bits, '|', 1 to 16 hex digits, nothing after.
+bool ReferenceBookmark(const std::u16string& value, Bookmark* mark) {
+  size_t bar = value.find(u'|');
+  if (bar == 0 || bar > 20 || value.size() - bar - 1 == 0 || value.size() - bar - 1 > 16) return false;
+  unsigned __int128 offset = 0;
+  uint64_t hash = 0;
+  for (size_t i = 0; i < bar; ++i) {
+    if (value[i] < u'0' || value[i] > u'9') return false;
+    offset = offset * 10 + unsigned(value[i] - u'0');
+  }
+  for (size_t i = bar + 1; i < value.size(); ++i) {
+    char16_t c = value[i];
+    int digit = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'a' && c <= u'f' ? c - u'a' + 10 : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1;
+    if (digit < 0) return false;
+    hash = hash << 4 | unsigned(digit);
+  }
+  if (offset >> 64) return false;
+  *mark = Bookmark{uint64_t(offset), hash};
+  return true;
 }
 
 }  // namespace
@@ -75,5 +98,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FormatStoredFilter(reread, again);
     if (std::u16string(written) != again) __builtin_trap();
   }
+
+  // A bookmark value as the reference reads it; a section of them sorted, one per offset, at most 1,000, written
+  // back and read again the same.
+  std::u16string markValue = input.Units(48);
+  Bookmark parsed, expected;
+  bool accepted = ParseBookmark(std::u16string(markValue.c_str()).c_str(), &parsed);
+  if (accepted != ReferenceBookmark(markValue.c_str(), &expected) ||
+      (accepted && (parsed.offset != expected.offset || parsed.hash != expected.hash)))
+    __builtin_trap();
+  std::u16string block = input.Units(size);
+  BookmarkSet set, again;
+  ParseBookmarkSection(block.data(), block.size(), &set);
+  for (size_t i = 1; i < set.items.size(); ++i)
+    if (set.items[i - 1].offset >= set.items[i].offset) __builtin_trap();
+  std::vector<TextUnit> written = BookmarkSectionBlock(set);
+  ParseBookmarkSection(written.data(), written.size(), &again);
+  if (set.items.size() > kMostBookmarks || again.items.size() != set.items.size() ||
+      !std::equal(set.items.begin(), set.items.end(), again.items.begin(),
+                  [](const Bookmark& a, const Bookmark& b) { return a.offset == b.offset && a.hash == b.hash; }))
+    __builtin_trap();
   return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <cwchar>
 
+#include "commands/bookmark_commands.h"
 #include "commands/command_set.h"
 #include "commands/find.h"
 #include "commands/history.h"
@@ -26,6 +27,7 @@
 #include "ui/main_frame.h"
 #include "ui/platform.h"
 #include "ui/settings.h"
+#include "ui/view_margins.h"
 
 EngineHost engineHost;
 
@@ -133,7 +135,39 @@ bool MovesPastLastRow(HWND view, UINT message, WPARAM wparam) {
   return false;
 }
 
+// The gutter lives in the view's non-client area: it is given its room, hit,
+// clicked and painted there, and painted again whenever the rows are.
+LRESULT OnViewNonClient(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = 0;
+  POINT screen{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  switch (message) {
+    case WM_NCHITTEST: {
+      RECT window{}, gutter = GutterRect(view);
+      GetWindowRect(view, &window);
+      POINT at{screen.x - window.left, screen.y - window.top};
+      if (PtInRect(&gutter, at)) return HTBORDER;
+      break;
+    }
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+      if (wparam == HTBORDER && GutterRowAt(view, screen) >= 0) {
+        ToggleBookmarkOfRow(GutterRowAt(view, screen));
+        return 0;
+      }
+      break;
+  }
+  result = CallWindowProcW(listBoxProc, view, message, wparam, lparam);
+  if (message == WM_NCCALCSIZE) MakeRoomForGutter(view, wparam, lparam);
+  if (message == WM_NCPAINT || message == WM_PAINT) PaintGutter(view);
+  return result;
+}
+
 LRESULT CALLBACK ViewProc(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_NCCALCSIZE: case WM_NCPAINT: case WM_PAINT: case WM_NCHITTEST: case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+      return OnViewNonClient(view, message, wparam, lparam);
+  }
   if ((message == WM_KEYDOWN || message == WM_MOUSEWHEEL || message == WM_VSCROLL) && FileIsOpen()) {
     if (MovesPastFirstRow(view, message, wparam)) LoadEarlierRows();
     else if (Browsing() && MovesPastLastRow(view, message, wparam)) LoadLaterRows();

@@ -1,10 +1,12 @@
 // Highlight rules on the real view and registry: rows tagged as they arrive and through trimming, drawn in their rule's
 // colours, the alert, and the dialog storing and recolouring without a reload, or changing nothing.
 #include "command_fixture.h"
+#include "engine/file_bookmarks.h"
 #include "engine/status_bar.h"
 #include "shell/tray_icon.h"
 #include "ui/highlight_view.h"
 #include "ui/platform.h"
+#include "ui/view_margins.h"
 
 namespace {
 
@@ -91,6 +93,18 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   EXPECT_EQ(StatusTip(kPaneRowCount), L"Errors: 2");  // "Error ok" and "error"
   SendMessageW(engineHost.view, LB_SETSEL, TRUE, 16);
   EXPECT_EQ(Pixel(16, 600), GetSysColor(COLOR_HIGHLIGHT));
+  // A click in the gutter beside row 17 bookmarks its line and paints the mark there; the selection stays.
+  RECT item{}, frame{};
+  SendMessageW(engineHost.view, LB_GETITEMRECT, 17, reinterpret_cast<LPARAM>(&item));
+  POINT at{-GutterWidth() / 2, (item.top + item.bottom) / 2};
+  ClientToScreen(engineHost.view, &at), GetWindowRect(engineHost.view, &frame);
+  LPARAM screen = MAKELPARAM(at.x, at.y);
+  SendMessageW(engineHost.view, WM_NCLBUTTONDOWN, SendMessageW(engineHost.view, WM_NCHITTEST, 0, screen), screen);
+  HDC dc = GetWindowDC(engineHost.view);
+  EXPECT_EQ(GetPixel(dc, at.x - frame.left, at.y - frame.top), RGB(0, 120, 215));
+  ReleaseDC(engineHost.view, dc);
+  EXPECT_TRUE(ViewLineBookmarked(ViewRowLine(17)) && !ViewLineBookmarked(ViewRowLine(16)));
+  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) + SendMessageW(engineHost.view, LB_GETSEL, 16, 0), 2);
   LoadTrayResources(), SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   for (int i = 0; i < 2; ++i) AppendBytes(path, "ok\n"), Poll();
   EXPECT_TRUE(std::wstring(TrayIconRecord().szTip).starts_with(L"A highlighted row arrived\napp.log\n\\\\?\\"));

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/bookmarks.h"
+#include "core/charset.h"
 #include "core/languages.h"
 #include "core/matching.h"
 #include "core/pages.h"
@@ -53,6 +55,23 @@ TEST(RowMatches, ExactCaseTheWordsEndAndTheRowsEnd) {  // the dialog test covers
   const std::u16string a(4000, u'a'), text = std::u16string(254, u'a') + u"b";
   EXPECT_TRUE(RowMatches((a + u"b").c_str(), a.size() + 1, text.c_str(), true, false));
   EXPECT_FALSE(RowMatches(a.c_str(), a.size(), text.c_str(), true, false));
+}
+
+// A bookmark's hash is 64-bit FNV-1a over its line's first 64 bytes, its line feed not among them.
+TEST(Bookmarks, LineHeadsHashAsStored) {
+  auto hash = [](const std::string& bytes, uint32_t charset) {
+    return LineHeadHash(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), charset);
+  };
+  auto fnv = [](const std::string& bytes) { return Fnv1a64(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()); };
+  EXPECT_EQ(fnv(""), 0xCBF29CE484222325u);
+  EXPECT_EQ(fnv("a"), 0xAF63DC4C8601EC8Cu);
+  EXPECT_EQ(fnv("foobar"), 0x85944171F73967E8u);
+  EXPECT_EQ(hash("foobar\nnext", kCharsetUtf8), fnv("foobar"));
+  EXPECT_EQ(hash(std::string(70, 'x'), kCharsetUtf8), fnv(std::string(64, 'x')));
+  EXPECT_EQ(hash(std::string("\x0A\x01\n\0x", 5), kCharsetUtf16Le), fnv(std::string("\x0A\x01", 2)));  // U+010A
+  TextUnit value[kBookmarkValueUnits];
+  FormatBookmark(Bookmark{18446744073709551615u, 0xAB}, value);
+  EXPECT_EQ(std::u16string(value), u"18446744073709551615|00000000000000ab");
 }
 
 }  // namespace

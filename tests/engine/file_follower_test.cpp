@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <map>
 
+#include "commands/bookmark_commands.h"
 #include "engine/charset.h"
+#include "engine/file_bookmarks.h"
 #include "ui/settings.h"
 
 namespace {
@@ -33,7 +35,9 @@ struct FollowerTest : HostedTest {
 // size check and its reads), "b" loads earlier rows, "s" the start of the file, "u" presses Up and "m" turns the wheel
 // up on the first row, "d" presses Down on the last, "E" goes back to the end, "j7,12" shows the line 7 lines past the
 // last line break before the byte 12 units into it, "#3" expects the row it said holds that unit, "B1" and "B0" expect
-// browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes.
+// browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes; "k2" toggles the bookmark of
+// the line of row 2, "n" and "N" go to the next and previous bookmark, "^" expects the row with the focus and "K" the
+// rows a bookmark marks, as "=" does.
 struct Scenario {
   const char* name; std::vector<std::string> steps;
   uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
@@ -149,6 +153,16 @@ TEST_F(FollowerTest, Scenarios) {
       {"browsing, a file cut back between the bytes counted and its size brings the view to the end",  // over 4 MiB in a poll
        {"w" + NumberedLines(0, 10), "o", "p", "s", "a" + NumberedLines(10, 450000), "p", "B1",
         "w" + NumberedLines(0, 400000), "p", "B0", "=line 399997|line 399998|line 399999"}, 256, 3},
+      {"bookmarks stay with their lines through appends, the lines limit, browsing, filters, wrapping and a charset",
+       {"w" + NumberedLines(0, 10), "o", "p", "k1", "k3", "K=line 7|line 9", "k3", "K=line 7", "a" + NumberedLines(10, 13),
+        "p", "K=", "N", "B1", "^line 7", "K=line 7", "s", "k0", "k2", "K=line 0|line 2", "n", "^line 2", "n", "^line 7",
+        "N", "^line 2", "N", "^line 0", "N", "^line 0", "E", "p", "N", "^line 7", "E", "FsNE 2,sNE 7", "p",
+        "=line 2|line 7", "K=line 2|line 7", "W4", "r", "p", "=line| 2|line| 7", "K=line|line", "c1303", "p", "K=line|line",
+        "k1", "K=line"}, 256, 4},
+      {"a truncation or a rewrite drops the bookmarks",
+       {"w" + NumberedLines(0, 6), "o", "p", "k1", "K=line 4", "w" + NumberedLines(0, 5), "p", "=line 2|line 3|line 4",
+        "K=", "k0", "K=line 2", "s", "B1", "K=line 2", "wbrand new\n" + NumberedLines(0, 9), "p", "B0", "K=", "s", "K="},
+       256, 3},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
@@ -211,6 +225,16 @@ TEST_F(FollowerTest, Scenarios) {
         case 'E': FollowEndAgain(); break;
         case 'B': EXPECT_EQ(Browsing(), rest == "1"); break;
         case '=': EXPECT_EQ(Rows(), RowsOf(rest)); break;
+        case 'k': ToggleBookmarkOfRow(std::stoi(rest)); break;
+        case 'n': case 'N': GoToBookmark(step[0] == 'n'); break;
+        case '^': EXPECT_EQ(Rows().at(size_t(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0))), Widen(rest)); break;
+        case 'K': {
+          RowList marked, rows = Rows();
+          for (size_t i = 0; i < rows.size(); ++i)
+            if (ViewRowPlace(i).unit == 0 && ViewLineBookmarked(ViewRowLine(i))) marked.push_back(rows[i]);
+          EXPECT_EQ(marked, RowsOf(rest.substr(1)));
+          break;
+        }
       }
     }
   }
@@ -271,7 +295,18 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
     std::vector<ExpectedRow> expected = RowsOfText(c.text, c.wrap ? c.wrap : kMaxRowUnits);
     std::map<std::wstring, size_t> index;
     for (size_t i = 0; i < expected.size(); ++i) ASSERT_TRUE(index.emplace(expected[i].text, i).second) << i;
-    WriteBytes(path, Encoded(c.text, c.wide));
+    std::string bytes = Encoded(c.text, c.wide);
+    WriteBytes(path, bytes);
+    // Every seventh line bookmarked from the start, kept in the stream as a restart finds it.
+    std::wstring marks;
+    for (size_t line = 0, start = 0, at = 0; start < c.text.size(); ++line, start = c.text.find(L'\n', start) + 1) {
+      size_t offset = c.wide ? 2 + 2 * start : (at += line ? Encoded(c.text.substr(0, start), false).size() - at : 0);
+      uint64_t hash = LineHeadHash(reinterpret_cast<const uint8_t*>(bytes.data()) + offset, bytes.size() - offset,
+                                   c.wide ? kCharsetUtf16Le : kCharsetUtf8);
+      wchar_t value[64];
+      if (line % 7 == 3) swprintf(value, 64, L"%zu=%zu|%llx", line, offset, (unsigned long long)hash), marks += value + std::wstring(1, 0);
+    }
+    WritePrivateProfileSectionW(L"Bookmarks", marks.c_str(), (path + L":Kavex.Quillon.Properties").c_str());
     Open(path);
     Poll();
     // The view's rows are expected[first, first + size); its first at the place it says.
@@ -289,6 +324,7 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
         EXPECT_EQ(place.unit, expected[first + i].unit) << first + i;
         EXPECT_EQ(place.line - ViewRowPlace(0).line, expected[first + i].line - expected[first].line);
         levelLines[size_t(place.level)] += place.unit == 0 && place.levelStated;
+        EXPECT_EQ(place.unit == 0 && ViewLineBookmarked(place.line), place.unit == 0 && expected[first + i].line % 7 == 3);
       }
       EXPECT_TRUE(std::equal(levelLines, levelLines + kLogLevels, ViewLevelLines()));
       return first;
@@ -318,10 +354,12 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   LoadStartOfFile();
   AppSettings.linesLimit = Settings{}.linesLimit;
   ASSERT_TRUE(Browsing());
+  ToggleBookmarkOfRow(0);  // stays with the old file
   ASSERT_TRUE(MoveFileW(path.c_str(), (path + L".1").c_str()));
   WriteBytes(path, "new 1\n");
   EXPECT_TRUE(WaitForRows({L"new 1"}));
   EXPECT_FALSE(Browsing());
+  EXPECT_TRUE(FileBookmarks().items.empty());
   wchar_t pane[MAX_PATH] = L"";  // reopened by its full path, yet one spelling: that of the first open
   SendMessageW(engineHost.statusBar, SB_GETTEXTW, 0, LPARAM(pane));
   EXPECT_EQ(std::wstring(AppSettings.history[0]) + L"|" + AppSettings.history[1] + L"|" + pane, path + L"||" + path);

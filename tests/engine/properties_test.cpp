@@ -1,6 +1,9 @@
 #include "engine/properties.h"
 
+#include "commands/bookmark_commands.h"
+#include "core/charset.h"
 #include "engine/charset.h"
+#include "engine/file_bookmarks.h"
 #include "test_support.h"
 
 namespace {
@@ -84,6 +87,59 @@ TEST_F(PropertiesTest, PlacementIsSavedWithTheLogTimeAndApplied) {
     EXPECT_EQ(ApplyWindowPlacement(window, SW_SHOWNORMAL), c.show);
     EXPECT_EQ(Frame(window), c.frame);
   }
+}
+
+// Bookmarks: written as they change with the log's time kept, back after a restart, checked against the file on
+// open (the ones that no longer match go, and the stream with them), at most 1,000, and gone with a truncation.
+TEST_F(PropertiesTest, BookmarksAreKeptBesideTheFileCheckedOnOpenAndGoWithTheirLines) {
+  std::string text = NumberedLines(0, 1100);
+  auto value = [&](size_t line) {  // "offset|hash" of a line
+    size_t offset = line ? NumberedLines(0, int(line)).size() : 0;
+    wchar_t stored[64];
+    swprintf(stored, 64, L"%zu|%016llx", offset, (unsigned long long)LineHeadHash(
+        reinterpret_cast<const uint8_t*>(text.data()) + offset, text.size() - offset, kCharsetUtf8));
+    return std::wstring(stored);
+  };
+  auto reopen = [&] {
+    CloseFile();
+    ASSERT_TRUE(OpenFile(path.c_str()));
+    while (PollFile(), PollContinues()) {}
+  };
+  auto keys = [&](std::vector<size_t> lines) {  // as Stored() shows them
+    std::wstring shown;
+    for (size_t i = 0; i < lines.size(); ++i) shown += std::to_wstring(i) + L"=" + value(lines[i]) + L" ";
+    return shown;
+  };
+  WriteBytes(path, text);
+  HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &kLongAgo), CloseHandle(file);
+  reopen();
+  size_t firstLine = 1100 - ListRows(engineHost.view).size();
+  ToggleBookmarkOfRow(3), ToggleBookmarkOfRow(1);
+  EXPECT_EQ(Stored(L"Bookmarks"), keys({firstLine + 1, firstLine + 3}));
+  WIN32_FILE_ATTRIBUTE_DATA stream{};
+  GetFileAttributesExW(PropertiesStreamPath(), GetFileExInfoStandard, &stream);
+  EXPECT_EQ(CompareFileTime(&stream.ftLastWriteTime, &kLongAgo), 0);
+  reopen();
+  EXPECT_EQ(FileBookmarks().items.size(), 2u);
+  EXPECT_TRUE(ViewLineBookmarked(ViewRowLine(1)) && ViewLineBookmarked(ViewRowLine(3)) && !ViewLineBookmarked(ViewRowLine(2)));
+  // Not a line start, another line's bytes, a line start again, no bookmark, a number past 64 bits.
+  std::wstring kept = value(1050), moved = value(1051), section = L"0=" + value(1049).replace(0, 4, L"7001") + L'\0' +
+      L"1=" + moved.replace(0, moved.find(L'|'), std::to_wstring(NumberedLines(0, 1052).size())) + L'\0' + L"2=" + kept +
+      L'\0' + L"3=junk\0" + L"4=99999999999999999999999|0\0";
+  WritePrivateProfileSectionW(L"Bookmarks", section.c_str(), PropertiesStreamPath());
+  reopen();
+  EXPECT_EQ(Stored(L"Bookmarks"), keys({1050}));
+  section.clear();
+  for (size_t line = 0; line < 1000; ++line) section += std::to_wstring(line) + L"=" + value(line) + L'\0';
+  WritePrivateProfileSectionW(L"Bookmarks", section.c_str(), PropertiesStreamPath());
+  reopen();
+  EXPECT_EQ(FileBookmarks().items.size(), 1000u);
+  ToggleBookmarkOfRow(int(1050 - firstLine));  // the 1,001st
+  EXPECT_EQ(FileBookmarks().items.size(), 1000u);
+  WriteBytes(path, "cut\n");
+  while (PollFile(), PollContinues()) {}
+  EXPECT_EQ(FileBookmarks().items.size() + Stored(L"Bookmarks").size(), 0u);
 }
 
 }  // namespace
