@@ -36,8 +36,8 @@ struct FollowerTest : HostedTest {
 // up on the first row, "d" presses Down on the last, "E" goes back to the end, "j7,12" shows the line 7 lines past the
 // last line break before the byte 12 units into it, "#3" expects the row it said holds that unit, "B1" and "B0" expect
 // browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes; "k2" toggles the bookmark of
-// the line of row 2, "n" and "N" go to the next and previous bookmark, "^" expects the row with the focus and "K" the
-// rows a bookmark marks, as "=" does.
+// the line of row 2, "n" and "N" go to the next and previous bookmark, "^" expects the row with the focus, "K" the
+// rows a bookmark marks, as "=" does, and "C" what Copy bookmarked lines copies, each line ended by "|".
 struct Scenario {
   const char* name; std::vector<std::string> steps;
   uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
@@ -157,7 +157,7 @@ TEST_F(FollowerTest, Scenarios) {
        {"w" + NumberedLines(0, 10), "o", "p", "k1", "k3", "K=line 7|line 9", "k3", "K=line 7", "a" + NumberedLines(10, 13),
         "p", "K=", "N", "B1", "^line 7", "K=line 7", "s", "k0", "k2", "K=line 0|line 2", "n", "^line 2", "n", "^line 7",
         "N", "^line 2", "N", "^line 0", "N", "^line 0", "E", "p", "N", "^line 7", "E", "FsNE 2,sNE 7", "p",
-        "=line 2|line 7", "K=line 2|line 7", "W4", "r", "p", "=line| 2|line| 7", "K=line|line", "c1303", "p", "K=line|line",
+        "=line 2|line 7", "K=line 2|line 7", "W4", "r", "p", "=line| 2|line| 7", "K=line|line", "C=line 0|line 2|line 7|", "c1303", "p", "K=line|line",
         "k1", "K=line"}, 256, 4},
       {"a truncation or a rewrite drops the bookmarks",
        {"w" + NumberedLines(0, 6), "o", "p", "k1", "K=line 4", "w" + NumberedLines(0, 5), "p", "=line 2|line 3|line 4",
@@ -228,6 +228,13 @@ TEST_F(FollowerTest, Scenarios) {
         case 'k': ToggleBookmarkOfRow(std::stoi(rest)); break;
         case 'n': case 'N': GoToBookmark(step[0] == 'n'); break;
         case '^': EXPECT_EQ(Rows().at(size_t(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0))), Widen(rest)); break;
+        case 'C': {
+          CopyBookmarkedLines(window);
+          std::wstring copied;
+          for (wchar_t c : Widen(rest.substr(1))) copied += c == L'|' ? std::wstring(L"\r\n") : std::wstring(1, c);
+          EXPECT_EQ(ClipboardText(window), copied);
+          break;
+        }
         case 'K': {
           RowList marked, rows = Rows();
           for (size_t i = 0; i < rows.size(); ++i)
