@@ -4,6 +4,7 @@
 
 #include "commands/clipboard_copy.h"
 #include "commands/find.h"
+#include "commands/overview.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_bookmarks.h"
@@ -40,6 +41,7 @@ int FirstRowFrom(uint64_t line) {
 
 void RepaintBookmarks() {
   if (engineHost.view) PaintGutter(engineHost.view);
+  RefreshOverview();
 }
 
 void ToggleBookmarkOfRow(int row) {

@@ -95,6 +95,7 @@ void StatusBar(HWND window, int, int) { ToggleStatusBar(window); }
 void WrapLines(HWND, int, int) { ToggleWrapLines(); }
 void CutEmpty(HWND, int, int) { ToggleCutEmpty(); }
 void LevelColors(HWND, int, int) { ToggleLevelColors(); }
+void Overview(HWND window, int, int) { ToggleOverview(window); }
 void Language(HWND window, int command, int) { ChooseLanguage(window, command, FollowedPath()); }
 
 // Commands whose work lives with their own feature.
@@ -173,6 +174,7 @@ constexpr Command kCommands[] = {
     {IDM_APP_SETTINGS, IDM_APP_SETTINGS, false, AppSettingsDialog},
     {IDM_HIGHLIGHT_RULES, IDM_HIGHLIGHT_RULES, false, HighlightRules},
     {IDM_LEVEL_COLORS, IDM_LEVEL_COLORS, false, LevelColors},
+    {IDM_OVERVIEW, IDM_OVERVIEW, false, Overview},
     {IDM_LANG_ENGLISH, IDM_LANG_SLOVAK, false, Language},
     {IDM_LANG_AUTO, IDM_LANG_AUTO, false, Language},
     {IDM_DONATE, IDM_DONATE, false, Donate},

@@ -343,6 +343,12 @@ void ShowRow(int index) {
   RefreshStatus();
 }
 
+bool FindBoxQuery(FindQuery* query) {
+  if (!findText[0]) return false;
+  *query = CurrentQuery();
+  return true;
+}
+
 void ShowFindDialog(HWND window) {
   if (findDialog && IsWindow(findDialog)) {
     SetActiveWindow(findDialog);

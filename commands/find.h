@@ -21,5 +21,9 @@ void HandleFileSearchMessage(WPARAM number);
 bool CancelFileSearch();
 bool FileSearchRunning();
 
+// The text in the Find box with its options; false while it is empty.
+struct FindQuery;
+bool FindBoxQuery(FindQuery* query);
+
 // Selects row index alone and scrolls it to stand fifth from the top.
 void ShowRow(int index);

@@ -55,6 +55,12 @@ void ToggleLevelColors() {
   RebuildRows();  // levels are read, or not, as rows are built
 }
 
+void ToggleOverview(HWND window) {
+  ToggleCheckedSetting(IDM_OVERVIEW, &AppSettings.overview);
+  StoreSetting(kSettingOverview);
+  RelayoutMainWindow(window);
+}
+
 void ToggleAutodetect() {
   bool on = ToggleCheckedSetting(IDM_AUTODETECT, &AppSettings.autodetect);
   StoreSetting(kSettingAutodetect);

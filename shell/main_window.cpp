@@ -8,6 +8,7 @@
 
 #include "commands/bookmark_commands.h"
 #include "commands/command_set.h"
+#include "commands/overview.h"
 #include "commands/find.h"
 #include "commands/history.h"
 #include "engine/charset.h"
@@ -47,6 +48,11 @@ HMENU mainMenu = nullptr;           // kept while the clean full screen takes it
 int statusPartsTotal = 525;
 RECT savedWindowRect{};
 LONG_PTR savedViewStyle = 0;
+// The view's vertical scroll bar is a control of its own, so that the
+// overview can stand between the rows and it.
+HWND viewScrollBar = nullptr;
+HWND overviewStrip = nullptr;
+SCROLLINFO shownScroll{};
 
 double DpiScale() { return ScreenDpi() / 96.0; }
 
@@ -135,6 +141,39 @@ bool MovesPastLastRow(HWND view, UINT message, WPARAM wparam) {
   return false;
 }
 
+// The scroll bar shows the view's rows, page and top row as the list box
+// would its own; set only when they change.
+void SyncViewScrollBar() {
+  HWND view = engineHost.view;
+  if (!viewScrollBar || !view) return;
+  LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0), top = SendMessageW(view, LB_GETTOPINDEX, 0, 0);
+  LRESULT rowHeight = std::max<LRESULT>(SendMessageW(view, LB_GETITEMHEIGHT, 0, 0), 1);
+  RECT client{};
+  GetClientRect(view, &client);
+  SCROLLINFO info{sizeof info, SIF_ALL | SIF_DISABLENOSCROLL, 0, int(std::max<LRESULT>(count - 1, 0)),
+                  UINT(client.bottom / rowHeight), int(std::max<LRESULT>(top, 0)), 0};
+  if (info.nMax == shownScroll.nMax && info.nPage == shownScroll.nPage && info.nPos == shownScroll.nPos &&
+      shownScroll.cbSize)
+    return;
+  shownScroll = info;
+  SetScrollInfo(viewScrollBar, SB_CTL, &info, TRUE);
+}
+
+// The scroll bar's requests go to the view as its own bar's would; the thumb
+// sets the top row itself, the list box reading it from a bar it lacks (the
+// lines limit keeps the position within the message's 16 bits).
+void OnViewScrollBar(WPARAM wparam) {
+  HWND view = engineHost.view;
+  if (!view) return;
+  WORD request = LOWORD(wparam);
+  if (request != SB_THUMBTRACK && request != SB_THUMBPOSITION) {
+    SendMessageW(view, WM_VSCROLL, wparam, 0);
+    return;
+  }
+  SetSuspendFlag(request == SB_THUMBTRACK);
+  SendMessageW(view, LB_SETTOPINDEX, HIWORD(wparam), 0);
+}
+
 // The gutter lives in the view's non-client area: it is given its room, hit,
 // clicked and painted there, and painted again whenever the rows are.
 LRESULT OnViewNonClient(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -159,6 +198,7 @@ LRESULT OnViewNonClient(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
   result = CallWindowProcW(listBoxProc, view, message, wparam, lparam);
   if (message == WM_NCCALCSIZE) MakeRoomForGutter(view, wparam, lparam);
   if (message == WM_NCPAINT || message == WM_PAINT) PaintGutter(view);
+  if (message == WM_PAINT) SyncViewScrollBar(), RefreshOverview();
   return result;
 }
 
@@ -205,7 +245,8 @@ void RemoveUncheckedMarks(HMENU menu) {
                {IDM_WRAP_LINES, &Settings::wrapLines},
                {IDM_CUT_EMPTY, &Settings::cutEmpty},
                {IDM_AUTO_CHECK, &Settings::autoCheck},
-               {IDM_LEVEL_COLORS, &Settings::levelColors}};
+               {IDM_LEVEL_COLORS, &Settings::levelColors},
+               {IDM_OVERVIEW, &Settings::overview}};
   for (const auto& mark : marks)
     if (!(AppSettings.*mark.field)) CheckMenuItem(menu, UINT(mark.command), MF_BYCOMMAND | MF_UNCHECKED);
 }
@@ -244,7 +285,11 @@ void OnCreate(HWND window) {
   if (!viewFont) viewFont = CreateScreenViewFont();
   engineHost.view = CreateWindowExW(
       visualStyleLevel() != 0 && LOBYTE(LOWORD(GetVersion())) >= 6 ? 0 : WS_EX_STATICEDGE,
-      L"LISTBOX", nullptr, kViewStyle & ~WS_VISIBLE, 0, 0, 0, 0, window, nullptr, instance, nullptr);
+      L"LISTBOX", nullptr, kViewStyle & ~(WS_VISIBLE | WS_VSCROLL), 0, 0, 0, 0, window, nullptr, instance, nullptr);
+  viewScrollBar = CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | SBS_VERT, 0, 0, 0, 0, window, nullptr,
+                                  instance, nullptr);
+  shownScroll = SCROLLINFO{};
+  overviewStrip = CreateOverview(window, instance);
   if (!backgroundBrush) backgroundBrush = CreateSolidBrush(AppSettings.background);
   SendMessageW(engineHost.view, WM_SETFONT, reinterpret_cast<WPARAM>(viewFont), FALSE);
   PreallocateViewStorage();
@@ -298,9 +343,16 @@ void OnSize(HWND window, UINT kind, int width, int height) {
   } else {
     x = partFiveLeft + 3, y = height - barHeight + 4, w = int(115 * scale - 8), h = barHeight - 6;
   }
-  HDWP batch = BeginDeferWindowPos(3);
-  batch = DeferWindowPos(batch, engineHost.view, nullptr, 0, 0, width,
-                         barShown ? height - barHeight : height, SWP_NOZORDER | SWP_SHOWWINDOW);
+  // The rows, the overview, the scroll bar, from left to right.
+  int viewHeight = barShown ? height - barHeight : height;
+  int scrollWidth = IsCleanFullScreen() ? 0 : GetSystemMetrics(SM_CXVSCROLL), stripWidth = OverviewWidth();
+  int viewWidth = std::max(width - scrollWidth - stripWidth, 0);
+  HDWP batch = BeginDeferWindowPos(5);
+  batch = DeferWindowPos(batch, engineHost.view, nullptr, 0, 0, viewWidth, viewHeight, SWP_NOZORDER | SWP_SHOWWINDOW);
+  batch = DeferWindowPos(batch, overviewStrip, nullptr, viewWidth, 0, stripWidth, viewHeight,
+                         SWP_NOZORDER | SWP_NOACTIVATE | (stripWidth ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+  batch = DeferWindowPos(batch, viewScrollBar, nullptr, viewWidth + stripWidth, 0, scrollWidth, viewHeight,
+                         SWP_NOZORDER | SWP_NOACTIVATE | (scrollWidth ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
   batch = DeferWindowPos(batch, engineHost.statusBar, nullptr, 0, height - barHeight, width,
                          barHeight, SWP_NOZORDER | (barShown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
   batch = DeferWindowPos(batch, engineHost.progress, HWND_TOP, x, y, w, h, SWP_NOACTIVATE);
@@ -425,6 +477,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       if (HandleContextMenu(window, reinterpret_cast<HWND>(wparam), GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)))
         return 0;
       break;
+    case WM_VSCROLL:
+      if (reinterpret_cast<HWND>(lparam) == viewScrollBar && viewScrollBar) OnViewScrollBar(wparam);
+      return 0;
     case WM_MOUSEWHEEL: HandleWheel(window, GET_WHEEL_DELTA_WPARAM(wparam), GET_KEYSTATE_WPARAM(wparam) & MK_CONTROL); return 0;
     case WM_DROPFILES: HandleDroppedFiles(window, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_SETCURSOR:
@@ -529,6 +584,8 @@ bool IsFullScreen(HWND) {
 }
 
 bool IsCleanFullScreen() { return savedViewStyle != 0; }
+
+HWND ViewScrollBar() { return viewScrollBar; }
 
 void SwitchFullScreen(HWND window) {
   HWND view = engineHost.view;

@@ -39,4 +39,6 @@ bool LastRowVisible(HWND view);
 
 bool IsFullScreen(HWND window);
 bool IsCleanFullScreen();
+// The view's vertical scroll bar, a control beside the overview.
+HWND ViewScrollBar();
 

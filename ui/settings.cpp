@@ -42,6 +42,7 @@ constexpr NumericValue kLaterValues[] = {
     {kSettingEscClose, &Settings::escClose},
     {kSettingSavePosition, &Settings::savePosition},
     {kSettingLevelColors, &Settings::levelColors},
+    {kSettingOverview, &Settings::overview},
 };
 
 const NumericValue* FindNumeric(UINT name) {

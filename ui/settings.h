@@ -34,6 +34,7 @@ struct Settings {
   uint32_t escClose = 0;          // "esc close"
   uint32_t savePosition = 1;      // "save position"
   uint32_t levelColors = 1;       // "level colors"
+  uint32_t overview = 1;          // "overview"
   LOGFONTW font = DefaultViewFont();  // "font"
   wchar_t history[kHistoryEntries][kHistoryUnits] = {};  // "history 0" .. "history 9"
   HighlightRule rules[kMaxRules] = {};  // "rule 0" .. "rule 31"; a slot without pattern is free
@@ -63,6 +64,7 @@ enum : UINT {
   kSettingAutoCheck = 143,
   kSettingRuleFormat = 144,  // "rule %u"
   kSettingLevelColors = 149,
+  kSettingOverview = 150,
   kSettingRestrictInstances = 152,
   kSettingRepo = 153,
   kSettingLanguage = 154,

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr COLORREF kBookmarkColour = RGB(0, 120, 215);
-
 // The view's client area in its window's coordinates.
 RECT ClientInWindow(HWND view) {
   RECT window{}, client{};

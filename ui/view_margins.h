@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+constexpr COLORREF kBookmarkColour = RGB(0, 120, 215);
+
 int GutterWidth();
 // WM_NCCALCSIZE of the view, after the list box's own: the client area gives
 // the gutter its room.

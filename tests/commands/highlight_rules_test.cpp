@@ -1,6 +1,7 @@
 // Highlight rules on the real view and registry: rows tagged as they arrive and through trimming, drawn in their rule's
 // colours, the alert, and the dialog storing and recolouring without a reload, or changing nothing.
 #include "command_fixture.h"
+#include "commands/bookmark_commands.h"
 #include "engine/file_bookmarks.h"
 #include "engine/status_bar.h"
 #include "shell/tray_icon.h"
@@ -122,6 +123,65 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
       {L"rule 1", L"not a rule"}, {L"rule 2", L"cwa|000000|00FF00|ok"}, {L"rule 3", L"ca|000000|00FF00|error"},
       {L"rule 5", tooLong}, {L"rule 6", L""}, {L"rule 7", L"absent"}, {L"rule 32", L"|-|-|row"}};
   for (const auto& [name, value] : slots) EXPECT_EQ(StoredText(name), value) << testing::PrintToString(name);
+}
+
+// The overview stands between the rows and their scroll bar and marks, where each row maps, its level, its rule, a
+// bookmark and the find text; it outlines the rows on screen, moves the view where it is clicked, repaints only the
+// bands that change, and goes with Display, Overview. The scroll bar follows the view and moves it.
+TEST_F(RulesTest, TheOverviewMarksTheRowsAndMovesTheView) {
+  Store(L"rule 0", L"|-|00FF00|beat"), LoadSettings();
+  std::string text;
+  for (int i = 0; i < 300; ++i)
+    text += (i % 50 == 10 ? "ERROR " : i % 50 == 20 ? "WARN " : i % 50 == 30 ? "beat " : i % 50 == 40 ? "needle " : "ok ") +
+            std::to_string(i) + "\n";
+  OpenLog(path, text);
+  HWND strip = FindWindowExW(window, nullptr, L"QuillonOverview", nullptr), bar = ViewScrollBar();
+  auto rect = [](HWND w) { RECT r{}; GetWindowRect(w, &r); return r; };
+  RECT rows = rect(engineHost.view), client{};
+  ASSERT_TRUE(strip && IsWindowVisible(strip));
+  EXPECT_TRUE(rect(strip).left == rows.right && rect(bar).left == rect(strip).right);
+  EXPECT_EQ(rect(strip).right - rect(strip).left, GetSystemMetrics(SM_CXVSCROLL));
+  allowDialogs = true, Run(IDM_FIND);
+  SetDlgItemTextW(dialogFocusWindow, IDC_FIND_TEXT, L"needle"), SendMessageW(dialogFocusWindow, WM_COMMAND, IDOK, 0);
+  SendMessageW(dialogFocusWindow, WM_COMMAND, IDCANCEL, 0);
+  ToggleBookmarkOfRow(60);
+  UpdateWindow(engineHost.view), UpdateWindow(strip);
+  GetClientRect(strip, &client);
+  int width = client.right, height = client.bottom;
+  auto pixel = [&](int x, int row) {  // in the middle of the row's band
+    HDC dc = GetDC(strip);
+    COLORREF colour = GetPixel(dc, x, (row * height / 300 + (row + 1) * height / 300) / 2);
+    ReleaseDC(strip, dc);
+    return colour;
+  };
+  ASSERT_GT(height, 300);
+  EXPECT_EQ((std::vector<COLORREF>{pixel(width / 2, 10), pixel(width / 2, 20), pixel(width / 2, 30), pixel(2, 60),
+                                   pixel(width - 2, 40), pixel(width / 2, 5), pixel(0, 5), pixel(0, 299)}),
+            (std::vector<COLORREF>{RGB(230, 30, 30), RGB(255, 176, 0), RGB(0, 255, 0), RGB(0, 120, 215),
+                                   RGB(150, 80, 220), Blend(AppSettings.background, AppSettings.textColor, 1),
+                                   Blend(AppSettings.background, AppSettings.textColor, 1),
+                                   Blend(AppSettings.background, AppSettings.textColor, 5)}));
+  RECT changed{};  // a bookmark repaints its own few bands
+  ToggleBookmarkOfRow(62);
+  EXPECT_TRUE(GetUpdateRect(strip, &changed, FALSE) && changed.bottom - changed.top <= 4);
+  SendMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, height / 4));
+  SendMessageW(strip, WM_LBUTTONUP, 0, MAKELPARAM(2, height / 4));
+  LRESULT top = SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), page = SendMessageW(engineHost.view, LB_GETITEMHEIGHT, 0, 0);
+  GetClientRect(engineHost.view, &client), page = client.bottom / page;
+  EXPECT_EQ(top, height / 4 * 300 / height - page / 2);
+  UpdateWindow(engineHost.view), UpdateWindow(strip);
+  SCROLLINFO shown{sizeof shown, SIF_ALL};
+  GetScrollInfo(bar, SB_CTL, &shown);
+  EXPECT_EQ((std::vector<int>{shown.nMin, shown.nMax, int(shown.nPage), shown.nPos, int(pixel(0, int(top + page / 2)))}),
+            (std::vector<int>{0, 299, int(page), int(top), int(Blend(AppSettings.background, AppSettings.textColor, 5))}));
+  SendMessageW(window, WM_VSCROLL, SB_PAGEDOWN, LPARAM(bar)), UpdateWindow(engineHost.view);
+  SendMessageW(window, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 7), LPARAM(bar)), UpdateWindow(engineHost.view);
+  GetScrollInfo(bar, SB_CTL, &shown);
+  EXPECT_EQ(SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0) + shown.nPos, 14);
+  Run(IDM_OVERVIEW);
+  EXPECT_TRUE(!IsWindowVisible(strip) && rect(engineHost.view).right == rect(bar).left && Stored(L"overview") == 0);
+  Run(IDM_OVERVIEW);
+  EXPECT_TRUE(IsWindowVisible(strip) && Stored(L"overview") == 1);
 }
 
 TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {

@@ -14,7 +14,7 @@ TEST_F(FrameTest, FullScreenModesAndTheWayBack) {
   auto state = [&] {  // full screen, menu bar, status bar, scroll bar
     return std::vector<bool>{Checked(IDM_FULL_SCREEN), GetMenu(window) == menu,
                              IsWindowVisible(engineHost.statusBar) != 0,
-                             (GetWindowLongW(engineHost.view, GWL_STYLE) & WS_VSCROLL) != 0};
+                             IsWindowVisible(ViewScrollBar()) != 0};
   };
   RECT before, after;
   GetWindowRect(window, &before);
