@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/bench.h"
+#include "commands/bookmark_commands.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
@@ -114,6 +115,30 @@ void RunBrowseBench() {
        "%.1f ms; start of file %.1f ms", kJumps, Median(jumpMs), Longest(jumpMs),
        static_cast<unsigned long long>((StretchEnd() - StretchStart()) >> 10), Median(jumpFloorMs), startMs);
   AppSettings.linesLimit = Settings{}.linesLimit;
+
+  // A bookmark in the middle of the file, 512 MiB from either end: Previous
+  // bookmark from the end and Next bookmark from the start, until painted.
+  ShowLineAt(FindFirstWholeLine(reader, kFileBytes / 2, kCharsetUtf8), 0, 0);
+  ToggleBookmarkOfRow(0);
+  std::vector<double> previousMs, nextMs;
+  for (int i = 0; i < 5; ++i) {
+    FollowEndAgain();
+    while (PollContinues() || SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) == 0) PumpFor(5);
+    Painted();
+    SendMessageW(engineHost.view, LB_SETCARETINDEX, WPARAM(SendMessageW(engineHost.view, LB_GETCOUNT, 0, 0) - 1), FALSE);
+    int64_t start = Ticks();
+    GoToBookmark(false);
+    Painted();
+    previousMs.push_back(MsSince(start));
+    LoadStartOfFile();
+    Painted();
+    start = Ticks();
+    GoToBookmark(true);
+    Painted();
+    nextMs.push_back(MsSince(start));
+  }
+  Note("a bookmark 512 MiB away: previous from the end median %.1f ms, longest %.1f ms; next from the start median "
+       "%.1f ms, longest %.1f ms", Median(previousMs), Longest(previousMs), Median(nextMs), Longest(nextMs));
   Note("committed memory: %.1f MiB before the open, %.1f after it, %.1f after the earlier rows, %.1f after the "
        "jumps", before, afterOpen, afterEarlier, afterJumps);
 
@@ -121,6 +146,9 @@ void RunBrowseBench() {
             Format("%.1f ms read+decode", Median(earlierFloorMs)), "< 100 ms");
   AddResult("browse: around a line, shown", Format("%.1f ms (max %.1f)", Median(jumpMs), Longest(jumpMs)),
             Format("%.1f ms read+decode", Median(jumpFloorMs)), "< 100 ms");
+  AddResult("browse: bookmark 512 MiB away, shown",
+            Format("%.1f / %.1f ms (max %.1f)", Median(previousMs), Median(nextMs),
+                   std::max(Longest(previousMs), Longest(nextMs))), Format("-"), "< 100 ms");
   AddResult("browse: memory growth", Format("%+.1f MiB", afterJumps - afterOpen), Format("-"), "flat");
   CloseFile();
   CloseHandle(reader);

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -23,13 +24,24 @@ namespace {
 constexpr wchar_t kClassName[] = L"QuillonOverview";
 constexpr COLORREF kNone = 0xFFFFFFFF;  // no mark
 constexpr COLORREF kErrorMark = RGB(230, 30, 30), kWarningMark = RGB(255, 176, 0), kFindMark = RGB(150, 80, 220);
-// Marking the rows that hold the find text stops for a while past this much
-// work; the rest are marked by the refreshes that follow.
-constexpr ULONGLONG kFindBudgetMs = 40;
+// Looking at rows' text (their rules, the find text) stops for a while past
+// this much work; the rest are marked by the refreshes that follow.
+constexpr ULONGLONG kBudgetMs = 40;
 constexpr UINT_PTR kGoOnTimer = 1;
 constexpr int kLeastMarkHeight = 3;
 
 HWND overview = nullptr;
+// A view of many rows costs its every refresh a walk through them all: while
+// rows keep arriving, such a view's overview is refreshed at this pace.
+constexpr double kCheapRefreshMs = 0.5;
+constexpr ULONGLONG kRefreshPaceMs = 50;
+ULONGLONG lastRefresh = 0;
+double lastCostMs = 0;
+bool refreshPending = false;
+
+void GoOnLater() {
+  if (!std::exchange(refreshPending, true)) SetTimer(overview, kGoOnTimer, UINT(kRefreshPaceMs), nullptr);
+}
 
 // One pixel row of the strip as painted: its marks and its part in the outline.
 struct Band {
@@ -39,17 +51,23 @@ struct Band {
 };
 std::vector<Band> painted;
 
-// The rows holding the find text: those checked lie from checkedFirst to
-// checkedLast in the numbering of epoch, for the query as it was.
+// The find text as the marks were made for it, ready to test rows.
 struct FindMarks {
   FindQuery query{};
   bool active = false;
   LinePattern* pattern = nullptr;
-  uint64_t epoch = ~uint64_t(0);
-  bool checkedAny = false;
-  RowPlace checkedFirst, checkedLast;
-  std::vector<RowPlace> matched;  // ascending
 } findMarks;
+
+// What the overview found out about a row, kept while the row stays in the
+// view: following at the lines limit, only the rows that arrive are looked at.
+struct RowMark {
+  RowPlace place;
+  LPARAM tag = kUntaggedRow;  // its rule's, as the view keeps it
+  int8_t found = -1;          // holds the find text; -1 not known yet
+};
+std::deque<RowMark> known;  // ascending places
+uint64_t knownEpoch = ~uint64_t(0);
+uint32_t knownTags = 0;
 
 wchar_t rowText[kMaxRowUnits + 1];
 
@@ -57,37 +75,40 @@ bool SameQuery(const FindQuery& a, const FindQuery& b) {
   return SameText(a.text, b.text) && a.matchCase == b.matchCase && a.wholeWord == b.wholeWord && a.regex == b.regex;
 }
 
-// The query as the Find box has it now; the rows checked for another go.
+// The query as the Find box has it now; the rows' verdicts go with the old one.
 void TakeFindQuery() {
   FindQuery query;
   bool active = FindBoxQuery(&query);
-  if (active == findMarks.active && (!active || SameQuery(query, findMarks.query)) &&
-      findMarks.epoch == ViewLinesEpoch())
-    return;
+  if (active == findMarks.active && (!active || SameQuery(query, findMarks.query))) return;
   FreeLinePattern(findMarks.pattern);
   findMarks = FindMarks{};
-  findMarks.epoch = ViewLinesEpoch();
+  for (RowMark& mark : known) mark.found = -1;
   if (!active) return;
   findMarks.query = query;
   findMarks.pattern = MakeLinePattern(query, charsetState.active, nullptr);
   findMarks.active = findMarks.pattern != nullptr;
 }
 
-bool Checked(RowPlace place) {
-  return findMarks.checkedAny && !(place < findMarks.checkedFirst) && !(findMarks.checkedLast < place);
+// The record of row, the view's row at place: kept, or made now. Rows that
+// left the view go from the record.
+RowMark& RecordOf(HWND view, size_t row, RowPlace place, size_t* at) {
+  while (*at < known.size() && known[*at].place < place) known.erase(known.begin() + ptrdiff_t(*at));
+  if (*at == known.size() || !(known[*at].place == place))
+    known.insert(known.begin() + ptrdiff_t(*at), RowMark{place, SendMessageW(view, LB_GETITEMDATA, row, 0)});
+  return known[(*at)++];
 }
 
-// Whether the row holds the find text, checked now if it was not; false for a
-// row left for later once the budget is spent.
-bool RowHoldsFindText(HWND view, size_t row, RowPlace place, ULONGLONG deadline, bool* outOfTime) {
-  if (!findMarks.active) return false;
-  if (Checked(place)) return std::binary_search(findMarks.matched.begin(), findMarks.matched.end(), place);
-  if (*outOfTime || GetTickCount64() > deadline) return *outOfTime = true, false;
+// Fills in what the record lacks, while the budget lasts.
+void Complete(HWND view, size_t row, RowMark* mark, ULONGLONG deadline, bool* outOfTime) {
+  bool needsText = mark->tag == kUntaggedRow || (findMarks.active && mark->found < 0);
+  if (!needsText) return;
+  if (*outOfTime || GetTickCount64() > deadline) return (void)(*outOfTime = true);
   size_t length = ReadViewRow(view, int(row), rowText);
-  bool holds = LineHoldsMatch(findMarks.pattern, AsText(rowText), length);
-  auto at = std::lower_bound(findMarks.matched.begin(), findMarks.matched.end(), place);
-  if (holds && (at == findMarks.matched.end() || !(*at == place))) findMarks.matched.insert(at, place);
-  return holds;
+  if (mark->tag == kUntaggedRow) {
+    mark->tag = MatchingRule(rowText, length) + 1;
+    SendMessageW(view, LB_SETITEMDATA, row, mark->tag);
+  }
+  if (findMarks.active && mark->found < 0) mark->found = LineHoldsMatch(findMarks.pattern, AsText(rowText), length);
 }
 
 // What one row asks of the row lane: a rule's colour before its level's.
@@ -103,21 +124,6 @@ int RowMarkRank(LogLevel level, const HighlightRule* rule, COLORREF* colour) {
     case LogLevel::kWarning: return *colour = kWarningMark, 1;
     default: return 0;
   }
-}
-
-// The view's rows before reached have their verdicts now: they become the
-// range known, joined to the one known before where the two meet. Verdicts of
-// rows gone above the view are forgotten.
-void KeepCheckedRows(size_t reached, size_t count) {
-  RowPlace first = ViewRowPlace(0);
-  std::erase_if(findMarks.matched, [&](const RowPlace& place) { return place < first; });
-  if (findMarks.checkedAny && findMarks.checkedFirst < first) findMarks.checkedFirst = first;
-  if (findMarks.checkedAny && findMarks.checkedLast < findMarks.checkedFirst) findMarks.checkedAny = false;
-  if (reached == 0 || count == 0) return;
-  RowPlace last = ViewRowPlace(reached - 1);
-  bool meets = findMarks.checkedAny && !(last < findMarks.checkedFirst) && !(findMarks.checkedLast < first);
-  findMarks.checkedLast = meets ? std::max(findMarks.checkedLast, last) : last;
-  findMarks.checkedFirst = first, findMarks.checkedAny = true;
 }
 
 int ClientHeight(HWND window) {
@@ -142,25 +148,25 @@ std::vector<Band> ComputeBands(bool* outOfTime) {
   if (bands.empty() || counted <= 0 || size_t(counted) != ViewRows()) return bands;
   size_t count = size_t(counted);
   int rowHeight = std::max<int>(int(SendMessageW(view, LB_GETITEMHEIGHT, 0, 0)), 1);
+  if (knownEpoch != ViewLinesEpoch() || knownTags != RowTagsRenewed()) {
+    known.clear();
+    knownEpoch = ViewLinesEpoch(), knownTags = RowTagsRenewed();
+  }
   TakeFindQuery();
-  ULONGLONG deadline = GetTickCount64() + kFindBudgetMs;
+  ULONGLONG deadline = GetTickCount64() + kBudgetMs;
   std::vector<int> ranks(bands.size(), 0);
-  size_t reached = count;  // the first row whose find verdict is still to come
+  size_t at = 0;
   for (size_t row = 0; row < count; ++row) {
     int top = RowTop(row, count, rowHeight, height);
     int bottom = std::clamp(RowTop(row + 1, count, rowHeight, height), top + 1, height);
-    if (top >= height) break;
     RowPlace place = ViewRowPlace(row);
-    LPARAM tag = SendMessageW(view, LB_GETITEMDATA, row, 0);
-    if (tag == kUntaggedRow && !*outOfTime) {
-      tag = MatchingRule(rowText, ReadViewRow(view, int(row), rowText)) + 1;
-      SendMessageW(view, LB_SETITEMDATA, row, tag);
-    }
+    RowMark& mark = RecordOf(view, row, place, &at);
+    Complete(view, row, &mark, deadline, outOfTime);
+    if (top >= height) continue;
     COLORREF colour = kNone;
-    int rank = RowMarkRank(place.level, tag == kUntaggedRow ? nullptr : RuleOfTag(tag), &colour);
+    int rank = RowMarkRank(place.level, mark.tag == kUntaggedRow ? nullptr : RuleOfTag(mark.tag), &colour);
     bool marked = place.unit == 0 && ViewLineBookmarked(place.line);
-    bool found = RowHoldsFindText(view, row, place, deadline, outOfTime);
-    if (*outOfTime && reached == count) reached = row;
+    bool found = mark.found > 0;
     // A bookmark or a find match stays visible however many rows share its pixels.
     for (int y = top; y < std::min(std::max(bottom, top + kLeastMarkHeight), height); ++y) {
       Band& band = bands[size_t(y)];
@@ -169,7 +175,7 @@ std::vector<Band> ComputeBands(bool* outOfTime) {
       if (y < bottom && rank > ranks[size_t(y)]) ranks[size_t(y)] = rank, band.row = colour;
     }
   }
-  if (findMarks.active) KeepCheckedRows(reached, count);
+  known.resize(std::min(known.size(), at));
   // The rows on screen, outlined.
   LRESULT top = SendMessageW(view, LB_GETTOPINDEX, 0, 0);
   size_t first = size_t(std::max<LRESULT>(top, 0));
@@ -269,7 +275,7 @@ LRESULT CALLBACK OverviewProc(HWND window, UINT message, WPARAM wparam, LPARAM l
       OnButton(window, message, lparam);
       return 0;
     case WM_TIMER:
-      if (wparam == kGoOnTimer) KillTimer(window, kGoOnTimer), RefreshOverview();
+      if (wparam == kGoOnTimer) KillTimer(window, kGoOnTimer), refreshPending = false, RefreshOverview();
       return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
@@ -291,6 +297,12 @@ HWND CreateOverview(HWND parent, HINSTANCE instance) {
 
 int OverviewWidth() { return AppSettings.overview ? GetSystemMetrics(SM_CXVSCROLL) : 0; }
 
+void RefreshOverviewSoon() {
+  if (!overview || refreshPending) return;
+  if (lastCostMs > kCheapRefreshMs && GetTickCount64() - lastRefresh < kRefreshPaceMs) return GoOnLater();
+  RefreshOverview();
+}
+
 void RefreshOverview() {
   if (!overview || !IsWindowVisible(overview)) return;
   // New colours repaint it all.
@@ -302,8 +314,12 @@ void RefreshOverview() {
     InvalidateRect(overview, nullptr, FALSE);
   }
   bool outOfTime = false;
+  LARGE_INTEGER start, end, frequency;
+  QueryPerformanceCounter(&start);
   std::vector<Band> bands = ComputeBands(&outOfTime);
-  if (outOfTime) SetTimer(overview, kGoOnTimer, 50, nullptr);
+  QueryPerformanceCounter(&end), QueryPerformanceFrequency(&frequency);
+  lastRefresh = GetTickCount64(), lastCostMs = double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+  if (outOfTime) GoOnLater();
   // Only the runs of bands that differ from what is on screen are painted again.
   size_t height = std::max(bands.size(), painted.size());
   for (size_t y = 0; y < height;) {

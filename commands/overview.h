@@ -11,3 +11,6 @@ HWND CreateOverview(HWND parent, HINSTANCE instance);
 int OverviewWidth();
 // After the view's rows, their marks or the find text may have changed.
 void RefreshOverview();
+// After the view painted: at once, unless the view's many rows make the
+// refresh costly and one was made a moment ago; then a moment later.
+void RefreshOverviewSoon();

@@ -198,7 +198,7 @@ LRESULT OnViewNonClient(HWND view, UINT message, WPARAM wparam, LPARAM lparam) {
   result = CallWindowProcW(listBoxProc, view, message, wparam, lparam);
   if (message == WM_NCCALCSIZE) MakeRoomForGutter(view, wparam, lparam);
   if (message == WM_NCPAINT || message == WM_PAINT) PaintGutter(view);
-  if (message == WM_PAINT) SyncViewScrollBar(), RefreshOverview();
+  if (message == WM_PAINT) SyncViewScrollBar(), RefreshOverviewSoon();
   return result;
 }
 

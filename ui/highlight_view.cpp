@@ -11,6 +11,7 @@ namespace {
 
 wchar_t rowText[kMaxRowUnits + 1];
 constexpr ULONGLONG kRetagBudgetMs = 50;
+uint32_t retaggings = 0;
 
 }  // namespace
 
@@ -89,7 +90,10 @@ void DrawViewRow(const DRAWITEMSTRUCT* item) {
   DrawRow(item, rowText, length, colours.text, colours.background);
 }
 
+uint32_t RowTagsRenewed() { return retaggings; }
+
 void RetagViewRows() {
+  ++retaggings;
   TakeEngineOptions();  // the rules as they are now, compiled
   HWND view = engineHost.view;
   if (!view) return;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 #include "core/log_levels.h"
 #include "engine/highlight_rules.h"
@@ -37,3 +38,5 @@ void DrawViewRow(const DRAWITEMSTRUCT* item);
 // on screen are tagged at once; past a time budget the others are tagged
 // when drawn, so a costly rule over a full view never holds the window.
 void RetagViewRows();
+// Counts the retaggings: what was known of the rows' rules before one is stale.
+uint32_t RowTagsRenewed();

@@ -170,7 +170,7 @@ TEST_F(RulesTest, TheOverviewMarksTheRowsAndMovesTheView) {
   GetClientRect(engineHost.view, &client), page = client.bottom / page;
   EXPECT_EQ(top, height / 4 * 300 / height - page / 2);
   UpdateWindow(engineHost.view), UpdateWindow(strip);
-  SCROLLINFO shown{sizeof shown, SIF_ALL};
+  SCROLLINFO shown{sizeof shown, SIF_ALL, 0, 0, 0, 0, 0};
   GetScrollInfo(bar, SB_CTL, &shown);
   EXPECT_EQ((std::vector<int>{shown.nMin, shown.nMax, int(shown.nPage), shown.nPos, int(pixel(0, int(top + page / 2)))}),
             (std::vector<int>{0, 299, int(page), int(top), int(Blend(AppSettings.background, AppSettings.textColor, 5))}));
