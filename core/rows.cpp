@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "core/filter_stack.h"
@@ -40,7 +41,9 @@ struct LevelReading {
   uint64_t line = kNoLine;  // the last line decided
   LogLevel level = LogLevel::kNone;
   bool stated = false;
+  bool fresh = true;  // no row read yet: the host tells what the lines before carry
 };
+LevelsBefore levelsBefore = nullptr;
 LevelReading levelReading;  // of the rows appended; a stretch put above reads on its own
 uint32_t viewLevelLines[kLogLevels] = {};
 
@@ -92,6 +95,11 @@ void CompactBatch() {
 // Sets batched row i's level, reading it from the row when it starts its line.
 void ReadRowLevel(size_t i, LevelReading* reading) {
   RowPlace& place = batchPlaces[i];
+  if (std::exchange(reading->fresh, false) && levelsBefore && rowOptions.readLevels) {
+    LevelStart start = levelsBefore(place);
+    reading->carry.level = start.carried;
+    if (place.unit > 0) reading->line = place.line, reading->level = start.level;
+  }
   if (place.unit == 0 && rowOptions.readLevels) {
     const TextUnit* text = batchText.data() + batchStarts[i];
     reading->level = ShownLineLevel(text, TextLengthWithin(text, kLevelSearchUnits), &reading->carry, &reading->stated);
@@ -381,10 +389,12 @@ void RemoveFirstViewRows(const RowView& view, size_t count) {
   EraseFirstViewPlaces(count);
 }
 
+void SetLevelsBefore(LevelsBefore hook) { levelsBefore = hook; }
+
 size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) {
   *firstDropped = RowPlace{};
   size_t rows = batchStarts.size();
-  LevelReading above;  // the lines before the stretch are not known: it starts with no level carried
+  LevelReading above;
   for (size_t i = 0; i < rows; ++i) {
     ReadRowLevel(i, &above);
     view.insert(view.context, int(i), batchText.data() + batchStarts[i]);

@@ -140,6 +140,17 @@ void RemoveFirstViewRows(const RowView& view, size_t count);
 // the place of the first row dropped, line kNoLine for none.
 size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped);
 
+// The first row whose level is read after a load, and the first of a stretch
+// put above the view, have no rows read before them: the host tells what the
+// lines before carry over to it (their last stamped line's level) and, for a
+// row inside a line, that line's level. Without a host they carry nothing.
+struct LevelStart {
+  LogLevel carried = LogLevel::kNone;
+  LogLevel level = LogLevel::kNone;  // of the row's line, when the row starts inside it
+};
+using LevelsBefore = LevelStart (*)(RowPlace first);
+void SetLevelsBefore(LevelsBefore hook);
+
 // One saved copy of the line being built (its rows, the filters' pending
 // verdict, the line count): a stretch loaded before the view's rows is built
 // between the two calls while following goes on after them.

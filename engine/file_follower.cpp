@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <deque>
+#include <vector>
 
 #include "core/line_starts.h"
 #include "engine/charset.h"
@@ -473,6 +474,60 @@ void RefreshAfterStretch() {
   if (engineHost.fileChanged) engineHost.fileChanged();
 }
 
+// A stack trace cut off by the start of what is loaded still takes the level
+// of the stamped line it continues: that line is looked for this far back.
+constexpr int kCarrySearchLines = 256;
+constexpr uint64_t kCarrySearchBytes = uint64_t(256) << 10;
+
+// What a line states of its level, read from its first bytes (count of them)
+// as its first row holds them.
+LineLevel HeadLevelOf(const uint8_t* bytes, size_t count) {
+  size_t leftover = 0;
+  count = std::min<size_t>(count, kLevelSearchUnits * 4);
+  memcpy(byteBuffer, bytes, count);
+  size_t units = DecodeChunk(charsetState.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
+  size_t length = 0, most = std::min(units, std::min(RowCapacity(), kLevelSearchUnits));
+  while (length < most && unitBuffer[length] != u'\n') ++length;
+  return ReadLineLevel(unitBuffer, length);
+}
+
+// The level the lines before the one at lineStart carry over to it: their
+// last stamped line's, if one lies within reach. The bytes before it are read
+// once and their lines looked at from the last back.
+LogLevel LevelCarriedTo(uint64_t lineStart) {
+  uint32_t unit = CharsetUnitSize(charsetState.active), newline = CharsetNewlineUnit(charsetState.active);
+  uint64_t floor = AlignedToUnit(lineStart - std::min(lineStart - dataStart, kCarrySearchBytes));
+  std::vector<uint8_t> bytes(size_t(lineStart - floor));
+  if (bytes.empty() || ReadFileAt(file, floor, bytes.data(), bytes.size()) != bytes.size()) return LogLevel::kNone;
+  auto unitAt = [&](size_t at) {
+    uint32_t value = 0;
+    memcpy(&value, bytes.data() + at, unit);
+    return value;
+  };
+  for (size_t end = bytes.size(), lines = 0; end >= unit && lines < kCarrySearchLines; ++lines) {
+    size_t start = end - unit;  // the line feed that ends the line before
+    while (start >= unit && unitAt(start - unit) != newline) start -= unit;
+    if (start == 0 && floor > dataStart) break;  // its start lies beyond reach
+    if (LineLevel read = HeadLevelOf(bytes.data() + start, end - start); read.stamped) return read.level;
+    end = start;
+  }
+  return LogLevel::kNone;
+}
+
+// The rows' level reading starting at a row with none read before it.
+LevelStart LevelsBeforeRow(RowPlace first) {
+  uint64_t lineStart;
+  if (file == INVALID_HANDLE_VALUE || !LineStartOf(first.line, &lineStart)) return {};
+  LevelStart start{LevelCarriedTo(lineStart)};
+  if (first.unit > 0) {  // the line's own level, as its first row shows it
+    uint8_t head[kLevelSearchUnits * 4];
+    LineLevel read = HeadLevelOf(head, ReadFileAt(file, lineStart, head, sizeof head));
+    start.level = read.level != LogLevel::kNone || read.stamped ? read.level : start.carried;
+  }
+  SeekTo(filePosition);  // the reads moved the handle
+  return start;
+}
+
 }  // namespace
 
 size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
@@ -554,6 +609,7 @@ bool OpenNamed(const wchar_t* name, bool report) {
     return false;
   }
   CloseFile();
+  SetLevelsBefore(LevelsBeforeRow);
   if (!FullPathOf(requestedName, fullPath, kPathUnits)) lstrcpynW(fullPath, requestedName, int(kPathUnits));
   SetPropertiesFile(fullPath);
   static LineFilters stored;

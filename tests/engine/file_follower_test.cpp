@@ -37,7 +37,8 @@ struct FollowerTest : HostedTest {
 // last line break before the byte 12 units into it, "#3" expects the row it said holds that unit, "B1" and "B0" expect
 // browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes; "k2" toggles the bookmark of
 // the line of row 2, "n" and "N" go to the next and previous bookmark, "^" expects the row with the focus, "K" the
-// rows a bookmark marks, as "=" does, and "C" what Copy bookmarked lines copies, each line ended by "|".
+// rows a bookmark marks, as "=" does, and "C" what Copy bookmarked lines copies, each line ended by "|"; "v" expects
+// the rows' levels (LogLevel's values, a digit a row).
 struct Scenario {
   const char* name; std::vector<std::string> steps;
   uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
@@ -163,6 +164,10 @@ TEST_F(FollowerTest, Scenarios) {
        {"w" + NumberedLines(0, 6), "o", "p", "k1", "K=line 4", "w" + NumberedLines(0, 5), "p", "=line 2|line 3|line 4",
         "K=", "k0", "K=line 2", "s", "B1", "K=line 2", "wbrand new\n" + NumberedLines(0, 9), "p", "B0", "K=", "s", "K="},
        256, 3},
+      {"a stack trace cut off by the start of the tail, of a stretch above or of the stretch after keeps its level",
+       {"w2026-01-01 10:00:00 WARN first\n2026-01-01 10:00:01 ERROR boom\n  at a\n  at b\n  at c\n  at d\n", "o", "p",
+        "=  at c|  at d", "v44", "b", "=  at b|  at c", "v44", "s", "v34", "d", "=2026-01-01 10:00:01 ERROR boom|  at a",
+        "v44", "d", "=  at a|  at b", "v44"}, 256, 2},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
@@ -233,6 +238,12 @@ TEST_F(FollowerTest, Scenarios) {
           std::wstring copied;
           for (wchar_t c : Widen(rest.substr(1))) copied += c == L'|' ? std::wstring(L"\r\n") : std::wstring(1, c);
           EXPECT_EQ(ClipboardText(window), copied);
+          break;
+        }
+        case 'v': {
+          std::string levels;
+          for (size_t i = 0; i < Rows().size(); ++i) levels += char('0' + int(ViewRowPlace(i).level));
+          EXPECT_EQ(levels, rest);
           break;
         }
         case 'K': {
