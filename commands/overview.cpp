@@ -91,10 +91,10 @@ void TakeFindQuery() {
 
 // The record of row, the view's row at place: kept, or made now. Rows that
 // left the view go from the record.
-RowMark& RecordOf(HWND view, size_t row, RowPlace place, size_t* at) {
+RowMark& RecordOf(HWND view, size_t row, RowPlace place, bool rules, size_t* at) {
   while (*at < known.size() && known[*at].place < place) known.erase(known.begin() + ptrdiff_t(*at));
   if (*at == known.size() || !(known[*at].place == place))
-    known.insert(known.begin() + ptrdiff_t(*at), RowMark{place, SendMessageW(view, LB_GETITEMDATA, row, 0)});
+    known.insert(known.begin() + ptrdiff_t(*at), RowMark{place, rules ? SendMessageW(view, LB_GETITEMDATA, row, 0) : 0});
   return known[(*at)++];
 }
 
@@ -153,6 +153,7 @@ std::vector<Band> ComputeBands(bool* outOfTime) {
     knownEpoch = ViewLinesEpoch(), knownTags = RowTagsRenewed();
   }
   TakeFindQuery();
+  bool rules = AnyRules();  // without one no row's tag need be asked for
   ULONGLONG deadline = GetTickCount64() + kBudgetMs;
   std::vector<int> ranks(bands.size(), 0);
   size_t at = 0;
@@ -160,7 +161,7 @@ std::vector<Band> ComputeBands(bool* outOfTime) {
     int top = RowTop(row, count, rowHeight, height);
     int bottom = std::clamp(RowTop(row + 1, count, rowHeight, height), top + 1, height);
     RowPlace place = ViewRowPlace(row);
-    RowMark& mark = RecordOf(view, row, place, &at);
+    RowMark& mark = RecordOf(view, row, place, rules, &at);
     Complete(view, row, &mark, deadline, outOfTime);
     if (top >= height) continue;
     COLORREF colour = kNone;

@@ -33,6 +33,12 @@ bool TakeRuleAlert() {
   return pending;
 }
 
+bool AnyRules() {
+  for (LPARAM tag = 1; tag <= kMaxRules; ++tag)
+    if (RuleOfTag(tag)) return true;
+  return false;
+}
+
 const HighlightRule* RuleOfTag(LPARAM tag) {
   const HighlightRule* rules = takenRules.rules;
   return rules && tag >= 1 && tag <= kMaxRules && rules[tag - 1].length ? &rules[tag - 1] : nullptr;

@@ -16,6 +16,8 @@ int MatchingRule(const wchar_t* row, size_t length);
 // rule's match is noted for the end of the poll.
 LPARAM TagNewRow(const TextUnit* row);
 bool TakeRuleAlert();
+// Whether any slot holds a rule: without one, every row's tag is 0.
+bool AnyRules();
 // The rule of a row's item data; null for none.
 const HighlightRule* RuleOfTag(LPARAM tag);
 // A row's tag not known yet: it is found when the row is drawn.
