@@ -117,8 +117,7 @@ int RowMarkRank(LogLevel level, const HighlightRule* rule, COLORREF* colour) {
     *colour = RuleBackground(rule) != COLORREF(AppSettings.background) ? RuleBackground(rule) : RuleTextColour(rule);
     return 4;
   }
-  if (!AppSettings.levelColors) return 0;
-  switch (level) {
+  switch (level) {  // kNone for every row while levels are not coloured
     case LogLevel::kFatal: return *colour = kErrorMark, 3;
     case LogLevel::kError: return *colour = kErrorMark, 2;
     case LogLevel::kWarning: return *colour = kWarningMark, 1;
@@ -327,12 +326,12 @@ void RefreshOverview() {
     auto differs = [&](size_t at) {
       return at >= bands.size() || at >= painted.size() || !(bands[at] == painted[at]);
     };
-    if (!differs(y)) {
+    size_t end = y;
+    while (end < height && differs(end)) ++end;
+    if (end == y) {
       ++y;
       continue;
     }
-    size_t end = y + 1;
-    while (end < height && differs(end)) ++end;
     RECT band{0, LONG(y), 0x7FFF, LONG(end)};
     InvalidateRect(overview, &band, FALSE);
     y = end;

@@ -182,6 +182,13 @@ TEST_F(RulesTest, TheOverviewMarksTheRowsAndMovesTheView) {
   EXPECT_TRUE(!IsWindowVisible(strip) && rect(engineHost.view).right == rect(bar).left && Stored(L"overview") == 0);
   Run(IDM_OVERVIEW);
   EXPECT_TRUE(IsWindowVisible(strip) && Stored(L"overview") == 1);
+  // A view of many rows is refreshed at a pace while rows keep arriving, and each time catches up with them.
+  AppSettings.linesLimit = 30000, OpenLog(path, NumberedLines(0, 30000, "ok "));
+  for (const char* level : {"ERROR ", "WARN "}) {
+    AppendBytes(path, NumberedLines(0, 300, level)), Poll(), UpdateWindow(engineHost.view);
+    COLORREF wanted = level[0] == 'E' ? RGB(230, 30, 30) : RGB(255, 176, 0);
+    EXPECT_TRUE(PumpUntil([&] { return UpdateWindow(strip), pixel(width / 2, 298) == wanted; })) << level;
+  }
 }
 
 TEST_F(RulesTest, TheRulesTakeOnlyTheSlotsOfNoOtherValue) {
