@@ -110,6 +110,27 @@ bool SyslogAt(Cursor& c, const YearHint& hint, int64_t* time) {
   return MakeTime(year, month, day, clock, time);
 }
 
+// A zone right after a stamp: "Z", "+01:00", "+0100" or "+01"; after one
+// blank only "+0100" or "+01:00". Minutes east of UTC, kNoZone for none.
+int32_t ReadZone(Cursor c) {
+  if (c.Take(u'Z')) return c.at < c.end && IsWordUnit(*c.at) ? kNoZone : 0;
+  bool blank = c.TakeBlanks(1, 1);
+  int32_t sign = c.Take(u'+') ? 1 : c.Take(u'-') ? -1 : 0;
+  uint32_t hours = 0, minutes = 0, both = 0;
+  if (sign == 0) return kNoZone;
+  if (Cursor packed = c; packed.Number(4, 4, &both)) {
+    hours = both / 100, minutes = both % 100, c = packed;
+  } else if (!c.Number(2, 2, &hours)) {
+    return kNoZone;
+  } else if (Cursor rest = c; rest.Take(u':') && rest.Number(2, 2, &minutes)) {
+    c = rest;
+  } else if (blank) {
+    return kNoZone;  // "08:15:00 -12 items" is no zone
+  }
+  if (hours > 14 || minutes > 59 || (c.at < c.end && IsWordUnit(*c.at))) return kNoZone;
+  return sign * int32_t(hours * 60 + minutes);
+}
+
 }  // namespace
 
 int64_t TimeKey(uint32_t year, uint32_t month, uint32_t day, uint32_t hour, uint32_t minute, uint32_t second,
@@ -121,7 +142,8 @@ int64_t TimeKey(uint32_t year, uint32_t month, uint32_t day, uint32_t hour, uint
 int64_t DayOf(int64_t time) { return time - time % kMillisecondsOfDay; }
 int64_t TimeOfDay(int64_t time) { return time % kMillisecondsOfDay; }
 
-bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int64_t* time, size_t* stampEnd) {
+bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int64_t* time, size_t* stampEnd,
+                  int32_t* zoneMinutes) {
   const TextUnit* end = line + length;
   for (size_t i = 0; i < std::min(length, kStampSearchUnits); ++i) {
     if (i > 0 && IsWordUnit(line[i - 1])) continue;  // a stamp starts a word
@@ -131,6 +153,7 @@ bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int
     else if (SyslogAt(syslog, hint, time)) read = &syslog;
     if (!read) continue;
     if (stampEnd) *stampEnd = size_t(read->at - line);
+    if (zoneMinutes) *zoneMinutes = ReadZone(*read);
     return true;
   }
   return false;

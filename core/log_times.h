@@ -1,6 +1,7 @@
 // Times in log lines, and the time a user asks to go to. Stamps compare as
-// written, local to the log: a zone suffix is read and ignored. A time is a
-// key that orders like the calendar (TimeKey), with no calendar arithmetic.
+// written, local to the log; a zone after a stamp is read for the views that
+// merge logs from several zones. A time is a key that orders like the
+// calendar (TimeKey), with no calendar arithmetic.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -29,9 +30,11 @@ struct YearHint {
 //   2026-12-07T08:15:00.123+01:00  2026-12-07 08:15:00,123  2026/12/07 08:15
 //   Dec  7 08:15:00                [07/Dec/2026:08:15:00 +0000]
 // False when the line has none. stampEnd, when given, gets where the stamp's
-// time of day ends.
+// time of day ends; zoneMinutes the zone written after it (east of UTC:
+// "Z", "+01:00", "+0100", "+01", or " -0500" after a blank), kNoZone without.
+constexpr int32_t kNoZone = INT32_MIN;
 bool FindLineTime(const TextUnit* line, size_t length, const YearHint& hint, int64_t* time,
-                  size_t* stampEnd = nullptr);
+                  size_t* stampEnd = nullptr, int32_t* zoneMinutes = nullptr);
 
 // The time typed into "Go to time": a date and a time ("2026-12-07 08:15",
 // "T" accepted between them, seconds and a fraction optional) or a time alone,

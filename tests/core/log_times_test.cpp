@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "core/log_levels.h"
+#include "core/merge_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,14 +27,18 @@ int64_t At(uint32_t y, uint32_t mo, uint32_t d, uint32_t h, uint32_t mi, uint32_
   return TimeKey(y, mo, d, h, mi, s, ms);
 }
 
-// A line, and the time of its stamp (-1: none); syslog's year from a file last written in March 2026.
+// A line, the time of its stamp (-1: none) and the zone after it; syslog's year from a file last written in March 2026.
 TEST(LogTimes, StampsInTheFormsLogsUse) {
-  const struct { std::u16string line; int64_t time; } cases[] = {
-      {u"2026-12-07T08:15:00.123+01:00 started", At(2026, 12, 7, 8, 15, 0, 123)},
+  const struct { std::u16string line; int64_t time; int32_t zone = kNoZone; } cases[] = {
+      {u"2026-12-07T08:15:00.123+01:00 started", At(2026, 12, 7, 8, 15, 0, 123), 60},
+      {u"2026-12-07T08:15:00-05:30 x", At(2026, 12, 7, 8, 15), -330}, {u"2026-12-07 08:15+01 x", At(2026, 12, 7, 8, 15), 60},
+      {u"2026-12-07 08:15:00 -0500 x", At(2026, 12, 7, 8, 15), -300},
+      {u"2026-12-07 08:15:00 -12 items", At(2026, 12, 7, 8, 15)}, {u"2026-12-07 08:15Zulu", At(2026, 12, 7, 8, 15)},
+      {u"2026-12-07 08:15:00+15:00", At(2026, 12, 7, 8, 15)}, {u"2026-12-07 08:15:00+01001", At(2026, 12, 7, 8, 15)},
       {u"2026-12-07 08:15:00,5 INFO x", At(2026, 12, 7, 8, 15, 0, 500)},  // log4j's comma
-      {u"2026/12/07 08:15 done", At(2026, 12, 7, 8, 15)}, {u"[2026-12-07 23:59:60Z] leap", At(2026, 12, 7, 23, 59, 60)},
+      {u"2026/12/07 08:15 done", At(2026, 12, 7, 8, 15)}, {u"[2026-12-07 23:59:60Z] leap", At(2026, 12, 7, 23, 59, 60), 0},
       {u"INFO  2026-01-02 03:04:05 behind a level word", At(2026, 1, 2, 3, 4, 5)},
-      {u"host [07/Dec/2026:08:15:00 +0000] \"GET /\"", At(2026, 12, 7, 8, 15)},
+      {u"host [07/Dec/2026:08:15:00 +0000] \"GET /\"", At(2026, 12, 7, 8, 15), 0},
       {u"Mar  7 08:15:00 host cron", At(2026, 3, 7, 8, 15)},
       {u"dec 17 08:15:00 host", At(2025, 12, 17, 8, 15)},  // a later month: the year before
       {std::u16string(63, u' ') + u"2026-12-07 08:15", At(2026, 12, 7, 8, 15)},  // starts within 64 units
@@ -45,9 +50,15 @@ TEST(LogTimes, StampsInTheFormsLogsUse) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.line));
     int64_t time = -1;
-    EXPECT_EQ(FindLineTime(c.line.data(), c.line.size(), YearHint{2026, 3}, &time), c.time >= 0);
+    int32_t zone = kNoZone;
+    EXPECT_EQ(FindLineTime(c.line.data(), c.line.size(), YearHint{2026, 3}, &time, nullptr, &zone), c.time >= 0);
     EXPECT_EQ(time, c.time);
+    EXPECT_EQ(zone, c.zone);
   }
+  // On one line of time for a merged view: a zone moves a stamp to UTC, a stamp without one stays as written.
+  EXPECT_EQ(MergeMilliseconds(At(1970, 1, 1, 0, 0), kNoZone), 0);
+  EXPECT_EQ(MergeMilliseconds(At(2026, 12, 7, 8, 15), 60), MergeMilliseconds(At(2026, 12, 7, 7, 15), 0));
+  EXPECT_EQ(MergeMilliseconds(At(2026, 12, 7, 7, 15, 1, 5), kNoZone), 1796627700000 + 1005);
 }
 
 // Lines of one file in order, each with the level it is shown with: its own, or that of the stamped line it continues.
