@@ -114,7 +114,7 @@ void ParseBookmarkSection(const TextUnit* block, size_t units, BookmarkSet* set)
     const TextUnit* text = entry;
     uint64_t key;
     Bookmark mark;
-    if (length > 64 || !ParseNumber(text, 10, u'=', &key) || *text != u'=') continue;
+    if (!ParseNumber(text, 10, u'=', &key) || *text != u'=') continue;
     TextUnit value[kBookmarkValueUnits];
     size_t valueLength = size_t(entry + length - text - 1);
     if (valueLength >= kBookmarkValueUnits) continue;

@@ -77,7 +77,6 @@ void LoadFileBookmarks() {
 }
 
 void DropFileBookmarks() {
-  Forget();
   if (marks.items.empty()) return;
   marks.items.clear();
   Store();

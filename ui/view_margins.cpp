@@ -53,7 +53,7 @@ void PaintGutter(HWND view) {
   DeleteObject(fill);
   // The rows' count and places agree while the list box holds the rows' record.
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
-  if (count > 0 && size_t(count) == ViewRows()) {
+  if (size_t(count) == ViewRows()) {
     int height = RowHeight(view), top = int(SendMessageW(view, LB_GETTOPINDEX, 0, 0));
     int size = std::max(std::min<int>(height, gutter.right - gutter.left) - 4, 3);
     HBRUSH mark = CreateSolidBrush(kBookmarkColour);

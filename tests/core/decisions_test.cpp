@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,10 @@ TEST(Bookmarks, LineHeadsHashAsStored) {
   TextUnit value[kBookmarkValueUnits];
   FormatBookmark(Bookmark{18446744073709551615u, 0xAB}, value);
   EXPECT_EQ(std::u16string(value), u"18446744073709551615|00000000000000ab");
+  BookmarkSet set;  // entries without a key, or whose key is no number, are none
+  const char16_t section[] = u"=5|ab\0x=6|ab\0" u"7=7|ab\0";
+  ParseBookmarkSection(section, std::size(section), &set);
+  EXPECT_TRUE(set.items.size() == 1 && set.items[0].offset == 7);
 }
 
 }  // namespace
