@@ -92,7 +92,7 @@ void CopyBookmarkedLines(HWND window) {
   std::vector<wchar_t> text;
   std::vector<TextUnit> line;
   for (const Bookmark& mark : marks.items) {
-    if (!DecodeLineAt(FollowedBytesReader(), mark.offset, charsetState.active, SystemConversions(), &line)) continue;
+    if (!DecodeLineAt(FollowedBytesReader(), mark.offset, FollowedCharset().active, SystemConversions(), &line)) continue;
     text.insert(text.end(), line.begin(), line.end());
     text.push_back(L'\r');
     text.push_back(L'\n');

@@ -185,7 +185,7 @@ HANDLE OpenSearchedFile() {
 // there is nothing there or the search could not start.
 bool StartFileSearch(HWND window) {
   if (!FileIsOpen() || !window) return false;
-  uint64_t floor = charsetState.detected && charsetState.detected == charsetState.active ? charsetState.bomLength : 0;
+  uint64_t floor = FollowedCharset().detected && FollowedCharset().detected == FollowedCharset().active ? FollowedCharset().bomLength : 0;
   HANDLE file = OpenSearchedFile();
   LARGE_INTEGER size{};
   if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) {
@@ -206,7 +206,7 @@ bool StartFileSearch(HWND window) {
   search->from = searchDown ? StretchEnd() : StretchStart();
   search->fromUnit = searchDown ? StretchEndUnit() : StretchStartUnit();
   search->limit = searchDown ? uint64_t(size.QuadPart) : floor;
-  search->charset = charsetState.active;
+  search->charset = FollowedCharset().active;
   search->reached = search->from;
   search->lastProgress = GetTickCount();
   search->pattern = MakeLinePattern(CurrentQuery(), search->charset, nullptr);

@@ -46,8 +46,8 @@ struct OwnRead {
     LARGE_INTEGER size;
     if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) return false;
     // The mark is skipped when the load took the charset from it.
-    uint64_t start = charsetState.detected && charsetState.detected == charsetState.active ? charsetState.bomLength : 0;
-    search = TimeSearch{HandleReader(file), start, uint64_t(size.QuadPart), charsetState.active,
+    uint64_t start = FollowedCharset().detected && FollowedCharset().detected == FollowedCharset().active ? FollowedCharset().bomLength : 0;
+    search = TimeSearch{HandleReader(file), start, uint64_t(size.QuadPart), FollowedCharset().active,
                         YearHintOf(file), &SystemConversions(), window, sizeof window};
     return true;
   }

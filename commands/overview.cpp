@@ -85,7 +85,7 @@ void TakeFindQuery() {
   for (RowMark& mark : known) mark.found = -1;
   if (!active) return;
   findMarks.query = query;
-  findMarks.pattern = MakeLinePattern(query, charsetState.active, nullptr);
+  findMarks.pattern = MakeLinePattern(query, FollowedCharset().active, nullptr);
   findMarks.active = findMarks.pattern != nullptr;
 }
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-CharsetState charsetState;
+#include "engine/file_follower.h"
 
 namespace {
 
@@ -28,6 +28,6 @@ const CharsetConversions& SystemConversions() { return kSystemConversions; }
 
 void UpdateCharsetMenu(HMENU menu) {
   if (!menu) return;
-  int command = CharsetMenuCommand(charsetState.active);
+  int command = CharsetMenuCommand(FollowedCharset().active);
   if (command) CheckMenuRadioItem(menu, 1301, 1310, command, MF_BYCOMMAND);
 }

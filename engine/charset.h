@@ -6,9 +6,6 @@
 #include "core/charset.h"
 #include "engine/wide_text.h"
 
-// The charset of the followed file.
-extern CharsetState charsetState;
-
 // MultiByteToWideChar and the code pages' lead bytes.
 const CharsetConversions& SystemConversions();
 

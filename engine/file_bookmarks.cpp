@@ -25,7 +25,7 @@ void Store() { WriteStoredBookmarks(marks, FollowedFileHandle()); }
 
 // Numbers the marks in [from, to), each counted on from the one before.
 void MapMarks(uint64_t from, uint64_t to) {
-  uint32_t unit = CharsetUnitSize(charsetState.active);
+  uint32_t unit = CharsetUnitSize(FollowedCharset().active);
   uint64_t knownStart = ~uint64_t(0), knownLine = 0;
   for (auto it = std::lower_bound(marks.items.begin(), marks.items.end(), from,
                                   [](const Bookmark& mark, uint64_t at) { return mark.offset < at; });
@@ -52,9 +52,9 @@ void SyncMarkedLines() {
 // Whether a line still starts at offset: the file's first unit past its
 // byte-order mark, or one after a line feed.
 bool StartsLine(uint64_t offset) {
-  uint32_t unit = CharsetUnitSize(charsetState.active), newline = CharsetNewlineUnit(charsetState.active);
+  uint32_t unit = CharsetUnitSize(FollowedCharset().active), newline = CharsetNewlineUnit(FollowedCharset().active);
   if (offset % unit) return false;
-  if (offset <= charsetState.bomLength) return offset == 0 || offset == charsetState.bomLength;
+  if (offset <= FollowedCharset().bomLength) return offset == 0 || offset == FollowedCharset().bomLength;
   uint8_t before[4] = {};
   if (ReadFollowedBytes(offset - unit, before, unit) != unit) return false;
   uint32_t value = 0;
@@ -71,7 +71,7 @@ void LoadFileBookmarks() {
   std::erase_if(marks.items, [](const Bookmark& mark) {
     uint64_t hash;
     return !StartsLine(mark.offset) ||
-           !ReadLineHeadHash(FollowedBytesReader(), mark.offset, charsetState.active, &hash) || hash != mark.hash;
+           !ReadLineHeadHash(FollowedBytesReader(), mark.offset, FollowedCharset().active, &hash) || hash != mark.hash;
   });
   if (marks.items.size() != stored) Store();
 }
@@ -91,7 +91,7 @@ const BookmarkSet& FileBookmarks() { return marks; }
 
 Toggled ToggleLineBookmark(uint64_t lineStart, uint64_t line) {
   Bookmark mark{lineStart, 0};
-  if (!ReadLineHeadHash(FollowedBytesReader(), lineStart, charsetState.active, &mark.hash)) mark.hash = Fnv1a64(nullptr, 0);
+  if (!ReadLineHeadHash(FollowedBytesReader(), lineStart, FollowedCharset().active, &mark.hash)) mark.hash = Fnv1a64(nullptr, 0);
   Toggled toggled = ToggleBookmark(&marks, mark);
   if (toggled == Toggled::kFull) return toggled;
   SyncMarkedLines();

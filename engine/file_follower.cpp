@@ -190,7 +190,7 @@ bool SliceOver() {
 // Reads one chunk and feeds its rows. Returns the bytes read, 0 at the end.
 // Reads at most most bytes.
 size_t ReadAndFeedChunk(FollowedFile& f, size_t capacity, uint64_t most) {
-  uint32_t charset = charsetState.active;
+  uint32_t charset = f.charset.active;
   bool straightToUnits = charset == kCharsetUtf16Le || charset == kCharsetUtf16Be;
   uint8_t* bytes = straightToUnits ? reinterpret_cast<uint8_t*>(unitBuffer) : byteBuffer;
   memcpy(bytes, f.carry, f.carryCount);
@@ -204,8 +204,8 @@ size_t ReadAndFeedChunk(FollowedFile& f, size_t capacity, uint64_t most) {
   RememberTail(f, bytes + f.carryCount, got);
   size_t total = f.carryCount + got;
   size_t held = 0;
-  if (charsetState.sniffUtf8) {
-    charset = SniffUtf8(charsetState, bytes, total, &held);
+  if (f.charset.sniffUtf8) {
+    charset = SniffUtf8(f.charset, bytes, total, &held);
     if (charset == kCharsetUtf8) UpdateCharsetMenu(engineHost.menu);
   }
   size_t units = DecodeKeepingCarry(charset, bytes, total, held, unitBuffer, f.carry, &f.carryCount, SystemConversions());
@@ -234,7 +234,7 @@ bool CountShownLinesIn(FollowedFile& f, uint64_t from, uint64_t to, const LARGE_
     if (!ReadFile(f.file, byteBuffer + carried, wanted, &got, nullptr) || got == 0) break;
     from += got;
     size_t total = carried + got;
-    *shown += CountShownLines(unitBuffer, DecodeKeepingCarry(charsetState.active, byteBuffer, total, 0, unitBuffer,
+    *shown += CountShownLines(unitBuffer, DecodeKeepingCarry(f.charset.active, byteBuffer, total, 0, unitBuffer,
                                                              byteBuffer, &carried, SystemConversions()));
   }
   ResetPendingRow();
@@ -250,7 +250,7 @@ uint64_t StartOfLastShownLines(FollowedFile& f, uint64_t floor, uint64_t end, si
   LARGE_INTEGER began = Now();
   size_t shown = 0, stretch = lines;
   for (uint64_t to = end;;) {
-    uint64_t from = StartOfLastLines(f.file, floor, to, charsetState.active, stretch);
+    uint64_t from = StartOfLastLines(f.file, floor, to, f.charset.active, stretch);
     if (!CountShownLinesIn(f, from, to, began, &shown)) return floor;
     if (shown >= lines || from <= floor) return from;
     to = from;
@@ -294,7 +294,7 @@ DWORD RefusalOf(HANDLE handle) {
   return 0;
 }
 
-uint64_t AlignedToUnit(uint64_t offset) { return offset - offset % CharsetUnitSize(charsetState.active); }
+uint64_t AlignedToUnit(FollowedFile& f, uint64_t offset) { return offset - offset % CharsetUnitSize(f.charset.active); }
 
 // A stack trace cut off by the start of what is loaded still takes the level
 // of the stamped line it continues: that line is looked for this far back.
@@ -303,11 +303,11 @@ constexpr uint64_t kCarrySearchBytes = uint64_t(256) << 10;
 
 // What a line states of its level, read from its first bytes (count of them)
 // as its first row holds them.
-LineLevel HeadLevelOf(const uint8_t* bytes, size_t count) {
+LineLevel HeadLevelOf(FollowedFile& f, const uint8_t* bytes, size_t count) {
   size_t leftover = 0;
   count = std::min<size_t>(count, kLevelSearchUnits * 4);
   memcpy(byteBuffer, bytes, count);
-  size_t units = DecodeChunk(charsetState.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
+  size_t units = DecodeChunk(f.charset.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
   size_t length = 0, most = std::min(units, std::min(RowCapacity(), kLevelSearchUnits));
   while (length < most && unitBuffer[length] != u'\n') ++length;
   return ReadLineLevel(unitBuffer, length);
@@ -317,8 +317,8 @@ LineLevel HeadLevelOf(const uint8_t* bytes, size_t count) {
 // last stamped line's, if one lies within reach. The bytes before it are read
 // once and their lines looked at from the last back.
 LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
-  uint32_t unit = CharsetUnitSize(charsetState.active), newline = CharsetNewlineUnit(charsetState.active);
-  uint64_t floor = AlignedToUnit(lineStart - std::min(lineStart - f.dataStart, kCarrySearchBytes));
+  uint32_t unit = CharsetUnitSize(f.charset.active), newline = CharsetNewlineUnit(f.charset.active);
+  uint64_t floor = AlignedToUnit(f, lineStart - std::min(lineStart - f.dataStart, kCarrySearchBytes));
   std::vector<uint8_t> bytes(size_t(lineStart - floor));
   if (bytes.empty() || ReadFileAt(f.file, floor, bytes.data(), bytes.size()) != bytes.size()) return LogLevel::kNone;
   auto unitAt = [&](size_t at) {
@@ -330,7 +330,7 @@ LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
     size_t start = end - unit;  // the line feed that ends the line before
     while (start >= unit && unitAt(start - unit) != newline) start -= unit;
     if (start == 0 && floor > f.dataStart) break;  // its start lies beyond reach
-    if (LineLevel read = HeadLevelOf(bytes.data() + start, end - start); read.stamped) return read.level;
+    if (LineLevel read = HeadLevelOf(f, bytes.data() + start, end - start); read.stamped) return read.level;
     end = start;
   }
   return LogLevel::kNone;
@@ -344,7 +344,7 @@ LevelStart LevelsBeforeRow(RowPlace first) {
   LevelStart start{LevelCarriedTo(f, lineStart)};
   if (first.unit > 0) {  // the line's own level, as its first row shows it
     uint8_t head[kLevelSearchUnits * 4];
-    LineLevel read = HeadLevelOf(head, ReadFileAt(f.file, lineStart, head, sizeof head));
+    LineLevel read = HeadLevelOf(f, head, ReadFileAt(f.file, lineStart, head, sizeof head));
     start.level = read.level != LogLevel::kNone || read.stamped ? read.level : start.carried;
   }
   SeekTo(f, f.filePosition);  // the reads moved the handle
@@ -509,12 +509,12 @@ void LoadTail(FollowedFile& f, bool moving) {
   uint8_t probe[kBomProbeBytes];
   DWORD got = 0;
   if (!ReadFile(f.file, probe, DWORD(kBomProbeBytes), &got, nullptr)) got = 0;
-  uint32_t start = ResolveLoadCharset(charsetState, DetectBom(probe, got));
+  uint32_t start = ResolveLoadCharset(f.charset, DetectBom(probe, got));
   f.dataStart = start;
   if (f.browsing) {
     // The charset may have changed under the stretch: it starts on a whole line of the new one.
-    uint32_t unit = CharsetUnitSize(charsetState.active);
-    uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(f.file, AlignedToUnit(browsedFrom - unit), charsetState.active) : start;
+    uint32_t unit = CharsetUnitSize(f.charset.active);
+    uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(f.file, AlignedToUnit(f, browsedFrom - unit), f.charset.active) : start;
     UpdateCharsetMenu(engineHost.menu);
     ShowLineIn(f, from, 0, 0);
     return;
@@ -527,9 +527,9 @@ void LoadTail(FollowedFile& f, bool moving) {
     uint64_t tailStart = size - KbLimitBytes();
     // Stay on the unit grid: a wide file with a half-written unit at its end
     // has an odd size, and a cut there would misread everything after it.
-    uint32_t unit = CharsetUnitSize(charsetState.active);
+    uint32_t unit = CharsetUnitSize(f.charset.active);
     tailStart += (unit - tailStart % unit) % unit;
-    f.filePosition = FindFirstWholeLine(f.file, tailStart, charsetState.active);
+    f.filePosition = FindFirstWholeLine(f.file, tailStart, f.charset.active);
     SeekTo(f, f.filePosition);
     f.readPosition = f.filePosition;
   }
@@ -538,7 +538,7 @@ void LoadTail(FollowedFile& f, bool moving) {
   if (EngineOptions options = CurrentEngineOptions(); !options.cutEmpty && FileSize(f, &size)) {
     size_t lines = std::max<uint32_t>(options.linesLimit, 1);
     uint64_t from = CurrentLineFilters().count ? StartOfLastShownLines(f, f.filePosition, size, lines)
-                                                   : StartOfLastLines(f.file, f.filePosition, size, charsetState.active, lines);
+                                                   : StartOfLastLines(f.file, f.filePosition, size, f.charset.active, lines);
     if (from > f.filePosition) f.readPosition = from;
     SeekTo(f, std::max(from, f.filePosition));  // the scan moved the handle's position
   }
@@ -686,9 +686,9 @@ bool EraseFileContent() {
       if (engineHost.showError) engineHost.showError(kMsgEraseFailed, error);
       erased = false;
     } else {
-      bool keepBom = charsetState.detected && charsetState.detected == charsetState.active;
+      bool keepBom = f.charset.detected && f.charset.detected == f.charset.active;
       LARGE_INTEGER keep;
-      keep.QuadPart = keepBom ? charsetState.bomLength : 0;
+      keep.QuadPart = keepBom ? f.charset.bomLength : 0;
       SetFilePointerEx(writer, keep, nullptr, FILE_BEGIN);
       SetEndOfFile(writer);
       EmptyView();
@@ -704,19 +704,20 @@ void ChooseCharset(int command) {
   uint32_t charset;
   bool setsFallback;
   if (!CharsetFromCommand(command, &charset, &setsFallback)) return;
-  charsetState.active = charset;
-  if (setsFallback) charsetState.fallback = charset;
-  charsetState.explicitChoice = true;
+  f.charset.active = charset;
+  if (setsFallback) f.charset.fallback = charset;
+  f.charset.explicitChoice = true;
   if (f.file == INVALID_HANDLE_VALUE) return;
   WriteStoredCharsetName(AsWide(CharsetStreamName(charset)));
   LoadTail(f, false);
 }
 
 void SetAutodetect(bool on) {
-  charsetState.autodetect = on;
+  FollowedFile& f = followed;
+  f.charset.autodetect = on;
   if (!on) return;
-  charsetState.explicitChoice = false;
-  LoadFile();
+  f.charset.explicitChoice = false;
+  LoadTail(f, false);
 }
 
 bool FileIsOpen() { return followed.file != INVALID_HANDLE_VALUE; }
@@ -743,3 +744,5 @@ size_t ReadFollowedBytes(uint64_t at, uint8_t* bytes, size_t count) { return Rea
 
 ByteReader FollowedBytesReader() { return ByteReader{&followed, ReadFollowed}; }
 
+
+CharsetState& FollowedCharset() { return followed.charset; }

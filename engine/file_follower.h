@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/charset.h"
 #include "core/line_starts.h"
 
 constexpr UINT_PTR kPollTimer = 1;
@@ -109,6 +110,9 @@ bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
 // handle opened for synchronous reads this moves its position too.
 size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count);
 inline ByteReader HandleReader(HANDLE file) { return ByteReader{file, ReadFileAt}; }
+
+// How the followed file is decoded (the charset found, chosen or detected).
+CharsetState& FollowedCharset();
 
 // The core's line-start scans (core/line_starts.h) over the file, read a
 // chunk at a time; both move the handle's position.

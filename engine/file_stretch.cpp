@@ -70,10 +70,10 @@ bool ResumeFeedingAt(FollowedFile& f, RowPlace place) {
 
 void CountArrivedLines(FollowedFile& f, uint64_t size) {
   uint64_t to = std::min(size, f.watchedEnd + kWatchBytesPerPoll);
-  uint32_t unit = CharsetUnitSize(charsetState.active);
+  uint32_t unit = CharsetUnitSize(f.charset.active);
   to -= (to - f.watchedEnd) % unit;
   if (to <= f.watchedEnd) return;
-  f.linesArrived += CountLineBreaks(FollowedReader(f), f.watchedEnd, to, charsetState.active, byteBuffer, kChunkBytes);
+  f.linesArrived += CountLineBreaks(FollowedReader(f), f.watchedEnd, to, f.charset.active, byteBuffer, kChunkBytes);
   f.watchedEnd = to;
   f.watchedTailCount = size_t(std::min<uint64_t>(kTailCheckBytes, to));
   ReadFileAt(f.file, to - f.watchedTailCount, f.watchedTail, f.watchedTailCount);
@@ -146,8 +146,8 @@ size_t BatchRowHolding(RowPlace target, bool* complete) {
 // Where feeding for the rows before the line at start begins: at most the
 // rows' worth of lines back, within the kb limit's bytes.
 uint64_t StartOfLinesBefore(FollowedFile& f, uint64_t start, size_t lines) {
-  uint32_t charset = charsetState.active;
-  uint64_t floor = AlignedToUnit(start - std::min(start - f.dataStart, KbLimitBytes()));
+  uint32_t charset = f.charset.active;
+  uint64_t floor = AlignedToUnit(f, start - std::min(start - f.dataStart, KbLimitBytes()));
   uint64_t from = StartOfLastLines(f.file, floor, start, charset, lines);
   if (from == floor && floor > f.dataStart) from = std::min(FindFirstWholeLine(f.file, floor, charset), start);
   return from;
@@ -200,8 +200,8 @@ int ShowLineIn(FollowedFile& f, uint64_t lineStart, uint64_t unit, int rowsBefor
   uint64_t size;
   if (f.file == INVALID_HANDLE_VALUE || !FileSize(f, &size)) return -1;
   TakeEngineOptions();
-  uint32_t charset = charsetState.active;
-  lineStart = AlignedToUnit(std::clamp(lineStart, f.dataStart, size));
+  uint32_t charset = f.charset.active;
+  lineStart = AlignedToUnit(f, std::clamp(lineStart, f.dataStart, size));
   size_t before = size_t(std::max(rowsBefore, 0));
   uint64_t from = before > 0 ? StartOfLinesBefore(f, lineStart, before) : lineStart;
   EnterBrowsing(f);  // what following read stays watched from where it stopped
@@ -254,13 +254,13 @@ void RestoreViewPlace(const ViewPlace& place, int shift, bool selectCaret) {
 // makes a row, half the lines limit of lines back. start itself when the line
 // before is longer than kMostLineBytes.
 uint64_t StartOfEarlierStretch(FollowedFile& f, uint64_t start, size_t half) {
-  uint32_t charset = charsetState.active;
+  uint32_t charset = f.charset.active;
   uint64_t from = start - std::min(start - f.dataStart, KbLimitBytes());
-  if (from > f.dataStart) from = std::min(FindFirstWholeLine(f.file, AlignedToUnit(from), charset), start);
+  if (from > f.dataStart) from = std::min(FindFirstWholeLine(f.file, AlignedToUnit(f, from), charset), start);
   if (!CurrentLineFilters().count && !CurrentEngineOptions().cutEmpty && from < start)
     from = std::max(from, StartOfLastLines(f.file, from, start, charset, half));
   if (from < start) return from;
-  uint64_t floor = AlignedToUnit(start - std::min(start - f.dataStart, kMostLineBytes));
+  uint64_t floor = AlignedToUnit(f, start - std::min(start - f.dataStart, kMostLineBytes));
   from = StartOfLastLines(f.file, floor, start, charset, 1);
   return from == floor && floor > f.dataStart ? start : from;
 }
@@ -342,7 +342,7 @@ bool LoadEarlierRows() {
   TakeEngineOptions();
   size_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
   size_t half = std::max<size_t>(limit / 2, 1);
-  uint32_t charset = charsetState.active;
+  uint32_t charset = f.charset.active;
   // Following, the first line may have lost its first rows to the row limit:
   // they come first, before the lines before it.
   RowPlace first = ViewRows() ? ViewRowPlace(0) : RowPlace{LinesFed(), 0};

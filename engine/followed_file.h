@@ -28,6 +28,7 @@ struct LineCheckpoint {
 
 struct FollowedFile {
   HANDLE file = INVALID_HANDLE_VALUE;
+  CharsetState charset;  // how it is decoded: found, chosen or autodetected
   wchar_t fullPath[kPathUnits] = {};
   wchar_t requestedName[kPathUnits] = {};
   bool paused = false;

@@ -24,7 +24,7 @@ double MillisecondsSince(const LARGE_INTEGER& start);
 LARGE_INTEGER Now();
 uint64_t KbLimitBytes();
 size_t RowCapacity();
-uint64_t AlignedToUnit(uint64_t offset);
+uint64_t AlignedToUnit(FollowedFile& f, uint64_t offset);
 
 // Reading.
 bool FileSize(FollowedFile& f, uint64_t* size);

@@ -32,7 +32,7 @@ bool LineStartOf(FollowedFile& f, uint64_t line, uint64_t* offset) {
   for (auto it = f.checkpoints.rbegin(); it != f.checkpoints.rend(); ++it) {
     if (!UsableFor(*it, line)) continue;
     *offset = it->line == line ? it->offset
-                               : SkipLines(FollowedReader(f), it->offset, charsetState.active, line - it->line, byteBuffer,
+                               : SkipLines(FollowedReader(f), it->offset, f.charset.active, line - it->line, byteBuffer,
                                            kChunkBytes);
     SeekTo(f, f.filePosition);
     return true;
@@ -67,7 +67,7 @@ bool LineOfOffset(uint64_t offset, uint64_t* line, uint64_t countFrom, uint64_t 
                                 [](uint64_t at, const LineCheckpoint& checkpoint) { return at < checkpoint.offset; });
   const LineCheckpoint& checkpoint = *(after - 1);
   if (countFrom < checkpoint.offset || countFrom > offset) countFrom = checkpoint.offset, countFromLine = checkpoint.line;
-  *line = countFromLine + CountLineBreaks(FollowedReader(f), countFrom, offset, charsetState.active, byteBuffer, kChunkBytes);
+  *line = countFromLine + CountLineBreaks(FollowedReader(f), countFrom, offset, f.charset.active, byteBuffer, kChunkBytes);
   SeekTo(f, f.filePosition);
   return true;
 }

@@ -224,8 +224,8 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   }
 
   LoadSettings();
-  charsetState.active = AppSettings.charset;
-  charsetState.autodetect = AppSettings.autodetect != 0;
+  FollowedCharset().active = AppSettings.charset;
+  FollowedCharset().autodetect = AppSettings.autodetect != 0;
   SetStoredCharsetReader(ReadStoredCharsetName);
 
   OpenInstanceTable();

@@ -204,7 +204,7 @@ void SetScrollLock(bool on) {
 void HostedTest::SetUp() {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  AppSettings = Settings{}, uiLanguage = 0, charsetState = CharsetState{};
+  AppSettings = Settings{}, uiLanguage = 0, FollowedCharset() = CharsetState{};
   SetRowView(nullptr);
   SetScrollLock(false);
   SetSuspendFlag(false);

@@ -178,7 +178,7 @@ TEST_F(FollowerTest, Scenarios) {
     CloseFile();
     SetScrollLock(false);
     AppSettings.kbLimit = s.kbLimit, AppSettings.linesLimit = s.linesLimit, AppSettings.wrapLines = 0;
-    charsetState = CharsetState{}, charsetState.fallback = s.fallback;
+    FollowedCharset() = CharsetState{}, FollowedCharset().fallback = s.fallback;
     for (const std::string& step : s.steps) {
       SCOPED_TRACE(testing::PrintToString(step));
       std::string rest = step.substr(1);
@@ -307,7 +307,7 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     CloseFile();
-    charsetState = CharsetState{};
+    FollowedCharset() = CharsetState{};
     AppSettings.kbLimit = c.kbLimit, AppSettings.linesLimit = c.linesLimit;
     AppSettings.wrapLines = c.wrap != 0, AppSettings.rowLength = c.wrap;
     std::vector<ExpectedRow> expected = RowsOfText(c.text, c.wrap ? c.wrap : kMaxRowUnits);

@@ -41,7 +41,7 @@ struct PropertiesTest : HostedTest {
 TEST_F(PropertiesTest, ChosenCharsetIsStoredBesideTheFileAndDecidesTheNextLoad) {
   ChooseCharset(1307);
   EXPECT_EQ(Stored(L"Format"), L"Charset=UCS-2BE ");
-  charsetState = CharsetState{};  // only the stream can tell the next load
+  FollowedCharset() = CharsetState{};  // only the stream can tell the next load
   LoadFile();
   PollFile();
   EXPECT_EQ(ListRows(engineHost.view), std::vector<std::wstring>{L"hi"});
