@@ -7,56 +7,55 @@
 #include "core/charset.h"
 #include "engine/charset.h"
 #include "engine/file_follower.h"
+#include "engine/follower_parts.h"
 #include "engine/properties.h"
+
+using namespace follower;
 
 namespace {
 
-BookmarkSet marks;
+void Forget(FileMarks& marks) { marks.mappedEpoch = ~uint64_t(0), marks.lines.clear(); }
 
-// The bookmarks found among the view's lines: their numbers, for the marks
-// whose offsets lie in [mappedFrom, mappedTo) of the numbering mappedEpoch.
-std::vector<uint64_t> markedLines;
-uint64_t mappedEpoch = ~uint64_t(0);
-uint64_t mappedFrom = 0, mappedTo = 0;
+void Store(FollowedFile& f) { WriteStoredBookmarks(f.marks.set, f.file); }
 
-void Forget() { mappedEpoch = ~uint64_t(0), markedLines.clear(); }
-
-void Store() { WriteStoredBookmarks(marks, FollowedFileHandle()); }
+ByteReader ReaderOf(FollowedFile& f) { return ByteReader{&f, ReadFollowed}; }
 
 // Numbers the marks in [from, to), each counted on from the one before.
-void MapMarks(uint64_t from, uint64_t to) {
-  uint32_t unit = CharsetUnitSize(FollowedCharset().active);
+void MapMarks(FollowedFile& f, uint64_t from, uint64_t to) {
+  FileMarks& marks = f.marks;
+  uint32_t unit = CharsetUnitSize(f.charset.active);
   uint64_t knownStart = ~uint64_t(0), knownLine = 0;
-  for (auto it = std::lower_bound(marks.items.begin(), marks.items.end(), from,
+  for (auto it = std::lower_bound(marks.set.items.begin(), marks.set.items.end(), from,
                                   [](const Bookmark& mark, uint64_t at) { return mark.offset < at; });
-       it != marks.items.end() && it->offset < to; ++it) {
+       it != marks.set.items.end() && it->offset < to; ++it) {
     uint64_t line;
-    if (it->offset % unit || !LineOfOffset(it->offset, &line, knownStart, knownLine)) continue;
+    if (it->offset % unit || !LineOfOffsetIn(f, it->offset, &line, knownStart, knownLine)) continue;
     knownStart = it->offset, knownLine = line;
-    markedLines.insert(std::lower_bound(markedLines.begin(), markedLines.end(), line), line);
+    marks.lines.insert(std::lower_bound(marks.lines.begin(), marks.lines.end(), line), line);
   }
 }
 
 // Brings the numbers up to the view's lines as they are now.
-void SyncMarkedLines() {
+void SyncMarkedLines(FollowedFile& f) {
+  FileMarks& marks = f.marks;
   uint64_t from, to;
-  if (!DecodedSpan(&from, &to)) return Forget();
-  if (mappedEpoch != ViewLinesEpoch()) {
-    markedLines.clear();
-    mappedEpoch = ViewLinesEpoch(), mappedFrom = mappedTo = from;
+  if (!DecodedSpanOf(f, &from, &to)) return Forget(marks);
+  if (marks.mappedEpoch != f.linesEpoch) {
+    marks.lines.clear();
+    marks.mappedEpoch = f.linesEpoch, marks.mappedFrom = marks.mappedTo = from;
   }
-  if (from < mappedFrom) MapMarks(from, mappedFrom), mappedFrom = from;
-  if (to > mappedTo) MapMarks(std::max(mappedTo, mappedFrom), to), mappedTo = to;
+  if (from < marks.mappedFrom) MapMarks(f, from, marks.mappedFrom), marks.mappedFrom = from;
+  if (to > marks.mappedTo) MapMarks(f, std::max(marks.mappedTo, marks.mappedFrom), to), marks.mappedTo = to;
 }
 
 // Whether a line still starts at offset: the file's first unit past its
 // byte-order mark, or one after a line feed.
-bool StartsLine(uint64_t offset) {
-  uint32_t unit = CharsetUnitSize(FollowedCharset().active), newline = CharsetNewlineUnit(FollowedCharset().active);
+bool StartsLine(FollowedFile& f, uint64_t offset) {
+  uint32_t unit = CharsetUnitSize(f.charset.active), newline = CharsetNewlineUnit(f.charset.active);
   if (offset % unit) return false;
-  if (offset <= FollowedCharset().bomLength) return offset == 0 || offset == FollowedCharset().bomLength;
+  if (offset <= f.charset.bomLength) return offset == 0 || offset == f.charset.bomLength;
   uint8_t before[4] = {};
-  if (ReadFollowedBytes(offset - unit, before, unit) != unit) return false;
+  if (ReadFollowed(&f, offset - unit, before, unit) != unit) return false;
   uint32_t value = 0;
   memcpy(&value, before, unit);
   return value == newline;
@@ -64,59 +63,65 @@ bool StartsLine(uint64_t offset) {
 
 }  // namespace
 
-void LoadFileBookmarks() {
-  Forget();
-  ReadStoredBookmarks(&marks);
-  size_t stored = marks.items.size();
-  std::erase_if(marks.items, [](const Bookmark& mark) {
+void LoadFileBookmarks(FollowedFile& f) {
+  FileMarks& marks = f.marks;
+  Forget(marks);
+  ReadStoredBookmarks(&marks.set);
+  size_t stored = marks.set.items.size();
+  std::erase_if(marks.set.items, [&](const Bookmark& mark) {
     uint64_t hash;
-    return !StartsLine(mark.offset) ||
-           !ReadLineHeadHash(FollowedBytesReader(), mark.offset, FollowedCharset().active, &hash) || hash != mark.hash;
+    return !StartsLine(f, mark.offset) || !ReadLineHeadHash(ReaderOf(f), mark.offset, f.charset.active, &hash) ||
+           hash != mark.hash;
   });
-  if (marks.items.size() != stored) Store();
+  if (marks.set.items.size() != stored) Store(f);
 }
 
-void DropFileBookmarks() {
-  if (marks.items.empty()) return;
-  marks.items.clear();
-  Store();
+void DropFileBookmarks(FollowedFile& f) {
+  if (f.marks.set.items.empty()) return;
+  f.marks.set.items.clear();
+  Store(f);
 }
 
-void ForgetFileBookmarks() {
-  Forget();
-  marks.items.clear();
+void ForgetFileBookmarks(FollowedFile& f) {
+  Forget(f.marks);
+  f.marks.set.items.clear();
 }
 
-const BookmarkSet& FileBookmarks() { return marks; }
+const BookmarkSet& FileBookmarks() { return followed.marks.set; }
 
 Toggled ToggleLineBookmark(uint64_t lineStart, uint64_t line) {
+  FollowedFile& f = followed;
+  FileMarks& marks = f.marks;
   Bookmark mark{lineStart, 0};
-  if (!ReadLineHeadHash(FollowedBytesReader(), lineStart, FollowedCharset().active, &mark.hash)) mark.hash = Fnv1a64(nullptr, 0);
-  Toggled toggled = ToggleBookmark(&marks, mark);
+  if (!ReadLineHeadHash(ReaderOf(f), lineStart, f.charset.active, &mark.hash)) mark.hash = Fnv1a64(nullptr, 0);
+  Toggled toggled = ToggleBookmark(&marks.set, mark);
   if (toggled == Toggled::kFull) return toggled;
-  SyncMarkedLines();
-  auto at = std::lower_bound(markedLines.begin(), markedLines.end(), line);
-  bool there = at != markedLines.end() && *at == line;
-  if (toggled == Toggled::kAdded && !there) markedLines.insert(at, line);
-  if (toggled == Toggled::kRemoved && there) markedLines.erase(at);
-  Store();
+  SyncMarkedLines(f);
+  auto at = std::lower_bound(marks.lines.begin(), marks.lines.end(), line);
+  bool there = at != marks.lines.end() && *at == line;
+  if (toggled == Toggled::kAdded && !there) marks.lines.insert(at, line);
+  if (toggled == Toggled::kRemoved && there) marks.lines.erase(at);
+  Store(f);
   return toggled;
 }
 
 void ClearFileBookmarks() {
-  if (marks.items.empty()) return;
-  marks.items.clear();
-  markedLines.clear();
-  Store();
+  FollowedFile& f = followed;
+  if (f.marks.set.items.empty()) return;
+  f.marks.set.items.clear();
+  f.marks.lines.clear();
+  Store(f);
 }
 
 bool ViewLineBookmarked(uint64_t line) {
-  if (marks.items.empty()) return false;
-  SyncMarkedLines();
-  return std::binary_search(markedLines.begin(), markedLines.end(), line);
+  FollowedFile& f = followed;
+  if (f.marks.set.items.empty()) return false;
+  SyncMarkedLines(f);
+  return std::binary_search(f.marks.lines.begin(), f.marks.lines.end(), line);
 }
 
 bool ViewLineOfBookmark(uint64_t offset, uint64_t* line) {
+  FollowedFile& f = followed;
   uint64_t from, to;
-  return DecodedSpan(&from, &to) && offset >= from && offset < to && LineOfOffset(offset, line);
+  return DecodedSpanOf(f, &from, &to) && offset >= from && offset < to && LineOfOffsetIn(f, offset, line);
 }

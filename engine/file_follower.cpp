@@ -163,7 +163,7 @@ void RestartFromTop(FollowedFile& f) {
   ForgetReadState(f);
   EmptyView();
   StartCheckpoints(f, 0);
-  DropFileBookmarks();  // their lines are gone
+  DropFileBookmarks(f);  // their lines are gone
   ResetPendingRow();  // the end of the poll clears the unfinished-line pane
   f.startedOver = true;
 }
@@ -453,7 +453,7 @@ bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report) {
   SetSuspendFlag(false);
   f.lastIdentityCheck = GetTickCount();
   LoadTail(f, false);
-  LoadFileBookmarks();  // checked in the charset the load settled on
+  LoadFileBookmarks(f);  // checked in the charset the load settled on
   ArmFirstPoll();
   return true;
 }
@@ -477,7 +477,7 @@ void CloseFollowed(FollowedFile& f) {
   f.browsing = false;
   f.checkpoints.clear();
   ++f.linesEpoch;
-  ForgetFileBookmarks();
+  ForgetFileBookmarks(f);
   SetLineFilters(LineFilters{});
   if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   SetSuspendFlag(false);

@@ -88,7 +88,7 @@ bool PollWhileBrowsing(FollowedFile& f) {
   if (!FileSize(f, &size)) return true;
   if (size < f.lastSize || size < f.watchedEnd ||
       (size > f.lastSize && !BytesStillBefore(f, f.watchedEnd, f.watchedTail, f.watchedTailCount))) {
-    DropFileBookmarks();
+    DropFileBookmarks(f);
     FollowTheEnd(f, false);
     return false;
   }

@@ -10,6 +10,7 @@
 
 #include "core/charset.h"
 #include "core/rows.h"
+#include "engine/file_bookmarks.h"
 #include "engine/file_follower.h"
 
 constexpr size_t kTailCheckBytes = 16;
@@ -77,4 +78,6 @@ struct FollowedFile {
   // Counts up whenever the view's lines are numbered afresh or lines are
   // numbered before the first checkpoint: what was found of them goes.
   uint64_t linesEpoch = 0;
+
+  FileMarks marks;  // its bookmarks
 };

@@ -54,5 +54,13 @@ bool UsableFor(const LineCheckpoint& checkpoint, uint64_t line);
 bool LineStartOf(FollowedFile& f, uint64_t line, uint64_t* offset);
 void PruneCheckpoints(FollowedFile& f);
 ByteReader FollowedReader(FollowedFile& f);
+// The offsets whose lines can be numbered: [from, to); the line holding the
+// byte at offset (see LineOfOffset).
+bool DecodedSpanOf(FollowedFile& f, uint64_t* from, uint64_t* to);
+bool LineOfOffsetIn(FollowedFile& f, uint64_t offset, uint64_t* line, uint64_t countFrom = ~uint64_t(0),
+                    uint64_t countFromLine = 0);
+// Reads the file at an offset (a ByteReader's call, context the file); its
+// own reading stays where it stands.
+size_t ReadFollowed(void* context, uint64_t at, uint8_t* bytes, size_t count);
 
 }  // namespace follower

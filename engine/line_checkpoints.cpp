@@ -51,15 +51,21 @@ void PruneCheckpoints(FollowedFile& f) {
 
 uint64_t ViewLinesEpoch() { return followed.linesEpoch; }
 
-bool DecodedSpan(uint64_t* from, uint64_t* to) {
-  FollowedFile& f = followed;
+bool DecodedSpan(uint64_t* from, uint64_t* to) { return DecodedSpanOf(followed, from, to); }
+
+bool LineOfOffset(uint64_t offset, uint64_t* line, uint64_t countFrom, uint64_t countFromLine) {
+  return LineOfOffsetIn(followed, offset, line, countFrom, countFromLine);
+}
+
+namespace follower {
+
+bool DecodedSpanOf(FollowedFile& f, uint64_t* from, uint64_t* to) {
   if (f.file == INVALID_HANDLE_VALUE || f.checkpoints.empty()) return false;
   *from = f.checkpoints.front().offset, *to = f.checkpoints.back().offset;
   return true;
 }
 
-bool LineOfOffset(uint64_t offset, uint64_t* line, uint64_t countFrom, uint64_t countFromLine) {
-  FollowedFile& f = followed;
+bool LineOfOffsetIn(FollowedFile& f, uint64_t offset, uint64_t* line, uint64_t countFrom, uint64_t countFromLine) {
   if (f.file == INVALID_HANDLE_VALUE || f.checkpoints.empty() || offset < f.checkpoints.front().offset ||
       offset > f.checkpoints.back().offset)
     return false;
@@ -71,5 +77,7 @@ bool LineOfOffset(uint64_t offset, uint64_t* line, uint64_t countFrom, uint64_t 
   SeekTo(f, f.filePosition);
   return true;
 }
+
+}  // namespace follower
 
 bool ViewLineStart(uint64_t line, uint64_t* offset) { return followed.file != INVALID_HANDLE_VALUE && LineStartOf(followed, line, offset); }
