@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "commands/overview.h"
 #include "core/line_search.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
@@ -253,6 +254,7 @@ void Search(HWND window) {
   int found = row >= 0 && row < count ? MatchingRow(row, searchDown ? count : -1, step) : -1;
   if (found >= 0) ShowRow(found);
   else if (!wholeFile || !StartFileSearch(window)) MessageBeep(MB_OK);
+  RefreshOverview();  // it marks where the text is now looked for
 }
 
 void FocusView() {
