@@ -50,7 +50,7 @@ void ToggleBookmarkOfRow(int row) {
     MessageBeep(MB_OK);
     return;
   }
-  if (ToggleLineBookmark(lineStart, ViewRowLine(size_t(row))) == Toggled::kFull) MessageBeep(MB_OK);
+  if (ToggleLineBookmark(lineStart) == Toggled::kFull) MessageBeep(MB_OK);
   RepaintBookmarks();
 }
 
@@ -73,7 +73,7 @@ void GoToBookmark(bool forward) {
   uint64_t line;
   int row = ViewLineOfBookmark(mark->offset, &line) ? FirstRowFrom(line) : -1;
   if (row < 0) row = ShowLineAt(mark->offset, 0, 4);
-  if (row < 0 || size_t(row) >= KnownRows()) MessageBeep(MB_OK);
+  if (row < 0) MessageBeep(MB_OK);
   else ShowRow(row);
   RepaintBookmarks();
 }

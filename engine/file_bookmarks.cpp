@@ -89,18 +89,13 @@ void ForgetFileBookmarks(FollowedFile& f) {
 
 const BookmarkSet& FileBookmarks() { return followed.marks.set; }
 
-Toggled ToggleLineBookmark(uint64_t lineStart, uint64_t line) {
+Toggled ToggleLineBookmark(uint64_t lineStart) {
   FollowedFile& f = followed;
-  FileMarks& marks = f.marks;
   Bookmark mark{lineStart, 0};
   if (!ReadLineHeadHash(ReaderOf(f), lineStart, f.charset.active, &mark.hash)) mark.hash = Fnv1a64(nullptr, 0);
-  Toggled toggled = ToggleBookmark(&marks.set, mark);
+  Toggled toggled = ToggleBookmark(&f.marks.set, mark);
   if (toggled == Toggled::kFull) return toggled;
-  SyncMarkedLines(f);
-  auto at = std::lower_bound(marks.lines.begin(), marks.lines.end(), line);
-  bool there = at != marks.lines.end() && *at == line;
-  if (toggled == Toggled::kAdded && !there) marks.lines.insert(at, line);
-  if (toggled == Toggled::kRemoved && there) marks.lines.erase(at);
+  Forget(f.marks);  // the view's marked lines are found again when next asked for
   Store(f);
   return toggled;
 }

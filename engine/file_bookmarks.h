@@ -29,9 +29,9 @@ void ForgetFileBookmarks(FollowedFile& f);
 
 // The commands' calls, on the file the view follows.
 const BookmarkSet& FileBookmarks();
-// Marks or unmarks the line that starts at lineStart, the view's line line;
-// kFull leaves the set as it was.
-Toggled ToggleLineBookmark(uint64_t lineStart, uint64_t line);
+// Marks or unmarks the line that starts at lineStart; kFull leaves the set as
+// it was.
+Toggled ToggleLineBookmark(uint64_t lineStart);
 void ClearFileBookmarks();
 // Whether the view's line is bookmarked; the lines the view holds.
 bool ViewLineBookmarked(uint64_t line);

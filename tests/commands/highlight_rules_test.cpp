@@ -164,7 +164,8 @@ TEST_F(RulesTest, TheOverviewMarksTheRowsAndMovesTheView) {
   RECT changed{};  // a bookmark repaints its own few bands
   ToggleBookmarkOfRow(62);
   EXPECT_TRUE(GetUpdateRect(strip, &changed, FALSE) && changed.bottom - changed.top <= 4);
-  SendMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, height / 4));
+  SendMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, height / 2));  // dragged from the middle
+  SendMessageW(strip, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(2, height / 4));
   SendMessageW(strip, WM_LBUTTONUP, 0, MAKELPARAM(2, height / 4));
   LRESULT top = SendMessageW(engineHost.view, LB_GETTOPINDEX, 0, 0), page = SendMessageW(engineHost.view, LB_GETITEMHEIGHT, 0, 0);
   GetClientRect(engineHost.view, &client), page = client.bottom / page;
