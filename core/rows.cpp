@@ -9,17 +9,11 @@
 
 namespace {
 
-TextUnit pendingRow[kMaxRowUnits + 1];
 
 constexpr size_t kFilterLineUnits = kMaxMatchUnits;
 RowOptions rowOptions;
 LineFilters lineFilters{};
 FilterStack filterStack;
-enum class LineVerdict { kPending, kShown, kHidden } lineVerdict = LineVerdict::kPending;
-TextUnit heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
-size_t heldLength = 0;
-size_t pendingLength = 0;
-uint32_t emptyRun = 0;
 size_t widestRow = 0;
 bool widestRowGrew = false;
 
@@ -28,10 +22,6 @@ std::vector<TextUnit> batchText;
 std::vector<size_t> batchStarts;
 std::vector<RowPlace> batchPlaces;  // each batched row's line and first unit
 std::deque<RowPlace> viewPlaces;    // each view row's
-uint64_t linesFed = kFirstLineOrdinal;
-uint64_t unitOfLine = 0;     // units of the line the rows have taken so far
-uint64_t rowStartUnit = 0;   // where in its line the row being built starts
-uint64_t unitsIntoLine = 0;  // units of the line fed so far, rows built or not
 bool batchFrontKept = false;
 // Levels are read as rows go to the view, in order: only the rows that can
 // reach it are read, not every line of a large tail. A row goes on its line's
@@ -44,7 +34,25 @@ struct LevelReading {
   bool fresh = true;  // no row read yet: the host tells what the lines before carry
 };
 LevelsBefore levelsBefore = nullptr;
-LevelReading levelReading;  // of the rows appended; a stretch put above reads on its own
+
+// One file's lines on their way to rows: the row being built, the filters'
+// pending verdict on the line being fed, where in the file's lines feeding
+// stands, and the levels read of the rows it gave.
+enum class LineVerdict { kPending, kShown, kHidden };
+struct RowStream {
+  TextUnit pendingRow[kMaxRowUnits + 1];
+  size_t pendingLength = 0;
+  uint32_t emptyRun = 0;
+  LineVerdict lineVerdict = LineVerdict::kPending;
+  TextUnit heldLine[kFilterLineUnits];  // the start of a line the filter has not decided on
+  size_t heldLength = 0;
+  uint64_t linesFed = kFirstLineOrdinal;
+  uint64_t unitOfLine = 0;     // units of the line the rows have taken so far
+  uint64_t rowStartUnit = 0;   // where in its line the row being built starts
+  uint64_t unitsIntoLine = 0;  // units of the line fed so far, rows built or not
+  LevelReading levelReading;   // of the rows appended; a stretch put above reads on its own
+};
+RowStream stream;
 uint32_t viewLevelLines[kLogLevels] = {};
 
 // Keeps viewLevelLines as rows enter (+1) and leave (-1) the view.
@@ -111,33 +119,33 @@ void ReadRowLevel(size_t i, LevelReading* reading) {
 }
 
 void AddRow() {
-  if (pendingLength > widestRow) {
-    widestRow = pendingLength;
+  if (stream.pendingLength > widestRow) {
+    widestRow = stream.pendingLength;
     widestRowGrew = true;
   }
-  pendingRow[pendingLength] = 0;
+  stream.pendingRow[stream.pendingLength] = 0;
   batchStarts.push_back(batchText.size());
-  batchPlaces.push_back({linesFed, rowStartUnit});
-  batchText.insert(batchText.end(), pendingRow, pendingRow + pendingLength + 1);
-  pendingLength = 0;
+  batchPlaces.push_back({stream.linesFed, stream.rowStartUnit});
+  batchText.insert(batchText.end(), stream.pendingRow, stream.pendingRow + stream.pendingLength + 1);
+  stream.pendingLength = 0;
   CompactBatch();
 }
 
 bool PendingRowIsBlank() {
-  for (size_t i = 0; i < pendingLength; ++i)
-    if (!IsBlankUnit(pendingRow[i])) return false;
+  for (size_t i = 0; i < stream.pendingLength; ++i)
+    if (!IsBlankUnit(stream.pendingRow[i])) return false;
   return true;
 }
 
 void EndRow() {
   if (rowOptions.cutEmpty && PendingRowIsBlank()) {
-    ++emptyRun;
-    if (emptyRun != 2) {
-      pendingLength = 0;
+    ++stream.emptyRun;
+    if (stream.emptyRun != 2) {
+      stream.pendingLength = 0;
       return;
     }
   } else {
-    emptyRun = 0;
+    stream.emptyRun = 0;
   }
   AddRow();
 }
@@ -147,29 +155,29 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
     TextUnit c = units[i];
     if (c == u'\n') {
       EndRow();
-      ++linesFed;
-      unitOfLine = rowStartUnit = 0;
+      ++stream.linesFed;
+      stream.unitOfLine = stream.rowStartUnit = 0;
       continue;
     }
-    ++unitOfLine;
+    ++stream.unitOfLine;
     switch (c) {
       case 0x000D: case 0xFEFF: case 0xFFFE:
         continue;
       case 0x0000:
-        pendingRow[pendingLength++] = 0xFFFD;
+        stream.pendingRow[stream.pendingLength++] = 0xFFFD;
         break;
       case 0x0009: {
-        size_t target = std::min((pendingLength & ~size_t(7)) + 8, capacity);
-        while (pendingLength < target) pendingRow[pendingLength++] = u' ';
+        size_t target = std::min((stream.pendingLength & ~size_t(7)) + 8, capacity);
+        while (stream.pendingLength < target) stream.pendingRow[stream.pendingLength++] = u' ';
         break;
       }
       default:
-        pendingRow[pendingLength++] = c;
+        stream.pendingRow[stream.pendingLength++] = c;
         break;
     }
-    if (pendingLength >= capacity) {
+    if (stream.pendingLength >= capacity) {
       EndRow();
-      rowStartUnit = unitOfLine;
+      stream.rowStartUnit = stream.unitOfLine;
     }
   }
 }
@@ -186,23 +194,23 @@ bool LineShown(const TextUnit* line, size_t length, bool countBounds) {
 size_t FeedFiltered(const TextUnit* units, size_t count, size_t capacity, bool counting) {
   size_t passed = 0;
   while (count > 0) {
-    if (lineVerdict == LineVerdict::kPending) {
+    if (stream.lineVerdict == LineVerdict::kPending) {
       size_t taken = 0;
-      while (taken < count && units[taken] != u'\n' && heldLength < kFilterLineUnits)
-        heldLine[heldLength++] = units[taken++];
+      while (taken < count && units[taken] != u'\n' && stream.heldLength < kFilterLineUnits)
+        stream.heldLine[stream.heldLength++] = units[taken++];
       units += taken, count -= taken;
-      if (count == 0 && heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
-      lineVerdict = LineShown(heldLine, heldLength, !counting) ? LineVerdict::kShown : LineVerdict::kHidden;
-      if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(heldLine, heldLength, capacity);
+      if (count == 0 && stream.heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
+      stream.lineVerdict = LineShown(stream.heldLine, stream.heldLength, !counting) ? LineVerdict::kShown : LineVerdict::kHidden;
+      if (stream.lineVerdict == LineVerdict::kShown && !counting) BuildRows(stream.heldLine, stream.heldLength, capacity);
     }
     size_t end = 0;
     while (end < count && units[end] != u'\n') ++end;
     bool lineEnds = end < count;
     size_t through = lineEnds ? end + 1 : end;
-    if (lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
-    else if (lineEnds && !counting) ++linesFed;
+    if (stream.lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
+    else if (lineEnds && !counting) ++stream.linesFed;
     units += through, count -= through;
-    if (lineEnds) passed += lineVerdict == LineVerdict::kShown, lineVerdict = LineVerdict::kPending, heldLength = 0;
+    if (lineEnds) passed += stream.lineVerdict == LineVerdict::kShown, stream.lineVerdict = LineVerdict::kPending, stream.heldLength = 0;
   }
   return passed;
 }
@@ -217,13 +225,13 @@ void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
   else BuildRows(units, count, capacity);
   size_t lineStart = count;
   while (lineStart > 0 && units[lineStart - 1] != u'\n') --lineStart;
-  unitsIntoLine = lineStart ? count - lineStart : unitsIntoLine + count;
+  stream.unitsIntoLine = lineStart ? count - lineStart : stream.unitsIntoLine + count;
 }
 
 void SetLineFilters(const LineFilters& given) {
   LineFilters filters = given;  // given may be the filters in force
   BuildFilterStack(&filterStack, filters, &lineFilters);
-  lineVerdict = LineVerdict::kPending, heldLength = 0;
+  stream.lineVerdict = LineVerdict::kPending, stream.heldLength = 0;
 }
 
 const LineFilters& CurrentLineFilters() { return lineFilters; }
@@ -267,7 +275,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   // view then holds fewer rows for a while, never more.
   size_t end = first;
   while (end < rows) {
-    ReadRowLevel(end, &levelReading);
+    ReadRowLevel(end, &stream.levelReading);
     view.append(view.context, batchText.data() + batchStarts[end]);
     CountViewLevels(&batchPlaces[end], &batchPlaces[end] + 1, 1);
     viewPlaces.push_back(batchPlaces[end++]);
@@ -290,59 +298,33 @@ size_t BatchedRows() { return batchStarts.size(); }
 size_t BatchedUnits() { return batchText.size(); }
 
 namespace {
-struct SavedRowStream {
-  TextUnit pendingRow[kMaxRowUnits + 1];
-  size_t pendingLength;
-  uint32_t emptyRun;
-  LineVerdict lineVerdict;
-  TextUnit heldLine[kFilterLineUnits];
-  size_t heldLength;
-  uint64_t linesFed, unitOfLine, rowStartUnit, unitsIntoLine;
-  LevelReading levelReading;
-};
-SavedRowStream savedRowStream;
+RowStream savedStream;
 }  // namespace
 
-void SaveRowStream() {
-  SavedRowStream& saved = savedRowStream;
-  std::copy(pendingRow, pendingRow + pendingLength, saved.pendingRow);
-  std::copy(heldLine, heldLine + heldLength, saved.heldLine);
-  saved.pendingLength = pendingLength, saved.emptyRun = emptyRun, saved.lineVerdict = lineVerdict;
-  saved.heldLength = heldLength, saved.linesFed = linesFed;
-  saved.unitOfLine = unitOfLine, saved.rowStartUnit = rowStartUnit, saved.unitsIntoLine = unitsIntoLine;
-  saved.levelReading = levelReading;
-}
+void SaveRowStream() { savedStream = stream; }
 
-void RestoreRowStream() {
-  const SavedRowStream& saved = savedRowStream;
-  std::copy(saved.pendingRow, saved.pendingRow + saved.pendingLength, pendingRow);
-  std::copy(saved.heldLine, saved.heldLine + saved.heldLength, heldLine);
-  pendingLength = saved.pendingLength, emptyRun = saved.emptyRun, lineVerdict = saved.lineVerdict;
-  heldLength = saved.heldLength, linesFed = saved.linesFed;
-  unitOfLine = saved.unitOfLine, rowStartUnit = saved.rowStartUnit, unitsIntoLine = saved.unitsIntoLine;
-  levelReading = saved.levelReading;
-}
+void RestoreRowStream() { stream = savedStream; }
 
 void ResetPendingRow() {
-  pendingLength = 0;
-  emptyRun = 0;
-  lineVerdict = LineVerdict::kPending, heldLength = 0;
-  unitOfLine = rowStartUnit = unitsIntoLine = 0;
-  levelReading = LevelReading{};
+  stream.pendingLength = 0;
+  stream.emptyRun = 0;
+  stream.lineVerdict = LineVerdict::kPending, stream.heldLength = 0;
+  stream.unitOfLine = stream.rowStartUnit = stream.unitsIntoLine = 0;
+  stream.levelReading = LevelReading{};
 }
 
 void EndPendingRow() {
-  if (pendingLength == 0) return;
+  if (stream.pendingLength == 0) return;
   AddRow();
-  rowStartUnit = unitOfLine;
+  stream.rowStartUnit = stream.unitOfLine;
 }
 
 void ResumeLineAt(RowPlace place) {
   ResetPendingRow();
-  linesFed = place.line;
+  stream.linesFed = place.line;
   // Inside a line the filters show it: its rows were built before.
-  if (lineFilters.count && place.unit > 0) lineVerdict = LineVerdict::kShown;
-  unitOfLine = rowStartUnit = unitsIntoLine = place.unit;
+  if (lineFilters.count && place.unit > 0) stream.lineVerdict = LineVerdict::kShown;
+  stream.unitOfLine = stream.rowStartUnit = stream.unitsIntoLine = place.unit;
 }
 
 void DiscardBatchedRows() {
@@ -351,9 +333,9 @@ void DiscardBatchedRows() {
   batchPlaces.clear();
 }
 
-uint64_t LinesFed() { return linesFed; }
-void SetLinesFed(uint64_t ordinal) { linesFed = ordinal; }
-uint64_t UnitsIntoLine() { return unitsIntoLine; }
+uint64_t LinesFed() { return stream.linesFed; }
+void SetLinesFed(uint64_t ordinal) { stream.linesFed = ordinal; }
+uint64_t UnitsIntoLine() { return stream.unitsIntoLine; }
 RowPlace BatchRowPlace(size_t row) { return row < batchPlaces.size() ? batchPlaces[row] : RowPlace{}; }
 uint64_t BatchRowLine(size_t row) { return BatchRowPlace(row).line; }
 
@@ -411,8 +393,8 @@ size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) 
 }
 
 void ResetWidestRow() { widestRow = 0; }
-size_t PendingRowLength() { return pendingLength; }
-const TextUnit* PendingRowUnits() { return pendingRow; }
+size_t PendingRowLength() { return stream.pendingLength; }
+const TextUnit* PendingRowUnits() { return stream.pendingRow; }
 size_t WidestRow() { return widestRow; }
 
 bool TakeWidestRowChange() {
