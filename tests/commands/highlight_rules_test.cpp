@@ -156,7 +156,7 @@ TEST_F(RulesTest, TheOverviewMarksTheRowsAndMovesTheView) {
   };
   ASSERT_GT(height, 300);
   EXPECT_EQ((std::vector<COLORREF>{pixel(width / 2, 10), pixel(width / 2, 20), pixel(width / 2, 30), pixel(2, 60),
-                                   pixel(width - 2, 40), pixel(width / 2, 5), pixel(0, 5), pixel(0, 299)}),
+                                   pixel(width - 2, 40), pixel(width / 2, 5), pixel(0, 5), pixel(width - 1, 299)}),
             (std::vector<COLORREF>{RGB(230, 30, 30), RGB(255, 176, 0), RGB(0, 255, 0), RGB(0, 120, 215),
                                    RGB(150, 80, 220), Blend(AppSettings.background, AppSettings.textColor, 1),
                                    Blend(AppSettings.background, AppSettings.textColor, 1),

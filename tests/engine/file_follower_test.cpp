@@ -38,7 +38,7 @@ struct FollowerTest : HostedTest {
 // browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes; "k2" toggles the bookmark of
 // the line of row 2, "n" and "N" go to the next and previous bookmark, "^" expects the row with the focus, "K" the
 // rows a bookmark marks, as "=" does, and "C" what Copy bookmarked lines copies, each line ended by "|"; "v" expects
-// the rows' levels (LogLevel's values, a digit a row).
+// the rows' levels (LogLevel's values, a digit a row); "X" clears the bookmarks.
 struct Scenario {
   const char* name; std::vector<std::string> steps;
   uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
@@ -159,7 +159,7 @@ TEST_F(FollowerTest, Scenarios) {
         "p", "K=", "N", "B1", "^line 7", "K=line 7", "s", "k0", "k2", "K=line 0|line 2", "n", "^line 2", "n", "^line 7",
         "N", "^line 2", "N", "^line 0", "N", "^line 0", "E", "p", "N", "^line 7", "E", "FsNE 2,sNE 7", "p",
         "=line 2|line 7", "K=line 2|line 7", "W4", "r", "p", "=line| 2|line| 7", "K=line|line", "C=line 0|line 2|line 7|", "c1303", "p", "K=line|line",
-        "k1", "K=line"}, 256, 4},
+        "k1", "K=line", "X", "K="}, 256, 4},
       {"a truncation or a rewrite drops the bookmarks",
        {"w" + NumberedLines(0, 6), "o", "p", "k1", "K=line 4", "w" + NumberedLines(0, 5), "p", "=line 2|line 3|line 4",
         "K=", "k0", "K=line 2", "s", "B1", "K=line 2", "wbrand new\n" + NumberedLines(0, 9), "p", "B0", "K=", "s", "K="},
@@ -232,6 +232,7 @@ TEST_F(FollowerTest, Scenarios) {
         case '=': EXPECT_EQ(Rows(), RowsOf(rest)); break;
         case 'k': ToggleBookmarkOfRow(std::stoi(rest)); break;
         case 'n': case 'N': GoToBookmark(step[0] == 'n'); break;
+        case 'X': ClearBookmarks(); break;
         case '^': EXPECT_EQ(Rows().at(size_t(SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0))), Widen(rest)); break;
         case 'C': {
           CopyBookmarkedLines(window);
