@@ -1,7 +1,6 @@
 #include "core/bookmarks.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/charset.h"
 
@@ -39,11 +38,8 @@ uint64_t Fnv1a64(const uint8_t* bytes, size_t count) {
 uint64_t LineHeadHash(const uint8_t* bytes, size_t count, uint32_t charset) {
   uint32_t unit = CharsetUnitSize(charset), newline = CharsetNewlineUnit(charset);
   size_t length = 0;
-  for (count = std::min(count, kBookmarkHashBytes); length + unit <= count; length += unit) {
-    uint32_t value = 0;
-    memcpy(&value, bytes + length, unit);
-    if (value == newline) break;
-  }
+  for (count = std::min(count, kBookmarkHashBytes); length + unit <= count && UnitAt(bytes + length, unit) != newline;)
+    length += unit;
   return Fnv1a64(bytes, length);
 }
 

@@ -117,12 +117,6 @@ size_t FindNeedle(const Needle& needle, uint32_t unit, const uint8_t* bytes, siz
   return kNone;
 }
 
-uint32_t UnitValue(const uint8_t* bytes, uint32_t unit) {
-  uint32_t value = 0;
-  memcpy(&value, bytes, unit);
-  return value;
-}
-
 }  // namespace
 
 struct LinePattern {
@@ -494,14 +488,14 @@ size_t PastBreak(const LinePattern& pattern, const uint8_t* bytes, size_t from, 
     return found ? size_t(static_cast<const uint8_t*>(found) - bytes) + 1 : kNone;
   }
   for (size_t at = from; at + pattern.unit <= end; at += pattern.unit)
-    if (UnitValue(bytes + at, pattern.unit) == pattern.newline) return at + pattern.unit;
+    if (UnitAt(bytes + at, pattern.unit) == pattern.newline) return at + pattern.unit;
   return kNone;
 }
 
 // Where the line holding offset at starts, no earlier than from.
 size_t LineStartBefore(const LinePattern& pattern, const uint8_t* bytes, size_t from, size_t at) {
   at -= (at - from) % pattern.unit;
-  while (at > from && UnitValue(bytes + at - pattern.unit, pattern.unit) != pattern.newline) at -= pattern.unit;
+  while (at > from && UnitAt(bytes + at - pattern.unit, pattern.unit) != pattern.newline) at -= pattern.unit;
   return at;
 }
 
@@ -558,7 +552,7 @@ LineHit MatchingLineAcross(Pacer* pacer, const uint8_t* bytes, size_t count, boo
     if (end < count) {
       size_t lastBreak = 0;
       for (size_t k = end; k >= at + unit && !lastBreak; k -= unit)
-        if (UnitValue(bytes + k - unit, unit) == pattern.newline) lastBreak = k;
+        if (UnitAt(bytes + k - unit, unit) == pattern.newline) lastBreak = k;
       if (!lastBreak) {  // a line longer than the block, alone
         size_t lineEnd = PastBreak(pattern, bytes, at, count), matchUnit = 0;
         if (lineEnd == kNone) lineEnd = count;
@@ -644,7 +638,7 @@ bool BreakBefore(const LineScan& scan, uint64_t at) {
   uint32_t unit = scan.pattern->unit;
   uint8_t bytes[4];
   return at >= unit && scan.file.read(scan.file.context, at - unit, bytes, unit) == unit &&
-         UnitValue(bytes, unit) == scan.pattern->newline;
+         UnitAt(bytes, unit) == scan.pattern->newline;
 }
 
 // The one line that starts at lineStart, on its first capacity bytes, for a
@@ -696,7 +690,7 @@ ScanEnd FindLineDown(const LineScan& scan, uint64_t from, uint64_t end, FoundLin
     size_t lines = reachesEnd ? got : 0;  // the whole lines read; the last line counts at the end
     if (!reachesEnd)
       for (size_t at = GridFloor(got, unit); at >= unit && !lines; at -= unit)
-        if (UnitValue(scan.bytes + at - unit, unit) == pattern.newline) lines = at;
+        if (UnitAt(scan.bytes + at - unit, unit) == pattern.newline) lines = at;
     if (lines == 0) {
       // A line longer than the buffer: its start is tested, then the scan
       // goes on past its break.
@@ -745,7 +739,7 @@ ScanEnd FindLineUp(const LineScan& scan, uint64_t floor, uint64_t to, FoundLine*
     size_t first = from == floor ? 0 : PastBreak(pattern, scan.bytes, 0, wanted);
     if (first == wanted || first == kNone) {
       // One line longer than the buffer ends at to: its start is found and tested.
-      bool broken = UnitValue(scan.bytes + wanted - unit, unit) == pattern.newline;
+      bool broken = UnitAt(scan.bytes + wanted - unit, unit) == pattern.newline;
       uint64_t start = StartOfLastLines(paced, floor, to, scan.charset, broken ? 1 : 0, scan.bytes, capacity);
       if (pacer.stopped) return ScanEnd::kStopped;
       size_t head = size_t(std::min<uint64_t>(capacity, to - start));

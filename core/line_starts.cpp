@@ -5,15 +5,11 @@
 
 #include "core/charset.h"
 
-namespace {
-
 uint32_t UnitAt(const uint8_t* bytes, uint32_t unit) {
   uint32_t value = 0;
   memcpy(&value, bytes, unit);
   return value;
 }
-
-}  // namespace
 
 size_t CountNewlines(const uint8_t* bytes, size_t count, uint32_t unit, uint32_t newline) {
   if (unit == 1) return size_t(std::count(bytes, bytes + count, uint8_t(newline)));

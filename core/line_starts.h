@@ -12,6 +12,10 @@ struct ByteReader {
   size_t (*read)(void* context, uint64_t at, uint8_t* bytes, size_t count);
 };
 
+// The value of one unit (1, 2 or 4 bytes) as the charsets' line break units
+// are written: little-endian.
+uint32_t UnitAt(const uint8_t* bytes, uint32_t unit);
+
 // Line breaks in bytes[0..count), compared a whole unit (1, 2 or 4 bytes) at a
 // time; a partial unit at the end is not looked at.
 size_t CountNewlines(const uint8_t* bytes, size_t count, uint32_t unit, uint32_t newline);

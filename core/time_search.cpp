@@ -9,12 +9,6 @@ namespace {
 // than half a window.
 constexpr size_t kLastStampWindows = 8;
 
-uint32_t UnitAt(const uint8_t* bytes, uint32_t unit) {
-  uint32_t value = 0;
-  memcpy(&value, bytes, unit);
-  return value;
-}
-
 // Where the first line break at or after i lies in bytes[0..got), got for none.
 size_t NextNewline(const uint8_t* bytes, size_t i, size_t got, uint32_t unit, uint32_t newline) {
   if (unit == 1) {

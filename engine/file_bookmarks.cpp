@@ -1,7 +1,6 @@
 #include "engine/file_bookmarks.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "core/charset.h"
@@ -55,10 +54,7 @@ bool StartsLine(FollowedFile& f, uint64_t offset) {
   if (offset % unit) return false;
   if (offset <= f.charset.bomLength) return offset == 0 || offset == f.charset.bomLength;
   uint8_t before[4] = {};
-  if (ReadFollowed(&f, offset - unit, before, unit) != unit) return false;
-  uint32_t value = 0;
-  memcpy(&value, before, unit);
-  return value == newline;
+  return ReadFollowed(&f, offset - unit, before, unit) == unit && UnitAt(before, unit) == newline;
 }
 
 }  // namespace

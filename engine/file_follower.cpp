@@ -321,14 +321,9 @@ LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
   uint64_t floor = AlignedToUnit(f, lineStart - std::min(lineStart - f.dataStart, kCarrySearchBytes));
   std::vector<uint8_t> bytes(size_t(lineStart - floor));
   if (bytes.empty() || ReadFileAt(f.file, floor, bytes.data(), bytes.size()) != bytes.size()) return LogLevel::kNone;
-  auto unitAt = [&](size_t at) {
-    uint32_t value = 0;
-    memcpy(&value, bytes.data() + at, unit);
-    return value;
-  };
   for (size_t end = bytes.size(), lines = 0; end >= unit && lines < kCarrySearchLines; ++lines) {
     size_t start = end - unit;  // the line feed that ends the line before
-    while (start >= unit && unitAt(start - unit) != newline) start -= unit;
+    while (start >= unit && UnitAt(bytes.data() + start - unit, unit) != newline) start -= unit;
     if (start == 0 && floor > f.dataStart) break;  // its start lies beyond reach
     if (LineLevel read = HeadLevelOf(f, bytes.data() + start, end - start); read.stamped) return read.level;
     end = start;
