@@ -735,7 +735,6 @@ size_t ReadFollowed(void* context, uint64_t at, uint8_t* bytes, size_t count) {
 
 }  // namespace follower
 
-size_t ReadFollowedBytes(uint64_t at, uint8_t* bytes, size_t count) { return ReadFollowed(&followed, at, bytes, count); }
 
 ByteReader FollowedBytesReader() { return ByteReader{&followed, ReadFollowed}; }
 

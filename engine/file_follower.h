@@ -83,18 +83,11 @@ uint64_t LastFileSize();
 bool PollContinues();            // a long read handed back to the loop and goes on
 
 // Reads the followed file at an offset, leaving the follower's own reading
-// where it stands; 0 without a file.
-size_t ReadFollowedBytes(uint64_t at, uint8_t* bytes, size_t count);
+// where it stands; nothing without a file.
 ByteReader FollowedBytesReader();
 
-// The view's lines traced back to the file, for marks kept by offset: the
-// view's lines are numbered afresh whenever ViewLinesEpoch changes; lines
-// starting in [from, to) of DecodedSpan can be numbered, by LineOfOffset (the
-// line holding the byte at offset, counted from countFrom, a place known to
-// begin line countFromLine, where that lies after the nearest checkpoint).
+// The view's lines are numbered afresh whenever this changes.
 uint64_t ViewLinesEpoch();
-bool DecodedSpan(uint64_t* from, uint64_t* to);
-bool LineOfOffset(uint64_t offset, uint64_t* line, uint64_t countFrom = ~uint64_t(0), uint64_t countFromLine = 0);
 // Where the view's line starts in the file; false when it is not known.
 bool ViewLineStart(uint64_t line, uint64_t* offset);
 

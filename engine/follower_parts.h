@@ -55,7 +55,8 @@ bool LineStartOf(FollowedFile& f, uint64_t line, uint64_t* offset);
 void PruneCheckpoints(FollowedFile& f);
 ByteReader FollowedReader(FollowedFile& f);
 // The offsets whose lines can be numbered: [from, to); the line holding the
-// byte at offset (see LineOfOffset).
+// byte at offset, counted from countFrom, a place known to begin line
+// countFromLine, where that lies after the nearest checkpoint.
 bool DecodedSpanOf(FollowedFile& f, uint64_t* from, uint64_t* to);
 bool LineOfOffsetIn(FollowedFile& f, uint64_t offset, uint64_t* line, uint64_t countFrom = ~uint64_t(0),
                     uint64_t countFromLine = 0);

@@ -51,12 +51,6 @@ void PruneCheckpoints(FollowedFile& f) {
 
 uint64_t ViewLinesEpoch() { return followed.linesEpoch; }
 
-bool DecodedSpan(uint64_t* from, uint64_t* to) { return DecodedSpanOf(followed, from, to); }
-
-bool LineOfOffset(uint64_t offset, uint64_t* line, uint64_t countFrom, uint64_t countFromLine) {
-  return LineOfOffsetIn(followed, offset, line, countFrom, countFromLine);
-}
-
 namespace follower {
 
 bool DecodedSpanOf(FollowedFile& f, uint64_t* from, uint64_t* to) {
