@@ -32,8 +32,9 @@ void NullScrollToEnd(void*, bool) {}
 void NullSetRedraw(void*, bool) {}
 void NullInsert(void*, int, const TextUnit*) {}
 void NullRemoveBottom(void*, int) {}
+void NullRemoveAt(void*, int) {}
 const RowView kNullView{nullptr,         NullCount,       NullRemoveTop, NullClear,  NullAppend,      NullTopIndex,
-                        NullSetTopIndex, NullScrollToEnd, NullSetRedraw, NullInsert, NullRemoveBottom};
+                        NullSetTopIndex, NullScrollToEnd, NullSetRedraw, NullInsert, NullRemoveBottom, NullRemoveAt};
 
 TextUnit unitBuffer[kChunkUnits];
 alignas(8) uint8_t readBuffer[kChunkBytes];

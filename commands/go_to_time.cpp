@@ -23,16 +23,6 @@ int64_t wantedTime = 0;
 alignas(8) uint8_t window[kChunkBytes];
 wchar_t rowText[kMaxRowUnits + 1];
 
-// Stamps without a year (syslog's) take the year of the file's last write.
-YearHint YearHintOf(HANDLE file) {
-  FILETIME written, local;
-  SYSTEMTIME parts;
-  if (!GetFileTime(file, nullptr, nullptr, &written) || !FileTimeToLocalFileTime(&written, &local) ||
-      !FileTimeToSystemTime(&local, &parts))
-    GetLocalTime(&parts);
-  return YearHint{parts.wYear, parts.wMonth};
-}
-
 // The followed file opened again for the search, the lines decoded as the
 // view decodes them.
 struct OwnRead {

@@ -51,8 +51,18 @@ struct RowStream {
   uint64_t rowStartUnit = 0;   // where in its line the row being built starts
   uint64_t unitsIntoLine = 0;  // units of the line fed so far, rows built or not
   LevelReading levelReading;   // of the rows appended; a stretch put above reads on its own
+  // Merging: the stamps read, and the first row since a load.
+  YearHint hint{1970, 1};
+  int64_t runningStamp = kNoStamp;
+  bool cutAbove = false;
+  bool hasFirstRow = false;
+  RowPlace firstRow;
 };
-RowStream stream;
+RowStream streams[kMaxViewFiles];
+RowStream* stream = &streams[0];
+uint32_t streamFile = 0;
+bool merging = false;
+bool viewTopCut = false;  // merging: rows went from the view's top
 uint32_t viewLevelLines[kLogLevels] = {};
 
 // Keeps viewLevelLines as rows enter (+1) and leave (-1) the view.
@@ -94,14 +104,20 @@ void DropBatchBack(size_t row) {
   batchPlaces.resize(row);
 }
 
+void SortBatchMerged();
+
 void CompactBatch() {
   size_t keep = BlockedCeiling();
   if (batchFrontKept || batchStarts.size() < keep + LinesLimit()) return;
+  // Merging, the rows that go are the first in merged order: rows still to
+  // come only add to those after them.
+  if (merging) SortBatchMerged();
   DropBatchFront(batchStarts.size() - keep);
 }
 
 // Sets batched row i's level, reading it from the row when it starts its line.
 void ReadRowLevel(size_t i, LevelReading* reading) {
+  if (merging) reading = &streams[batchPlaces[i].file % kMaxViewFiles].levelReading;
   RowPlace& place = batchPlaces[i];
   if (std::exchange(reading->fresh, false) && levelsBefore && rowOptions.readLevels) {
     LevelStart start = levelsBefore(place);
@@ -119,33 +135,44 @@ void ReadRowLevel(size_t i, LevelReading* reading) {
 }
 
 void AddRow() {
-  if (stream.pendingLength > widestRow) {
-    widestRow = stream.pendingLength;
+  if (stream->pendingLength > widestRow) {
+    widestRow = stream->pendingLength;
     widestRowGrew = true;
   }
-  stream.pendingRow[stream.pendingLength] = 0;
+  stream->pendingRow[stream->pendingLength] = 0;
+  RowPlace place{stream->linesFed, stream->rowStartUnit};
+  place.file = streamFile;
+  if (merging) {
+    int64_t time;
+    int32_t zone = kNoZone;
+    if (stream->rowStartUnit == 0 &&
+        FindLineTime(stream->pendingRow, std::min(stream->pendingLength, kKeyedHeadUnits), stream->hint, &time, nullptr, &zone))
+      stream->runningStamp = std::max(stream->runningStamp, MergeMilliseconds(time, zone));
+    place.stamp = stream->runningStamp;
+    if (!stream->hasFirstRow) stream->hasFirstRow = true, stream->firstRow = place;
+  }
   batchStarts.push_back(batchText.size());
-  batchPlaces.push_back({stream.linesFed, stream.rowStartUnit});
-  batchText.insert(batchText.end(), stream.pendingRow, stream.pendingRow + stream.pendingLength + 1);
-  stream.pendingLength = 0;
+  batchPlaces.push_back(place);
+  batchText.insert(batchText.end(), stream->pendingRow, stream->pendingRow + stream->pendingLength + 1);
+  stream->pendingLength = 0;
   CompactBatch();
 }
 
 bool PendingRowIsBlank() {
-  for (size_t i = 0; i < stream.pendingLength; ++i)
-    if (!IsBlankUnit(stream.pendingRow[i])) return false;
+  for (size_t i = 0; i < stream->pendingLength; ++i)
+    if (!IsBlankUnit(stream->pendingRow[i])) return false;
   return true;
 }
 
 void EndRow() {
   if (rowOptions.cutEmpty && PendingRowIsBlank()) {
-    ++stream.emptyRun;
-    if (stream.emptyRun != 2) {
-      stream.pendingLength = 0;
+    ++stream->emptyRun;
+    if (stream->emptyRun != 2) {
+      stream->pendingLength = 0;
       return;
     }
   } else {
-    stream.emptyRun = 0;
+    stream->emptyRun = 0;
   }
   AddRow();
 }
@@ -155,29 +182,29 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
     TextUnit c = units[i];
     if (c == u'\n') {
       EndRow();
-      ++stream.linesFed;
-      stream.unitOfLine = stream.rowStartUnit = 0;
+      ++stream->linesFed;
+      stream->unitOfLine = stream->rowStartUnit = 0;
       continue;
     }
-    ++stream.unitOfLine;
+    ++stream->unitOfLine;
     switch (c) {
       case 0x000D: case 0xFEFF: case 0xFFFE:
         continue;
       case 0x0000:
-        stream.pendingRow[stream.pendingLength++] = 0xFFFD;
+        stream->pendingRow[stream->pendingLength++] = 0xFFFD;
         break;
       case 0x0009: {
-        size_t target = std::min((stream.pendingLength & ~size_t(7)) + 8, capacity);
-        while (stream.pendingLength < target) stream.pendingRow[stream.pendingLength++] = u' ';
+        size_t target = std::min((stream->pendingLength & ~size_t(7)) + 8, capacity);
+        while (stream->pendingLength < target) stream->pendingRow[stream->pendingLength++] = u' ';
         break;
       }
       default:
-        stream.pendingRow[stream.pendingLength++] = c;
+        stream->pendingRow[stream->pendingLength++] = c;
         break;
     }
-    if (stream.pendingLength >= capacity) {
+    if (stream->pendingLength >= capacity) {
       EndRow();
-      stream.rowStartUnit = stream.unitOfLine;
+      stream->rowStartUnit = stream->unitOfLine;
     }
   }
 }
@@ -194,23 +221,23 @@ bool LineShown(const TextUnit* line, size_t length, bool countBounds) {
 size_t FeedFiltered(const TextUnit* units, size_t count, size_t capacity, bool counting) {
   size_t passed = 0;
   while (count > 0) {
-    if (stream.lineVerdict == LineVerdict::kPending) {
+    if (stream->lineVerdict == LineVerdict::kPending) {
       size_t taken = 0;
-      while (taken < count && units[taken] != u'\n' && stream.heldLength < kFilterLineUnits)
-        stream.heldLine[stream.heldLength++] = units[taken++];
+      while (taken < count && units[taken] != u'\n' && stream->heldLength < kFilterLineUnits)
+        stream->heldLine[stream->heldLength++] = units[taken++];
       units += taken, count -= taken;
-      if (count == 0 && stream.heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
-      stream.lineVerdict = LineShown(stream.heldLine, stream.heldLength, !counting) ? LineVerdict::kShown : LineVerdict::kHidden;
-      if (stream.lineVerdict == LineVerdict::kShown && !counting) BuildRows(stream.heldLine, stream.heldLength, capacity);
+      if (count == 0 && stream->heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
+      stream->lineVerdict = LineShown(stream->heldLine, stream->heldLength, !counting) ? LineVerdict::kShown : LineVerdict::kHidden;
+      if (stream->lineVerdict == LineVerdict::kShown && !counting) BuildRows(stream->heldLine, stream->heldLength, capacity);
     }
     size_t end = 0;
     while (end < count && units[end] != u'\n') ++end;
     bool lineEnds = end < count;
     size_t through = lineEnds ? end + 1 : end;
-    if (stream.lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
-    else if (lineEnds && !counting) ++stream.linesFed;
+    if (stream->lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
+    else if (lineEnds && !counting) ++stream->linesFed;
     units += through, count -= through;
-    if (lineEnds) passed += stream.lineVerdict == LineVerdict::kShown, stream.lineVerdict = LineVerdict::kPending, stream.heldLength = 0;
+    if (lineEnds) passed += stream->lineVerdict == LineVerdict::kShown, stream->lineVerdict = LineVerdict::kPending, stream->heldLength = 0;
   }
   return passed;
 }
@@ -225,13 +252,13 @@ void FeedUnits(const TextUnit* units, size_t count, size_t capacity) {
   else BuildRows(units, count, capacity);
   size_t lineStart = count;
   while (lineStart > 0 && units[lineStart - 1] != u'\n') --lineStart;
-  stream.unitsIntoLine = lineStart ? count - lineStart : stream.unitsIntoLine + count;
+  stream->unitsIntoLine = lineStart ? count - lineStart : stream->unitsIntoLine + count;
 }
 
 void SetLineFilters(const LineFilters& given) {
   LineFilters filters = given;  // given may be the filters in force
   BuildFilterStack(&filterStack, filters, &lineFilters);
-  stream.lineVerdict = LineVerdict::kPending, stream.heldLength = 0;
+  stream->lineVerdict = LineVerdict::kPending, stream->heldLength = 0;
 }
 
 const LineFilters& CurrentLineFilters() { return lineFilters; }
@@ -250,9 +277,110 @@ uint32_t FilterBoundHitLines() {
   return total;
 }
 
+namespace {
+
+// The batch made of the rows given, in that order.
+void KeepBatchRows(const std::vector<size_t>& order) {
+  std::vector<TextUnit> text;
+  std::vector<size_t> starts;
+  std::vector<RowPlace> places;
+  text.reserve(batchText.size()), starts.reserve(order.size()), places.reserve(order.size());
+  for (size_t i : order) {
+    size_t end = i + 1 < batchStarts.size() ? batchStarts[i + 1] : batchText.size();
+    starts.push_back(text.size());
+    places.push_back(batchPlaces[i]);
+    text.insert(text.end(), batchText.begin() + ptrdiff_t(batchStarts[i]), batchText.begin() + ptrdiff_t(end));
+  }
+  batchText.swap(text), batchStarts.swap(starts), batchPlaces.swap(places);
+}
+
+// Puts the batch in merged order; each file's rows keep theirs.
+void SortBatchMerged() {
+  size_t rows = batchPlaces.size();
+  bool sorted = true;
+  for (size_t i = 1; i < rows && sorted; ++i) sorted = !MergedBefore(batchPlaces[i], batchPlaces[i - 1]);
+  if (sorted) return;
+  std::vector<size_t> order(rows);
+  for (size_t i = 0; i < rows; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [](size_t a, size_t b) { return MergedBefore(batchPlaces[a], batchPlaces[b]); });
+  KeepBatchRows(order);
+}
+
+// Where the view's span starts: no row before this place goes in. False when
+// nothing bounds it yet.
+bool SpanFloor(RowPlace* floor) {
+  bool bounded = false;
+  for (const RowStream& s : streams)
+    if (s.cutAbove && s.hasFirstRow && (!bounded || MergedBefore(*floor, s.firstRow))) *floor = s.firstRow, bounded = true;
+  if (viewTopCut && !viewPlaces.empty() && (!bounded || MergedBefore(*floor, viewPlaces.front())))
+    *floor = viewPlaces.front(), bounded = true;
+  return bounded;
+}
+
+// Merging: the batch goes among the view's rows in merged order; the view
+// keeps at most cap rows, the last of all in that order.
+bool FlushMergedRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
+  SortBatchMerged();
+  size_t rows = batchPlaces.size();
+  RowPlace floor;
+  size_t viewFrom = 0, batchFrom = 0;
+  if (SpanFloor(&floor)) {
+    while (viewFrom < viewPlaces.size() && MergedBefore(viewPlaces[viewFrom], floor)) ++viewFrom;
+    while (batchFrom < rows && MergedBefore(batchPlaces[batchFrom], floor)) ++batchFrom;
+  }
+  size_t cap = blocked ? BlockedCeiling() : LinesLimit();
+  size_t total = viewPlaces.size() - viewFrom + rows - batchFrom;
+  // The first rows in merged order beyond the cap go, from the view's top and the batch's front.
+  for (size_t excess = total > cap ? total - cap : 0; excess > 0; --excess) {
+    bool fromView = viewFrom < viewPlaces.size() &&
+                    (batchFrom == rows || MergedBefore(viewPlaces[viewFrom], batchPlaces[batchFrom]));
+    ++(fromView ? viewFrom : batchFrom);
+    viewTopCut = true;
+  }
+  if (batchFrom == rows && viewFrom == 0) {
+    DiscardBatchedRows();
+    return false;
+  }
+  int oldTop = blocked ? view.topIndex(view.context) : 0;
+  bool batchRedraw = !redrawHeld;
+  if (batchRedraw) view.setRedraw(view.context, false);
+  if (viewFrom >= viewPlaces.size() && viewFrom > 0) {
+    ClearView(view);
+  } else if (viewFrom > 0) {
+    view.removeTop(view.context, int(viewFrom));
+    EraseFirstViewPlaces(viewFrom);
+  }
+  int insertedAboveTop = 0;
+  size_t at = 0;
+  for (size_t i = batchFrom; i < rows; ++i) {
+    const RowPlace& place = batchPlaces[i];
+    at = size_t(std::upper_bound(viewPlaces.begin() + ptrdiff_t(at), viewPlaces.end(), place, MergedBefore) -
+                viewPlaces.begin());
+    ReadRowLevel(i, nullptr);
+    const TextUnit* text = batchText.data() + batchStarts[i];
+    if (at == viewPlaces.size()) {
+      view.append(view.context, text);
+    } else {
+      view.insert(view.context, int(at), text);
+      if (int(at) < oldTop - int(viewFrom)) ++insertedAboveTop;
+    }
+    CountViewLevels(&batchPlaces[i], &batchPlaces[i] + 1, 1);
+    viewPlaces.insert(viewPlaces.begin() + ptrdiff_t(at), place);
+    ++at;
+  }
+  if (blocked) view.setTopIndex(view.context, std::max(0, oldTop - int(viewFrom) + insertedAboveTop));
+  if (batchRedraw) view.setRedraw(view.context, true);
+  DiscardBatchedRows();
+  return true;
+}
+
+}  // namespace
+
 bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outOfTime)()) {
   size_t rows = batchStarts.size();
   if (rows == 0) return false;
+  if (merging) return FlushMergedRowsTo(view, blocked, redrawHeld);
   size_t cap = blocked ? BlockedCeiling() : LinesLimit();
   size_t inView = size_t(view.count(view.context));
   size_t first = 0;
@@ -275,7 +403,7 @@ bool FlushRowsTo(const RowView& view, bool blocked, bool redrawHeld, bool (*outO
   // view then holds fewer rows for a while, never more.
   size_t end = first;
   while (end < rows) {
-    ReadRowLevel(end, &stream.levelReading);
+    ReadRowLevel(end, &stream->levelReading);
     view.append(view.context, batchText.data() + batchStarts[end]);
     CountViewLevels(&batchPlaces[end], &batchPlaces[end] + 1, 1);
     viewPlaces.push_back(batchPlaces[end++]);
@@ -301,30 +429,68 @@ namespace {
 RowStream savedStream;
 }  // namespace
 
-void SaveRowStream() { savedStream = stream; }
+void SaveRowStream() { savedStream = *stream; }
 
-void RestoreRowStream() { stream = savedStream; }
+void RestoreRowStream() { *stream = savedStream; }
+
+void UseRowStream(uint32_t file) {
+  streamFile = file % kMaxViewFiles;
+  stream = &streams[streamFile];
+}
+
+uint32_t CurrentRowStream() { return streamFile; }
+
+void SetMerging(bool on) {
+  merging = on;
+  viewTopCut = false;
+}
+
+bool Merging() { return merging; }
+void SetStreamYearHint(const YearHint& hint) { stream->hint = hint; }
+void SetStreamCutAbove(bool cut) { stream->cutAbove = cut; }
+
+void RemoveViewRowsOf(const RowView& view, uint32_t file) {
+  for (size_t row = viewPlaces.size(); row-- > 0;) {
+    if (viewPlaces[row].file != file) continue;
+    view.removeAt(view.context, int(row));
+    CountViewLevels(viewPlaces.begin() + ptrdiff_t(row), viewPlaces.begin() + ptrdiff_t(row) + 1, -1);
+    viewPlaces.erase(viewPlaces.begin() + ptrdiff_t(row));
+  }
+  std::vector<size_t> others;
+  for (size_t row = 0; row < batchPlaces.size(); ++row)
+    if (batchPlaces[row].file != file) others.push_back(row);
+  if (others.size() < batchPlaces.size()) KeepBatchRows(others);
+}
+
+bool FirstViewRowOf(uint32_t file, RowPlace* place) {
+  for (const RowPlace& row : viewPlaces)
+    if (row.file == file) return *place = row, true;
+  return false;
+}
 
 void ResetPendingRow() {
-  stream.pendingLength = 0;
-  stream.emptyRun = 0;
-  stream.lineVerdict = LineVerdict::kPending, stream.heldLength = 0;
-  stream.unitOfLine = stream.rowStartUnit = stream.unitsIntoLine = 0;
-  stream.levelReading = LevelReading{};
+  stream->pendingLength = 0;
+  stream->emptyRun = 0;
+  stream->lineVerdict = LineVerdict::kPending, stream->heldLength = 0;
+  stream->unitOfLine = stream->rowStartUnit = stream->unitsIntoLine = 0;
+  stream->levelReading = LevelReading{};
+  stream->runningStamp = kNoStamp;
+  stream->hasFirstRow = false;
+  stream->cutAbove = false;
 }
 
 void EndPendingRow() {
-  if (stream.pendingLength == 0) return;
+  if (stream->pendingLength == 0) return;
   AddRow();
-  stream.rowStartUnit = stream.unitOfLine;
+  stream->rowStartUnit = stream->unitOfLine;
 }
 
 void ResumeLineAt(RowPlace place) {
   ResetPendingRow();
-  stream.linesFed = place.line;
+  stream->linesFed = place.line;
   // Inside a line the filters show it: its rows were built before.
-  if (lineFilters.count && place.unit > 0) stream.lineVerdict = LineVerdict::kShown;
-  stream.unitOfLine = stream.rowStartUnit = stream.unitsIntoLine = place.unit;
+  if (lineFilters.count && place.unit > 0) stream->lineVerdict = LineVerdict::kShown;
+  stream->unitOfLine = stream->rowStartUnit = stream->unitsIntoLine = place.unit;
 }
 
 void DiscardBatchedRows() {
@@ -333,9 +499,9 @@ void DiscardBatchedRows() {
   batchPlaces.clear();
 }
 
-uint64_t LinesFed() { return stream.linesFed; }
-void SetLinesFed(uint64_t ordinal) { stream.linesFed = ordinal; }
-uint64_t UnitsIntoLine() { return stream.unitsIntoLine; }
+uint64_t LinesFed() { return stream->linesFed; }
+void SetLinesFed(uint64_t ordinal) { stream->linesFed = ordinal; }
+uint64_t UnitsIntoLine() { return stream->unitsIntoLine; }
 RowPlace BatchRowPlace(size_t row) { return row < batchPlaces.size() ? batchPlaces[row] : RowPlace{}; }
 uint64_t BatchRowLine(size_t row) { return BatchRowPlace(row).line; }
 
@@ -360,6 +526,7 @@ const uint32_t* ViewLevelLines() { return viewLevelLines; }
 
 void ClearView(const RowView& view) {
   view.clear(view.context);
+  viewTopCut = false;
   viewPlaces.clear();
   std::fill(std::begin(viewLevelLines), std::end(viewLevelLines), 0u);
 }
@@ -393,8 +560,8 @@ size_t PrependRowsTo(const RowView& view, size_t limit, RowPlace* firstDropped) 
 }
 
 void ResetWidestRow() { widestRow = 0; }
-size_t PendingRowLength() { return stream.pendingLength; }
-const TextUnit* PendingRowUnits() { return stream.pendingRow; }
+size_t PendingRowLength() { return stream->pendingLength; }
+const TextUnit* PendingRowUnits() { return stream->pendingRow; }
 size_t WidestRow() { return widestRow; }
 
 bool TakeWidestRowChange() {

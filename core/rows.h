@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/log_levels.h"
+#include "core/merge_order.h"
 #include "core/text.h"
 
 constexpr size_t kMaxRowUnits = 4095;
@@ -27,6 +28,7 @@ struct RowView {
   void (*setRedraw)(void* context, bool on);
   void (*insert)(void* context, int index, const TextUnit* text);  // NUL-terminated
   void (*removeBottom)(void* context, int rows);
+  void (*removeAt)(void* context, int index);
 };
 
 // What the rows take from the settings.
@@ -93,16 +95,26 @@ constexpr uint64_t kNoLine = ~uint64_t(0);
 // A row in the view also carries the level its line is shown with
 // (ShownLineLevel over the line's first row, tabs expanded, at most
 // kLevelSearchUnits of it), read as rows go to the view.
+// In a view of several files a row also knows its file (its place among the
+// view's files, whose lines its line counts) and its line's running stamp.
 struct RowPlace {
   uint64_t line = kNoLine;
   uint64_t unit = 0;
   LogLevel level = LogLevel::kNone;
   bool levelStated = false;  // by the line itself, not carried over from the line before
+  uint32_t file = 0;
+  int64_t stamp = kNoStamp;
 };
 inline bool operator<(const RowPlace& a, const RowPlace& b) {
   return a.line < b.line || (a.line == b.line && a.unit < b.unit);
 }
 inline bool operator==(const RowPlace& a, const RowPlace& b) { return a.line == b.line && a.unit == b.unit; }
+// The order of a view of several files: by running stamp, then file, then place in the file.
+inline bool MergedBefore(const RowPlace& a, const RowPlace& b) {
+  if (a.stamp != b.stamp) return a.stamp < b.stamp;
+  if (a.file != b.file) return a.file < b.file;
+  return a < b;
+}
 uint64_t LinesFed();
 void SetLinesFed(uint64_t ordinal);
 // Units decoded of the line being fed, whether the filters decided on it or not.
@@ -150,6 +162,32 @@ struct LevelStart {
 };
 using LevelsBefore = LevelStart (*)(RowPlace first);
 void SetLevelsBefore(LevelsBefore hook);
+
+// A view of up to kMaxViewFiles files: each file's lines are fed through a
+// stream of their own (the row being built, the filters' verdict, the line
+// count, the level and stamp read so far), chosen before its units are fed.
+// Merging, each row is keyed by its line's running stamp (the stamp it
+// states, read from its first row, unless it has none or one earlier than
+// its file's line before it: then its file's last), and the batch goes into
+// the view in that order: after the view's rows, or among them. The view's
+// span stays exact: no line whose place lies above the view's first row is
+// put in once the view's top was cut (by the lines limit, or by a file whose
+// loaded tail starts inside it), so no line of any file between its first
+// and last row is missing.
+constexpr uint32_t kMaxViewFiles = 16;
+void UseRowStream(uint32_t file);
+uint32_t CurrentRowStream();
+void SetMerging(bool on);
+bool Merging();
+// The year a stamp without one is taken to be in, for the current stream.
+void SetStreamYearHint(const YearHint& hint);
+// The current stream's file was loaded from inside it (not its first line):
+// the view's span starts no earlier than its first row.
+void SetStreamCutAbove(bool cut);
+// Takes the rows of a file off the view (it was truncated, rotated or removed).
+void RemoveViewRowsOf(const RowView& view, uint32_t file);
+// The first view row of a file; false when it has none.
+bool FirstViewRowOf(uint32_t file, RowPlace* place);
 
 // One saved copy of the line being built (its rows, the filters' pending
 // verdict, the line count): a stretch loaded before the view's rows is built

@@ -50,4 +50,6 @@ inline const wchar_t* HostText(UINT id) { return engineHost.localizedText ? engi
 enum : UINT {
   kMsgOpenFailed = 34,
   kMsgEraseFailed = 39,
+  kMsgFileInView = 182,
+  kMsgViewFull = 183,
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "core/line_starts.h"
@@ -36,6 +37,11 @@ constexpr size_t kMostBatchedUnits = size_t(4) << 20;
 constexpr double kProgressStepMs = 100;
 
 FollowedFile followed;
+FollowedFile* viewFiles[kMaxViewFiles] = {&followed};
+uint32_t viewFileCount = 1;
+std::unique_ptr<FollowedFile> addedFiles[kMaxViewFiles];  // the files after the first
+
+void SelectFile(FollowedFile& f) { UseRowStream(f.index); }
 
 void CloseFollowed(FollowedFile& f);
 void LoadTail(FollowedFile& f, bool moving);
@@ -126,6 +132,12 @@ void EmptyView(bool moving) {
   ClearView(CurrentRowView());
 }
 
+void EmptyFileRows(FollowedFile& f, bool moving) {
+  if (!Merging()) return EmptyView(moving);
+  if (engineHost.viewEmptied && !moving) engineHost.viewEmptied();
+  RemoveViewRowsOf(CurrentRowView(), f.index);
+}
+
 // Range and position in units of 64 KiB: from the start of the loaded tail to the size.
 void UpdateProgress(FollowedFile& f) {
   if (!engineHost.progress) return;
@@ -161,7 +173,7 @@ void RestartFromTop(FollowedFile& f) {
   SeekTo(f, 0);
   f.readPosition = 0;
   ForgetReadState(f);
-  EmptyView();
+  EmptyFileRows(f);
   StartCheckpoints(f, 0);
   DropFileBookmarks(f);  // their lines are gone
   ResetPendingRow();  // the end of the poll clears the unfinished-line pane
@@ -259,6 +271,8 @@ uint64_t StartOfLastShownLines(FollowedFile& f, uint64_t floor, uint64_t end, si
 }
 
 bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report);
+bool OpenMember(FollowedFile& f);
+void DropAddedFiles();
 
 // Once a second: has the name been given to another file (log rotation)?
 // Returns true when the new file was opened.
@@ -274,6 +288,7 @@ bool FollowRenamedFile(FollowedFile& f) {
   if (!ok || (held.volume == named.volume && held.indexHigh == named.indexHigh &&
               held.indexLow == named.indexLow))
     return false;
+  if (Merging()) return OpenMember(f);
   static wchar_t path[kPathUnits];
   wcscpy(path, f.fullPath);
   // The new file under the name goes on with the filters of the old one,
@@ -333,7 +348,7 @@ LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
 
 // The rows' level reading starting at a row with none read before it.
 LevelStart LevelsBeforeRow(RowPlace first) {
-  FollowedFile& f = followed;
+  FollowedFile& f = first.file < viewFileCount ? *viewFiles[first.file] : followed;
   uint64_t lineStart;
   if (f.file == INVALID_HANDLE_VALUE || !LineStartOf(f, first.line, &lineStart)) return {};
   LevelStart start{LevelCarriedTo(f, lineStart)};
@@ -426,6 +441,7 @@ bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report) {
     ArmFirstPoll();
     return false;
   }
+  DropAddedFiles();
   CloseFollowed(f);
   SetLevelsBefore(LevelsBeforeRow);
   if (!FullPathOf(f.requestedName, f.fullPath, kPathUnits)) lstrcpynW(f.fullPath, f.requestedName, int(kPathUnits));
@@ -457,7 +473,10 @@ bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report) {
 
 bool OpenFile(const wchar_t* name) { return OpenNamed(followed, name, true); }
 
-void CloseFile() { CloseFollowed(followed); }
+void CloseFile() {
+  DropAddedFiles();
+  CloseFollowed(followed);
+}
 
 namespace follower {
 
@@ -490,11 +509,12 @@ namespace follower {
 // moves through the file (back to its end).
 void LoadTail(FollowedFile& f, bool moving) {
   if (f.file == INVALID_HANDLE_VALUE) return;
+  SelectFile(f);
   // A browsing view loads its stretch again, from its first line.
   uint64_t browsedFrom = f.browsing ? StretchStartOf(f) : 0;
   TakeEngineOptions();
   EndDrain(f);
-  EmptyView(moving);
+  EmptyFileRows(f, moving);
   SeekTo(f, 0);
   PreallocateViewStorage();
   f.readPosition = 0;
@@ -538,6 +558,10 @@ void LoadTail(FollowedFile& f, bool moving) {
     SeekTo(f, std::max(from, f.filePosition));  // the scan moved the handle's position
   }
   StartCheckpoints(f, f.filePosition);
+  // Merged, the view's span starts no earlier than the first line loaded of a
+  // file whose start was left out.
+  SetStreamCutAbove(f.readPosition > f.dataStart);
+  SetStreamYearHint(YearHintOf(f.file));
   f.startedOver = true;
   if (f.paused) f.oneShot = true;
 }
@@ -558,19 +582,28 @@ void FollowTheEnd(FollowedFile& f, bool moving) {
 
 }  // namespace follower
 
-void LoadFile() { LoadTail(followed, false); }
+void LoadFile() {
+  if (Merging()) EmptyView();
+  for (uint32_t i = 0; i < viewFileCount; ++i) LoadTail(*viewFiles[i], false);
+  SelectFile(followed);
+}
 
-void PollFile() {
-  FollowedFile& f = followed;
+namespace {
+
+enum class Polled { kIdle, kRead, kReading, kReopened };
+
+// One file's poll: what it read, and whether its read goes on.
+Polled PollFollowed(FollowedFile& f) {
   // A read still going on while paused is the one-shot read of a reload: it
   // finishes. Pausing ends any other read at once (TogglePause).
-  if (f.file == INVALID_HANDLE_VALUE || (f.paused && !f.oneShot && !f.continuing)) {
-    CheckHorizontalScrollBar();
-    return;
+  if (f.file == INVALID_HANDLE_VALUE) {
+    // A file of a merged view that could not be opened is tried again.
+    if (f.index > 0 && f.fullPath[0] && IdentityCheckDue(f) && OpenMember(f)) return Polled::kReading;
+    return Polled::kIdle;
   }
+  if (f.paused && !f.oneShot && !f.continuing) return Polled::kIdle;
   f.oneShot = false;
-  TakeEngineOptions();
-  if (f.browsing && PollWhileBrowsing(f)) return;
+  if (f.browsing && PollWhileBrowsing(f)) return Polled::kReopened;
 
   if (!f.continuing) {
     uint64_t size;
@@ -583,17 +616,12 @@ void PollFile() {
       f.lastSize = size;
       if ((changed || f.startedOver) && engineHost.refreshSize) engineHost.refreshSize();
       // An unchanged file costs this one size query; timer 1 stays armed.
-      if (!changed && !f.startedOver && f.filePosition >= size && !IdentityCheckDue(f)) {
-        CheckHorizontalScrollBar();
-        return;
-      }
+      if (!changed && !f.startedOver && f.filePosition >= size && !IdentityCheckDue(f)) return Polled::kIdle;
     }
   }
   f.startedOver = false;
-  if (engineHost.window) KillTimer(engineHost.window, kPollTimer);
   size_t capacity = RowCapacity();
 
-  sliceStart = Now();
   SetFlushTimeCheck(SliceOver);
   bool finished = false;
   for (;;) {
@@ -640,11 +668,31 @@ void PollFile() {
   SetFlushTimeCheck(nullptr);
   // Rows the flush found no time for go to the view in the next slices.
   if (HasBatchedRows()) finished = false, f.continuing = true;
-  if (FollowRenamedFile(f)) return;  // the new file's first poll is already on its way
+  if (FollowRenamedFile(f)) return Polled::kReopened;  // the new file's first poll is already on its way
   if (finished) EndDrain(f);
   PruneCheckpoints(f);
-  if (engineHost.window)
-    SetTimer(engineHost.window, kPollTimer, finished ? kPollInterval : USER_TIMER_MINIMUM, nullptr);
+  return finished ? Polled::kRead : Polled::kReading;
+}
+
+}  // namespace
+
+void PollFile() {
+  TakeEngineOptions();
+  sliceStart = Now();
+  bool read = false, reading = false, reopened = false;
+  for (uint32_t i = 0; i < viewFileCount; ++i) {
+    SelectFile(*viewFiles[i]);
+    switch (PollFollowed(*viewFiles[i])) {
+      case Polled::kIdle: break;
+      case Polled::kRead: read = true; break;
+      case Polled::kReading: reading = true; break;
+      case Polled::kReopened: reopened = true; break;
+    }
+  }
+  SelectFile(followed);
+  // A rotation's open armed its own first poll; an unchanged view keeps timer 1 as it is.
+  if (engineHost.window && (read || reading) && !(reopened && !Merging()))
+    SetTimer(engineHost.window, kPollTimer, reading ? USER_TIMER_MINIMUM : kPollInterval, nullptr);
   CheckHorizontalScrollBar();
 }
 
@@ -656,12 +704,16 @@ void TogglePause() {
     FollowTheEnd(f, true);
     return;
   }
-  f.paused = !f.paused;
-  // A long read cut short shows what it has read; the rest is read on resuming.
-  if (f.paused && f.continuing) {
-    EndOfPoll();
-    EndDrain(f);
-    if (engineHost.window) SetTimer(engineHost.window, kPollTimer, kPollInterval, nullptr);
+  bool pause = !f.paused;
+  for (uint32_t i = 0; i < viewFileCount; ++i) {
+    FollowedFile& each = *viewFiles[i];
+    each.paused = pause;
+    // A long read cut short shows what it has read; the rest is read on resuming.
+    if (pause && each.continuing) {
+      EndOfPoll();
+      EndDrain(each);
+      if (engineHost.window) SetTimer(engineHost.window, kPollTimer, kPollInterval, nullptr);
+    }
   }
   if (HMENU menu = engineHost.menu)
     CheckMenuItem(menu, 1201, MF_BYCOMMAND | (f.paused ? MF_CHECKED : MF_UNCHECKED));
@@ -695,7 +747,7 @@ bool EraseFileContent() {
 }
 
 void ChooseCharset(int command) {
-  FollowedFile& f = followed;
+  FollowedFile& f = *viewFiles[CaretViewFile()];
   uint32_t charset;
   bool setsFallback;
   if (!CharsetFromCommand(command, &charset, &setsFallback)) return;
@@ -703,16 +755,22 @@ void ChooseCharset(int command) {
   if (setsFallback) f.charset.fallback = charset;
   f.charset.explicitChoice = true;
   if (f.file == INVALID_HANDLE_VALUE) return;
+  SetPropertiesFile(f.fullPath);
   WriteStoredCharsetName(AsWide(CharsetStreamName(charset)));
   LoadTail(f, false);
+  SetPropertiesFile(followed.fullPath);
+  SelectFile(followed);
 }
 
 void SetAutodetect(bool on) {
-  FollowedFile& f = followed;
-  f.charset.autodetect = on;
+  for (uint32_t i = 0; i < viewFileCount; ++i) viewFiles[i]->charset.autodetect = on;
   if (!on) return;
+  FollowedFile& f = *viewFiles[CaretViewFile()];
   f.charset.explicitChoice = false;
+  SetPropertiesFile(f.fullPath);
   LoadTail(f, false);
+  SetPropertiesFile(followed.fullPath);
+  SelectFile(followed);
 }
 
 bool FileIsOpen() { return followed.file != INVALID_HANDLE_VALUE; }
@@ -740,3 +798,143 @@ ByteReader FollowedBytesReader() { return ByteReader{&followed, ReadFollowed}; }
 
 
 CharsetState& FollowedCharset() { return followed.charset; }
+
+YearHint YearHintOf(HANDLE file) {
+  FILETIME written, local;
+  SYSTEMTIME parts;
+  if (!GetFileTime(file, nullptr, nullptr, &written) || !FileTimeToLocalFileTime(&written, &local) ||
+      !FileTimeToSystemTime(&local, &parts))
+    GetLocalTime(&parts);
+  return YearHint{parts.wYear, parts.wMonth};
+}
+
+// The files of a merged view.
+namespace follower {
+
+// Takes a file of a merged view off its handle and the view off its rows.
+void ReleaseMember(FollowedFile& f) {
+  SelectFile(f);
+  EndDrain(f);
+  EmptyFileRows(f, true);
+  ResetPendingRow();
+  ForgetReadState(f);
+  if (f.file != INVALID_HANDLE_VALUE) CloseHandle(f.file);
+  f.file = INVALID_HANDLE_VALUE;
+  f.checkpoints.clear();
+  ++f.linesEpoch;
+  f.browsing = false;
+  SelectFile(followed);
+}
+
+// Opens a file of a merged view by its full path (added, tried again, or
+// rotated) and loads its tail, read with its own stored charset; false when
+// it cannot be opened now.
+bool OpenMember(FollowedFile& f) {
+  f.lastIdentityCheck = GetTickCount();
+  HANDLE opened = CreateFileW(f.fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (opened != INVALID_HANDLE_VALUE && RefusalOf(opened)) {
+    CloseHandle(opened);
+    opened = INVALID_HANDLE_VALUE;
+  }
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  ReleaseMember(f);
+  f.file = opened;
+  f.lastSize = 0;
+  f.lastIdentityCheck = GetTickCount();
+  SetPropertiesFile(f.fullPath);
+  LoadTail(f, false);
+  SetPropertiesFile(followed.fullPath);
+  SelectFile(followed);
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+  return true;
+}
+
+void DropAddedFiles() {
+  for (uint32_t i = 1; i < viewFileCount; ++i) {
+    ReleaseMember(*viewFiles[i]);
+    addedFiles[i].reset();
+    viewFiles[i] = nullptr;
+  }
+  viewFileCount = 1;
+  SetMerging(false);
+}
+
+}  // namespace follower
+
+bool AddFileToView(const wchar_t* name) {
+  if (followed.file == INVALID_HANDLE_VALUE) return OpenFile(name);
+  auto added = std::make_unique<FollowedFile>();
+  if (!FullPathOf(name, added->fullPath, kPathUnits)) lstrcpynW(added->fullPath, name, int(kPathUnits));
+  for (uint32_t i = 0; i < viewFileCount; ++i)
+    if (CompareStringOrdinal(viewFiles[i]->fullPath, -1, added->fullPath, -1, TRUE) == CSTR_EQUAL) {
+      if (engineHost.showError) engineHost.showError(kMsgFileInView, 0);
+      return false;
+    }
+  if (viewFileCount >= kMaxViewFiles) {
+    if (engineHost.showError) engineHost.showError(kMsgViewFull, 0);
+    return false;
+  }
+  HANDLE probe = CreateFileW(added->fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD error = probe == INVALID_HANDLE_VALUE ? GetLastError() : RefusalOf(probe);
+  if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
+  if (error) {
+    if (engineHost.showError) engineHost.showError(kMsgOpenFailed, error);
+    return false;
+  }
+  lstrcpynW(added->requestedName, name, int(kPathUnits));
+  uint32_t index = viewFileCount;
+  added->index = index;
+  added->charset = CharsetState{followed.charset.fallback, followed.charset.fallback, followed.charset.autodetect};
+  added->paused = followed.paused;
+  if (!Merging()) {
+    // The first file's rows go again, keyed by time now.
+    SetMerging(true);
+    LoadTail(followed, false);
+  }
+  viewFiles[index] = added.get();
+  addedFiles[index] = std::move(added);
+  ++viewFileCount;
+  if (!OpenMember(*viewFiles[index])) viewFiles[index]->lastIdentityCheck = 0;
+  if (engineHost.fileChanged) engineHost.fileChanged();
+  ArmFirstPoll();
+  return true;
+}
+
+bool OpenFiles(const wchar_t* const* names, size_t count) {
+  if (count == 0 || !OpenFile(names[0])) return false;
+  for (size_t i = 1; i < count; ++i) AddFileToView(names[i]);
+  return true;
+}
+
+bool RemoveFileFromView(uint32_t index) {
+  if (index == 0 || index >= viewFileCount) return false;
+  ReleaseMember(*viewFiles[index]);
+  // The files after it move up: their rows are keyed by their places, so all load again.
+  for (uint32_t i = index; i + 1 < viewFileCount; ++i) {
+    addedFiles[i] = std::move(addedFiles[i + 1]);
+    viewFiles[i] = addedFiles[i].get();
+    viewFiles[i]->index = i;
+  }
+  addedFiles[--viewFileCount].reset();
+  viewFiles[viewFileCount] = nullptr;
+  if (viewFileCount == 1) SetMerging(false);
+  LoadFile();
+  if (engineHost.fileChanged) engineHost.fileChanged();
+  ArmFirstPoll();
+  return true;
+}
+
+uint32_t ViewFileCount() { return followed.file == INVALID_HANDLE_VALUE ? 0 : viewFileCount; }
+bool ViewMerges() { return viewFileCount > 1; }
+const wchar_t* ViewFilePath(uint32_t index) { return index < viewFileCount ? viewFiles[index]->fullPath : L""; }
+bool ViewFileOpen(uint32_t index) { return index < viewFileCount && viewFiles[index]->file != INVALID_HANDLE_VALUE; }
+uint64_t ViewFileSize(uint32_t index) { return index < viewFileCount ? viewFiles[index]->lastSize : 0; }
+
+uint32_t CaretViewFile() {
+  if (!engineHost.view || !Merging()) return 0;
+  LRESULT caret = SendMessageW(engineHost.view, LB_GETCARETINDEX, 0, 0);
+  uint32_t file = caret >= 0 ? ViewRowPlace(size_t(caret)).file : 0;
+  return file < viewFileCount ? file : 0;
+}
+
+CharsetState& ViewFileCharset(uint32_t index) { return viewFiles[index < viewFileCount ? index : 0]->charset; }

@@ -8,6 +8,7 @@
 
 #include "core/charset.h"
 #include "core/line_starts.h"
+#include "core/log_times.h"
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollInterval = 10;       // ms between the end of a poll and the next
@@ -106,6 +107,28 @@ inline ByteReader HandleReader(HANDLE file) { return ByteReader{file, ReadFileAt
 
 // How the followed file is decoded (the charset found, chosen or detected).
 CharsetState& FollowedCharset();
+
+// Stamps without a year (syslog's) take the year of the file's last write.
+YearHint YearHintOf(HANDLE file);
+
+// A view of several files, their lines merged by time: the file OpenFile
+// opened first, then up to kMaxViewFiles - 1 more. Each is read, followed,
+// cut, rewritten and rotated on its own; a file that cannot be opened stays
+// in the view and is tried again once a second.
+// Opens the first of names as OpenFile does and adds the rest.
+bool OpenFiles(const wchar_t* const* names, size_t count);
+// False, after the host showed why, when the view is full or the file is in it.
+bool AddFileToView(const wchar_t* name);
+// Takes a file other than the first out of the view.
+bool RemoveFileFromView(uint32_t index);
+uint32_t ViewFileCount();
+bool ViewMerges();  // more than one file
+const wchar_t* ViewFilePath(uint32_t index);  // full path, empty past the last
+bool ViewFileOpen(uint32_t index);
+uint64_t ViewFileSize(uint32_t index);
+// The file of the view's caret row (0 without rows).
+uint32_t CaretViewFile();
+CharsetState& ViewFileCharset(uint32_t index);
 
 // The core's line-start scans (core/line_starts.h) over the file, read a
 // chunk at a time; both move the handle's position.

@@ -331,12 +331,16 @@ uint64_t StretchStartUnit() {
   return f.file != INVALID_HANDLE_VALUE && ViewRows() && ViewLinesKnown(view) ? ViewRowPlace(0).unit : 0;
 }
 
-int ShowLineAt(uint64_t lineStart, uint64_t unit, int rowsBefore) { return ShowLineIn(followed, lineStart, unit, rowsBefore); }
+// A merged view holds the tails of its files: stretches of one file alone
+// would leave the others' lines of the same span out.
+int ShowLineAt(uint64_t lineStart, uint64_t unit, int rowsBefore) {
+  return Merging() ? -1 : ShowLineIn(followed, lineStart, unit, rowsBefore);
+}
 
 bool LoadEarlierRows() {
   FollowedFile& f = followed;
   const RowView& view = CurrentRowView();
-  if (f.file == INVALID_HANDLE_VALUE) return false;
+  if (f.file == INVALID_HANDLE_VALUE || Merging()) return false;
   if (f.continuing) EndOfPoll(), EndDrain(f);
   if (!ViewLinesKnown(view)) return false;
   TakeEngineOptions();
@@ -443,7 +447,7 @@ bool LoadLaterRows() {
 
 void LoadStartOfFile() {
   FollowedFile& f = followed;
-  if (f.file == INVALID_HANDLE_VALUE) return;
+  if (f.file == INVALID_HANDLE_VALUE || Merging()) return;
   ShowLineIn(f, f.dataStart, 0, 0);
   const RowView& view = CurrentRowView();
   view.setTopIndex(view.context, 0);

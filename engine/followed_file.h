@@ -28,6 +28,7 @@ struct LineCheckpoint {
 };
 
 struct FollowedFile {
+  uint32_t index = 0;  // its place among the view's files, and its row stream
   HANDLE file = INVALID_HANDLE_VALUE;
   CharsetState charset;  // how it is decoded: found, chosen or autodetected
   wchar_t fullPath[kPathUnits] = {};

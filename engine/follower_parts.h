@@ -14,8 +14,13 @@
 
 namespace follower {
 
-// The file the view follows.
+// The file the view follows: the first of the view's files.
 extern FollowedFile followed;
+// The view's files, followed first; viewFileCount of them.
+extern FollowedFile* viewFiles[kMaxViewFiles];
+extern uint32_t viewFileCount;
+// Its lines are fed through its own row stream from here on.
+void SelectFile(FollowedFile& f);
 // Scratch for the reads and scans of the window's thread.
 extern uint8_t byteBuffer[kChunkBytes];
 extern TextUnit unitBuffer[kChunkUnits];
@@ -36,6 +41,8 @@ void ForgetReadState(FollowedFile& f);
 size_t ReadAndFeedChunk(FollowedFile& f, size_t capacity, uint64_t most = kChunkBytes);
 // Empties the view; moving: only moving through the file, which the host is not told.
 void EmptyView(bool moving = false);
+// Empties the view of one file's rows: all of them when it is the view's only file.
+void EmptyFileRows(FollowedFile& f, bool moving = false);
 void EndDrain(FollowedFile& f);
 // Once a second: the name given to another file is followed there; true when it was opened.
 bool FollowRenamedFile(FollowedFile& f);

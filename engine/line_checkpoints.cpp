@@ -44,6 +44,7 @@ bool LineStartOf(FollowedFile& f, uint64_t line, uint64_t* offset) {
 void PruneCheckpoints(FollowedFile& f) {
   const RowView& view = CurrentRowView();
   uint64_t first = ViewRows() && ViewLinesKnown(view) ? ViewRowLine(0) : LinesFed();
+  if (RowPlace place; Merging()) first = FirstViewRowOf(f.index, &place) ? place.line : LinesFed();
   while (f.checkpoints.size() > 1 && UsableFor(f.checkpoints[1], first)) f.checkpoints.pop_front();
 }
 

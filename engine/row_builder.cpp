@@ -119,6 +119,11 @@ void ListRemoveBottom(void* context, int rows) {
   shownRows.redrawAll = true;
 }
 
+void ListRemoveAt(void* context, int index) {
+  ToView(ListOf(context), LB_DELETESTRING, WPARAM(index), 0);
+  shownRows.redrawAll = true;
+}
+
 int ListTopIndex(void* context) {
   LRESULT top = SendMessageW(ListOf(context), LB_GETTOPINDEX, 0, 0);
   return top == LB_ERR ? 0 : int(top);
@@ -195,7 +200,7 @@ void ListSetRedraw(void* context, bool on) {
 
 RowView ListBoxRowView(HWND listBox) {
   return RowView{listBox,         ListCount,       ListRemoveTop, ListClear,        ListAppend,   ListTopIndex,
-                 ListSetTopIndex, ListScrollToEnd, ListSetRedraw, ListInsert, ListRemoveBottom};
+                 ListSetTopIndex, ListScrollToEnd, ListSetRedraw, ListInsert, ListRemoveBottom, ListRemoveAt};
 }
 
 size_t ReadViewRow(HWND listBox, int index, wchar_t* out) {

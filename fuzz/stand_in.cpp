@@ -48,6 +48,10 @@ void RemoveBottom(void* context, int rows) {
   auto& kept = static_cast<KeptRows*>(context)->rows;
   kept.resize(kept.size() - std::min<size_t>(size_t(std::max(rows, 0)), kept.size()));
 }
+void RemoveAt(void* context, int index) {
+  auto& kept = static_cast<KeptRows*>(context)->rows;
+  if (index >= 0 && size_t(index) < kept.size()) kept.erase(kept.begin() + index);
+}
 
 size_t ReadBytes(void* context, uint64_t at, uint8_t* bytes, size_t count) {
   const Bytes& file = *static_cast<const Bytes*>(context);
@@ -74,5 +78,5 @@ std::u16string Input::Units(size_t most) {
 
 RowView KeptRows::View() {
   return RowView{this,        Count,       RemoveTop, Clear,  Append, TopIndex,
-                 SetTopIndex, ScrollToEnd, SetRedraw, Insert, RemoveBottom};
+                 SetTopIndex, ScrollToEnd, SetRedraw, Insert, RemoveBottom, RemoveAt};
 }

@@ -227,6 +227,10 @@
 #define IDS_LEVEL_LINES_WARNING 179
 #define IDS_LEVEL_LINES_INFO 180
 #define IDS_LEVEL_LINES_DEBUG 181
+#define IDS_FILE_IN_VIEW 182
+#define IDS_VIEW_FULL 183
+#define IDS_TITLE_TWO_FILES 184
+#define IDS_TITLE_MORE_FILES 185
 
 // Language-independent strings (US English only): registry and stream names.
 #define IDS_REG_KEY 129
