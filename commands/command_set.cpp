@@ -12,6 +12,7 @@
 #include "commands/open_dialog.h"
 #include "commands/setting_toggles.h"
 #include "commands/settings_dialogs.h"
+#include "commands/view_files.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/row_builder.h"
@@ -76,6 +77,8 @@ void LockScrolling(HWND, int, int source) {
 void FullScreen(HWND window, int, int) { ToggleFullScreen(window); }
 
 void Erase(HWND window, int, int) {
+  // A merged view would empty several files at once.
+  if (ViewMerges()) return (void)MessageBeep(MB_OK);
   if (FileIsOpen()) {
     int answer = MessageBoxW(window, LocalizedString(IDS_ERASE_QUESTION),
                              LocalizedString(IDS_ERASE_CAPTION), MB_ICONWARNING | MB_OKCANCEL);
@@ -96,10 +99,13 @@ void WrapLines(HWND, int, int) { ToggleWrapLines(); }
 void CutEmpty(HWND, int, int) { ToggleCutEmpty(); }
 void LevelColors(HWND, int, int) { ToggleLevelColors(); }
 void Overview(HWND window, int, int) { ToggleOverview(window); }
+void FileNames(HWND, int, int) { ToggleFileNames(); }
 void Language(HWND window, int command, int) { ChooseLanguage(window, command, FollowedPath()); }
 
 // Commands whose work lives with their own feature.
 void Open(HWND window, int, int) { ShowOpenDialog(window); }
+void AddFile(HWND window, int, int) { ShowAddFileDialog(window); }
+void FilesInView(HWND window, int, int) { ShowFilesInViewDialog(window); }
 void Font(HWND window, int, int) { ShowFontDialog(window); }
 void Background(HWND window, int, int) { ShowBackgroundDialog(window); }
 void PrintSetup(HWND window, int, int) { ShowPrintSetup(window); }
@@ -131,6 +137,8 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {IDM_FILE_OPEN, IDM_FILE_OPEN, false, Open},
+    {IDM_ADD_FILE, IDM_ADD_FILE, false, AddFile},
+    {IDM_FILES_IN_VIEW, IDM_FILES_IN_VIEW, true, FilesInView},
     {IDM_PRINT_SETUP, IDM_PRINT_SETUP, false, PrintSetup},
     {IDM_PRINT, IDM_PRINT, true, Print},
     {IDM_FILE_CLOSE, IDM_FILE_CLOSE, true, CloseFollowedFile},
@@ -175,6 +183,7 @@ constexpr Command kCommands[] = {
     {IDM_HIGHLIGHT_RULES, IDM_HIGHLIGHT_RULES, false, HighlightRules},
     {IDM_LEVEL_COLORS, IDM_LEVEL_COLORS, false, LevelColors},
     {IDM_OVERVIEW, IDM_OVERVIEW, false, Overview},
+    {IDM_FILE_NAMES, IDM_FILE_NAMES, false, FileNames},
     {IDM_LANG_ENGLISH, IDM_LANG_SLOVAK, false, Language},
     {IDM_LANG_AUTO, IDM_LANG_AUTO, false, Language},
     {IDM_DONATE, IDM_DONATE, false, Donate},

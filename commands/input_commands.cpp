@@ -5,8 +5,12 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "core/rows.h"
 #include "engine/engine_host.h"
 #include "engine/file_bookmarks.h"
 #include "engine/file_follower.h"
@@ -110,10 +114,18 @@ void HandleDroppedFiles(HWND, HDROP drop) {
   bool sound = block && IsSoundDropList(block, size);
   if (block) GlobalUnlock(drop);
   if (!sound) return;
-  droppedName[0] = 0;
-  UINT length = DragQueryFileW(drop, 0, droppedName, UINT(kPathUnits));
-  if (length > 0 && droppedName[0]) OpenFile(droppedName);
+  // Several files dropped at once open as one view.
+  std::vector<std::wstring> paths;
+  UINT count = std::min<UINT>(DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0), kMaxViewFiles);
+  for (UINT i = 0; i < count; ++i) {
+    droppedName[0] = 0;
+    UINT length = DragQueryFileW(drop, i, droppedName, UINT(kPathUnits));
+    if (length > 0 && length < kPathUnits && droppedName[0]) paths.emplace_back(droppedName, length);
+  }
   DragFinish(drop);
+  std::vector<const wchar_t*> names;
+  for (const std::wstring& path : paths) names.push_back(path.c_str());
+  if (!names.empty()) OpenFiles(names.data(), names.size());
 }
 
 UINT MenuHelpStringId(WPARAM wparam, LPARAM lparam, HMENU menuBar) {

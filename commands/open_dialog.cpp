@@ -75,18 +75,43 @@ void PrepareOpenDialog(HWND window, OPENFILENAMEW* dialog, wchar_t* name, DWORD 
     dialog->Flags |= OFN_NONETWORKBUTTON | OFN_ENABLEHOOK;
     dialog->lpfnHook = OldStyleHook;
   } else {
-    dialog->Flags |= OFN_EXPLORER;
+    // The older dialog would hand several names back separated by spaces.
+    dialog->Flags |= OFN_EXPLORER | OFN_ALLOWMULTISELECT;
   }
 }
 
-void ShowOpenDialog(HWND window) {
+std::vector<std::wstring> ChosenPaths(const wchar_t* chosen, size_t capacity) {
+  std::vector<std::wstring> paths;
+  size_t first = wcsnlen(chosen, capacity);
+  if (first == 0 || first >= capacity) return paths;
+  if (first + 1 >= capacity || chosen[first + 1] == 0) return {std::wstring(chosen, first)};
+  std::wstring folder(chosen, first);
+  if (folder.back() != L'\\') folder += L'\\';
+  for (size_t at = first + 1; at < capacity && chosen[at];) {
+    size_t length = wcsnlen(chosen + at, capacity - at);
+    if (at + length >= capacity) break;  // a name the buffer cut
+    paths.push_back(folder + std::wstring(chosen + at, length));
+    at += length + 1;
+  }
+  return paths;
+}
+
+std::vector<std::wstring> ChooseFiles(HWND owner) {
   DWORD major = MajorVersion();
   OPENFILENAMEW dialog;
-  PrepareOpenDialog(window, &dialog, chosenName, major, RunsOnServerCore(major));
+  PrepareOpenDialog(owner, &dialog, chosenName, major, RunsOnServerCore(major));
   if (major >= 5) centerNextDialog = true;
   BOOL chosen = GetOpenFileNameW(&dialog);
   // A dialog that never came up must not leave the flag for another one.
   centerNextDialog = false;
-  if (chosen && chosenName[0]) OpenFile(chosenName);
+  if (!chosen) return {};
+  return ChosenPaths(chosenName, kPathUnits);
+}
+
+void ShowOpenDialog(HWND window) {
+  std::vector<std::wstring> paths = ChooseFiles(window);
+  std::vector<const wchar_t*> names;
+  for (const std::wstring& path : paths) names.push_back(path.c_str());
+  if (!names.empty()) OpenFiles(names.data(), names.size());
   if (engineHost.view) SetFocus(engineHost.view);
 }

@@ -3,7 +3,17 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <string>
+#include <vector>
+
+// Opens the files chosen: several as one view.
 void ShowOpenDialog(HWND window);
+// The system's Open dialog letting several files be chosen; their full paths,
+// none when it was cancelled.
+std::vector<std::wstring> ChooseFiles(HWND owner);
+// What the dialog hands back in its name buffer: one full path, or a folder
+// and the names chosen in it, each ended by a NUL, then a NUL.
+std::vector<std::wstring> ChosenPaths(const wchar_t* chosen, size_t capacity);
 
 // Server-core editions, whose Open dialog is the older one.
 bool IsServerCoreProduct(DWORD productType);

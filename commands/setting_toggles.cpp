@@ -61,6 +61,12 @@ void ToggleOverview(HWND window) {
   RelayoutMainWindow(window);
 }
 
+void ToggleFileNames() {
+  ToggleCheckedSetting(IDM_FILE_NAMES, &AppSettings.fileNames);
+  StoreSetting(kSettingFileNames);
+  if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
+}
+
 void ToggleAutodetect() {
   bool on = ToggleCheckedSetting(IDM_AUTODETECT, &AppSettings.autodetect);
   StoreSetting(kSettingAutodetect);

@@ -15,5 +15,6 @@ void ToggleWrapLines();             // 1407
 void ToggleCutEmpty();              // 1408
 void ToggleLevelColors();           // 1411
 void ToggleOverview(HWND window);   // 1412
+void ToggleFileNames();             // 1413
 void ToggleAutodetect();            // 1319
 void SelectCharset(int command);    // 1301..1310

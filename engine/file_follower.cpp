@@ -40,6 +40,7 @@ FollowedFile followed;
 FollowedFile* viewFiles[kMaxViewFiles] = {&followed};
 uint32_t viewFileCount = 1;
 std::unique_ptr<FollowedFile> addedFiles[kMaxViewFiles];  // the files after the first
+uint64_t viewFilesChanges = 0;
 
 void SelectFile(FollowedFile& f) { UseRowStream(f.index); }
 
@@ -850,6 +851,7 @@ bool OpenMember(FollowedFile& f) {
 }
 
 void DropAddedFiles() {
+  ++viewFilesChanges;
   for (uint32_t i = 1; i < viewFileCount; ++i) {
     ReleaseMember(*viewFiles[i]);
     addedFiles[i].reset();
@@ -894,6 +896,7 @@ bool AddFileToView(const wchar_t* name) {
   viewFiles[index] = added.get();
   addedFiles[index] = std::move(added);
   ++viewFileCount;
+  ++viewFilesChanges;
   if (!OpenMember(*viewFiles[index])) viewFiles[index]->lastIdentityCheck = 0;
   if (engineHost.fileChanged) engineHost.fileChanged();
   ArmFirstPoll();
@@ -916,6 +919,7 @@ bool RemoveFileFromView(uint32_t index) {
     viewFiles[i]->index = i;
   }
   addedFiles[--viewFileCount].reset();
+  ++viewFilesChanges;
   viewFiles[viewFileCount] = nullptr;
   if (viewFileCount == 1) SetMerging(false);
   LoadFile();
@@ -924,6 +928,7 @@ bool RemoveFileFromView(uint32_t index) {
   return true;
 }
 
+uint64_t ViewFilesChanges() { return viewFilesChanges; }
 uint32_t ViewFileCount() { return followed.file == INVALID_HANDLE_VALUE ? 0 : viewFileCount; }
 bool ViewMerges() { return viewFileCount > 1; }
 const wchar_t* ViewFilePath(uint32_t index) { return index < viewFileCount ? viewFiles[index]->fullPath : L""; }

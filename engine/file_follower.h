@@ -122,6 +122,8 @@ bool AddFileToView(const wchar_t* name);
 // Takes a file other than the first out of the view.
 bool RemoveFileFromView(uint32_t index);
 uint32_t ViewFileCount();
+// Counts up whenever a file joins or leaves the view, or another is opened.
+uint64_t ViewFilesChanges();
 bool ViewMerges();  // more than one file
 const wchar_t* ViewFilePath(uint32_t index);  // full path, empty past the last
 bool ViewFileOpen(uint32_t index);

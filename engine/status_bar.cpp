@@ -30,7 +30,7 @@ constexpr UINT kFileCommands[] = {IDM_PRINT,    IDM_FILE_CLOSE, IDM_PAUSE,      
                                   IDM_LOCK_SCROLL, IDM_RELOAD,     IDM_FILTER,      IDM_CLEAR_FILTER,
                                   IDM_GOTO_TIME,  IDM_LOAD_EARLIER, IDM_START_OF_FILE, IDM_BACK_TO_END,
                                   IDM_TOGGLE_BOOKMARK, IDM_NEXT_BOOKMARK, IDM_PREVIOUS_BOOKMARK,
-                                  IDM_CLEAR_BOOKMARKS};
+                                  IDM_CLEAR_BOOKMARKS, IDM_FILES_IN_VIEW};
 
 StatusIcons icons{};
 wchar_t fileTitle[kFileTitleUnits];
@@ -44,6 +44,8 @@ const wchar_t* TextOf(UINT id) {
 bool ScrollLockOn() { return (GetKeyState(VK_SCROLL) & 1) != 0; }
 
 HMENU HostMenu() { return engineHost.menu; }
+
+void RefreshFilePane();
 
 constexpr size_t kFilterListUnits = kMaxFilters * (kFilterPatternUnits + 32) + 128;
 
@@ -268,6 +270,7 @@ void RefreshStatus() {
   } else {
     SetPane(kPaneRow, L"");
   }
+  if (open && ViewMerges()) RefreshFilePane();
   LRESULT rows = view ? SendMessageW(view, LB_GETCOUNT, 0, 0) : 0;
   SetCountPane(kPaneRowCount, IDS_PANE_ROW_COUNT, rows < 0 ? 0u : unsigned(rows));
   RefreshRowCountTip();
@@ -297,6 +300,66 @@ void ShowStatusFile(const wchar_t* shownPath) {
   SetPaneIcon(kPaneFile, icons.file);
   SetPane(kPaneFile, name);
   ClearSizePane();
+  if (!engineHost.window) return;
+  RefreshTitle();
+  ApplyFileMenuStates(HostMenu(), true);
+}
+
+namespace {
+
+uint32_t shownViewFile = ~0u;  // the file pane 0 shows in a merged view
+
+// The short name of a view's file, as the title shows it.
+void ViewFileTitle(uint32_t index, wchar_t* title, size_t capacity) {
+  static wchar_t shown[kPathUnits];
+  ShownPathOf(ViewFilePath(index), shown, kPathUnits);
+  FileTitleOf(shown, title, capacity);
+}
+
+// Pane 0 of a merged view: the caret row's file; its tip, every file with its size.
+void RefreshFilePane() {
+  uint32_t file = CaretViewFile();
+  if (file == shownViewFile) return;
+  shownViewFile = file;
+  static wchar_t shown[kPathUnits];
+  ShownPathOf(ViewFilePath(file), shown, kPathUnits);
+  SetPaneText(kPaneFile, shown);
+  constexpr size_t kTipUnits = 2048;
+  static wchar_t tip[kTipUnits];
+  size_t at = 0;
+  tip[0] = 0;
+  for (uint32_t i = 0; i < ViewFileCount(); ++i) {
+    if (i) AppendCut(tip, kTipUnits, at, L"; ");
+    ShownPathOf(ViewFilePath(i), shown, kPathUnits);
+    wchar_t size[kPaneTextUnits] = L"";
+    if (ViewFileOpen(i) && !StrFormatByteSizeW(LONGLONG(ViewFileSize(i)), size, UINT(kPaneTextUnits))) size[0] = 0;
+    const wchar_t* args[] = {shown, size};
+    at += FormatPaneText(HostText(ViewFileOpen(i) ? IDS_VIEW_FILE_TIP : IDS_VIEW_FILE_MISSING), args, 2, tip + at,
+                         kTipUnits - at);
+  }
+  SetPaneTip(kPaneFile, tip);
+}
+
+}  // namespace
+
+void ShowViewFiles() {
+  shownViewFile = ~0u;
+  uint32_t files = ViewFileCount();
+  if (files == 0) return;
+  if (files == 1) {
+    static wchar_t shown[kPathUnits];
+    ShownPathOf(ViewFilePath(0), shown, kPathUnits);
+    ShowStatusFile(shown);
+    return;
+  }
+  wchar_t first[kFileTitleUnits], second[kFileTitleUnits];
+  ViewFileTitle(0, first, kFileTitleUnits);
+  if (files == 2) ViewFileTitle(1, second, kFileTitleUnits);
+  else DecimalText(files - 1, AsText(second));
+  const wchar_t* args[] = {first, second};
+  FormatPaneText(HostText(files == 2 ? IDS_TITLE_TWO_FILES : IDS_TITLE_MORE_FILES), args, 2, fileTitle, kFileTitleUnits);
+  SetPaneIcon(kPaneFile, icons.file);
+  RefreshFilePane();
   if (!engineHost.window) return;
   RefreshTitle();
   ApplyFileMenuStates(HostMenu(), true);
@@ -404,4 +467,9 @@ void ApplyFileMenuStates(HMENU menu, bool fileOpen) {
   bool lockChecked = fileOpen && ScrollLockOn();
   CheckMenuItem(menu, IDM_LOCK_SCROLL, MF_BYCOMMAND | (lockChecked ? MF_CHECKED : MF_UNCHECKED));
   if (!fileOpen) CheckMenuItem(menu, IDM_PAUSE, MF_BYCOMMAND | MF_UNCHECKED);
+  // A merged view keeps the tails of its files; erasing would empty several at once.
+  bool merged = fileOpen && ViewMerges();
+  EnableMenuItem(menu, IDM_ERASE, MF_BYCOMMAND | (merged ? MF_GRAYED : MF_ENABLED));
+  if (merged)
+    for (UINT id : {IDM_LOAD_EARLIER, IDM_START_OF_FILE}) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
 }

@@ -39,6 +39,10 @@ void RefreshStatus();
 void ShowStatusFile(const wchar_t* shownPath);
 // The title: the file's, with the line filter when one is set.
 void RefreshTitle();
+// After a file joined or left the view: the title names its files ("a.log +
+// b.log", "a.log + 3 more"), pane 0 shows the caret row's file and its tip
+// every file with its size.
+void ShowViewFiles();
 // Back to no file: panes 0 and 6 emptied, the title the product name, menus
 // grayed, then a refresh.
 void ClearStatusFile();

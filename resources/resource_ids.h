@@ -11,6 +11,8 @@
 
 // Commands.
 #define IDM_FILE_OPEN 1101
+#define IDM_ADD_FILE 1110
+#define IDM_FILES_IN_VIEW 1111
 #define IDM_PRINT_SETUP 1102
 #define IDM_PRINT 1103
 #define IDM_FILE_CLOSE 1108
@@ -67,6 +69,7 @@
 #define IDM_HIGHLIGHT_RULES 1410
 #define IDM_LEVEL_COLORS 1411
 #define IDM_OVERVIEW 1412
+#define IDM_FILE_NAMES 1413
 #define IDM_LANG_ENGLISH 1501  // radio group 1501-1504
 #define IDM_LANG_CZECH 1502
 #define IDM_LANG_SLOVAK 1503
@@ -91,6 +94,7 @@
 #define IDD_FILTER 1012
 #define IDD_GOTO_TIME 1013
 #define IDD_FIND 1014
+#define IDD_FILES_IN_VIEW 1015
 
 // Dialog controls. 0-128: button strip; 1024-1039: headings; the rest: content.
 #define IDC_STATIC (-1)
@@ -119,6 +123,9 @@
 #define IDC_FILTER_REMOVE 297
 #define IDC_FILTER_REGEX 298
 #define IDC_FILTER_BOUND 300
+#define IDC_VIEW_FILES 310
+#define IDC_VIEW_FILE_ADD 311
+#define IDC_VIEW_FILE_REMOVE 312
 #define IDC_ABOUT_ICON 299
 #define IDC_ASSOC_LOG 512
 #define IDC_ASSOC_TXT 513
@@ -231,6 +238,8 @@
 #define IDS_VIEW_FULL 183
 #define IDS_TITLE_TWO_FILES 184
 #define IDS_TITLE_MORE_FILES 185
+#define IDS_VIEW_FILE_TIP 186
+#define IDS_VIEW_FILE_MISSING 187
 
 // Language-independent strings (US English only): registry and stream names.
 #define IDS_REG_KEY 129
@@ -255,6 +264,7 @@
 #define IDS_PROPERTIES_STREAM 148
 #define IDS_REG_LEVEL_COLORS 149
 #define IDS_REG_OVERVIEW 150
+#define IDS_REG_FILE_NAMES 151
 #define IDS_REG_RESTRICT_INSTANCES 152
 #define IDS_REG_REPO 153
 #define IDS_REG_LANGUAGE 154

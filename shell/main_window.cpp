@@ -230,8 +230,13 @@ void OnFileOpened(const wchar_t* shownPath) {
   ForgetFindText();
 }
 
+// A file joined or left a view of several: its name and panes follow.
 void OnFileChanged() {
+  static uint32_t filesShown = 0;
+  uint32_t files = ViewFileCount();
   if (!FileIsOpen()) ClearStatusFile();
+  else if (files > 1 || filesShown > 1) ShowViewFiles();
+  filesShown = files;
 }
 
 bool CleanFullScreenHook() { return IsCleanFullScreen(); }
@@ -246,7 +251,8 @@ void RemoveUncheckedMarks(HMENU menu) {
                {IDM_CUT_EMPTY, &Settings::cutEmpty},
                {IDM_AUTO_CHECK, &Settings::autoCheck},
                {IDM_LEVEL_COLORS, &Settings::levelColors},
-               {IDM_OVERVIEW, &Settings::overview}};
+               {IDM_OVERVIEW, &Settings::overview},
+               {IDM_FILE_NAMES, &Settings::fileNames}};
   for (const auto& mark : marks)
     if (!(AppSettings.*mark.field)) CheckMenuItem(menu, UINT(mark.command), MF_BYCOMMAND | MF_UNCHECKED);
 }

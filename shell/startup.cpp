@@ -216,6 +216,8 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   int argumentCount = 0;
   wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
   const wchar_t* fileArgument = arguments && argumentCount > 1 ? arguments[1] : nullptr;
+  // Several paths open one view of them all.
+  size_t fileCount = fileArgument ? size_t(argumentCount - 1) : 0;
   // The uninstaller's call: no window, no other instance asked, no settings touched.
   if (argumentCount == 2 && CompareStringOrdinal(fileArgument, -1, L"/unregister", -1, TRUE) == CSTR_EQUAL) {
     UnregisterAssociations();
@@ -229,7 +231,7 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   SetStoredCharsetReader(ReadStoredCharsetName);
 
   OpenInstanceTable();
-  if (fileArgument && AppSettings.restrictInstances && AnotherInstanceTookOver(fileArgument)) {
+  if (fileCount == 1 && AppSettings.restrictInstances && AnotherInstanceTookOver(fileArgument)) {
     LocalFree(arguments);
     return 0;
   }
@@ -254,8 +256,8 @@ int RunTessel(HINSTANCE instance, int showCommand) {
     HWND window = CreateMainWindow(instance, request, mainMenu);
     if (window) {
       dialogFocusWindow = window;
-      if (fileArgument) OpenFile(fileArgument);
-      if (EnterInstanceTable(window, AppSettings.restrictInstances ? fileArgument : nullptr))
+      if (fileCount) OpenFiles(arguments + 1, fileCount);
+      if (EnterInstanceTable(window, AppSettings.restrictInstances && fileCount == 1 ? fileArgument : nullptr))
         exitCode = ShowAndRun(window, mainMenu, showCommand);
       else
         DestroyWindow(window);  // never shown; the file closes with it, storing nothing

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "engine/engine_host.h"
+#include "engine/file_follower.h"
 #include "engine/row_builder.h"
+#include "engine/status_bar.h"
 #include "ui/platform.h"
 #include "ui/settings.h"
 
@@ -12,6 +14,52 @@ namespace {
 wchar_t rowText[kMaxRowUnits + 1];
 constexpr ULONGLONG kRetagBudgetMs = 50;
 uint32_t retaggings = 0;
+
+// The short names of a merged view's files, as drawn before each row, and the
+// width they take in the view's font (the widest, and a space).
+constexpr size_t kFileNameUnits = 64;
+struct FileNameColumn {
+  uint64_t files = ~uint64_t(0);  // the view's files they were taken from
+  HFONT font = nullptr;
+  wchar_t names[kMaxViewFiles][kFileNameUnits] = {};
+  int width = 0;
+};
+FileNameColumn nameColumn;
+
+const FileNameColumn& FileNames(HDC dc) {
+  HFONT font = HFONT(GetCurrentObject(dc, OBJ_FONT));
+  if (nameColumn.files == ViewFilesChanges() && nameColumn.font == font) return nameColumn;
+  nameColumn.files = ViewFilesChanges(), nameColumn.font = font, nameColumn.width = 0;
+  static wchar_t shown[kPathUnits];
+  for (uint32_t i = 0; i < kMaxViewFiles; ++i) {
+    ShownPathOf(ViewFilePath(i), shown, kPathUnits);
+    FileTitleOf(shown, nameColumn.names[i], kFileNameUnits);
+    SIZE extent;
+    if (i < ViewFileCount() && GetTextExtentPoint32W(dc, nameColumn.names[i], int(wcslen(nameColumn.names[i])), &extent))
+      nameColumn.width = std::max<int>(nameColumn.width, extent.cx);
+  }
+  SIZE space;
+  if (GetTextExtentPoint32W(dc, L"  ", 2, &space)) nameColumn.width += space.cx;
+  return nameColumn;
+}
+
+// A merged view with "File names" on: the row's file's name, dimmed, in a
+// column of its own before the text; what is left of the row for the text.
+RECT DrawFileName(const DRAWITEMSTRUCT* item, uint32_t file, const RowColours& colours) {
+  RECT rest = item->rcItem;
+  if (!AppSettings.fileNames || !ViewMerges() || file >= kMaxViewFiles) return rest;
+  HDC dc = item->hDC;
+  const FileNameColumn& names = FileNames(dc);
+  RECT cell = rest;
+  cell.right = std::min<LONG>(cell.left + names.width, cell.right);
+  bool selected = item->itemState & ODS_SELECTED;
+  SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : Blend(colours.text, colours.background, 3));
+  SetBkColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHT) : colours.background);
+  ExtTextOutW(dc, cell.left + 1, cell.top, ETO_OPAQUE | ETO_CLIPPED, &cell, names.names[file],
+              UINT(wcslen(names.names[file])), nullptr);
+  rest.left = cell.right;
+  return rest;
+}
 
 }  // namespace
 
@@ -87,7 +135,11 @@ void DrawViewRow(const DRAWITEMSTRUCT* item) {
   bool placesKnown = size_t(SendMessageW(item->hwndItem, LB_GETCOUNT, 0, 0)) == ViewRows();
   LogLevel level = placesKnown ? ViewRowPlace(item->itemID).level : LogLevel::kNone;
   RowColours colours = ColoursOfRow(level, RuleOfTag(tag));
-  DrawRow(item, rowText, length, colours.text, colours.background);
+  RECT text = DrawFileName(item, placesKnown ? ViewRowPlace(item->itemID).file : kMaxViewFiles, colours);
+  if (text.left == item->rcItem.left) return DrawRow(item, rowText, length, colours.text, colours.background);
+  DRAWITEMSTRUCT rest = *item;
+  rest.rcItem = text;
+  DrawRow(&rest, rowText, length, colours.text, colours.background);
 }
 
 uint32_t RowTagsRenewed() { return retaggings; }

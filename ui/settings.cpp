@@ -43,6 +43,7 @@ constexpr NumericValue kLaterValues[] = {
     {kSettingSavePosition, &Settings::savePosition},
     {kSettingLevelColors, &Settings::levelColors},
     {kSettingOverview, &Settings::overview},
+    {kSettingFileNames, &Settings::fileNames},
 };
 
 const NumericValue* FindNumeric(UINT name) {

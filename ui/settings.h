@@ -35,6 +35,7 @@ struct Settings {
   uint32_t savePosition = 1;      // "save position"
   uint32_t levelColors = 1;       // "level colors"
   uint32_t overview = 1;          // "overview"
+  uint32_t fileNames = 1;         // "file names"
   LOGFONTW font = DefaultViewFont();  // "font"
   wchar_t history[kHistoryEntries][kHistoryUnits] = {};  // "history 0" .. "history 9"
   HighlightRule rules[kMaxRules] = {};  // "rule 0" .. "rule 31"; a slot without pattern is free
@@ -65,6 +66,7 @@ enum : UINT {
   kSettingRuleFormat = 144,  // "rule %u"
   kSettingLevelColors = 149,
   kSettingOverview = 150,
+  kSettingFileNames = 151,
   kSettingRestrictInstances = 152,
   kSettingRepo = 153,
   kSettingLanguage = 154,

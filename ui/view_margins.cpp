@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/file_bookmarks.h"
+#include "engine/file_follower.h"
 #include "engine/row_builder.h"
 #include "ui/highlight_view.h"
 #include "ui/platform.h"
@@ -58,7 +59,14 @@ void PaintGutter(HWND view) {
     int size = std::max(std::min<int>(height, gutter.right - gutter.left) - 4, 3);
     HBRUSH mark = CreateSolidBrush(kBookmarkColour);
     HGDIOBJ oldBrush = SelectObject(dc, mark), oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+    bool bars = ViewMerges();
+    int barWidth = std::min<int>(MulDiv(kFileBarPixels, ScreenDpi(), 96), gutter.right - gutter.left);
     for (int row = std::max(top, 0), y = gutter.top; row < count && y < gutter.bottom; ++row, y += height) {
+      if (bars) {
+        RECT bar{gutter.left, y, gutter.left + barWidth, std::min<int>(y + height, gutter.bottom)};
+        SetBkColor(dc, FileBarColour(ViewRowPlace(size_t(row)).file));
+        ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &bar, nullptr, 0, nullptr);
+      }
       if (!StartsMarkedLine(size_t(row))) continue;
       int left = gutter.left + (gutter.right - gutter.left - size) / 2, upper = y + (height - size) / 2;
       RoundRect(dc, left, upper, left + size + 1, upper + size + 1, size / 2, size / 2);
