@@ -779,7 +779,11 @@ HANDLE FollowedFileHandle() { return followed.file; }
 bool FollowingPaused() { return followed.paused; }
 const wchar_t* FollowedPath() { return followed.fullPath; }
 uint64_t LastFileSize() { return followed.lastSize; }
-bool PollContinues() { return followed.continuing; }
+bool PollContinues() {
+  for (uint32_t i = 0; i < viewFileCount; ++i)
+    if (viewFiles[i]->continuing) return true;
+  return false;
+}
 
 namespace follower {
 
@@ -863,7 +867,11 @@ void DropAddedFiles() {
 
 }  // namespace follower
 
-bool AddFileToView(const wchar_t* name) {
+namespace {
+
+// A file joins the view. One the user picked must open now; one named on the
+// command line (a share that is not there yet) joins anyway and is tried again.
+bool AddMember(const wchar_t* name, bool mustOpen) {
   if (followed.file == INVALID_HANDLE_VALUE) return OpenFile(name);
   auto added = std::make_unique<FollowedFile>();
   if (!FullPathOf(name, added->fullPath, kPathUnits)) lstrcpynW(added->fullPath, name, int(kPathUnits));
@@ -876,8 +884,9 @@ bool AddFileToView(const wchar_t* name) {
     if (engineHost.showError) engineHost.showError(kMsgViewFull, 0);
     return false;
   }
-  HANDLE probe = CreateFileW(added->fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-  DWORD error = probe == INVALID_HANDLE_VALUE ? GetLastError() : RefusalOf(probe);
+  HANDLE probe = mustOpen ? CreateFileW(added->fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr)
+                          : INVALID_HANDLE_VALUE;
+  DWORD error = !mustOpen ? 0 : probe == INVALID_HANDLE_VALUE ? GetLastError() : RefusalOf(probe);
   if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
   if (error) {
     if (engineHost.showError) engineHost.showError(kMsgOpenFailed, error);
@@ -903,9 +912,13 @@ bool AddFileToView(const wchar_t* name) {
   return true;
 }
 
+}  // namespace
+
+bool AddFileToView(const wchar_t* name) { return AddMember(name, true); }
+
 bool OpenFiles(const wchar_t* const* names, size_t count) {
   if (count == 0 || !OpenFile(names[0])) return false;
-  for (size_t i = 1; i < count; ++i) AddFileToView(names[i]);
+  for (size_t i = 1; i < count; ++i) AddMember(names[i], false);
   return true;
 }
 

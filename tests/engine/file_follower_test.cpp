@@ -38,11 +38,27 @@ struct FollowerTest : HostedTest {
 // browsing or not, "=" expects the rows (UTF-8, separated by "|") and "f" the file's bytes; "k2" toggles the bookmark of
 // the line of row 2, "n" and "N" go to the next and previous bookmark, "^" expects the row with the focus, "K" the
 // rows a bookmark marks, as "=" does, and "C" what Copy bookmarked lines copies, each line ended by "|"; "v" expects
-// the rows' levels (LogLevel's values, a digit a row); "X" clears the bookmarks.
+// the rows' levels (LogLevel's values, a digit a row); "X" clears the bookmarks. Several files in one view: ">2" sends
+// the writer's moves to file 2 (0 is the first), "+2" adds it to the view, "?2" adds it as the command line does
+// (it may not exist yet), "-2" takes it out, "y" renames the writer's file away and writes its name anew, "~" waits
+// on timer 1 for the rows, as "=" expects them, "h101" expects which of the view's files are open, "i" expects the
+// file of each row (a digit a row).
 struct Scenario {
   const char* name; std::vector<std::string> steps;
   uint32_t kbLimit = 256, linesLimit = 2048, fallback = kCharsetCurrent;
+  bool dated = false;  // "10:00:01" at a line's start, in written and expected text alike, stands for "2026-01-01 10:00:01"
 };
+
+std::string Dated(const std::string& text) {
+  std::string dated;
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool lineStart = i == 0 || text[i - 1] == '\n' || text[i - 1] == '|';
+    if (lineStart && i + 3 <= text.size() && isdigit(uint8_t(text[i])) && isdigit(uint8_t(text[i + 1])) && text[i + 2] == ':')
+      dated += "2026-01-01 ";
+    dated += text[i];
+  }
+  return dated;
+}
 
 RowList RowsOf(const std::string& list) {
   RowList rows;
@@ -168,23 +184,82 @@ TEST_F(FollowerTest, Scenarios) {
        {"w2026-01-01 10:00:00 WARN first\n2026-01-01 10:00:01 ERROR boom\n  at a\n  at b\n  at c\n  at d\n", "o", "p",
         "=  at c|  at d", "v44", "b", "=  at b|  at c", "v44", "s", "v34", "d", "=2026-01-01 10:00:01 ERROR boom|  at a",
         "v44", "d", "=  at a|  at b", "v44"}, 256, 2},
+      {"two and three writers with interleaved stamps: each line at its place by time, a late one above newer rows",
+       {"w10:00:01 a1\n10:00:03 a3\n", ">1", "w10:00:02 b2\n10:00:04 b4\n", "o", "+1", "p", "=10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:04 b4",
+        "i0101", ">0", "a10:00:03.500 a35\n", "p", "=10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:03.500 a35|10:00:04 b4",
+        ">2", "w10:00:00 c0\n10:00:05 c5\n", "+2", "p",
+        "=10:00:00 c0|10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:03.500 a35|10:00:04 b4|10:00:05 c5", "i2010012", "h111",
+        ">1", "a10:00:06 b6\n", ">0", "a10:00:07 a7\n", "p", "i201001210"}, 256, 2048, kCharsetCurrent, true},
+      {"lines without stamps, equal stamps, a stamp going back and zones",
+       {"w10:00:01 x\n  at y\n10:00:02 z\n", ">1", "w10:00:01 p\nno stamp\n10:00:02 q\n", "o", "+1", "p",
+        "=10:00:01 x|  at y|10:00:01 p|no stamp|10:00:02 z|10:00:02 q", "a09:59:00 early\n", "p",
+        "=10:00:01 x|  at y|10:00:01 p|no stamp|10:00:02 z|10:00:02 q|09:59:00 early",
+        ">2", "w2026-01-01T10:00:00+01:00 zoned\n", ">3", "w2026-01-01T09:30:00Z utc\n", "o", ">0", "w", "o", "+2", "+3", "p",
+        "=2026-01-01T10:00:00+01:00 zoned|2026-01-01T09:30:00Z utc"}, 256, 2048, kCharsetCurrent, true},
+      {"the lines limit holds for the view as a whole and its span stays exact",
+       {"w10:00:05 a5\n10:00:06 a6\n10:00:07 a7\n10:00:08 a8\n", ">1", "w10:00:01 b1\n10:00:09 b9\n", "o", "+1", "p",
+        "=10:00:07 a7|10:00:08 a8|10:00:09 b9", "a10:00:09.500 b95\n", "p", "=10:00:08 a8|10:00:09 b9|10:00:09.500 b95",
+        ">2", "w10:00:00 c0\n", "+2", "p", "=10:00:08 a8|10:00:09 b9|10:00:09.500 b95", "-1", "p",
+        "=10:00:06 a6|10:00:07 a7|10:00:08 a8", "h11"}, 256, 3, kCharsetCurrent, true},
+      {"a file truncated and another rotated while the rest go on",
+       {"w10:00:01 a1\n10:00:04 a4\n", ">1", "w10:00:02 b2\n", ">2", "w10:00:03 c3\n", "o", "+1", "+2", "p",
+        "=10:00:01 a1|10:00:02 b2|10:00:03 c3|10:00:04 a4", ">1", "w10:00:05 fresh b\n", "p",
+        "=10:00:01 a1|10:00:03 c3|10:00:04 a4|10:00:05 fresh b", ">2", "y10:00:06 rotated c\n",
+        "~10:00:01 a1|10:00:04 a4|10:00:05 fresh b|10:00:06 rotated c", ">0", "a10:00:07 a7\n",
+        "~10:00:01 a1|10:00:04 a4|10:00:05 fresh b|10:00:06 rotated c|10:00:07 a7"}, 256, 2048, kCharsetCurrent, true},
+      {"UTF-8, UTF-16 and a code page in one view, the charset chosen for the caret row's file",
+       {"w\xEF\xBB\xBF" "10:00:01 caf\xC3\xA9\n", ">1", "w" + kMark16 + Utf16("10:00:02 wide\n"), ">2", "w10:00:03 na\xEFve\n", "o",
+        "+1", "+2", "p", "=10:00:01 caf\xC3\xA9|10:00:02 wide|10:00:03 na\xC3\xAFve", "u", "c1303", "p", "i012",
+        "=\xC3\xAF\xC2\xBB\xC2\xBF" "10:00:01 caf\xC3\x83\xC2\xA9|10:00:02 wide|10:00:03 na\xC3\xAFve"}},
+      {"a file named on the command line that is not there yet joins once it is",
+       {"w10:00:01 a1\n", "?5", "p", "=10:00:01 a1", "h10", ">5", "w10:00:00 early\n10:00:02 b2\n",
+        "~10:00:00 early|10:00:01 a1|10:00:02 b2", "h11"}, 256, 2048, kCharsetCurrent, true},
       {"a large tail without line feeds loads promptly",  // not one byte per read
        {std::string("w") + std::string(40u << 20, 'q') + "\nlast\n", "o", "p", "=last"}, 16384},
   };
   std::string written;
   int shownRow = -1;
+  auto fileOf = [&](int index) { return index ? directory + L"\\app" + std::to_wstring(index) + L".log" : path; };
   for (const Scenario& s : scenarios) {
     SCOPED_TRACE(s.name);
+    std::wstring writing = path;
     CloseFile();
     SetScrollLock(false);
     AppSettings.kbLimit = s.kbLimit, AppSettings.linesLimit = s.linesLimit, AppSettings.wrapLines = 0;
     FollowedCharset() = CharsetState{}, FollowedCharset().fallback = s.fallback;
-    for (const std::string& step : s.steps) {
+    for (const std::string& given : s.steps) {
+      std::string step = s.dated && !given.empty() ? given[0] + Dated(given.substr(1)) : given;
       SCOPED_TRACE(testing::PrintToString(step));
       std::string rest = step.substr(1);
       switch (step[0]) {
-        case 'w': WriteBytes(path, rest), written = rest; break;
-        case 'a': AppendBytes(path, rest), written += rest; break;
+        case 'w': WriteBytes(writing, rest), written = rest; break;
+        case 'a': AppendBytes(writing, rest), written += rest; break;
+        case '>': writing = fileOf(std::stoi(rest)); break;
+        case '+': EXPECT_TRUE(AddFileToView(fileOf(std::stoi(rest)).c_str())); break;
+        case '?': {
+          std::wstring first = path, added = fileOf(std::stoi(rest));
+          const wchar_t* names[] = {first.c_str(), added.c_str()};
+          EXPECT_TRUE(OpenFiles(names, 2));
+          break;
+        }
+        case '-': EXPECT_TRUE(RemoveFileFromView(uint32_t(std::stoi(rest)))); break;
+        case 'y':
+          ASSERT_TRUE(MoveFileExW(writing.c_str(), (writing + L".old").c_str(), MOVEFILE_REPLACE_EXISTING));
+          WriteBytes(writing, rest);
+          break;
+        case '~': EXPECT_TRUE(WaitForRows(RowsOf(rest))) << testing::PrintToString(Rows()); break;
+        case 'h': {
+          std::string open;
+          for (uint32_t i = 0; i < ViewFileCount(); ++i) open += ViewFileOpen(i) ? '1' : '0';
+          EXPECT_EQ(open, rest);
+          break;
+        }
+        case 'i': {
+          std::string files;
+          for (size_t i = 0; i < Rows().size(); ++i) files += char('0' + int(ViewRowPlace(i).file));
+          EXPECT_EQ(files, rest);
+          break;
+        }
         case 'j': {
           size_t line = std::stoul(rest), start = 0;
           for (size_t i = 0; i < line; ++i) start = written.find('\n', start) + 1;
