@@ -14,10 +14,12 @@ wchar_t opening[kHistoryUnits];
 HistoryEntry* Entries() { return reinterpret_cast<HistoryEntry*>(AppSettings.history); }
 const wchar_t* Entry(int index) { return AppSettings.history[index]; }
 
-// The submenu at position 1 of the File menu.
+// The File menu's one submenu.
 HMENU HistoryMenu() {
   HMENU file = engineHost.menu ? GetSubMenu(engineHost.menu, 0) : nullptr;
-  return file ? GetSubMenu(file, 1) : nullptr;
+  for (int i = 0, count = file ? GetMenuItemCount(file) : 0; i < count; ++i)
+    if (HMENU sub = GetSubMenu(file, i)) return sub;
+  return nullptr;
 }
 
 }  // namespace

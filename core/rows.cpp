@@ -51,9 +51,11 @@ struct RowStream {
   uint64_t rowStartUnit = 0;   // where in its line the row being built starts
   uint64_t unitsIntoLine = 0;  // units of the line fed so far, rows built or not
   LevelReading levelReading;   // of the rows appended; a stretch put above reads on its own
-  // Merging: the stamps read, and the first row since a load.
-  YearHint hint{1970, 1};
-  int64_t runningStamp = kNoStamp;
+  // Merging: the running stamp, the head of the line being fed as far as it
+  // came in earlier feeds, whether that line is keyed yet, and the first row
+  // since a load.
+  LineKeyer keyer;
+  bool lineKeyed = false;
   bool cutAbove = false;
   bool hasFirstRow = false;
   RowPlace firstRow;
@@ -134,6 +136,32 @@ void ReadRowLevel(size_t i, LevelReading* reading) {
   place.levelStated = ours && place.unit == 0 && reading->stated;
 }
 
+// Merging: the line being fed is keyed once, from its first units: those of
+// earlier feeds, then up to count more of units, the rest of it in this feed.
+void KeyLineOnce(const TextUnit* units, size_t count) {
+  if (stream->lineKeyed) return;
+  stream->lineKeyed = true;
+  TextUnit head[kKeyedHeadUnits];
+  size_t length = std::min(stream->keyer.headLength, kKeyedHeadUnits);
+  std::copy(stream->keyer.head, stream->keyer.head + length, head);
+  for (size_t i = 0; i < count && length < kKeyedHeadUnits && units[i] != u'\n'; ++i) head[length++] = units[i];
+  KeyLine(&stream->keyer, head, length);
+}
+
+// Keeps the head of the line a feed leaves unfinished for its keying.
+void KeepLineHead(const TextUnit* units, size_t count) {
+  LineKeyer& keyer = stream->keyer;
+  size_t taken = std::min(count, kKeyedHeadUnits - std::min(keyer.headLength, kKeyedHeadUnits));
+  std::copy(units, units + taken, keyer.head + keyer.headLength);
+  keyer.headLength += taken;
+}
+
+// A line ends: the next one is keyed afresh.
+void NextLineToKey() {
+  stream->lineKeyed = false;
+  stream->keyer.headLength = 0;
+}
+
 void AddRow() {
   if (stream->pendingLength > widestRow) {
     widestRow = stream->pendingLength;
@@ -143,12 +171,8 @@ void AddRow() {
   RowPlace place{stream->linesFed, stream->rowStartUnit};
   place.file = streamFile;
   if (merging) {
-    int64_t time;
-    int32_t zone = kNoZone;
-    if (stream->rowStartUnit == 0 &&
-        FindLineTime(stream->pendingRow, std::min(stream->pendingLength, kKeyedHeadUnits), stream->hint, &time, nullptr, &zone))
-      stream->runningStamp = std::max(stream->runningStamp, MergeMilliseconds(time, zone));
-    place.stamp = stream->runningStamp;
+    if (!stream->lineKeyed) KeyLineOnce(nullptr, 0);
+    place.stamp = stream->keyer.last;
     if (!stream->hasFirstRow) stream->hasFirstRow = true, stream->firstRow = place;
   }
   batchStarts.push_back(batchText.size());
@@ -178,12 +202,16 @@ void EndRow() {
 }
 
 void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
+  size_t lineStart = 0;  // where in units the line being fed goes on
   for (size_t i = 0; i < count; ++i) {
     TextUnit c = units[i];
     if (c == u'\n') {
+      if (merging) KeyLineOnce(units + lineStart, i - lineStart);
       EndRow();
       ++stream->linesFed;
       stream->unitOfLine = stream->rowStartUnit = 0;
+      if (merging) NextLineToKey();
+      lineStart = i + 1;
       continue;
     }
     ++stream->unitOfLine;
@@ -203,10 +231,12 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
         break;
     }
     if (stream->pendingLength >= capacity) {
+      if (merging) KeyLineOnce(units + lineStart, count - lineStart);
       EndRow();
       stream->rowStartUnit = stream->unitOfLine;
     }
   }
+  if (merging && !stream->lineKeyed) KeepLineHead(units + lineStart, count - lineStart);
 }
 
 // A line that stops a regular expression at its bound does not match; it is
@@ -228,6 +258,7 @@ size_t FeedFiltered(const TextUnit* units, size_t count, size_t capacity, bool c
       units += taken, count -= taken;
       if (count == 0 && stream->heldLength < kFilterLineUnits) break;  // the line goes on in a later chunk
       stream->lineVerdict = LineShown(stream->heldLine, stream->heldLength, !counting) ? LineVerdict::kShown : LineVerdict::kHidden;
+      if (merging && !counting && stream->lineVerdict == LineVerdict::kHidden) KeyLineOnce(stream->heldLine, stream->heldLength);
       if (stream->lineVerdict == LineVerdict::kShown && !counting) BuildRows(stream->heldLine, stream->heldLength, capacity);
     }
     size_t end = 0;
@@ -235,7 +266,7 @@ size_t FeedFiltered(const TextUnit* units, size_t count, size_t capacity, bool c
     bool lineEnds = end < count;
     size_t through = lineEnds ? end + 1 : end;
     if (stream->lineVerdict == LineVerdict::kShown && !counting) BuildRows(units, through, capacity);
-    else if (lineEnds && !counting) ++stream->linesFed;
+    else if (lineEnds && !counting) ++stream->linesFed, NextLineToKey();
     units += through, count -= through;
     if (lineEnds) passed += stream->lineVerdict == LineVerdict::kShown, stream->lineVerdict = LineVerdict::kPending, stream->heldLength = 0;
   }
@@ -446,7 +477,7 @@ void SetMerging(bool on) {
 }
 
 bool Merging() { return merging; }
-void SetStreamYearHint(const YearHint& hint) { stream->hint = hint; }
+void SetStreamYearHint(const YearHint& hint) { stream->keyer.hint = hint; }
 void SetStreamCutAbove(bool cut) { stream->cutAbove = cut; }
 
 void RemoveViewRowsOf(const RowView& view, uint32_t file) {
@@ -474,7 +505,8 @@ void ResetPendingRow() {
   stream->lineVerdict = LineVerdict::kPending, stream->heldLength = 0;
   stream->unitOfLine = stream->rowStartUnit = stream->unitsIntoLine = 0;
   stream->levelReading = LevelReading{};
-  stream->runningStamp = kNoStamp;
+  stream->keyer.last = kNoStamp;
+  NextLineToKey();
   stream->hasFirstRow = false;
   stream->cutAbove = false;
 }

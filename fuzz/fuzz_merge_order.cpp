@@ -4,6 +4,10 @@
 // reference merge: every whole line of every file keyed from its whole text
 // (its stamp moved to UTC by the calendar of <chrono> when it has a zone,
 // the running stamp of its file), the keys sorted.
+// Then the rows: the same files through their row streams, chunked and
+// flushed at random, into a view of at most a lines limit of rows. It must
+// hold the last rows of the reference merge: each file's rows built alone,
+// each keyed by its line's reference key, sorted.
 #include <algorithm>
 #include <chrono>
 #include <vector>
@@ -25,6 +29,34 @@ int64_t ReferenceMilliseconds(int64_t time, int32_t zone) {
   int64_t first = sys_days{std::chrono::year{year} / std::chrono::month{month} / 1}.time_since_epoch().count();
   int64_t ms = (first + day - 1) * 86400000 + clock / 61000 / 60 * 3600000 + clock / 61000 % 60 * 60000 + clock % 61000;
   return zone == kNoZone ? ms : ms - int64_t(zone) * 60000;
+}
+
+struct KeyedRow {
+  MergeKey key;
+  uint64_t unit;
+  std::u16string text;
+};
+
+// A file's rows built alone, without merging, as (line, unit, text).
+std::vector<KeyedRow> RowsAlone(const std::u16string& text, uint32_t file, size_t capacity) {
+  KeptRows kept;
+  RowView view = kept.View();
+  SetMerging(false);
+  UseRowStream(0);
+  SetRowOptions(RowOptions{1u << 30, false, false});
+  ClearView(view);
+  DiscardBatchedRows();
+  ResetPendingRow();
+  SetLinesFed(kFirstLineOrdinal);
+  FeedUnits(text.data(), text.size(), capacity);
+  FlushRowsTo(view, false, false);
+  std::vector<KeyedRow> rows;
+  for (size_t i = 0; i < kept.rows.size(); ++i) {
+    RowPlace place = ViewRowPlace(i);
+    rows.push_back(KeyedRow{MergeKey{kNoStamp, file, place.line - kFirstLineOrdinal}, place.unit, kept.rows[i]});
+  }
+  ClearView(view);
+  return rows;
 }
 
 void Take(void* context, const MergeKey& key) {
@@ -71,5 +103,75 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fed[file] += chunk;
   }
   if (merged != expected) __builtin_trap();
+
+  // The rows. A line is keyed from its first units as they came: with rows
+  // narrower than a stamp's reach, a line's first row can go before the rest
+  // of its head has been written, so the rows here are never that narrow.
+  uint8_t flags = input.Byte();
+  size_t capacity = flags & 1 ? kMaxRowUnits : kKeyedHeadUnits + input.Byte();
+  uint32_t limit = 1 + input.Byte() % 64;
+  std::vector<KeyedRow> reference;
+  for (uint32_t file = 0; file < files; ++file) {
+    std::vector<KeyedRow> rows = RowsAlone(texts[file], file, capacity);
+    reference.insert(reference.end(), rows.begin(), rows.end());
+  }
+  // A line not ended yet that already made rows is keyed from its head too.
+  std::vector<int64_t> unended(files, kNoStamp);
+  for (uint32_t file = 0; file < files; ++file) {
+    const std::u16string& text = texts[file];
+    size_t start = text.rfind(u'\n') == std::u16string::npos ? 0 : text.rfind(u'\n') + 1;
+    for (const MergeKey& key : expected)
+      if (key.file == file) unended[file] = key.stamp;
+    int64_t time;
+    int32_t zone = kNoZone;
+    if (FindLineTime(text.data() + start, std::min(text.size() - start, kKeyedHeadUnits), hint, &time, nullptr, &zone))
+      unended[file] = std::max(unended[file], ReferenceMilliseconds(time, zone));
+  }
+  for (KeyedRow& row : reference) {
+    auto keyed = std::find_if(expected.begin(), expected.end(), [&](const MergeKey& key) {
+      return key.file == row.key.file && key.line == row.key.line;
+    });
+    row.key.stamp = keyed != expected.end() ? keyed->stamp : unended[row.key.file];
+  }
+  std::stable_sort(reference.begin(), reference.end(), [](const KeyedRow& a, const KeyedRow& b) {
+    return a.key < b.key || (a.key == b.key && a.unit < b.unit);
+  });
+  if (reference.size() > limit) reference.erase(reference.begin(), reference.end() - limit);
+
+  KeptRows kept;
+  RowView view = kept.View();
+  SetRowOptions(RowOptions{limit, false, false});
+  SetMerging(true);
+  ClearView(view);
+  DiscardBatchedRows();
+  for (uint32_t file = 0; file < files; ++file) {
+    UseRowStream(file);
+    ResetPendingRow();
+    SetLinesFed(kFirstLineOrdinal);
+    SetStreamYearHint(hint);
+  }
+  std::fill(fed.begin(), fed.end(), 0);
+  for (;;) {
+    std::vector<uint32_t> open;
+    for (uint32_t file = 0; file < files; ++file)
+      if (fed[file] < texts[file].size()) open.push_back(file);
+    if (open.empty()) break;
+    uint32_t file = open[input.Byte() % open.size()];
+    size_t chunk = std::min<size_t>(1 + input.Byte() % 97, texts[file].size() - fed[file]);
+    UseRowStream(file);
+    FeedUnits(texts[file].data() + fed[file], chunk, capacity);
+    fed[file] += chunk;
+    if (input.Byte() & 1) FlushRowsTo(view, false, false);
+  }
+  FlushRowsTo(view, false, false);
+  if (kept.rows.size() != reference.size() || ViewRows() != reference.size()) __builtin_trap();
+  for (size_t i = 0; i < reference.size(); ++i) {
+    RowPlace place = ViewRowPlace(i);
+    if (kept.rows[i] != reference[i].text || place.file != reference[i].key.file ||
+        place.line - kFirstLineOrdinal != reference[i].key.line || place.unit != reference[i].unit)
+      __builtin_trap();
+  }
+  SetMerging(false);
+  UseRowStream(0);
   return 0;
 }
