@@ -1,6 +1,9 @@
 #include "commands/go_to_time.h"
 
+#include <vector>
+
 #include "commands/find.h"
+#include "core/merge_order.h"
 #include "core/time_search.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
@@ -29,15 +32,17 @@ struct OwnRead {
   HANDLE file = INVALID_HANDLE_VALUE;
   TimeSearch search{};
 
-  bool Open() {
-    file = ReOpenFile(FollowedFileHandle(), GENERIC_READ, kShareAll, 0);
+  // The view's file of that place, the first by default.
+  bool Open(uint32_t index = 0) {
+    file = ReOpenFile(ViewFileHandle(index), GENERIC_READ, kShareAll, 0);
     if (file == INVALID_HANDLE_VALUE)
-      file = CreateFileW(FollowedPath(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+      file = CreateFileW(ViewFilePath(index), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
     LARGE_INTEGER size;
     if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) return false;
     // The mark is skipped when the load took the charset from it.
-    uint64_t start = FollowedCharset().detected && FollowedCharset().detected == FollowedCharset().active ? FollowedCharset().bomLength : 0;
-    search = TimeSearch{HandleReader(file), start, uint64_t(size.QuadPart), FollowedCharset().active,
+    const CharsetState& charset = ViewFileCharset(index);
+    uint64_t start = charset.detected && charset.detected == charset.active ? charset.bomLength : 0;
+    search = TimeSearch{HandleReader(file), start, uint64_t(size.QuadPart), charset.active,
                         YearHintOf(file), &SystemConversions(), window, sizeof window};
     return true;
   }
@@ -90,9 +95,29 @@ INT_PTR CALLBACK GoToTimeProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
   return CommonDialogProc(dialog, message, wparam, lparam);
 }
 
+// A merged view: each file searched, the view loaded around the time, from
+// each file's first line at or after it (its end when it has none).
+void GoToTimeInFiles(int64_t time) {
+  std::vector<uint64_t> starts(ViewFileCount());
+  bool found = false;
+  for (uint32_t i = 0; i < starts.size(); ++i) {
+    OwnRead own;
+    if (!own.Open(i)) continue;
+    uint64_t line = 0;
+    bool at = FindLineAtTime(own.search, time, &line) == TimeFound::kLine;
+    starts[i] = at ? line : own.search.end;
+    found = found || at;
+  }
+  if (!found) return FollowEndAgain();
+  int row = ShowTimeInView(starts.data(), MergeMilliseconds(time, kNoZone), kRowsBeforeFound);
+  if (row >= 0) ShowRow(row);
+  else MessageBeep(MB_OK);
+}
+
 // Shows the first row logged at or after the time; a time past the last
 // stamp goes back to the end; nothing found beeps.
 void GoToTime(int64_t time) {
+  if (ViewMerges()) return GoToTimeInFiles(time);
   OwnRead own;
   uint64_t line = 0;
   TimeFound found = own.Open() ? FindLineAtTime(own.search, time, &line) : TimeFound::kNone;

@@ -480,17 +480,35 @@ bool Merging() { return merging; }
 void SetStreamYearHint(const YearHint& hint) { stream->keyer.hint = hint; }
 void SetStreamCutAbove(bool cut) { stream->cutAbove = cut; }
 
-void RemoveViewRowsOf(const RowView& view, uint32_t file) {
+void RemoveViewRowsOf(const RowView& view, uint32_t file, uint64_t fromLine) {
   for (size_t row = viewPlaces.size(); row-- > 0;) {
-    if (viewPlaces[row].file != file) continue;
+    if (viewPlaces[row].file != file || viewPlaces[row].line < fromLine) continue;
     view.removeAt(view.context, int(row));
     CountViewLevels(viewPlaces.begin() + ptrdiff_t(row), viewPlaces.begin() + ptrdiff_t(row) + 1, -1);
     viewPlaces.erase(viewPlaces.begin() + ptrdiff_t(row));
   }
   std::vector<size_t> others;
   for (size_t row = 0; row < batchPlaces.size(); ++row)
-    if (batchPlaces[row].file != file) others.push_back(row);
+    if (batchPlaces[row].file != file || batchPlaces[row].line < fromLine) others.push_back(row);
   if (others.size() < batchPlaces.size()) KeepBatchRows(others);
+}
+
+bool LastViewRowOf(uint32_t file, RowPlace* place) {
+  for (auto row = viewPlaces.rbegin(); row != viewPlaces.rend(); ++row)
+    if (row->file == file) return *place = *row, true;
+  return false;
+}
+
+void SetStreamRunningStamp(int64_t stamp) { stream->keyer.last = stamp; }
+
+void SortBatchByTime() { SortBatchMerged(); }
+
+void RemoveLastViewRows(const RowView& view, size_t count) {
+  count = std::min(count, viewPlaces.size());
+  if (count == 0) return;
+  view.removeBottom(view.context, int(count));
+  CountViewLevels(viewPlaces.end() - ptrdiff_t(count), viewPlaces.end(), -1);
+  viewPlaces.resize(viewPlaces.size() - count);
 }
 
 bool FirstViewRowOf(uint32_t file, RowPlace* place) {

@@ -184,10 +184,19 @@ void SetStreamYearHint(const YearHint& hint);
 // The current stream's file was loaded from inside it (not its first line):
 // the view's span starts no earlier than its first row.
 void SetStreamCutAbove(bool cut);
-// Takes the rows of a file off the view (it was truncated, rotated or removed).
-void RemoveViewRowsOf(const RowView& view, uint32_t file);
-// The first view row of a file; false when it has none.
+// Takes the rows of a file off the view (it was truncated, rotated or
+// removed), or those of its lines from fromLine on.
+void RemoveViewRowsOf(const RowView& view, uint32_t file, uint64_t fromLine = 0);
+// The first and last view rows of a file; false when it has none.
 bool FirstViewRowOf(uint32_t file, RowPlace* place);
+bool LastViewRowOf(uint32_t file, RowPlace* place);
+// A stretch read from inside its file: the running stamp of the lines before
+// it, for the current stream.
+void SetStreamRunningStamp(int64_t stamp);
+// Puts the batch in merged order (each file's rows keep theirs).
+void SortBatchByTime();
+// Takes count rows off the view's bottom.
+void RemoveLastViewRows(const RowView& view, size_t count);
 
 // One saved copy of the line being built (its rows, the filters' pending
 // verdict, the line count): a stretch loaded before the view's rows is built

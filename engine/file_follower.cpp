@@ -329,22 +329,55 @@ LineLevel HeadLevelOf(FollowedFile& f, const uint8_t* bytes, size_t count) {
   return ReadLineLevel(unitBuffer, length);
 }
 
-// The level the lines before the one at lineStart carry over to it: their
-// last stamped line's, if one lies within reach. The bytes before it are read
-// once and their lines looked at from the last back.
-LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
+// Looks at the lines before the one at lineStart, the last first, within
+// reach: the bytes before it are read once and each line's handed to look
+// until it answers true. False when none did.
+template <typename Look>
+bool LookBackFrom(FollowedFile& f, uint64_t lineStart, Look look) {
   uint32_t unit = CharsetUnitSize(f.charset.active), newline = CharsetNewlineUnit(f.charset.active);
   uint64_t floor = AlignedToUnit(f, lineStart - std::min(lineStart - f.dataStart, kCarrySearchBytes));
   std::vector<uint8_t> bytes(size_t(lineStart - floor));
-  if (bytes.empty() || ReadFileAt(f.file, floor, bytes.data(), bytes.size()) != bytes.size()) return LogLevel::kNone;
+  if (bytes.empty() || ReadFileAt(f.file, floor, bytes.data(), bytes.size()) != bytes.size()) return false;
   for (size_t end = bytes.size(), lines = 0; end >= unit && lines < kCarrySearchLines; ++lines) {
     size_t start = end - unit;  // the line feed that ends the line before
     while (start >= unit && UnitAt(bytes.data() + start - unit, unit) != newline) start -= unit;
     if (start == 0 && floor > f.dataStart) break;  // its start lies beyond reach
-    if (LineLevel read = HeadLevelOf(f, bytes.data() + start, end - start); read.stamped) return read.level;
+    if (look(bytes.data() + start, end - start)) return true;
     end = start;
   }
-  return LogLevel::kNone;
+  return false;
+}
+
+// The level the lines before the one at lineStart carry over to it: their
+// last stamped line's, if one lies within reach.
+LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
+  LogLevel level = LogLevel::kNone;
+  LookBackFrom(f, lineStart, [&](const uint8_t* bytes, size_t count) {
+    LineLevel read = HeadLevelOf(f, bytes, count);
+    if (read.stamped) level = read.level;
+    return read.stamped;
+  });
+  return level;
+}
+
+int64_t StampCarriedTo(FollowedFile& f, uint64_t lineStart) {
+  int64_t stamp = kNoStamp;
+  YearHint hint = YearHintOf(f.file);
+  LookBackFrom(f, lineStart, [&](const uint8_t* bytes, size_t count) {
+    size_t leftover = 0;
+    count = std::min<size_t>(count, kKeyedHeadUnits * 4);
+    memcpy(byteBuffer, bytes, count);
+    size_t units = DecodeChunk(f.charset.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
+    size_t length = 0;
+    while (length < std::min(units, kKeyedHeadUnits) && unitBuffer[length] != u'\n') ++length;
+    int64_t time;
+    int32_t zone = kNoZone;
+    if (!FindLineTime(unitBuffer, length, hint, &time, nullptr, &zone)) return false;
+    stamp = MergeMilliseconds(time, zone);
+    return true;
+  });
+  SeekTo(f, f.filePosition);  // the read moved the handle
+  return stamp;
 }
 
 // The rows' level reading starting at a row with none read before it.
@@ -570,13 +603,19 @@ void LoadTail(FollowedFile& f, bool moving) {
 // Browsing no more: the tail, following again; moving as for LoadTail.
 void FollowTheEnd(FollowedFile& f, bool moving) {
   if (f.file == INVALID_HANDLE_VALUE) return;
-  f.browsing = false;
-  f.linesArrived = 0;
-  if (f.paused) {
-    f.paused = false;
-    if (HMENU menu = engineHost.menu) CheckMenuItem(menu, 1201, MF_BYCOMMAND | MF_UNCHECKED);
+  // A merged view holds one span of every file: all go back to their ends.
+  bool merged = Merging();
+  if (merged) EmptyView(moving);
+  for (uint32_t i = 0; i < viewFileCount; ++i) {
+    FollowedFile& each = *viewFiles[i];
+    if (!merged && &each != &f) continue;
+    each.browsing = false;
+    each.linesArrived = 0;
+    each.paused = false;
+    LoadTail(each, moving);
   }
-  LoadTail(f, moving);
+  SelectFile(followed);
+  if (HMENU menu = engineHost.menu) CheckMenuItem(menu, 1201, MF_BYCOMMAND | MF_UNCHECKED);
   ArmFirstPoll();
   if (engineHost.refreshStatus) engineHost.refreshStatus();
 }
@@ -747,6 +786,17 @@ bool EraseFileContent() {
   return erased;
 }
 
+namespace {
+
+// One file read again; a browsing merged view holds one span of every file,
+// and goes back to their ends.
+void ReloadViewFile(FollowedFile& f) {
+  if (Merging() && followed.browsing) FollowTheEnd(followed, false);
+  else LoadTail(f, false);
+}
+
+}  // namespace
+
 void ChooseCharset(int command) {
   FollowedFile& f = *viewFiles[CaretViewFile()];
   uint32_t charset;
@@ -758,7 +808,7 @@ void ChooseCharset(int command) {
   if (f.file == INVALID_HANDLE_VALUE) return;
   SetPropertiesFile(f.fullPath);
   WriteStoredCharsetName(AsWide(CharsetStreamName(charset)));
-  LoadTail(f, false);
+  ReloadViewFile(f);
   SetPropertiesFile(followed.fullPath);
   SelectFile(followed);
 }
@@ -769,7 +819,7 @@ void SetAutodetect(bool on) {
   FollowedFile& f = *viewFiles[CaretViewFile()];
   f.charset.explicitChoice = false;
   SetPropertiesFile(f.fullPath);
-  LoadTail(f, false);
+  ReloadViewFile(f);
   SetPropertiesFile(followed.fullPath);
   SelectFile(followed);
 }
@@ -847,7 +897,9 @@ bool OpenMember(FollowedFile& f) {
   f.lastSize = 0;
   f.lastIdentityCheck = GetTickCount();
   SetPropertiesFile(f.fullPath);
-  LoadTail(f, false);
+  // A browsing view holds one span of every file: it goes back to the ends.
+  if (followed.browsing) FollowTheEnd(followed, false);
+  else LoadTail(f, false);
   SetPropertiesFile(followed.fullPath);
   SelectFile(followed);
   if (engineHost.refreshStatus) engineHost.refreshStatus();
@@ -947,6 +999,12 @@ bool ViewMerges() { return viewFileCount > 1; }
 const wchar_t* ViewFilePath(uint32_t index) { return index < viewFileCount ? viewFiles[index]->fullPath : L""; }
 bool ViewFileOpen(uint32_t index) { return index < viewFileCount && viewFiles[index]->file != INVALID_HANDLE_VALUE; }
 uint64_t ViewFileSize(uint32_t index) { return index < viewFileCount ? viewFiles[index]->lastSize : 0; }
+
+HANDLE ViewFileHandle(uint32_t index) { return index < viewFileCount ? viewFiles[index]->file : INVALID_HANDLE_VALUE; }
+
+int ShowTimeInView(const uint64_t* lineStarts, int64_t stamp, int rowsBefore) {
+  return ShowMergedAt(lineStarts, stamp, size_t(std::max(rowsBefore, 0)));
+}
 
 uint32_t CaretViewFile() {
   if (!engineHost.view || !Merging()) return 0;

@@ -128,6 +128,12 @@ bool ViewMerges();  // more than one file
 const wchar_t* ViewFilePath(uint32_t index);  // full path, empty past the last
 bool ViewFileOpen(uint32_t index);
 uint64_t ViewFileSize(uint32_t index);
+HANDLE ViewFileHandle(uint32_t index);  // INVALID_HANDLE_VALUE when it is not open
+// Loads a merged view around a time (as merged, UTC when stamps carry a
+// zone): from each file's line at lineStarts[file] on, the rows from the
+// first stamped at or after stamp, rowsBefore rows before it. Returns that
+// row, -1 for none.
+int ShowTimeInView(const uint64_t* lineStarts, int64_t stamp, int rowsBefore);
 // The file of the view's caret row (0 without rows).
 uint32_t CaretViewFile();
 CharsetState& ViewFileCharset(uint32_t index);

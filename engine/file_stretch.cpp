@@ -23,13 +23,6 @@ constexpr uint64_t kWatchBytesPerPoll = uint64_t(4) << 20;
 constexpr uint64_t kMostLineBytes = uint64_t(256) << 20;
 constexpr double kEarlierSearchMs = 100;
 
-// Where the view stands, so that a load that adds or takes rows above can
-// put the same rows back in the same place.
-struct ViewPlace {
-  int top;
-  LRESULT caret;
-};
-
 // From following to browsing: what was read so far stays watched from where
 // it stopped.
 void EnterBrowsing(FollowedFile& f) {
@@ -89,7 +82,7 @@ bool PollWhileBrowsing(FollowedFile& f) {
   if (size < f.lastSize || size < f.watchedEnd ||
       (size > f.lastSize && !BytesStillBefore(f, f.watchedEnd, f.watchedTail, f.watchedTailCount))) {
     DropFileBookmarks(f);
-    FollowTheEnd(f, false);
+    FollowTheEnd(f, false);  // a merged view: every file
     return false;
   }
   bool changed = size != f.lastSize;
@@ -340,7 +333,8 @@ int ShowLineAt(uint64_t lineStart, uint64_t unit, int rowsBefore) {
 bool LoadEarlierRows() {
   FollowedFile& f = followed;
   const RowView& view = CurrentRowView();
-  if (f.file == INVALID_HANDLE_VALUE || Merging()) return false;
+  if (f.file == INVALID_HANDLE_VALUE) return false;
+  if (Merging()) return LoadEarlierMergedRows();
   if (f.continuing) EndOfPoll(), EndDrain(f);
   if (!ViewLinesKnown(view)) return false;
   TakeEngineOptions();
@@ -422,6 +416,7 @@ bool LoadEarlierRows() {
 }
 
 bool LoadLaterRows() {
+  if (Merging()) return LoadLaterMergedRows();
   FollowedFile& f = followed;
   const RowView& view = CurrentRowView();
   uint64_t size;
@@ -447,7 +442,8 @@ bool LoadLaterRows() {
 
 void LoadStartOfFile() {
   FollowedFile& f = followed;
-  if (f.file == INVALID_HANDLE_VALUE || Merging()) return;
+  if (f.file == INVALID_HANDLE_VALUE) return;
+  if (Merging()) return LoadStartOfMergedFiles();
   ShowLineIn(f, f.dataStart, 0, 0);
   const RowView& view = CurrentRowView();
   view.setTopIndex(view.context, 0);
@@ -456,4 +452,9 @@ void LoadStartOfFile() {
 
 void FollowEndAgain() { FollowTheEnd(followed, true); }
 
-uint64_t LinesArrivedWhileBrowsing() { return followed.browsing ? followed.linesArrived : 0; }
+uint64_t LinesArrivedWhileBrowsing() {
+  uint64_t arrived = 0;
+  for (uint32_t i = 0; i < viewFileCount; ++i)
+    if (viewFiles[i]->browsing) arrived += viewFiles[i]->linesArrived;
+  return arrived;
+}

@@ -50,10 +50,45 @@ bool FollowRenamedFile(FollowedFile& f);
 void FollowTheEnd(FollowedFile& f, bool moving);
 
 // The stretch.
+// Where the view stands, so that a load that adds or takes rows above can
+// put the same rows back in the same place.
+struct ViewPlace {
+  int top;
+  LRESULT caret;
+};
+ViewPlace TakeViewPlace();
+// The place again, shift rows down (up when negative); with selectCaret the
+// caret row is then the only one selected.
+void RestoreViewPlace(const ViewPlace& place, int shift, bool selectCaret);
+void SelectOnlyRow(LRESULT row);
+// From following to browsing: what was read so far stays watched from where it stopped.
+void EnterBrowsing(FollowedFile& f);
+void RefreshAfterStretch(FollowedFile& f);
+// Where feeding for the rows before the line at start begins: at most that
+// many lines back, within the kb limit's bytes.
+uint64_t StartOfLinesBefore(FollowedFile& f, uint64_t start, size_t lines);
+// Where the stretch before the line at start begins: no more than the kb
+// limit's worth back, and half the lines limit of lines where every line
+// makes a row; start itself when the line before is too long to look through.
+uint64_t StartOfEarlierStretch(FollowedFile& f, uint64_t start, size_t half);
 bool PollWhileBrowsing(FollowedFile& f);
 uint64_t StretchStartOf(FollowedFile& f);
 uint64_t StretchEndOf(FollowedFile& f);
 int ShowLineIn(FollowedFile& f, uint64_t lineStart, uint64_t unit, int rowsBefore);
+
+// The running stamp the lines before the one at lineStart carry to it: their
+// last stamped line's, if one lies within reach; kNoStamp without.
+int64_t StampCarriedTo(FollowedFile& f, uint64_t lineStart);
+
+// Browsing a merged view (merged_stretch.cpp): the rows before the view's
+// first and after its last, from every file; the view loaded afresh from
+// each file's line at lineStarts[file], the rows from the first stamped at
+// or after stamp (less rowsBefore) on, returning that row (-1: none); the
+// start of every file.
+bool LoadEarlierMergedRows();
+bool LoadLaterMergedRows();
+int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore);
+void LoadStartOfMergedFiles();
 
 // Checkpoints.
 void StartCheckpoints(FollowedFile& f, uint64_t at);

@@ -467,9 +467,7 @@ void ApplyFileMenuStates(HMENU menu, bool fileOpen) {
   bool lockChecked = fileOpen && ScrollLockOn();
   CheckMenuItem(menu, IDM_LOCK_SCROLL, MF_BYCOMMAND | (lockChecked ? MF_CHECKED : MF_UNCHECKED));
   if (!fileOpen) CheckMenuItem(menu, IDM_PAUSE, MF_BYCOMMAND | MF_UNCHECKED);
-  // A merged view keeps the tails of its files; erasing would empty several at once.
+  // Erasing a merged view would empty several files at once.
   bool merged = fileOpen && ViewMerges();
   EnableMenuItem(menu, IDM_ERASE, MF_BYCOMMAND | (merged ? MF_GRAYED : MF_ENABLED));
-  if (merged)
-    for (UINT id : {IDM_LOAD_EARLIER, IDM_START_OF_FILE}) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
 }
