@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "commands/overview.h"
 #include "core/line_search.h"
@@ -45,15 +46,24 @@ wchar_t rowText[kMaxRowUnits + 1];
 constexpr size_t kScanBytes = size_t(4) << 20;
 constexpr DWORD kProgressEveryMs = 100;
 constexpr DWORD kStopWaitMs = 100;
-struct FileSearch {
+// One file of the view, searched in turn: a merged view's files each past
+// their part of the view.
+struct SearchPart {
   HANDLE file = INVALID_HANDLE_VALUE;  // our own: the follower's handle has its position in use
-  HWND window = nullptr;
-  WPARAM number = 0;
-  bool down = true;
+  uint32_t viewFile = 0;
   uint64_t from = 0, limit = 0;  // down: from to limit; up: from back to limit
   size_t fromUnit = 0;           // the view searched the line at from up to (down) or from (up) this unit
   uint32_t charset = 0;
   LinePattern* pattern = nullptr;
+  ScanEnd outcome = ScanEnd::kNone;
+  FoundLine found;
+};
+struct FileSearch {
+  HWND window = nullptr;
+  WPARAM number = 0;
+  bool down = true;
+  std::vector<SearchPart> parts;
+  std::atomic<size_t> current{0};  // the part being searched
   std::unique_ptr<FilterStack> filters;
   std::unique_ptr<uint8_t[]> bytes;
   std::unique_ptr<TextUnit[]> units;
@@ -62,8 +72,6 @@ struct FileSearch {
   std::atomic<bool> stop{false};
   std::atomic<bool> ended{false};
   std::atomic<uint64_t> reached{0};
-  ScanEnd outcome = ScanEnd::kNone;
-  FoundLine found;
 };
 FileSearch* fileSearch = nullptr;
 HANDLE searchThread = nullptr;
@@ -71,8 +79,10 @@ WPARAM lastSearchNumber = 0;
 
 void LetGoOf(FileSearch* search) {
   if (search->holders.fetch_sub(1) != 1) return;
-  if (search->file != INVALID_HANDLE_VALUE) CloseHandle(search->file);
-  FreeLinePattern(search->pattern);
+  for (SearchPart& part : search->parts) {
+    if (part.file != INVALID_HANDLE_VALUE) CloseHandle(part.file);
+    FreeLinePattern(part.pattern);
+  }
   if (search->filters) ClearFilterStack(search->filters.get());
   delete search;
 }
@@ -120,8 +130,9 @@ void HideSearchProgress() {
 // Range and position in units of 64 KiB, the bar filling the way the search goes.
 void ShowSearchProgress(const FileSearch& search) {
   HWND bar = engineHost.progress;
-  if (!bar) return;
-  uint64_t low = std::min(search.from, search.limit), high = std::max(search.from, search.limit);
+  if (!bar || search.parts.empty()) return;
+  const SearchPart& part = search.parts[std::min(search.current.load(), search.parts.size() - 1)];
+  uint64_t low = std::min(part.from, part.limit), high = std::max(part.from, part.limit);
   uint64_t reached = std::clamp(search.reached.load(), low, high);
   uint64_t done = search.down ? reached - low : high - reached;
   SendMessageW(bar, PBM_SETRANGE32, 0, LPARAM((high - low) >> 16));
@@ -152,24 +163,29 @@ bool SearchGoesOn(void* context, uint64_t at) {
 
 DWORD WINAPI SearchThread(void* context) {
   auto* search = static_cast<FileSearch*>(context);
-  LineScan scan{HandleReader(search->file), search->charset, &SystemConversions(), search->pattern,
-                search->filters.get(), search->bytes.get(), kScanBytes, search->units.get(), SearchGoesOn, search};
-  search->outcome = search->down ? FindLineDown(scan, search->from, search->limit, &search->found, search->fromUnit)
-                                 : FindLineUp(scan, search->limit, search->from, &search->found, search->fromUnit);
+  for (size_t i = 0; i < search->parts.size() && !search->stop; ++i) {
+    SearchPart& part = search->parts[i];
+    search->current = i;
+    search->reached = part.from;
+    LineScan scan{HandleReader(part.file), part.charset, &SystemConversions(), part.pattern, search->filters.get(),
+                  search->bytes.get(), kScanBytes, search->units.get(), SearchGoesOn, search};
+    part.outcome = search->down ? FindLineDown(scan, part.from, part.limit, &part.found, part.fromUnit)
+                                : FindLineUp(scan, part.limit, part.from, &part.found, part.fromUnit);
+  }
   search->ended = true;
   PostMessageW(search->window, kFileSearchMessage, search->number, 0);
   LetGoOf(search);
   return 0;
 }
 
-// Our own handle on the followed file: reopened from the follower's, else
+// Our own handle on a file of the view: reopened from the follower's, else
 // opened by its path, but only while the path still names the same file.
-HANDLE OpenSearchedFile() {
+HANDLE OpenSearchedFile(uint32_t index) {
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE followed = FollowedFileHandle();
+  HANDLE followed = ViewFileHandle(index);
   HANDLE own = ReOpenFile(followed, GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
   if (own != INVALID_HANDLE_VALUE) return own;
-  own = CreateFileW(FollowedPath(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+  own = CreateFileW(ViewFilePath(index), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                     nullptr);
   FileIdentity held, opened;
   if (own != INVALID_HANDLE_VALUE &&
@@ -181,41 +197,59 @@ HANDLE OpenSearchedFile() {
   return own;
 }
 
-// Goes on past the loaded stretch: down from its end to the file's size now,
-// up from its start to the first line after the byte-order mark. False when
-// there is nothing there or the search could not start.
-bool StartFileSearch(HWND window) {
-  if (!FileIsOpen() || !window) return false;
-  uint64_t floor = FollowedCharset().detected && FollowedCharset().detected == FollowedCharset().active ? FollowedCharset().bomLength : 0;
-  HANDLE file = OpenSearchedFile();
+// The part of a file of the view past the loaded stretch: down from its end
+// to the file's size now, up from its start to the first line after the
+// byte-order mark. False when there is nothing there.
+bool PreparePart(uint32_t index, bool down, SearchPart* part) {
+  const CharsetState& charset = ViewFileCharset(index);
+  uint64_t floor = charset.detected && charset.detected == charset.active ? charset.bomLength : 0;
+  uint64_t start, startUnit, end;
+  if (ViewMerges()) {
+    if (!ViewFileSpan(index, &start, &startUnit, &end)) return false;
+  } else {
+    // Either end of the view may lie inside a line: the rest of it is searched.
+    start = StretchStart(), startUnit = StretchStartUnit(), end = StretchEnd();
+  }
+  HANDLE file = OpenSearchedFile(index);
   LARGE_INTEGER size{};
   if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return false;
   }
+  part->file = file;
+  part->viewFile = index;
+  part->from = down ? end : start;
+  part->fromUnit = down ? (ViewMerges() ? 0 : StretchEndUnit()) : startUnit;
+  part->limit = down ? uint64_t(size.QuadPart) : floor;
+  part->charset = charset.active;
+  part->pattern = MakeLinePattern(CurrentQuery(), part->charset, nullptr);
+  return down ? part->from < part->limit : part->from > part->limit || part->fromUnit;
+}
+
+// Goes on past the loaded stretch through every file of the view. False when
+// there is nothing there or the search could not start.
+bool StartFileSearch(HWND window) {
+  if (!FileIsOpen() || !window) return false;
   auto* search = new (std::nothrow) FileSearch;
-  if (!search) {
-    CloseHandle(file);
-    return false;
-  }
+  if (!search) return false;
   fileSearch = search;
-  search->file = file;
   search->window = window;
   search->number = ++lastSearchNumber;
   search->down = searchDown;
-  // Either end of the view may lie inside a line: the rest of it is searched.
-  search->from = searchDown ? StretchEnd() : StretchStart();
-  search->fromUnit = searchDown ? StretchEndUnit() : StretchStartUnit();
-  search->limit = searchDown ? uint64_t(size.QuadPart) : floor;
-  search->charset = FollowedCharset().active;
-  search->reached = search->from;
+  for (uint32_t i = 0; i < ViewFileCount(); ++i) {
+    search->parts.emplace_back();
+    if (!PreparePart(i, searchDown, &search->parts.back()) || !search->parts.back().pattern) {
+      if (search->parts.back().file != INVALID_HANDLE_VALUE) CloseHandle(search->parts.back().file);
+      FreeLinePattern(search->parts.back().pattern);
+      search->parts.pop_back();
+    }
+  }
+  search->reached = search->parts.empty() ? 0 : search->parts[0].from;
   search->lastProgress = GetTickCount();
-  search->pattern = MakeLinePattern(CurrentQuery(), search->charset, nullptr);
   search->filters.reset(new (std::nothrow) FilterStack);
   search->bytes.reset(new (std::nothrow) uint8_t[kScanBytes]);
   search->units.reset(new (std::nothrow) TextUnit[kScanBytes + kChunkUnits]);
-  bool nothingThere = searchDown ? search->from >= search->limit : search->from <= search->limit && !search->fromUnit;
-  if (nothingThere || !search->pattern || !search->filters || !search->bytes || !search->units) {
+  if (search->parts.empty() || !search->filters || !search->bytes || !search->units) {
     ReleaseFileSearch();
     return false;
   }
@@ -233,8 +267,8 @@ bool StartFileSearch(HWND window) {
 
 // The line found: loaded with rows before it, and the row where the match
 // starts selected.
-void ShowFoundLine(const FoundLine& line) {
-  int row = ShowLineAt(line.start, line.matchUnit, 4);
+void ShowFoundLine(uint32_t viewFile, const FoundLine& line) {
+  int row = ViewMerges() ? ShowViewFileLine(viewFile, line.start, line.matchUnit, 4) : ShowLineAt(line.start, line.matchUnit, 4);
   if (row < 0 || row >= RowCount()) MessageBeep(MB_OK);
   else ShowRow(row);
 }
@@ -378,11 +412,22 @@ void HandleFileSearchMessage(WPARAM number) {
     ShowSearchProgress(*fileSearch);
     return;
   }
-  ScanEnd outcome = fileSearch->outcome;
-  FoundLine found = fileSearch->found;
+  // Of the files' finds, the next in the merged order the search goes in.
+  const SearchPart* chosen = nullptr;
+  int64_t chosenStamp = 0;
+  bool stopped = false;
+  for (const SearchPart& part : fileSearch->parts) {
+    stopped = stopped || part.outcome == ScanEnd::kStopped;
+    if (part.outcome != ScanEnd::kFound) continue;
+    int64_t stamp = fileSearch->parts.size() > 1 ? ViewFileLineStamp(part.viewFile, part.found.start) : 0;
+    bool earlier = stamp < chosenStamp || (stamp == chosenStamp && chosen && part.viewFile < chosen->viewFile);
+    if (!chosen || earlier == fileSearch->down) chosen = &part, chosenStamp = stamp;
+  }
+  uint32_t viewFile = chosen ? chosen->viewFile : 0;
+  FoundLine line = chosen ? chosen->found : FoundLine{};
   ReleaseFileSearch();
-  if (outcome == ScanEnd::kFound) ShowFoundLine(found);
-  else if (outcome == ScanEnd::kNone) MessageBeep(MB_OK);
+  if (chosen) ShowFoundLine(viewFile, line);
+  else if (!stopped) MessageBeep(MB_OK);
 }
 
 bool CancelFileSearch() {

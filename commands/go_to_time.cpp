@@ -1,7 +1,5 @@
 #include "commands/go_to_time.h"
 
-#include <vector>
-
 #include "commands/find.h"
 #include "core/merge_order.h"
 #include "core/time_search.h"
@@ -95,21 +93,10 @@ INT_PTR CALLBACK GoToTimeProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
   return CommonDialogProc(dialog, message, wparam, lparam);
 }
 
-// A merged view: each file searched, the view loaded around the time, from
-// each file's first line at or after it (its end when it has none).
+// A merged view: each file searched, the view loaded around the time.
 void GoToTimeInFiles(int64_t time) {
-  std::vector<uint64_t> starts(ViewFileCount());
-  bool found = false;
-  for (uint32_t i = 0; i < starts.size(); ++i) {
-    OwnRead own;
-    if (!own.Open(i)) continue;
-    uint64_t line = 0;
-    bool at = FindLineAtTime(own.search, time, &line) == TimeFound::kLine;
-    starts[i] = at ? line : own.search.end;
-    found = found || at;
-  }
-  if (!found) return FollowEndAgain();
-  int row = ShowTimeInView(starts.data(), MergeMilliseconds(time, kNoZone), kRowsBeforeFound);
+  int row = -1;
+  if (!ShowTimeInView(MergeMilliseconds(time, kNoZone), kRowsBeforeFound, &row)) return FollowEndAgain();
   if (row >= 0) ShowRow(row);
   else MessageBeep(MB_OK);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/merge_order.h"
+
 namespace {
 
 // How far back from the end the last stamp is looked for, in steps of less
@@ -83,7 +85,9 @@ Look LookAtLines(TimeSearch& s, uint64_t at, uint64_t limit, int64_t wanted, Rea
       size_t leftover = 0;
       size_t count = DecodeChunk(s.charset, bytes, length, units, &leftover, *s.system);
       int64_t time;
-      if (FindLineTime(units, count, s.hint, &time)) {
+      int32_t zone = kNoZone;
+      if (FindLineTime(units, count, s.hint, &time, nullptr, &zone)) {
+        if (s.merged) time = MergeMilliseconds(time, zone);
         if (time >= wanted) {
           look.after = {line, time}, look.haveAfter = true;
           look.seenTo = line;

@@ -33,6 +33,9 @@ struct TimeSearch {
   size_t readsOn = 0;  // the windows read on after them, and the last scan's
   size_t mostReads = kMostSearchReads;
   uint64_t mostLineBytes = kMostLineBytes;
+  // Times as a merged view orders them (MergeMilliseconds: UTC where a stamp
+  // has a zone), wanted given so too; else TimeKeys as written.
+  bool merged = false;
 };
 
 enum class TimeFound {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/line_starts.h"
+#include "core/time_search.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_bookmarks.h"
@@ -1002,8 +1003,81 @@ uint64_t ViewFileSize(uint32_t index) { return index < viewFileCount ? viewFiles
 
 HANDLE ViewFileHandle(uint32_t index) { return index < viewFileCount ? viewFiles[index]->file : INVALID_HANDLE_VALUE; }
 
-int ShowTimeInView(const uint64_t* lineStarts, int64_t stamp, int rowsBefore) {
-  return ShowMergedAt(lineStarts, stamp, size_t(std::max(rowsBefore, 0)));
+namespace {
+
+// Each file's first line stamped at or after stamp (as merged), its end when
+// it has none; false when no file has one.
+bool LinesAtStamp(int64_t stamp, std::vector<uint64_t>* starts) {
+  starts->assign(viewFileCount, 0);
+  bool any = false;
+  for (uint32_t i = 0; i < viewFileCount; ++i) {
+    FollowedFile& f = *viewFiles[i];
+    uint64_t size;
+    if (f.file == INVALID_HANDLE_VALUE || !FileSize(f, &size)) continue;
+    TimeSearch search{FollowedReader(f), f.dataStart, size, f.charset.active, YearHintOf(f.file), &SystemConversions(),
+                      byteBuffer, kChunkBytes};
+    search.merged = true;
+    uint64_t line;
+    bool found = FindLineAtTime(search, stamp, &line) == TimeFound::kLine;
+    (*starts)[i] = found ? line : size;
+    any = any || found;
+    SeekTo(f, f.filePosition);
+  }
+  return any;
+}
+
+}  // namespace
+
+bool ShowTimeInView(int64_t stamp, int rowsBefore, int* row) {
+  std::vector<uint64_t> starts;
+  if (!LinesAtStamp(stamp, &starts)) return false;
+  *row = ShowMergedAt(starts.data(), stamp, size_t(std::max(rowsBefore, 0)), nullptr);
+  return true;
+}
+
+bool ViewFileSpan(uint32_t index, uint64_t* start, uint64_t* startUnit, uint64_t* end) {
+  if (index >= viewFileCount || viewFiles[index]->file == INVALID_HANDLE_VALUE) return false;
+  FollowedFile& f = *viewFiles[index];
+  *startUnit = 0;
+  if (f.browsing) {
+    *start = f.browseStart, *end = f.stretchEnd;
+    return true;
+  }
+  SelectFile(f);
+  *end = StretchEndOf(f);
+  RowPlace first;
+  *start = *end;
+  if (FirstViewRowOf(f.index, &first) && LineStartOf(f, first.line, start)) *startUnit = first.unit;
+  SelectFile(followed);
+  return true;
+}
+
+int64_t ViewFileLineStamp(uint32_t index, uint64_t lineStart) {
+  if (index >= viewFileCount || viewFiles[index]->file == INVALID_HANDLE_VALUE) return kNoStamp;
+  FollowedFile& f = *viewFiles[index];
+  int64_t stamp = StampCarriedTo(f, lineStart);
+  uint8_t head[kKeyedHeadUnits * 4];
+  size_t got = ReadFileAt(f.file, lineStart, head, sizeof head), leftover = 0;
+  SeekTo(f, f.filePosition);
+  memcpy(byteBuffer, head, got);
+  size_t units = DecodeChunk(f.charset.active, byteBuffer, got, unitBuffer, &leftover, SystemConversions());
+  size_t length = 0;
+  while (length < std::min(units, kKeyedHeadUnits) && unitBuffer[length] != u'\n') ++length;
+  int64_t time;
+  int32_t zone = kNoZone;
+  if (FindLineTime(unitBuffer, length, YearHintOf(f.file), &time, nullptr, &zone))
+    stamp = std::max(stamp, MergeMilliseconds(time, zone));
+  return stamp;
+}
+
+int ShowViewFileLine(uint32_t index, uint64_t lineStart, uint64_t unit, int rowsBefore) {
+  if (index >= viewFileCount) return -1;
+  int64_t stamp = ViewFileLineStamp(index, lineStart);
+  std::vector<uint64_t> starts;
+  LinesAtStamp(stamp, &starts);
+  starts[index] = lineStart;
+  MergedTarget target{index, unit};
+  return ShowMergedAt(starts.data(), stamp, size_t(std::max(rowsBefore, 0)), &target);
 }
 
 uint32_t CaretViewFile() {

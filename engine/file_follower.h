@@ -129,11 +129,21 @@ const wchar_t* ViewFilePath(uint32_t index);  // full path, empty past the last
 bool ViewFileOpen(uint32_t index);
 uint64_t ViewFileSize(uint32_t index);
 HANDLE ViewFileHandle(uint32_t index);  // INVALID_HANDLE_VALUE when it is not open
-// Loads a merged view around a time (as merged, UTC when stamps carry a
-// zone): from each file's line at lineStarts[file] on, the rows from the
-// first stamped at or after stamp, rowsBefore rows before it. Returns that
-// row, -1 for none.
-int ShowTimeInView(const uint64_t* lineStarts, int64_t stamp, int rowsBefore);
+// Loads a merged view around a time (as the merge orders them: UTC where a
+// stamp has a zone): each file from its first line stamped at or after it,
+// the rows from the first such on, rowsBefore rows before it; *row that row,
+// -1 for none. False, the view left as it was, when every file's stamps lie
+// before the time.
+bool ShowTimeInView(int64_t stamp, int rowsBefore, int* row);
+// A merged view's file: where its part of the view starts (the unit of that
+// line its first row starts at) and ends; false when it is not open.
+bool ViewFileSpan(uint32_t index, uint64_t* start, uint64_t* startUnit, uint64_t* end);
+// The running stamp of the line at lineStart of the view's file: its own, or
+// what the lines before carry when later or it has none.
+int64_t ViewFileLineStamp(uint32_t index, uint64_t lineStart);
+// Loads a merged view around the view file's line at lineStart: the row that
+// holds unit `unit` of it, rowsBefore rows before it. Returns that row, -1 for none.
+int ShowViewFileLine(uint32_t index, uint64_t lineStart, uint64_t unit, int rowsBefore);
 // The file of the view's caret row (0 without rows).
 uint32_t CaretViewFile();
 CharsetState& ViewFileCharset(uint32_t index);

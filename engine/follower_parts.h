@@ -83,11 +83,17 @@ int64_t StampCarriedTo(FollowedFile& f, uint64_t lineStart);
 // Browsing a merged view (merged_stretch.cpp): the rows before the view's
 // first and after its last, from every file; the view loaded afresh from
 // each file's line at lineStarts[file], the rows from the first stamped at
-// or after stamp (less rowsBefore) on, returning that row (-1: none); the
-// start of every file.
+// or after stamp, or from target's row, less rowsBefore, on, returning that
+// row (-1: none); the start of every file.
+// A line of one file to show rather than the first row at the stamp: the
+// row of the line at lineStarts[file] that holds the unit.
+struct MergedTarget {
+  uint32_t file;
+  uint64_t unit;
+};
 bool LoadEarlierMergedRows();
 bool LoadLaterMergedRows();
-int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore);
+int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore, const MergedTarget* target);
 void LoadStartOfMergedFiles();
 
 // Checkpoints.

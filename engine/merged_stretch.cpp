@@ -309,7 +309,7 @@ bool LoadLaterMergedRows() {
   return true;
 }
 
-int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore) {
+int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore, const MergedTarget* target) {
   const RowView& view = CurrentRowView();
   TakeEngineOptions();
   size_t limit = LinesLimitNow();
@@ -320,6 +320,7 @@ int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore) {
   }
   EmptyView(true);
   std::vector<FileRead> reads(viewFileCount);
+  uint64_t targetLine = kNoLine;
   for (uint32_t i = 0; i < viewFileCount; ++i) {
     FollowedFile& f = *viewFiles[i];
     uint64_t size;
@@ -328,12 +329,19 @@ int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore) {
     uint64_t from = rowsBefore > 0 ? StartOfLinesBefore(f, at, rowsBefore) : at;
     SelectFile(f);
     StartCheckpoints(f, from);
+    if (target && target->file == i)
+      targetLine = LinesFed() + CountLineBreaks(FollowedReader(f), from, at, f.charset.active, byteBuffer, kChunkBytes);
     reads[i] = ReadForward(f, from, LinesFed(), StampCarriedTo(f, from), limit + rowsBefore);
   }
   SortBatchByTime();
-  size_t rows = BatchedRows(), target = 0;
-  while (target < rows && BatchRowPlace(target).stamp < stamp) ++target;
-  size_t first = target > rowsBefore ? target - rowsBefore : 0;
+  size_t rows = BatchedRows(), first = 0;
+  while (first < rows && BatchRowPlace(first).stamp < stamp) ++first;
+  // A line asked for: the last of its rows starting at or before the unit.
+  for (size_t row = 0; target && row < rows; ++row)
+    if (RowPlace place = BatchRowPlace(row); place.file == target->file && place.line == targetLine && place.unit <= target->unit)
+      first = row;
+  size_t targetRow = first;
+  first = targetRow > rowsBefore ? targetRow - rowsBefore : 0;
   while (first > 0 && first < rows && BatchRowPlace(first).unit > 0) --first;
   size_t cut = std::min(rows, first + limit);
   while (cut < rows && cut > first + 1 && BatchRowPlace(cut).unit > 0) --cut;
@@ -344,13 +352,13 @@ int ShowMergedAt(const uint64_t* lineStarts, int64_t stamp, size_t rowsBefore) {
   if (reachesEnd) FollowOnFromEnds(reads);
   TakeStartsFromView();
   RefreshAfterMergedLoad();
-  return target < rows && target - first < ViewRows() ? int(target - first) : -1;
+  return targetRow < rows && targetRow - first < ViewRows() ? int(targetRow - first) : -1;
 }
 
 void LoadStartOfMergedFiles() {
   std::vector<uint64_t> starts(viewFileCount);
   for (uint32_t i = 0; i < viewFileCount; ++i) starts[i] = viewFiles[i]->dataStart;
-  ShowMergedAt(starts.data(), kNoStamp, 0);
+  ShowMergedAt(starts.data(), kNoStamp, 0, nullptr);
   const RowView& view = CurrentRowView();
   view.setTopIndex(view.context, 0);
   SelectOnlyRow(0);

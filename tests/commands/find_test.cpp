@@ -113,6 +113,47 @@ TEST_F(FindTest, WholeFileGoesOnThroughTheFileBothWaysAndEscStopsIt) {
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
 }
 
+// A merged view: Whole file goes through every file, the next hit in time order chosen, each in its own charset; go to
+// time searches every file and loads the view around the time.
+TEST_F(FindTest, AMergedViewIsSearchedAndEnteredByTimeThroughEveryFile) {
+  AppSettings.linesLimit = 4, AppSettings.wrapLines = 0;
+  std::wstring b = directory + L"\\b.log", c = directory + L"\\c.log";
+  WriteBytes(path, NumberedLines(0, 10, "2026-01-01 10:00:0"));
+  WriteBytes(b, "2026-01-01 10:00:00.500 b early needle\n2026-01-01 10:00:09.500 b late\n");
+  std::string wide("\xFF\xFE", 2);
+  for (char ch : std::string("2026-01-01 10:00:05.500 c needle\n2026-01-01 10:00:09.700 c last\n")) wide += ch, wide += '\0';
+  WriteBytes(c, wide);
+  const wchar_t* names[] = {path.c_str(), b.c_str(), c.c_str()};
+  ASSERT_TRUE(OpenFiles(names, 3));
+  Poll();
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"2026-01-01 10:00:08", L"2026-01-01 10:00:09", L"2026-01-01 10:00:09.500 b late",
+                                               L"2026-01-01 10:00:09.700 c last"}));
+  HWND dialog = OpenFind();
+  ASSERT_TRUE(dialog);
+  const struct { bool down; const wchar_t* selected; } cases[] = {
+      {false, L"2026-01-01 10:00:05.500 c needle"}, {false, L"2026-01-01 10:00:00.500 b early needle"},
+      {true, L"2026-01-01 10:00:05.500 c needle"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(c.selected)));
+    ShowRow(c.down ? int(Rows().size()) - 1 : 0);
+    FindInFile(dialog, L"needle", false, c.down);
+    ASSERT_TRUE(PumpUntil([] { return !FileSearchRunning(); }, 60000));
+    EXPECT_EQ(SelectedText(), c.selected);
+    EXPECT_TRUE(Browsing());
+  }
+  Run(IDM_ESCAPE);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
+  const struct { const wchar_t* typed; const wchar_t* selected; bool browsing; } times[] = {
+      {L"2026-01-01 10:00:05", L"2026-01-01 10:00:05", true}, {L"2026-01-01 10:00:09.6", L"2026-01-01 10:00:09.700 c last", false},
+      {L"2030-01-01 00:00", L"none", false}};
+  for (const auto& t : times) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(t.typed)));
+    RunTyping(IDM_GOTO_TIME, IDC_TIME_TEXT, {t.typed});
+    EXPECT_EQ(std::pair(SelectedText(), Browsing()), std::pair(std::wstring(t.selected), t.browsing));
+  }
+  EXPECT_TRUE(PumpUntil([&] { return Rows().size() == 4 && Rows().back() == L"2026-01-01 10:00:09.700 c last"; }));
+}
+
 // A hit on disk in a line longer than the kb limit and than the view loads the rows around the match and selects the
 // row where it starts: across a wrap, and for a match only there before tabs are expanded.
 TEST_F(FindTest, AHitInALongLineSelectsTheRowWhereTheMatchStarts) {
