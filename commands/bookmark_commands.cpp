@@ -1,10 +1,12 @@
 #include "commands/bookmark_commands.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "commands/clipboard_copy.h"
 #include "commands/find.h"
 #include "commands/overview.h"
+#include "core/merge_order.h"
 #include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_bookmarks.h"
@@ -46,21 +48,56 @@ void RepaintBookmarks() {
 
 void ToggleBookmarkOfRow(int row) {
   uint64_t lineStart;
-  if (row < 0 || size_t(row) >= KnownRows() || !ViewLineStart(ViewRowLine(size_t(row)), &lineStart)) {
+  RowPlace place = row >= 0 ? ViewRowPlace(size_t(row)) : RowPlace{};
+  if (row < 0 || size_t(row) >= KnownRows() || !ViewLineStart(place, &lineStart)) {
     MessageBeep(MB_OK);
     return;
   }
-  if (ToggleLineBookmark(lineStart) == Toggled::kFull) MessageBeep(MB_OK);
+  if (ToggleLineBookmark(place.file, lineStart) == Toggled::kFull) MessageBeep(MB_OK);
   RepaintBookmarks();
 }
 
 void ToggleBookmarkAtCaret() { ToggleBookmarkOfRow(CaretRow()); }
 
+namespace {
+
+// A merged view: the next bookmarked row past the caret in the view, else of
+// the files' first bookmarks past their parts of the view, the next in time.
+int NextMergedBookmarkRow(bool forward) {
+  int caret = CaretRow(), rows = int(KnownRows());
+  for (int row = caret + (forward ? 1 : -1); rows > 0 && row >= 0 && row < rows; row += forward ? 1 : -1)
+    if (RowPlace place = ViewRowPlace(size_t(row)); place.unit == 0 && ViewLineBookmarked(place)) return row;
+  uint32_t chosenFile = 0;
+  const Bookmark* chosen = nullptr;
+  int64_t chosenStamp = 0;
+  for (uint32_t file = 0; file < ViewFileCount(); ++file) {
+    uint64_t start, startUnit, end;
+    if (!ViewFileSpan(file, &start, &startUnit, &end)) continue;
+    const BookmarkSet& marks = FileBookmarks(file);
+    const Bookmark* mark = forward ? (end > 0 ? NextBookmark(marks, end - 1) : marks.items.empty() ? nullptr : &marks.items[0])
+                                   : PreviousBookmark(marks, start);
+    if (!mark) continue;
+    int64_t stamp = ViewFileLineStamp(file, mark->offset);
+    bool earlier = stamp < chosenStamp;
+    if (!chosen || (stamp != chosenStamp && earlier == forward)) chosen = mark, chosenFile = file, chosenStamp = stamp;
+  }
+  return chosen ? ShowViewFileLine(chosenFile, chosen->offset, 0, 4) : -1;
+}
+
+}  // namespace
+
 void GoToBookmark(bool forward) {
+  if (ViewMerges()) {
+    int row = NextMergedBookmarkRow(forward);
+    if (row < 0) MessageBeep(MB_OK);
+    else ShowRow(row);
+    RepaintBookmarks();
+    return;
+  }
   const BookmarkSet& marks = FileBookmarks();
   int caret = CaretRow();
   uint64_t here = 0;
-  bool placed = caret >= 0 && ViewLineStart(ViewRowLine(size_t(caret)), &here);
+  bool placed = caret >= 0 && ViewLineStart(ViewRowPlace(size_t(caret)), &here);
   if (!placed) here = forward ? StretchStart() : StretchEnd();
   const Bookmark* mark = nullptr;
   if (!forward) mark = PreviousBookmark(marks, here);
@@ -71,7 +108,7 @@ void GoToBookmark(bool forward) {
     return;
   }
   uint64_t line;
-  int row = ViewLineOfBookmark(mark->offset, &line) ? FirstRowFrom(line) : -1;
+  int row = ViewLineOfBookmark(0, mark->offset, &line) ? FirstRowFrom(line) : -1;
   if (row < 0) row = ShowLineAt(mark->offset, 0, 4);
   if (row < 0) MessageBeep(MB_OK);
   else ShowRow(row);
@@ -83,17 +120,34 @@ void ClearBookmarks() {
   RepaintBookmarks();
 }
 
+// Every file's bookmarked lines, in the order the view merges them (each
+// file's own order, its lines keyed by their stamps as they come).
 void CopyBookmarkedLines(HWND window) {
-  const BookmarkSet& marks = FileBookmarks();
-  if (marks.items.empty()) {
+  if (!AnyViewBookmarks()) {
     MessageBeep(MB_OK);
     return;
   }
+  struct MarkedLine {
+    MergeKey key;
+    std::vector<TextUnit> text;
+  };
+  std::vector<MarkedLine> lines;
+  for (uint32_t file = 0; file < ViewFileCount(); ++file) {
+    LineKeyer keyer;
+    keyer.file = file;
+    keyer.hint = YearHintOf(ViewFileHandle(file));
+    for (const Bookmark& mark : FileBookmarks(file).items) {
+      MarkedLine line;
+      if (!DecodeLineAt(ViewFileReader(file), mark.offset, ViewFileCharset(file).active, SystemConversions(), &line.text))
+        continue;
+      line.key = KeyLine(&keyer, line.text.data(), line.text.size());
+      lines.push_back(std::move(line));
+    }
+  }
+  std::stable_sort(lines.begin(), lines.end(), [](const MarkedLine& a, const MarkedLine& b) { return a.key < b.key; });
   std::vector<wchar_t> text;
-  std::vector<TextUnit> line;
-  for (const Bookmark& mark : marks.items) {
-    if (!DecodeLineAt(FollowedBytesReader(), mark.offset, FollowedCharset().active, SystemConversions(), &line)) continue;
-    text.insert(text.end(), line.begin(), line.end());
+  for (const MarkedLine& line : lines) {
+    text.insert(text.end(), line.text.begin(), line.text.end());
     text.push_back(L'\r');
     text.push_back(L'\n');
   }

@@ -28,7 +28,7 @@ wchar_t droppedName[kPathUnits];
 void EnableContextItems(HMENU menu, bool fileOpen) {
   for (int id : kContextItems)
     EnableMenuItem(menu, UINT(id), MF_BYCOMMAND | (fileOpen ? MF_ENABLED : MF_GRAYED));
-  bool marked = fileOpen && !FileBookmarks().items.empty();
+  bool marked = fileOpen && AnyViewBookmarks();
   EnableMenuItem(menu, IDM_COPY_BOOKMARKED, MF_BYCOMMAND | (marked ? MF_ENABLED : MF_GRAYED));
 }
 

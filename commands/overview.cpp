@@ -165,7 +165,7 @@ std::vector<Band> ComputeBands(bool* outOfTime) {
     if (top >= height) continue;
     COLORREF colour = kNone;
     int rank = RowMarkRank(place.level, mark.tag == kUntaggedRow ? nullptr : RuleOfTag(mark.tag), &colour);
-    bool marked = place.unit == 0 && ViewLineBookmarked(place.line);
+    bool marked = place.unit == 0 && ViewLineBookmarked(place);
     bool found = mark.found > 0;
     // A bookmark or a find match stays visible however many rows share its pixels.
     for (int y = top; y < std::min(std::max(bottom, top + kLeastMarkHeight), height); ++y) {

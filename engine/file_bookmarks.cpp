@@ -15,7 +15,16 @@ namespace {
 
 void Forget(FileMarks& marks) { marks.mappedEpoch = ~uint64_t(0), marks.lines.clear(); }
 
-void Store(FollowedFile& f) { WriteStoredBookmarks(f.marks.set, f.file); }
+// Each file's bookmarks go to its own properties stream.
+void Store(FollowedFile& f) {
+  if (&f != &followed) SetPropertiesFile(f.fullPath);
+  WriteStoredBookmarks(f.marks.set, f.file);
+  if (&f != &followed) SetPropertiesFile(followed.fullPath);
+}
+
+FollowedFile* ViewFile(uint32_t file) {
+  return file < viewFileCount && viewFiles[file]->file != INVALID_HANDLE_VALUE ? viewFiles[file] : nullptr;
+}
 
 ByteReader ReaderOf(FollowedFile& f) { return ByteReader{&f, ReadFollowed}; }
 
@@ -83,10 +92,17 @@ void ForgetFileBookmarks(FollowedFile& f) {
   f.marks.set.items.clear();
 }
 
-const BookmarkSet& FileBookmarks() { return followed.marks.set; }
+const BookmarkSet& FileBookmarks(uint32_t file) { return (file < viewFileCount ? *viewFiles[file] : followed).marks.set; }
 
-Toggled ToggleLineBookmark(uint64_t lineStart) {
-  FollowedFile& f = followed;
+bool AnyViewBookmarks() {
+  for (uint32_t i = 0; i < viewFileCount; ++i)
+    if (!viewFiles[i]->marks.set.items.empty()) return true;
+  return false;
+}
+
+Toggled ToggleLineBookmark(uint32_t file, uint64_t lineStart) {
+  if (!ViewFile(file)) return Toggled::kFull;
+  FollowedFile& f = *ViewFile(file);
   Bookmark mark{lineStart, 0};
   if (!ReadLineHeadHash(ReaderOf(f), lineStart, f.charset.active, &mark.hash)) mark.hash = Fnv1a64(nullptr, 0);
   Toggled toggled = ToggleBookmark(&f.marks.set, mark);
@@ -97,22 +113,24 @@ Toggled ToggleLineBookmark(uint64_t lineStart) {
 }
 
 void ClearFileBookmarks() {
-  FollowedFile& f = followed;
-  if (f.marks.set.items.empty()) return;
-  f.marks.set.items.clear();
-  f.marks.lines.clear();
-  Store(f);
+  for (uint32_t i = 0; i < viewFileCount; ++i) {
+    FollowedFile& f = *viewFiles[i];
+    if (f.marks.set.items.empty()) continue;
+    f.marks.set.items.clear();
+    f.marks.lines.clear();
+    Store(f);
+  }
 }
 
-bool ViewLineBookmarked(uint64_t line) {
-  FollowedFile& f = followed;
-  if (f.marks.set.items.empty()) return false;
-  SyncMarkedLines(f);
-  return std::binary_search(f.marks.lines.begin(), f.marks.lines.end(), line);
+bool ViewLineBookmarked(const RowPlace& place) {
+  FollowedFile* f = ViewFile(place.file);
+  if (!f || f->marks.set.items.empty()) return false;
+  SyncMarkedLines(*f);
+  return std::binary_search(f->marks.lines.begin(), f->marks.lines.end(), place.line);
 }
 
-bool ViewLineOfBookmark(uint64_t offset, uint64_t* line) {
-  FollowedFile& f = followed;
+bool ViewLineOfBookmark(uint32_t file, uint64_t offset, uint64_t* line) {
+  FollowedFile* f = ViewFile(file);
   uint64_t from, to;
-  return DecodedSpanOf(f, &from, &to) && offset >= from && offset < to && LineOfOffsetIn(f, offset, line);
+  return f && DecodedSpanOf(*f, &from, &to) && offset >= from && offset < to && LineOfOffsetIn(*f, offset, line);
 }

@@ -27,13 +27,15 @@ void LoadFileBookmarks(FollowedFile& f);
 void DropFileBookmarks(FollowedFile& f);
 void ForgetFileBookmarks(FollowedFile& f);
 
-// The commands' calls, on the file the view follows.
-const BookmarkSet& FileBookmarks();
+// The commands' calls, on a file of the view (its place among the view's files).
+struct RowPlace;
+const BookmarkSet& FileBookmarks(uint32_t file = 0);
+bool AnyViewBookmarks();
 // Marks or unmarks the line that starts at lineStart; kFull leaves the set as
 // it was.
-Toggled ToggleLineBookmark(uint64_t lineStart);
-void ClearFileBookmarks();
-// Whether the view's line is bookmarked; the lines the view holds.
-bool ViewLineBookmarked(uint64_t line);
+Toggled ToggleLineBookmark(uint32_t file, uint64_t lineStart);
+void ClearFileBookmarks();  // every file's
+// Whether the view's line is bookmarked (its file's line); the lines the view holds.
+bool ViewLineBookmarked(const RowPlace& place);
 // The view's line of a bookmark's offset; false when it is not loaded.
-bool ViewLineOfBookmark(uint64_t offset, uint64_t* line);
+bool ViewLineOfBookmark(uint32_t file, uint64_t offset, uint64_t* line);

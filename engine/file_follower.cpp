@@ -852,6 +852,10 @@ size_t ReadFollowed(void* context, uint64_t at, uint8_t* bytes, size_t count) {
 
 ByteReader FollowedBytesReader() { return ByteReader{&followed, ReadFollowed}; }
 
+ByteReader ViewFileReader(uint32_t index) {
+  return ByteReader{index < viewFileCount ? viewFiles[index] : &followed, ReadFollowed};
+}
+
 
 CharsetState& FollowedCharset() { return followed.charset; }
 
@@ -901,6 +905,7 @@ bool OpenMember(FollowedFile& f) {
   // A browsing view holds one span of every file: it goes back to the ends.
   if (followed.browsing) FollowTheEnd(followed, false);
   else LoadTail(f, false);
+  LoadFileBookmarks(f);  // checked in the charset the load settled on
   SetPropertiesFile(followed.fullPath);
   SelectFile(followed);
   if (engineHost.refreshStatus) engineHost.refreshStatus();

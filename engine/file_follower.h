@@ -9,6 +9,7 @@
 #include "core/charset.h"
 #include "core/line_starts.h"
 #include "core/log_times.h"
+#include "core/rows.h"
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollInterval = 10;       // ms between the end of a poll and the next
@@ -86,11 +87,12 @@ bool PollContinues();            // a long read handed back to the loop and goes
 // Reads the followed file at an offset, leaving the follower's own reading
 // where it stands; nothing without a file.
 ByteReader FollowedBytesReader();
+ByteReader ViewFileReader(uint32_t index);  // a file of the view, the first past the last
 
 // The view's lines are numbered afresh whenever this changes.
 uint64_t ViewLinesEpoch();
 // Where the view's line starts in the file; false when it is not known.
-bool ViewLineStart(uint64_t line, uint64_t* offset);
+bool ViewLineStart(const RowPlace& place, uint64_t* offset);
 
 // Whether two handles name the same file (volume and file index).
 struct FileIdentity {

@@ -75,4 +75,8 @@ bool LineOfOffsetIn(FollowedFile& f, uint64_t offset, uint64_t* line, uint64_t c
 
 }  // namespace follower
 
-bool ViewLineStart(uint64_t line, uint64_t* offset) { return followed.file != INVALID_HANDLE_VALUE && LineStartOf(followed, line, offset); }
+bool ViewLineStart(const RowPlace& place, uint64_t* offset) {
+  if (place.file >= viewFileCount) return false;
+  FollowedFile& f = *viewFiles[place.file];
+  return f.file != INVALID_HANDLE_VALUE && LineStartOf(f, place.line, offset);
+}

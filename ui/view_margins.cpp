@@ -26,7 +26,7 @@ int RowHeight(HWND view) { return std::max<int>(int(SendMessageW(view, LB_GETITE
 // Whether the view's row is the first row of a bookmarked line.
 bool StartsMarkedLine(size_t row) {
   RowPlace place = ViewRowPlace(row);
-  return place.unit == 0 && ViewLineBookmarked(place.line);
+  return place.unit == 0 && ViewLineBookmarked(place);
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST_F(RulesTest, RowsKeepTheirRuleAndTheDialogStoresAndRecoloursOrChangesNothin
   HDC dc = GetWindowDC(engineHost.view);
   EXPECT_EQ(GetPixel(dc, at.x - frame.left, at.y - frame.top), RGB(0, 120, 215));
   ReleaseDC(engineHost.view, dc);
-  EXPECT_TRUE(ViewLineBookmarked(ViewRowLine(17)) && !ViewLineBookmarked(ViewRowLine(16)));
+  EXPECT_TRUE(ViewLineBookmarked(ViewRowPlace(17)) && !ViewLineBookmarked(ViewRowPlace(16)));
   EXPECT_EQ(SendMessageW(engineHost.view, LB_GETSELCOUNT, 0, 0) + SendMessageW(engineHost.view, LB_GETSEL, 16, 0), 2);
   LoadTrayResources(), SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   for (int i = 0; i < 2; ++i) AppendBytes(path, "ok\n"), Poll();

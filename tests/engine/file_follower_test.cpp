@@ -52,7 +52,7 @@ struct Scenario {
 std::string Dated(const std::string& text) {
   std::string dated;
   for (size_t i = 0; i < text.size(); ++i) {
-    bool lineStart = i == 0 || text[i - 1] == '\n' || text[i - 1] == '|';
+    bool lineStart = i == 0 || text[i - 1] == '\n' || text[i - 1] == '|' || (i == 1 && text[0] == '=');
     if (lineStart && i + 3 <= text.size() && isdigit(uint8_t(text[i])) && isdigit(uint8_t(text[i + 1])) && text[i + 2] == ':')
       dated += "2026-01-01 ";
     dated += text[i];
@@ -219,6 +219,12 @@ TEST_F(FollowerTest, Scenarios) {
         "=10:00:07|10:00:08|10:00:09|10:00:09.500 b95", "s", "B1", "=10:00:00|10:00:00.500 b05|10:00:01|10:00:02",
         "d", "d", "d", "=10:00:05|10:00:06|10:00:07|10:00:08", "B1", "d", "B0", "=10:00:07|10:00:08|10:00:09|10:00:09.500 b95", "a10:00:10 b10\n", "p",
         "=10:00:08|10:00:09|10:00:09.500 b95|10:00:10 b10"}, 256, 4, kCharsetCurrent, true},
+      {"bookmarks in a merged view: each on its own file's line, next and previous in time order, copied in that order",
+       {"w" + NumberedLines(0, 10, "10:00:0"), ">1", "w10:00:00.500 b05\n10:00:09.500 b95\n", "o", "+1", "p", "k3", "k0",
+        "K=10:00:07|10:00:09.500 b95", "s", "=10:00:00|10:00:00.500 b05|10:00:01|10:00:02", "k1", "K=10:00:00.500 b05",
+        "n", "^10:00:00.500 b05", "n", "^10:00:07", "n", "^10:00:09.500 b95", "N", "^10:00:07", "N", "^10:00:00.500 b05",
+        "N", "^10:00:00.500 b05", "C=10:00:00.500 b05|10:00:07|10:00:09.500 b95|", "X", "K="},
+       256, 4, kCharsetCurrent, true},
       {"a file named on the command line that is not there yet joins once it is",
        {"w10:00:01 a1\n", "?5", "p", "=10:00:01 a1", "h10", ">5", "w10:00:00 early\n10:00:02 b2\n",
         "~10:00:00 early|10:00:01 a1|10:00:02 b2", "h11"}, 256, 2048, kCharsetCurrent, true},
@@ -333,7 +339,7 @@ TEST_F(FollowerTest, Scenarios) {
         case 'K': {
           RowList marked, rows = Rows();
           for (size_t i = 0; i < rows.size(); ++i)
-            if (ViewRowPlace(i).unit == 0 && ViewLineBookmarked(ViewRowLine(i))) marked.push_back(rows[i]);
+            if (ViewRowPlace(i).unit == 0 && ViewLineBookmarked(ViewRowPlace(i))) marked.push_back(rows[i]);
           EXPECT_EQ(marked, RowsOf(rest.substr(1)));
           break;
         }
@@ -426,7 +432,7 @@ TEST_F(FollowerTest, BrowsingBothWaysKeepsEveryRowWhole) {
         EXPECT_EQ(place.unit, expected[first + i].unit) << first + i;
         EXPECT_EQ(place.line - ViewRowPlace(0).line, expected[first + i].line - expected[first].line);
         levelLines[size_t(place.level)] += place.unit == 0 && place.levelStated;
-        EXPECT_EQ(place.unit == 0 && ViewLineBookmarked(place.line), place.unit == 0 && expected[first + i].line % 7 == 3);
+        EXPECT_EQ(place.unit == 0 && ViewLineBookmarked(place), place.unit == 0 && expected[first + i].line % 7 == 3);
       }
       EXPECT_TRUE(std::equal(levelLines, levelLines + kLogLevels, ViewLevelLines()));
       return first;

@@ -122,7 +122,7 @@ TEST_F(PropertiesTest, BookmarksAreKeptBesideTheFileCheckedOnOpenAndGoWithTheirL
   EXPECT_EQ(CompareFileTime(&stream.ftLastWriteTime, &kLongAgo), 0);
   reopen();
   EXPECT_EQ(FileBookmarks().items.size(), 2u);
-  EXPECT_TRUE(ViewLineBookmarked(ViewRowLine(1)) && ViewLineBookmarked(ViewRowLine(3)) && !ViewLineBookmarked(ViewRowLine(2)));
+  EXPECT_TRUE(ViewLineBookmarked(ViewRowPlace(1)) && ViewLineBookmarked(ViewRowPlace(3)) && !ViewLineBookmarked(ViewRowPlace(2)));
   // Not a line start, another line's bytes, a line start again, no bookmark, a number past 64 bits.
   std::wstring kept = value(1050), moved = value(1051), section = L"0=" + value(1049).replace(0, 4, L"7001") + L'\0' +
       L"1=" + moved.replace(0, moved.find(L'|'), std::to_wstring(NumberedLines(0, 1052).size())) + L'\0' + L"2=" + kept +
