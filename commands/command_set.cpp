@@ -1,5 +1,7 @@
 #include "commands/command_set.h"
 
+#include <vector>
+
 #include "commands/associations.h"
 #include "commands/bookmark_commands.h"
 #include "commands/clipboard_copy.h"
@@ -100,7 +102,11 @@ void CutEmpty(HWND, int, int) { ToggleCutEmpty(); }
 void LevelColors(HWND, int, int) { ToggleLevelColors(); }
 void Overview(HWND window, int, int) { ToggleOverview(window); }
 void FileNames(HWND, int, int) { ToggleFileNames(); }
-void Language(HWND window, int command, int) { ChooseLanguage(window, command, FollowedPath()); }
+void Language(HWND window, int command, int) {
+  std::vector<const wchar_t*> paths;
+  for (uint32_t i = 0; i < ViewFileCount(); ++i) paths.push_back(ViewFilePath(i));
+  ChooseLanguage(window, command, paths.data(), paths.size());
+}
 
 // Commands whose work lives with their own feature.
 void Open(HWND window, int, int) { ShowOpenDialog(window); }

@@ -309,13 +309,6 @@ namespace {
 
 uint32_t shownViewFile = ~0u;  // the file pane 0 shows in a merged view
 
-// The short name of a view's file, as the title shows it.
-void ViewFileTitle(uint32_t index, wchar_t* title, size_t capacity) {
-  static wchar_t shown[kPathUnits];
-  ShownPathOf(ViewFilePath(index), shown, kPathUnits);
-  FileTitleOf(shown, title, capacity);
-}
-
 // Pane 0 of a merged view: the caret row's file; its tip, every file with its size.
 void RefreshFilePane() {
   uint32_t file = CaretViewFile();
@@ -342,6 +335,21 @@ void RefreshFilePane() {
 
 }  // namespace
 
+void ViewNameOf(const wchar_t* const* paths, size_t count, wchar_t* out, size_t capacity) {
+  static wchar_t shown[kPathUnits];
+  wchar_t first[kFileTitleUnits] = L"", second[kFileTitleUnits] = L"";
+  if (capacity == 0) return;
+  out[0] = 0;
+  if (count == 0) return;
+  ShownPathOf(paths[0], shown, kPathUnits);
+  FileTitleOf(shown, count == 1 ? out : first, count == 1 ? capacity : kFileTitleUnits);
+  if (count == 1) return;
+  if (count == 2) ShownPathOf(paths[1], shown, kPathUnits), FileTitleOf(shown, second, kFileTitleUnits);
+  else DecimalText(uint32_t(count - 1), AsText(second));
+  const wchar_t* args[] = {first, second};
+  FormatPaneText(HostText(count == 2 ? IDS_TITLE_TWO_FILES : IDS_TITLE_MORE_FILES), args, 2, out, capacity);
+}
+
 void ShowViewFiles() {
   shownViewFile = ~0u;
   uint32_t files = ViewFileCount();
@@ -352,12 +360,9 @@ void ShowViewFiles() {
     ShowStatusFile(shown);
     return;
   }
-  wchar_t first[kFileTitleUnits], second[kFileTitleUnits];
-  ViewFileTitle(0, first, kFileTitleUnits);
-  if (files == 2) ViewFileTitle(1, second, kFileTitleUnits);
-  else DecimalText(files - 1, AsText(second));
-  const wchar_t* args[] = {first, second};
-  FormatPaneText(HostText(files == 2 ? IDS_TITLE_TWO_FILES : IDS_TITLE_MORE_FILES), args, 2, fileTitle, kFileTitleUnits);
+  const wchar_t* paths[kMaxViewFiles];
+  for (uint32_t i = 0; i < files; ++i) paths[i] = ViewFilePath(i);
+  ViewNameOf(paths, files, fileTitle, kFileTitleUnits);
   SetPaneIcon(kPaneFile, icons.file);
   RefreshFilePane();
   if (!engineHost.window) return;

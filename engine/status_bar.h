@@ -43,6 +43,9 @@ void RefreshTitle();
 // b.log", "a.log + 3 more"), pane 0 shows the caret row's file and its tip
 // every file with its size.
 void ShowViewFiles();
+// A view's name from its files' paths: the file's short name, "a.log + b.log"
+// or "a.log + 3 more".
+void ViewNameOf(const wchar_t* const* paths, size_t count, wchar_t* out, size_t capacity);
 // Back to no file: panes 0 and 6 emptied, the title the product name, menus
 // grayed, then a refresh.
 void ClearStatusFile();

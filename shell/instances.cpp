@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/file_follower.h"
 #include "shell/main_window.h"
@@ -101,15 +103,14 @@ bool OpenInstanceTable() {
 
 namespace {
 
-// Asks the registered windows, newest first, whether one follows path; the
-// one that does comes to the front. The caller holds the mutex.
-bool AskOthers(const wchar_t* path) {
-  static wchar_t fullPath[kQueryPathLimit + 1];
+// Asks the registered windows, newest first, whether one follows the files
+// named; the one that does comes to the front. The caller holds the mutex.
+bool AskOthers(const wchar_t* const* paths, size_t count) {
   bool found = false;
-  size_t bytes = 0;
-  if (FullPathOf(path, fullPath, kQueryPathLimit + 1)) bytes = (wcslen(fullPath) + 1) * sizeof(wchar_t);
+  std::wstring query = InstanceQueryOf(paths, count, kQueryPathLimit + 1);
+  size_t bytes = query.size() * sizeof(wchar_t);
   if (bytes && VirtualAlloc(table->queryPath, bytes, MEM_COMMIT, PAGE_READWRITE)) {
-    memcpy(table->queryPath, fullPath, bytes);
+    memcpy(table->queryPath, query.data(), bytes);
     DWORD began = GetTickCount();
     for (int i = kInstanceRecordCount - 1; i >= 0 && !found; --i) {
       DWORD spent = GetTickCount() - began;
@@ -128,29 +129,60 @@ bool AskOthers(const wchar_t* path) {
         found = true;
       }
     }
+    // A set left behind would read as one to a later single query of an
+    // older instance, which writes its path and its terminator only.
+    if (count > 1) memset(table->queryPath, 0, bytes);
   }
   return found;
+}
+
+// What this window's view follows, as a query names it.
+std::wstring OwnQuery() {
+  std::vector<std::wstring> sorted;
+  for (uint32_t i = 0; i < ViewFileCount(); ++i) sorted.emplace_back(ViewFilePath(i));
+  std::sort(sorted.begin(), sorted.end());
+  std::wstring query;
+  for (const std::wstring& path : sorted) query += path, query += L'\0';
+  if (sorted.size() > 1) query += L'\0';
+  return query;
 }
 
 }  // namespace
 
-bool AnotherInstanceTookOver(const wchar_t* path) {
+std::wstring InstanceQueryOf(const wchar_t* const* paths, size_t count, size_t capacity) {
+  static wchar_t fullPath[kQueryPathLimit + 1];
+  std::vector<std::wstring> full;
+  for (size_t i = 0; i < count; ++i) {
+    if (!FullPathOf(paths[i], fullPath, kQueryPathLimit + 1)) return {};
+    full.emplace_back(fullPath);
+  }
+  std::sort(full.begin(), full.end());
+  full.erase(std::unique(full.begin(), full.end()), full.end());
+  std::wstring query;
+  for (const std::wstring& path : full) query += path, query += L'\0';
+  // A set's end; after a single path, where there is room, it tells the
+  // path from one written before that went on further.
+  if (full.size() > 1 || query.size() < capacity) query += L'\0';
+  return query.size() <= capacity ? query : std::wstring();
+}
+
+bool AnotherInstanceTookOver(const wchar_t* const* paths, size_t count) {
   if (!Acquire()) {
     lookupWaitedInVain = table != nullptr;
     return false;
   }
-  bool found = AskOthers(path);
+  bool found = AskOthers(paths, count);
   Release();
   return found;
 }
 
-bool EnterInstanceTable(HWND window, const wchar_t* handOverPath) {
+bool EnterInstanceTable(HWND window, const wchar_t* const* handOver, size_t count) {
   // A holder that kept the start waiting once is not waited for twice.
   if (lookupWaitedInVain || !Acquire()) return true;
   // Two quick starts on one file both find nobody at their first lookup; the
   // second to get here finds the first, as lookups and registrations take
   // turns on the mutex.
-  if (handOverPath && AskOthers(handOverPath)) {
+  if (count && AskOthers(handOver, count)) {
     Release();
     return false;
   }
@@ -178,13 +210,26 @@ void LeaveInstanceTable(HWND window) {
 }
 
 LRESULT AnswerInstanceQuery() {
-  // Read without the mutex (the asking instance holds it), into a terminated
-  // copy, so that a writer elsewhere can neither change the path while it is
-  // compared nor make the comparison run off the committed pages.
+  // Read without the mutex (the asking instance holds it), unit by unit
+  // into a terminated copy, so that a writer elsewhere can neither change the
+  // paths while they are compared nor make the reading run off the committed
+  // pages. A set ends at its empty path; a single path at its terminator,
+  // the unit after it zero too when it was written so (older instances write
+  // the path and its terminator only).
   static wchar_t asked[kQueryPathLimit + 1];
   if (!table || !FileIsOpen()) return 0;
-  size_t limit = CommittedUnits(table->queryPath, kQueryPathLimit), units = 0;
-  while (units < limit && (asked[units] = table->queryPath[units])) ++units;
-  asked[units] = 0;
-  return wcscmp(asked, FollowedPath()) == 0;
+  size_t limit = CommittedUnits(table->queryPath, kQueryPathLimit + 1), units = 0;
+  std::vector<std::wstring> paths;
+  for (;;) {
+    size_t start = units;
+    while (units < limit && (asked[units] = table->queryPath[units])) ++units;
+    if (units >= limit) return 0;
+    paths.emplace_back(asked + start, units - start);
+    if (++units >= limit || !(asked[units] = table->queryPath[units])) break;
+  }
+  std::sort(paths.begin(), paths.end());
+  std::wstring query;
+  for (const std::wstring& path : paths) query += path, query += L'\0';
+  if (paths.size() > 1) query += L'\0';
+  return query == OwnQuery();
 }

@@ -230,12 +230,17 @@ void OnFileOpened(const wchar_t* shownPath) {
   ForgetFindText();
 }
 
-// A file joined or left a view of several: its name and panes follow.
+// A file joined or left a view of several: its name and panes follow, and
+// the history holds the view as it is now.
 void OnFileChanged() {
   static uint32_t filesShown = 0;
+  static std::wstring entryShown;
   uint32_t files = ViewFileCount();
   if (!FileIsOpen()) ClearStatusFile();
   else if (files > 1 || filesShown > 1) ShowViewFiles();
+  std::wstring entry = ViewHistoryEntry();
+  if (!entry.empty() && entry != entryShown) AddViewToHistory(entryShown.c_str());
+  entryShown = entry;
   filesShown = files;
 }
 

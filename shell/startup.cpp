@@ -231,7 +231,7 @@ int RunTessel(HINSTANCE instance, int showCommand) {
   SetStoredCharsetReader(ReadStoredCharsetName);
 
   OpenInstanceTable();
-  if (fileCount == 1 && AppSettings.restrictInstances && AnotherInstanceTookOver(fileArgument)) {
+  if (fileCount && AppSettings.restrictInstances && AnotherInstanceTookOver(arguments + 1, fileCount)) {
     LocalFree(arguments);
     return 0;
   }
@@ -257,7 +257,7 @@ int RunTessel(HINSTANCE instance, int showCommand) {
     if (window) {
       dialogFocusWindow = window;
       if (fileCount) OpenFiles(arguments + 1, fileCount);
-      if (EnterInstanceTable(window, AppSettings.restrictInstances && fileCount == 1 ? fileArgument : nullptr))
+      if (EnterInstanceTable(window, arguments + 1, AppSettings.restrictInstances ? fileCount : 0))
         exitCode = ShowAndRun(window, mainMenu, showCommand);
       else
         DestroyWindow(window);  // never shown; the file closes with it, storing nothing

@@ -144,7 +144,12 @@ DWORD StoredNumber(HKEY root, const wchar_t* name) {
 }
 
 Program::Program(const std::wstring& file, const std::wstring& program) {
-  std::wstring commandLine = L"\"" + program + L"\" \"" + file + L"\"";
+  std::wstring commandLine = L"\"" + program + L"\"";
+  for (size_t at = 0; at <= file.size();) {
+    size_t end = std::min(file.find(L'\n', at), file.size());
+    commandLine += L" \"" + file.substr(at, end - at) + L"\"";
+    at = end + 1;
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};

@@ -46,6 +46,7 @@ inline DWORD ProgramSetting(const wchar_t* name) { return StoredNumber(HKEY_CURR
 struct Program {
   HANDLE process = nullptr;
   DWORD id = 0;
+  // Several files, separated by line feeds, open as one view.
   explicit Program(const std::wstring& file, const std::wstring& program = L"" TESSEL_EXE_NAME);
   explicit Program(HWND window);
   Program(const Program&) = delete;

@@ -229,25 +229,30 @@ void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage) {
   else CheckMenuRadioItem(menu, 1501, 1504, UINT(mark), MF_BYCOMMAND);
 }
 
-void RestartArguments(const wchar_t* followedPath, wchar_t* out, size_t capacity) {
+void RestartArguments(const wchar_t* const* paths, size_t count, wchar_t* out, size_t capacity) {
+  if (capacity == 0) return;
   out[0] = 0;
-  if (!followedPath || !followedPath[0] || capacity < 3) return;
-  size_t length = wcslen(followedPath);
-  if (length + 3 > capacity) return;
-  out[0] = L'"';
-  memcpy(out + 1, followedPath, length * sizeof(wchar_t));
-  out[length + 1] = L'"';
-  out[length + 2] = 0;
+  size_t at = 0;
+  for (size_t i = 0; i < count; ++i) {
+    size_t length = paths[i] ? wcslen(paths[i]) : 0, separator = at ? 1 : 0;
+    if (length == 0 || at + separator + length + 3 > capacity) break;
+    if (separator) out[at++] = L' ';
+    out[at++] = L'"';
+    memcpy(out + at, paths[i], length * sizeof(wchar_t));
+    at += length;
+    out[at++] = L'"';
+    out[at] = 0;
+  }
 }
 
-void ChooseLanguage(HWND mainWindow, int command, const wchar_t* followedPath) {
+void ChooseLanguage(HWND mainWindow, int command, const wchar_t* const* paths, size_t count) {
   LANGID language;
   if (!LanguageOfCommand(command, &language)) return;
   AppSettings.language = language;
   StoreSetting(kSettingLanguage);
   // Closing the window closes the file: take its path first.
   static wchar_t arguments[32768 + 2];
-  RestartArguments(followedPath, arguments, sizeof arguments / sizeof *arguments);
+  RestartArguments(paths, count, arguments, sizeof arguments / sizeof *arguments);
   SendMessageW(mainWindow, WM_CLOSE, 0, 0);
   static wchar_t program[32768];
   if (!GetModuleFileNameW(nullptr, program, 32768)) return;

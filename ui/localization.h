@@ -45,7 +45,8 @@ HWND CreateModelessDialog(HWND owner, UINT templateId, DLGPROC procedure);
 void MarkLanguageMenu(HMENU menu, uint32_t storedLanguage);
 
 // Stores the choice, closes the main window and starts the program again
-// with the followed file.
-void ChooseLanguage(HWND mainWindow, int command, const wchar_t* followedPath);
-// The command line of that restart: the program, then the quoted file when one is open.
-void RestartArguments(const wchar_t* followedPath, wchar_t* out, size_t capacity);
+// with the view's files.
+void ChooseLanguage(HWND mainWindow, int command, const wchar_t* const* paths, size_t count);
+// The arguments of that restart: each file quoted, separated by spaces, as
+// many as fit.
+void RestartArguments(const wchar_t* const* paths, size_t count, wchar_t* out, size_t capacity);

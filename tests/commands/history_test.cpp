@@ -32,6 +32,17 @@ TEST_F(HistoryTest, OpensListNewestFirstAndClearKeepsTheNewest) {
   EXPECT_EQ(Rows(), std::vector<std::wstring>{L"x"});
   EXPECT_EQ(shown(0) + shown(1), L"&0 " + PathOf(L"app.log") + L"|" + PathOf(L"app.log") + L"&1 " +
                                      PathOf(L"other.log") + L"|" + PathOf(L"other.log"));
+  // A view of several files is one entry, named as the title names it, that reopens them all; as it grows, it stays one.
+  std::wstring third = PathOf(L"third.log"), set = PathOf(L"app.log") + L"|" + PathOf(L"other.log");
+  WriteBytes(third, "third\n");
+  ASSERT_TRUE(AddFileToView(PathOf(L"other.log").c_str()));
+  EXPECT_EQ(shown(0), L"&0 app.log + other.log|" + set);
+  ASSERT_TRUE(AddFileToView(third.c_str()));
+  EXPECT_EQ(shown(0) + shown(1), L"&0 app.log + 2 more|" + set + L"|" + third + L"&1 " + PathOf(L"app.log") + L"|" +
+                                     PathOf(L"app.log"));
+  OpenLog(third, "third\n");
+  Run(IDM_HISTORY_FIRST + 1);
+  EXPECT_EQ(ViewFileCount(), 3u);
 }
 
 }  // namespace

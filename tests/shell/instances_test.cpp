@@ -1,5 +1,6 @@
 #include "shell/instances.h"
 
+#include <array>
 #include <deque>
 
 #include "shell/main_window.h"
@@ -46,9 +47,14 @@ TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadT
   WaitForSingleObject(CreateThread(nullptr, 0, abandon, mutex, 0, nullptr), INFINITE);
   struct Row { const char* name; std::wstring file; DWORD restrict; int front; };  // front -1: a window of its own
   // The second window on the file registers above the first: the scan, newest first, meets it first.
+  std::wstring other = directory + L"\\other.log";
+  WriteBytes(other, "other\n");
   const Row rows[] = {{"restrict instances off", path, 0, -1}, {"again, a second window on the file", path, 0, -1},
                       {"letter case differs", directory + L"\\APP.LOG", 1, -1},
-                      {"same file: the newer window comes to the front", path, 1, 1}};  // and restrict left on
+                      {"same file: the newer window comes to the front", path, 1, 1},  // and restrict left on
+                      {"a set of two files: a view of its own", path + L"\n" + other, 1, -1},
+                      {"the same set in the other order: that view comes to the front", other + L"\n" + path, 1, 4},
+                      {"one of them alone: a view of that file", other, 1, -1}};
   std::deque<Program> started;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -61,11 +67,31 @@ TEST_F(InstanceTableTest, AFollowedFileOnlyComesToTheFrontAndPeersCannotMisleadT
     EXPECT_TRUE(GetExitCodeProcess(program.process, &exitCode) && exitCode == (row.front < 0 ? STILL_ACTIVE : 0));
   }
   // As a start whose lookup came before the first instance registered: at its own registration it hands over.
-  EXPECT_FALSE(EnterInstanceTable(window, path.c_str()));
+  const wchar_t* handOver[] = {path.c_str()};
+  EXPECT_FALSE(EnterInstanceTable(window, handOver, 1));
   for (Program& program : started) PostMessageW(RegisteredWindow(peer, program.id), WM_CLOSE, 0, 0);
   for (Program& program : started) EXPECT_TRUE(program.EndsWithin(10000));
   for (DWORD id : {GetCurrentProcessId(), GetCurrentProcessId() + 1, started[0].id, started[1].id, started[2].id})
     EXPECT_EQ(RegisteredWindow(peer, id), nullptr) << id;  // closed windows left, foreign records freed unasked
+}
+
+// The query area's forms: a single path as ever (a second terminator where there is room), a set sorted, each path
+// terminated, then an empty one; a set too long for the area is not asked about.
+TEST(InstanceQuery, SetsAreSortedAndEndedAndTooLongOnesAreNotAsked) {
+  std::wstring a = L"\\\\?\\C:\\logs\\a.log", b = L"\\\\?\\C:\\logs\\b.log";
+  std::wstring longPath = L"\\\\?\\C:\\" + std::wstring(32760, L'y');  // 32,767 units
+  const struct { std::vector<std::wstring> paths; std::wstring query; } cases[] = {
+      {{a}, a + std::wstring(2, L'\0')},
+      {{b, a}, a + L'\0' + b + std::wstring(2, L'\0')},
+      {{a, b, a}, a + L'\0' + b + std::wstring(2, L'\0')},
+      {{longPath}, longPath + L'\0'},
+      {{longPath, a}, L""},
+  };
+  for (const auto& c : cases) {
+    std::vector<const wchar_t*> names;
+    for (const std::wstring& path : c.paths) names.push_back(path.c_str());
+    EXPECT_EQ(InstanceQueryOf(names.data(), names.size(), 32768), c.query) << c.paths.size();
+  }
 }
 
 // A process that takes the mutex and keeps it (here this one) only delays a start, which then shows a window of its own
@@ -90,7 +116,7 @@ TEST_F(InstanceTableTest, APeerHoldingTheMutexKeepsNoWindowFromShowingOrClosing)
   EXPECT_EQ(RegisteredWindow(peer, first.id), firstWindow);  // left behind
   EXPECT_EQ(RegisteredWindow(peer, second.id), nullptr);
   ReleaseMutex(held);
-  EXPECT_FALSE(AnotherInstanceTookOver(path.c_str()));  // the unregistered window is not asked
+  EXPECT_FALSE(AnotherInstanceTookOver(std::array{path.c_str()}.data(), 1));  // the unregistered window is not asked
   EXPECT_EQ(RegisteredWindow(peer, first.id), nullptr);  // the dead window's record freed
   PostMessageW(secondWindow, WM_CLOSE, 0, 0);
   EXPECT_TRUE(second.EndsWithin(10000));
@@ -126,7 +152,7 @@ TEST_F(InstanceTableTest, SlowPeersHoldALookupForThreeSecondsInAll) {
       peer->records[i] = {uint32_t(uintptr_t(slow[next])), GetCurrentProcessId(), threadId,
                           uint16_t(GetClassLongW(slow[next], GCW_ATOM)), 0}, ++next;
   DWORD began = GetTickCount();
-  EXPECT_FALSE(AnotherInstanceTookOver(path.c_str()));
+  EXPECT_FALSE(AnotherInstanceTookOver(std::array{path.c_str()}.data(), 1));
   EXPECT_LT(GetTickCount() - began, 5000u);  // each of 16 given half a second: 8 seconds
   PostThreadMessageW(threadId, WM_QUIT, 0, 0);
   EXPECT_EQ(WaitForSingleObject(thread, 30000), WAIT_OBJECT_0);
