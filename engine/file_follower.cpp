@@ -7,8 +7,10 @@
 #include <cwchar>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "core/bookmarks.h"
 #include "core/line_starts.h"
 #include "core/time_search.h"
 #include "engine/charset.h"
@@ -275,6 +277,7 @@ uint64_t StartOfLastShownLines(FollowedFile& f, uint64_t floor, uint64_t end, si
 bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report);
 bool OpenMember(FollowedFile& f);
 void DropAddedFiles();
+void TakeViewScope();
 
 // Once a second: has the name been given to another file (log rotation)?
 // Returns true when the new file was opened.
@@ -912,6 +915,27 @@ bool OpenMember(FollowedFile& f) {
   return true;
 }
 
+// The view's own sections in its first file's properties (placement,
+// filters) are named by the other files' full paths, sorted and hashed. A set
+// reopened finds the filters it was left with.
+void TakeViewScope() {
+  if (viewFileCount < 2) return SetPropertiesScope(L"");
+  std::vector<std::wstring> others;
+  for (uint32_t i = 1; i < viewFileCount; ++i) others.emplace_back(viewFiles[i]->fullPath);
+  std::sort(others.begin(), others.end());
+  std::wstring joined;
+  for (const std::wstring& path : others) joined += path, joined += L'\n';
+  wchar_t scope[20];
+  swprintf(scope, 20, L"%016llx",
+           static_cast<unsigned long long>(Fnv1a64(reinterpret_cast<const uint8_t*>(joined.data()), joined.size() * 2)));
+  SetPropertiesScope(scope);
+  static LineFilters stored;
+  ReadStoredFilters(&stored);
+  if (!stored.count) return;
+  SetLineFilters(stored);
+  LoadFile();
+}
+
 void DropAddedFiles() {
   ++viewFilesChanges;
   for (uint32_t i = 1; i < viewFileCount; ++i) {
@@ -921,6 +945,7 @@ void DropAddedFiles() {
   }
   viewFileCount = 1;
   SetMerging(false);
+  SetPropertiesScope(L"");
 }
 
 }  // namespace follower
@@ -965,6 +990,7 @@ bool AddMember(const wchar_t* name, bool mustOpen) {
   ++viewFileCount;
   ++viewFilesChanges;
   if (!OpenMember(*viewFiles[index])) viewFiles[index]->lastIdentityCheck = 0;
+  TakeViewScope();
   if (engineHost.fileChanged) engineHost.fileChanged();
   ArmFirstPoll();
   return true;
@@ -993,6 +1019,7 @@ bool RemoveFileFromView(uint32_t index) {
   ++viewFilesChanges;
   viewFiles[viewFileCount] = nullptr;
   if (viewFileCount == 1) SetMerging(false);
+  TakeViewScope();
   LoadFile();
   if (engineHost.fileChanged) engineHost.fileChanged();
   ArmFirstPoll();

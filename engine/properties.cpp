@@ -18,9 +18,13 @@ constexpr size_t kStreamPathUnits = 65664 / sizeof(wchar_t);
 wchar_t streamPath[kStreamPathUnits];
 
 const wchar_t kFormat[] = L"Format";
-const wchar_t kPosition[] = L"Position";
 const wchar_t kFilter[] = L"Filter";    // an older version's one filter
-const wchar_t kFilters[] = L"Filters";
+// A view of several files keeps its placement and filters in its first
+// file's stream under sections of its own: "Position" and "Filters", then a
+// space and the view's scope, which names the other files.
+wchar_t positionSection[64] = L"Position";
+wchar_t filtersSection[64] = L"Filters";
+bool scoped = false;
 const wchar_t kBookmarks[] = L"Bookmarks";
 // A full set's section, with room for keys and values at their longest.
 constexpr size_t kBookmarkSectionUnits = kMostBookmarks * (4 + 1 + kBookmarkValueUnits) + 2;
@@ -28,7 +32,7 @@ constexpr size_t kBookmarkSectionUnits = kMostBookmarks * (4 + 1 + kBookmarkValu
 void WriteNumber(const wchar_t* key, int value) {
   wchar_t text[63];
   swprintf(text, 63, L"%d", value);
-  WritePrivateProfileStringW(kPosition, key, text, streamPath);
+  WritePrivateProfileStringW(positionSection, key, text, streamPath);
 }
 
 bool TakeLogWriteTime(HANDLE logFile, FILETIME* written) {
@@ -47,6 +51,12 @@ void PutBackLogWriteTime(const FILETIME& written) {
 }
 
 }  // namespace
+
+void SetPropertiesScope(const wchar_t* scope) {
+  scoped = scope && scope[0];
+  swprintf(positionSection, std::size(positionSection), scoped ? L"Position %.40ls" : L"Position", scope);
+  swprintf(filtersSection, std::size(filtersSection), scoped ? L"Filters %.40ls" : L"Filters", scope);
+}
 
 void SetPropertiesFile(const wchar_t* fullPath) {
   streamPath[0] = 0;
@@ -78,7 +88,7 @@ enum class FilterKey { kEmpty, kFilter, kOther };
 FilterKey ReadFilterKey(int key, LineFilter* filter) {
   wchar_t name[4], value[kFilterValueUnits + 1];
   swprintf(name, 4, L"%d", key);
-  DWORD length = GetPrivateProfileStringW(kFilters, name, L"", value, DWORD(std::size(value)), streamPath);
+  DWORD length = GetPrivateProfileStringW(filtersSection, name, L"", value, DWORD(std::size(value)), streamPath);
   if (length == 0) return FilterKey::kEmpty;
   if (length >= std::size(value) - 1 || !ParseStoredFilter(AsText(value), filter)) return FilterKey::kOther;
   bool compiles = !filter->regex ||
@@ -99,6 +109,7 @@ void ReadStoredFilters(LineFilters* filters) {
   for (int key = 0; key < kMaxFilters; ++key)
     if (ReadFilterKey(key, &filters->items[filters->count]) == FilterKey::kFilter) ++filters->count;
   // The one filter of an older version, until the next save moves it here.
+  if (scoped) return;
   wchar_t pattern[kFilterPatternUnits] = L"", mode[8] = L"";
   GetPrivateProfileStringW(kFilter, L"Pattern", L"", pattern, kFilterPatternUnits, streamPath);
   if (!pattern[0] || filters->count == kMaxFilters) return;
@@ -122,7 +133,7 @@ void WriteStoredFilters(const LineFilters& filters) {
     wchar_t name[4];
     swprintf(name, 4, L"%d", key);
     if (next >= filters.count) {
-      WritePrivateProfileStringW(kFilters, name, nullptr, streamPath);
+      WritePrivateProfileStringW(filtersSection, name, nullptr, streamPath);
       continue;
     }
     // Quoted, or reading it back would drop the pattern's trailing blanks.
@@ -130,9 +141,9 @@ void WriteStoredFilters(const LineFilters& filters) {
     FormatStoredFilter(filters.items[next++], value);
     wchar_t quoted[kFilterValueUnits + 2];
     swprintf(quoted, std::size(quoted), L"\"%ls\"", AsWide(value));
-    WritePrivateProfileStringW(kFilters, name, quoted, streamPath);
+    WritePrivateProfileStringW(filtersSection, name, quoted, streamPath);
   }
-  WritePrivateProfileStringW(kFilter, nullptr, nullptr, streamPath);
+  if (!scoped) WritePrivateProfileStringW(kFilter, nullptr, nullptr, streamPath);
 }
 
 void ReadStoredBookmarks(BookmarkSet* set) {
@@ -159,12 +170,12 @@ void WriteStoredBookmarks(const BookmarkSet& set, HANDLE logFile) {
 StoredPlacement ReadStoredPlacement() {
   StoredPlacement placement{};
   if (!streamPath[0]) return placement;
-  placement.x = int(GetPrivateProfileIntW(kPosition, L"X", 0, streamPath));
-  placement.y = int(GetPrivateProfileIntW(kPosition, L"Y", 0, streamPath));
-  placement.width = int(GetPrivateProfileIntW(kPosition, L"Width", 0, streamPath));
-  placement.height = int(GetPrivateProfileIntW(kPosition, L"Height", 0, streamPath));
-  placement.maximized = GetPrivateProfileIntW(kPosition, L"Maximized", 0, streamPath) != 0;
-  placement.minimized = GetPrivateProfileIntW(kPosition, L"Minimized", 0, streamPath) != 0;
+  placement.x = int(GetPrivateProfileIntW(positionSection, L"X", 0, streamPath));
+  placement.y = int(GetPrivateProfileIntW(positionSection, L"Y", 0, streamPath));
+  placement.width = int(GetPrivateProfileIntW(positionSection, L"Width", 0, streamPath));
+  placement.height = int(GetPrivateProfileIntW(positionSection, L"Height", 0, streamPath));
+  placement.maximized = GetPrivateProfileIntW(positionSection, L"Maximized", 0, streamPath) != 0;
+  placement.minimized = GetPrivateProfileIntW(positionSection, L"Minimized", 0, streamPath) != 0;
   return placement;
 }
 
@@ -181,8 +192,8 @@ void SaveWindowPlacement(HWND window, HANDLE logFile) {
     WriteNumber(L"Width", frame.right - frame.left);
     WriteNumber(L"Height", frame.bottom - frame.top);
   }
-  WritePrivateProfileStringW(kPosition, L"Maximized", maximized ? L"1" : nullptr, streamPath);
-  WritePrivateProfileStringW(kPosition, L"Minimized", !maximized && minimized ? L"1" : nullptr,
+  WritePrivateProfileStringW(positionSection, L"Maximized", maximized ? L"1" : nullptr, streamPath);
+  WritePrivateProfileStringW(positionSection, L"Minimized", !maximized && minimized ? L"1" : nullptr,
                              streamPath);
   if (haveTime) PutBackLogWriteTime(written);
 }

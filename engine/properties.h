@@ -12,6 +12,9 @@
 
 // Called when a file is opened: the stream belongs to that file from now on.
 void SetPropertiesFile(const wchar_t* fullPath);
+// The view's own sections for placement and filters: empty for a single
+// file, else a name of the view's other files (a hash of their paths).
+void SetPropertiesScope(const wchar_t* scope);
 const wchar_t* PropertiesStreamPath();  // empty without a file
 
 bool ReadStoredCharsetName(TextUnit* name, size_t capacity);

@@ -89,6 +89,44 @@ TEST_F(PropertiesTest, PlacementIsSavedWithTheLogTimeAndApplied) {
   }
 }
 
+// A view of several files keeps its placement and filters in its first file's stream, under sections named by the other
+// files: the first file alone keeps its own, and the same set opened again finds what it was left with.
+TEST_F(PropertiesTest, AViewOfSeveralFilesKeepsItsPlacementAndFiltersApart) {
+  std::wstring other = directory + L"\\other.log";
+  WriteBytes(other, "b\n");
+  LineFilters own{}, set{};
+  own.count = set.count = 1;
+  own.items[0].pattern[0] = u'h', set.items[0].pattern[0] = u'b';
+  WriteStoredFilters(own);
+  MoveWindow(window, 100, 50, 800, 600, FALSE);
+  SaveWindowPlacement(window, FollowedFileHandle());
+  auto sections = [] {  // the stream's section names, each followed by a space
+    wchar_t names[1024];
+    std::wstring text(names, GetPrivateProfileSectionNamesW(names, 1024, PropertiesStreamPath()));
+    for (wchar_t& c : text) c = c ? c : L' ';
+    return text;
+  };
+  const wchar_t* names[] = {path.c_str(), other.c_str()};
+  ASSERT_TRUE(OpenFiles(names, 2));
+  EXPECT_EQ(CurrentLineFilters().count, 1);  // the first file's, until the view has its own
+  WriteStoredFilters(set);
+  MoveWindow(window, 120, 80, 700, 300, FALSE);
+  SaveWindowPlacement(window, FollowedFileHandle());
+  std::wstring all = sections();
+  size_t scoped = all.rfind(L"Filters ");  // after the file's own
+  ASSERT_NE(scoped, std::wstring::npos) << all;
+  std::wstring scope = all.substr(scoped + 8, 16);
+  EXPECT_EQ(Stored((L"Position " + scope).c_str()), L"X=120 Y=80 Width=700 Height=300 ");
+  EXPECT_EQ(Stored(L"Position"), L"X=100 Y=50 Width=800 Height=600 ");
+  ASSERT_TRUE(OpenFile(path.c_str()));
+  EXPECT_EQ(CurrentLineFilters().items[0].pattern[0], u'h');
+  ASSERT_TRUE(OpenFiles(names, 2));
+  EXPECT_EQ(CurrentLineFilters().items[0].pattern[0], u'b');
+  MoveWindow(window, 10, 10, 640, 400, FALSE);
+  ApplyWindowPlacement(window, SW_SHOWNORMAL);
+  EXPECT_EQ(Frame(window), L"X=120 Y=80 Width=700 Height=300 ");
+}
+
 // Bookmarks: written as they change with the log's time kept, back after a restart, checked against the file on
 // open (the ones that no longer match go, and the stream with them), at most 1,000, and gone with a truncation.
 TEST_F(PropertiesTest, BookmarksAreKeptBesideTheFileCheckedOnOpenAndGoWithTheirLines) {
