@@ -84,5 +84,10 @@ void RunBrowseBench();
 void RunTimeSearchBench();  // writes a 6 GiB log beside the benchmark once
 void RunFindBench();
 void RunStopBench();  // writes a 1 GiB and a 3 GiB file, one after the other
+// Several files in one view (part m): the open of eight, the delay seen from
+// outside and idle CPU with eight followed, eight fast writers.
+void RunMergedBench();
+void RunMergedOutsideBench();
+void RunMergedIdleBench();
 // The other process of part 6.
 int RunProbe(HWND view, const wchar_t* path, int first, const wchar_t* results);

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     MultiByteToWideChar(CP_ACP, 0, argv[5], -1, results, MAX_PATH);
     return RunProbe(reinterpret_cast<HWND>(uintptr_t(strtoull(argv[2], nullptr, 10))), path, atoi(argv[4]), results);
   }
-  const char* parts = "1234567";
+  const char* parts = "1234567";  // m: several files in one view, when asked
   for (int i = 1; i + 1 < argc; i += 2) {
     if (strcmp(argv[i], "--parts") == 0) parts = argv[i + 1];
     else if (strcmp(argv[i], "--wineserver-pid") == 0) wineserverPid = DWORD(atol(argv[i + 1]));
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   int64_t start = Ticks();
 
   if (strchr(parts, '1')) RunThroughputBench();
-  if (strpbrk(parts, "23456bs")) {
+  if (strpbrk(parts, "23456bsm")) {
     if (!CreateShownMainWindow()) {
       printf("cannot create the main window\n");
       return 1;
@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     if (strchr(parts, '6')) RunOutsideBench();
     if (strchr(parts, 'b')) RunBrowseBench();
     if (strchr(parts, 's')) RunStopBench();
+    if (strchr(parts, 'm')) RunMergedBench();
     DestroyWindow(engineHost.window);
   }
   if (strchr(parts, '7')) RunStartBench();

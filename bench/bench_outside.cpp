@@ -210,6 +210,34 @@ bool MeasureQuillon(const wchar_t* path, BenchMatching matching, int first, std:
   return ok;
 }
 
+// Eight files in one view, the probe's the last of them: its lines, without
+// stamps like the others', come last in the view.
+bool MeasureQuillonMerged(const wchar_t* path, int first, std::vector<double>& delays) {
+  std::string text = StartText();
+  wchar_t others[7][MAX_PATH];
+  const wchar_t* names[8];
+  bool ok = true;
+  for (int i = 0; i < 7; ++i) {
+    wchar_t name[32];
+    swprintf(name, 32, L"outside%d.log", i);
+    TempPath(name, others[i]);
+    names[i] = others[i];
+    ok = ok && WriteWholeFile(others[i], text.data(), text.size());
+  }
+  names[7] = path;
+  if (!ok || !WriteWholeFile(path, text.data(), text.size()) || !OpenFiles(names, 8)) return false;
+  static LRESULT rows = kLimit;
+  ok = PumpUntil(ViewHolds, &rows, 10000);
+  PumpFor(300);
+  CountPainting(true);
+  ok = ok && Probe(engineHost.view, path, first, delays);
+  CountPainting(false);
+  CloseFile();
+  DeleteFileW(path);
+  for (const wchar_t* other : others) DeleteFileW(other);
+  return ok;
+}
+
 bool MeasureBare(const wchar_t* path, int first, std::vector<double>& delays) {
   std::string text = StartText();
   if (!WriteWholeFile(path, text.data(), text.size())) return false;
@@ -243,6 +271,41 @@ Spread SpreadOf(std::vector<double> delays) {
 }
 
 }  // namespace
+
+void RunMergedOutsideBench() {
+  printf("m. append to row seen from another process, one file or eight in one view, window %dx%d, lines limit %u, "
+         "%d appends a run, %d rounds\n", kWidth, kHeight, kLimit, kAppends, kRounds);
+  fflush(stdout);
+  Settings saved = AppSettings;
+  AppSettings.linesLimit = kLimit;
+  RECT placed;
+  GetWindowRect(engineHost.window, &placed);
+  ShowWindow(engineHost.window, SW_RESTORE);
+  SetWindowPos(engineHost.window, HWND_TOP, 0, 0, kWidth, kHeight, SWP_SHOWWINDOW);
+  wchar_t path[MAX_PATH];
+  TempPath(L"outside.log", path);
+  std::vector<double> one, eight, bare;
+  int first = 0;
+  bool ok = true;
+  for (int round = 0; round < kRounds && ok; ++round) {
+    ok = MeasureQuillon(path, BenchMatching::kNone, first, one), first += kAppends;
+    ok = ok && MeasureQuillonMerged(path, first, eight), first += kAppends;
+    ok = ok && MeasureBare(path, first, bare), first += kAppends;
+  }
+  SetWindowPos(engineHost.window, nullptr, placed.left, placed.top, placed.right - placed.left,
+               placed.bottom - placed.top, SWP_NOZORDER);
+  AppSettings = saved;
+  if (!ok) Note("a run failed");
+  Spread o = SpreadOf(one), e = SpreadOf(eight), b = SpreadOf(bare);
+  Note("one file: %zu seen, %zu missed, median %.1f ms, p99 %.1f ms; eight files: %zu seen, %zu missed, median %.1f ms, "
+       "p99 %.1f ms; bare poller: %zu seen, %zu missed, median %.1f ms, p99 %.1f ms",
+       o.seen, o.missed, o.median, o.p99, e.seen, e.missed, e.median, e.p99, b.seen, b.missed, b.median, b.p99);
+  auto ratio = [](double a, double base) { return base > 0 ? a / base : 0.0; };
+  AddResult("outside, 8 files in one view, median", Format("%.1f ms (%.2fx)", e.median, ratio(e.median, b.median)),
+            Format("%.1f ms (bare; one file %.1f)", b.median, o.median), "<= 1.1x");
+  AddResult("outside, 8 files in one view, p99", Format("%.1f ms (%.2fx)", e.p99, ratio(e.p99, b.p99)),
+            Format("%.1f ms (bare; one file %.1f)", b.p99, o.p99), "<= 1.3x");
+}
 
 void RunOutsideBench() {
   printf("6. append to row seen from another process, window %dx%d, lines limit %u, %d appends a run, "

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Quillon following LOG. Without
-# LOG it follows a demo log that a bundled writer keeps appending to. Without a
-# display it runs on Xvfb, saves a screenshot after a few seconds and stops.
+# Installs what is missing, builds, and starts Quillon following LOG (several
+# LOGs: one view of them all, merged by time). Without LOG it follows a demo
+# log that a bundled writer keeps appending to. Without a display it runs on
+# Xvfb, saves a screenshot after a few seconds and stops.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh"
@@ -9,13 +10,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUILLON_BUILD:-$root/build}
 
 writer=""
+logs=()
 if [ $# -ge 1 ]; then
-  log=$(realpath "$1")
+  for given in "$@"; do logs+=("$(realpath "$given")"); done
 else
   mkdir -p "$build/demo"
-  log=$build/demo/demo.log
-  : > "$log"
-  "$root/scripts/demo_writer.sh" "$log" &
+  logs=("$build/demo/demo.log")
+  : > "${logs[0]}"
+  "$root/scripts/demo_writer.sh" "${logs[0]}" &
   writer=$!
   sleep 1
 fi
@@ -31,13 +33,15 @@ cleanup() {
 trap cleanup EXIT
 wine_env_start
 
+arguments=()
+for log in "${logs[@]}"; do arguments+=("$(winepath -w "$log")"); done
 if [ -z "$headless" ]; then
-  wine "$build/tessel.exe" "$(winepath -w "$log")" </dev/null >/dev/null 2>&1
+  wine "$build/tessel.exe" "${arguments[@]}" </dev/null >/dev/null 2>&1
 else
-  wine "$build/tessel.exe" "$(winepath -w "$log")" </dev/null >/dev/null 2>&1 &
+  wine "$build/tessel.exe" "${arguments[@]}" </dev/null >/dev/null 2>&1 &
   sleep 6
   shot=$build/screenshot.png
   import -display "$DISPLAY" -window root "$shot"
-  echo "No display: Quillon ran on Xvfb following $log."
+  echo "No display: Quillon ran on Xvfb following ${logs[*]}."
   echo "Screenshot: $shot"
 fi
