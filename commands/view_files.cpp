@@ -36,8 +36,8 @@ void FillFileList(HWND dialog, int selected) {
     wchar_t size[64] = L"";
     if (ViewFileOpen(i) && !StrFormatByteSizeW(LONGLONG(ViewFileSize(i)), size, 64)) size[0] = 0;
     const wchar_t* args[] = {shown, size};
-    FormatPaneText(LocalizedString(ViewFileOpen(i) ? IDS_VIEW_FILE_TIP : IDS_VIEW_FILE_MISSING), args, 2, item,
-                   kPathUnits + 64);
+    UINT format = ViewFileStalled(i) ? IDS_VIEW_FILE_STALLED : ViewFileOpen(i) ? IDS_VIEW_FILE_TIP : IDS_VIEW_FILE_MISSING;
+    FormatPaneText(LocalizedString(format), args, 2, item, kPathUnits + 64);
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     SIZE extent;
     if (dc && GetTextExtentPoint32W(dc, item, int(wcslen(item)), &extent) && extent.cx > widest) widest = extent.cx;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/bookmarks.h"
@@ -17,6 +18,7 @@
 #include "engine/engine_host.h"
 #include "engine/file_bookmarks.h"
 #include "engine/follower_parts.h"
+#include "engine/io_watch.h"
 #include "engine/properties.h"
 #include "engine/row_builder.h"
 
@@ -70,9 +72,26 @@ LARGE_INTEGER Now() {
   return now;
 }
 
+constexpr DWORD kStalledPauseMs = 1000;
+
+void BeginIo(FollowedFile& f) {
+  if (f.onShare && Merging()) BeginWatchedIo();
+}
+
+bool EndIo(FollowedFile& f) {
+  if (!f.onShare || !Merging()) return true;
+  if (EndWatchedIo()) return true;
+  f.stalled = true;
+  f.stalledUntil = GetTickCount() + kStalledPauseMs;
+  if (engineHost.refreshStatus) engineHost.refreshStatus();
+  return false;
+}
+
 bool FileSize(FollowedFile& f, uint64_t* size) {
   LARGE_INTEGER value;
-  if (!GetFileSizeEx(f.file, &value)) return false;
+  BeginIo(f);
+  BOOL got = GetFileSizeEx(f.file, &value);
+  if (!EndIo(f) || !got) return false;
   *size = uint64_t(value.QuadPart);
   return true;
 }
@@ -113,9 +132,11 @@ bool BytesStillBefore(FollowedFile& f, uint64_t end, const uint8_t* bytes, size_
   at.Offset = DWORD(offset);
   at.OffsetHigh = DWORD(offset >> 32);
   DWORD got = 0;
+  BeginIo(f);
   BOOL ok = ReadFile(f.file, now, DWORD(count), &got, &at);
+  bool answered = EndIo(f);
   SeekTo(f, f.filePosition);
-  if (!ok) return true;
+  if (!ok || !answered) return true;
   return got == count && memcmp(now, bytes, count) == 0;
 }
 
@@ -212,9 +233,12 @@ size_t ReadAndFeedChunk(FollowedFile& f, size_t capacity, uint64_t most) {
   memcpy(bytes, f.carry, f.carryCount);
   DWORD got = 0;
   DWORD wanted = DWORD(std::min<uint64_t>(kChunkBytes - f.carryCount, most));
-  if (wanted == 0 || !ReadFile(f.file, bytes + f.carryCount, wanted, &got, nullptr) ||
-      got == 0)
-    return 0;
+  if (wanted == 0) return 0;
+  BeginIo(f);
+  BOOL read = ReadFile(f.file, bytes + f.carryCount, wanted, &got, nullptr);
+  // A read cut off may have moved the handle: reading goes on from where it stood.
+  if (!EndIo(f)) return SeekTo(f, f.filePosition), 0;
+  if (!read || got == 0) return 0;
   f.filePosition += got;
   f.readPosition += got;
   RememberTail(f, bytes + f.carryCount, got);
@@ -286,8 +310,12 @@ bool FollowRenamedFile(FollowedFile& f) {
   f.lastIdentityCheck = GetTickCount();
   FileIdentity held, named;
   if (!ReadFileIdentity(f.file, &held)) return false;
+  BeginIo(f);
   HANDLE other = CreateFileW(f.fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (other == INVALID_HANDLE_VALUE) return false;
+  if (!EndIo(f) || other == INVALID_HANDLE_VALUE) {
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+    return false;
+  }
   bool ok = ReadFileIdentity(other, &named);
   CloseHandle(other);
   if (!ok || (held.volume == named.volume && held.indexHigh == named.indexHigh &&
@@ -488,6 +516,8 @@ bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report) {
   ReadStoredFilters(&stored);
   SetLineFilters(stored.count ? stored : filtersAcrossRotation);
   f.file = opened;
+  f.onShare = OnShare(f.fullPath);
+  f.stalled = false;
   // One file, one spelling: a rotation reopens by the full path, the user by
   // any name; both are reported alike.
   static wchar_t shownPath[kPathUnits];
@@ -645,6 +675,8 @@ Polled PollFollowed(FollowedFile& f) {
     if (f.index > 0 && f.fullPath[0] && IdentityCheckDue(f) && OpenMember(f)) return Polled::kReading;
     return Polled::kIdle;
   }
+  // A share that stopped answering is asked again after a pause.
+  if (f.stalled && int32_t(GetTickCount() - f.stalledUntil) < 0) return Polled::kIdle;
   if (f.paused && !f.oneShot && !f.continuing) return Polled::kIdle;
   f.oneShot = false;
   if (f.browsing && PollWhileBrowsing(f)) return Polled::kReopened;
@@ -652,6 +684,7 @@ Polled PollFollowed(FollowedFile& f) {
   if (!f.continuing) {
     uint64_t size;
     if (FileSize(f, &size)) {
+      if (std::exchange(f.stalled, false) && engineHost.refreshStatus) engineHost.refreshStatus();
       bool changed = size != f.lastSize;
       // Against the position read too: the file may have grown during the
       // last read, then been cut and rewritten to the size seen before it.
@@ -894,7 +927,11 @@ void ReleaseMember(FollowedFile& f) {
 // it cannot be opened now.
 bool OpenMember(FollowedFile& f) {
   f.lastIdentityCheck = GetTickCount();
+  f.onShare = OnShare(f.fullPath);
+  if (f.onShare) StartIoWatch();
+  BeginIo(f);
   HANDLE opened = CreateFileW(f.fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (!EndIo(f) && opened != INVALID_HANDLE_VALUE) CloseHandle(opened), opened = INVALID_HANDLE_VALUE;
   if (opened != INVALID_HANDLE_VALUE && RefusalOf(opened)) {
     CloseHandle(opened);
     opened = INVALID_HANDLE_VALUE;
@@ -938,6 +975,7 @@ void TakeViewScope() {
 
 void DropAddedFiles() {
   ++viewFilesChanges;
+  StopIoWatch();
   for (uint32_t i = 1; i < viewFileCount; ++i) {
     ReleaseMember(*viewFiles[i]);
     addedFiles[i].reset();
@@ -980,6 +1018,7 @@ bool AddMember(const wchar_t* name, bool mustOpen) {
   added->index = index;
   added->charset = CharsetState{followed.charset.fallback, followed.charset.fallback, followed.charset.autodetect};
   added->paused = followed.paused;
+  if (followed.onShare) StartIoWatch();
   if (!Merging()) {
     // The first file's rows go again, keyed by time now.
     SetMerging(true);
@@ -1031,6 +1070,7 @@ uint32_t ViewFileCount() { return followed.file == INVALID_HANDLE_VALUE ? 0 : vi
 bool ViewMerges() { return viewFileCount > 1; }
 const wchar_t* ViewFilePath(uint32_t index) { return index < viewFileCount ? viewFiles[index]->fullPath : L""; }
 bool ViewFileOpen(uint32_t index) { return index < viewFileCount && viewFiles[index]->file != INVALID_HANDLE_VALUE; }
+bool ViewFileStalled(uint32_t index) { return index < viewFileCount && viewFiles[index]->stalled; }
 uint64_t ViewFileSize(uint32_t index) { return index < viewFileCount ? viewFiles[index]->lastSize : 0; }
 
 HANDLE ViewFileHandle(uint32_t index) { return index < viewFileCount ? viewFiles[index]->file : INVALID_HANDLE_VALUE; }

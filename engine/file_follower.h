@@ -129,6 +129,7 @@ uint64_t ViewFilesChanges();
 bool ViewMerges();  // more than one file
 const wchar_t* ViewFilePath(uint32_t index);  // full path, empty past the last
 bool ViewFileOpen(uint32_t index);
+bool ViewFileStalled(uint32_t index);  // on a share that stopped answering
 uint64_t ViewFileSize(uint32_t index);
 HANDLE ViewFileHandle(uint32_t index);  // INVALID_HANDLE_VALUE when it is not open
 // Loads a merged view around a time (as the merge orders them: UTC where a

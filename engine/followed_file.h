@@ -81,4 +81,10 @@ struct FollowedFile {
   uint64_t linesEpoch = 0;
 
   FileMarks marks;  // its bookmarks
+
+  // On a share, a merged view's reads and opens of it are watched; one cut
+  // off leaves the file alone until stalledUntil.
+  bool onShare = false;
+  bool stalled = false;
+  DWORD stalledUntil = 0;
 };

@@ -32,6 +32,10 @@ size_t RowCapacity();
 uint64_t AlignedToUnit(FollowedFile& f, uint64_t offset);
 
 // Reading.
+// Around a read or open of a file on a share in a merged view: false after,
+// the file then left alone for a second, when the call was cut off.
+void BeginIo(FollowedFile& f);
+bool EndIo(FollowedFile& f);
 bool FileSize(FollowedFile& f, uint64_t* size);
 void SeekTo(FollowedFile& f, uint64_t position);
 // False when the bytes just before end are no longer those given.

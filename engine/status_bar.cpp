@@ -308,16 +308,19 @@ void ShowStatusFile(const wchar_t* shownPath) {
 namespace {
 
 uint32_t shownViewFile = ~0u;  // the file pane 0 shows in a merged view
+constexpr size_t kTipUnits = 2048;
+wchar_t tipShown[kTipUnits];    // and its tip
 
 // Pane 0 of a merged view: the caret row's file; its tip, every file with its size.
 void RefreshFilePane() {
   uint32_t file = CaretViewFile();
-  if (file == shownViewFile) return;
-  shownViewFile = file;
   static wchar_t shown[kPathUnits];
-  ShownPathOf(ViewFilePath(file), shown, kPathUnits);
-  SetPaneText(kPaneFile, shown);
-  constexpr size_t kTipUnits = 2048;
+  if (file != shownViewFile) {
+    shownViewFile = file;
+    ShownPathOf(ViewFilePath(file), shown, kPathUnits);
+    SetPaneText(kPaneFile, shown);
+  }
+  // The tip as it is now (a file may have stopped answering); set when it changed.
   static wchar_t tip[kTipUnits];
   size_t at = 0;
   tip[0] = 0;
@@ -327,9 +330,11 @@ void RefreshFilePane() {
     wchar_t size[kPaneTextUnits] = L"";
     if (ViewFileOpen(i) && !StrFormatByteSizeW(LONGLONG(ViewFileSize(i)), size, UINT(kPaneTextUnits))) size[0] = 0;
     const wchar_t* args[] = {shown, size};
-    at += FormatPaneText(HostText(ViewFileOpen(i) ? IDS_VIEW_FILE_TIP : IDS_VIEW_FILE_MISSING), args, 2, tip + at,
-                         kTipUnits - at);
+    UINT format = ViewFileStalled(i) ? IDS_VIEW_FILE_STALLED : ViewFileOpen(i) ? IDS_VIEW_FILE_TIP : IDS_VIEW_FILE_MISSING;
+    at += FormatPaneText(HostText(format), args, 2, tip + at, kTipUnits - at);
   }
+  if (wcscmp(tip, tipShown) == 0) return;
+  wcscpy(tipShown, tip);
   SetPaneTip(kPaneFile, tip);
 }
 
@@ -352,6 +357,7 @@ void ViewNameOf(const wchar_t* const* paths, size_t count, wchar_t* out, size_t 
 
 void ShowViewFiles() {
   shownViewFile = ~0u;
+  tipShown[0] = 0;
   uint32_t files = ViewFileCount();
   if (files == 0) return;
   if (files == 1) {

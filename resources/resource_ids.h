@@ -240,6 +240,7 @@
 #define IDS_TITLE_MORE_FILES 185
 #define IDS_VIEW_FILE_TIP 186
 #define IDS_VIEW_FILE_MISSING 187
+#define IDS_VIEW_FILE_STALLED 188
 
 // Language-independent strings (US English only): registry and stream names.
 #define IDS_REG_KEY 129

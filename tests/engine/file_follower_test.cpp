@@ -8,6 +8,7 @@
 #include "commands/bookmark_commands.h"
 #include "engine/charset.h"
 #include "engine/file_bookmarks.h"
+#include "engine/io_watch.h"
 #include "ui/settings.h"
 
 namespace {
@@ -592,6 +593,30 @@ TEST(PathForms, FullPathsTakeTheLongPathPrefixAndShownPathsDropItWhereNotNeeded)
     static wchar_t out[kPathUnits];
     EXPECT_EQ(FullPathOf(name.c_str(), out, kPathUnits) ? std::wstring(out) : L"(too long)", expected);
   }
+}
+
+// A call on a share that does not return is cut off after about 100 ms (a pipe no one writes to stands in for a share
+// that stopped answering); one that returns is left alone; shares are told by their paths.
+TEST(IoWatch, ACallThatDoesNotReturnIsCutOffAndSharesAreToldByTheirPaths) {
+  for (const auto& [path, share] : {std::pair(L"\\\\?\\UNC\\host\\logs\\a.log", true), std::pair(L"\\\\host\\logs\\a.log", true),
+                                    std::pair(L"\\\\?\\C:\\logs\\a.log", false), std::pair(L"C:\\logs\\a.log", false)})
+    EXPECT_EQ(OnShare(path), share) << testing::PrintToString(std::wstring(path));
+  HANDLE reader, writer;
+  ASSERT_TRUE(CreatePipe(&reader, &writer, nullptr, 0));
+  StartIoWatch();
+  DWORD got = 0, written = 0;
+  char byte;
+  ULONGLONG began = GetTickCount64();
+  BeginWatchedIo();
+  EXPECT_FALSE(ReadFile(reader, &byte, 1, &got, nullptr));
+  EXPECT_FALSE(EndWatchedIo());
+  EXPECT_GE(GetTickCount64() - began, kSlowIoMs - 20);
+  EXPECT_TRUE(WriteFile(writer, "x", 1, &written, nullptr));
+  BeginWatchedIo();
+  EXPECT_TRUE(ReadFile(reader, &byte, 1, &got, nullptr) && byte == 'x');
+  EXPECT_TRUE(EndWatchedIo());
+  StopIoWatch();
+  CloseHandle(reader), CloseHandle(writer);
 }
 
 }  // namespace
