@@ -260,6 +260,30 @@ struct Spread {
   size_t seen, missed;
 };
 
+// The window at the size the runs use, the lines limit theirs; put back after.
+struct OutsideSetUp {
+  Settings saved;
+  RECT placed;
+  wchar_t path[MAX_PATH];
+};
+
+OutsideSetUp TakeOutsideSetUp() {
+  OutsideSetUp setUp{AppSettings, {}, {}};
+  AppSettings.linesLimit = kLimit;
+  GetWindowRect(engineHost.window, &setUp.placed);
+  ShowWindow(engineHost.window, SW_RESTORE);
+  SetWindowPos(engineHost.window, HWND_TOP, 0, 0, kWidth, kHeight, SWP_SHOWWINDOW);
+  TempPath(L"outside.log", setUp.path);
+  return setUp;
+}
+
+void PutBackOutsideSetUp(const OutsideSetUp& setUp) {
+  const RECT& placed = setUp.placed;
+  SetWindowPos(engineHost.window, nullptr, placed.left, placed.top, placed.right - placed.left,
+               placed.bottom - placed.top, SWP_NOZORDER);
+  AppSettings = setUp.saved;
+}
+
 Spread SpreadOf(std::vector<double> delays) {
   std::vector<double> seen;
   for (double d : delays)
@@ -276,14 +300,8 @@ void RunMergedOutsideBench() {
   printf("m. append to row seen from another process, one file or eight in one view, window %dx%d, lines limit %u, "
          "%d appends a run, %d rounds\n", kWidth, kHeight, kLimit, kAppends, kRounds);
   fflush(stdout);
-  Settings saved = AppSettings;
-  AppSettings.linesLimit = kLimit;
-  RECT placed;
-  GetWindowRect(engineHost.window, &placed);
-  ShowWindow(engineHost.window, SW_RESTORE);
-  SetWindowPos(engineHost.window, HWND_TOP, 0, 0, kWidth, kHeight, SWP_SHOWWINDOW);
-  wchar_t path[MAX_PATH];
-  TempPath(L"outside.log", path);
+  OutsideSetUp setUp = TakeOutsideSetUp();
+  const wchar_t* path = setUp.path;
   std::vector<double> one, eight, bare;
   int first = 0;
   bool ok = true;
@@ -292,9 +310,7 @@ void RunMergedOutsideBench() {
     ok = ok && MeasureQuillonMerged(path, first, eight), first += kAppends;
     ok = ok && MeasureBare(path, first, bare), first += kAppends;
   }
-  SetWindowPos(engineHost.window, nullptr, placed.left, placed.top, placed.right - placed.left,
-               placed.bottom - placed.top, SWP_NOZORDER);
-  AppSettings = saved;
+  PutBackOutsideSetUp(setUp);
   if (!ok) Note("a run failed");
   Spread o = SpreadOf(one), e = SpreadOf(eight), b = SpreadOf(bare);
   Note("one file: %zu seen, %zu missed, median %.1f ms, p99 %.1f ms; eight files: %zu seen, %zu missed, median %.1f ms, "
@@ -311,14 +327,8 @@ void RunOutsideBench() {
   printf("6. append to row seen from another process, window %dx%d, lines limit %u, %d appends a run, "
          "%d rounds\n", kWidth, kHeight, kLimit, kAppends, kRounds);
   fflush(stdout);
-  Settings saved = AppSettings;
-  AppSettings.linesLimit = kLimit;
-  RECT placed;
-  GetWindowRect(engineHost.window, &placed);
-  ShowWindow(engineHost.window, SW_RESTORE);
-  SetWindowPos(engineHost.window, HWND_TOP, 0, 0, kWidth, kHeight, SWP_SHOWWINDOW);
-  wchar_t path[MAX_PATH];
-  TempPath(L"outside.log", path);
+  OutsideSetUp setUp = TakeOutsideSetUp();
+  const wchar_t* path = setUp.path;
   std::vector<double> plain, ruled, regex, bare;
   int first = 0;
   paintCost = PaintCost{};
@@ -329,9 +339,7 @@ void RunOutsideBench() {
     ok = ok && MeasureQuillon(path, BenchMatching::kRegex, first, regex), first += kAppends;
     ok = ok && MeasureBare(path, first, bare), first += kAppends;
   }
-  SetWindowPos(engineHost.window, nullptr, placed.left, placed.top, placed.right - placed.left,
-               placed.bottom - placed.top, SWP_NOZORDER);
-  AppSettings = saved;
+  PutBackOutsideSetUp(setUp);
   if (!ok) Note("a run failed");
   Spread q = SpreadOf(plain), r = SpreadOf(ruled), x = SpreadOf(regex), b = SpreadOf(bare);
   Note("Quillon (level colours %s, overview %s, %u bookmarks): %zu seen, %zu missed, median %.1f ms, p99 %.1f ms",

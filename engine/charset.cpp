@@ -28,6 +28,7 @@ const CharsetConversions& SystemConversions() { return kSystemConversions; }
 
 void UpdateCharsetMenu(HMENU menu) {
   if (!menu) return;
-  int command = CharsetMenuCommand(FollowedCharset().active);
+  // A merged view's menu shows the charset of the caret row's file.
+  int command = CharsetMenuCommand(ViewFileCharset(CaretViewFile()).active);
   if (command) CheckMenuRadioItem(menu, 1301, 1310, command, MF_BYCOMMAND);
 }

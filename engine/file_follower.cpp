@@ -392,22 +392,26 @@ LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
   return level;
 }
 
+// The stamp a line states, as merged, read from its first bytes; false when it has none.
+bool HeadStampOf(FollowedFile& f, const uint8_t* bytes, size_t count, const YearHint& hint, int64_t* stamp) {
+  size_t leftover = 0;
+  count = std::min<size_t>(count, kKeyedHeadUnits * 4);
+  memmove(byteBuffer, bytes, count);
+  size_t units = DecodeChunk(f.charset.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
+  size_t length = 0;
+  while (length < std::min(units, kKeyedHeadUnits) && unitBuffer[length] != u'\n') ++length;
+  int64_t time;
+  int32_t zone = kNoZone;
+  if (!FindLineTime(unitBuffer, length, hint, &time, nullptr, &zone)) return false;
+  *stamp = MergeMilliseconds(time, zone);
+  return true;
+}
+
 int64_t StampCarriedTo(FollowedFile& f, uint64_t lineStart) {
   int64_t stamp = kNoStamp;
   YearHint hint = YearHintOf(f.file);
-  LookBackFrom(f, lineStart, [&](const uint8_t* bytes, size_t count) {
-    size_t leftover = 0;
-    count = std::min<size_t>(count, kKeyedHeadUnits * 4);
-    memcpy(byteBuffer, bytes, count);
-    size_t units = DecodeChunk(f.charset.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
-    size_t length = 0;
-    while (length < std::min(units, kKeyedHeadUnits) && unitBuffer[length] != u'\n') ++length;
-    int64_t time;
-    int32_t zone = kNoZone;
-    if (!FindLineTime(unitBuffer, length, hint, &time, nullptr, &zone)) return false;
-    stamp = MergeMilliseconds(time, zone);
-    return true;
-  });
+  LookBackFrom(f, lineStart,
+               [&](const uint8_t* bytes, size_t count) { return HeadStampOf(f, bytes, count, hint, &stamp); });
   SeekTo(f, f.filePosition);  // the read moved the handle
   return stamp;
 }
@@ -1127,19 +1131,11 @@ bool ViewFileSpan(uint32_t index, uint64_t* start, uint64_t* startUnit, uint64_t
 int64_t ViewFileLineStamp(uint32_t index, uint64_t lineStart) {
   if (index >= viewFileCount || viewFiles[index]->file == INVALID_HANDLE_VALUE) return kNoStamp;
   FollowedFile& f = *viewFiles[index];
-  int64_t stamp = StampCarriedTo(f, lineStart);
+  int64_t stamp = StampCarriedTo(f, lineStart), own;
   uint8_t head[kKeyedHeadUnits * 4];
-  size_t got = ReadFileAt(f.file, lineStart, head, sizeof head), leftover = 0;
+  size_t got = ReadFileAt(f.file, lineStart, head, sizeof head);
   SeekTo(f, f.filePosition);
-  memcpy(byteBuffer, head, got);
-  size_t units = DecodeChunk(f.charset.active, byteBuffer, got, unitBuffer, &leftover, SystemConversions());
-  size_t length = 0;
-  while (length < std::min(units, kKeyedHeadUnits) && unitBuffer[length] != u'\n') ++length;
-  int64_t time;
-  int32_t zone = kNoZone;
-  if (FindLineTime(unitBuffer, length, YearHintOf(f.file), &time, nullptr, &zone))
-    stamp = std::max(stamp, MergeMilliseconds(time, zone));
-  return stamp;
+  return HeadStampOf(f, head, got, YearHintOf(f.file), &own) ? std::max(stamp, own) : stamp;
 }
 
 int ShowViewFileLine(uint32_t index, uint64_t lineStart, uint64_t unit, int rowsBefore) {

@@ -9,6 +9,7 @@
 
 #include "core/charset.h"
 #include "core/line_starts.h"
+#include "core/log_times.h"
 #include "core/rows.h"
 #include "engine/followed_file.h"
 
@@ -83,6 +84,8 @@ int ShowLineIn(FollowedFile& f, uint64_t lineStart, uint64_t unit, int rowsBefor
 // The running stamp the lines before the one at lineStart carry to it: their
 // last stamped line's, if one lies within reach; kNoStamp without.
 int64_t StampCarriedTo(FollowedFile& f, uint64_t lineStart);
+// The stamp a line states, as merged, from its first bytes; false without one.
+bool HeadStampOf(FollowedFile& f, const uint8_t* bytes, size_t count, const YearHint& hint, int64_t* stamp);
 
 // Browsing a merged view (merged_stretch.cpp): the rows before the view's
 // first and after its last, from every file; the view loaded afresh from

@@ -48,8 +48,9 @@ uint64_t LineStartOr(FollowedFile& f, uint64_t line, uint64_t fallback) {
 // Reads f's lines from `from` on (numbered from fromLine, the lines before
 // carrying stamp) until more than rows of its rows are batched or its end.
 // The line read only in part gives no rows: it starts where reading goes on.
-FileRead ReadForward(FollowedFile& f, uint64_t from, uint64_t fromLine, int64_t stamp, size_t rows) {
-  FileRead read{true};
+// Feeding f goes on at `from`, a line's start: numbered fromLine, the lines
+// before it carrying stamp.
+void FeedFrom(FollowedFile& f, uint64_t from, uint64_t fromLine, int64_t stamp) {
   SelectFile(f);
   ResetPendingRow();
   ForgetReadState(f);
@@ -57,6 +58,11 @@ FileRead ReadForward(FollowedFile& f, uint64_t from, uint64_t fromLine, int64_t 
   SetStreamRunningStamp(stamp);
   SeekTo(f, from);
   f.readPosition = from;
+}
+
+FileRead ReadForward(FollowedFile& f, uint64_t from, uint64_t fromLine, int64_t stamp, size_t rows) {
+  FileRead read{true};
+  FeedFrom(f, from, fromLine, stamp);
   size_t before = BatchedRows(), capacity = RowCapacity();
   KeepBatchFront(true);
   while (BatchedRows() - before <= rows)
@@ -77,18 +83,12 @@ FileRead ReadForward(FollowedFile& f, uint64_t from, uint64_t fromLine, int64_t 
 // Feeds f's whole lines in [from, to), numbered from fromLine, keeping none
 // of the checkpoints the reads leave: they are counted from `from`.
 void ReadBetween(FollowedFile& f, uint64_t from, uint64_t to, uint64_t fromLine, int64_t stamp) {
-  SelectFile(f);
-  ResetPendingRow();
-  ForgetReadState(f);
-  SetLinesFed(fromLine);
-  SetStreamRunningStamp(stamp);
-  SeekTo(f, from);
+  FeedFrom(f, from, fromLine, stamp);
   size_t capacity = RowCapacity(), marked = f.checkpoints.size();
   KeepBatchFront(true);
   while (f.filePosition < to && ReadAndFeedChunk(f, capacity, to - f.filePosition) > 0) {}
   KeepBatchFront(false);
   f.checkpoints.resize(marked);
-  ResetPendingRow();
 }
 
 // From following: each file's part of the view is where it starts and ends.
@@ -164,7 +164,6 @@ void FollowOnFromEnds(const std::vector<FileRead>& reads) {
     ForgetReadState(f);
     RowPlace last;
     SetStreamRunningStamp(LastViewRowOf(f.index, &last) ? last.stamp : StampCarriedTo(f, reads[i].end));
-    SetLinesFed(reads[i].endLine);
     SeekTo(f, reads[i].end);
     f.readPosition = reads[i].end;
     while (!f.checkpoints.empty() && f.checkpoints.back().offset > reads[i].end) f.checkpoints.pop_back();

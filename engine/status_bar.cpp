@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "engine/charset.h"
 #include "engine/engine_host.h"
 #include "engine/file_follower.h"
 #include "engine/highlight_rules.h"
@@ -319,6 +320,7 @@ void RefreshFilePane() {
     shownViewFile = file;
     ShownPathOf(ViewFilePath(file), shown, kPathUnits);
     SetPaneText(kPaneFile, shown);
+    UpdateCharsetMenu(HostMenu());
   }
   // The tip as it is now (a file may have stopped answering); set when it changed.
   static wchar_t tip[kTipUnits];

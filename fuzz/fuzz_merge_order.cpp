@@ -59,6 +59,17 @@ std::vector<KeyedRow> RowsAlone(const std::u16string& text, uint32_t file, size_
   return rows;
 }
 
+// The file that feeds next, at random among those with units left, and how
+// many units it feeds: 0 when all are fed.
+size_t NextChunk(Input& input, const std::vector<std::u16string>& texts, const std::vector<size_t>& fed, uint32_t* file) {
+  std::vector<uint32_t> open;
+  for (uint32_t i = 0; i < texts.size(); ++i)
+    if (fed[i] < texts[i].size()) open.push_back(i);
+  if (open.empty()) return 0;
+  *file = open[input.Byte() % open.size()];
+  return std::min<size_t>(1 + input.Byte() % 97, texts[*file].size() - fed[*file]);
+}
+
 void Take(void* context, const MergeKey& key) {
   auto* merged = static_cast<std::vector<MergeKey>*>(context);
   merged->insert(merged->begin() + ptrdiff_t(MergePlace(*merged, key)), key);
@@ -92,13 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<LineKeyer> keyers(files);
   std::vector<size_t> fed(files, 0);
   for (uint32_t file = 0; file < files; ++file) keyers[file].file = file, keyers[file].hint = hint;
-  for (;;) {
-    std::vector<uint32_t> open;
-    for (uint32_t file = 0; file < files; ++file)
-      if (fed[file] < texts[file].size()) open.push_back(file);
-    if (open.empty()) break;
-    uint32_t file = open[input.Byte() % open.size()];
-    size_t chunk = std::min<size_t>(1 + input.Byte() % 97, texts[file].size() - fed[file]);
+  for (uint32_t file; size_t chunk = NextChunk(input, texts, fed, &file);) {
     FeedLineKeys(&keyers[file], texts[file].data() + fed[file], chunk, Take, &merged);
     fed[file] += chunk;
   }
@@ -151,13 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetStreamYearHint(hint);
   }
   std::fill(fed.begin(), fed.end(), 0);
-  for (;;) {
-    std::vector<uint32_t> open;
-    for (uint32_t file = 0; file < files; ++file)
-      if (fed[file] < texts[file].size()) open.push_back(file);
-    if (open.empty()) break;
-    uint32_t file = open[input.Byte() % open.size()];
-    size_t chunk = std::min<size_t>(1 + input.Byte() % 97, texts[file].size() - fed[file]);
+  for (uint32_t file; size_t chunk = NextChunk(input, texts, fed, &file);) {
     UseRowStream(file);
     FeedUnits(texts[file].data() + fed[file], chunk, capacity);
     fed[file] += chunk;

@@ -14,11 +14,13 @@ constexpr COLORREF kBookmarkColour = RGB(0, 120, 215);
 // level colours (red, amber) and from the bookmarks' blue, mid-dark enough to
 // stand out on a light background and light enough on a dark one.
 constexpr int kFileBarPixels = 3;
+// Picked for the largest least distance between any two (CIELAB 35), at least
+// 45 from red, amber and the bookmarks' blue, lightness 38 to 70.
 constexpr COLORREF kFileBarColours[16] = {
-    RGB(46, 139, 87),   RGB(148, 103, 189), RGB(23, 170, 190),  RGB(140, 86, 75),
-    RGB(214, 96, 184),  RGB(128, 128, 128), RGB(160, 160, 30),  RGB(20, 60, 140),
-    RGB(0, 128, 128),   RGB(90, 60, 150),   RGB(80, 180, 240),  RGB(100, 170, 20),
-    RGB(160, 40, 120),  RGB(90, 90, 50),    RGB(60, 200, 160),  RGB(180, 140, 220)};
+    RGB(240, 20, 140), RGB(0, 180, 0),    RGB(0, 100, 120),   RGB(0, 80, 240),
+    RGB(160, 80, 0),   RGB(140, 180, 120), RGB(240, 0, 240),  RGB(200, 140, 180),
+    RGB(200, 120, 240), RGB(160, 180, 0), RGB(120, 100, 80),  RGB(180, 40, 60),
+    RGB(100, 100, 0),  RGB(120, 0, 240),  RGB(20, 120, 20),   RGB(0, 180, 180)};
 inline COLORREF FileBarColour(uint32_t file) { return kFileBarColours[file % 16]; }
 
 int GutterWidth();

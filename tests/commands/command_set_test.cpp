@@ -87,19 +87,21 @@ TEST_F(CommandTest, EraseKeepsTheFileUnlessConfirmedAndCopyTakesTheSelectedRowsE
   EXPECT_EQ(ClipboardText(window), L"one\r\nthree\r\n");
 }
 
-// Anyone may post a drop: a block is read only when it is a whole drop list, and the first name opens. A list read past
-// its end, freed by the drop or not, would open whatever follows in memory.
+// Anyone may post a drop: a block is read only when it is a whole drop list, and its names open as one view. A list read
+// past its end, freed by the drop or not, would open whatever follows in memory.
 TEST_F(CommandTest, ADropOpensOnlyFromAWholeDropList) {
-  std::wstring dropped = PathOf(L"dropped.log");
-  WriteBytes(dropped, "dropped\n");
+  std::wstring dropped = PathOf(L"dropped.log"), second = PathOf(L"second.log");
+  WriteBytes(dropped, "dropped\n"), WriteBytes(second, "second\n");
   std::string wide(reinterpret_cast<const char*>(dropped.c_str()), dropped.size() * 2), ansi(dropped.begin(), dropped.end());
+  std::string wideSecond(reinterpret_cast<const char*>(second.c_str()), second.size() * 2);
   auto header = [](DWORD names, BOOL isWide) {
     DROPFILES fields{names, {0, 0}, FALSE, isWide};
     return std::string(reinterpret_cast<const char*>(&fields), sizeof fields);
   };
   const DWORD after = sizeof(DROPFILES);
-  const struct { const char* name; std::string block; bool opens; } cases[] = {
+  const struct { const char* name; std::string block; bool opens, both = false; } cases[] = {
       {"wide names", header(after, TRUE) + wide + std::string(4, '\0'), true},
+      {"two names: one view", header(after, TRUE) + wide + std::string(2, '\0') + wideSecond + std::string(4, '\0'), true, true},
       {"ANSI names", header(after, FALSE) + ansi + std::string(2, '\0'), true},
       {"the list never ends", header(after, TRUE) + wide + std::string(2, '\0'), false},
       {"the name is cut off", header(after, TRUE) + wide, false},
@@ -115,7 +117,8 @@ TEST_F(CommandTest, ADropOpensOnlyFromAWholeDropList) {
     GlobalUnlock(block);
     SendMessageW(window, WM_DROPFILES, WPARAM(block), 0);
     Poll();
-    EXPECT_EQ(Rows(), c.opens ? std::vector<std::wstring>{L"dropped"} : std::vector<std::wstring>{});
+    std::vector<std::wstring> rows{L"dropped", L"second"};
+    EXPECT_EQ(Rows(), c.opens ? std::vector<std::wstring>(rows.begin(), rows.begin() + (c.both ? 2 : 1)) : std::vector<std::wstring>{});
     EXPECT_TRUE(c.opens || GlobalFree(block) == nullptr);  // still ours: the drop freed only what it read
   }
 }

@@ -37,9 +37,14 @@ TEST_F(HistoryTest, OpensListNewestFirstAndClearKeepsTheNewest) {
   WriteBytes(third, "third\n");
   ASSERT_TRUE(AddFileToView(PathOf(L"other.log").c_str()));
   EXPECT_EQ(shown(0), L"&0 app.log + other.log|" + set);
+  wchar_t title[128] = L"";
+  GetWindowTextW(window, title, 128);
+  EXPECT_STREQ(title, L"app.log + other.log - Quillon");
   ASSERT_TRUE(AddFileToView(third.c_str()));
   EXPECT_EQ(shown(0) + shown(1), L"&0 app.log + 2 more|" + set + L"|" + third + L"&1 " + PathOf(L"app.log") + L"|" +
                                      PathOf(L"app.log"));
+  GetWindowTextW(window, title, 128);
+  EXPECT_STREQ(title, L"app.log + 2 more - Quillon");
   OpenLog(third, "third\n");
   Run(IDM_HISTORY_FIRST + 1);
   EXPECT_EQ(ViewFileCount(), 3u);

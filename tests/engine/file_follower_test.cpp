@@ -41,7 +41,7 @@ struct FollowerTest : HostedTest {
 // rows a bookmark marks, as "=" does, and "C" what Copy bookmarked lines copies, each line ended by "|"; "v" expects
 // the rows' levels (LogLevel's values, a digit a row); "X" clears the bookmarks. Several files in one view: ">2" sends
 // the writer's moves to file 2 (0 is the first), "+2" adds it to the view, "?2" adds it as the command line does
-// (it may not exist yet), "-2" takes it out, "y" renames the writer's file away and writes its name anew, "~" waits
+// (it may not exist yet), "-2" takes it out ("-2!": it cannot), "y" renames the writer's file away and writes its name anew, "~" waits
 // on timer 1 for the rows, as "=" expects them, "h101" expects which of the view's files are open, "i" expects the
 // file of each row (a digit a row).
 struct Scenario {
@@ -87,7 +87,8 @@ void GrowOnce() { if (!growPath.empty()) AppendBytes(std::exchange(growPath, L""
 TEST_F(FollowerTest, Scenarios) {
   const Scenario scenarios[] = {
       {"a line written in pieces becomes one row",
-       {"wfirst\n", "o", "p", "=first", "ahel", "p", "=first", "alo\r\nwor", "p", "ald\n", "p", "=first|hello|world"}},
+       {"wfirst\n", "o", "p", "=first", "ahel", "p", "=first", "r", "p", "=first", "alo\r\nwor", "p", "ald\n", "p",
+        "=first|hello|world"}},
       {"a UTF-8 character finished by later writes",
        {"wprice: \xE2", "o", "p", "a\x82", "p", "a\xAC\n", "p", "=price: \xE2\x82\xAC"}, 256, 2048, kCharsetUtf8},
       {"a cut UTF-8 character keeps the line feed after it",
@@ -187,7 +188,7 @@ TEST_F(FollowerTest, Scenarios) {
         "v44", "d", "=  at a|  at b", "v44"}, 256, 2},
       {"two and three writers with interleaved stamps: each line at its place by time, a late one above newer rows",
        {"w10:00:01 a1\n10:00:03 a3\n", ">1", "w10:00:02 b2\n10:00:04 b4\n", "o", "+1", "p", "=10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:04 b4",
-        "i0101", ">0", "a10:00:03.500 a35\n", "p", "=10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:03.500 a35|10:00:04 b4",
+        "i0101", "-2!", "-0!", ">0", "a10:00:03.500 a35\n", "p", "=10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:03.500 a35|10:00:04 b4",
         ">2", "w10:00:00 c0\n10:00:05 c5\n", "+2", "p",
         "=10:00:00 c0|10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:03.500 a35|10:00:04 b4|10:00:05 c5", "i2010012", "h111",
         ">1", "a10:00:06 b6\n", ">0", "a10:00:07 a7\n", "p", "i201001210"}, 256, 2048, kCharsetCurrent, true},
@@ -257,7 +258,7 @@ TEST_F(FollowerTest, Scenarios) {
           EXPECT_TRUE(OpenFiles(names, 2));
           break;
         }
-        case '-': EXPECT_TRUE(RemoveFileFromView(uint32_t(std::stoi(rest)))); break;
+        case '-': EXPECT_EQ(RemoveFileFromView(uint32_t(std::stoi(rest))), rest.back() != '!'); break;
         case 'y':
           ASSERT_TRUE(MoveFileExW(writing.c_str(), (writing + L".old").c_str(), MOVEFILE_REPLACE_EXISTING));
           WriteBytes(writing, rest);
