@@ -43,6 +43,7 @@ constexpr double kProgressStepMs = 100;
 
 FollowedFile followed;
 FollowedFile* viewFiles[kMaxViewFiles] = {&followed};
+bool openingSet = false;  // OpenFiles opens a set: its first file is read keyed by time at once
 uint32_t viewFileCount = 1;
 std::unique_ptr<FollowedFile> addedFiles[kMaxViewFiles];  // the files after the first
 uint64_t viewFilesChanges = 0;
@@ -513,6 +514,8 @@ bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report) {
   }
   DropAddedFiles();
   CloseFollowed(f);
+  // The first file of a set is read keyed by time at once.
+  if (openingSet) SetMerging(true);
   SetLevelsBefore(LevelsBeforeRow);
   if (!FullPathOf(f.requestedName, f.fullPath, kPathUnits)) lstrcpynW(f.fullPath, f.requestedName, int(kPathUnits));
   SetPropertiesFile(f.fullPath);
@@ -588,7 +591,7 @@ void LoadTail(FollowedFile& f, bool moving) {
   EndDrain(f);
   EmptyFileRows(f, moving);
   SeekTo(f, 0);
-  PreallocateViewStorage();
+  if (&f == &followed) PreallocateViewStorage();
   f.readPosition = 0;
   ResetPendingRow();
   ForgetReadState(f);
@@ -737,8 +740,9 @@ Polled PollFollowed(FollowedFile& f) {
     }
   }
 
+  // A merged view's rows go to the view once, after every file was read.
   if (finished) {
-    EndOfPoll();
+    if (!Merging()) EndOfPoll();
   } else {
     f.continuing = true;
     if (MillisecondsSince(f.lastFlush) > kDrainFlushMs) {
@@ -748,7 +752,7 @@ Polled PollFollowed(FollowedFile& f) {
   }
   SetFlushTimeCheck(nullptr);
   // Rows the flush found no time for go to the view in the next slices.
-  if (HasBatchedRows()) finished = false, f.continuing = true;
+  if (HasBatchedRows() && !Merging()) finished = false, f.continuing = true;
   if (FollowRenamedFile(f)) return Polled::kReopened;  // the new file's first poll is already on its way
   if (finished) EndDrain(f);
   PruneCheckpoints(f);
@@ -771,6 +775,7 @@ void PollFile() {
     }
   }
   SelectFile(followed);
+  if (Merging() && (read || reading || HasBatchedRows())) EndOfPoll();
   // A rotation's open armed its own first poll; an unchanged view keeps timer 1 as it is.
   if (engineHost.window && (read || reading) && !(reopened && !Merging()))
     SetTimer(engineHost.window, kPollTimer, reading ? USER_TIMER_MINIMUM : kPollInterval, nullptr);
@@ -1033,8 +1038,10 @@ bool AddMember(const wchar_t* name, bool mustOpen) {
   ++viewFileCount;
   ++viewFilesChanges;
   if (!OpenMember(*viewFiles[index])) viewFiles[index]->lastIdentityCheck = 0;
-  TakeViewScope();
-  if (engineHost.fileChanged) engineHost.fileChanged();
+  if (!openingSet) {
+    TakeViewScope();
+    if (engineHost.fileChanged) engineHost.fileChanged();
+  }
   ArmFirstPoll();
   return true;
 }
@@ -1044,8 +1051,19 @@ bool AddMember(const wchar_t* name, bool mustOpen) {
 bool AddFileToView(const wchar_t* name) { return AddMember(name, true); }
 
 bool OpenFiles(const wchar_t* const* names, size_t count) {
-  if (count == 0 || !OpenFile(names[0])) return false;
+  // The view's name, history and kept filters once, for the whole set.
+  openingSet = count > 1;
+  if (count == 0 || !OpenFile(names[0])) return openingSet = false;
   for (size_t i = 1; i < count; ++i) AddMember(names[i], false);
+  openingSet = false;
+  if (viewFileCount == 1 && Merging()) {  // every other name was the first file's
+    SetMerging(false);
+    LoadFile();
+  }
+  if (count > 1) {
+    TakeViewScope();
+    if (engineHost.fileChanged) engineHost.fileChanged();
+  }
   return true;
 }
 
