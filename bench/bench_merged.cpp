@@ -27,7 +27,7 @@ namespace {
 constexpr int kFiles = 8;
 constexpr uint64_t kGiB = uint64_t(1) << 30;
 constexpr size_t kTailBytes = size_t(4) << 20;  // real lines at the end of each 1 GiB file
-constexpr int kOpenRuns = 3;
+constexpr int kOpenRuns = 7;
 constexpr int kLinesPerSecond = 10000;
 constexpr double kWriteMs = 8000;
 constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
