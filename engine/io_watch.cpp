@@ -14,6 +14,7 @@ std::atomic<ULONGLONG> callBegan{0};
 std::atomic<bool> cancelled{false};
 
 constexpr DWORD kWatchStepMs = 20;
+constexpr ULONGLONG kDriveTypeKeptMs = 10000;
 
 DWORD WINAPI Watch(void*) {
   while (WaitForSingleObject(stopEvent, kWatchStepMs) == WAIT_TIMEOUT) {
@@ -32,9 +33,19 @@ bool OnShare(const wchar_t* fullPath) {
   if (wcsncmp(fullPath, L"\\\\?\\UNC\\", 8) == 0 || (fullPath[0] == L'\\' && fullPath[1] == L'\\' && fullPath[2] != L'?'))
     return true;
   const wchar_t* drive = wcsncmp(fullPath, L"\\\\?\\", 4) == 0 ? fullPath + 4 : fullPath;
-  if (!drive[0] || drive[1] != L':') return false;
-  wchar_t root[4] = {drive[0], L':', L'\\', 0};
-  return GetDriveTypeW(root) == DRIVE_REMOTE;
+  wchar_t letter = wchar_t(drive[0] & ~0x20);
+  if (letter < L'A' || letter > L'Z' || drive[1] != L':') return false;
+  // Asking the system costs a round to its mount manager: each drive's answer
+  // is kept a while, a set of files on one drive asks once.
+  static UINT types[26];
+  static ULONGLONG asked[26];
+  size_t at = size_t(letter - L'A');
+  if (!asked[at] || GetTickCount64() - asked[at] > kDriveTypeKeptMs) {
+    wchar_t root[4] = {letter, L':', L'\\', 0};
+    types[at] = GetDriveTypeW(root);
+    asked[at] = GetTickCount64();
+  }
+  return types[at] == DRIVE_REMOTE;
 }
 
 void StartIoWatch() {
