@@ -64,6 +64,7 @@ void ToggleOverview(HWND window) {
 void ToggleFileNames() {
   ToggleCheckedSetting(IDM_FILE_NAMES, &AppSettings.fileNames);
   StoreSetting(kSettingFileNames);
+  UpdateHorizontalExtent();  // the names' column counts in the rows' width
   if (engineHost.view) InvalidateRect(engineHost.view, nullptr, TRUE);
 }
 

@@ -17,6 +17,7 @@ struct EngineOptions {
   bool cutEmpty = false;         // the empty-row restriction
   const HighlightRule* rules = nullptr;  // kMaxRules slots, or none
   bool levelColors = true;       // rows read and drawn with their lines' levels
+  bool fileNames = true;         // a merged view draws each row's file's name before it
 };
 
 struct EngineHost {

@@ -1088,6 +1088,7 @@ bool RemoveFileFromView(uint32_t index) {
 }
 
 uint64_t ViewFilesChanges() { return viewFilesChanges; }
+bool OpeningSet() { return openingSet; }
 uint32_t ViewFileCount() { return followed.file == INVALID_HANDLE_VALUE ? 0 : viewFileCount; }
 bool ViewMerges() { return viewFileCount > 1; }
 const wchar_t* ViewFilePath(uint32_t index) { return index < viewFileCount ? viewFiles[index]->fullPath : L""; }

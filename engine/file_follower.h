@@ -124,6 +124,8 @@ bool AddFileToView(const wchar_t* name);
 // Takes a file other than the first out of the view.
 bool RemoveFileFromView(uint32_t index);
 uint32_t ViewFileCount();
+// OpenFiles is opening a set (its first file is reported opened meanwhile).
+bool OpeningSet();
 // Counts up whenever a file joins or leaves the view, or another is opened.
 uint64_t ViewFilesChanges();
 bool ViewMerges();  // more than one file

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "engine/engine_host.h"
+#include "engine/file_follower.h"
 #include "engine/highlight_rules.h"
+#include "engine/status_bar.h"
 
 namespace {
 
@@ -312,7 +314,10 @@ void UpdateHorizontalExtent() {
     ReleaseDC(view, dc);
   }
   size_t columns = WidestRow();
-  if (EngineOptions options = CurrentEngineOptions(); options.wrapLines) columns = std::min<size_t>(columns, options.rowLength);
+  EngineOptions options = CurrentEngineOptions();
+  if (options.wrapLines) columns = std::min<size_t>(columns, options.rowLength);
+  // A merged view draws its files' names in a column before the rows.
+  if (options.fileNames && ViewMerges()) columns += LongestViewFileName() + 2;
   int extent = int(columns) * letterWidth + 4;
   // The extent goes first: setting it re-shows a hidden bar of a list box
   // with LBS_DISABLENOSCROLL.

@@ -321,6 +321,7 @@ void RefreshFilePane() {
     ShownPathOf(ViewFilePath(file), shown, kPathUnits);
     SetPaneText(kPaneFile, shown);
     UpdateCharsetMenu(HostMenu());
+    UpdateStatusSize();
   }
   // The tip as it is now (a file may have stopped answering); set when it changed.
   static wchar_t tip[kTipUnits];
@@ -341,6 +342,17 @@ void RefreshFilePane() {
 }
 
 }  // namespace
+
+size_t LongestViewFileName() {
+  static wchar_t shown[kPathUnits], name[kFileTitleUnits];
+  size_t longest = 0;
+  for (uint32_t i = 0; i < ViewFileCount(); ++i) {
+    ShownPathOf(ViewFilePath(i), shown, kPathUnits);
+    FileTitleOf(shown, name, kFileTitleUnits);
+    longest = std::max(longest, wcslen(name));
+  }
+  return longest;
+}
 
 void ViewNameOf(const wchar_t* const* paths, size_t count, wchar_t* out, size_t capacity) {
   static wchar_t shown[kPathUnits];
@@ -408,18 +420,20 @@ void ClearStatusFile() {
 
 void UpdateStatusSize() {
   if (!engineHost.statusBar || !FileIsOpen()) return;
+  // A merged view's size pane: the caret row's file.
+  uint32_t file = CaretViewFile();
   char text[kSizeTextBytes];
-  if (!StrFormatByteSize64A(LONGLONG(LastFileSize()), text, UINT(kSizeTextBytes))) return;
+  if (!StrFormatByteSize64A(LONGLONG(ViewFileSize(file)), text, UINT(kSizeTextBytes))) return;
   text[kSizeTextBytes - 1] = 0;
   if (strcmp(text, shownSize) == 0) return;
   memcpy(shownSize, text, sizeof text);
 
   ULARGE_INTEGER onDisk;
   SetLastError(NO_ERROR);
-  onDisk.LowPart = GetCompressedFileSizeW(FollowedPath(), &onDisk.HighPart);
+  onDisk.LowPart = GetCompressedFileSizeW(ViewFilePath(file), &onDisk.HighPart);
   // Without an answer from the file system the length is the best guess.
   if (onDisk.LowPart == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-    onDisk.QuadPart = LastFileSize();
+    onDisk.QuadPart = ViewFileSize(file);
   wchar_t diskText[kPaneTextUnits];
   if (!StrFormatByteSizeW(LONGLONG(onDisk.QuadPart), diskText, UINT(kPaneTextUnits)))
     diskText[0] = 0;

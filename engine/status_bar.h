@@ -46,6 +46,8 @@ void ShowViewFiles();
 // A view's name from its files' paths: the file's short name, "a.log + b.log"
 // or "a.log + 3 more".
 void ViewNameOf(const wchar_t* const* paths, size_t count, wchar_t* out, size_t capacity);
+// The longest short name of the view's files, in units.
+size_t LongestViewFileName();
 // Back to no file: panes 0 and 6 emptied, the title the product name, menus
 // grayed, then a refresh.
 void ClearStatusFile();

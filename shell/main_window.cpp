@@ -226,7 +226,7 @@ void ShowHostError(UINT messageId, DWORD error) { ShowSystemError(engineHost.win
 // later be taken from whatever folder has become current by then.
 void OnFileOpened(const wchar_t* shownPath) {
   ShowStatusFile(shownPath);
-  AddToHistory(shownPath);
+  if (!OpeningSet()) AddToHistory(shownPath);  // a set is one entry of its own
   ForgetFindText();
 }
 
@@ -237,7 +237,7 @@ void OnFileChanged() {
   static std::wstring entryShown;
   uint32_t files = ViewFileCount();
   if (!FileIsOpen()) ClearStatusFile();
-  else if (files > 1 || filesShown > 1) ShowViewFiles();
+  else if (files > 1 || filesShown > 1) ShowViewFiles(), UpdateHorizontalExtent();
   std::wstring entry = ViewHistoryEntry();
   if (!entry.empty() && entry != entryShown) AddViewToHistory(entryShown.c_str());
   entryShown = entry;
@@ -266,7 +266,7 @@ void RemoveUncheckedMarks(HMENU menu) {
 void ReadEngineOptions(EngineOptions* options) {
   *options = EngineOptions{AppSettings.kbLimit, AppSettings.linesLimit, AppSettings.rowLength,
                            AppSettings.wrapLines != 0, AppSettings.cutEmpty != 0, AppSettings.rules,
-                           AppSettings.levelColors != 0};
+                           AppSettings.levelColors != 0, AppSettings.fileNames != 0};
 }
 
 void OnCreate(HWND window) {

@@ -48,6 +48,13 @@ TEST_F(HistoryTest, OpensListNewestFirstAndClearKeepsTheNewest) {
   OpenLog(third, "third\n");
   Run(IDM_HISTORY_FIRST + 1);
   EXPECT_EQ(ViewFileCount(), 3u);
+  // Opened at once (the command line, a drop, the Open dialog), a set is one entry: its first file alone is not one.
+  Run(IDM_CLEAR_HISTORY);
+  std::wstring other = PathOf(L"other.log");
+  const wchar_t* names[] = {third.c_str(), other.c_str()};
+  ASSERT_TRUE(OpenFiles(names, 2));
+  EXPECT_EQ(shown(0) + shown(1),
+            L"&0 third.log + other.log|" + third + L"|" + other + L"&1 app.log + 2 more|" + set + L"|" + third);
 }
 
 }  // namespace
