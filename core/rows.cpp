@@ -56,10 +56,16 @@ struct RowStream {
   // since a load.
   LineKeyer keyer;
   bool lineKeyed = false;
+  size_t waitingRows = 0;  // rows of the line batched before it was keyed
   bool cutAbove = false;
   bool hasFirstRow = false;
   RowPlace firstRow;
 };
+// Merging, a row of a line whose head has not all come in yet (a row
+// narrower than a stamp's reach, the rest of the line still being written)
+// waits in the batch with this stamp: it sorts last and is not flushed.
+constexpr int64_t kWaitingStamp = INT64_MAX;
+
 RowStream streams[kMaxViewFiles];
 RowStream* stream = &streams[0];
 uint32_t streamFile = 0;
@@ -112,9 +118,14 @@ void CompactBatch() {
   size_t keep = BlockedCeiling();
   if (batchFrontKept || batchStarts.size() < keep + LinesLimit()) return;
   // Merging, the rows that go are the first in merged order: rows still to
-  // come only add to those after them.
-  if (merging) SortBatchMerged();
-  DropBatchFront(batchStarts.size() - keep);
+  // come only add to those after them. Rows waiting for their line's stamp
+  // sort last and all stay.
+  size_t waiting = 0;
+  if (merging) {
+    SortBatchMerged();
+    while (waiting < batchPlaces.size() && batchPlaces[batchPlaces.size() - 1 - waiting].stamp == kWaitingStamp) ++waiting;
+  }
+  if (batchStarts.size() > keep + waiting) DropBatchFront(batchStarts.size() - keep - waiting);
 }
 
 // Sets batched row i's level, reading it from the row when it starts its line.
@@ -138,6 +149,7 @@ void ReadRowLevel(size_t i, LevelReading* reading) {
 
 // Merging: the line being fed is keyed once, from its first units: those of
 // earlier feeds, then up to count more of units, the rest of it in this feed.
+// Its rows that waited take the stamp.
 void KeyLineOnce(const TextUnit* units, size_t count) {
   if (stream->lineKeyed) return;
   stream->lineKeyed = true;
@@ -146,6 +158,24 @@ void KeyLineOnce(const TextUnit* units, size_t count) {
   std::copy(stream->keyer.head, stream->keyer.head + length, head);
   for (size_t i = 0; i < count && length < kKeyedHeadUnits && units[i] != u'\n'; ++i) head[length++] = units[i];
   KeyLine(&stream->keyer, head, length);
+  bool firstRowHere = !stream->hasFirstRow;  // the first row since a load waited: the lowest of them
+  for (size_t row = batchPlaces.size(); stream->waitingRows > 0 && row-- > 0;) {
+    RowPlace& place = batchPlaces[row];
+    if (place.file != streamFile || place.line != stream->linesFed || place.stamp != kWaitingStamp) continue;
+    place.stamp = stream->keyer.last;
+    --stream->waitingRows;
+    if (firstRowHere) stream->hasFirstRow = true, stream->firstRow = place;
+  }
+  stream->waitingRows = 0;
+}
+
+// Keys the line being fed when its head is whole: its line feed lies within
+// the units given (the rest of it in this feed), or kKeyedHeadUnits of it are in.
+void KeyLineIfWhole(const TextUnit* units, size_t count) {
+  if (stream->lineKeyed) return;
+  size_t have = std::min(stream->keyer.headLength, kKeyedHeadUnits), taken = 0;
+  while (taken < count && units[taken] != u'\n' && have + taken < kKeyedHeadUnits) ++taken;
+  if (taken < count || have + taken >= kKeyedHeadUnits) KeyLineOnce(units, count);
 }
 
 // Keeps the head of the line a feed leaves unfinished for its keying.
@@ -154,6 +184,8 @@ void KeepLineHead(const TextUnit* units, size_t count) {
   size_t taken = std::min(count, kKeyedHeadUnits - std::min(keyer.headLength, kKeyedHeadUnits));
   std::copy(units, units + taken, keyer.head + keyer.headLength);
   keyer.headLength += taken;
+  // Rows that waited for the head take its stamp once it is whole.
+  if (stream->waitingRows && keyer.headLength >= kKeyedHeadUnits) KeyLineOnce(nullptr, 0);
 }
 
 // A line ends: the next one is keyed afresh.
@@ -171,9 +203,9 @@ void AddRow() {
   RowPlace place{stream->linesFed, stream->rowStartUnit};
   place.file = streamFile;
   if (merging) {
-    if (!stream->lineKeyed) KeyLineOnce(nullptr, 0);
-    place.stamp = stream->keyer.last;
-    if (!stream->hasFirstRow) stream->hasFirstRow = true, stream->firstRow = place;
+    place.stamp = stream->lineKeyed ? stream->keyer.last : kWaitingStamp;
+    if (!stream->lineKeyed) ++stream->waitingRows;
+    else if (!stream->hasFirstRow) stream->hasFirstRow = true, stream->firstRow = place;
   }
   batchStarts.push_back(batchText.size());
   batchPlaces.push_back(place);
@@ -231,7 +263,7 @@ void BuildRows(const TextUnit* units, size_t count, size_t capacity) {
         break;
     }
     if (stream->pendingLength >= capacity) {
-      if (merging) KeyLineOnce(units + lineStart, count - lineStart);
+      if (merging) KeyLineIfWhole(units + lineStart, count - lineStart);
       EndRow();
       stream->rowStartUnit = stream->unitOfLine;
     }
@@ -354,6 +386,7 @@ bool SpanFloor(RowPlace* floor) {
 bool FlushMergedRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
   SortBatchMerged();
   size_t rows = batchPlaces.size();
+  while (rows > 0 && batchPlaces[rows - 1].stamp == kWaitingStamp) --rows;  // they stay batched
   RowPlace floor;
   size_t viewFrom = 0, batchFrom = 0;
   if (SpanFloor(&floor)) {
@@ -370,7 +403,7 @@ bool FlushMergedRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
     viewTopCut = true;
   }
   if (batchFrom == rows && viewFrom == 0) {
-    DiscardBatchedRows();
+    DropFirstBatchedRows(rows);
     return false;
   }
   int oldTop = blocked ? view.topIndex(view.context) : 0;
@@ -402,7 +435,7 @@ bool FlushMergedRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
   }
   if (blocked) view.setTopIndex(view.context, std::max(0, oldTop - int(viewFrom) + insertedAboveTop));
   if (batchRedraw) view.setRedraw(view.context, true);
-  DiscardBatchedRows();
+  DropFirstBatchedRows(rows);
   return true;
 }
 
@@ -525,6 +558,7 @@ void ResetPendingRow() {
   stream->levelReading = LevelReading{};
   stream->keyer.last = kNoStamp;
   NextLineToKey();
+  stream->waitingRows = 0;
   stream->hasFirstRow = false;
   stream->cutAbove = false;
 }
