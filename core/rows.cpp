@@ -112,8 +112,6 @@ void DropBatchBack(size_t row) {
   batchPlaces.resize(row);
 }
 
-void SortBatchMerged();
-
 void CompactBatch() {
   size_t keep = BlockedCeiling();
   if (batchFrontKept || batchStarts.size() < keep + LinesLimit()) return;
@@ -122,7 +120,7 @@ void CompactBatch() {
   // sort last and all stay.
   size_t waiting = 0;
   if (merging) {
-    SortBatchMerged();
+    SortBatchByTime();
     while (waiting < batchPlaces.size() && batchPlaces[batchPlaces.size() - 1 - waiting].stamp == kWaitingStamp) ++waiting;
   }
   if (batchStarts.size() > keep + waiting) DropBatchFront(batchStarts.size() - keep - waiting);
@@ -357,8 +355,9 @@ void KeepBatchRows(const std::vector<size_t>& order) {
   batchText.swap(text), batchStarts.swap(starts), batchPlaces.swap(places);
 }
 
-// Puts the batch in merged order; each file's rows keep theirs.
-void SortBatchMerged() {
+}  // namespace
+
+void SortBatchByTime() {
   size_t rows = batchPlaces.size();
   bool sorted = true;
   for (size_t i = 1; i < rows && sorted; ++i) sorted = !MergedBefore(batchPlaces[i], batchPlaces[i - 1]);
@@ -369,6 +368,8 @@ void SortBatchMerged() {
                    [](size_t a, size_t b) { return MergedBefore(batchPlaces[a], batchPlaces[b]); });
   KeepBatchRows(order);
 }
+
+namespace {
 
 // Where the view's span starts: no row before this place goes in. False when
 // nothing bounds it yet.
@@ -384,7 +385,7 @@ bool SpanFloor(RowPlace* floor) {
 // Merging: the batch goes among the view's rows in merged order; the view
 // keeps at most cap rows, the last of all in that order.
 bool FlushMergedRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
-  SortBatchMerged();
+  SortBatchByTime();
   size_t rows = batchPlaces.size();
   while (rows > 0 && batchPlaces[rows - 1].stamp == kWaitingStamp) --rows;  // they stay batched
   RowPlace floor;
@@ -502,8 +503,6 @@ void UseRowStream(uint32_t file) {
   stream = &streams[streamFile];
 }
 
-uint32_t CurrentRowStream() { return streamFile; }
-
 void SetMerging(bool on) {
   merging = on;
   viewTopCut = false;
@@ -533,8 +532,6 @@ bool LastViewRowOf(uint32_t file, RowPlace* place) {
 }
 
 void SetStreamRunningStamp(int64_t stamp) { stream->keyer.last = stamp; }
-
-void SortBatchByTime() { SortBatchMerged(); }
 
 void RemoveLastViewRows(const RowView& view, size_t count) {
   count = std::min(count, viewPlaces.size());

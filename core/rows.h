@@ -176,7 +176,6 @@ void SetLevelsBefore(LevelsBefore hook);
 // and last row is missing.
 constexpr uint32_t kMaxViewFiles = 16;
 void UseRowStream(uint32_t file);
-uint32_t CurrentRowStream();
 void SetMerging(bool on);
 bool Merging();
 // The year a stamp without one is taken to be in, for the current stream.

@@ -343,6 +343,15 @@ DWORD RefusalOf(HANDLE handle) {
   return 0;
 }
 
+// A file opened to be followed: refused (with *error) unless it opens as a
+// plain disk file.
+HANDLE OpenForReading(const wchar_t* path, DWORD* error) {
+  HANDLE opened = CreateFileW(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  *error = opened == INVALID_HANDLE_VALUE ? GetLastError() : RefusalOf(opened);
+  if (opened != INVALID_HANDLE_VALUE && *error) CloseHandle(opened), opened = INVALID_HANDLE_VALUE;
+  return opened;
+}
+
 uint64_t AlignedToUnit(FollowedFile& f, uint64_t offset) { return offset - offset % CharsetUnitSize(f.charset.active); }
 
 // A stack trace cut off by the start of what is loaded still takes the level
@@ -352,14 +361,21 @@ constexpr uint64_t kCarrySearchBytes = uint64_t(256) << 10;
 
 // What a line states of its level, read from its first bytes (count of them)
 // as its first row holds them.
-LineLevel HeadLevelOf(FollowedFile& f, const uint8_t* bytes, size_t count) {
+// A line's first units, decoded from its first bytes into unitBuffer: at
+// most `most` of them, up to its line feed. Returns how many.
+size_t DecodeLineHead(FollowedFile& f, const uint8_t* bytes, size_t count, size_t most) {
   size_t leftover = 0;
-  count = std::min<size_t>(count, kLevelSearchUnits * 4);
-  memcpy(byteBuffer, bytes, count);
+  count = std::min<size_t>(count, most * 4);
+  memmove(byteBuffer, bytes, count);
   size_t units = DecodeChunk(f.charset.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
-  size_t length = 0, most = std::min(units, std::min(RowCapacity(), kLevelSearchUnits));
-  while (length < most && unitBuffer[length] != u'\n') ++length;
-  return ReadLineLevel(unitBuffer, length);
+  size_t length = 0;
+  while (length < std::min(units, most) && unitBuffer[length] != u'\n') ++length;
+  return length;
+}
+
+LineLevel HeadLevelOf(FollowedFile& f, const uint8_t* bytes, size_t count) {
+  size_t length = DecodeLineHead(f, bytes, count, kLevelSearchUnits);
+  return ReadLineLevel(unitBuffer, std::min(length, RowCapacity()));
 }
 
 // Looks at the lines before the one at lineStart, the last first, within
@@ -395,12 +411,7 @@ LogLevel LevelCarriedTo(FollowedFile& f, uint64_t lineStart) {
 
 // The stamp a line states, as merged, read from its first bytes; false when it has none.
 bool HeadStampOf(FollowedFile& f, const uint8_t* bytes, size_t count, const YearHint& hint, int64_t* stamp) {
-  size_t leftover = 0;
-  count = std::min<size_t>(count, kKeyedHeadUnits * 4);
-  memmove(byteBuffer, bytes, count);
-  size_t units = DecodeChunk(f.charset.active, byteBuffer, count, unitBuffer, &leftover, SystemConversions());
-  size_t length = 0;
-  while (length < std::min(units, kKeyedHeadUnits) && unitBuffer[length] != u'\n') ++length;
+  size_t length = DecodeLineHead(f, bytes, count, kKeyedHeadUnits);
   int64_t time;
   int32_t zone = kNoZone;
   if (!FindLineTime(unitBuffer, length, hint, &time, nullptr, &zone)) return false;
@@ -500,13 +511,8 @@ namespace follower {
 // with report, the host shows why.
 bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report) {
   if (name != f.requestedName) lstrcpynW(f.requestedName, name, int(kPathUnits));
-  HANDLE opened = CreateFileW(f.requestedName, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  DWORD error = opened == INVALID_HANDLE_VALUE ? GetLastError() : RefusalOf(opened);
-  if (opened != INVALID_HANDLE_VALUE && error) {
-    CloseHandle(opened);
-    opened = INVALID_HANDLE_VALUE;
-  }
+  DWORD error;
+  HANDLE opened = OpenForReading(f.requestedName, &error);
   if (opened == INVALID_HANDLE_VALUE) {
     if (report && engineHost.showError) engineHost.showError(kMsgOpenFailed, error);
     ArmFirstPoll();
@@ -775,7 +781,7 @@ void PollFile() {
     }
   }
   SelectFile(followed);
-  if (Merging() && (read || reading || HasBatchedRows())) EndOfPoll();
+  if (Merging() && (read || reading || reopened)) EndOfPoll();
   // A rotation's open armed its own first poll; an unchanged view keeps timer 1 as it is.
   if (engineHost.window && (read || reading) && !(reopened && !Merging()))
     SetTimer(engineHost.window, kPollTimer, reading ? USER_TIMER_MINIMUM : kPollInterval, nullptr);
@@ -834,11 +840,14 @@ bool EraseFileContent() {
 
 namespace {
 
-// One file read again; a browsing merged view holds one span of every file,
-// and goes back to their ends.
+// One file read again, with its own properties; a browsing merged view holds
+// one span of every file, and goes back to their ends.
 void ReloadViewFile(FollowedFile& f) {
+  SetPropertiesFile(f.fullPath);
   if (Merging() && followed.browsing) FollowTheEnd(followed, false);
   else LoadTail(f, false);
+  SetPropertiesFile(followed.fullPath);
+  SelectFile(followed);
 }
 
 }  // namespace
@@ -855,8 +864,6 @@ void ChooseCharset(int command) {
   SetPropertiesFile(f.fullPath);
   WriteStoredCharsetName(AsWide(CharsetStreamName(charset)));
   ReloadViewFile(f);
-  SetPropertiesFile(followed.fullPath);
-  SelectFile(followed);
 }
 
 void SetAutodetect(bool on) {
@@ -864,10 +871,7 @@ void SetAutodetect(bool on) {
   if (!on) return;
   FollowedFile& f = *viewFiles[CaretViewFile()];
   f.charset.explicitChoice = false;
-  SetPropertiesFile(f.fullPath);
   ReloadViewFile(f);
-  SetPropertiesFile(followed.fullPath);
-  SelectFile(followed);
 }
 
 bool FileIsOpen() { return followed.file != INVALID_HANDLE_VALUE; }
@@ -893,9 +897,6 @@ size_t ReadFollowed(void* context, uint64_t at, uint8_t* bytes, size_t count) {
 }
 
 }  // namespace follower
-
-
-ByteReader FollowedBytesReader() { return ByteReader{&followed, ReadFollowed}; }
 
 ByteReader ViewFileReader(uint32_t index) {
   return ByteReader{index < viewFileCount ? viewFiles[index] : &followed, ReadFollowed};
@@ -938,13 +939,10 @@ bool OpenMember(FollowedFile& f) {
   f.lastIdentityCheck = GetTickCount();
   f.onShare = OnShare(f.fullPath);
   if (f.onShare) StartIoWatch();
+  DWORD error;
   BeginIo(f);
-  HANDLE opened = CreateFileW(f.fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE opened = OpenForReading(f.fullPath, &error);
   if (!EndIo(f) && opened != INVALID_HANDLE_VALUE) CloseHandle(opened), opened = INVALID_HANDLE_VALUE;
-  if (opened != INVALID_HANDLE_VALUE && RefusalOf(opened)) {
-    CloseHandle(opened);
-    opened = INVALID_HANDLE_VALUE;
-  }
   if (opened == INVALID_HANDLE_VALUE) return false;
   ReleaseMember(f);
   f.file = opened;
@@ -1014,9 +1012,8 @@ bool AddMember(const wchar_t* name, bool mustOpen) {
     if (engineHost.showError) engineHost.showError(kMsgViewFull, 0);
     return false;
   }
-  HANDLE probe = mustOpen ? CreateFileW(added->fullPath, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr)
-                          : INVALID_HANDLE_VALUE;
-  DWORD error = !mustOpen ? 0 : probe == INVALID_HANDLE_VALUE ? GetLastError() : RefusalOf(probe);
+  DWORD error = 0;
+  HANDLE probe = mustOpen ? OpenForReading(added->fullPath, &error) : INVALID_HANDLE_VALUE;
   if (probe != INVALID_HANDLE_VALUE) CloseHandle(probe);
   if (error) {
     if (engineHost.showError) engineHost.showError(kMsgOpenFailed, error);

@@ -84,10 +84,9 @@ const wchar_t* FollowedPath();   // full path, empty without a file
 uint64_t LastFileSize();
 bool PollContinues();            // a long read handed back to the loop and goes on
 
-// Reads the followed file at an offset, leaving the follower's own reading
-// where it stands; nothing without a file.
-ByteReader FollowedBytesReader();
-ByteReader ViewFileReader(uint32_t index);  // a file of the view, the first past the last
+// Reads a file of the view at an offset (the first past the last), leaving
+// the follower's own reading where it stands; nothing without a file.
+ByteReader ViewFileReader(uint32_t index);
 
 // The view's lines are numbered afresh whenever this changes.
 uint64_t ViewLinesEpoch();
