@@ -410,9 +410,9 @@ bool FlushMergedRowsTo(const RowView& view, bool blocked, bool redrawHeld) {
   int oldTop = blocked ? view.topIndex(view.context) : 0;
   bool batchRedraw = !redrawHeld;
   if (batchRedraw) view.setRedraw(view.context, false);
-  if (viewFrom >= viewPlaces.size() && viewFrom > 0) {
-    ClearView(view);
-  } else if (viewFrom > 0) {
+  // Taken off the top even when all go: the view's top stays cut (emptying
+  // it would forget that).
+  if (viewFrom > 0) {
     view.removeTop(view.context, int(viewFrom));
     EraseFirstViewPlaces(viewFrom);
   }
