@@ -47,11 +47,20 @@ bool openingSet = false;  // OpenFiles opens a set: its first file is read keyed
 uint32_t viewFileCount = 1;
 std::unique_ptr<FollowedFile> addedFiles[kMaxViewFiles];  // the files after the first
 uint64_t viewFilesChanges = 0;
+// A merged view loaded whole starts each file's tail with a share of the
+// lines limit: most of what eight tails of the limit each hold is pushed out
+// by the merge at once. While such a load is set up, tailShare is the lines
+// a file's tail starts with (0: the limit); shareToCheck keeps it until the
+// load's reading ends, to fill up a view that came out short.
+uint32_t tailShare = 0;
+uint32_t shareToCheck = 0;
 
 void SelectFile(FollowedFile& f) { UseRowStream(f.index); }
 
 void CloseFollowed(FollowedFile& f);
 void LoadTail(FollowedFile& f, bool moving);
+uint32_t ShareOfLinesLimit(uint32_t files);
+void LoadViewTails(bool moving, uint32_t share);
 
 alignas(8) uint8_t byteBuffer[kChunkBytes];
 TextUnit unitBuffer[kChunkUnits];
@@ -336,9 +345,11 @@ bool FollowRenamedFile(FollowedFile& f) {
 // Only plain disk files: a device or pipe would block the window on a read.
 DWORD RefusalOf(HANDLE handle) {
   if (GetFileType(handle) != FILE_TYPE_DISK) return ERROR_NOT_SUPPORTED;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(handle, &info) &&
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+  // Only the attributes: the fuller query also asks the volume for its serial
+  // number, a call to the mount manager that costs more than the open.
+  FILE_BASIC_INFO info;
+  if (GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info) &&
+      (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return ERROR_ACCESS_DENIED;
   return 0;
 }
@@ -589,6 +600,7 @@ namespace follower {
 // The tail, or a browsing view's stretch, loaded again; moving: the view only
 // moves through the file (back to its end).
 void LoadTail(FollowedFile& f, bool moving) {
+  f.tailCutByLines = false;
   if (f.file == INVALID_HANDLE_VALUE) return;
   SelectFile(f);
   // A browsing view loads its stretch again, from its first line.
@@ -632,10 +644,10 @@ void LoadTail(FollowedFile& f, bool moving) {
   // Lines that the lines limit would push out again are not worth building:
   // every line ends in at least one row, unless blank rows are cut.
   if (EngineOptions options = CurrentEngineOptions(); !options.cutEmpty && FileSize(f, &size)) {
-    size_t lines = std::max<uint32_t>(options.linesLimit, 1);
+    size_t lines = tailShare ? tailShare : std::max<uint32_t>(options.linesLimit, 1);
     uint64_t from = CurrentLineFilters().count ? StartOfLastShownLines(f, f.filePosition, size, lines)
                                                    : StartOfLastLines(f.file, f.filePosition, size, f.charset.active, lines);
-    if (from > f.filePosition) f.readPosition = from;
+    if (from > f.filePosition) f.readPosition = from, f.tailCutByLines = tailShare != 0;
     SeekTo(f, std::max(from, f.filePosition));  // the scan moved the handle's position
   }
   StartCheckpoints(f, f.filePosition);
@@ -652,15 +664,15 @@ void FollowTheEnd(FollowedFile& f, bool moving) {
   if (f.file == INVALID_HANDLE_VALUE) return;
   // A merged view holds one span of every file: all go back to their ends.
   bool merged = Merging();
-  if (merged) EmptyView(moving);
   for (uint32_t i = 0; i < viewFileCount; ++i) {
     FollowedFile& each = *viewFiles[i];
     if (!merged && &each != &f) continue;
     each.browsing = false;
     each.linesArrived = 0;
     each.paused = false;
-    LoadTail(each, moving);
   }
+  if (merged) LoadViewTails(moving, ShareOfLinesLimit(viewFileCount));
+  else LoadTail(f, moving);
   SelectFile(followed);
   if (HMENU menu = engineHost.menu) CheckMenuItem(menu, 1201, MF_BYCOMMAND | MF_UNCHECKED);
   ArmFirstPoll();
@@ -669,10 +681,46 @@ void FollowTheEnd(FollowedFile& f, bool moving) {
 
 }  // namespace follower
 
-void LoadFile() {
-  if (Merging()) EmptyView();
-  for (uint32_t i = 0; i < viewFileCount; ++i) LoadTail(*viewFiles[i], false);
+namespace follower {
+
+// A quarter more than an even share: files seldom write at one pace.
+uint32_t ShareOfLinesLimit(uint32_t files) {
+  uint32_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
+  return files > 1 ? std::min(limit, (limit + limit / 4) / files + 1) : 0;
+}
+
+// Every file of a merged view loads its tail, starting with share lines.
+void LoadViewTails(bool moving, uint32_t share) {
+  EmptyView(moving);
+  tailShare = share;
+  for (uint32_t i = 0; i < viewFileCount; ++i) LoadTail(*viewFiles[i], moving);
+  tailShare = 0;
+  shareToCheck = share;
   SelectFile(followed);
+}
+
+// Once a load with shares has been read: the view holds the exact merge from
+// the latest first row of a file whose start was left out. Where that comes
+// to fewer rows than the limit and a file left out lines, all load again
+// with the share grown as the rows fell short (at least twice).
+bool FillShortView() {
+  uint32_t share = std::exchange(shareToCheck, 0);
+  uint32_t limit = std::max<uint32_t>(CurrentEngineOptions().linesLimit, 1);
+  size_t rows = ViewRows();
+  if (share == 0 || share >= limit || !Merging() || rows >= limit) return false;
+  bool cut = false;
+  for (uint32_t i = 0; i < viewFileCount; ++i) cut = cut || viewFiles[i]->tailCutByLines;
+  if (!cut) return false;
+  uint64_t growth = std::max<uint64_t>(2, (uint64_t(limit) + limit / 4) / std::max<size_t>(rows, 1) + 1);
+  LoadViewTails(true, uint32_t(std::min<uint64_t>(limit, share * growth)));
+  return true;
+}
+
+}  // namespace follower
+
+void LoadFile() {
+  if (!Merging()) return LoadTail(followed, false);
+  LoadViewTails(false, followed.browsing ? 0 : ShareOfLinesLimit(viewFileCount));
 }
 
 namespace {
@@ -771,17 +819,20 @@ void PollFile() {
   TakeEngineOptions();
   sliceStart = Now();
   bool read = false, reading = false, reopened = false;
-  for (uint32_t i = 0; i < viewFileCount; ++i) {
-    SelectFile(*viewFiles[i]);
-    switch (PollFollowed(*viewFiles[i])) {
-      case Polled::kIdle: break;
-      case Polled::kRead: read = true; break;
-      case Polled::kReading: reading = true; break;
-      case Polled::kReopened: reopened = true; break;
+  do {
+    for (uint32_t i = 0; i < viewFileCount; ++i) {
+      SelectFile(*viewFiles[i]);
+      switch (PollFollowed(*viewFiles[i])) {
+        case Polled::kIdle: break;
+        case Polled::kRead: read = true; break;
+        case Polled::kReading: reading = true; break;
+        case Polled::kReopened: reopened = true; break;
+      }
     }
-  }
-  SelectFile(followed);
-  if (Merging() && (read || reading || reopened)) EndOfPoll();
+    SelectFile(followed);
+    if (Merging() && (read || reading || reopened)) EndOfPoll();
+    // A view that came out short loads again at once, before it is painted.
+  } while (!reading && shareToCheck && FillShortView());
   // A rotation's open armed its own first poll; an unchanged view keeps timer 1 as it is.
   if (engineHost.window && (read || reading) && !(reopened && !Merging()))
     SetTimer(engineHost.window, kPollTimer, reading ? USER_TIMER_MINIMUM : kPollInterval, nullptr);
@@ -1050,9 +1101,12 @@ bool AddFileToView(const wchar_t* name) { return AddMember(name, true); }
 bool OpenFiles(const wchar_t* const* names, size_t count) {
   // The view's name, history and kept filters once, for the whole set.
   openingSet = count > 1;
-  if (count == 0 || !OpenFile(names[0])) return openingSet = false;
-  for (size_t i = 1; i < count; ++i) AddMember(names[i], false);
+  tailShare = ShareOfLinesLimit(uint32_t(std::min<size_t>(count, kMaxViewFiles)));
+  bool opened = count > 0 && OpenFile(names[0]);
+  for (size_t i = 1; opened && i < count; ++i) AddMember(names[i], false);
+  shareToCheck = std::exchange(tailShare, 0);
   openingSet = false;
+  if (!opened) return false;
   if (viewFileCount == 1 && Merging()) {  // every other name was the first file's
     SetMerging(false);
     LoadFile();

@@ -43,6 +43,7 @@ struct FollowedFile {
 
   bool continuing = false;     // the current drain handed back and goes on
   bool startedOver = false;    // a load or truncation emptied the view since the last full poll
+  bool tailCutByLines = false; // its last load left out lines that would have fitted in the view
   bool drainStarted = false;
   bool progressShown = false;
   LARGE_INTEGER drainStart{};

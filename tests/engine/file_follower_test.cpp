@@ -203,6 +203,12 @@ TEST_F(FollowerTest, Scenarios) {
         "=10:00:07 a7|10:00:08 a8|10:00:09 b9", "a10:00:09.500 b95\n", "p", "=10:00:08 a8|10:00:09 b9|10:00:09.500 b95",
         ">2", "w10:00:00 c0\n", "+2", "p", "=10:00:08 a8|10:00:09 b9|10:00:09.500 b95", "-1", "p",
         "=10:00:06 a6|10:00:07 a7|10:00:08 a8", "h11"}, 256, 3, kCharsetCurrent, true},
+      {"a view loaded whole starts each file with a share of the limit and loads again when that comes out short",
+       {"w10:00:01 a1\n10:00:02 a2\n10:00:03 a3\n10:00:04 a4\n10:00:05 a5\n10:00:06 a6\n10:00:07 a7\n", ">1",
+        "w09:00:01 b1\n09:00:02 b2\n", "o", "+1", "p", "=10:00:04 a4|10:00:05 a5|10:00:06 a6|10:00:07 a7", "r", "p",
+        "=10:00:04 a4|10:00:05 a5|10:00:06 a6|10:00:07 a7", ">0", "w10:00:01 a1\n10:00:03 a3\n10:00:05 a5\n", ">1",
+        "w10:00:02 b2\n10:00:04 b4\n10:00:06 b6\n", "r", "p", "=10:00:03 a3|10:00:04 b4|10:00:05 a5|10:00:06 b6"},
+       256, 4, kCharsetCurrent, true},
       {"a view whose rows all gave way to newer ones stays cut at its top when a file is then truncated and rewritten",
        {"w10:00:01 a1\n10:00:02 a2\n", ">1", "w10:00:03 b3\n", "o", "+1", "p", "=10:00:01 a1|10:00:02 a2|10:00:03 b3",
         ">0", "a10:00:04 a4\n10:00:06 a6\n", ">1", "a10:00:05 b5\n", "p", "=10:00:04 a4|10:00:05 b5|10:00:06 a6", "w", "p",
@@ -572,6 +578,13 @@ TEST_F(FollowerTest, TailStartsAtTheFirstWholeLineOfTheLastKilobytes) {
   EXPECT_EQ(StartOfLastLines(handle, 2, 14, kCharsetUtf16Le, 3), 2u);
   EXPECT_EQ(StartOfLastLines(handle, 2, 15, kCharsetUtf16Le, 1), 10u);
   EXPECT_EQ(StartOfLastLines(handle, 4, 14, kCharsetUtf16Le, 2), 6u);  // a line break first in the read
+  // Only plain disk files: a folder or a pipe is refused and the file followed stays.
+  HANDLE pipe = CreateNamedPipeW(L"\\\\.\\pipe\\quillon_follower_test", PIPE_ACCESS_INBOUND, 0, 1, 0, 0, 0, nullptr);
+  for (const std::wstring& name : {directory, std::wstring(L"\\\\.\\pipe\\quillon_follower_test")}) {
+    EXPECT_FALSE(OpenFile(name.c_str())) << testing::PrintToString(name);
+    EXPECT_EQ(FollowedFileHandle(), handle);
+  }
+  CloseHandle(pipe);
 }
 
 // A name opened takes the long-path form; the history and the file pane drop the prefix where the path opens without.
