@@ -31,6 +31,7 @@ struct ShownRows {
   int caret;
   int top;
   int removed;     // rows taken from the top since
+  LONG_PTR style;  // its scroll bars then
 };
 ShownRows shownRows{};
 bool quickRedrawOff = false;
@@ -184,7 +185,8 @@ void ListSetRedraw(void* context, bool on) {
   HWND list = ListOf(context);
   if (!on) {
     shownRows = ShownRows{true, quickRedrawOff, false, int(ListValue(list, LB_GETCOUNT)),
-                          int(ListValue(list, LB_GETCARETINDEX)), int(ListValue(list, LB_GETTOPINDEX)), 0};
+                          int(ListValue(list, LB_GETCARETINDEX)), int(ListValue(list, LB_GETTOPINDEX)), 0,
+                          GetWindowLongPtrW(list, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL)};
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     return;
   }
@@ -194,6 +196,9 @@ void ListSetRedraw(void* context, bool on) {
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   if (shownRows.held) RepaintChangedRows(list, pending, topBefore);
   else InvalidateRect(list, nullptr, TRUE);
+  // A bar shown or hidden meanwhile changed the frame, which was not drawn.
+  if (shownRows.held && (GetWindowLongPtrW(list, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL)) != shownRows.style)
+    RedrawWindow(list, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
   if (pending) DeleteObject(pending);
   shownRows.held = false;
 }
@@ -251,6 +256,9 @@ void EndOfPoll() {
   if (added && !FollowingBlocked()) view.scrollToEnd(view.context, true);
   if (added && engineHost.advanceTray) engineHost.advanceTray();
   if (TakeRuleAlert() && engineHost.ruleAlert) engineHost.ruleAlert();
+  // Wider rows may bring the horizontal bar: it comes while redraw is off,
+  // drawn once with the rows instead of the frame being drawn on its own.
+  if (TakeWidestRowChange()) UpdateHorizontalExtent();
   ResumeViewRedraw();
   // A line begun, or a blank one dropped, changes the unfinished-line pane
   // without adding a row.
@@ -258,7 +266,6 @@ void EndOfPoll() {
   if ((added || unfinished != unfinishedReported) && engineHost.refreshStatus)
     engineHost.refreshStatus();
   unfinishedReported = unfinished;
-  if (TakeWidestRowChange()) UpdateHorizontalExtent();
   // The list box shows its bars again as rows arrive and as redraw comes
   // back; the clean full screen has none.
   if (added && engineHost.view && engineHost.cleanFullScreen && engineHost.cleanFullScreen())
