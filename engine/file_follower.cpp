@@ -61,6 +61,7 @@ void CloseFollowed(FollowedFile& f);
 void LoadTail(FollowedFile& f, bool moving);
 uint32_t ShareOfLinesLimit(uint32_t files);
 void LoadViewTails(bool moving, uint32_t share);
+bool DropStalledMember(FollowedFile& f);
 
 alignas(8) uint8_t byteBuffer[kChunkBytes];
 TextUnit unitBuffer[kChunkUnits];
@@ -95,6 +96,17 @@ bool EndIo(FollowedFile& f) {
   f.stalledUntil = GetTickCount() + kStalledPauseMs;
   if (engineHost.refreshStatus) engineHost.refreshStatus();
   return false;
+}
+
+bool StallPauseOn(FollowedFile& f) { return f.stalled && int32_t(GetTickCount() - f.stalledUntil) < 0; }
+
+// Reads of a file at an offset, watched as every call on a share is; a file
+// that stopped answering is not asked again until its pause is over.
+size_t ReadFollowedAt(FollowedFile& f, uint64_t at, uint8_t* bytes, size_t count) {
+  if (f.file == INVALID_HANDLE_VALUE || (f.onShare && Merging() && StallPauseOn(f))) return 0;
+  BeginIo(f);
+  size_t got = ReadFileAt(f.file, at, bytes, count);
+  return EndIo(f) ? got : 0;
 }
 
 bool FileSize(FollowedFile& f, uint64_t* size) {
@@ -281,7 +293,9 @@ bool CountShownLinesIn(FollowedFile& f, uint64_t from, uint64_t to, const LARGE_
   while (from < to && (inTime = MillisecondsSince(began) <= kTailScanBudgetMs)) {
     DWORD got = 0;
     DWORD wanted = DWORD(std::min<uint64_t>(kChunkBytes - carried, to - from));
-    if (!ReadFile(f.file, byteBuffer + carried, wanted, &got, nullptr) || got == 0) break;
+    BeginIo(f);
+    BOOL read = ReadFile(f.file, byteBuffer + carried, wanted, &got, nullptr);
+    if (!EndIo(f) || !read || got == 0) break;
     from += got;
     size_t total = carried + got;
     *shown += CountShownLines(unitBuffer, DecodeKeepingCarry(f.charset.active, byteBuffer, total, 0, unitBuffer,
@@ -300,7 +314,7 @@ uint64_t StartOfLastShownLines(FollowedFile& f, uint64_t floor, uint64_t end, si
   LARGE_INTEGER began = Now();
   size_t shown = 0, stretch = lines;
   for (uint64_t to = end;;) {
-    uint64_t from = StartOfLastLines(f.file, floor, to, f.charset.active, stretch);
+    uint64_t from = StartOfLastLines(FollowedReader(f), floor, to, f.charset.active, stretch, byteBuffer, kChunkBytes);
     if (!CountShownLinesIn(f, from, to, began, &shown)) return floor;
     if (shown >= lines || from <= floor) return from;
     to = from;
@@ -397,7 +411,7 @@ bool LookBackFrom(FollowedFile& f, uint64_t lineStart, Look look) {
   uint32_t unit = CharsetUnitSize(f.charset.active), newline = CharsetNewlineUnit(f.charset.active);
   uint64_t floor = AlignedToUnit(f, lineStart - std::min(lineStart - f.dataStart, kCarrySearchBytes));
   std::vector<uint8_t> bytes(size_t(lineStart - floor));
-  if (bytes.empty() || ReadFileAt(f.file, floor, bytes.data(), bytes.size()) != bytes.size()) return false;
+  if (bytes.empty() || ReadFollowedAt(f, floor, bytes.data(), bytes.size()) != bytes.size()) return false;
   for (size_t end = bytes.size(), lines = 0; end >= unit && lines < kCarrySearchLines; ++lines) {
     size_t start = end - unit;  // the line feed that ends the line before
     while (start >= unit && UnitAt(bytes.data() + start - unit, unit) != newline) start -= unit;
@@ -432,7 +446,7 @@ bool HeadStampOf(FollowedFile& f, const uint8_t* bytes, size_t count, const Year
 
 int64_t StampCarriedTo(FollowedFile& f, uint64_t lineStart) {
   int64_t stamp = kNoStamp;
-  YearHint hint = YearHintOf(f.file);
+  YearHint hint = YearHintOf(f);
   LookBackFrom(f, lineStart,
                [&](const uint8_t* bytes, size_t count) { return HeadStampOf(f, bytes, count, hint, &stamp); });
   SeekTo(f, f.filePosition);  // the read moved the handle
@@ -447,7 +461,7 @@ LevelStart LevelsBeforeRow(RowPlace first) {
   LevelStart start{LevelCarriedTo(f, lineStart)};
   if (first.unit > 0) {  // the line's own level, as its first row shows it
     uint8_t head[kLevelSearchUnits * 4];
-    LineLevel read = HeadLevelOf(f, head, ReadFileAt(f.file, lineStart, head, sizeof head));
+    LineLevel read = HeadLevelOf(f, head, ReadFollowedAt(f, lineStart, head, sizeof head));
     start.level = read.level != LogLevel::kNone || read.stamped ? read.level : start.carried;
   }
   SeekTo(f, f.filePosition);  // the reads moved the handle
@@ -615,14 +629,13 @@ void LoadTail(FollowedFile& f, bool moving) {
   ForgetReadState(f);
 
   uint8_t probe[kBomProbeBytes];
-  DWORD got = 0;
-  if (!ReadFile(f.file, probe, DWORD(kBomProbeBytes), &got, nullptr)) got = 0;
+  size_t got = ReadFollowedAt(f, 0, probe, kBomProbeBytes);
   uint32_t start = ResolveLoadCharset(f.charset, DetectBom(probe, got));
   f.dataStart = start;
   if (f.browsing) {
     // The charset may have changed under the stretch: it starts on a whole line of the new one.
     uint32_t unit = CharsetUnitSize(f.charset.active);
-    uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(f.file, AlignedToUnit(f, browsedFrom - unit), f.charset.active) : start;
+    uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(FollowedReader(f), AlignedToUnit(f, browsedFrom - unit), f.charset.active, byteBuffer, kChunkBytes) : start;
     UpdateCharsetMenu(engineHost.menu);
     ShowLineIn(f, from, 0, 0);
     return;
@@ -637,7 +650,7 @@ void LoadTail(FollowedFile& f, bool moving) {
     // has an odd size, and a cut there would misread everything after it.
     uint32_t unit = CharsetUnitSize(f.charset.active);
     tailStart += (unit - tailStart % unit) % unit;
-    f.filePosition = FindFirstWholeLine(f.file, tailStart, f.charset.active);
+    f.filePosition = FindFirstWholeLine(FollowedReader(f), tailStart, f.charset.active, byteBuffer, kChunkBytes);
     SeekTo(f, f.filePosition);
     f.readPosition = f.filePosition;
   }
@@ -646,7 +659,7 @@ void LoadTail(FollowedFile& f, bool moving) {
   if (EngineOptions options = CurrentEngineOptions(); !options.cutEmpty && FileSize(f, &size)) {
     size_t lines = tailShare ? tailShare : std::max<uint32_t>(options.linesLimit, 1);
     uint64_t from = CurrentLineFilters().count ? StartOfLastShownLines(f, f.filePosition, size, lines)
-                                                   : StartOfLastLines(f.file, f.filePosition, size, f.charset.active, lines);
+                                                   : StartOfLastLines(FollowedReader(f), f.filePosition, size, f.charset.active, lines, byteBuffer, kChunkBytes);
     if (from > f.filePosition) f.readPosition = from, f.tailCutByLines = tailShare != 0;
     SeekTo(f, std::max(from, f.filePosition));  // the scan moved the handle's position
   }
@@ -654,7 +667,7 @@ void LoadTail(FollowedFile& f, bool moving) {
   // Merged, the view's span starts no earlier than the first line loaded of a
   // file whose start was left out.
   SetStreamCutAbove(f.readPosition > f.dataStart);
-  SetStreamYearHint(YearHintOf(f.file));
+  SetStreamYearHint(YearHintOf(f));
   f.startedOver = true;
   if (f.paused) f.oneShot = true;
 }
@@ -693,7 +706,10 @@ uint32_t ShareOfLinesLimit(uint32_t files) {
 void LoadViewTails(bool moving, uint32_t share) {
   EmptyView(moving);
   tailShare = share;
-  for (uint32_t i = 0; i < viewFileCount; ++i) LoadTail(*viewFiles[i], moving);
+  for (uint32_t i = 0; i < viewFileCount; ++i) {
+    LoadTail(*viewFiles[i], moving);
+    DropStalledMember(*viewFiles[i]);
+  }
   tailShare = 0;
   shareToCheck = share;
   SelectFile(followed);
@@ -731,13 +747,13 @@ enum class Polled { kIdle, kRead, kReading, kReopened };
 Polled PollFollowed(FollowedFile& f) {
   // A read still going on while paused is the one-shot read of a reload: it
   // finishes. Pausing ends any other read at once (TogglePause).
+  // A share that stopped answering is asked again after a pause.
+  if (StallPauseOn(f)) return Polled::kIdle;
   if (f.file == INVALID_HANDLE_VALUE) {
     // A file of a merged view that could not be opened is tried again.
     if (f.index > 0 && f.fullPath[0] && IdentityCheckDue(f) && OpenMember(f)) return Polled::kReading;
     return Polled::kIdle;
   }
-  // A share that stopped answering is asked again after a pause.
-  if (f.stalled && int32_t(GetTickCount() - f.stalledUntil) < 0) return Polled::kIdle;
   if (f.paused && !f.oneShot && !f.continuing) return Polled::kIdle;
   f.oneShot = false;
   if (f.browsing && PollWhileBrowsing(f)) return Polled::kReopened;
@@ -941,8 +957,7 @@ namespace follower {
 // Reads the file at an offset; its own reading stays where it stands.
 size_t ReadFollowed(void* context, uint64_t at, uint8_t* bytes, size_t count) {
   FollowedFile& f = *static_cast<FollowedFile*>(context);
-  if (f.file == INVALID_HANDLE_VALUE) return 0;
-  size_t got = ReadFileAt(f.file, at, bytes, count);
+  size_t got = ReadFollowedAt(f, at, bytes, count);
   SeekTo(f, f.filePosition);
   return got;
 }
@@ -968,6 +983,14 @@ YearHint YearHintOf(HANDLE file) {
 // The files of a merged view.
 namespace follower {
 
+YearHint YearHintOf(FollowedFile& f) {
+  HANDLE none = nullptr;  // its hint is today's
+  if (f.onShare && Merging() && StallPauseOn(f)) return ::YearHintOf(none);
+  BeginIo(f);
+  YearHint hint = ::YearHintOf(f.file);
+  return EndIo(f) ? hint : ::YearHintOf(none);
+}
+
 // Takes a file of a merged view off its handle and the view off its rows.
 void ReleaseMember(FollowedFile& f) {
   SelectFile(f);
@@ -981,6 +1004,15 @@ void ReleaseMember(FollowedFile& f) {
   ++f.linesEpoch;
   f.browsing = false;
   SelectFile(followed);
+}
+
+// A file of a merged view whose share stopped answering while it loaded
+// holds a tail read in part: it is let go and opened again after the pause.
+bool DropStalledMember(FollowedFile& f) {
+  if (f.index == 0 || !StallPauseOn(f)) return false;
+  ReleaseMember(f);
+  f.lastIdentityCheck = GetTickCount();
+  return true;
 }
 
 // Opens a file of a merged view by its full path (added, tried again, or
@@ -997,17 +1029,19 @@ bool OpenMember(FollowedFile& f) {
   if (opened == INVALID_HANDLE_VALUE) return false;
   ReleaseMember(f);
   f.file = opened;
+  f.stalled = false;
   f.lastSize = 0;
   f.lastIdentityCheck = GetTickCount();
   SetPropertiesFile(f.fullPath);
   // A browsing view holds one span of every file: it goes back to the ends.
   if (followed.browsing) FollowTheEnd(followed, false);
   else LoadTail(f, false);
-  LoadFileBookmarks(f);  // checked in the charset the load settled on
+  bool loaded = !DropStalledMember(f);
+  if (loaded) LoadFileBookmarks(f);  // checked in the charset the load settled on
   SetPropertiesFile(followed.fullPath);
   SelectFile(followed);
   if (engineHost.refreshStatus) engineHost.refreshStatus();
-  return true;
+  return loaded;
 }
 
 // The view's own sections in its first file's properties (placement,
@@ -1160,7 +1194,7 @@ bool LinesAtStamp(int64_t stamp, std::vector<uint64_t>* starts) {
     FollowedFile& f = *viewFiles[i];
     uint64_t size;
     if (f.file == INVALID_HANDLE_VALUE || !FileSize(f, &size)) continue;
-    TimeSearch search{FollowedReader(f), f.dataStart, size, f.charset.active, YearHintOf(f.file), &SystemConversions(),
+    TimeSearch search{FollowedReader(f), f.dataStart, size, f.charset.active, YearHintOf(f), &SystemConversions(),
                       byteBuffer, kChunkBytes};
     search.merged = true;
     uint64_t line;
@@ -1203,9 +1237,9 @@ int64_t ViewFileLineStamp(uint32_t index, uint64_t lineStart) {
   FollowedFile& f = *viewFiles[index];
   int64_t stamp = StampCarriedTo(f, lineStart), own;
   uint8_t head[kKeyedHeadUnits * 4];
-  size_t got = ReadFileAt(f.file, lineStart, head, sizeof head);
+  size_t got = ReadFollowedAt(f, lineStart, head, sizeof head);
   SeekTo(f, f.filePosition);
-  return HeadStampOf(f, head, got, YearHintOf(f.file), &own) ? std::max(stamp, own) : stamp;
+  return HeadStampOf(f, head, got, YearHintOf(f), &own) ? std::max(stamp, own) : stamp;
 }
 
 int ShowViewFileLine(uint32_t index, uint64_t lineStart, uint64_t unit, int rowsBefore) {

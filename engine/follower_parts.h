@@ -118,5 +118,9 @@ bool LineOfOffsetIn(FollowedFile& f, uint64_t offset, uint64_t* line, uint64_t c
 // Reads the file at an offset (a ByteReader's call, context the file); its
 // own reading stays where it stands.
 size_t ReadFollowed(void* context, uint64_t at, uint8_t* bytes, size_t count);
+size_t ReadFollowedAt(FollowedFile& f, uint64_t at, uint8_t* bytes, size_t count);
+// The year a file's short stamps are read in: its last write's (today's for
+// a share that does not answer).
+YearHint YearHintOf(FollowedFile& f);
 
 }  // namespace follower

@@ -20,7 +20,7 @@ void StartCheckpoints(FollowedFile& f, uint64_t at) {
   f.checkpoints.push_back({at, LinesFed(), true});
 }
 
-ByteReader FollowedReader(FollowedFile& f) { return HandleReader(f.file); }
+ByteReader FollowedReader(FollowedFile& f) { return ByteReader{&f, ReadFollowed}; }
 
 bool UsableFor(const LineCheckpoint& checkpoint, uint64_t line) {
   return checkpoint.line < line || (checkpoint.line == line && checkpoint.lineStart);

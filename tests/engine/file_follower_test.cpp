@@ -498,6 +498,41 @@ TEST_F(FollowerTest, TimerFollowsGrowthAndRotationButNotDeletion) {
   EXPECT_EQ(Rows(), (RowList{L"new 1", L"new 2"}));
 }
 
+// A log on a share (\\host\logs under Wine is a folder of the prefix's dosdevices\unc), named with a local one: not
+// there at first, it joins once the share is; the share goes away and comes back, and its lines still merge in.
+TEST_F(FollowerTest, AShareThatVanishesAndComesBackJoinsTheViewAgain) {
+  wchar_t prefix[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) GTEST_SKIP() << "no Wine prefix to hold a share";
+  std::wstring host = L"quillon-test-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring uncFolder = L"Z:" + std::wstring(prefix) + L"/dosdevices/unc", hostFolder = uncFolder + L"/" + host;
+  std::replace(uncFolder.begin(), uncFolder.end(), L'/', L'\\');
+  std::replace(hostFolder.begin(), hostFolder.end(), L'/', L'\\');
+  CreateDirectoryW(uncFolder.c_str(), nullptr);  // kept for the prefix's other runs
+  std::wstring share = hostFolder + L"\\logs", away = hostFolder + L"\\logs-away";
+  std::wstring shared = L"\\\\" + host + L"\\logs\\app.log";
+  auto dated = [](const char* rows) { return RowsOf(Dated(rows)); };
+  WriteBytes(path, Dated("10:00:01 local 1\n10:00:04 local 4\n"));
+  const wchar_t* names[] = {path.c_str(), shared.c_str()};
+  ASSERT_TRUE(OpenFiles(names, 2));
+  EXPECT_TRUE(OnShare(shared.c_str()));
+  EXPECT_FALSE(ViewFileOpen(1));
+  ASSERT_TRUE(CreateDirectoryW(hostFolder.c_str(), nullptr) && CreateDirectoryW(share.c_str(), nullptr));
+  WriteBytes(share + L"\\app.log", Dated("10:00:02 shared 2\n10:00:03 shared 3\n"));
+  EXPECT_TRUE(WaitForRows(dated("10:00:01 local 1|10:00:02 shared 2|10:00:03 shared 3|10:00:04 local 4")));
+  ASSERT_TRUE(MoveFileW(share.c_str(), away.c_str()));
+  for (DWORD gone = GetTickCount(); GetTickCount() - gone <= kIdentityCheckInterval;) PumpMessages(20);  // looked for
+  AppendBytes(path, Dated("10:00:05 local 5\n"));
+  EXPECT_TRUE(WaitForRows(dated("10:00:01 local 1|10:00:02 shared 2|10:00:03 shared 3|10:00:04 local 4|10:00:05 local 5")));
+  ASSERT_TRUE(MoveFileW(away.c_str(), share.c_str()));
+  AppendBytes(shared, Dated("10:00:06 shared 6\n"));
+  EXPECT_TRUE(WaitForRows(dated(
+      "10:00:01 local 1|10:00:02 shared 2|10:00:03 shared 3|10:00:04 local 4|10:00:05 local 5|10:00:06 shared 6")));
+  EXPECT_TRUE(ViewFileOpen(1) && !ViewFileStalled(1));
+  CloseFile();
+  RemoveDirectoryTree(hostFolder);
+}
+
 // A long read yields to waiting messages: a pause, or a reload while paused, must not leave that read half done.
 TEST_F(FollowerTest, PauseDuringALongReadLeavesAConsistentView) {
   AppSettings.kbLimit = 65535, AppSettings.cutEmpty = 1;  // no skipping ahead: all 50 MB are read
