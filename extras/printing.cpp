@@ -75,6 +75,14 @@ struct RowCopy {
   wchar_t* units;
   uint32_t* ends;
   uint32_t count;
+  uint8_t* files;  // each row's file, for a view that shows them
+};
+
+// A merged view with "File names" on prints each row's file's short name in
+// a column before it, as the view draws it: the page shows no file bars.
+struct NameColumn {
+  bool shown;
+  wchar_t names[kMaxViewFiles][kFileTitleUnits];
 };
 
 struct Job {
@@ -84,6 +92,7 @@ struct Job {
   PagePlan plan;
   uint32_t nextRow;
   RowCopy rows;
+  NameColumn names;
 };
 Job job;
 int(WINAPI* startPage)(HDC) = StartPage;
@@ -107,7 +116,39 @@ bool Printed(HWND view, bool allRows, uint32_t row) { return allRows || SendMess
 void FreeRows(RowCopy& rows) {
   free(rows.units);
   free(rows.ends);
+  free(rows.files);
   rows = RowCopy{};
+}
+
+void TakeFileNames(NameColumn& column) {
+  column.shown = AppSettings.fileNames && ViewMerges() && ViewLinesKnown(CurrentRowView());
+  static wchar_t shown[kPathUnits];
+  for (uint32_t i = 0; i < kMaxViewFiles; ++i) {
+    ShownPathOf(ViewFilePath(i), shown, kPathUnits);
+    FileTitleOf(shown, column.names[i], kFileTitleUnits);
+  }
+}
+
+// The names' column in dc's font: the widest name and two spaces; 0 unshown.
+LONG NameColumnWidth(HDC dc, const NameColumn& column) {
+  if (!column.shown) return 0;
+  LONG width = 0;
+  SIZE extent;
+  for (uint32_t i = 0; i < ViewFileCount() && i < kMaxViewFiles; ++i)
+    if (GetTextExtentPoint32W(dc, column.names[i], int(wcslen(column.names[i])), &extent)) width = std::max(width, extent.cx);
+  if (GetTextExtentPoint32W(dc, L"  ", 2, &extent)) width += extent.cx;
+  return width;
+}
+
+// One printed row: its file's name first where the column is shown.
+void DrawRow(HDC dc, const NameColumn& column, LONG nameWidth, uint32_t file, const wchar_t* text, int length,
+             RECT line) {
+  if (column.shown && file < kMaxViewFiles) {
+    RECT cell{line.left, line.top, std::min(line.left + nameWidth, line.right), line.bottom};
+    DrawTextExW(dc, const_cast<wchar_t*>(column.names[file]), -1, &cell, kRowFlags | DT_END_ELLIPSIS, nullptr);
+    line.left = cell.right;
+  }
+  DrawTextExW(dc, const_cast<wchar_t*>(text), length, &line, kRowFlags, nullptr);
 }
 
 // Copies the rows to print, all or the selected ones; false when there is no
@@ -125,7 +166,8 @@ bool CopyRows(HWND view, bool allRows, RowCopy& rows) {
   if (!printed) return true;
   rows.units = static_cast<wchar_t*>(malloc(units ? units * sizeof(wchar_t) : 1));
   rows.ends = static_cast<uint32_t*>(malloc(printed * sizeof(uint32_t)));
-  if (!rows.units || !rows.ends) {
+  rows.files = static_cast<uint8_t*>(malloc(printed));
+  if (!rows.units || !rows.ends || !rows.files) {
     FreeRows(rows);
     return false;
   }
@@ -135,6 +177,7 @@ bool CopyRows(HWND view, bool allRows, RowCopy& rows) {
     size_t length = std::min(ReadViewRow(view, int(row), rowText), units - at);
     memcpy(rows.units + at, rowText, length * sizeof(wchar_t));
     at += length;
+    rows.files[rows.count] = uint8_t(std::min<uint32_t>(ViewRowPlace(row).file, kMaxViewFiles));
     rows.ends[rows.count++] = uint32_t(at);
   }
   return true;
@@ -157,11 +200,15 @@ uint32_t DrawPage(HDC dc, uint32_t start, bool allRows, uint32_t perPage, float 
   HWND view = engineHost.view;
   uint32_t count = view ? Count(SendMessageW(view, LB_GETCOUNT, 0, 0)) : 0;
   HGDIOBJ previous = SelectRowFont(dc, pitch);
+  static NameColumn names;
+  TakeFileNames(names);
+  LONG nameWidth = NameColumnWidth(dc, names);
   uint32_t row = start;
   for (uint32_t slot = 0; row < count && slot < perPage; ++row) {
     if (!Printed(view, allRows, row)) continue;
     RECT line{area.left, area.top + LONG(float(slot) * pitch), area.right, area.bottom};
-    DrawTextExW(dc, rowText, int(ReadViewRow(view, int(row), rowText)), &line, kRowFlags, nullptr);
+    int length = int(ReadViewRow(view, int(row), rowText));
+    DrawRow(dc, names, nameWidth, ViewRowPlace(row).file, rowText, length, line);
     ++slot;
   }
   RestoreFont(dc, previous);
@@ -174,11 +221,12 @@ uint32_t DrawJobPage(HDC dc, uint32_t start) {
   const PagePlan& plan = job.plan;
   const RowCopy& rows = job.rows;
   HGDIOBJ previous = SelectRowFont(dc, float(plan.lineHeight));
+  LONG nameWidth = NameColumnWidth(dc, job.names);
   uint32_t row = start;
   for (uint32_t slot = 0; row < rows.count && slot < plan.rowsPerPage; ++row, ++slot) {
     uint32_t begin = row ? rows.ends[row - 1] : 0;
     RECT line{plan.area.left, plan.area.top + LONG(slot * plan.lineHeight), plan.area.right, plan.area.bottom};
-    DrawTextExW(dc, rows.units + begin, int(rows.ends[row] - begin), &line, kRowFlags, nullptr);
+    DrawRow(dc, job.names, nameWidth, rows.files[row], rows.units + begin, int(rows.ends[row] - begin), line);
   }
   RestoreFont(dc, previous);
   return row < rows.count ? row : 0;
@@ -328,8 +376,9 @@ bool ChoosePrinter(HWND window) {
 }
 
 void RunJob(HWND window) {
-  job = Job{printRecord.hDC, (printRecord.Flags & PD_SELECTION) == 0, false, {}, 0, {}};
+  job = Job{printRecord.hDC, (printRecord.Flags & PD_SELECTION) == 0, false, {}, 0, {}, {}};
   printRecord.hDC = nullptr;
+  TakeFileNames(job.names);
   PageFacts facts = PrinterFacts(job.dc);
   if (!CopyRows(engineHost.view, job.allRows, job.rows)) {
     ShowSystemError(window, IDS_PRINT_FAILED, ERROR_NOT_ENOUGH_MEMORY);

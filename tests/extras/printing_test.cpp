@@ -125,6 +125,27 @@ TEST_F(PrintingTest, JobsOnTheTestSchedulersPrinter) {
   // Jobs print in order: the aborted one would have shown before the jobs after it.
   std::wstring refused = L"Z:" + Widen(getenv("QUILLON_PRINT_DIR")) + L"/" + Widen(refusedTitle) + L".txt";
   EXPECT_EQ(GetFileAttributesW(refused.c_str()), INVALID_FILE_ATTRIBUTES);
+  // A merged view prints its rows in merged order, each after its file's name (the page has no file bars), unless
+  // "File names" is off.
+  for (bool names : {true, false}) {
+    AppSettings.fileNames = names;
+    std::string web = "web" + std::to_string(GetTickCount()) + (names ? "n" : "") + ".log", db = "db" + web;
+    std::wstring webPath = PathOf(Widen(web).c_str()), dbPath = PathOf(Widen(db).c_str());
+    WriteBytes(webPath, "2026/01/01 10:00:01 GET /\n2026/01/01 10:00:03 GET /a\n");
+    WriteBytes(dbPath, "2026/01/01 10:00:02 select 1\n");
+    const wchar_t* paths[] = {webPath.c_str(), dbPath.c_str()};
+    ASSERT_TRUE(OpenFiles(paths, 2));
+    Poll();
+    seen = {-1, -1, 0, 0, L"", {}, {}, 0, 0, L""};
+    RunAnswered(IDM_PRINT, AnswerDialogs);
+    std::vector<std::string> lines = PrintedLines(web + "*" + db);  // the scheduler writes " + " as "___"
+    for (std::string& line : lines)  // the column's width is the font's: one space stands for any run
+      for (size_t run; (run = line.find("  ")) != std::string::npos;) line.erase(run, 1);
+    std::string webName = names ? web + " " : "", dbName = names ? db + " " : "";
+    EXPECT_EQ(lines, std::vector<std::string>({webName + "2026/01/01 10:00:01 GET /",
+                                               dbName + "2026/01/01 10:00:02 select 1",
+                                               webName + "2026/01/01 10:00:03 GET /a", "\f"}));
+  }
 }
 
 TEST_F(PrintingTest, PageSetupKeepsConfirmedMarginsForTheNextSetupAndThePrint) {
