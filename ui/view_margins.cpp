@@ -51,6 +51,11 @@ void PaintGutter(HWND view) {
   COLORREF background = Blend(COLORREF(AppSettings.background), COLORREF(AppSettings.textColor), 1);
   HBRUSH fill = CreateSolidBrush(background);
   FillRect(dc, &gutter, fill);
+  // Below it, beside the horizontal bar, is painted by no one else.
+  if (GetWindowLongPtrW(view, GWL_STYLE) & WS_HSCROLL) {
+    RECT corner{gutter.left, gutter.bottom, gutter.right, gutter.bottom + GetSystemMetrics(SM_CYHSCROLL)};
+    FillRect(dc, &corner, fill);
+  }
   DeleteObject(fill);
   // The rows' count and places agree while the list box holds the rows' record.
   LRESULT count = SendMessageW(view, LB_GETCOUNT, 0, 0);
