@@ -383,6 +383,7 @@ uint64_t AlignedToUnit(FollowedFile& f, uint64_t offset) { return offset - offse
 // of the stamped line it continues: that line is looked for this far back.
 constexpr int kCarrySearchLines = 256;
 constexpr uint64_t kCarrySearchBytes = uint64_t(256) << 10;
+constexpr uint64_t kFirstLookBackBytes = uint64_t(16) << 10;
 
 // What a line states of its level, read from its first bytes (count of them)
 // as its first row holds them.
@@ -409,17 +410,26 @@ LineLevel HeadLevelOf(FollowedFile& f, const uint8_t* bytes, size_t count) {
 template <typename Look>
 bool LookBackFrom(FollowedFile& f, uint64_t lineStart, Look look) {
   uint32_t unit = CharsetUnitSize(f.charset.active), newline = CharsetNewlineUnit(f.charset.active);
-  uint64_t floor = AlignedToUnit(f, lineStart - std::min(lineStart - f.dataStart, kCarrySearchBytes));
-  std::vector<uint8_t> bytes(size_t(lineStart - floor));
-  if (bytes.empty() || ReadFollowedAt(f, floor, bytes.data(), bytes.size()) != bytes.size()) return false;
-  for (size_t end = bytes.size(), lines = 0; end >= unit && lines < kCarrySearchLines; ++lines) {
-    size_t start = end - unit;  // the line feed that ends the line before
-    while (start >= unit && UnitAt(bytes.data() + start - unit, unit) != newline) start -= unit;
-    if (start == 0 && floor > f.dataStart) break;  // its start lies beyond reach
-    if (look(bytes.data() + start, end - start)) return true;
-    end = start;
+  uint64_t reach = std::min(lineStart - f.dataStart, kCarrySearchBytes);
+  // The line looked for is mostly just above: a short read first, longer
+  // ones only while the lines run past its start.
+  for (uint64_t window = std::min(reach, kFirstLookBackBytes);; window = std::min(window * 4, reach)) {
+    uint64_t floor = AlignedToUnit(f, lineStart - window);
+    std::vector<uint8_t> bytes(size_t(lineStart - floor));
+    if (bytes.empty() || ReadFollowedAt(f, floor, bytes.data(), bytes.size()) != bytes.size()) return false;
+    bool beyond = false;
+    for (size_t end = bytes.size(), lines = 0; end >= unit && lines < kCarrySearchLines; ++lines) {
+      size_t start = end - unit;  // the line feed that ends the line before
+      while (start >= unit && UnitAt(bytes.data() + start - unit, unit) != newline) start -= unit;
+      if (start == 0 && floor > f.dataStart) {  // its start lies beyond this read
+        beyond = true;
+        break;
+      }
+      if (look(bytes.data() + start, end - start)) return true;
+      end = start;
+    }
+    if (!beyond || window >= reach) return false;
   }
-  return false;
 }
 
 // The level the lines before the one at lineStart carry over to it: their
@@ -470,12 +480,17 @@ LevelStart LevelsBeforeRow(RowPlace first) {
 
 }  // namespace follower
 
+// A seek and a plain read rather than a read at an offset: under Wine the
+// latter asks the server every time (some 30 us a call against 1). Every
+// handle read here is read by one thread only.
 size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count) {
-  OVERLAPPED where{};
-  where.Offset = DWORD(at);
-  where.OffsetHigh = DWORD(at >> 32);
+  LARGE_INTEGER to;
+  to.QuadPart = LONGLONG(at);
   DWORD got = 0;
-  return ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, &where) ? got : 0;
+  return SetFilePointerEx(static_cast<HANDLE>(handle), to, nullptr, FILE_BEGIN) &&
+                 ReadFile(static_cast<HANDLE>(handle), bytes, DWORD(count), &got, nullptr)
+             ? got
+             : 0;
 }
 
 bool FullPathOf(const wchar_t* name, wchar_t* out, size_t capacity) {

@@ -101,8 +101,8 @@ struct FileIdentity {
 };
 bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
 
-// Reads at an offset, for the core's scans over a file (a ByteReader); on a
-// handle opened for synchronous reads this moves its position too.
+// Reads at an offset, for the core's scans over a file (a ByteReader): a seek
+// and a read, so a handle is read by one thread only.
 size_t ReadFileAt(void* handle, uint64_t at, uint8_t* bytes, size_t count);
 inline ByteReader HandleReader(HANDLE file) { return ByteReader{file, ReadFileAt}; }
 

@@ -186,6 +186,12 @@ TEST_F(FollowerTest, Scenarios) {
        {"w2026-01-01 10:00:00 WARN first\n2026-01-01 10:00:01 ERROR boom\n  at a\n  at b\n  at c\n  at d\n", "o", "p",
         "=  at c|  at d", "v44", "b", "=  at b|  at c", "v44", "s", "v34", "d", "=2026-01-01 10:00:01 ERROR boom|  at a",
         "v44", "d", "=  at a|  at b", "v44"}, 256, 2},
+      {"a stack trace of 20 KB cut off by the start of the tail keeps its level",
+       {"w2026-01-01 10:00:01 ERROR boom\n" + [] {
+          std::string trace;
+          for (int i = 0; i < 200; ++i) trace += "  at " + std::string(94, 'x') + "\n";
+          return trace;
+        }(), "o", "p", "v44"}, 256, 2},
       {"two and three writers with interleaved stamps: each line at its place by time, a late one above newer rows",
        {"w10:00:01 a1\n10:00:03 a3\n", ">1", "w10:00:02 b2\n10:00:04 b4\n", "o", "+1", "p", "=10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:04 b4",
         "i0101", "-2!", "-0!", "b", "B0", ">0", "a10:00:03.500 a35\n", "p", "=10:00:01 a1|10:00:02 b2|10:00:03 a3|10:00:03.500 a35|10:00:04 b4",
