@@ -189,8 +189,7 @@ HANDLE OpenSearchedFile(uint32_t index) {
                     nullptr);
   FileIdentity held, opened;
   if (own != INVALID_HANDLE_VALUE &&
-      (!ReadFileIdentity(followed, &held) || !ReadFileIdentity(own, &opened) || held.volume != opened.volume ||
-       held.indexHigh != opened.indexHigh || held.indexLow != opened.indexLow)) {
+      (!ReadFileIdentity(followed, &held) || !ReadFileIdentity(own, &opened) || !(held == opened))) {
     CloseHandle(own);
     own = INVALID_HANDLE_VALUE;
   }

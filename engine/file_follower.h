@@ -93,11 +93,12 @@ uint64_t ViewLinesEpoch();
 // Where the view's line starts in the file; false when it is not known.
 bool ViewLineStart(const RowPlace& place, uint64_t* offset);
 
-// Whether two handles name the same file (volume and file index).
+// Whether two handles name the same file (its index on its volume, and when
+// it was made).
 struct FileIdentity {
-  DWORD volume;
-  DWORD indexHigh;
-  DWORD indexLow;
+  uint64_t index;
+  int64_t created;
+  bool operator==(const FileIdentity&) const = default;
 };
 bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
 
