@@ -1,5 +1,7 @@
 #include "core/stored_values.h"
 
+#include <algorithm>
+
 void ClampStoredLimits(StoredLimits& limits) {
   if (limits.rowLength == 0) limits.rowLength = 80;
   if (limits.rowLength > kMaxRowLength) limits.rowLength = kMaxRowLength;
@@ -47,4 +49,27 @@ void FormatStoredFilter(const LineFilter& filter, TextUnit* out) {
   if (filter.regex) *out++ = u'r';
   *out++ = u'|';
   CopyText(out, filter.pattern, kFilterPatternUnits);
+}
+
+bool StoredSectionValue(const TextUnit* block, size_t units, uint32_t key, const TextUnit** value, size_t* length) {
+  TextUnit name[12];
+  size_t nameLength = DecimalText(key, name);
+  for (size_t at = 0; at < units && block[at];) {
+    const TextUnit* entry = block + at;
+    const TextUnit* end = entry + TextLengthWithin(entry, units - at);
+    at = size_t(end - block) + 1;
+    const TextUnit* equals = std::find(entry, end, u'=');
+    if (equals == end) continue;
+    const TextUnit *from = entry, *to = equals;
+    while (from < to && IsBlankUnit(*from)) ++from;
+    while (to > from && IsBlankUnit(to[-1])) --to;
+    if (size_t(to - from) != nameLength || !std::equal(from, to, name)) continue;
+    from = equals + 1, to = end;
+    while (from < to && IsBlankUnit(*from)) ++from;
+    while (to > from && IsBlankUnit(to[-1])) --to;
+    if (to - from >= 2 && (*from == u'"' || *from == u'\'') && to[-1] == *from) ++from, --to;
+    *value = from, *length = size_t(to - from);
+    return true;
+  }
+  return false;
 }

@@ -32,3 +32,9 @@ constexpr size_t kFilterValueUnits = 4 + 1 + kFilterPatternUnits;  // terminated
 bool ParseStoredFilter(const TextUnit* value, LineFilter* filter);
 // The stored form, kFilterValueUnits at most; empty for a filter without pattern.
 void FormatStoredFilter(const LineFilter& filter, TextUnit* out);
+
+// Key key's value in a section as read whole ("key=value" entries, each ended
+// by a NUL, then a second NUL), as a read of that key alone gives it: the
+// first entry of the key, blanks around key and value dropped, and a pair of
+// like quotes around the value too. False when no entry has the key.
+bool StoredSectionValue(const TextUnit* block, size_t units, uint32_t key, const TextUnit** value, size_t* length);

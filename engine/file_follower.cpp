@@ -587,8 +587,10 @@ bool OpenNamed(FollowedFile& f, const wchar_t* name, bool report) {
   static wchar_t shownPath[kPathUnits];
   ShownPathOf(f.fullPath, shownPath, kPathUnits);
   if (engineHost.fileOpened) engineHost.fileOpened(shownPath);
-  if (engineHost.fileChanged) engineHost.fileChanged();
-  if (engineHost.refreshStatus) engineHost.refreshStatus();
+  if (!openingSet) {  // a set tells of its files once, at its end
+    if (engineHost.fileChanged) engineHost.fileChanged();
+    if (engineHost.refreshStatus) engineHost.refreshStatus();
+  }
   if (engineHost.view) SendMessageW(engineHost.view, LB_SETSEL, TRUE, 0);
   ResetWidestRow();
   f.lastSize = 0;
@@ -1066,7 +1068,7 @@ bool OpenMember(FollowedFile& f) {
   if (loaded) LoadFileBookmarks(f);  // checked in the charset the load settled on
   SetPropertiesFile(followed.fullPath);
   SelectFile(followed);
-  if (engineHost.refreshStatus) engineHost.refreshStatus();
+  if (engineHost.refreshStatus && !openingSet) engineHost.refreshStatus();  // a set's once, at its end
   return loaded;
 }
 
@@ -1174,6 +1176,7 @@ bool OpenFiles(const wchar_t* const* names, size_t count) {
   if (count > 1) {
     TakeViewScope();
     if (engineHost.fileChanged) engineHost.fileChanged();
+    if (engineHost.refreshStatus) engineHost.refreshStatus();
   }
   return true;
 }

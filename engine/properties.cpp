@@ -28,6 +28,7 @@ bool scoped = false;
 const wchar_t kBookmarks[] = L"Bookmarks";
 // A full set's section, with room for keys and values at their longest.
 constexpr size_t kBookmarkSectionUnits = kMostBookmarks * (4 + 1 + kBookmarkValueUnits) + 2;
+constexpr size_t kFilterSectionUnits = kMaxFilters * (3 + 1 + kFilterValueUnits + 2) + 2;
 
 void WriteNumber(const wchar_t* key, int value) {
   wchar_t text[63];
@@ -83,17 +84,25 @@ namespace {
 
 enum class FilterKey { kEmpty, kFilter, kOther };
 
-// What a key of section "Filters" holds. A value that is no filter (a regular
-// expression that does not compile included) is kept as it is.
+// What a key of section "Filters" holds, given its value. A value that is no
+// filter (a regular expression that does not compile included) is kept as it is.
+FilterKey FilterKeyOf(const TextUnit* value, size_t length, LineFilter* filter) {
+  if (length == 0) return FilterKey::kEmpty;
+  TextUnit text[kFilterValueUnits];
+  if (length >= kFilterValueUnits) return FilterKey::kOther;
+  std::copy(value, value + length, text);
+  text[length] = 0;
+  if (!ParseStoredFilter(text, filter)) return FilterKey::kOther;
+  bool compiles = !filter->regex ||
+                  RegexCompiles(filter->pattern, TextLength(filter->pattern), filter->matchCase, false, nullptr);
+  return compiles ? FilterKey::kFilter : FilterKey::kOther;
+}
+
 FilterKey ReadFilterKey(int key, LineFilter* filter) {
   wchar_t name[4], value[kFilterValueUnits + 1];
   swprintf(name, 4, L"%d", key);
   DWORD length = GetPrivateProfileStringW(filtersSection, name, L"", value, DWORD(std::size(value)), streamPath);
-  if (length == 0) return FilterKey::kEmpty;
-  if (length >= std::size(value) - 1 || !ParseStoredFilter(AsText(value), filter)) return FilterKey::kOther;
-  bool compiles = !filter->regex ||
-                  RegexCompiles(filter->pattern, TextLength(filter->pattern), filter->matchCase, false, nullptr);
-  return compiles ? FilterKey::kFilter : FilterKey::kOther;
+  return FilterKeyOf(AsText(value), length, filter);
 }
 
 bool KeyHoldsOther(int key) {
@@ -106,8 +115,21 @@ bool KeyHoldsOther(int key) {
 void ReadStoredFilters(LineFilters* filters) {
   *filters = LineFilters{};
   if (!streamPath[0]) return;
-  for (int key = 0; key < kMaxFilters; ++key)
-    if (ReadFilterKey(key, &filters->items[filters->count]) == FilterKey::kFilter) ++filters->count;
+  // The section at once: each key read alone opens the stream again. One
+  // that does not fit (other keys in it) is read key by key.
+  std::vector<wchar_t> block(kFilterSectionUnits);
+  DWORD units = GetPrivateProfileSectionW(filtersSection, block.data(), DWORD(block.size()), streamPath);
+  bool whole = units + 2 < block.size();
+  for (int key = 0; key < kMaxFilters; ++key) {
+    LineFilter& item = filters->items[filters->count];
+    const TextUnit* value = nullptr;
+    size_t length = 0;
+    FilterKey read = !whole ? ReadFilterKey(key, &item)
+                     : StoredSectionValue(AsText(block.data()), units, uint32_t(key), &value, &length)
+                         ? FilterKeyOf(value, length, &item)
+                         : FilterKey::kEmpty;
+    if (read == FilterKey::kFilter) ++filters->count;
+  }
   // The one filter of an older version, until the next save moves it here.
   if (scoped) return;
   wchar_t pattern[kFilterPatternUnits] = L"", mode[8] = L"";

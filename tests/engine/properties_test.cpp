@@ -2,6 +2,7 @@
 
 #include "commands/bookmark_commands.h"
 #include "core/charset.h"
+#include "core/stored_values.h"
 #include "engine/charset.h"
 #include "engine/file_bookmarks.h"
 #include "test_support.h"
@@ -125,6 +126,26 @@ TEST_F(PropertiesTest, AViewOfSeveralFilesKeepsItsPlacementAndFiltersApart) {
   MoveWindow(window, 10, 10, 640, 400, FALSE);
   ApplyWindowPlacement(window, SW_SHOWNORMAL);
   EXPECT_EQ(Frame(window), L"X=120 Y=80 Width=700 Height=300 ");
+}
+
+// A section read whole gives each key's value as the system's read of that key alone does: blanks, quotes (a pair
+// of like ones), a key written otherwise, a key twice, other keys between.
+TEST(StoredSection, ValuesAsTheSystemReadsThemKeyByKey) {
+  std::wstring directory = MakeTempDirectory(), ini = directory + L"\\section.ini";
+  WriteBytes(ini, "[Filters]\r\n 0 = \"s|a b \"  \r\n1='h|x'\r\n01=s|no\r\nx=y\r\n2=\"s|unmatched\r\n2=s|second\r\n"
+                  "3=\r\n4=  s|trim  \r\n5=\"\"\r\n6=\"'\r\n7=\"\r\n[Other]\r\n8=s|elsewhere\r\n");
+  wchar_t block[1024];
+  DWORD units = GetPrivateProfileSectionW(L"Filters", block, 1024, ini.c_str());
+  for (uint32_t key = 0; key <= 9; ++key) {
+    wchar_t name[4], alone[256];
+    swprintf(name, 4, L"%u", key);
+    DWORD length = GetPrivateProfileStringW(L"Filters", name, L"", alone, 256, ini.c_str());
+    const TextUnit* value = nullptr;
+    size_t valueLength = 0;
+    bool found = StoredSectionValue(AsText(block), units, key, &value, &valueLength);
+    EXPECT_EQ(found ? std::wstring(AsWide(value), valueLength) : L"", std::wstring(alone, length)) << key;
+  }
+  RemoveDirectoryTree(directory);
 }
 
 // Bookmarks: written as they change with the log's time kept, back after a restart, checked against the file on
