@@ -36,6 +36,8 @@ uint64_t FindFirstWholeLine(const ByteReader& file, uint64_t start, uint32_t cha
   }
 }
 
+constexpr size_t kWalkBlockBytes = 1024;
+
 uint64_t StartOfLastLines(const ByteReader& file, uint64_t floor, uint64_t end, uint32_t charset, size_t lines,
                           uint8_t* buffer, size_t capacity) {
   uint32_t unit = CharsetUnitSize(charset);
@@ -56,8 +58,20 @@ uint64_t StartOfLastLines(const ByteReader& file, uint64_t floor, uint64_t end, 
       position = from;
       continue;
     }
-    for (size_t i = wanted; i >= unit; i -= unit)
-      if (UnitAt(buffer + i - unit, unit) == newline && ++found > lines) return from + i;
+    // That chunk too is counted a block at a time from its end; only the
+    // block holding the start is walked.
+    for (size_t i = wanted; i >= unit;) {
+      size_t block = i > kWalkBlockBytes ? i - kWalkBlockBytes : 0;
+      block += (unit - block % unit) % unit;
+      size_t inBlock = CountNewlines(buffer + block, i - block, unit, newline);
+      if (found + inBlock <= lines) {
+        found += inBlock;
+        i = block;
+        continue;
+      }
+      for (; i >= block + unit; i -= unit)
+        if (UnitAt(buffer + i - unit, unit) == newline && ++found > lines) return from + i;
+    }
     position = from;
   }
   return floor;

@@ -42,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   uint64_t start = StartOfLastLines(reader, floor, end, charset, lines, buffer, capacity);
   if (start != expected) __builtin_trap();
+  // A chunk larger than the blocks its walk counts at once.
+  static uint8_t large[8192];
+  if (StartOfLastLines(reader, floor, end, charset, lines, large, sizeof large) != expected) __builtin_trap();
   // It begins a whole line and holds at most `lines` breaks after it, counted
   // on the file's grid (a floor may lie off it).
   if (start > floor && !IsNewline(file, start - unit, unit, newline)) __builtin_trap();

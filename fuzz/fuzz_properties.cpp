@@ -2,6 +2,7 @@
 // the file's first bytes, the window placement, the filter's section and the
 // bookmarks' section; and the size limits from the registry.
 #include <cstring>
+#include <string>
 
 #include "core/bookmarks.h"
 #include "core/placement.h"
@@ -46,6 +47,31 @@ bool ReferenceBookmark(const std::u16string& value, Bookmark* mark) {
   if (offset >> 64) return false;
   *mark = Bookmark{uint64_t(offset), hash};
   return true;
+}
+
+// A key's value in a section read whole, the plain way: the entries up to
+// the first empty one, the first whose key (blanks around it dropped) is the
+// number in decimal; its value without blanks around it or a pair of like quotes.
+bool ReferenceSectionValue(const std::u16string& block, uint32_t key, std::u16string* value) {
+  std::u16string name;
+  for (char c : std::to_string(key)) name += char16_t(c);
+  auto trim = [](std::u16string text) {
+    while (!text.empty() && IsBlankUnit(text.front())) text.erase(0, 1);
+    while (!text.empty() && IsBlankUnit(text.back())) text.pop_back();
+    return text;
+  };
+  for (size_t at = 0; at < block.size() && block[at];) {
+    size_t end = std::min(block.find(u'\0', at), block.size());
+    std::u16string entry = block.substr(at, end - at);
+    at = end + 1;
+    size_t equals = entry.find(u'=');
+    if (equals == std::u16string::npos || trim(entry.substr(0, equals)) != name) continue;
+    *value = trim(entry.substr(equals + 1));
+    if (value->size() >= 2 && (value->front() == u'"' || value->front() == u'\'') && value->back() == value->front())
+      *value = value->substr(1, value->size() - 2);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -118,5 +144,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       !std::equal(set.items.begin(), set.items.end(), again.items.begin(),
                   [](const Bookmark& a, const Bookmark& b) { return a.offset == b.offset && a.hash == b.hash; }))
     __builtin_trap();
+
+  // The same units as a section of filters read whole: each key's value as
+  // the plain reading gives it, and within the block.
+  for (uint32_t key = 0; key <= kMaxFilters; ++key) {
+    const TextUnit* value = nullptr;
+    size_t length = 0;
+    std::u16string expectedValue;
+    bool expectedFound = ReferenceSectionValue(block, key, &expectedValue);
+    bool found = StoredSectionValue(block.data(), block.size(), key, &value, &length);
+    if (found != expectedFound ||
+        (found && (value < block.data() || value + length > block.data() + block.size() ||
+                   std::u16string(value, length) != expectedValue)))
+      __builtin_trap();
+  }
   return 0;
 }
