@@ -663,7 +663,9 @@ void LoadTail(FollowedFile& f, bool moving) {
   if (f.browsing) {
     // The charset may have changed under the stretch: it starts on a whole line of the new one.
     uint32_t unit = CharsetUnitSize(f.charset.active);
-    uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(FollowedReader(f), AlignedToUnit(f, browsedFrom - unit), f.charset.active, byteBuffer, kChunkBytes) : start;
+    uint64_t from = browsedFrom > start + unit ? FindFirstWholeLine(FollowedReader(f), AlignedToUnit(f, browsedFrom - unit),
+                                                                    f.charset.active, byteBuffer, kChunkBytes)
+                                               : start;
     UpdateCharsetMenu(engineHost.menu);
     ShowLineIn(f, from, 0, 0);
     return;
@@ -686,8 +688,10 @@ void LoadTail(FollowedFile& f, bool moving) {
   // every line ends in at least one row, unless blank rows are cut.
   if (EngineOptions options = CurrentEngineOptions(); !options.cutEmpty && FileSize(f, &size)) {
     size_t lines = tailShare ? tailShare : std::max<uint32_t>(options.linesLimit, 1);
-    uint64_t from = CurrentLineFilters().count ? StartOfLastShownLines(f, f.filePosition, size, lines)
-                                                   : StartOfLastLines(FollowedReader(f), f.filePosition, size, f.charset.active, lines, byteBuffer, kChunkBytes);
+    uint64_t from = CurrentLineFilters().count
+                        ? StartOfLastShownLines(f, f.filePosition, size, lines)
+                        : StartOfLastLines(FollowedReader(f), f.filePosition, size, f.charset.active, lines,
+                                           byteBuffer, kChunkBytes);
     if (from > f.filePosition) f.readPosition = from, f.tailCutByLines = tailShare != 0;
     SeekTo(f, std::max(from, f.filePosition));  // the scan moved the handle's position
   }
@@ -773,8 +777,6 @@ enum class Polled { kIdle, kRead, kReading, kReopened };
 
 // One file's poll: what it read, and whether its read goes on.
 Polled PollFollowed(FollowedFile& f) {
-  // A read still going on while paused is the one-shot read of a reload: it
-  // finishes. Pausing ends any other read at once (TogglePause).
   // A share that stopped answering is asked again after a pause.
   if (StallPauseOn(f)) return Polled::kIdle;
   if (f.file == INVALID_HANDLE_VALUE) {
@@ -782,6 +784,8 @@ Polled PollFollowed(FollowedFile& f) {
     if (f.index > 0 && f.fullPath[0] && IdentityCheckDue(f) && OpenMember(f)) return Polled::kReading;
     return Polled::kIdle;
   }
+  // A read still going on while paused is the one-shot read of a reload: it
+  // finishes. Pausing ends any other read at once (TogglePause).
   if (f.paused && !f.oneShot && !f.continuing) return Polled::kIdle;
   f.oneShot = false;
   if (f.browsing && PollWhileBrowsing(f)) return Polled::kReopened;
