@@ -94,8 +94,18 @@ uint64_t SkipLines(const ByteReader& file, uint64_t from, uint32_t charset, uint
       if (whole < got || got < wanted) return position;
       continue;
     }
-    for (size_t i = 0; i < whole; i += unit)
-      if (UnitAt(buffer + i, unit) == newline && --lines == 0) return position + i + unit;
+    // Counted a block at a time; only the block holding the end is walked.
+    for (size_t i = 0; i < whole;) {
+      size_t blockEnd = std::min(whole, i + kWalkBlockBytes);
+      size_t inBlock = CountNewlines(buffer + i, blockEnd - i, unit, newline);
+      if (inBlock < lines) {
+        lines -= inBlock;
+        i = blockEnd;
+        continue;
+      }
+      for (; i < blockEnd; i += unit)
+        if (UnitAt(buffer + i, unit) == newline && --lines == 0) return position + i + unit;
+    }
   }
   return position;
 }

@@ -73,7 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (lines == 0) expected = floor;
-  if (SkipLines(reader, floor, charset, lines, buffer, capacity) != expected) __builtin_trap();
+  if (SkipLines(reader, floor, charset, lines, buffer, capacity) != expected ||
+      SkipLines(reader, floor, charset, lines, large, sizeof large) != expected)
+    __builtin_trap();
   uint64_t breaks = 0;
   for (uint64_t at = floor; at + unit <= end; at += unit) breaks += IsNewline(file, at, unit, newline);
   if (CountLineBreaks(reader, floor, end, charset, buffer, capacity) != breaks) __builtin_trap();
