@@ -128,6 +128,17 @@ TEST_F(PropertiesTest, AViewOfSeveralFilesKeepsItsPlacementAndFiltersApart) {
   EXPECT_EQ(Frame(window), L"X=120 Y=80 Width=700 Height=300 ");
 }
 
+// Sixteen filters at most are read back, whatever else the section holds.
+TEST_F(PropertiesTest, AtMostSixteenStoredFiltersAreReadBack) {
+  std::wstring block;
+  for (int key = 0; key <= kMaxFilters; ++key) block += std::to_wstring(key) + L"=s|p" + std::to_wstring(key) + L'\0';
+  ASSERT_TRUE(WritePrivateProfileSectionW(L"Filters", (block + L'\0').c_str(), PropertiesStreamPath()));
+  LineFilters read{};
+  ReadStoredFilters(&read);
+  ASSERT_EQ(read.count, kMaxFilters);
+  EXPECT_EQ(std::u16string(read.items[kMaxFilters - 1].pattern), u"p15");
+}
+
 // A section read whole gives each key's value as the system's read of that key alone does: blanks, quotes (a pair
 // of like ones), a key written otherwise, a key twice, other keys between.
 TEST(StoredSection, ValuesAsTheSystemReadsThemKeyByKey) {
