@@ -343,12 +343,17 @@ void RefreshFilePane() {
 
 }  // namespace
 
+void ViewFileTitle(uint32_t index, wchar_t* title, size_t capacity) {
+  static wchar_t shown[kPathUnits];
+  ShownPathOf(ViewFilePath(index), shown, kPathUnits);
+  FileTitleOf(shown, title, capacity);
+}
+
 size_t LongestViewFileName() {
-  static wchar_t shown[kPathUnits], name[kFileTitleUnits];
+  static wchar_t name[kFileTitleUnits];
   size_t longest = 0;
   for (uint32_t i = 0; i < ViewFileCount(); ++i) {
-    ShownPathOf(ViewFilePath(i), shown, kPathUnits);
-    FileTitleOf(shown, name, kFileTitleUnits);
+    ViewFileTitle(i, name, kFileTitleUnits);
     longest = std::max(longest, wcslen(name));
   }
   return longest;

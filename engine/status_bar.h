@@ -81,3 +81,5 @@ size_t FormatFilterItem(const LineFilter& filter, wchar_t* out, size_t capacity)
 constexpr size_t kFileTitleUnits = 260;
 void FileTitleOf(const wchar_t* name, wchar_t* title, size_t capacity);
 const wchar_t* CurrentFileTitle();  // empty without a file
+// The display name of the view's file index, as the panes show its path.
+void ViewFileTitle(uint32_t index, wchar_t* title, size_t capacity);

@@ -122,11 +122,7 @@ void FreeRows(RowCopy& rows) {
 
 void TakeFileNames(NameColumn& column) {
   column.shown = AppSettings.fileNames && ViewMerges() && ViewLinesKnown(CurrentRowView());
-  static wchar_t shown[kPathUnits];
-  for (uint32_t i = 0; i < kMaxViewFiles; ++i) {
-    ShownPathOf(ViewFilePath(i), shown, kPathUnits);
-    FileTitleOf(shown, column.names[i], kFileTitleUnits);
-  }
+  for (uint32_t i = 0; i < kMaxViewFiles; ++i) ViewFileTitle(i, column.names[i], kFileTitleUnits);
 }
 
 // The names' column in dc's font: the widest name and two spaces; 0 unshown.

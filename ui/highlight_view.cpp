@@ -30,10 +30,8 @@ const FileNameColumn& FileNames(HDC dc) {
   HFONT font = HFONT(GetCurrentObject(dc, OBJ_FONT));
   if (nameColumn.files == ViewFilesChanges() && nameColumn.font == font) return nameColumn;
   nameColumn.files = ViewFilesChanges(), nameColumn.font = font, nameColumn.width = 0;
-  static wchar_t shown[kPathUnits];
   for (uint32_t i = 0; i < kMaxViewFiles; ++i) {
-    ShownPathOf(ViewFilePath(i), shown, kPathUnits);
-    FileTitleOf(shown, nameColumn.names[i], kFileNameUnits);
+    ViewFileTitle(i, nameColumn.names[i], kFileNameUnits);
     SIZE extent;
     if (i < ViewFileCount() && GetTextExtentPoint32W(dc, nameColumn.names[i], int(wcslen(nameColumn.names[i])), &extent))
       nameColumn.width = std::max<int>(nameColumn.width, extent.cx);
